@@ -1,0 +1,39 @@
+# Compiler settings shared by every target of the project.
+add_library(kavlo_warnings INTERFACE)
+target_compile_options(kavlo_warnings INTERFACE
+  -Wall -Wextra -Wshadow -Wnon-virtual-dtor)
+
+if(KAVLO_SANITIZE)
+  # One report fails the run: no recovery after the first UB finding.
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(OpenMP REQUIRED COMPONENTS CXX)
+
+# kavlo_fuzz_target(name sources... LIBS libs...): a libFuzzer executable, run for a bounded
+# time as a test.
+function(kavlo_fuzz_target name)
+  cmake_parse_arguments(F "" "SECONDS" "SOURCES;LIBS" ${ARGN})
+  if(NOT KAVLO_FUZZ)
+    return()
+  endif()
+  if(NOT F_SECONDS)
+    set(F_SECONDS 15)
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${F_LIBS} kavlo_warnings)
+  set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+  file(MAKE_DIRECTORY ${corpus})
+  set(seeds)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+    set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+  endif()
+  add_test(NAME ${name}
+           COMMAND ${name} -max_total_time=${F_SECONDS} -rss_limit_mb=4096 -print_final_stats=0
+                   ${corpus} ${seeds})
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 300)
+endfunction()
