@@ -1,0 +1,124 @@
+// The catalogue of the 40 pixel layouts Kavlo shows, and the raw video format block that
+// describes one stream's layout and geometry.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Layout codes. A FOURCC code's four bytes, lowest first, spell its letters.
+constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {
+    return uint32_t(uint8_t(a)) | (uint32_t(uint8_t(b)) << 8) | (uint32_t(uint8_t(c)) << 16) |
+           (uint32_t(uint8_t(d)) << 24);
+}
+
+enum LayoutCode : uint32_t {
+    kLayoutYV12 = MakeFourCC('Y', 'V', '1', '2'),
+    kLayoutI420 = MakeFourCC('I', '4', '2', '0'),
+    kLayoutI420LE16 = 0x00000300,
+    kLayoutI420BE16 = 0x00000301,
+    kLayoutYV16 = MakeFourCC('Y', 'V', '1', '6'),
+    kLayoutP010 = MakeFourCC('P', '0', '1', '0'),
+    kLayoutP016 = MakeFourCC('P', '0', '1', '6'),
+    kLayoutP210 = MakeFourCC('P', '2', '1', '0'),
+    kLayoutP216 = MakeFourCC('P', '2', '1', '6'),
+    kLayoutYUY2 = MakeFourCC('Y', 'U', 'Y', '2'),
+    kLayoutV422 = MakeFourCC('V', '4', '2', '2'),
+    kLayoutYUYV = MakeFourCC('Y', 'U', 'Y', 'V'),
+    kLayoutUYVY = MakeFourCC('U', 'Y', 'V', 'Y'),
+    kLayoutVYUY = MakeFourCC('V', 'Y', 'U', 'Y'),
+    kLayoutY210 = MakeFourCC('Y', '2', '1', '0'),
+    kLayoutV210 = MakeFourCC('v', '2', '1', '0'),
+    kLayoutY216 = MakeFourCC('Y', '2', '1', '6'),
+    kLayoutV216 = MakeFourCC('v', '2', '1', '6'),
+    kLayoutYV24 = MakeFourCC('Y', 'V', '2', '4'),
+    kLayoutVUYA = MakeFourCC('V', 'U', 'Y', 'A'),
+    kLayoutAYUV = MakeFourCC('A', 'Y', 'U', 'V'),
+    kLayoutR555 = MakeFourCC('L', '5', '5', '5'),
+    kLayoutR565 = MakeFourCC('L', '5', '6', '5'),
+    kLayoutBGR3 = MakeFourCC('B', 'G', 'R', '3'),
+    kLayoutRGB3 = MakeFourCC('R', 'G', 'B', '3'),
+    kLayoutR24C = MakeFourCC('R', '2', '4', 'C'),
+    kLayoutBGR444P = 0x00000400,
+    kLayoutRGB444P = 0x00000401,
+    kLayoutBGR161616 = 0x00000500,
+    kLayoutRGB161616 = 0x00000501,
+    kLayoutBGR4 = MakeFourCC('B', 'G', 'R', '4'),
+    kLayoutRGB4 = MakeFourCC('R', 'G', 'B', '4'),
+    kLayoutR32C = MakeFourCC('R', '3', '2', 'C'),
+    kLayoutBGRA = MakeFourCC('B', 'G', 'R', 'A'),
+    kLayoutARGB = MakeFourCC('A', 'R', 'G', 'B'),
+    kLayoutBGRA16161616 = 0x00000600,
+    kLayoutARGB16161616 = 0x00000601,
+    kLayoutGRAY = 0x00000028,
+    kLayoutGRAYLE16 = 0x00000200,
+    kLayoutGRAYBE16 = 0x00000201,
+};
+
+// One row of the catalogue. Texts are ASCII.
+struct PixelLayoutInfo {
+    const char* name;
+    uint32_t code;
+    const char* description;
+};
+
+constexpr int kLayoutCount = 40;
+
+// The 40 rows in catalogue order.
+const PixelLayoutInfo* LayoutCatalogue();
+// Name of the first row with this code; empty when no row has it.
+std::string LayoutName(uint32_t code);
+// 0-based position of the first row with this code.
+std::optional<int> LayoutIndex(uint32_t code);
+
+#pragma pack(push, 1)
+// The 150-byte little-endian raw video format block. It is part of the stored settings record
+// and travels as the format block of the raw video media type, so its layout never changes.
+struct RawVideoFormat {
+    uint32_t size;              // 0: always 150
+    uint32_t code;              // 4: layout code
+    int32_t width;              // 8
+    int32_t height;             // 12
+    uint32_t bitsPerPixel;      // 16
+    uint32_t widthMultiple;     // 20
+    uint32_t heightMultiple;    // 24
+    int32_t lineBytes;          // 28: negative = rows stored bottom-up
+    uint32_t hResolution;       // 32: 16.16 fixed point
+    uint32_t vResolution;       // 36
+    uint32_t extensionFlags;    // 40: 1 aspect, 2 field info, 4 clean aperture, 8 colour
+    uint32_t aspectH;           // 44
+    uint32_t aspectV;           // 48
+    uint8_t fieldCount;         // 52: 1 progressive, 2 interlaced
+    uint8_t fieldDetail;        // 53: 0, 9, 14, 1, 6
+    int32_t cleanAperture[8];   // 54
+    uint32_t colourSize;        // 86: 42
+    uint16_t colourPrimaries;   // 90
+    uint16_t colourTransfer;    // 92
+    uint16_t colourMatrix;      // 94
+    uint8_t colourRest[32];     // 96
+    uint32_t sampleRange;       // 128: 1 full, 2 16-235 R'G'B'
+    uint32_t reserved132;       // 132: kept when non-zero, else 5
+    uint8_t zero136[2];         // 136
+    int32_t colourTableId;      // 138: default -1
+    uint8_t zero142[8];         // 142
+};
+#pragma pack(pop)
+
+static_assert(sizeof(RawVideoFormat) == 150, "RawVideoFormat is a 150-byte stored record");
+static_assert(offsetof(RawVideoFormat, lineBytes) == 28, "layout");
+static_assert(offsetof(RawVideoFormat, fieldCount) == 52, "layout");
+static_assert(offsetof(RawVideoFormat, cleanAperture) == 54, "layout");
+static_assert(offsetof(RawVideoFormat, colourSize) == 86, "layout");
+static_assert(offsetof(RawVideoFormat, colourRest) == 96, "layout");
+static_assert(offsetof(RawVideoFormat, sampleRange) == 128, "layout");
+static_assert(offsetof(RawVideoFormat, colourTableId) == 138, "layout");
+
+constexpr uint32_t kExtAspect = 0x1, kExtFieldInfo = 0x2, kExtCleanAperture = 0x4,
+                   kExtColour = 0x8;
+
+// Fills and validates a format block. code 0 keeps the block's code; lineBytes 0 computes the
+// pitch; fieldDetail < 0 keeps the block's field information. Returns false when the block
+// does not describe a valid stream (it may then hold partly written fields).
+bool BuildRawVideoFormat(RawVideoFormat& format, int32_t width, int32_t height, uint32_t code,
+                         int32_t lineBytes, int32_t fieldDetail);
