@@ -9,6 +9,10 @@ if(KAVLO_SANITIZE)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(KAVLO_FUZZ)
+  # Coverage feedback for the fuzz targets from all project code, not only the harness.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 
 find_package(OpenMP REQUIRED COMPONENTS CXX)
 
