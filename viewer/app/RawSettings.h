@@ -29,11 +29,20 @@ struct RawSettings {
 #pragma pack(pop)
 
 static_assert(sizeof(RawSettings) == 208, "RawSettings is a 208-byte stored record");
+static_assert(offsetof(RawSettings, size) == 0, "layout");
+static_assert(offsetof(RawSettings, filePrefix) == 4, "layout");
+static_assert(offsetof(RawSettings, framePrefix) == 8, "layout");
+static_assert(offsetof(RawSettings, framePostfix) == 12, "layout");
 static_assert(offsetof(RawSettings, fileSize) == 16, "layout");
 static_assert(offsetof(RawSettings, trailingBytes) == 24, "layout");
+static_assert(offsetof(RawSettings, deinterlace) == 32, "layout");
+static_assert(offsetof(RawSettings, reserved33) == 33, "layout");
 static_assert(offsetof(RawSettings, deinterlaceMethod) == 36, "layout");
 static_assert(offsetof(RawSettings, mirrorVertical) == 40, "layout");
+static_assert(offsetof(RawSettings, mirrorHorizontal) == 41, "layout");
+static_assert(offsetof(RawSettings, reserved42) == 42, "layout");
 static_assert(offsetof(RawSettings, frameDuration) == 44, "layout");
+static_assert(offsetof(RawSettings, timeScale) == 48, "layout");
 static_assert(offsetof(RawSettings, rawFormat) == 52, "layout");
 static_assert(offsetof(RawSettings, reserved202) == 202, "layout");
 

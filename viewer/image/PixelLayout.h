@@ -106,16 +106,55 @@ struct RawVideoFormat {
 #pragma pack(pop)
 
 static_assert(sizeof(RawVideoFormat) == 150, "RawVideoFormat is a 150-byte stored record");
+static_assert(offsetof(RawVideoFormat, size) == 0, "layout");
+static_assert(offsetof(RawVideoFormat, code) == 4, "layout");
+static_assert(offsetof(RawVideoFormat, width) == 8, "layout");
+static_assert(offsetof(RawVideoFormat, height) == 12, "layout");
+static_assert(offsetof(RawVideoFormat, bitsPerPixel) == 16, "layout");
+static_assert(offsetof(RawVideoFormat, widthMultiple) == 20, "layout");
+static_assert(offsetof(RawVideoFormat, heightMultiple) == 24, "layout");
 static_assert(offsetof(RawVideoFormat, lineBytes) == 28, "layout");
+static_assert(offsetof(RawVideoFormat, hResolution) == 32, "layout");
+static_assert(offsetof(RawVideoFormat, vResolution) == 36, "layout");
+static_assert(offsetof(RawVideoFormat, extensionFlags) == 40, "layout");
+static_assert(offsetof(RawVideoFormat, aspectH) == 44, "layout");
+static_assert(offsetof(RawVideoFormat, aspectV) == 48, "layout");
 static_assert(offsetof(RawVideoFormat, fieldCount) == 52, "layout");
+static_assert(offsetof(RawVideoFormat, fieldDetail) == 53, "layout");
 static_assert(offsetof(RawVideoFormat, cleanAperture) == 54, "layout");
 static_assert(offsetof(RawVideoFormat, colourSize) == 86, "layout");
+static_assert(offsetof(RawVideoFormat, colourPrimaries) == 90, "layout");
+static_assert(offsetof(RawVideoFormat, colourTransfer) == 92, "layout");
+static_assert(offsetof(RawVideoFormat, colourMatrix) == 94, "layout");
 static_assert(offsetof(RawVideoFormat, colourRest) == 96, "layout");
 static_assert(offsetof(RawVideoFormat, sampleRange) == 128, "layout");
+static_assert(offsetof(RawVideoFormat, reserved132) == 132, "layout");
+static_assert(offsetof(RawVideoFormat, zero136) == 136, "layout");
 static_assert(offsetof(RawVideoFormat, colourTableId) == 138, "layout");
+static_assert(offsetof(RawVideoFormat, zero142) == 142, "layout");
 
 constexpr uint32_t kExtAspect = 0x1, kExtFieldInfo = 0x2, kExtCleanAperture = 0x4,
                    kExtColour = 0x8;
+
+constexpr uint32_t kRawVideoFormatSize = 150;
+constexpr uint32_t kColourDescriptionSize = 42;
+constexpr uint32_t kDefaultResolution = 0x00480000;  // 72.0 in 16.16 fixed point
+
+// Geometry of one layout: N bytes per D pixels, the default depth and the multiples the width
+// (for a computed pitch) and the height must have.
+struct LayoutGeometry {
+    uint32_t code;
+    uint32_t bytesN;
+    uint32_t pixelsD;
+    uint32_t bitsPerPixel;
+    uint32_t widthMultiple;
+    uint32_t heightMultiple;
+};
+// The geometry of a code of the catalogue; nullptr for any other code.
+const LayoutGeometry* FindLayoutGeometry(uint32_t code);
+
+// Bytes one frame occupies: |lineBytes| x height, in 64 bits (0 for a negative height).
+uint64_t FrameBytes(const RawVideoFormat& format);
 
 // Fills and validates a format block. code 0 keeps the block's code; lineBytes 0 computes the
 // pitch; fieldDetail < 0 keeps the block's field information. Returns false when the block
