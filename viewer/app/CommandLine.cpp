@@ -1,0 +1,306 @@
+#include "CommandLine.h"
+
+#include <climits>
+#include <cstring>
+
+const char* const kErrNotEnoughArguments = "Error: Not enougth arguments.";
+const char* const kErrUnknownSetting = "Error: Unknown setting or option.";
+const char* const kErrNegativeOffset = "Error: Negative offsets are not allowed.";
+const char* const kErrOffsetTooLarge = "Error: Offset too large.";
+const char* const kErrWidth = "Error: Wrong or missing width.";
+const char* const kErrHeight = "Error: Wrong or missing height.";
+const char* const kErrStride = "Error: Wrong or missing stride.";
+const char* const kErrLayout = "Error: Unknown pixel layout.";
+
+namespace {
+
+// Searched in this order; the first two only as written, the rest after upper-casing the value.
+constexpr LayoutKeyword kKeywords[kLayoutKeywordCount] = {
+    {"v216", kLayoutV216, false},
+    {"v210", kLayoutV210, false},
+    {"I420", kLayoutI420, false},
+    {"I420LE16", kLayoutI420LE16, false},
+    {"I420BE16", kLayoutI420BE16, false},
+    {"P016", kLayoutP016, false},
+    {"P010", kLayoutP010, false},
+    {"P216", kLayoutP216, false},
+    {"P210", kLayoutP210, false},
+    {"Y216", kLayoutY216, false},
+    {"Y210", kLayoutY210, false},
+    {"YV12", kLayoutYV12, false},
+    {"YV16", kLayoutYV16, false},
+    {"YV24", kLayoutYV24, false},
+    {"YUY2", kLayoutYUYV, false},
+    {"V422", kLayoutYUYV, false},
+    {"YUYV", kLayoutYUYV, false},
+    {"UYVY", kLayoutUYVY, false},
+    {"VYUY", kLayoutVYUY, false},
+    {"RGB3", kLayoutRGB3, false},
+    {"BGR3", kLayoutBGR3, true},
+    {"R24C", kLayoutBGR3, true},
+    {"RGB4", kLayoutRGB4, true},
+    {"BGR4", kLayoutBGR4, true},
+    {"R32C", kLayoutBGR4, true},
+    {"BGRA", kLayoutBGRA, true},
+    {"ARGB", kLayoutARGB, false},
+    {"R565", kLayoutR565, true},
+    {"BGR444P", kLayoutBGR444P, false},
+    {"RGB444P", kLayoutRGB444P, false},
+    {"BGR161616", kLayoutBGR161616, false},
+    {"RGB161616", kLayoutRGB161616, false},
+    {"BGRA16161616", kLayoutBGRA16161616, false},
+    {"ARGB16161616", kLayoutARGB16161616, false},
+    {"R555", kLayoutR555, true},
+    {"VUYA", kLayoutVUYA, false},
+    {"AYUV", kLayoutAYUV, false},
+    {"GRAY", kLayoutGRAY, false},
+    {"GRAYLE16", kLayoutGRAYLE16, false},
+    {"GRAYBE16", kLayoutGRAYBE16, false},
+};
+constexpr int kCaseSensitiveKeywords = 2;
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(const std::string& a, const char* b) {
+    const size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    return true;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Reads a number the way atoi does: leading blanks, an optional sign, decimal digits up to the
+// first other character; no digits give 0. Unlike atoi, a value beyond 64 bits saturates
+// instead of being undefined, so every caller can tell "too large" apart.
+int64_t ReadNumber(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    uint64_t magnitude = 0;
+    bool saturated = false;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const unsigned digit = unsigned(text[i] - '0');
+        if (magnitude > (uint64_t(INT64_MAX) - digit) / 10) {
+            saturated = true;
+            continue;  // keep scanning the digits; the value stays at its limit
+        }
+        magnitude = magnitude * 10 + digit;
+    }
+    if (saturated) return negative ? INT64_MIN : INT64_MAX;
+    return negative ? -int64_t(magnitude) : int64_t(magnitude);
+}
+
+bool FitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
+}  // namespace
+
+const LayoutKeyword* LayoutKeywords() { return kKeywords; }
+
+std::optional<LayoutKeyword> FindLayoutKeyword(const std::string& value) {
+    for (int i = 0; i < kCaseSensitiveKeywords; ++i)
+        if (value == kKeywords[i].keyword) return kKeywords[i];
+    std::string upper = value;
+    for (char& c : upper) c = AsciiUpper(c);
+    for (int i = kCaseSensitiveKeywords; i < kLayoutKeywordCount; ++i)
+        if (upper == kKeywords[i].keyword) return kKeywords[i];
+    return std::nullopt;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine r;
+    const size_t count = args.size();
+    // Arguments are 8-bit C strings: anything after an embedded NUL is not part of them.
+    auto arg = [&args](size_t i) { return std::string(args[i].c_str()); };
+
+    bool fileGiven = false;
+    for (size_t i = 1; i < count; ++i) {
+        const std::string a = arg(i);
+
+        if (EqualNoCase(a, "/open") && i + 1 < count) {
+            r.openTarget = arg(i + 1);
+            return r;
+        }
+        if (a.empty() || a[0] != '-') {
+            // The file name ends the settings; one more non-option argument is consumed and
+            // ignored, and so is everything after it.
+            r.fileName = a;
+            fileGiven = true;
+            break;
+        }
+        if (a.size() == 1) {
+            r.error = kErrNotEnoughArguments;
+            return r;
+        }
+
+        // The value of an option: the rest of the argument (-w720), or the next argument
+        // whatever it looks like (-w 720, -w -5). Nothing when the option is the last argument.
+        auto takeValue = [&](std::string& value) -> bool {
+            if (a.size() >= 3) {
+                value = a.substr(2);
+                return true;
+            }
+            if (i + 1 < count) {
+                value = arg(++i);
+                return true;
+            }
+            return false;
+        };
+
+        const char letter = a[1];
+        std::string value;
+        switch (letter) {
+            case 'o':
+            case 'b':
+            case 'e': {
+                // A missing value is read from the option text itself, which gives 0.
+                if (!takeValue(value)) value = a;
+                const int64_t v = ReadNumber(value);
+                if (v < 0) {
+                    r.error = kErrNegativeOffset;
+                    return r;
+                }
+                // The file prefix is a signed 32-bit field, the per-frame sizes unsigned ones.
+                const int64_t limit = letter == 'o' ? int64_t(INT32_MAX) : int64_t(UINT32_MAX);
+                if (v > limit) {
+                    r.error = kErrOffsetTooLarge;
+                    return r;
+                }
+                (letter == 'o' ? r.filePrefix : letter == 'b' ? r.framePrefix : r.framePostfix) = v;
+                break;
+            }
+            case 'w':
+            case 'h': {
+                const char* err = letter == 'w' ? kErrWidth : kErrHeight;
+                if (!takeValue(value)) {
+                    r.error = err;
+                    return r;
+                }
+                // Not a number reads as 0; a negative or oversized size is no size at all.
+                const int64_t v = ReadNumber(value);
+                if (v < 0 || v > INT32_MAX) {
+                    r.error = err;
+                    return r;
+                }
+                (letter == 'w' ? r.width : r.height) = int32_t(v);
+                break;
+            }
+            case 's': {
+                if (a.size() == 4 && AsciiLower(a[2]) == 'e' && AsciiLower(a[3]) == 'q') {
+                    r.fieldSequence = true;
+                    break;
+                }
+                if (!takeValue(value)) {
+                    r.error = kErrStride;
+                    return r;
+                }
+                // Negative pitches mean rows stored bottom-up; the most negative 32-bit value
+                // has no magnitude and is refused with everything outside 32 bits.
+                const int64_t v = ReadNumber(value);
+                if (!FitsInt32(v) || v == INT32_MIN) {
+                    r.error = kErrStride;
+                    return r;
+                }
+                r.lineBytes = int32_t(v);
+                break;
+            }
+            case 'l': {
+                if (!takeValue(value)) {
+                    r.error = kErrLayout;
+                    return r;
+                }
+                const std::optional<LayoutKeyword> k = FindLayoutKeyword(value);
+                if (!k) {
+                    r.error = kErrLayout;
+                    return r;
+                }
+                r.code = k->code;
+                r.bottomUp = k->bottomUp;
+                break;
+            }
+            case 't':
+                // "-tmp": temporal fields, i.e. fields stored one after the other, as -seq.
+                if (a.size() == 4 && AsciiLower(a[2]) == 'm' && AsciiLower(a[3]) == 'p') {
+                    r.fieldSequence = true;
+                    break;
+                }
+                r.error = kErrUnknownSetting;
+                return r;
+            case 'i':
+                if (a.size() == 2) r.interlaced = true;
+                break;
+            case 'd':
+                if (a.size() == 2) r.deinterlace = true;
+                break;
+            case 'm':
+                if (a.size() == 3) {
+                    if (AsciiLower(a[2]) == 'v') r.mirrorVertical = true;
+                    if (AsciiLower(a[2]) == 'h') r.mirrorHorizontal = true;
+                }
+                break;
+            case 'p':
+                if (a.size() == 5 && EqualNoCase(a.substr(2), "lay")) r.play = true;
+                break;
+            default:
+                r.error = kErrUnknownSetting;
+                return r;
+        }
+    }
+
+    if (fileGiven && !r.fileName.empty()) {
+        r.settings = BuildRawSettings(r);
+        r.hasSettings = true;
+    }
+    return r;
+}
+
+RawSettings BuildRawSettings(const CommandLine& p) {
+    RawSettings s;
+    std::memset(&s, 0, sizeof s);
+    s.size = kRawSettingsSize;
+    // The parser keeps each value inside its field's range; clamp anyway so a caller filling
+    // CommandLine by hand cannot wrap a value around.
+    auto clampTo = [](int64_t v, int64_t hi) { return v < 0 ? 0 : v > hi ? hi : v; };
+    s.filePrefix = int32_t(clampTo(p.filePrefix, INT32_MAX));
+    s.framePrefix = uint32_t(clampTo(p.framePrefix, UINT32_MAX));
+    s.framePostfix = uint32_t(clampTo(p.framePostfix, UINT32_MAX));
+    s.frameDuration = 1;
+    s.timeScale = 25;
+
+    const int32_t fieldDetail = !p.interlaced ? 0 : p.fieldSequence ? 1 : 9;
+    RawVideoFormat& f = s.rawFormat;
+    if (!BuildRawVideoFormat(f, p.width, p.height, p.code, p.lineBytes, fieldDetail)) {
+        // The values do not describe a valid stream; keep them anyway so the settings dialog
+        // can show and repair them.
+        std::memset(&f, 0, sizeof f);
+        f.size = kRawVideoFormatSize;
+        f.code = p.code;
+        f.width = p.width;
+        f.height = p.height;
+        f.bitsPerPixel = 0;
+        f.widthMultiple = 1;
+        f.heightMultiple = 0;
+        f.lineBytes = p.lineBytes;
+        f.hResolution = kDefaultResolution;
+        f.vResolution = kDefaultResolution;
+        f.extensionFlags = kExtFieldInfo;
+        f.fieldCount = p.interlaced ? 2 : 1;
+        f.fieldDetail = p.fieldSequence ? 1 : 9;
+        f.sampleRange = 1;
+        f.reserved132 = 5;
+        f.colourTableId = -1;
+    }
+    if (p.bottomUp && f.lineBytes != INT32_MIN)
+        f.lineBytes = f.lineBytes < 0 ? f.lineBytes : -f.lineBytes;
+
+    s.deinterlace = p.deinterlace ? 1 : 0;
+    s.mirrorVertical = p.mirrorVertical ? 1 : 0;
+    s.mirrorHorizontal = p.mirrorHorizontal ? 1 : 0;
+    s.deinterlaceMethod = 0;
+    return s;
+}

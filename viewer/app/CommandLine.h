@@ -1,0 +1,65 @@
+// The viewer's command line: settings, then a file name; or "/open" and a file name.
+#pragma once
+
+#include "RawSettings.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Error texts shown in the usage window.
+extern const char* const kErrNotEnoughArguments;  // "Error: Not enougth arguments."
+extern const char* const kErrUnknownSetting;      // "Error: Unknown setting or option."
+extern const char* const kErrNegativeOffset;      // "Error: Negative offsets are not allowed."
+extern const char* const kErrOffsetTooLarge;      // "Error: Offset too large."
+extern const char* const kErrWidth;               // "Error: Wrong or missing width."
+extern const char* const kErrHeight;              // "Error: Wrong or missing height."
+extern const char* const kErrStride;              // "Error: Wrong or missing stride."
+extern const char* const kErrLayout;              // "Error: Unknown pixel layout."
+
+// A keyword accepted after -l: the code it selects and whether rows are stored bottom-up.
+struct LayoutKeyword {
+    const char* keyword;
+    uint32_t code;
+    bool bottomUp;
+};
+constexpr int kLayoutKeywordCount = 40;
+// The keyword table in the order it is searched.
+const LayoutKeyword* LayoutKeywords();
+// Looks a -l value up: "v216" and "v210" only as written, every other keyword in any case.
+std::optional<LayoutKeyword> FindLayoutKeyword(const std::string& value);
+
+struct CommandLine {
+    std::string error;                      // empty when all is well
+    std::string fileName;                   // empty when none was given
+    std::optional<std::string> openTarget;  // the argument after "/open"
+
+    // Values as read (before any record is built).
+    int64_t filePrefix = 0;    // -o
+    int64_t framePrefix = 0;   // -b
+    int64_t framePostfix = 0;  // -e
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t lineBytes = 0;     // -s
+    uint32_t code = 0;         // -l
+
+    bool interlaced = false;      // -i
+    bool fieldSequence = false;   // -seq, -tmp
+    bool deinterlace = false;     // -d
+    bool mirrorVertical = false;  // -mv
+    bool mirrorHorizontal = false;  // -mh
+    bool play = false;            // -play
+    bool bottomUp = false;        // the -l keyword stores rows bottom-up
+
+    bool hasSettings = false;  // `settings` is valid: a file name was given and no error occurred
+    RawSettings settings{};
+};
+
+// Parses the arguments (the program's own path first). Never reads past the list; stops at the
+// first error, at the file name, or at "/open" followed by a target.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// Builds the raw settings record from parsed values: the format block through
+// BuildRawVideoFormat, or the fallback fill when the builder refuses the values.
+RawSettings BuildRawSettings(const CommandLine& parsed);
