@@ -21,7 +21,8 @@ TN_CORE_API TNRESULT TNCoreClose(void);
 }
 
 // Ties one initialisation of the core to the lifetime of an object. Not copyable: every object
-// balances exactly the one initialisation it made itself.
+// balances exactly the one initialisation it made itself. A failed initialisation still holds
+// its count (the core stays initialised with what the scan found) until the object goes.
 class TN_CORE_API CTNCore {
 public:
     CTNCore();
@@ -29,12 +30,14 @@ public:
     explicit CTNCore(const _TNStr* directory);
     CTNCore(const CTNCore&) = delete;
     CTNCore& operator=(const CTNCore&) = delete;
-    // Closes the core once if this object's initialisation succeeded.
+    // Closes the core once if this object holds a count.
     virtual ~CTNCore();
-    // Calls TNCoreInitialize; on success the object counts as initialised.
+    // Calls TNCoreInitialize; on success the object counts as initialised. Once the object holds
+    // a count, further calls return TN_OK without counting again.
     virtual int32_t Init(const _TNStr* directory);
     virtual bool isInitialized() const;
 
 private:
     bool initialized;
+    bool holdsCount;  // this object's TNCoreInitialize counted; the destructor gives it back
 };
