@@ -1,0 +1,146 @@
+#include "HelpWin.h"
+
+#include "AppInfo.h"
+#include "PixelLayout.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kWideNamePixels = 60;
+
+const char kUsageHead[] =
+    "Usage: %1 [Settings] [Filename]\r\n\t\t\r\n"
+    "[Filename]\tFilename of RAW video file to be displayed.\r\n\t\t\r\n"
+    "[Settings]\t\tOne ore more of the following settings:\r\n\t\t\r\n"
+    "-o[SIZE]\t\tskip bytes at the begining of the file\r\n\t\t\r\n"
+    "-b[SIZE]\t\tskip bytes at the begining of every frame\r\n\t\t\r\n"
+    "-e[SIZE]\t\tskip bytes at the end of every frame\r\n\t\t\r\n"
+    "-i\t\tinput has interlaced fields\r\n\t\t\r\n"
+    "-tmp\t\tinput has temporal fields\r\n\t\t\r\n"
+    "-l\t\tone of the pixel layouts:\r\n";
+
+const char kUsageTail[] =
+    "\t\t\r\n-w\t\tthe image file's width\r\n\t\t\r\n"
+    "-h\t\tthe image file's height\r\n\t\t\r\n"
+    "-s\t\tstride in bytes (optional)\r\n\t\t\r\n"
+    "-mv\t\tmirror the output vertically\r\n\t\t\r\n";
+
+}  // namespace
+
+CHelpWin::CHelpWin() : QDialog(nullptr) { Build(); }
+
+CHelpWin::CHelpWin(int resourceId, QWidget* parent) : QDialog(parent) {
+    (void)resourceId;  // the one window this class describes
+    Build();
+}
+
+CHelpWin::~CHelpWin() {
+    if (initialised_) qApp->removeEventFilter(this);
+}
+
+void CHelpWin::Build() {
+    setWindowTitle(QStringLiteral("Dialog"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+    auto* program = new QLabel(
+        QStringLiteral("%1, %2\n%3").arg(kavlo::AppName(), kavlo::VersionText(), kavlo::MakerLine()), this);
+    program->setAlignment(Qt::AlignCenter);
+    errorLine_ = new QLabel(QStringLiteral("Error:"), this);
+    errorLine_->setObjectName(QStringLiteral("ErrorLine"));
+    errorLine_->setProperty("controlId", kErrorLineId);
+    usage_ = new QPlainTextEdit(this);
+    usage_->setObjectName(QStringLiteral("UsageText"));
+    usage_->setProperty("controlId", kUsageTextId);
+    usage_->setReadOnly(true);
+    usage_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    usage_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Tab stops as wide as the tab rule's threshold, so one or two tabs line the dashes up.
+    usage_->setTabStopDistance(kWideNamePixels);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* top = new QHBoxLayout;
+    top->addSpacing(30);
+    top->addWidget(icon);
+    top->addStretch(1);
+    top->addWidget(program);
+    top->addStretch(2);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(ok);
+    bottom->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(errorLine_);
+    layout->addWidget(usage_, 1);
+    layout->addLayout(bottom);
+    resize(570, 570);
+}
+
+QString CHelpWin::BuildUsageText(const QString& appName, const std::function<bool(const QString&)>& isWide) {
+    QString text = QString::fromLatin1(kUsageHead).arg(appName);
+    const PixelLayoutInfo* rows = LayoutCatalogue();
+    for (int i = 0; i < kLayoutCount; ++i) {
+        const QString name = QString::fromLatin1(rows[i].name);
+        text += QStringLiteral("\t\t") + name;
+        text += isWide(name) ? QStringLiteral("\t") : QStringLiteral("\t\t");
+        text += QStringLiteral("- %1\r\n").arg(QString::fromLatin1(rows[i].description));
+    }
+    text += QString::fromLatin1(kUsageTail);
+    return text;
+}
+
+bool CHelpWin::OnInitDialog() {
+    const QFontMetrics metrics(usage_->font());
+    const QString text = BuildUsageText(kavlo::AppName(), [&metrics](const QString& name) {
+        return metrics.horizontalAdvance(name) >= kWideNamePixels;
+    });
+    // The control keeps plain line feeds; the text itself is built with the window line ends.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    usage_->setPlainText(shown);
+    usage_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    errorLine_->setText(errorText_);
+    if (!initialised_) qApp->installEventFilter(this);
+    initialised_ = true;
+    return true;
+}
+
+void CHelpWin::showEvent(QShowEvent* event) {
+    if (!initialised_) OnInitDialog();
+    QDialog::showEvent(event);
+}
+
+bool CHelpWin::eventFilter(QObject* watched, QEvent* event) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w && (w == this || isAncestorOf(w)) && PreTranslateMessage(event)) return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+bool CHelpWin::PreTranslateMessage(QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    QScrollBar* bar = usage_->verticalScrollBar();
+    switch (key->key()) {
+    case Qt::Key_PageUp: bar->triggerAction(QAbstractSlider::SliderPageStepSub); return true;
+    case Qt::Key_PageDown: bar->triggerAction(QAbstractSlider::SliderPageStepAdd); return true;
+    case Qt::Key_Home: bar->triggerAction(QAbstractSlider::SliderToMinimum); return true;
+    case Qt::Key_End: bar->triggerAction(QAbstractSlider::SliderToMaximum); return true;
+    case Qt::Key_Up: bar->triggerAction(QAbstractSlider::SliderSingleStepSub); return true;
+    case Qt::Key_Down: bar->triggerAction(QAbstractSlider::SliderSingleStepAdd); return true;
+    default: return false;
+    }
+}

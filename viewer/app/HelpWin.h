@@ -1,0 +1,48 @@
+// The usage and error window shown when the command line is wrong or its file cannot be opened.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+
+class QLabel;
+class QPlainTextEdit;
+
+class CHelpWin : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kResourceId = 103;
+    static constexpr int kUsageTextId = 1005;
+    static constexpr int kErrorLineId = 1006;
+
+    // No parent: the program has no main window yet when this window is shown.
+    CHelpWin();
+    // The modeless form, with a parent of the caller's choice.
+    CHelpWin(int resourceId, QWidget* parent);
+    ~CHelpWin() override;
+
+    void SetErrorText(const QString& text) { errorText_ = text; }
+    // Fills both controls; runs before the window is first shown.
+    bool OnInitDialog();
+
+    // The usage text, with "\r\n" line ends. isWide tells whether a layout name is at least
+    // 60 pixels wide in the usage control's font.
+    static QString BuildUsageText(const QString& appName, const std::function<bool(const QString&)>& isWide);
+
+    QPlainTextEdit* UsageControl() const { return usage_; }
+    QLabel* ErrorControl() const { return errorLine_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Build();
+    bool PreTranslateMessage(QEvent* event);
+
+    QString errorText_;
+    QPlainTextEdit* usage_ = nullptr;
+    QLabel* errorLine_ = nullptr;
+    bool initialised_ = false;
+};

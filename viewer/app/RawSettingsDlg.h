@@ -1,0 +1,130 @@
+// The raw video settings dialog: how to read a raw file, tried live on a preview of the file.
+#pragma once
+
+#include "RawSettings.h"
+#include "RawSettingsRules.h"
+
+#include <QDialog>
+#include <QString>
+
+class CVideoBuffer;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QSlider;
+class QToolButton;
+
+// A pair of arrow buttons that step the value of the edit beside it.
+class CUpDown : public QWidget {
+    Q_OBJECT
+public:
+    explicit CUpDown(QWidget* parent);
+    QToolButton* UpButton() const { return up_; }
+    QToolButton* DownButton() const { return down_; }
+signals:
+    void Stepped(int direction);  // +1 up, -1 down
+
+private:
+    QToolButton* up_;
+    QToolButton* down_;
+};
+
+class CRawSettingsDlg : public QDialog {
+    Q_OBJECT
+public:
+    enum Result { kResultOk = 1, kResultCancel = 2, kResultFailed = 3 };
+    // Control ids of the template, kept as object names "Control<id>" for tests and tools.
+    enum ControlId {
+        kIdPreview = 1007, kIdWidthEdit = 1008, kIdWidthSpin = 1009, kIdHeightEdit = 1010,
+        kIdHeightSpin = 1011, kIdWidthSlider = 1012, kIdHeightSlider = 1013, kIdPreset = 1014,
+        kIdProgressive = 1015, kIdInterlaced = 1016, kIdFieldArrangement = 1017, kIdFrameSlider = 1018,
+        kIdFlip = 1019, kIdFilePrefix = 1020, kIdFilePrefixSpin = 1021, kIdFramePrefix = 1022,
+        kIdFramePrefixSpin = 1023, kIdFramePostfixSpin = 1024, kIdFramePostfix = 1025, kIdLayout = 1026,
+        kIdSizeGroup = 1027, kIdInfo = 1029, kIdFrameLabel = 1030,
+    };
+
+    explicit CRawSettingsDlg(QWidget* parent = nullptr);
+    ~CRawSettingsDlg() override;
+
+    // 1 after OK, 2 after Cancel, 3 when the dialog cannot be shown (error text filled then).
+    int RunForFile(const QString& path, const RawSettings& settings, QString& errorText, int64_t startFrame);
+
+    // Before the modal run: the steps of RunForFile up to and including opening the preview,
+    // and the start of the window. Returns 0 when the dialog can be shown, else 3. Tests use
+    // this to drive the dialog without a modal loop; FinishRun completes the run.
+    int Prepare(const QString& path, const RawSettings& settings, QString& errorText, int64_t startFrame);
+    // Puts the remembered deinterlace values back into the record.
+    void FinishRun();
+
+    const RawSettings& Settings() const { return record_; }
+    int64_t ResultFrame() const { return resultFrame_; }
+    CVideoBuffer* Preview() const { return preview_; }
+    qint64 FileSize() const { return fileSize_; }
+
+    // The value events, as the controls raise them.
+    void OnWidthTyped(int64_t value);
+    void OnHeightTyped(int64_t value);
+    void OnWidthStep(int direction);
+    void OnHeightStep(int direction);
+    void OnByteCountTyped(rawsettings::ByteCount which, int64_t value);
+    void OnByteCountStep(rawsettings::ByteCount which, int direction);
+    void OnLayoutChosen(int index);
+    void OnPresetChosen(int index);
+    void OnProgressive();
+    void OnInterlaced();
+    void OnFieldArrangementChosen(int index);
+    void OnFlip();
+    void OnFrameSlider(int position);
+
+    // The apply step: tries a candidate record on the preview; true when it is now in force.
+    bool ApplySettings(const RawSettings& candidate);
+
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void StartWindow();
+    void FillControls();
+    void RefreshControls();
+    void SetWidthValue(int64_t value);
+    void SetHeightValue(int64_t value);
+    void SetByteCountValue(rawsettings::ByteCount which, int64_t value);
+    QLineEdit* ByteCountEdit(rawsettings::ByteCount which) const;
+    bool HandleEditKey(QLineEdit* edit, int key);
+    int64_t PreviewPosition() const;
+
+    RawSettings record_{};
+    QString path_;
+    qint64 fileSize_ = 0;
+    int64_t resultFrame_ = -1;
+    bool refreshing_ = false;
+    bool filterInstalled_ = false;
+    int layoutIndex_ = 0;
+    uint8_t rememberedDeinterlace_ = 0;
+    uint32_t rememberedMethod_ = 0;
+
+    CVideoBuffer* preview_ = nullptr;
+    QComboBox* layout_ = nullptr;
+    QSlider* widthSlider_ = nullptr;
+    QLineEdit* widthEdit_ = nullptr;
+    CUpDown* widthSpin_ = nullptr;
+    QSlider* heightSlider_ = nullptr;
+    QLineEdit* heightEdit_ = nullptr;
+    CUpDown* heightSpin_ = nullptr;
+    QComboBox* preset_ = nullptr;
+    QSlider* frameSlider_ = nullptr;
+    QLabel* frameLabel_ = nullptr;
+    QLineEdit* filePrefixEdit_ = nullptr;
+    QLineEdit* framePrefixEdit_ = nullptr;
+    QLineEdit* framePostfixEdit_ = nullptr;
+    QRadioButton* progressive_ = nullptr;
+    QRadioButton* interlaced_ = nullptr;
+    QComboBox* arrangement_ = nullptr;
+    QCheckBox* flip_ = nullptr;
+    QLabel* info_ = nullptr;
+};

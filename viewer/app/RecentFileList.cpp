@@ -1,0 +1,228 @@
+#include "RecentFileList.h"
+
+#include "Platform.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QSettings>
+#include <QtEndian>
+
+namespace {
+
+// The file name split the way the menu texts need it. Linux paths have no drive.
+struct SplitName {
+    QString drive;      // empty on Linux
+    QString directory;  // with its trailing separator
+    QString fileName;   // name and extension
+};
+
+SplitName Split(const QString& path) {
+    SplitName s;
+    const int slash = int(path.lastIndexOf(QLatin1Char('/')));
+    s.directory = path.left(slash + 1);
+    s.fileName = path.mid(slash + 1);
+    return s;
+}
+
+QString WithTrailingSeparator(QString dir) {
+    if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
+    return dir;
+}
+
+// An ampersand in a file name is shown as itself, not taken as a mnemonic.
+QString MenuEscaped(QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); }
+
+}  // namespace
+
+CMyRecentFileList::CMyRecentFileList() = default;
+CMyRecentFileList::~CMyRecentFileList() = default;
+
+uint32_t CMyRecentFileList::Checksum(const uint8_t* data, size_t size) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) {
+        const uint32_t low = c & 1u;
+        c >>= 1;
+        // The whole byte is compared with the bit, so only bytes 0 and 1 can ever match.
+        if (low != uint32_t(data[i])) c ^= 0xEDB88320u;
+    }
+    return ~c;
+}
+
+void CMyRecentFileList::Add(const RecentFileEntry& entry) {
+    Add(entry.name, uint32_t(entry.data.size()), entry.data.constData());
+}
+
+void CMyRecentFileList::Add(const QString& name, uint32_t size, const void* data) {
+    const QByteArray copy =
+        (data && size) ? QByteArray(static_cast<const char*>(data), qsizetype(size)) : QByteArray();
+    if (entries_.isEmpty()) {
+        entries_.push_back({name, copy});
+        return;
+    }
+    const int found = Find(name);
+    if (found >= 0) {
+        // Later duplicates of the name go; the first one found is the one that moves.
+        for (int i = GetSize() - 1; i > found; --i)
+            if (kavlo::SameFileName(entries_[i].name, name)) entries_.remove(i);
+        if (found == 0) {
+            entries_[0] = {name, copy};
+            return;
+        }
+        const QString stored = entries_[found].name;
+        entries_.remove(found);
+        entries_.insert(0, {stored, copy});
+        return;
+    }
+    if (GetSize() >= kMaxEntries) entries_.resize(kMaxEntries - 1);
+    entries_.insert(0, {name, copy});
+}
+
+void CMyRecentFileList::Update(const QString& name, uint32_t size, const void* data) {
+    if (entries_.isEmpty()) return;
+    const int found = Find(name);
+    if (found < 0) return;
+    entries_[found].name = name;
+    entries_[found].data =
+        (data && size) ? QByteArray(static_cast<const char*>(data), qsizetype(size)) : QByteArray();
+}
+
+void CMyRecentFileList::Remove(int index) {
+    if (index < 0 || index >= GetSize()) return;
+    entries_.remove(index);
+}
+
+int CMyRecentFileList::Find(const QString& name) const {
+    for (int i = 0; i < GetSize(); ++i)
+        if (kavlo::SameFileName(entries_[i].name, name)) return i;
+    return -1;
+}
+
+void CMyRecentFileList::ReadList() {
+    auto store = kavlo::OpenUserSettings();
+    ReadList(*store);
+}
+
+void CMyRecentFileList::WriteList() {
+    auto store = kavlo::OpenUserSettings();
+    WriteList(*store);
+    store->sync();
+}
+
+void CMyRecentFileList::ReadList(QSettings& store) {
+    if (!store.childGroups().contains(Section())) return;
+    store.beginGroup(Section());
+    entries_.clear();
+    for (int n = 1; n <= kMaxEntries; ++n) {
+        const QString nameKey = NameKey(n);
+        const QVariant nameValue = store.value(nameKey);
+        if (nameValue.userType() != QMetaType::QString) continue;
+        const QString name = nameValue.toString();
+        // Empty names are positions the store keeps no file for; overlong ones cannot be paths.
+        if (name.isEmpty() || name.size() > kMaxNameLength || name.contains(QChar(0))) continue;
+        RecentFileEntry entry{name, {}};
+        const QVariant dataValue = store.value(DataKey(nameKey));
+        if (dataValue.userType() == QMetaType::QByteArray) {
+            const QByteArray stored = dataValue.toByteArray();
+            // A block that does not fit the 4-byte checksum and one record is not ours.
+            if (stored.size() >= 4 && stored.size() <= 4 + kDataSize) {
+                const auto* bytes = reinterpret_cast<const uint8_t*>(stored.constData());
+                const uint32_t expected = qFromLittleEndian<quint32>(bytes);
+                if (Checksum(bytes + 4, size_t(stored.size() - 4)) == expected)
+                    entry.data = stored.mid(4);
+            }
+        }
+        entries_.push_back(entry);
+    }
+    store.endGroup();
+}
+
+void CMyRecentFileList::WriteList(QSettings& store) const {
+    store.beginGroup(Section());
+    for (int i = 0; i < GetSize(); ++i) {
+        const QString nameKey = NameKey(i + 1);
+        const RecentFileEntry& e = entries_[i];
+        store.setValue(nameKey, e.name);
+        store.remove(DataKey(nameKey));
+        if (!e.data.isEmpty()) {
+            QByteArray block(4, '\0');
+            qToLittleEndian<quint32>(
+                Checksum(reinterpret_cast<const uint8_t*>(e.data.constData()), size_t(e.data.size())),
+                block.data());
+            block += e.data;
+            store.setValue(DataKey(nameKey), block);
+        }
+    }
+    // Positions past the list are cleared so that removed files do not come back next time.
+    for (int n = GetSize() + 1; n <= kMaxEntries; ++n) {
+        store.remove(NameKey(n));
+        store.remove(DataKey(NameKey(n)));
+    }
+    store.endGroup();
+}
+
+void CMyRecentFileList::UpdateMenu(QMenu* submenu) {
+    if (!submenu) return;
+    QList<QAction*> actions = submenu->actions();
+    int position = -1;
+    for (int i = 0; i < actions.size(); ++i) {
+        if (actions[i]->data().toInt() == kFirstCommand) {
+            position = i;
+            break;
+        }
+    }
+    if (position < 0) return;
+    for (int i = 0; i < kMaxEntries && position < actions.size(); ++i) {
+        QAction* a = actions.takeAt(position);
+        submenu->removeAction(a);
+        delete a;
+    }
+    QAction* before = position < actions.size() ? actions[position] : nullptr;
+    if (entries_.isEmpty()) {
+        // One disabled item keeps the submenu's place for the next rebuild.
+        auto* a = new QAction(EmptyListText(), submenu);
+        a->setData(kFirstCommand);
+        a->setEnabled(false);
+        submenu->insertAction(before, a);
+        return;
+    }
+    for (int i = 0; i < GetSize(); ++i) {
+        QString display;
+        GetDisplayName(display, i, nullptr, true);
+        auto* a = new QAction(QStringLiteral("%1 %2").arg(i + 1).arg(MenuEscaped(display)), submenu);
+        a->setData(kFirstCommand + i);
+        a->setEnabled(true);
+        submenu->insertAction(before, a);
+    }
+}
+
+bool CMyRecentFileList::GetDisplayName(QString& text, int index, const QString* currentDirectory,
+                                       bool atLeastName) const {
+    if (index < 0 || index >= GetSize()) return false;
+    const QString& path = entries_[index].name;
+    const SplitName s = Split(path);
+    const QString shortName = (s.fileName.size() <= kMaxDisplayLength || atLeastName) ? s.fileName : QString();
+    if (currentDirectory) {
+        const QString current = WithTrailingSeparator(QDir(*currentDirectory).absolutePath());
+        if (kavlo::SameFileName(s.drive + s.directory, current)) {
+            text = shortName;
+            return true;
+        }
+    }
+    if (path.size() <= kMaxDisplayLength) {
+        text = path;
+        return true;
+    }
+    const QString prefix = s.drive + QStringLiteral("/...");
+    const QString rest = path.mid(s.drive.size());
+    // The earliest separator whose tail still fits gives the longest tail.
+    for (int i = 0; i < rest.size(); ++i) {
+        if (rest[i] != QLatin1Char('/')) continue;
+        if (prefix.size() + (rest.size() - i) <= kMaxDisplayLength) {
+            text = prefix + rest.mid(i);
+            return true;
+        }
+    }
+    text = atLeastName ? s.fileName : QString();
+    return true;
+}

@@ -1,0 +1,64 @@
+// The most recently opened raw files, each with the settings record it was last opened with,
+// kept in the per-user settings store and shown in the File menu's "Recent Files" submenu.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+#include <cstdint>
+
+class QMenu;
+class QSettings;
+
+struct RecentFileEntry {
+    QString name;     // full path as it was opened
+    QByteArray data;  // the entry's settings record; empty when it has none
+};
+
+class CMyRecentFileList {
+public:
+    static constexpr int kMaxEntries = 15;
+    static constexpr int kFirstCommand = 8001;
+    static constexpr int kDataSize = 208;
+    static constexpr int kMaxDisplayLength = 45;
+    // The longest name read back, one less than the platform's path limit.
+    static constexpr int kMaxNameLength = 4095;
+
+    CMyRecentFileList();
+    virtual ~CMyRecentFileList();
+
+    CMyRecentFileList(const CMyRecentFileList&) = delete;
+    CMyRecentFileList& operator=(const CMyRecentFileList&) = delete;
+
+    virtual void Add(const RecentFileEntry& entry);
+    virtual void Add(const QString& name, uint32_t size, const void* data);
+    virtual void Update(const QString& name, uint32_t size, const void* data);
+    virtual void Remove(int index);
+    virtual int Find(const QString& name) const;
+    virtual void ReadList();
+    virtual void WriteList();
+    // Rebuilds the submenu that holds the item with command kFirstCommand.
+    virtual void UpdateMenu(QMenu* submenu);
+    virtual bool GetDisplayName(QString& text, int index, const QString* currentDirectory,
+                                bool atLeastName) const;
+
+    // The store-facing halves, also used by tests with a store of their own.
+    void ReadList(QSettings& store);
+    void WriteList(QSettings& store) const;
+
+    int GetSize() const { return int(entries_.size()); }
+    const RecentFileEntry& operator[](int index) const { return entries_[index]; }
+
+    // Checksum stored in front of every data block.
+    static uint32_t Checksum(const uint8_t* data, size_t size);
+
+    static QString Section() { return QStringLiteral("Recent Files"); }
+    static QString NameKey(int n) { return QStringLiteral("File%1").arg(n); }
+    static QString DataKey(const QString& nameKey) { return QStringLiteral("%1 Data").arg(nameKey); }
+    // Text of the single disabled item that stands in the submenu while the list is empty.
+    static QString EmptyListText() { return QStringLiteral("(Empty)"); }
+
+private:
+    QVector<RecentFileEntry> entries_;
+};

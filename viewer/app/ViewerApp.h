@@ -1,0 +1,46 @@
+// The application object: initialises the core at program load, runs the command line, the
+// usage window or the main window, and closes the core at exit.
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CTNViewerDlg;
+
+class CTNViewerApp {
+public:
+    // Initialises the core (the plug-in scan runs here, before any window exists).
+    CTNViewerApp();
+    ~CTNViewerApp();
+
+    CTNViewerApp(const CTNViewerApp&) = delete;
+    CTNViewerApp& operator=(const CTNViewerApp&) = delete;
+
+    // The whole start-up, from the argument list (the program's own path first). Always
+    // returns false: the program ends when the main window (or the usage window) closes.
+    bool InitInstance(const std::vector<std::string>& arguments);
+    // Deletes the main window object if one is still held, closes the core, returns the exit code.
+    int ExitInstance();
+
+    CTNViewerDlg* MainWindow() const { return mainWindow_.get(); }
+    // The error text the usage window showed; empty when none was shown.
+    const QString& ShownError() const { return shownError_; }
+    // Tests replace the modal runs: the usage window and the main window are then only built.
+    void SetModalRuns(bool on) { modalRuns_ = on; }
+    bool PlayRequested() const { return play_; }
+
+    // Applies a stored "Debug Level" (a 32-bit number) to the core's log; returns whether one
+    // was found.
+    static bool ApplyStoredDebugLevel();
+
+private:
+    void ShowUsage(const QString& error);
+
+    std::unique_ptr<CTNViewerDlg> mainWindow_;
+    QString shownError_;
+    bool modalRuns_ = true;
+    bool play_ = false;
+    bool coreOpen_ = false;
+};

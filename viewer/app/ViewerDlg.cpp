@@ -1,0 +1,738 @@
+#include "ViewerDlg.h"
+
+#include "AppInfo.h"
+#include "KeyInput.h"
+#include "Platform.h"
+#include "RawSettingsDlg.h"
+#include "RawSettingsRules.h"
+#include "RecentFileList.h"
+#include "TNDebug.h"
+#include "VideoBuffer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QShortcut>
+#include <QSlider>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+// Set by a Ctrl key-down and cleared by a Ctrl key-up, whichever window saw them.
+bool g_ctrlDown = false;
+
+struct CommandRow {
+    int id;
+    const char* text;
+    bool checkable;
+};
+
+// The View menu in order; 0 marks a separator, -1 the deinterlacing method popup. The channel
+// items are labelled with the keys that select them (7, 8, 9).
+constexpr CommandRow kViewCommands[] = {
+    {CmdShowAll, "Show A&ll\t0", true},
+    {CmdShowY, "Show &Y' Only\t7", true},
+    {CmdShowCb, "Show C&b' Only\t8", true},
+    {CmdShowCr, "Show C&r' Only\t9", true},
+    {0, nullptr, false},
+    {CmdZoomIn, "Zoom &In\t+", false},
+    {CmdZoomOut, "Zoom &Out\t-", false},
+    {CmdActualSize, "&Actual Size\tCtrl+0", false},
+    {0, nullptr, false},
+    {CmdFlip, "Flip &Vertically\tV", true},
+    {0, nullptr, false},
+    {CmdDeinterlace, "&Deinterlace\tD", true},
+    {-1, "Deinterlacing &Method", false},
+    {0, nullptr, false},
+    {CmdToggleFieldOrder, "&Toggle Field Order\tT", true},
+    {CmdToggleInterlaced, "Toggle Interla&ced\tI", true},
+    {CmdSplitFields, "&Split Fields\tF", true},
+};
+
+constexpr CommandRow kMethodCommands[] = {
+    {CmdMethodTop, "Top Field\tShift+1", true},
+    {CmdMethodBottom, "Bottom Field\tShift+2", true},
+    {CmdMethodBlend, "Blend Fields\tShift+3", true},
+    {CmdMethodLowPass, "Low-Pass Filter\tShift+4", true},
+};
+
+// Template 102 in dialog units: 4 horizontal units are 6 pixels, 8 vertical units 13 pixels.
+QRect DialogUnits(int x, int y, int w, int h) {
+    return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8);
+}
+
+int DecimalDigits(int64_t n) {
+    if (n < 1) return 0;
+    int digits = 0;
+    for (; n > 0; n /= 10) ++digits;
+    return digits;
+}
+
+QString ForMessageBox(QString text) { return text.replace(QLatin1Char('\r'), QLatin1Char('\n')); }
+
+}  // namespace
+
+CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
+    kavlo::InitResources();
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
+    setAcceptDrops(true);
+    setWindowTitle(kavlo::AppName());
+    setWindowIcon(QIcon(QStringLiteral(":/kavlo/icons/kavlo.png")));
+
+    menuBar_ = new QMenuBar(this);
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("Client"));
+    view_ = new CVideoBuffer(client_);
+    view_->setObjectName(QStringLiteral("VideoBuffer"));
+    view_->setProperty("controlId", kIdView);
+    view_->setGeometry(DialogUnits(7, 7, 311, 165));
+    slider_ = new QSlider(Qt::Horizontal, client_);
+    slider_->setObjectName(QStringLiteral("FrameSlider"));
+    slider_->setProperty("controlId", kIdSlider);
+    slider_->setTickPosition(QSlider::NoTicks);
+    slider_->setGeometry(DialogUnits(7, 179, 252, 15));
+    slider_->setEnabled(false);
+    frameField_ = new QLineEdit(client_);
+    frameField_->setObjectName(QStringLiteral("FrameField"));
+    frameField_->setProperty("controlId", kIdFrameField);
+    frameField_->setAlignment(Qt::AlignCenter);
+    frameField_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), frameField_));
+    frameField_->setGeometry(DialogUnits(269, 181, 49, 12));
+    frameField_->setEnabled(false);
+    frameField_->installEventFilter(this);
+
+    BuildMenus();
+    const int menuHeight = menuBar_->sizeHint().height();
+    const QSize clientSize = DialogUnits(0, 0, 325, 201).size();
+    resize(clientSize.width(), clientSize.height() + menuHeight);
+    menuBar_->setGeometry(0, 0, width(), menuHeight);
+    client_->setGeometry(0, menuHeight, clientSize.width(), clientSize.height());
+    clientRect_ = QRect(QPoint(0, 0), clientSize);
+    setMinimumSize(kMinWidth, kMinHeight);
+
+    connect(slider_, &QSlider::valueChanged, this, [this](int v) {
+        if (!updatingControls_) OnSliderMoved(v);
+    });
+    connect(frameField_, &QLineEdit::textEdited, this, [this] { OnFrameFieldEdited(); });
+
+    // The accelerator table: Ctrl+0 is Actual Size.
+    auto* actualSize = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this);
+    actualSize->setContext(Qt::WindowShortcut);
+    connect(actualSize, &QShortcut::activated, this, [this] { OnCommand(CmdActualSize); });
+
+    recent_ = std::make_unique<CMyRecentFileList>();
+    recent_->ReadList();
+}
+
+CTNViewerDlg::~CTNViewerDlg() {
+    if (filterInstalled_) qApp->removeEventFilter(this);
+    recent_->WriteList();
+}
+
+void CTNViewerDlg::BuildMenus() {
+    auto add = [](QMenu* menu, int id, const QString& text, bool checkable) {
+        QAction* a = menu->addAction(text);
+        a->setData(id);
+        a->setCheckable(checkable);
+        return a;
+    };
+    fileMenu_ = menuBar_->addMenu(QStringLiteral("&File"));
+    add(fileMenu_, CmdOpen, QStringLiteral("&Open"), false);
+    add(fileMenu_, CmdClose, QStringLiteral("&Close"), false)->setEnabled(false);
+    fileMenu_->addSeparator();
+    recentMenu_ = fileMenu_->addMenu(QStringLiteral("Recent Files"));
+    add(recentMenu_, CmdRecentFirst, QStringLiteral("Dummy"), false);
+    fileMenu_->addSeparator();
+    add(fileMenu_, CmdProperties, QStringLiteral("&Properties"), false);
+    fileMenu_->addSeparator();
+    add(fileMenu_, CmdExit, QStringLiteral("&Exit"), false);
+
+    viewMenu_ = menuBar_->addMenu(QStringLiteral("&View"));
+    for (const CommandRow& c : kViewCommands) {
+        if (c.id == 0) {
+            viewMenu_->addSeparator();
+        } else if (c.id == -1) {
+            QMenu* methods = viewMenu_->addMenu(QString::fromUtf8(c.text));
+            for (const CommandRow& m : kMethodCommands) add(methods, m.id, QString::fromUtf8(m.text), m.checkable);
+        } else {
+            add(viewMenu_, c.id, QString::fromUtf8(c.text), c.checkable);
+        }
+    }
+
+    QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
+    add(help, CmdWebsite, QStringLiteral("&Visit product website..."), false);
+    help->addSeparator();
+    add(help, CmdAbout, QStringLiteral("&About"), false);
+
+    // Every item of every menu, submenus included, reaches the menu bar's signal once.
+    connect(menuBar_, &QMenuBar::triggered, this, [this](QAction* a) {
+        bool ok = false;
+        const int id = a->data().toInt(&ok);
+        if (ok && id != 0) OnCommand(id);
+    });
+}
+
+QAction* CTNViewerDlg::Action(int id) const {
+    const QList<QAction*> all = menuBar_->findChildren<QAction*>();
+    for (QAction* a : all)
+        if (a->data().toInt() == id && !a->menu()) return a;
+    return nullptr;
+}
+
+bool CTNViewerDlg::CtrlDown() { return g_ctrlDown; }
+
+QString CTNViewerDlg::OpenFilter() {
+    return QStringLiteral(
+        "RAW Video Files (*.raw; *.bin; *.dat; *.yuv*; *.rgb; *.420; *.422; *.yv12; *.yv16)|"
+        "*.raw;*.bin;*.dat;*.yuv*;*.rgb;*.420;*.422;*.yv12;*.yv16|All Files (*.*)|*.*||");
+}
+QString CTNViewerDlg::LoadErrorText() { return QStringLiteral("An error occrured while loading the video file."); }
+QString CTNViewerDlg::LoadErrorRemoveText() {
+    return QStringLiteral(
+        "An error occrured while loading the video file.\r\rWould you like to remove the file from the list?");
+}
+
+void CTNViewerDlg::OnInitDialog() {
+    if (initialised_) return;
+    initialised_ = true;
+    view_->SetStatusCallback(&CTNViewerDlg::StatusCallback, this);
+    setWindowIcon(QIcon(QStringLiteral(":/kavlo/icons/kavlo.png")));
+    resize(kInitialWidth, kInitialHeight);
+    FitWindowToVideo();
+    slider_->setSingleStep(1);
+    slider_->setPageStep(10);
+    UpdateFrameControls();
+    UpdateTitle(view_, QString());
+    UpdateMenuState();
+}
+
+void CTNViewerDlg::StatusCallback(void* context, CVideoBuffer* view, const QString& text) {
+    static_cast<CTNViewerDlg*>(context)->UpdateTitle(view, text);
+}
+
+void CTNViewerDlg::UpdateTitle(CVideoBuffer* view, const QString& status) {
+    if (!view || !view->IsOpen()) {
+        setWindowTitle(kavlo::AppName());
+        return;
+    }
+    QString title = QStringLiteral("%1 (%2) (%3%) - %4")
+                        .arg(QFileInfo(view->FileName()).fileName(), view->LayoutNameText())
+                        .arg(qint64(view->Zoom() * 100.0))
+                        .arg(kavlo::AppName());
+    if (!minimized_) title += QLatin1Char(' ') + status;
+    setWindowTitle(title);
+}
+
+void CTNViewerDlg::UpdateFrameControls() {
+    updatingControls_ = true;
+    if (view_->IsOpen()) {
+        slider_->setEnabled(true);
+        frameField_->setEnabled(true);
+        frameCount_ = view_->FrameCount();
+        const int64_t position = view_->CurrentPosition();
+        slider_->setMaximum(int(std::min<int64_t>(std::max<int64_t>(frameCount_ - 1, 0), INT_MAX)));
+        slider_->setValue(int(position));
+        frameField_->setText(QString::number(position));
+    } else {
+        slider_->setEnabled(false);
+        frameField_->setEnabled(false);
+        frameField_->setText(QStringLiteral("0"));
+    }
+    updatingControls_ = false;
+}
+
+void CTNViewerDlg::UpdateMenuState() {
+    const bool open = view_->IsOpen();
+    Action(CmdOpen)->setEnabled(true);
+    Action(CmdClose)->setEnabled(open);
+    Action(CmdProperties)->setEnabled(open);
+    for (QAction* a : viewMenu_->actions()) a->setEnabled(open);
+
+    const ViewSwitches& s = view_->Switches();
+    Action(CmdShowAll)->setChecked(!s.lumaOnly && !s.cbOnly && !s.crOnly);
+    Action(CmdShowY)->setChecked(s.lumaOnly);
+    Action(CmdShowCb)->setChecked(s.cbOnly);
+    Action(CmdShowCr)->setChecked(s.crOnly);
+    Action(CmdFlip)->setChecked(s.flipToggle);
+    Action(CmdDeinterlace)->setChecked(s.deinterlace);
+    Action(CmdToggleFieldOrder)->setChecked(s.swappedFieldOrder);
+    Action(CmdToggleInterlaced)->setChecked(s.interlaceToggle);
+    Action(CmdSplitFields)->setChecked(s.splitFields);
+    int methodItem = 0;
+    switch (s.deinterlaceMethod) {
+    case 0: methodItem = CmdMethodBlend; break;
+    case 1: methodItem = CmdMethodTop; break;
+    case 2: methodItem = CmdMethodBottom; break;
+    case 3: methodItem = CmdMethodLowPass; break;
+    default: break;
+    }
+    if (methodItem != 0)
+        for (int id : {CmdMethodTop, CmdMethodBottom, CmdMethodBlend, CmdMethodLowPass})
+            Action(id)->setChecked(id == methodItem);
+
+    for (QAction* a : fileMenu_->actions()) {
+        QMenu* popup = a->menu();
+        if (!popup) continue;
+        recent_->UpdateMenu(popup);
+        for (QAction* item : popup->actions()) {
+            // The stand-in of an empty list stays disabled.
+            const bool placeholder = recent_->GetSize() == 0 && item->data().toInt() == CmdRecentFirst;
+            item->setEnabled(!placeholder);
+        }
+    }
+    menuBar_->update();
+}
+
+void CTNViewerDlg::FitWindowToVideo() {
+    if (!view_->IsOpen() || view_->FitMode()) return;
+    const qreal ratio = view_->devicePixelRatioF() > 0 ? view_->devicePixelRatioF() : 1.0;
+    const int pictureW = int(view_->FrameWidth() / ratio);
+    const int pictureH = int(view_->FrameHeight() / ratio);
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect available = s ? s->availableGeometry() : QRect(0, 0, 1920, 1080);
+    // The frame around the window takes its share of the maximised size.
+    const QRect frame = frameGeometry();
+    const int frameW = std::max(frame.width() - width(), 0);
+    const int frameH = std::max(frame.height() - height(), 0);
+    const int w = std::min(width() + pictureW - view_->viewport()->width(), available.width() - frameW);
+    const int h = std::min(height() + pictureH - view_->viewport()->height(), available.height() - frameH);
+    resize(std::max(w, kMinWidth), std::max(h, kMinHeight));
+    const QRect now = frameGeometry();
+    move(available.center() - QPoint(now.width() / 2, now.height() / 2));
+}
+
+void CTNViewerDlg::LayoutControls(QSize client) {
+    const int dx = client.width() - clientRect_.width();
+    const int dy = client.height() - clientRect_.height();
+    if (dx == 0 && dy == 0) return;
+    slider_->setGeometry(slider_->geometry().adjusted(0, dy, dx, dy));
+    frameField_->setGeometry(frameField_->geometry().translated(dx, dy));
+    view_->setGeometry(view_->geometry().adjusted(0, 0, dx, dy));
+    clientRect_ = QRect(QPoint(0, 0), client);
+}
+
+void CTNViewerDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    const int menuHeight = menuBar_->sizeHint().height();
+    menuBar_->setGeometry(0, 0, width(), menuHeight);
+    const QSize client(width(), std::max(height() - menuHeight, 0));
+    client_->setGeometry(0, menuHeight, client.width(), client.height());
+    LayoutControls(client);
+}
+
+void CTNViewerDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    if (windowState() & Qt::WindowMinimized) {
+        minimized_ = true;
+        UpdateTitle(view_, QString());
+    } else {
+        minimized_ = false;
+    }
+}
+
+void CTNViewerDlg::showEvent(QShowEvent* event) {
+    OnInitDialog();
+    if (!filterInstalled_) {
+        qApp->installEventFilter(this);
+        filterInstalled_ = true;
+    }
+    QDialog::showEvent(event);
+}
+
+void CTNViewerDlg::hideEvent(QHideEvent* event) {
+    if (filterInstalled_ && !(windowState() & Qt::WindowMinimized)) {
+        qApp->removeEventFilter(this);
+        filterInstalled_ = false;
+    }
+    QDialog::hideEvent(event);
+}
+
+void CTNViewerDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape never closes the main window.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CTNViewerDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CTNViewerDlg::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    event->acceptProposedAction();
+    if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+    const QString path = urls.first().toLocalFile();
+    if (path.isEmpty() || path.size() >= PATH_MAX) return;
+    OpenByName(path);
+}
+
+// ---- Opening ---------------------------------------------------------------------------------
+
+void CTNViewerDlg::AfterOpen(const QString& path, const RawSettings& settings) {
+    UpdateTitle(view_, QString());
+    recent_->Add(path, kRawSettingsSize, &settings);
+    kavlo::AddToRecentDocuments(path);
+    UpdateFrameControls();
+    FitWindowToVideo();
+    UpdateMenuState();
+}
+
+void CTNViewerDlg::OfferRemoval(int index) {
+    const auto answer = QMessageBox::critical(this, kavlo::AppName(), ForMessageBox(LoadErrorRemoveText()),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes) return;
+    recent_->Remove(index);
+    UpdateMenuState();
+}
+
+void CTNViewerDlg::OpenWithStoredSettings(int index, const QString& path) {
+    RawSettings settings;
+    std::memcpy(&settings, (*recent_)[index].data.constData(), sizeof settings);
+    QString error;
+    if (view_->OpenFile(&settings, path, error, 0) != 0) {
+        view_->CloseFile();
+        UpdateTitle(view_, QString());
+        UpdateFrameControls();
+        UpdateMenuState();
+        OfferRemoval(index);
+        return;
+    }
+    AfterOpen(path, settings);
+}
+
+void CTNViewerDlg::OpenWithDialog(const QString& path, int offerRemoval) {
+    RawSettings zero;
+    std::memset(&zero, 0, sizeof zero);
+    QString error;
+    CRawSettingsDlg dialog(this);
+    const int result = dialog.RunForFile(path, zero, error, 0);
+    if (result == CRawSettingsDlg::kResultCancel) return;
+    bool opened = false;
+    RawSettings settings = dialog.Settings();
+    if (result == CRawSettingsDlg::kResultOk) opened = view_->OpenFile(&settings, path, error, 0) == 0;
+    if (opened) {
+        AfterOpen(path, settings);
+        return;
+    }
+    // Also reached when the dialog could not be shown at all, so that the request never
+    // ends without a word.
+    if (offerRemoval >= 0) {
+        view_->CloseFile();
+        UpdateTitle(view_, QString());
+        UpdateFrameControls();
+        UpdateMenuState();
+        OfferRemoval(offerRemoval);
+        return;
+    }
+    if (!view_->IsOpen()) {
+        UpdateTitle(view_, QString());
+        UpdateFrameControls();
+        UpdateMenuState();
+    }
+    QMessageBox::critical(this, kavlo::AppName(), LoadErrorText());
+}
+
+void CTNViewerDlg::OpenByName(const QString& path) {
+    const int index = recent_->Find(path);
+    if (index >= 0 && (*recent_)[index].data.size() == int(kRawSettingsSize)) {
+        OpenWithStoredSettings(index, path);
+        return;
+    }
+    OpenWithDialog(path, -1);
+}
+
+void CTNViewerDlg::OpenRecent(int index) {
+    if (index < 0 || index >= recent_->GetSize()) return;
+    const QString path = (*recent_)[index].name;
+    if ((*recent_)[index].data.size() == int(kRawSettingsSize)) {
+        OpenWithStoredSettings(index, path);
+        return;
+    }
+    OpenWithDialog(path, index);
+}
+
+void CTNViewerDlg::OnProperties() {
+    if (!view_->IsOpen()) return;
+    const QString path = view_->FileName();
+    RawSettings copy = view_->Settings();
+    QString error;
+    CRawSettingsDlg dialog(this);
+    if (dialog.RunForFile(path, copy, error, view_->CurrentPosition()) != CRawSettingsDlg::kResultOk) return;
+    RawSettings settings = dialog.Settings();
+    if (view_->OpenFile(&settings, path, error, dialog.ResultFrame()) != 0) {
+        UpdateTitle(view_, QString());
+        UpdateFrameControls();
+        UpdateMenuState();
+        QMessageBox::critical(this, kavlo::AppName(), LoadErrorText());
+        return;
+    }
+    recent_->Update(path, kRawSettingsSize, &settings);
+    UpdateTitle(view_, QString());
+    UpdateFrameControls();
+    FitWindowToVideo();
+    UpdateMenuState();
+}
+
+void CTNViewerDlg::OnOpenCommand() {
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setNameFilters({QStringLiteral("RAW Video Files (*.raw *.bin *.dat *.yuv* *.rgb *.420 *.422 *.yv12 *.yv16)"),
+                           QStringLiteral("All Files (*)")});
+    if (view_->IsOpen()) dialog.selectFile(view_->FileName());
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        OpenByName(dialog.selectedFiles().first());
+        return;
+    }
+    menuBar_->update();
+}
+
+void CTNViewerDlg::ShowAbout() {
+    QDialog about(this);
+    about.setObjectName(QStringLiteral("AboutBox"));
+    about.setWindowTitle(QStringLiteral("About %1").arg(kavlo::AppName()));
+    auto* icon = new QLabel(&about);
+    icon->setPixmap(windowIcon().pixmap(32, 32));
+    auto* texts = new QLabel(
+        QStringLiteral("%1, %2\n%3").arg(kavlo::AppName(), kavlo::VersionText(), kavlo::MakerLine()), &about);
+    auto* license = new QTextBrowser(&about);
+    license->setObjectName(QStringLiteral("License"));
+    license->setProperty("controlId", 1037);
+    license->setOpenExternalLinks(true);
+    QFile file(kavlo::ProgramDirectory() + QStringLiteral("/license.html"));
+    if (file.open(QIODevice::ReadOnly)) license->setHtml(QString::fromUtf8(file.readAll()));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
+    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon);
+    top->addWidget(texts, 1);
+    auto* layout = new QVBoxLayout(&about);
+    layout->addLayout(top);
+    layout->addWidget(license, 1);
+    layout->addWidget(buttons);
+    about.resize(480, 360);
+    about.exec();
+}
+
+void CTNViewerDlg::SetMethod(uint32_t method) {
+    view_->SetDeinterlacingMethod(method);
+    UpdateMenuState();
+}
+
+void CTNViewerDlg::OnCommand(int id) {
+    if (id >= CmdRecentFirst && id <= CmdRecentLast) {
+        OpenRecent(id - CmdRecentFirst);
+        return;
+    }
+    switch (id) {
+    case CmdOpen: OnOpenCommand(); return;
+    case CmdClose:
+        view_->CloseFile();
+        UpdateTitle(view_, QString());
+        UpdateFrameControls();
+        UpdateMenuState();
+        return;
+    case CmdProperties: OnProperties(); return;
+    case CmdExit: done(QDialog::Rejected); return;
+    case CmdAbout:
+    case CmdAboutSystem: ShowAbout(); return;
+    case CmdWebsite: kavlo::OpenWebPage(kavlo::ProductWebPage()); return;
+    default: break;
+    }
+    // The View menu: every action re-renders through the view and updates the menus.
+    if (!view_->IsOpen()) return;
+    switch (id) {
+    case CmdShowAll: view_->ShowAll(); break;
+    case CmdShowY: view_->ShowChannel(CVideoBuffer::ChannelY); break;
+    case CmdShowCb: view_->ShowChannel(CVideoBuffer::ChannelCb); break;
+    case CmdShowCr: view_->ShowChannel(CVideoBuffer::ChannelCr); break;
+    case CmdZoomIn: view_->ZoomIn(); break;
+    case CmdZoomOut: view_->ZoomOut(); break;
+    case CmdActualSize: view_->ActualSize(); break;
+    case CmdFlip: view_->ToggleFlip(); break;
+    case CmdDeinterlace: view_->ToggleDeinterlace(); break;
+    case CmdToggleFieldOrder: view_->ToggleFieldOrder(); break;
+    case CmdToggleInterlaced: view_->ToggleInterlace(); break;
+    case CmdSplitFields: view_->ToggleSplitFields(); break;
+    case CmdMethodTop: view_->SetDeinterlacingMethod(1); break;
+    case CmdMethodBottom: view_->SetDeinterlacingMethod(2); break;
+    case CmdMethodBlend: view_->SetDeinterlacingMethod(0); break;
+    case CmdMethodLowPass: view_->SetDeinterlacingMethod(3); break;
+    default: return;
+    }
+    UpdateMenuState();
+}
+
+// ---- Frame slider and frame field ----------------------------------------------------------
+
+void CTNViewerDlg::OnSliderMoved(int position) {
+    frameField_->setText(QString::number(position));
+    view_->LoadFrame(position);
+}
+
+void CTNViewerDlg::OnFrameFieldFocusLost() {
+    if (!view_->IsOpen()) return;
+    int64_t value = rawsettings::ReadDecimal(frameField_->text());
+    if (value < 0) value = 0;
+    if (value >= frameCount_) value = frameCount_ - 1 < 1 ? 0 : frameCount_ - 1;
+    updatingControls_ = true;
+    slider_->setValue(int(value));
+    updatingControls_ = false;
+    frameField_->setText(QString::number(value));
+    view_->LoadFrame(int32_t(value));
+}
+
+void CTNViewerDlg::OnFrameFieldEdited() {
+    const QString text = frameField_->text();
+    int typedDigits = 0;
+    for (QChar c : text)
+        if (c.isDigit()) ++typedDigits;
+    const int countDigits = DecimalDigits(frameCount_);
+    if (typedDigits > countDigits) frameField_->setMaxLength(std::max(countDigits, 1));
+}
+
+// ---- Keyboard ----------------------------------------------------------------------------------
+
+bool CTNViewerDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == frameField_ && event->type() == QEvent::FocusOut) {
+        OnFrameFieldFocusLost();
+        return QDialog::eventFilter(watched, event);
+    }
+    const QEvent::Type t = event->type();
+    if (t != QEvent::KeyPress && t != QEvent::KeyRelease && t != QEvent::Wheel && t != QEvent::ShortcutOverride)
+        return QDialog::eventFilter(watched, event);
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w || (w != this && !isAncestorOf(w))) return QDialog::eventFilter(watched, event);
+    if (PreTranslateMessage(watched, event)) return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+bool CTNViewerDlg::PreTranslateMessage(QObject* target, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Keys of the keyboard table win over any shortcut the widget with the focus may have;
+        // Ctrl+0 stays the accelerator's.
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Control) g_ctrlDown = event->type() == QEvent::KeyPress;
+        if (event->type() == QEvent::KeyPress) {
+            if (frameField_->hasFocus()) return HandleFrameFieldKey(key);
+            if (HandleWindowKey(key)) return true;
+        }
+    }
+    return view_->PreTranslateMessage(target, event);
+}
+
+bool CTNViewerDlg::HandleFrameFieldKey(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        setFocus();  // the field's loss of focus loads the frame
+        if (rawsettings::ReadDecimal(frameField_->text()) >= frameCount_)
+            frameField_->setText(QString::number(frameCount_ - 1));
+        return true;
+    case Qt::Key_Escape:
+        frameField_->setText(QString::number(slider_->value()));
+        frameField_->deselect();
+        frameField_->setCursorPosition(int(frameField_->text().size()));
+        setFocus();
+        return true;
+    default: return false;
+    }
+}
+
+bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const bool shift = mods & Qt::ShiftModifier;
+    const bool ctrl = mods & Qt::ControlModifier;
+    const bool keypad = mods & Qt::KeypadModifier;
+    const int digit = kavlo::PhysicalDigitKey(*event);
+    const bool open = view_->IsOpen();
+
+    if (shift && !g_ctrlDown && digit >= 1 && digit <= 4) {
+        static constexpr uint32_t kMethodForDigit[5] = {0, 1, 2, 0, 3};
+        if (open) SetMethod(kMethodForDigit[digit]);
+        return true;
+    }
+    if (ctrl && event->key() == Qt::Key_G) {
+        frameField_->setFocus();
+        frameField_->selectAll();
+        return true;
+    }
+    if (event->key() == Qt::Key_Escape) return true;
+    if (keypad && (event->key() == Qt::Key_Plus || event->key() == Qt::Key_Minus)) {
+        OnCommand(event->key() == Qt::Key_Plus ? CmdZoomIn : CmdZoomOut);
+        return true;
+    }
+    if (!keypad && (event->key() == Qt::Key_Equal || event->key() == Qt::Key_Plus) && !ctrl) {
+        OnCommand(CmdZoomIn);
+        return true;
+    }
+    if (!keypad && (event->key() == Qt::Key_Minus || event->key() == Qt::Key_Underscore) && !ctrl) {
+        OnCommand(CmdZoomOut);
+        return true;
+    }
+    if (shift || ctrl) return false;
+    switch (digit) {
+    case 0: OnCommand(CmdShowAll); return true;
+    case 7: OnCommand(CmdShowY); return true;
+    case 8: OnCommand(CmdShowCb); return true;
+    case 9: OnCommand(CmdShowCr); return true;
+    default: break;
+    }
+    switch (event->key()) {
+    case Qt::Key_D: OnCommand(CmdDeinterlace); return true;
+    case Qt::Key_F: OnCommand(CmdSplitFields); return true;
+    case Qt::Key_I: OnCommand(CmdToggleInterlaced); return true;
+    case Qt::Key_T: OnCommand(CmdToggleFieldOrder); return true;
+    case Qt::Key_V: OnCommand(CmdFlip); return true;
+    default: return false;
+    }
+}
+
+// ---- Play-through ------------------------------------------------------------------------------
+
+void CTNViewerDlg::PlayThrough() {
+    QElapsedTimer timer;
+    timer.start();
+    int32_t shown = 0;
+    for (int64_t frame = 0; frame < frameCount_ && view_->IsOpen(); ++frame) {
+        view_->LoadFrame(int32_t(frame));
+        view_->viewport()->repaint();
+        ++shown;
+    }
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    TNDebugOutputStr(TN_LOG_INFO, 0, L"PlayThrough: %d frames in %.3f s (%.1f frames per second)", int(shown),
+                     seconds, seconds > 0 ? shown / seconds : 0.0);
+    close();
+}

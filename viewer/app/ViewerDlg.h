@@ -1,0 +1,143 @@
+// The viewer's main window: the video view, a frame slider and a frame number field under a
+// menu bar, with the keyboard table, dropped files and the window title that carries the probe.
+#pragma once
+
+#include "RawSettings.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class CMyRecentFileList;
+class CVideoBuffer;
+class QAction;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QSlider;
+
+// Command identifiers of the menus, the system menu and the accelerator table.
+enum Cmd : int {
+    CmdAboutSystem = 16,
+    CmdRecentFirst = 8001,
+    CmdRecentLast = 8030,
+    CmdOpen = 57601,
+    CmdClose = 57602,
+    CmdActualSize = 32779,
+    CmdZoomOut = 32780,
+    CmdZoomIn = 32781,
+    CmdExit = 32775,
+    CmdAbout = 32776,
+    CmdShowAll = 32786,
+    CmdShowY = 32787,
+    CmdShowCb = 32788,
+    CmdShowCr = 32789,
+    CmdFlip = 32790,
+    CmdToggleFieldOrder = 32791,
+    CmdToggleInterlaced = 32792,
+    CmdSplitFields = 32793,
+    CmdProperties = 32806,
+    CmdDeinterlace = 32807,
+    CmdMethodTop = 32810,
+    CmdMethodBottom = 32811,
+    CmdMethodBlend = 32812,
+    CmdMethodLowPass = 32813,
+    CmdWebsite = 32835,
+};
+
+class CTNViewerDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kIdSlider = 1003;
+    static constexpr int kIdFrameField = 1004;
+    static constexpr int kIdView = 1007;
+    static constexpr int kInitialWidth = 800;
+    static constexpr int kInitialHeight = 600;
+    static constexpr int kMinWidth = 400;
+    static constexpr int kMinHeight = 300;
+
+    explicit CTNViewerDlg(QWidget* parent = nullptr);
+    ~CTNViewerDlg() override;
+
+    void OpenByName(const QString& path);
+    void OpenRecent(int index);
+    void UpdateTitle(CVideoBuffer* view, const QString& status);
+    void UpdateFrameControls();
+    void UpdateMenuState();
+    void FitWindowToVideo();
+    void PlayThrough();
+    // Runs a menu command by its identifier, as the menus, keys and accelerator do.
+    void OnCommand(int id);
+
+    // The follow-up of every successful open: title, recent list, controls, size, menus.
+    void AfterOpen(const QString& path, const RawSettings& settings);
+    // Sizes the window and sets title, controls and menus; runs once, before the first show.
+    void OnInitDialog();
+
+    CVideoBuffer* View() const { return view_; }
+    CMyRecentFileList* RecentFiles() const { return recent_.get(); }
+    QSlider* FrameSlider() const { return slider_; }
+    QLineEdit* FrameField() const { return frameField_; }
+    QMenuBar* MenuBar() const { return menuBar_; }
+    QMenu* RecentMenu() const { return recentMenu_; }
+    QAction* Action(int id) const;
+    int64_t FrameCountCopy() const { return frameCount_; }
+    bool Minimized() const { return minimized_; }
+    static bool CtrlDown();
+
+    // The texts of the string table.
+    static QString OpenFilter();
+    static QString LoadErrorText();
+    static QString LoadErrorRemoveText();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    static void StatusCallback(void* context, CVideoBuffer* view, const QString& text);
+    void BuildMenus();
+    void LayoutControls(QSize client);
+    bool PreTranslateMessage(QObject* target, QEvent* event);
+    bool HandleFrameFieldKey(QKeyEvent* event);
+    bool HandleWindowKey(QKeyEvent* event);
+    void OnSliderMoved(int position);
+    void OnFrameFieldFocusLost();
+    void OnFrameFieldEdited();
+    void OnOpenCommand();
+    void OnProperties();
+    void ShowAbout();
+    // Opens with stored settings; on failure offers to drop the entry. Used by both open paths.
+    void OpenWithStoredSettings(int index, const QString& path);
+    // Asks the settings dialog and opens; on failure shows the load error, or the removal
+    // offer for recent entry `offerRemoval` (-1 for none).
+    void OpenWithDialog(const QString& path, int offerRemoval);
+    void OfferRemoval(int index);
+    void SetMethod(uint32_t method);
+
+    CVideoBuffer* view_ = nullptr;
+    QSlider* slider_ = nullptr;
+    QLineEdit* frameField_ = nullptr;
+    QWidget* client_ = nullptr;
+    QMenuBar* menuBar_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    std::unique_ptr<CMyRecentFileList> recent_;
+    int64_t frameCount_ = 999;
+    QRect clientRect_;
+    bool minimized_ = false;
+    bool initialised_ = false;
+    bool filterInstalled_ = false;
+    bool updatingControls_ = false;
+};
