@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdarg>
 #include <cwchar>
 #include <string>
@@ -71,23 +70,6 @@ void WriteLine(const CTNString& line) {
 }
 
 }  // namespace
-
-void WriteDebugBytes(const char* bytes, size_t count) {
-    while (count > 0) {
-        const ssize_t n = ::write(STDERR_FILENO, bytes, count);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        bytes += n;
-        count -= static_cast<size_t>(n);
-    }
-}
-
-void WriteOutOfMemoryNotice() {
-    static const char kNotice[] = "CTNString:vprintf: out of memory error\n";
-    WriteDebugBytes(kNotice, sizeof(kNotice) - 1);
-}
 
 extern "C" {
 
