@@ -117,18 +117,11 @@ bool IsRgbLayout(uint32_t code) {
     }
 }
 
-template <class T>
-bool AllZero(const T& field) {
-    const auto* b = reinterpret_cast<const uint8_t*>(&field);
-    for (size_t i = 0; i < sizeof(T); ++i)
-        if (b[i] != 0) return false;
-    return true;
-}
-
-// The 42-byte colour description: size field through the end of its rest.
-bool ColourDescriptionZero(const RawVideoFormat& f) {
-    const auto* b = reinterpret_cast<const uint8_t*>(&f) + offsetof(RawVideoFormat, colourSize);
-    for (size_t i = 0; i < kColourDescriptionSize; ++i)
+// True when `count` bytes of the block from `offset` on are all zero. Works on bytes because
+// the block is packed and its fields need not be aligned.
+bool BytesZero(const RawVideoFormat& f, size_t offset, size_t count) {
+    const auto* b = reinterpret_cast<const uint8_t*>(&f) + offset;
+    for (size_t i = 0; i < count; ++i)
         if (b[i] != 0) return false;
     return true;
 }
@@ -219,9 +212,14 @@ bool BuildRawVideoFormat(RawVideoFormat& f, int32_t width, int32_t height, uint3
         if (fieldDetail < 0) fieldDetail = 0;
         fillAspect = fillAperture = fillColour = true;
     } else {
-        fillAspect = (f.extensionFlags & kExtAspect) && AllZero(f.aspectH) && AllZero(f.aspectV);
-        fillAperture = (f.extensionFlags & kExtCleanAperture) && AllZero(f.cleanAperture);
-        fillColour = (f.extensionFlags & kExtColour) && ColourDescriptionZero(f);
+        // Pixel aspect: 8 bytes at 44; clean aperture: 32 bytes at 54; colour description:
+        // 42 bytes at 86, its size field included, so a filled one is never filled again.
+        fillAspect = (f.extensionFlags & kExtAspect) &&
+                     BytesZero(f, offsetof(RawVideoFormat, aspectH), 8);
+        fillAperture = (f.extensionFlags & kExtCleanAperture) &&
+                       BytesZero(f, offsetof(RawVideoFormat, cleanAperture), 32);
+        fillColour = (f.extensionFlags & kExtColour) &&
+                     BytesZero(f, offsetof(RawVideoFormat, colourSize), kColourDescriptionSize);
     }
 
     // 3.
