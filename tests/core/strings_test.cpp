@@ -15,7 +15,7 @@ constexpr char kGuard8 = static_cast<char>(0xA5);
 
 // Owns one reference of a created string.
 struct Str {
-    explicit Str(_TNStr* s) : s(s) {}
+    explicit Str(_TNStr* str) : s(str) {}
     ~Str() { CTNStrRelease(s); }
     Str(const Str&) = delete;
     Str& operator=(const Str&) = delete;
