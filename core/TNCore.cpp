@@ -39,6 +39,10 @@ struct ClassEntry {
 
 using ClassRegistry = std::map<TNUUID, ClassEntry, UuidByteLess>;
 
+// A library claiming more classes than this reports a broken count, not a real list; taking it
+// at its word would mean an identifier array of many gigabytes.
+constexpr int32_t kMaxClassesPerLibrary = 1 << 16;
+
 // Exists while the core is initialised. The first TNCoreInitialize and the last TNCoreClose
 // must not run concurrently with other core calls, so the pointers themselves are plain.
 std::atomic<int32_t>* g_initCount = nullptr;
@@ -127,7 +131,8 @@ void ScanLibrary(const std::string& nativePath, ClassRegistry& registry) {
     }
 
     int32_t count = 0;
-    if (TN_FAILED(getClassIdList(nullptr, &count)) || count <= 0) return;
+    if (TN_FAILED(getClassIdList(nullptr, &count)) || count <= 0 || count > kMaxClassesPerLibrary)
+        return;
     std::unique_ptr<TNUUID[]> ids(new (std::nothrow) TNUUID[static_cast<size_t>(count)]());
     if (!ids) return;
     // Fills the array; its result is not examined. The count is passed as a copy so that the
