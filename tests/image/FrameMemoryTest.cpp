@@ -312,8 +312,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<MinCase>& info) { return info.param.what; });
 
 TEST(FrameMemory, HugeFramesDoNotOverflow) {
-    EXPECT_EQ(MinFrameBytes(kLayoutBGRA16161616, INT32_MAX, INT32_MAX),
-              uint64_t(INT32_MAX) * 8u * uint64_t(INT32_MAX));
+    // 2^65 bytes: saturated, not wrapped around to a small number.
+    EXPECT_EQ(MinFrameBytes(kLayoutBGRA16161616, INT32_MAX, INT32_MAX), UINT64_MAX);
+    EXPECT_EQ(MinFrameBytes(kLayoutBGR444P, INT32_MAX, INT32_MAX), UINT64_MAX);
+    EXPECT_EQ(MinFrameBytes(kLayoutBGR444P, 0x6969a759, 0x69696969), UINT64_MAX);
+    EXPECT_FALSE(LineBytesFitLayout(kLayoutBGR444P, 0x6969a759, 0x69696969, 0x69696969));
+    EXPECT_EQ(MinFrameBytes(kLayoutYV12, 65536, 65536), 65536ull * 65536ull * 3 / 2);
     EXPECT_FALSE(LineBytesFitLayout(kLayoutBGRA16161616, INT32_MAX, 1, INT32_MAX));
     EXPECT_FALSE(LineBytesFitLayout(kLayoutUYVY, 2, 1, INT32_MIN));
     EXPECT_FALSE(LineBytesFitLayout(kLayoutUYVY, 2, 1, 0));

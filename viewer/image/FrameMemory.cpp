@@ -223,15 +223,24 @@ uint64_t MinRowBytes(uint32_t code, int32_t width) {
     return PlanarRowBytes(l->planes[0], width);
 }
 
+// a x b, or UINT64_MAX when the product does not fit 64 bits.
+uint64_t SaturatingMul(uint64_t a, uint64_t b) {
+    const unsigned __int128 p = static_cast<unsigned __int128>(a) * b;
+    return p > UINT64_MAX ? UINT64_MAX : uint64_t(p);
+}
+
+uint64_t SaturatingAdd(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
+
 uint64_t MinFrameBytes(uint32_t code, int32_t width, int32_t height) {
     const FrameMemoryLayout* l = FindFrameMemoryLayout(code);
     if (!l || !ValidSize(width, height)) return 0;
     if (l->arrangement == Arrangement::Packed)
-        return PackedRowBytes(l->planes[0], width) * uint64_t(height);
+        return SaturatingMul(PackedRowBytes(l->planes[0], width), uint64_t(height));
     uint64_t total = 0;
     for (int i = 0; i < l->planeCount; ++i) {
         const PlaneDesc& p = l->planes[i];
-        total += PlanarRowBytes(p, width) * (uint64_t(height) / p.heightDivisor);
+        total = SaturatingAdd(
+            total, SaturatingMul(PlanarRowBytes(p, width), uint64_t(height) / p.heightDivisor));
     }
     return total;
 }
@@ -241,7 +250,8 @@ uint64_t MinLineBytes(uint32_t code, int32_t width, int32_t height) {
     if (!l || !ValidSize(width, height)) return 0;
     if (l->arrangement == Arrangement::Packed) return PackedRowBytes(l->planes[0], width);
     const uint64_t frame = MinFrameBytes(code, width, height);
-    return (frame + uint64_t(height) - 1) / uint64_t(height);
+    const uint64_t h = uint64_t(height);
+    return frame / h + (frame % h != 0 ? 1 : 0);
 }
 
 bool LineBytesFitLayout(uint32_t code, int32_t width, int32_t height, int32_t lineBytes) {

@@ -111,7 +111,7 @@ bool GetFrameExtent(uint32_t code, int32_t width, int32_t height, int32_t lineBy
 
 // Bytes the samples of a W x H frame need at the smallest possible pitch: for packed layouts
 // H x MinRowBytes, for planar ones the sum of the tightly packed planes. 0 when the code is
-// unknown or W or H is not positive. Computed in 64 bits; cannot overflow for 32-bit W and H.
+// unknown or W or H is not positive. Saturates at UINT64_MAX instead of wrapping around.
 uint64_t MinFrameBytes(uint32_t code, int32_t width, int32_t height);
 // Bytes one row of a packed layout needs: ceil(W / groupPixels) x groupBytes. For planar layouts
 // the row bytes of plane 0. 0 when the code is unknown or W is not positive.
