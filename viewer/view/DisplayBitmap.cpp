@@ -1,0 +1,59 @@
+#include "DisplayBitmap.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace kavlo {
+
+bool AlignedBuffer::Allocate(uint64_t size, size_t alignment) {
+    Reset();
+    if (size == 0 || alignment == 0) return false;
+    const uint64_t a = alignment;
+    if (size > std::numeric_limits<uint64_t>::max() - (a - 1)) return false;
+    const uint64_t rounded = (size + a - 1) / a * a;
+    if (rounded > std::numeric_limits<size_t>::max() ||
+        rounded > static_cast<uint64_t>(std::numeric_limits<ptrdiff_t>::max())) {
+        return false;
+    }
+    void* p = nullptr;
+    if (posix_memalign(&p, alignment, static_cast<size_t>(rounded)) != 0 || !p) return false;
+    // Zero fill: the row padding the conversion never writes is then defined, and the display
+    // shows black where nothing has been converted yet.
+    std::memset(p, 0, static_cast<size_t>(rounded));
+    data_ = static_cast<uint8_t*>(p);
+    size_ = rounded;
+    return true;
+}
+
+void AlignedBuffer::Reset() {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+std::unique_ptr<DisplayBitmap> DisplayBitmap::Create(int pictureWidth, int height,
+                                                     bool bottomUp) {
+    if (pictureWidth <= 0 || height <= 0) return nullptr;
+    const uint64_t width = (static_cast<uint64_t>(pictureWidth) + 3) / 4 * 4;
+    const uint64_t stride = width * 3;
+    const uint64_t bytes = stride * static_cast<uint64_t>(height);
+    // The bitmap is never larger than the view's display buffer, whose size is held in 32 bits.
+    if (width > static_cast<uint64_t>(std::numeric_limits<int>::max()) ||
+        bytes > std::numeric_limits<uint32_t>::max()) {
+        return nullptr;
+    }
+    std::unique_ptr<DisplayBitmap> bitmap(new (std::nothrow) DisplayBitmap());
+    if (!bitmap) return nullptr;
+    bitmap->bits_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]());
+    if (!bitmap->bits_) return nullptr;
+    bitmap->pictureWidth_ = pictureWidth;
+    bitmap->width_ = static_cast<int>(width);
+    bitmap->height_ = height;
+    bitmap->bottomUp_ = bottomUp;
+    bitmap->stride_ = static_cast<size_t>(stride);
+    return bitmap;
+}
+
+}  // namespace kavlo

@@ -1,0 +1,257 @@
+// The video view: a scroll area that shows one frame of an open raw video file.
+//
+// It owns the connection to the file (a raw video source component and its track's seeking
+// interface, reached through the core), reads frames by number into its own frame buffer,
+// converts and rearranges them into a 24-bit display bitmap, and paints the visible part of that
+// bitmap at the current zoom. It handles its own mouse modes (pan with space, zoom with Ctrl,
+// zoom rectangle, right-click zoom-out), the view keys, and the pixel probe whose text it hands to
+// its owner through the status callback.
+//
+// Coordinates: "client" points are device pixels of the viewport (a logical point times the
+// device pixel ratio), so that zoom 1 shows one frame pixel per device pixel on any screen.
+// "Picture" points are frame pixels.
+#pragma once
+
+#include "DisplayBitmap.h"
+#include "FieldRender.h"
+
+#include "RawSettings.h"
+#include "TNPtr.h"
+
+#include <QAbstractScrollArea>
+#include <QCursor>
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+// The display switches of the view: bytes, 0 or 1, except the method.
+struct ViewSwitches {
+    uint8_t flipToggle = 0;         // V: reverses the vertical orientation
+    uint8_t splitFields = 0;        // F: the two fields one above the other
+    uint8_t separatedToggle = 0;    // Shift+F: inverts "fields stored separately"
+    uint8_t interlaceToggle = 0;    // I: inverts "interlaced" for the conversion
+    uint8_t swappedFieldOrder = 0;  // T: exchanges the two fields
+    uint8_t filter1 = 0;            // 1, 2, 3: status labels, passed to the conversion
+    uint8_t filter2 = 0;
+    uint8_t filter3 = 0;
+    uint8_t method2Label = 0;       // Q: status label only
+    uint8_t lumaOnly = 0;           // 7 (or Y' only)
+    uint8_t cbOnly = 0;             // 8
+    uint8_t crOnly = 0;             // 9
+    uint8_t deinterlace = 0;        // D
+    uint32_t deinterlaceMethod = 0; // Shift+1..4: 1 top, 2 bottom, 0 blend, 3 low-pass
+};
+
+// What the frame says about itself, from the settings record at open.
+struct StoredFrameFlags {
+    uint8_t bottomUp = 0;           // negative line bytes
+    uint8_t flip = 0;               // the record's mirror-vertical switch
+    uint8_t interlaced = 0;         // field count 2
+    uint8_t fieldsSeparated = 0;    // field detail 1 or 6
+};
+
+class CVideoBuffer : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    enum Channel { ChannelY = 0, ChannelCb = 1, ChannelCr = 2 };
+    enum MouseMode { MouseNone = 0, MousePan = 1, MouseZoom = 2, MouseZoomOut = 3 };
+    enum DragState { DragNone = 0, DragPanning = 1, DragRectangle = 2, DragZoomPressed = 3 };
+
+    // Receives the owner's context, the view and the status text.
+    using StatusCallback = void (*)(void* context, CVideoBuffer* view, const QString& text);
+
+    explicit CVideoBuffer(QWidget* parent = nullptr);
+    ~CVideoBuffer() override;
+
+    // ---- File connection --------------------------------------------------------------------
+    // Opens fileName with the settings of `settings` (whose fileSize and trailingBytes are
+    // written back) and loads startFrame (clamped into 0 .. frame count). 0 on success, -1 on
+    // failure; most failures put a message into errorText. A failed open leaves no file open.
+    int OpenFile(RawSettings* settings, const QString& fileName, QString& errorText,
+                 int64_t startFrame);
+    // Reads, converts and schedules frame `frame` for repainting. False when nothing changed
+    // (no file, frame beyond the end, the frame already shown, or a failed read).
+    bool LoadFrame(int32_t frame);
+    // Releases the file and everything that belongs to it; harmless with no file open.
+    void CloseFile();
+
+    // ---- Rendering and the operations on the display --------------------------------------
+    virtual void FitToClient();
+    virtual void RenderFrame();
+    // Builds the status text (with the probe for a client point) and hands it to the callback.
+    virtual void UpdateStatusText(std::optional<QPoint> clientPoint = std::nullopt);
+
+    void ZoomIn();
+    void ZoomOut(std::optional<QPoint> picturePoint = std::nullopt);
+    void SetZoom(double zoom, std::optional<QPoint> picturePoint = std::nullopt);
+    void ActualSize();
+    void ShowAll();
+    void ShowChannel(Channel channel);
+    void ToggleFlip();
+    void ToggleSplitFields();
+    void ToggleSeparatedFields();
+    void ToggleInterlace();
+    void ToggleFieldOrder();
+    void ToggleDeinterlace();
+    void SetDeinterlacingMethod(uint32_t method);
+    // Sets the flip toggle, re-renders and repaints; returns the previous value.
+    bool SetFlip(bool flip);
+    void SetStatusCallback(StatusCallback callback, void* context);
+
+    // The view's part of the owner's key handling: key presses and releases and wheel events
+    // are offered here first (the owner's application-wide event filter calls it). True when
+    // the event was consumed. In fit mode nothing is consumed.
+    bool PreTranslateMessage(QObject* target, QEvent* event);
+
+    // ---- Settings of the owner ---------------------------------------------------------------
+    // Fit mode scales the picture to the client area and ignores the view keys (the preview of
+    // the settings dialog). Set it before the view is first shown.
+    void SetFitMode(bool on) { fitMode_ = on; }
+    bool FitMode() const { return fitMode_; }
+    // Centre a picture smaller than the client area (on by default).
+    void SetCentring(bool on);
+    bool Centring() const { return centring_; }
+
+    // ---- State ----------------------------------------------------------------------------
+    bool IsOpen() const { return static_cast<bool>(rawFrame_); }
+    double Zoom() const { return zoom_; }
+    int64_t FrameCount() const { return frameCount_; }
+    uint32_t FrameDuration() const { return frameDuration_; }
+    uint32_t TimeScale() const { return timeScale_; }
+    // The seeking interface's position (the frame shown), -1 when it cannot be had.
+    int64_t CurrentPosition() const;
+    int FrameWidth() const { return width_; }
+    int FrameHeight() const { return height_; }
+    uint32_t LayoutCode() const { return layoutCode_; }
+    // Name of the layout in the catalogue, empty when the code is not there.
+    const QString& LayoutNameText() const { return layoutName_; }
+    const QString& FileName() const { return fileName_; }
+    // The settings record as it stood after the open (zero while no file is open).
+    const RawSettings& Settings() const { return settings_; }
+    const ViewSwitches& Switches() const { return switches_; }
+    const StoredFrameFlags& StoredFlags() const { return stored_; }
+    // The bitmap of the last rendering; null while nothing has been rendered.
+    const kavlo::DisplayBitmap* Bitmap() const { return bitmap_.get(); }
+    // The converted frame (rows of 3-byte B', G', R' pixels) and its row stride.
+    const uint8_t* ConvertedFrame() const { return rgbBuffer_.data(); }
+    ptrdiff_t ConvertedStride() const;
+    const QString& StatusText() const { return statusText_; }
+
+    int MouseModeValue() const { return mouseMode_; }
+    int DragStateValue() const { return dragState_; }
+    QRect ZoomRectangle() const { return zoomRect_; }
+    bool MouseCaptured() const { return captured_; }
+
+    // ---- Geometry (device pixels) ------------------------------------------------------------
+    QSize ClientSize() const;
+    // The scroll area's total size: the zoomed picture (or the fitted one in fit mode).
+    QSize ZoomedSize() const { return total_; }
+    QPoint ScrollPosition() const;
+    // Where the picture lies in client coordinates.
+    QRect PictureRect() const;
+    // Client point -> picture coordinates (not truncated) and back. The only coordinate
+    // formulas of the view: painting, the probe and zooming about a point all use them.
+    QPointF mapToImage(QPointF client) const;
+    QPointF mapToView(QPointF picture) const;
+    // Client point of a mouse or wheel event position (logical pixels of the viewport).
+    QPoint ClientPointOf(QPointF logical) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    // Frame geometry and buffers.
+    bool CheckFrameGeometry(const RawVideoFormat& format, QString& errorText) const;
+    void ResetDisplaySwitches();
+    void ReleaseComponents();
+
+    // Scroll-view emulation.
+    void SetScrollSizes(QSize total, QSize line = QSize(0, 0));
+    void UpdateScrollBars();
+    void ScrollToPosition(QPoint position);
+    void CenterOnPoint(QPoint point);
+    QPoint WindowCentrePicturePoint() const;
+    double ScaleX() const;
+    double ScaleY() const;
+
+    // Painting.
+    void PaintPicture(QPainter& painter, const QRect& visible);
+    void PaintBackground(QPainter& painter, const QRect& client, const QRect& picture);
+
+    // Switch changes, in the order the keyboard handler uses them.
+    void AfterSwitchChange(bool updateStatus);
+
+    // Mouse and keyboard.
+    void OnSpaceDown();
+    void OnSpaceUp(Qt::KeyboardModifiers modifiers);
+    void OnCtrlUp();
+    void LeftDown(QPoint point);
+    void RightDown(QPoint point);
+    void ApplyCursor();
+    void SetCapture(bool on) { captured_ = on; }
+    bool HandleKeyPress(QKeyEvent* event);
+    bool HandleKeyRelease(QKeyEvent* event);
+
+    // File state.
+    kavlo::AlignedBuffer rawFrame_;
+    kavlo::AlignedBuffer rgbBuffer_;
+    int width_ = 0;
+    int height_ = 0;
+    int lineBytes_ = 0;
+    uint32_t layoutCode_ = 0;
+    uint32_t sampleRange_ = 0;
+    StoredFrameFlags stored_;
+    ViewSwitches switches_;
+    TNPtr<ITNBasePlugin> source_;
+    TNPtr<ITNSeeking> seeking_;
+    int64_t frameCount_ = 0;
+    uint32_t frameDuration_ = 0;
+    uint32_t timeScale_ = 1;
+    RawSettings settings_{};
+    QString fileName_;
+    QString layoutName_;
+
+    // Display.
+    std::unique_ptr<kavlo::DisplayBitmap> bitmap_;
+    double zoom_ = 1.0;
+    bool fitMode_ = false;
+    bool fitDone_ = false;
+    bool centring_ = true;
+    QSize total_{400, 300};
+    QSize line_{1, 1};
+    QImage scratch_;  // the visible part, scaled, reused from paint to paint
+
+    // Mouse.
+    int mouseMode_ = MouseNone;
+    int dragState_ = DragNone;
+    QPoint lastPanPoint_;
+    QPoint dragStart_;
+    QRect zoomRect_;
+    bool mouseInside_ = false;
+    bool captured_ = false;
+    QCursor panCursor_;
+    QCursor zoomInCursor_;
+    QCursor zoomOutCursor_;
+
+    // Status.
+    StatusCallback statusCallback_ = nullptr;
+    void* statusContext_ = nullptr;
+    QString statusText_;
+};
