@@ -22,6 +22,7 @@ CTNMemAllocator::~CTNMemAllocator() {
     DecommitWork();
     std::free(freeList_);
     std::free(inUseList_);
+    std::free(inUseOwners_);
 }
 
 TNRESULT CTNMemAllocator::QueryInterface(const TNUUID* iid, void** out) {
@@ -73,15 +74,20 @@ TNRESULT CTNMemAllocator::CommitWork() {
         const size_t bytes = sizeof(uint8_t*) * static_cast<size_t>(count);
         auto** freeList = static_cast<uint8_t**>(std::malloc(bytes));
         auto** inUseList = static_cast<uint8_t**>(std::malloc(bytes));
-        if (!freeList || !inUseList) {
+        auto** owners =
+            static_cast<ITNSample**>(std::malloc(sizeof(ITNSample*) * static_cast<size_t>(count)));
+        if (!freeList || !inUseList || !owners) {
             std::free(freeList);
             std::free(inUseList);
+            std::free(owners);
             return TN_E_OOM;
         }
         std::free(freeList_);
         std::free(inUseList_);
+        std::free(inUseOwners_);
         freeList_ = freeList;
         inUseList_ = inUseList;
+        inUseOwners_ = owners;
         capacity_ = count;
     }
     // posix_memalign wants a power of two that is a multiple of the pointer size.
@@ -114,7 +120,9 @@ TNRESULT CTNMemAllocator::GetBuffer(ITNSample** out) {
         CTNSample(this, buffer, static_cast<uint32_t>(props_.bufferSize));
     if (!sample) return TN_E_OOM;   // the buffer stays in the free list
     --freeCount_;
-    inUseList_[inUseCount_++] = buffer;
+    inUseList_[inUseCount_] = buffer;
+    inUseOwners_[inUseCount_] = sample;
+    ++inUseCount_;
     sample->AddRef();
     *out = static_cast<ITNSample*>(sample);
     return TN_OK;
@@ -126,8 +134,11 @@ TNRESULT CTNMemAllocator::ReleaseBuffer(ITNSample* sample) {
     const TNRESULT r = sample->GetPointer(&buffer);
     if (TN_FAILED(r)) return r;
     for (int32_t i = 0; i < inUseCount_; ++i) {
-        if (inUseList_[i] != buffer) continue;
-        for (int32_t j = i + 1; j < inUseCount_; ++j) inUseList_[j - 1] = inUseList_[j];
+        if (inUseList_[i] != buffer || inUseOwners_[i] != sample) continue;
+        for (int32_t j = i + 1; j < inUseCount_; ++j) {
+            inUseList_[j - 1] = inUseList_[j];
+            inUseOwners_[j - 1] = inUseOwners_[j];
+        }
         --inUseCount_;
         freeList_[freeCount_++] = buffer;
         break;

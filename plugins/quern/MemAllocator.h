@@ -32,6 +32,10 @@ private:
     // allocated once there and moving a buffer between them never allocates.
     uint8_t** freeList_ = nullptr;    // the last one is lent first
     uint8_t** inUseList_ = nullptr;   // in the order they were lent
+    // The sample each in-use buffer was lent to. A buffer is taken back only from the sample
+    // that holds it: a sample released again after its buffer went to another sample must not
+    // return that buffer a second time, or two samples would share it.
+    ITNSample** inUseOwners_ = nullptr;
     int32_t freeCount_ = 0;
     int32_t inUseCount_ = 0;
     int32_t capacity_ = 0;
