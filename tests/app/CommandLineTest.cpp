@@ -1,0 +1,392 @@
+// The command-line parser and the raw settings record it builds.
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+CommandLine Parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "/usr/bin/Kavlo");
+    return ParseCommandLine(args);
+}
+
+// ---- errors ------------------------------------------------------------------------------
+
+struct ErrorCase {
+    const char* what;
+    std::vector<std::string> args;
+    const char* error;
+};
+
+class ParseErrors : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(ParseErrors, StopWithTheText) {
+    const CommandLine r = Parse(GetParam().args);
+    EXPECT_EQ(r.error, GetParam().error);
+    EXPECT_FALSE(r.hasSettings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ParseErrors,
+    ::testing::Values(
+        ErrorCase{"dash_alone", {"-"}, "Error: Not enougth arguments."},
+        ErrorCase{"dash_before_file", {"-w", "720", "-", "clip.raw"}, "Error: Not enougth arguments."},
+        ErrorCase{"unknown_letter", {"-x"}, "Error: Unknown setting or option."},
+        ErrorCase{"letter_is_case_sensitive", {"-W", "720"}, "Error: Unknown setting or option."},
+        ErrorCase{"double_dash", {"--help"}, "Error: Unknown setting or option."},
+        ErrorCase{"negative_offset", {"-o", "-1"}, "Error: Negative offsets are not allowed."},
+        ErrorCase{"negative_frame_prefix", {"-b-5", "x"}, "Error: Negative offsets are not allowed."},
+        ErrorCase{"negative_frame_postfix", {"-e", "-5"}, "Error: Negative offsets are not allowed."},
+        ErrorCase{"width_missing", {"-w"}, "Error: Wrong or missing width."},
+        ErrorCase{"height_missing", {"-h"}, "Error: Wrong or missing height."},
+        ErrorCase{"stride_missing", {"-s"}, "Error: Wrong or missing stride."},
+        ErrorCase{"layout_missing", {"-l"}, "Error: Unknown pixel layout."},
+        ErrorCase{"layout_unknown", {"-l", "NV12"}, "Error: Unknown pixel layout."},
+        ErrorCase{"v216_upper_case", {"-l", "V216"}, "Error: Unknown pixel layout."},
+        ErrorCase{"v210_upper_case", {"-lV210"}, "Error: Unknown pixel layout."},
+        ErrorCase{"layout_with_blank", {"-l", "YV12 "}, "Error: Unknown pixel layout."},
+        // The first error ends parsing: the later -x is never reached.
+        ErrorCase{"first_error_wins", {"-l", "-x", "-y"}, "Error: Unknown pixel layout."},
+        // Offsets beyond their 32-bit fields are refused, not cut.
+        ErrorCase{"file_prefix_too_large", {"-o", "2147483648"}, "Error: Offset too large."},
+        ErrorCase{"frame_prefix_too_large", {"-b", "4294967296"}, "Error: Offset too large."},
+        ErrorCase{"frame_postfix_too_large", {"-e99999999999999999999999"}, "Error: Offset too large."},
+        // A negative or oversized size is no size.
+        ErrorCase{"negative_width", {"-w", "-5"}, "Error: Wrong or missing width."},
+        ErrorCase{"width_beyond_32_bits", {"-w4294967297"}, "Error: Wrong or missing width."},
+        ErrorCase{"negative_height", {"-h-2"}, "Error: Wrong or missing height."},
+        ErrorCase{"stride_beyond_32_bits", {"-s", "2147483648"}, "Error: Wrong or missing stride."},
+        ErrorCase{"stride_without_magnitude", {"-s", "-2147483648"}, "Error: Wrong or missing stride."},
+        ErrorCase{"tmp_too_long", {"-tmpx"}, "Error: Unknown setting or option."},
+        ErrorCase{"t_alone", {"-t"}, "Error: Unknown setting or option."}),
+    [](const ::testing::TestParamInfo<ErrorCase>& info) { return info.param.what; });
+
+// ---- values and switches -------------------------------------------------------------------
+
+TEST(Parse, SettingsThenFile) {
+    for (const auto& args : {std::vector<std::string>{"-w", "720", "-h", "576", "-l", "UYVY", "clip.raw"},
+                             std::vector<std::string>{"-w720", "-h576", "-luyvy", "clip.raw"}}) {
+        const CommandLine r = Parse(args);
+        EXPECT_EQ(r.error, "");
+        EXPECT_EQ(r.fileName, "clip.raw");
+        EXPECT_EQ(r.width, 720);
+        EXPECT_EQ(r.height, 576);
+        EXPECT_EQ(r.code, kLayoutUYVY);
+        ASSERT_TRUE(r.hasSettings);
+        EXPECT_EQ(+r.settings.rawFormat.code, kLayoutUYVY);
+        EXPECT_EQ(+r.settings.rawFormat.lineBytes, 1440);
+    }
+}
+
+TEST(Parse, SettingsAfterTheFileAreNotExamined) {
+    CommandLine r = Parse({"clip.raw", "-w", "720"});
+    EXPECT_EQ(r.fileName, "clip.raw");
+    EXPECT_EQ(r.width, 0);
+    // The argument after the file name is consumed when it is no option, and so is the rest.
+    r = Parse({"clip.raw", "other.raw", "-x"});
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.fileName, "clip.raw");
+    r = Parse({"clip.raw", "-x"});
+    EXPECT_EQ(r.error, "");
+}
+
+TEST(Parse, OpenTarget) {
+    CommandLine r = Parse({"/OPEN", "a.raw", "-x"});
+    ASSERT_TRUE(r.openTarget.has_value());
+    EXPECT_EQ(*r.openTarget, "a.raw");
+    EXPECT_EQ(r.error, "");
+    EXPECT_FALSE(r.hasSettings);
+    EXPECT_EQ(r.fileName, "");
+    // Options before it still apply; a target may look like an option.
+    r = Parse({"-i", "/open", "-w"});
+    EXPECT_TRUE(r.interlaced);
+    EXPECT_EQ(*r.openTarget, "-w");
+    // "/open" as the last argument is an ordinary file name.
+    r = Parse({"/open"});
+    EXPECT_FALSE(r.openTarget.has_value());
+    EXPECT_EQ(r.fileName, "/open");
+    EXPECT_TRUE(r.hasSettings);
+}
+
+struct ValueCase {
+    const char* what;
+    std::vector<std::string> args;
+    int64_t filePrefix, framePrefix, framePostfix;
+    int32_t width, height, lineBytes;
+};
+class ParseValues : public ::testing::TestWithParam<ValueCase> {};
+TEST_P(ParseValues, Read) {
+    const ValueCase c = GetParam();
+    const CommandLine r = Parse(c.args);
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.filePrefix, c.filePrefix);
+    EXPECT_EQ(r.framePrefix, c.framePrefix);
+    EXPECT_EQ(r.framePostfix, c.framePostfix);
+    EXPECT_EQ(r.width, c.width);
+    EXPECT_EQ(r.height, c.height);
+    EXPECT_EQ(r.lineBytes, c.lineBytes);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ParseValues,
+    ::testing::Values(
+        ValueCase{"last_offset_wins", {"-o", "100", "-o", "200"}, 200, 0, 0, 0, 0, 0},
+        ValueCase{"each_offset_its_field", {"-o1", "-b2", "-e", "3"}, 1, 2, 3, 0, 0, 0},
+        ValueCase{"offset_last_reads_option_text", {"-o"}, 0, 0, 0, 0, 0, 0},
+        ValueCase{"frame_prefix_last", {"-o5", "-b"}, 5, 0, 0, 0, 0, 0},
+        ValueCase{"largest_offsets", {"-o2147483647", "-b4294967295", "-e4294967295"},
+                  2147483647, 4294967295, 4294967295, 0, 0, 0},
+        ValueCase{"atoi_blanks_sign_digits", {"-w", "  +720px", "-h", "\t576"}, 0, 0, 0, 720, 576, 0},
+        ValueCase{"not_a_number_is_zero", {"-w", "abc", "-h", "x1"}, 0, 0, 0, 0, 0, 0},
+        ValueCase{"next_argument_taken_whatever", {"-w", "-l", "-h", "-seq"}, 0, 0, 0, 0, 0, 0},
+        ValueCase{"stride_attached", {"-s12"}, 0, 0, 0, 0, 0, 12},
+        ValueCase{"stride_negative", {"-s", "-1440"}, 0, 0, 0, 0, 0, -1440},
+        ValueCase{"stride_then_seq", {"-s", "1440", "-seq"}, 0, 0, 0, 0, 0, 1440},
+        ValueCase{"seq_consumes_nothing", {"-seq", "-w", "8"}, 0, 0, 0, 8, 0, 0}),
+    [](const ::testing::TestParamInfo<ValueCase>& info) { return info.param.what; });
+
+struct SwitchCase {
+    const char* what;
+    std::vector<std::string> args;
+    bool interlaced, sequence, deinterlace, mirrorV, mirrorH, play;
+};
+class ParseSwitches : public ::testing::TestWithParam<SwitchCase> {};
+TEST_P(ParseSwitches, Set) {
+    const SwitchCase c = GetParam();
+    const CommandLine r = Parse(c.args);
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.interlaced, c.interlaced);
+    EXPECT_EQ(r.fieldSequence, c.sequence);
+    EXPECT_EQ(r.deinterlace, c.deinterlace);
+    EXPECT_EQ(r.mirrorVertical, c.mirrorV);
+    EXPECT_EQ(r.mirrorHorizontal, c.mirrorH);
+    EXPECT_EQ(r.play, c.play);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ParseSwitches,
+    ::testing::Values(
+        SwitchCase{"none", {"clip.raw"}, false, false, false, false, false, false},
+        SwitchCase{"i_exactly", {"-i"}, true, false, false, false, false, false},
+        SwitchCase{"i_longer_ignored", {"-ix"}, false, false, false, false, false, false},
+        SwitchCase{"d_exactly", {"-d"}, false, false, true, false, false, false},
+        SwitchCase{"d_longer_ignored", {"-dx"}, false, false, false, false, false, false},
+        SwitchCase{"seq_any_case", {"-sEQ"}, false, true, false, false, false, false},
+        SwitchCase{"tmp", {"-tmp"}, false, true, false, false, false, false},
+        SwitchCase{"tmp_any_case", {"-tMP"}, false, true, false, false, false, false},
+        SwitchCase{"mirror_v", {"-mv"}, false, false, false, true, false, false},
+        SwitchCase{"mirror_h_upper", {"-mH"}, false, false, false, false, true, false},
+        SwitchCase{"mirror_other_ignored", {"-mx", "-mvv", "-m"}, false, false, false, false, false, false},
+        SwitchCase{"play_any_case", {"-pLAY"}, false, false, false, false, false, true},
+        SwitchCase{"play_other_ignored", {"-plays", "-p", "-pl"}, false, false, false, false, false, false},
+        SwitchCase{"all", {"-i", "-tmp", "-d", "-mv", "-mh", "-play", "f"}, true, true, true, true, true, true}),
+    [](const ::testing::TestParamInfo<SwitchCase>& info) { return info.param.what; });
+
+// ---- keywords ------------------------------------------------------------------------------
+
+struct KeywordCase {
+    const char* keyword;
+    uint32_t code;
+    bool bottomUp;
+};
+class Keywords : public ::testing::TestWithParam<KeywordCase> {};
+TEST_P(Keywords, CodeAndDirection) {
+    const KeywordCase c = GetParam();
+    CommandLine r = Parse({"-l", c.keyword});
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.bottomUp, c.bottomUp);
+    const std::string kw = c.keyword;
+    if (kw == "v216" || kw == "v210") return;
+    std::string lower = kw;
+    for (char& ch : lower) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    r = Parse({"-l" + lower});
+    EXPECT_EQ(r.error, "") << lower;
+    EXPECT_EQ(r.code, c.code);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Table, Keywords,
+    ::testing::Values(
+        KeywordCase{"v216", kLayoutV216, false}, KeywordCase{"v210", kLayoutV210, false},
+        KeywordCase{"I420", kLayoutI420, false}, KeywordCase{"I420LE16", 768, false},
+        KeywordCase{"I420BE16", 769, false}, KeywordCase{"P016", kLayoutP016, false},
+        KeywordCase{"P010", kLayoutP010, false}, KeywordCase{"P216", kLayoutP216, false},
+        KeywordCase{"P210", kLayoutP210, false}, KeywordCase{"Y216", kLayoutY216, false},
+        KeywordCase{"Y210", kLayoutY210, false}, KeywordCase{"YV12", kLayoutYV12, false},
+        KeywordCase{"YV16", kLayoutYV16, false}, KeywordCase{"YV24", kLayoutYV24, false},
+        KeywordCase{"YUY2", kLayoutYUYV, false}, KeywordCase{"V422", kLayoutYUYV, false},
+        KeywordCase{"YUYV", kLayoutYUYV, false}, KeywordCase{"UYVY", kLayoutUYVY, false},
+        KeywordCase{"VYUY", kLayoutVYUY, false}, KeywordCase{"RGB3", kLayoutRGB3, false},
+        KeywordCase{"BGR3", kLayoutBGR3, true}, KeywordCase{"R24C", kLayoutBGR3, true},
+        KeywordCase{"RGB4", kLayoutRGB4, true}, KeywordCase{"BGR4", kLayoutBGR4, true},
+        KeywordCase{"R32C", kLayoutBGR4, true}, KeywordCase{"BGRA", kLayoutBGRA, true},
+        KeywordCase{"ARGB", kLayoutARGB, false}, KeywordCase{"R565", 0x3536354C, true},
+        KeywordCase{"BGR444P", 1024, false}, KeywordCase{"RGB444P", 1025, false},
+        KeywordCase{"BGR161616", 1280, false}, KeywordCase{"RGB161616", 1281, false},
+        KeywordCase{"BGRA16161616", 1536, false}, KeywordCase{"ARGB16161616", 1537, false},
+        KeywordCase{"R555", 0x3535354C, true}, KeywordCase{"VUYA", kLayoutVUYA, false},
+        KeywordCase{"AYUV", kLayoutAYUV, false}, KeywordCase{"GRAY", 40, false},
+        KeywordCase{"GRAYLE16", 512, false}, KeywordCase{"GRAYBE16", 513, false}),
+    [](const ::testing::TestParamInfo<KeywordCase>& info) {
+        return std::string(info.param.keyword) + (info.param.keyword[0] == 'v' ? "_lower" : "");
+    });
+
+TEST(Keywords, TableHasFortyDistinctKeywords) {
+    for (int i = 0; i < kLayoutKeywordCount; ++i)
+        for (int j = i + 1; j < kLayoutKeywordCount; ++j)
+            EXPECT_STRNE(LayoutKeywords()[i].keyword, LayoutKeywords()[j].keyword);
+}
+
+// ---- the record ----------------------------------------------------------------------------
+
+TEST(Record, BuiltFromSettings) {
+    const CommandLine r =
+        Parse({"-o", "100", "-b", "8", "-e", "4", "-w", "720", "-h", "576", "-l", "YV12", "-d",
+               "-mv", "-mh", "clip.raw"});
+    ASSERT_TRUE(r.hasSettings);
+    const RawSettings& s = r.settings;
+    EXPECT_EQ(+s.size, 208u);
+    EXPECT_EQ(+s.filePrefix, 100);
+    EXPECT_EQ(+s.framePrefix, 8u);
+    EXPECT_EQ(+s.framePostfix, 4u);
+    EXPECT_EQ(+s.fileSize, 0u);
+    EXPECT_EQ(+s.trailingBytes, 0);
+    EXPECT_EQ(+s.deinterlace, 1);
+    EXPECT_EQ(+s.deinterlaceMethod, 0u);
+    EXPECT_EQ(+s.mirrorVertical, 1);
+    EXPECT_EQ(+s.mirrorHorizontal, 1);
+    EXPECT_EQ(+s.frameDuration, 1u);
+    EXPECT_EQ(+s.timeScale, 25u);
+    EXPECT_EQ(+s.rawFormat.size, 150u);
+    EXPECT_EQ(+s.rawFormat.lineBytes, 1080);
+    EXPECT_EQ(+s.rawFormat.bitsPerPixel, 12u);
+    EXPECT_EQ(+s.rawFormat.colourPrimaries, 5);
+    EXPECT_EQ(FrameBytes(s.rawFormat), 622080u);
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&s);
+    for (int i : {33, 34, 35, 42, 43, 202, 203, 204, 205, 206, 207}) EXPECT_EQ(bytes[i], 0) << i;
+    EXPECT_EQ(bytes[4] | bytes[5] << 8, 100);  // little-endian at offset 4
+}
+
+struct FieldCase {
+    const char* what;
+    std::vector<std::string> args;
+    int count, detail;
+};
+class RecordFields : public ::testing::TestWithParam<FieldCase> {};
+TEST_P(RecordFields, FieldDetail) {
+    std::vector<std::string> args = {"-w", "64", "-h", "64", "-l", "UYVY"};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    args.push_back("f.raw");
+    const CommandLine r = Parse(args);
+    ASSERT_TRUE(r.hasSettings);
+    EXPECT_EQ(+r.settings.rawFormat.fieldCount, GetParam().count);
+    EXPECT_EQ(+r.settings.rawFormat.fieldDetail, GetParam().detail);
+}
+INSTANTIATE_TEST_SUITE_P(Rules, RecordFields,
+                         ::testing::Values(FieldCase{"progressive", {}, 1, 0},
+                                           FieldCase{"interlaced", {"-i"}, 2, 9},
+                                           FieldCase{"interlaced_seq", {"-i", "-seq"}, 2, 1},
+                                           FieldCase{"interlaced_tmp", {"-tmp", "-i"}, 2, 1},
+                                           FieldCase{"seq_alone", {"-seq"}, 1, 0}),
+                         [](const ::testing::TestParamInfo<FieldCase>& info) {
+                             return info.param.what;
+                         });
+
+TEST(Record, BottomUpKeywordsNegateThePitch) {
+    CommandLine r = Parse({"-w", "64", "-h", "4", "-l", "BGR3", "f"});
+    EXPECT_EQ(+r.settings.rawFormat.lineBytes, -192);
+    r = Parse({"-w", "64", "-h", "4", "-l", "RGB3", "f"});
+    EXPECT_EQ(+r.settings.rawFormat.lineBytes, 192);
+    // A given pitch is negated too, and a negative one stays negative.
+    r = Parse({"-w", "64", "-h", "4", "-s", "200", "-l", "R565", "f"});
+    EXPECT_EQ(+r.settings.rawFormat.lineBytes, -200);
+    r = Parse({"-w", "64", "-h", "4", "-s", "-200", "-l", "BGRA", "f"});
+    EXPECT_EQ(+r.settings.rawFormat.lineBytes, -200);
+    r = Parse({"-w", "64", "-h", "4", "-s", "-200", "-l", "ARGB", "f"});
+    EXPECT_EQ(+r.settings.rawFormat.lineBytes, -200);
+    // R24C selects BGR3's code: full-range samples, bottom-up rows.
+    r = Parse({"-w", "64", "-h", "4", "-l", "r24c", "f"});
+    EXPECT_EQ(+r.settings.rawFormat.code, kLayoutBGR3);
+    EXPECT_EQ(+r.settings.rawFormat.sampleRange, 1u);
+    EXPECT_EQ(+r.settings.rawFormat.lineBytes, -192);
+}
+
+TEST(Record, FallbackFillWhenTheBuilderRefuses) {
+    // Width 721 cannot give a computed YUY2 pitch.
+    CommandLine r = Parse({"-w", "721", "-h", "480", "-l", "YUY2", "-i", "f"});
+    ASSERT_TRUE(r.hasSettings);
+    const RawVideoFormat& f = r.settings.rawFormat;
+    EXPECT_EQ(+f.size, 150u);
+    EXPECT_EQ(+f.code, kLayoutYUYV);
+    EXPECT_EQ(+f.width, 721);
+    EXPECT_EQ(+f.height, 480);
+    EXPECT_EQ(+f.bitsPerPixel, 0u);
+    EXPECT_EQ(+f.widthMultiple, 1u);
+    EXPECT_EQ(+f.heightMultiple, 0u);
+    EXPECT_EQ(+f.lineBytes, 0);
+    EXPECT_EQ(+f.hResolution, 0x00480000u);
+    EXPECT_EQ(+f.vResolution, 0x00480000u);
+    EXPECT_EQ(+f.extensionFlags, 2u);
+    EXPECT_EQ(+f.fieldCount, 2);
+    EXPECT_EQ(+f.fieldDetail, 9);
+    EXPECT_EQ(+f.sampleRange, 1u);
+    EXPECT_EQ(+f.reserved132, 5u);
+    EXPECT_EQ(+f.colourTableId, -1);
+    EXPECT_EQ(+f.colourSize, 0u);
+    EXPECT_EQ(+f.aspectH, 0u);
+    EXPECT_EQ(+r.settings.frameDuration, 1u);
+
+    // No settings at all: the fill keeps zeros for the dialog to complete.
+    r = Parse({"-seq", "-s", "77", "-l", "BGR4", "clip.raw"});
+    ASSERT_TRUE(r.hasSettings);
+    EXPECT_EQ(+r.settings.rawFormat.width, 0);
+    EXPECT_EQ(+r.settings.rawFormat.code, kLayoutBGR4);
+    EXPECT_EQ(+r.settings.rawFormat.fieldCount, 1);
+    EXPECT_EQ(+r.settings.rawFormat.fieldDetail, 1);
+    EXPECT_EQ(+r.settings.rawFormat.lineBytes, -77);  // bottom-up applies to the fill too
+}
+
+TEST(Record, OnlyWithAFileAndNoError) {
+    EXPECT_FALSE(Parse({"-w", "64"}).hasSettings);
+    EXPECT_FALSE(Parse({}).hasSettings);
+    EXPECT_FALSE(Parse({"-w", "64", "-x", "f"}).hasSettings);
+    const CommandLine empty = Parse({""});  // an empty argument names no file
+    EXPECT_EQ(empty.fileName, "");
+    EXPECT_FALSE(empty.hasSettings);
+}
+
+// ---- bounds --------------------------------------------------------------------------------
+
+TEST(Bounds, NeverReadsPastTheList) {
+    // Each list ends where an option would take the next argument.
+    const std::vector<std::vector<std::string>> lists = {
+        {"-o"}, {"-b"}, {"-e"}, {"-w"}, {"-h"}, {"-s"}, {"-l"}, {"/open"}, {"-i", "/OPEN"},
+        {"-w", "1", "-h"}, {"f"}, {}};
+    for (const auto& l : lists) {
+        // An exact-size heap copy: reading one element too far is an AddressSanitizer report.
+        std::vector<std::string> args(l.size() + 1);
+        args[0] = "prog";
+        std::copy(l.begin(), l.end(), args.begin() + 1);
+        args.shrink_to_fit();
+        const CommandLine r = ParseCommandLine(args);
+        (void)r;
+    }
+    EXPECT_EQ(ParseCommandLine({}).error, "");
+    EXPECT_EQ(ParseCommandLine({"prog"}).fileName, "");
+}
+
+TEST(Bounds, EmbeddedNulEndsAnArgument) {
+    // Arguments are C strings: "-l\0x" is "-l", which takes the next argument as its value.
+    const CommandLine r = Parse({std::string("-l\0x", 4), std::string("yv12\0zz", 7), "f"});
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.code, kLayoutYV12);
+    EXPECT_EQ(r.fileName, "f");
+    const CommandLine s = Parse({std::string("-w7\0" "2", 5), std::string("\0f", 2)});
+    EXPECT_EQ(s.width, 7);
+    EXPECT_EQ(s.fileName, "");
+}
+
+}  // namespace
