@@ -14,11 +14,13 @@ extern "C" {
 // The fixed English text of a result code ("Unknown" for codes not in the table). Never null.
 TN_CORE_API const wchar_t* TNGetErrorString(TNRESULT result);
 // Writes "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X" and a NUL; needs 37 units.
+// False, with nothing written, for a null buffer or identifier or fewer than 37 units.
 TN_CORE_API bool TNPrintTNUUID(wchar_t* buffer, int bufferUnits, const TNUUID* id);
 TN_CORE_API void TNDebugSetLevelValue(int level);
 TN_CORE_API int TNDebugGetLevelValue(void);
 // One line "'<program>': [<pid>] <Level>: <message>\n" on the debug channel (standard error).
-// Level 4 lines are written only when verbosity <= the level value.
+// Level 4 lines are written only when verbosity <= the level value. Written as UTF-8 with one
+// write call; %ls arguments are copied literally.
 TN_CORE_API void TNDebugOutputStr(int level, int verbosity, const wchar_t* format, ...);
 // The formatted message and a line feed, no prefix, no filtering.
 TN_CORE_API void TNDebugOutputString(const wchar_t* format, ...);
