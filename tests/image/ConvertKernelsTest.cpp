@@ -1,0 +1,364 @@
+// Line kernels: the reference formulas, the scalar set's documented differences, and every
+// vector set equal to the reference on random lines with guard bytes around each output.
+#include "Kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint8_t kGuard = 0xA5;
+constexpr size_t kGuardBytes = 64;
+
+std::vector<SimdLevel> VectorLevels() {
+    std::vector<SimdLevel> levels;
+    for (SimdLevel l : {SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2})
+        if (int(l) <= int(CpuSimdLevel())) levels.push_back(l);
+    return levels;
+}
+
+std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> v(n);
+    for (auto& b : v) b = uint8_t(rng());
+    return v;
+}
+
+// An input line copied to the end of an exactly sized heap block, so that ASan reports any
+// read past the extent a kernel states.
+struct ExactInput {
+    std::unique_ptr<uint8_t[]> block;
+    const uint8_t* data;
+    explicit ExactInput(const std::vector<uint8_t>& bytes)
+        : block(new uint8_t[bytes.size() + 1]), data(block.get() + 1) {
+        std::memcpy(block.get() + 1, bytes.data(), bytes.size());
+    }
+};
+
+// Output with guard bytes before and after `bytes`.
+struct Guarded {
+    std::vector<uint8_t> buf;
+    size_t bytes;
+    explicit Guarded(size_t n) : buf(n + 2 * kGuardBytes, kGuard), bytes(n) {}
+    uint8_t* data() { return buf.data() + kGuardBytes; }
+    bool GuardsIntact() const {
+        for (size_t i = 0; i < kGuardBytes; ++i)
+            if (buf[i] != kGuard || buf[kGuardBytes + bytes + i] != kGuard) return false;
+        return true;
+    }
+    std::vector<uint8_t> Payload() const {
+        return {buf.begin() + kGuardBytes, buf.begin() + ptrdiff_t(kGuardBytes + bytes)};
+    }
+};
+
+// How a kernel is driven in the random comparison.
+struct LineCase {
+    const char* name;
+    size_t inBytesPerPixel2;  // input bytes for `width` pixels = f(width)
+    std::function<size_t(int)> inBytes;
+    std::function<size_t(int)> outBytes;
+    std::function<void(const KernelTable&, const uint8_t*, uint8_t*, int)> run;
+    bool scalarIsReference;  // the scalar set gives the reference results
+};
+
+size_t Pairs(int w) { return size_t((w + 1) / 2); }
+
+std::vector<LineCase> LineCases() {
+    auto line = [](LineKernel KernelTable::*k) {
+        return [k](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { (t.*k)(s, d, w); };
+    };
+    auto planar = [](PlanarKernel KernelTable::*k, int chromaDiv) {
+        // Input holds three lines one after the other: luma w, then two chroma lines.
+        return [k, chromaDiv](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+            const size_t c = chromaDiv == 2 ? Pairs(w) : size_t(w);
+            (t.*k)(s, s + w, s + w + c, d, w);
+        };
+    };
+    return {
+        {"UyvyToVuya", 0, [](int w) { return 4 * Pairs(w); }, [](int w) { return 4 * size_t(w); },
+         line(&KernelTable::uyvyToVuya), true},
+        {"YuyvToVuya", 0, [](int w) { return 4 * Pairs(w); }, [](int w) { return 4 * size_t(w); },
+         line(&KernelTable::yuyvToVuya), true},
+        {"VyuyToVuya", 0, [](int w) { return 4 * Pairs(w); }, [](int w) { return 4 * size_t(w); },
+         line(&KernelTable::vyuyToVuya), true},
+        {"Planar422ToVuya", 0, [](int w) { return size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 4 * size_t(w); }, planar(&KernelTable::planar422ToVuya, 2), true},
+        {"Planar444ToVuya", 0, [](int w) { return 3 * size_t(w); },
+         [](int w) { return 4 * size_t(w); }, planar(&KernelTable::planar444ToVuya, 1), true},
+        {"AyuvToVuya", 0, [](int w) { return 4 * size_t(w); }, [](int w) { return 4 * size_t(w); },
+         line(&KernelTable::ayuvToVuya), true},
+        {"V210ToUyvy", 0, [](int w) { return size_t((w + 5) / 6) * 16; },
+         [](int w) { return 4 * Pairs(w); }, line(&KernelTable::v210ToUyvy), true},
+        {"VuyaToBgr", 0, [](int w) { return 4 * size_t(w); }, [](int w) { return 3 * size_t(w); },
+         line(&KernelTable::vuyaToBgr), false},
+        {"VuyaLumaToGrey", 0, [](int w) { return 4 * size_t(w); },
+         [](int w) { return 3 * size_t(w); }, line(&KernelTable::vuyaLumaToGrey), false},
+        {"VuyaCbToGrey", 0, [](int w) { return 4 * size_t(w); },
+         [](int w) { return 3 * size_t(w); }, line(&KernelTable::vuyaCbToGrey), false},
+        {"VuyaCrToGrey", 0, [](int w) { return 4 * size_t(w); },
+         [](int w) { return 3 * size_t(w); }, line(&KernelTable::vuyaCrToGrey), false},
+        {"BgrxToBgr", 0, [](int w) { return 4 * size_t(w); }, [](int w) { return 3 * size_t(w); },
+         line(&KernelTable::bgrxToBgr), true},
+        {"RgbxToBgr", 0, [](int w) { return 4 * size_t(w); }, [](int w) { return 3 * size_t(w); },
+         line(&KernelTable::rgbxToBgr), true},
+        {"XrgbToBgr", 0, [](int w) { return 4 * size_t(w); }, [](int w) { return 3 * size_t(w); },
+         line(&KernelTable::xrgbToBgr), true},
+        {"RgbToBgr", 0, [](int w) { return 3 * size_t(w); }, [](int w) { return 3 * size_t(w); },
+         line(&KernelTable::rgbToBgr), true},
+        {"GreyToBgr", 0, [](int w) { return size_t(w); }, [](int w) { return 3 * size_t(w); },
+         line(&KernelTable::greyToBgr), true},
+        {"PlanesToBgr", 0, [](int w) { return 3 * size_t(w); }, [](int w) { return 3 * size_t(w); },
+         planar(&KernelTable::planesToBgr, 1), true},
+        {"R555ToBgr", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return 3 * size_t(w); },
+         line(&KernelTable::r555ToBgr), true},
+        {"R565ToBgr", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return 3 * size_t(w); },
+         line(&KernelTable::r565ToBgr), true},
+        {"StudioExpand", 0, [](int w) { return size_t(w); }, [](int w) { return size_t(w); },
+         line(&KernelTable::studioExpand), true},
+        {"Reduce16LE/235", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.reduce16LE(s, d, w, 235); },
+         true},
+        {"Reduce16BE/240", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.reduce16BE(s, d, w, 240); },
+         true},
+        {"Reduce16LE/255", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.reduce16LE(s, d, w, 255); },
+         true},
+        {"HighBytes16", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return size_t(w); },
+         line(&KernelTable::highBytes16), true},
+        {"LowAddressBytes16", 0, [](int w) { return 2 * size_t(w); },
+         [](int w) { return size_t(w); }, line(&KernelTable::lowAddressBytes16), true},
+        {"SplitHighBytes16", 0, [](int w) { return 4 * size_t(w); },
+         [](int w) { return 2 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.splitHighBytes16(s, d, d + w, w);
+         },
+         true},
+        {"ChromaBlend 1:3", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.chromaBlend(s, s + w, d, w, 1, 3, 2);
+         },
+         true},
+        {"ChromaBlend 5:3", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.chromaBlend(s, s + w, d, w, 5, 3, 3);
+         },
+         true},
+        {"VerticalLowPass121", 0, [](int w) { return 3 * size_t(w); },
+         [](int w) { return size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.verticalLowPass121(s, s + w, s + 2 * w, d, w);
+         },
+         true},
+    };
+}
+
+// The reference output of the kernels whose scalar form is fixed point.
+std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, int w) {
+    std::vector<uint8_t> out(3 * size_t(w));
+    for (int i = 0; i < w; ++i) {
+        const uint8_t* p = s + 4 * i;
+        uint8_t* d = &out[3 * size_t(i)];
+        if (name == "VuyaToBgr") {
+            kernels::VuyaToBgrReference(p[0], p[1], p[2], d);
+        } else {
+            const uint8_t g = name == "VuyaLumaToGrey" ? kernels::LumaGreyReference(p[2])
+                              : name == "VuyaCbToGrey" ? kernels::ChromaGreyReference(p[1])
+                                                       : kernels::ChromaGreyReference(p[0]);
+            d[0] = d[1] = d[2] = g;
+        }
+    }
+    return out;
+}
+
+std::vector<int> Widths() {
+    std::vector<int> w;
+    for (int i = 1; i <= 64; ++i) w.push_back(i);
+    w.push_back(1920);
+    w.push_back(1918);
+    w.push_back(722);
+    return w;
+}
+
+TEST(ConvertKernels, EveryVectorSetMatchesTheReference) {
+    const KernelTable scalar = MakeKernelTable(SimdLevel::Scalar);
+    const auto levels = VectorLevels();
+    ASSERT_FALSE(levels.empty());
+    uint32_t seed = 1;
+    for (const LineCase& c : LineCases()) {
+        for (int w : Widths()) {
+            const ExactInput in(RandomBytes(c.inBytes(w), seed++));
+            std::vector<uint8_t> ref;
+            if (c.scalarIsReference) {
+                Guarded out(c.outBytes(w));
+                c.run(scalar, in.data, out.data(), w);
+                ASSERT_TRUE(out.GuardsIntact()) << c.name << " scalar, width " << w;
+                ref = out.Payload();
+            } else {
+                ref = FloatReference(c.name, in.data, w);
+            }
+            for (SimdLevel level : levels) {
+                const KernelTable t = MakeKernelTable(level);
+                Guarded out(c.outBytes(w));
+                c.run(t, in.data, out.data(), w);
+                ASSERT_TRUE(out.GuardsIntact())
+                    << c.name << " " << SimdLevelName(level) << " wrote outside, width " << w;
+                ASSERT_EQ(out.Payload(), ref) << c.name << " " << SimdLevelName(level) << ", width " << w;
+            }
+        }
+    }
+}
+
+// Every Y'CbCr triple: the vector sets give the single-precision reference; the scalar fixed
+// point equals it on B' and R' and differs by at most 1 on G'.
+TEST(ConvertKernels, VuyaToBgrOverAllInputs) {
+    const KernelTable scalar = MakeKernelTable(SimdLevel::Scalar);
+    std::vector<KernelTable> vec;
+    for (SimdLevel l : VectorLevels()) vec.push_back(MakeKernelTable(l));
+    std::vector<uint8_t> line(4 * 256), ref(3 * 256), out(3 * 256);
+    int greenDiffs = 0;
+    for (int cb = 0; cb < 256; ++cb)
+        for (int cr = 0; cr < 256; ++cr) {
+            for (int y = 0; y < 256; ++y) {
+                line[4 * size_t(y)] = uint8_t(cr);
+                line[4 * size_t(y) + 1] = uint8_t(cb);
+                line[4 * size_t(y) + 2] = uint8_t(y);
+                line[4 * size_t(y) + 3] = 255;
+                kernels::VuyaToBgrReference(uint8_t(cr), uint8_t(cb), uint8_t(y), &ref[3 * size_t(y)]);
+            }
+            for (const KernelTable& t : vec) {
+                t.vuyaToBgr(line.data(), out.data(), 256);
+                ASSERT_EQ(out, ref) << SimdLevelName(t.level) << " Cb " << cb << " Cr " << cr;
+            }
+            scalar.vuyaToBgr(line.data(), out.data(), 256);
+            for (int y = 0; y < 256; ++y) {
+                const size_t i = 3 * size_t(y);
+                ASSERT_EQ(out[i], ref[i]) << "B' " << y << " " << cb << " " << cr;
+                ASSERT_EQ(out[i + 2], ref[i + 2]) << "R' " << y << " " << cb << " " << cr;
+                ASSERT_LE(std::abs(int(out[i + 1]) - int(ref[i + 1])), 1);
+                greenDiffs += out[i + 1] != ref[i + 1];
+            }
+        }
+    // "a few inputs": far fewer than one in a thousand.
+    EXPECT_LT(greenDiffs, 16 * 1024);
+}
+
+TEST(ConvertKernels, GreyReferenceAndScalarDifference) {
+    const KernelTable scalar = MakeKernelTable(SimdLevel::Scalar);
+    for (int x = 0; x < 256; ++x) {
+        uint8_t px[4] = {uint8_t(x), uint8_t(x), uint8_t(x), 255}, out[3];
+        scalar.vuyaLumaToGrey(px, out, 1);
+        EXPECT_EQ(out[0], kernels::LumaGreyReference(uint8_t(x))) << x;
+        scalar.vuyaCbToGrey(px, out, 1);
+        EXPECT_EQ(out[0], x == 128 ? 128 : kernels::ChromaGreyReference(uint8_t(x))) << x;
+        scalar.vuyaCrToGrey(px, out, 1);
+        EXPECT_EQ(out[0], x == 128 ? 128 : kernels::ChromaGreyReference(uint8_t(x))) << x;
+    }
+    EXPECT_EQ(kernels::ChromaGreyReference(128), 127);
+    EXPECT_EQ(kernels::LumaGreyReference(126), 128);
+    EXPECT_EQ(kernels::LumaGreyReference(10), 0);
+    EXPECT_EQ(kernels::LumaGreyReference(250), 255);
+}
+
+// Hand-checked values of single kernels.
+TEST(ConvertKernels, KnownValues) {
+    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2}) {
+        const KernelTable t = MakeKernelTable(level);
+        SCOPED_TRACE(SimdLevelName(t.level));
+        // UYVY chroma pairs 16, 240, 240, 16 (and more pairs so vector steps run): the odd pixel
+        // of pair 1 gets (9 (240 + 240) - 16 - 16 + 8) >> 4 = 268, clamped to 255.
+        std::vector<uint8_t> uyvy;
+        const uint8_t cbs[] = {16, 240, 240, 16, 128, 128, 128, 128, 128, 128, 128, 128};
+        for (uint8_t c : cbs) uyvy.insert(uyvy.end(), {c, 50, c, 60});
+        std::vector<uint8_t> vuya(4 * 24);
+        t.uyvyToVuya(uyvy.data(), vuya.data(), 24);
+        EXPECT_EQ(vuya[4 * 3 + 0], 255);
+        EXPECT_EQ(vuya[4 * 3 + 1], 255);
+        EXPECT_EQ(vuya[4 * 3 + 2], 60);  // Y'1 of pair 1 unchanged
+        EXPECT_EQ(vuya[4 * 2 + 1], 240);  // even pixel keeps the pair's own chroma
+        // Odd pixel of pair 0: (9 (16 + 240) - 16 - 240 + 8) >> 4 = 128.
+        EXPECT_EQ(vuya[4 * 1 + 1], 128);
+        // Pair 3's odd pixel: (9 (16 + 128) - 240 - 128 + 8) >> 4 = 58.
+        EXPECT_EQ(vuya[4 * 7 + 1], 58);
+        // Negative sums shift toward minus infinity and clamp to 0: pairs 0, 0, 255, 0.
+        const uint8_t neg[] = {255, 1, 255, 1, 0, 2, 0, 2, 0, 3, 0, 3, 255, 4, 255, 4, 0, 5, 0, 5};
+        std::vector<uint8_t> nv(4 * 10);
+        t.uyvyToVuya(neg, nv.data(), 10);
+        // Pair 1 odd: (9 (0 + 0) - 255 - 255 + 8) >> 4 = -32 -> 0.
+        EXPECT_EQ(nv[4 * 3 + 1], 0);
+
+        // 4:2:0 blends clamp to 16..240.
+        const uint8_t hi[16] = {250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250};
+        const uint8_t lo[16] = {5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5};
+        uint8_t out[16];
+        t.chromaBlend(hi, hi, out, 16, 1, 3, 2);
+        EXPECT_EQ(out[0], 240);
+        EXPECT_EQ(out[15], 240);
+        t.chromaBlend(lo, lo, out, 16, 5, 3, 3);
+        EXPECT_EQ(out[7], 16);
+        // The rounding term: (1 x 0 + 3 x 101 + 2) >> 2 = 76.
+        const uint8_t z[16] = {}, h[16] = {101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101};
+        t.chromaBlend(z, h, out, 16, 1, 3, 2);
+        EXPECT_EQ(out[3], 76);
+
+        // v210: samples 0x3FF, 0x200, 0x004 -> top bytes 0xFF, 0x80, 0x01.
+        uint8_t v210[16] = {};
+        const uint32_t word = 0x3FFu | (0x200u << 10) | (0x004u << 20);
+        for (int i = 0; i < 4; ++i) std::memcpy(v210 + 4 * i, &word, 4);
+        uint8_t uyvyOut[12];
+        t.v210ToUyvy(v210, uyvyOut, 6);
+        const uint8_t want[12] = {0xFF, 0x80, 0x01, 0xFF, 0x80, 0x01, 0xFF, 0x80, 0x01, 0xFF, 0x80, 0x01};
+        EXPECT_EQ(0, std::memcmp(uyvyOut, want, 12));
+
+        // VerticalLowPass121 rounds: (1 + 2 x 2 + 4 + 2) >> 2 = 2 (not 2.75 truncated by pairs).
+        uint8_t a[17], m[17], b[17], o[17];
+        std::memset(a, 1, 17);
+        std::memset(m, 2, 17);
+        std::memset(b, 4, 17);
+        t.verticalLowPass121(a, m, b, o, 17);
+        EXPECT_EQ(o[0], 2);
+        EXPECT_EQ(o[16], 2);
+        std::memset(a, 255, 17);
+        std::memset(m, 255, 17);
+        std::memset(b, 254, 17);
+        t.verticalLowPass121(a, m, b, o, 17);
+        EXPECT_EQ(o[5], 255);  // (255 + 510 + 254 + 2) >> 2 = 255, no 8-bit overflow
+    }
+}
+
+TEST(ConvertKernels, StudioExpansionTable) {
+    const int in[] = {0, 15, 16, 17, 126, 234, 235, 236, 255};
+    const int want[] = {0, 0, 0, 1, 128, 254, 255, 255, 255};
+    for (size_t i = 0; i < std::size(in); ++i)
+        EXPECT_EQ(kernels::StudioExpand(uint8_t(in[i])), want[i]) << in[i];
+    // Every set expands all 256 values as the table does.
+    std::vector<uint8_t> all(256), out(256);
+    for (int i = 0; i < 256; ++i) all[size_t(i)] = uint8_t(i);
+    for (SimdLevel level : VectorLevels()) {
+        MakeKernelTable(level).studioExpand(all.data(), out.data(), 256);
+        for (int i = 0; i < 256; ++i) ASSERT_EQ(out[size_t(i)], kernels::StudioExpand(uint8_t(i))) << i;
+    }
+}
+
+TEST(ConvertKernels, DetectionAndTables) {
+    EXPECT_LE(int(DetectSimdLevel()), int(CpuSimdLevel()));
+    EXPECT_EQ(Kernels().level, DetectSimdLevel());
+    // A level above the processor's falls back to what it has; every entry is filled.
+    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2}) {
+        const KernelTable t = MakeKernelTable(level);
+        EXPECT_LE(int(t.level), int(CpuSimdLevel()));
+        const void* const* entries = reinterpret_cast<const void* const*>(&t.uyvyToVuya);
+        const size_t count = (sizeof(KernelTable) - offsetof(KernelTable, uyvyToVuya)) / sizeof(void*);
+        for (size_t i = 0; i < count; ++i) EXPECT_NE(entries[i], nullptr) << i;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,527 @@
+#include "Convert.h"
+
+#include "FrameMemory.h"
+#include "Kernels.h"
+#include "PixelLayout.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr size_t kAlign = 64;
+
+size_t RoundUp(size_t n, size_t m) { return (n + m - 1) / m * m; }
+
+// One aligned block for the whole call; freed when the call ends.
+class ScratchBlock {
+public:
+    explicit ScratchBlock(size_t bytes) {
+        void* p = nullptr;
+        if (bytes != 0 && posix_memalign(&p, kAlign, RoundUp(bytes, kAlign)) == 0)
+            data_ = static_cast<uint8_t*>(p);
+    }
+    ~ScratchBlock() { std::free(data_); }
+    ScratchBlock(const ScratchBlock&) = delete;
+    ScratchBlock& operator=(const ScratchBlock&) = delete;
+    uint8_t* get() const { return data_; }
+
+private:
+    uint8_t* data_ = nullptr;
+};
+
+// Per-worker scratch lines, carved from one slice of the call's scratch block.
+struct Lines {
+    uint8_t* vuya;    // 4 x W (+ slack): the VUYA line
+    uint8_t* luma;    // an 8-bit luma line
+    uint8_t* bounce;  // a source row that its pitch cannot hold, zero-padded
+    uint8_t* a;       // 8-bit lines of at least W bytes each
+    uint8_t* b;
+    uint8_t* c;
+    uint8_t* d;
+    uint8_t* e;
+    uint8_t* f;
+};
+
+struct Layout {
+    size_t lineBytes;    // one 8-bit line of W bytes, rounded
+    size_t bounceBytes;  // the widest source row, rounded
+    size_t sliceBytes;   // everything one worker needs
+};
+
+Layout PlanLines(int width, size_t rowNeed) {
+    Layout l;
+    // Intermediate lines hold up to 4 bytes per pixel (16-bit reductions of 4:2:2 pairs).
+    l.lineBytes = RoundUp(4 * size_t(width) + 64, kAlign);
+    l.bounceBytes = RoundUp(rowNeed + 64, kAlign);
+    l.sliceBytes = 2 * l.lineBytes + l.bounceBytes + 6 * l.lineBytes;
+    return l;
+}
+
+Lines CarveLines(uint8_t* slice, const Layout& l) {
+    Lines s;
+    s.vuya = slice;
+    s.luma = slice + l.lineBytes;
+    slice += 2 * l.lineBytes;
+    s.bounce = slice;
+    slice += l.bounceBytes;
+    uint8_t** rest[] = {&s.a, &s.b, &s.c, &s.d, &s.e, &s.f};
+    for (uint8_t** p : rest) {
+        *p = slice;
+        slice += l.lineBytes;
+    }
+    return s;
+}
+
+// Runs body(row, lines) for every row, as a static work-sharing loop. A team of threads works
+// when the frame is large enough; each worker has its own scratch slice, and no row depends on
+// another, so the result does not depend on the team. False when scratch memory is missing
+// (then no row has run).
+template <class Body>
+bool ForEachRow(const ConvertOptions& opt, int width, int height, size_t rowNeed, Body body) {
+    int threads = 1;
+    if (int64_t(width) * height >= opt.parallelMinPixels) {
+        threads = opt.maxThreads > 0 ? opt.maxThreads : omp_get_max_threads();
+        threads = std::max(1, std::min(threads, height));
+    }
+    const Layout plan = PlanLines(width, rowNeed);
+    ScratchBlock scratch(plan.sliceBytes * size_t(threads));
+    if (!scratch.get()) return false;
+    uint8_t* base = scratch.get();
+#pragma omp parallel num_threads(threads) if (threads > 1)
+    {
+        const Lines lines = CarveLines(base + plan.sliceBytes * size_t(omp_get_thread_num()), plan);
+#pragma omp for schedule(static)
+        for (int r = 0; r < height; ++r) body(r, lines);
+    }
+    return true;
+}
+
+// Rows of a packed layout. A row whose pitch is shorter than the bytes its width needs is read
+// through the worker's bounce line: the row's own bytes, then zeros.
+struct PackedRows {
+    const uint8_t* frame;
+    size_t pitch;
+    size_t need;
+    const uint8_t* Row(int r, uint8_t* bounce) const {
+        const uint8_t* p = frame + size_t(r) * pitch;
+        if (need <= pitch) return p;
+        std::memcpy(bounce, p, pitch);
+        std::memset(bounce + pitch, 0, need - pitch);
+        return bounce;
+    }
+};
+
+LineKernel FinalKernel(const KernelTable& k, ConvertFlags flags) {
+    if (flags & CONVERT_LUMA_ONLY) return k.vuyaLumaToGrey;
+    if (flags & CONVERT_CB_ONLY) return k.vuyaCbToGrey;
+    if (flags & CONVERT_CR_ONLY) return k.vuyaCrToGrey;
+    return k.vuyaToBgr;
+}
+
+// The "VUYA" layout is converted in double precision, pixel by pixel.
+int Trunc(double v) { return int(v); }  // toward zero; |v| stays far below 2^31
+uint8_t Clamp255(int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+void VuyaRowDouble(const uint8_t* src, uint8_t* dst, int width, ConvertFlags flags) {
+    for (int i = 0; i < width; ++i) {
+        const uint8_t* s = src + 4 * i;
+        const double y = int(s[2]) - 16, u = int(s[1]) - 128, v = int(s[0]) - 128;
+        int r, g, b;
+        if (flags & CONVERT_LUMA_ONLY) {
+            r = g = b = Trunc(y * 255.0 / 219.0 + 0.5);
+        } else if (flags & CONVERT_CB_ONLY) {
+            r = g = Trunc((u + 112) * 255.0 / 224.0 + 0.5);
+            b = (Trunc(516.411 * u + 32639.979) + 128) >> 8;
+        } else if (flags & CONVERT_CR_ONLY) {
+            r = g = b = Trunc((v + 112) * 255.0 / 224.0 + 0.5);
+        } else {
+            r = (Trunc(298.082 * y + 408.583 * v) + 128) >> 8;
+            g = (128 - Trunc(100.291 * u - 298.082 * y + 208.12 * v)) >> 8;
+            b = (Trunc(516.411 * u + 298.082 * y) + 128) >> 8;
+        }
+        uint8_t* d = dst + 3 * i;
+        d[0] = Clamp255(b);
+        d[1] = Clamp255(g);
+        d[2] = Clamp255(r);
+    }
+}
+
+// Planes of a planar or semi-planar layout, tightly packed from the start of the frame.
+struct Planes {
+    const uint8_t* plane[kMaxPlanes] = {};
+    size_t pitch[kMaxPlanes] = {};
+    size_t rows[kMaxPlanes] = {};
+    Component first[kMaxPlanes] = {};  // component of each plane's first sample
+};
+
+Planes LocatePlanes(const FrameMemoryLayout& l, const uint8_t* frame, int width, int height) {
+    Planes p;
+    size_t offset = 0;
+    for (int i = 0; i < l.planeCount; ++i) {
+        const PlaneDesc& d = l.planes[i];
+        p.plane[i] = frame + offset;
+        p.pitch[i] = size_t(width) / d.groupPixels * d.groupBytes;
+        p.rows[i] = size_t(height) / d.heightDivisor;
+        p.first[i] = d.slots[0].component;
+        offset += p.pitch[i] * p.rows[i];
+    }
+    return p;
+}
+
+int PlaneOf(const Planes& p, int count, Component c) {
+    for (int i = 0; i < count; ++i)
+        if (p.first[i] == c) return i;
+    return 0;
+}
+
+// Which two source chroma rows, with which weights, give output chroma row r of a 4:2:0 frame
+// with `rows` chroma rows and `height` luma rows.
+struct ChromaTaps {
+    int a, b, wa, wb, shift;
+};
+
+ChromaTaps ProgressiveTaps(int r, int rows) {
+    const int j = std::min(r / 2, rows - 1);
+    const int other = (r & 1) ? std::min(j + 1, rows - 1) : std::max(j - 1, 0);
+    return {other, j, 1, 3, 2};
+}
+
+// Field-wise taps for the rows 0 .. 4 x (H / 4) - 1; the last two rows of a height that is not a
+// multiple of 4 take the progressive rule.
+ChromaTaps Taps(int r, int rows, int height, bool interlaced) {
+    const int quads = height / 4;
+    if (!interlaced || r >= 4 * quads) return ProgressiveTaps(r, rows);
+    const int k = r / 4, p = std::max(k - 1, 0), n = std::min(k + 1, quads - 1);
+    switch (r % 4) {
+    case 0: return {2 * p, 2 * k, 1, 7, 3};
+    case 2: return {2 * n, 2 * k, 3, 5, 3};
+    case 1: return {2 * p + 1, 2 * k + 1, 5, 3, 3};
+    default: return {2 * n + 1, 2 * k + 1, 1, 7, 3};
+    }
+}
+
+// An odd width's last pixel has no chroma column of its own in planar layouts: it takes the
+// last column's value, or neutral 128 when the line has no chroma at all (W = 1).
+void ExtendChroma(uint8_t* line, int chromaWidth, int width) {
+    if (!(width & 1)) return;
+    line[chromaWidth] = chromaWidth > 0 ? line[chromaWidth - 1] : 128;
+}
+
+struct Context {
+    const ConvertOptions& opt;
+    const KernelTable& k;
+    int width, height;
+    ConvertFlags flags;
+    const uint8_t* src;
+    size_t pitch;
+    uint8_t* dst;
+    ptrdiff_t dstPitch;
+    uint8_t* Out(int r) const { return dst + ptrdiff_t(r) * dstPitch; }
+};
+
+// 4:2:0: the chroma rows of the source come through fetch(j, cbOut, crOut), which returns
+// pointers to 8-bit chroma rows j (either straight into the frame or into the given lines);
+// luma rows through luma(r, lineOut).
+template <class Luma, class Fetch>
+bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch) {
+    const int cw = c.width / 2;
+    const LineKernel final = FinalKernel(c.k, c.flags);
+    const bool interlaced = (c.flags & CONVERT_INTERLACED) != 0;
+    return ForEachRow(c.opt, c.width, c.height, 0, [&](int r, const Lines& s) {
+        uint8_t* cb = s.a;
+        uint8_t* cr = s.b;
+        if (chromaRows == 0 || cw == 0) {
+            std::memset(cb, 128, size_t(cw) + 1);
+            std::memset(cr, 128, size_t(cw) + 1);
+        } else {
+            const ChromaTaps t = Taps(r, chromaRows, c.height, interlaced);
+            const uint8_t *cbA, *crA, *cbB, *crB;
+            fetch(t.a, s.c, s.d, cbA, crA);
+            fetch(t.b, s.e, s.f, cbB, crB);
+            c.k.chromaBlend(cbA, cbB, cb, cw, t.wa, t.wb, t.shift);
+            c.k.chromaBlend(crA, crB, cr, cw, t.wa, t.wb, t.shift);
+            ExtendChroma(cb, cw, c.width);
+            ExtendChroma(cr, cw, c.width);
+        }
+        c.k.planar422ToVuya(luma(r, s.luma), cb, cr, s.vuya, c.width);
+        final(s.vuya, c.Out(r), c.width);
+    });
+}
+
+// 4:2:2 planar from 8-bit chroma rows given by fetch(r, cbLine, crLine, cbOut, crOut).
+template <class Luma, class Fetch>
+bool Run422(const Context& c, Luma luma, Fetch fetch) {
+    const int cw = c.width / 2;
+    const LineKernel final = FinalKernel(c.k, c.flags);
+    return ForEachRow(c.opt, c.width, c.height, 0, [&](int r, const Lines& s) {
+        const uint8_t *cb, *cr;
+        fetch(r, s.a, s.b, cb, cr);
+        if (c.width & 1) {
+            // Give the last pixel a chroma column: copy into the lines and extend them.
+            if (cb != s.a) std::memcpy(s.a, cb, size_t(cw));
+            if (cr != s.b) std::memcpy(s.b, cr, size_t(cw));
+            ExtendChroma(s.a, cw, c.width);
+            ExtendChroma(s.b, cw, c.width);
+            cb = s.a;
+            cr = s.b;
+        }
+        c.k.planar422ToVuya(luma(r, s.luma), cb, cr, s.vuya, c.width);
+        final(s.vuya, c.Out(r), c.width);
+    });
+}
+
+bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
+    const uint64_t need = MinFrameBytes(l.code, c.width, c.height);
+    const uint64_t have = uint64_t(c.pitch) * uint64_t(c.height);
+    // A frame too short for its planes is read as if zeros followed it.
+    const uint8_t* frame = c.src;
+    ScratchBlock padded(need > have ? size_t(need) : 0);
+    if (need > have) {
+        if (!padded.get()) return false;
+        std::memcpy(padded.get(), c.src, size_t(have));
+        std::memset(padded.get() + have, 0, size_t(need - have));
+        frame = padded.get();
+    }
+    const Planes p = LocatePlanes(l, frame, c.width, c.height);
+    const KernelTable& k = c.k;
+    const int w = c.width, cw = c.width / 2;
+    const int yp = PlaneOf(p, l.planeCount, Component::Y);
+    const int cbp = PlaneOf(p, l.planeCount, Component::Cb);
+    const int crp = PlaneOf(p, l.planeCount, Component::Cr);
+    auto row = [&](int plane, size_t r) { return p.plane[plane] + r * p.pitch[plane]; };
+
+    switch (l.code) {
+    case kLayoutYV12:
+    case kLayoutI420:
+        return Run420(
+            c, int(p.rows[cbp]), [&](int r, uint8_t*) { return row(yp, size_t(r)); },
+            [&](int j, uint8_t*, uint8_t*, const uint8_t*& cb, const uint8_t*& cr) {
+                cb = row(cbp, size_t(j));
+                cr = row(crp, size_t(j));
+            });
+    case kLayoutI420LE16:
+    case kLayoutI420BE16: {
+        const Reduce16Kernel reduce = l.code == kLayoutI420LE16 ? k.reduce16LE : k.reduce16BE;
+        return Run420(
+            c, int(p.rows[cbp]),
+            [&](int r, uint8_t* line) {
+                reduce(row(yp, size_t(r)), line, w, 235);
+                return static_cast<const uint8_t*>(line);
+            },
+            [&](int j, uint8_t* cbLine, uint8_t* crLine, const uint8_t*& cb, const uint8_t*& cr) {
+                reduce(row(cbp, size_t(j)), cbLine, cw, 240);
+                reduce(row(crp, size_t(j)), crLine, cw, 240);
+                cb = cbLine;
+                cr = crLine;
+            });
+    }
+    case kLayoutP010:
+    case kLayoutP016:
+        return Run420(
+            c, int(p.rows[1]),
+            [&](int r, uint8_t* line) {
+                k.highBytes16(row(0, size_t(r)), line, w);
+                return static_cast<const uint8_t*>(line);
+            },
+            [&](int j, uint8_t* cbLine, uint8_t* crLine, const uint8_t*& cb, const uint8_t*& cr) {
+                k.splitHighBytes16(row(1, size_t(j)), cbLine, crLine, cw);
+                cb = cbLine;
+                cr = crLine;
+            });
+    case kLayoutYV16:
+        return Run422(
+            c, [&](int r, uint8_t*) { return row(yp, size_t(r)); },
+            [&](int r, uint8_t*, uint8_t*, const uint8_t*& cb, const uint8_t*& cr) {
+                cb = row(cbp, size_t(r));
+                cr = row(crp, size_t(r));
+            });
+    case kLayoutP210:
+    case kLayoutP216:
+        return Run422(
+            c,
+            [&](int r, uint8_t* line) {
+                k.highBytes16(row(0, size_t(r)), line, w);
+                return static_cast<const uint8_t*>(line);
+            },
+            [&](int r, uint8_t* cbLine, uint8_t* crLine, const uint8_t*& cb, const uint8_t*& cr) {
+                k.splitHighBytes16(row(1, size_t(r)), cbLine, crLine, cw);
+                cb = cbLine;
+                cr = crLine;
+            });
+    case kLayoutYV24: {
+        const LineKernel final = FinalKernel(k, c.flags);
+        return ForEachRow(c.opt, w, c.height, 0, [&](int r, const Lines& s) {
+            k.planar444ToVuya(row(yp, size_t(r)), row(cbp, size_t(r)), row(crp, size_t(r)), s.vuya,
+                              w);
+            final(s.vuya, c.Out(r), w);
+        });
+    }
+    case kLayoutBGR444P:
+    case kLayoutRGB444P: {
+        const Reduce16Kernel reduce = l.code == kLayoutBGR444P ? k.reduce16LE : k.reduce16BE;
+        const int rp = PlaneOf(p, l.planeCount, Component::R);
+        const int gp = PlaneOf(p, l.planeCount, Component::G);
+        const int bp = PlaneOf(p, l.planeCount, Component::B);
+        return ForEachRow(c.opt, w, c.height, 0, [&](int r, const Lines& s) {
+            reduce(row(rp, size_t(r)), s.a, w, 255);
+            reduce(row(gp, size_t(r)), s.b, w, 255);
+            reduce(row(bp, size_t(r)), s.c, w, 255);
+            k.planesToBgr(s.c, s.b, s.a, c.Out(r), w);
+        });
+    }
+    default: return false;
+    }
+}
+
+bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
+    const KernelTable& k = c.k;
+    const int w = c.width;
+    const size_t need = size_t(MinRowBytes(l.code, w));
+    const PackedRows rows{c.src, c.pitch, need};
+    const LineKernel final = FinalKernel(k, c.flags);
+    const bool studio = (c.flags & CONVERT_RGB_STUDIO_RANGE) != 0;
+    const size_t outBytes = 3 * size_t(w);
+    const int pairSamples = 4 * ((w + 1) / 2);  // u16 samples of a 16-bit 4:2:2 row
+
+    // A path that turns a source row into the VUYA line, then the final kernel.
+    auto viaVuya = [&](auto toVuya) {
+        return ForEachRow(c.opt, w, c.height, need, [&](int r, const Lines& s) {
+            toVuya(rows.Row(r, s.bounce), s);
+            final(s.vuya, c.Out(r), w);
+        });
+    };
+    // A path that writes the destination row directly.
+    auto direct = [&](auto toBgr) {
+        return ForEachRow(c.opt, w, c.height, need, [&](int r, const Lines& s) {
+            toBgr(rows.Row(r, s.bounce), c.Out(r), s);
+        });
+    };
+
+    switch (l.code) {
+    case kLayoutYUY2:
+    case kLayoutV422:
+    case kLayoutYUYV:
+        return viaVuya([&](const uint8_t* src, const Lines& s) { k.yuyvToVuya(src, s.vuya, w); });
+    case kLayoutUYVY:
+        return viaVuya([&](const uint8_t* src, const Lines& s) { k.uyvyToVuya(src, s.vuya, w); });
+    case kLayoutVYUY:
+        return viaVuya([&](const uint8_t* src, const Lines& s) { k.vyuyToVuya(src, s.vuya, w); });
+    case kLayoutY210:
+    case kLayoutY216:
+        return viaVuya([&](const uint8_t* src, const Lines& s) {
+            k.highBytes16(src, s.a, pairSamples);
+            k.yuyvToVuya(s.a, s.vuya, w);
+        });
+    case kLayoutV216:
+        return viaVuya([&](const uint8_t* src, const Lines& s) {
+            k.highBytes16(src, s.a, pairSamples);
+            k.uyvyToVuya(s.a, s.vuya, w);
+        });
+    case kLayoutV210:
+        return viaVuya([&](const uint8_t* src, const Lines& s) {
+            k.v210ToUyvy(src, s.a, w);
+            k.uyvyToVuya(s.a, s.vuya, w);
+        });
+    case kLayoutAYUV:
+        return viaVuya([&](const uint8_t* src, const Lines& s) { k.ayuvToVuya(src, s.vuya, w); });
+    case kLayoutVUYA:
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) {
+            VuyaRowDouble(src, out, w, c.flags);
+        });
+    case kLayoutBGR3:
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) {
+            if (studio) k.studioExpand(src, out, int(outBytes));
+            else std::memcpy(out, src, outBytes);
+        });
+    case kLayoutR24C:
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) {
+            k.studioExpand(src, out, int(outBytes));
+        });
+    case kLayoutRGB3:
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.rgbToBgr(src, out, w); });
+    case kLayoutBGR4:
+    case kLayoutBGRA:
+    case kLayoutR32C: {
+        const bool expand = studio || l.code == kLayoutR32C;
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) {
+            k.bgrxToBgr(src, out, w);
+            if (expand) k.studioExpand(out, out, int(outBytes));
+        });
+    }
+    case kLayoutRGB4:
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.rgbxToBgr(src, out, w); });
+    case kLayoutARGB:
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.xrgbToBgr(src, out, w); });
+    case kLayoutR555:
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.r555ToBgr(src, out, w); });
+    case kLayoutR565:
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.r565ToBgr(src, out, w); });
+    case kLayoutBGR161616:
+    case kLayoutRGB161616: {
+        const Reduce16Kernel reduce = l.code == kLayoutBGR161616 ? k.reduce16LE : k.reduce16BE;
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines& s) {
+            reduce(src, s.a, 3 * w, 255);
+            k.rgbToBgr(s.a, out, w);
+        });
+    }
+    case kLayoutBGRA16161616:
+    case kLayoutARGB16161616: {
+        const Reduce16Kernel reduce = l.code == kLayoutBGRA16161616 ? k.reduce16LE : k.reduce16BE;
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines& s) {
+            reduce(src, s.a, 4 * w, 255);
+            k.rgbxToBgr(s.a, out, w);
+        });
+    }
+    case kLayoutGRAY:
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.greyToBgr(src, out, w); });
+    case kLayoutGRAYLE16:
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines& s) {
+            k.reduce16LE(src, s.a, w, 255);
+            k.greyToBgr(s.a, out, w);
+        });
+    case kLayoutGRAYBE16:
+        return direct([&](const uint8_t* src, uint8_t* out, const Lines& s) {
+            k.lowAddressBytes16(src, s.a, w);
+            k.greyToBgr(s.a, out, w);
+        });
+    default: return false;
+    }
+}
+
+}  // namespace
+
+bool ConvertFrameWith(const ConvertOptions& options, int32_t width, int32_t height,
+                      ConvertFlags flags, uint32_t sourceCode, const uint8_t* source,
+                      int32_t sourceLineBytes, uint32_t destinationCode, uint8_t* destination,
+                      int32_t destinationLineBytes) {
+    if (destinationCode != kLayoutBGR3) return false;
+    if (width <= 0 || height <= 0 || width > kConvertMaxWidth || !source || !destination)
+        return false;
+    const FrameMemoryLayout* layout = FindFrameMemoryLayout(sourceCode);
+    if (!layout) return false;
+    const KernelTable& k = options.kernels ? *options.kernels : Kernels();
+    const size_t pitch = sourceLineBytes < 0 ? size_t(-int64_t(sourceLineBytes))
+                                             : size_t(sourceLineBytes);
+    const Context c{options, k,      width,       height, flags, source, pitch,
+                    destination, ptrdiff_t(destinationLineBytes)};
+    if (layout->arrangement == Arrangement::Packed) return ConvertPacked(c, *layout);
+    return ConvertPlanar(c, *layout);
+}
+
+bool ConvertFrame(int32_t width, int32_t height, ConvertFlags flags, uint32_t sourceCode,
+                  const uint8_t* source, int32_t sourceLineBytes, uint32_t destinationCode,
+                  uint8_t* destination, int32_t destinationLineBytes) {
+    return ConvertFrameWith(ConvertOptions{}, width, height, flags, sourceCode, source,
+                            sourceLineBytes, destinationCode, destination, destinationLineBytes);
+}
+
+void VerticalLowPass121(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
+                        uint8_t* out, int count) {
+    Kernels().verticalLowPass121(above, middle, below, out, count);
+}

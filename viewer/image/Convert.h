@@ -1,0 +1,59 @@
+// Conversion of one frame of any catalogue layout to rows of 3-byte B', G', R' pixels.
+//
+// All Y'CbCr input goes through the BT.601 matrix for video-range samples to full-range R'G'B';
+// samples wider than 8 bits are reduced to 8 bits first. The display options that act on
+// samples (one component as grey, field-wise 4:2:0 chroma, 16-235 R'G'B') are flags.
+#pragma once
+
+#include <cstdint>
+
+struct KernelTable;
+
+using ConvertFlags = uint32_t;
+// 4:2:0 chroma is upsampled within each field instead of across the frame.
+constexpr ConvertFlags CONVERT_INTERLACED = 0x002;
+// Y'CbCr layouts show Y' (0x080), Cb (0x100) or Cr (0x200) as grey; 0x080 wins over 0x100 and
+// 0x100 over 0x200. R'G'B' and grey layouts ignore them.
+constexpr ConvertFlags CONVERT_LUMA_ONLY = 0x080;
+constexpr ConvertFlags CONVERT_CB_ONLY = 0x100;
+constexpr ConvertFlags CONVERT_CR_ONLY = 0x200;
+// "BGR3", "BGR4" and "BGRA" samples are expanded from 16-235.
+constexpr ConvertFlags CONVERT_RGB_STUDIO_RANGE = 0x400;
+
+// Frames of at least this many pixels are converted by a team of threads (when OpenMP offers
+// more than one); smaller ones on the calling thread alone. The result is the same either way.
+constexpr int64_t kConvertParallelMinPixels = 256 * 1024;
+
+// Widest frame ConvertFrame accepts (keeps every per-line byte count inside an int).
+constexpr int32_t kConvertMaxWidth = 1 << 24;
+
+// Converts a W x H frame.
+//   source: first byte of the frame. Packed layouts read row r at r x |sourceLineBytes|;
+//     planar and semi-planar layouts read tightly packed planes from the start of the frame.
+//     The frame is |sourceLineBytes| x H bytes and nothing outside it is read: bytes a row or
+//     plane would need beyond its row or beyond the frame read as zero.
+//   destination: row r at r x destinationLineBytes; exactly 3 x W bytes of each of the H rows
+//     are written, nothing else.
+// Returns true when the frame was converted. Returns false, with the destination untouched,
+// when the destination code is not "BGR3", the source code is not in the catalogue, W or H is
+// not positive or W exceeds kConvertMaxWidth, or scratch memory cannot be had.
+bool ConvertFrame(int32_t width, int32_t height, ConvertFlags flags, uint32_t sourceCode,
+                  const uint8_t* source, int32_t sourceLineBytes, uint32_t destinationCode,
+                  uint8_t* destination, int32_t destinationLineBytes);
+
+// The same with a chosen kernel table and thread policy (tests and benchmarks).
+struct ConvertOptions {
+    const KernelTable* kernels = nullptr;         // nullptr: the process-wide table
+    int maxThreads = 0;  // team size for large frames; 0: as many as OpenMP offers
+    int64_t parallelMinPixels = kConvertParallelMinPixels;
+};
+bool ConvertFrameWith(const ConvertOptions& options, int32_t width, int32_t height,
+                      ConvertFlags flags, uint32_t sourceCode, const uint8_t* source,
+                      int32_t sourceLineBytes, uint32_t destinationCode, uint8_t* destination,
+                      int32_t destinationLineBytes);
+
+// out[i] = (above[i] + 2 x middle[i] + below[i] + 2) >> 2 for i < count. Reads and writes
+// exactly `count` bytes of each line; out may be the same line as any input (each output byte
+// depends only on the input bytes at its own index).
+void VerticalLowPass121(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
+                        uint8_t* out, int count);

@@ -1,0 +1,150 @@
+// Line kernels of the frame conversion and the table that selects one set of them for the
+// processor.
+//
+// Every kernel converts one line and keeps no state. Widths are pixel counts (or sample / byte
+// counts where named so). Each kernel states what it reads and writes:
+//   - a kernel reads exactly the input bytes its width implies, never more, so it may run on the
+//     last row of a frame;
+//   - a kernel whose output is a B', G', R' line writes exactly 3 x width bytes; intermediate
+//     kernels (VUYA lines, UYVY lines, 8-bit lines) write exactly their output extent too.
+// Vector sets therefore finish a line with scalar code rather than with a whole last group.
+#pragma once
+
+#include <cstdint>
+
+enum class SimdLevel { Scalar, SSE2, SSSE3, AVX2 };
+
+// One source line to one destination line of `width` pixels.
+using LineKernel = void (*)(const uint8_t* src, uint8_t* dst, int width);
+// Three 8-bit lines (luma and two chroma lines) to one VUYA line.
+using PlanarKernel = void (*)(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
+                              int width);
+// out[i] = clamp((wa * a[i] + wb * b[i] + 2^(shift-1)) >> shift, 16, 240), wa + wb = 2^shift.
+using ChromaBlendKernel = void (*)(const uint8_t* a, const uint8_t* b, uint8_t* out, int count,
+                                   int wa, int wb, int shift);
+// 16-bit samples to 8 bits: min((s + 128) >> 8, maxValue), `count` samples.
+using Reduce16Kernel = void (*)(const uint8_t* src, uint8_t* dst, int count, int maxValue);
+// Three lines to one: the vertical (1, 2, 1) / 4 filter on `count` bytes.
+using LowPassKernel = void (*)(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
+                               uint8_t* out, int count);
+
+struct KernelTable {
+    SimdLevel level = SimdLevel::Scalar;
+
+    // 4:2:2 pairs to VUYA lines; the odd pixel's chroma comes from the (-1, 9, 9, -1) / 16
+    // filter. Read ceil(width / 2) pairs (4 bytes each); write 4 x width bytes.
+    LineKernel uyvyToVuya = nullptr;
+    LineKernel yuyvToVuya = nullptr;
+    LineKernel vyuyToVuya = nullptr;
+    // The same from planar lines: read width luma bytes and ceil(width / 2) bytes of each chroma
+    // line; write 4 x width bytes.
+    PlanarKernel planar422ToVuya = nullptr;
+    // 4:4:4 planar lines to VUYA (A = 255): read width bytes of each line; write 4 x width.
+    PlanarKernel planar444ToVuya = nullptr;
+    // A, Y', Cb, Cr pixels to Cr, Cb, Y', A: read and write 4 x width bytes.
+    LineKernel ayuvToVuya = nullptr;
+    // v210 blocks to UYVY pairs: read ceil(width / 6) blocks of 16 bytes; write
+    // 2 x ceil(width / 2) bytes.
+    LineKernel v210ToUyvy = nullptr;
+
+    // VUYA line to B', G', R' (full colour or one component as grey): read 4 x width, write
+    // 3 x width.
+    LineKernel vuyaToBgr = nullptr;
+    LineKernel vuyaLumaToGrey = nullptr;
+    LineKernel vuyaCbToGrey = nullptr;
+    LineKernel vuyaCrToGrey = nullptr;
+
+    // 4-byte pixels to B', G', R': B', G', R', x / R', G', B', x / x, R', G', B'. Read 4 x width,
+    // write 3 x width.
+    LineKernel bgrxToBgr = nullptr;
+    LineKernel rgbxToBgr = nullptr;
+    LineKernel xrgbToBgr = nullptr;
+    // R', G', B' to B', G', R': read and write 3 x width.
+    LineKernel rgbToBgr = nullptr;
+    // Grey bytes to B' = G' = R': read width, write 3 x width.
+    LineKernel greyToBgr = nullptr;
+    // Three 8-bit planes to B', G', R': read width bytes of each, write 3 x width.
+    PlanarKernel planesToBgr = nullptr;
+    // 15- and 16-bit R'G'B' (u16 LE) to B', G', R' without low-bit fill: read 2 x width,
+    // write 3 x width.
+    LineKernel r555ToBgr = nullptr;
+    LineKernel r565ToBgr = nullptr;
+    // 16-235 expansion E() of every byte, in place allowed: read and write `width` bytes.
+    LineKernel studioExpand = nullptr;
+
+    // 8-bit samples from 16-bit ones. `count` samples, reads 2 x count bytes, writes count.
+    Reduce16Kernel reduce16LE = nullptr;  // u16 LE, rounded and limited
+    Reduce16Kernel reduce16BE = nullptr;  // u16 BE, rounded and limited
+    LineKernel highBytes16 = nullptr;     // u16 LE: the high byte, no rounding (width = count)
+    LineKernel lowAddressBytes16 = nullptr;  // the byte at the lower address of each pair
+    // Interleaved u16 LE (Cb, Cr) pairs to two lines of high bytes: `width` pairs.
+    void (*splitHighBytes16)(const uint8_t* src, uint8_t* cb, uint8_t* cr, int pairs) = nullptr;
+
+    ChromaBlendKernel chromaBlend = nullptr;
+    LowPassKernel verticalLowPass121 = nullptr;
+};
+
+// The best level this processor supports, found with CPUID once per process. The environment
+// variable KAVLO_SIMD (scalar, sse2, ssse3 or avx2) may lower it, never raise it.
+SimdLevel DetectSimdLevel();
+// The highest level the processor supports, ignoring KAVLO_SIMD.
+SimdLevel CpuSimdLevel();
+// A table of the given level (lower sets where a level has no kernel of its own). Touches no
+// global state; tests build every level the processor supports.
+KernelTable MakeKernelTable(SimdLevel level);
+// The process-wide table for DetectSimdLevel(), built on first use (thread-safe).
+const KernelTable& Kernels();
+const char* SimdLevelName(SimdLevel level);
+
+// Reference formulas shared by the kernel sets.
+namespace kernels {
+
+// E(x) = clamp(T((510 x - 7941) / 438), 0, 255): 16-235 to 0-255.
+uint8_t StudioExpand(uint8_t x);
+
+// The exact (single precision, ties to even) B', G', R' of one Y'CbCr sample, as every vector
+// set computes it.
+void VuyaToBgrReference(uint8_t cr, uint8_t cb, uint8_t y, uint8_t* bgr);
+uint8_t LumaGreyReference(uint8_t y);
+uint8_t ChromaGreyReference(uint8_t c);
+
+// Scalar set, always present.
+void UyvyToVuya_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void YuyvToVuya_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void VyuyToVuya_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void Planar422ToVuya_Scalar(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
+                            int width);
+void Planar444ToVuya_Scalar(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
+                            int width);
+void AyuvToVuya_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void V210ToUyvy_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void VuyaToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void VuyaLumaToGrey_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void VuyaCbToGrey_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void VuyaCrToGrey_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void BgrxToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void RgbxToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void XrgbToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void RgbToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void GreyToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void PlanesToBgr_Scalar(const uint8_t* b, const uint8_t* g, const uint8_t* r, uint8_t* dst,
+                        int width);
+void R555ToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void R565ToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void StudioExpand_Scalar(const uint8_t* src, uint8_t* dst, int count);
+void Reduce16LE_Scalar(const uint8_t* src, uint8_t* dst, int count, int maxValue);
+void Reduce16BE_Scalar(const uint8_t* src, uint8_t* dst, int count, int maxValue);
+void HighBytes16_Scalar(const uint8_t* src, uint8_t* dst, int count);
+void LowAddressBytes16_Scalar(const uint8_t* src, uint8_t* dst, int count);
+void SplitHighBytes16_Scalar(const uint8_t* src, uint8_t* cb, uint8_t* cr, int pairs);
+void ChromaBlend_Scalar(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa,
+                        int wb, int shift);
+void VerticalLowPass121_Scalar(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
+                               uint8_t* out, int count);
+
+// Fills the entries a vector set replaces; entries it leaves alone keep the lower set's kernel.
+void InstallSSE2(KernelTable& table);
+void InstallSSSE3(KernelTable& table);
+void InstallAVX2(KernelTable& table);
+
+}  // namespace kernels

@@ -1,0 +1,112 @@
+// The SSSE3 kernel set: byte shuffles (pshufb) replace the shift-and-mask sequences of the SSE2
+// set wherever bytes are rearranged. Only this file is compiled with -mssse3. Results are the
+// SSE2 set's, bit for bit.
+#include "Kernels.h"
+#include "kernels_x86_inl.h"
+
+
+namespace kernels {
+namespace {
+
+// 4-byte pixels to 3-byte pixels taking bytes b0, b1, b2 of each.
+constexpr Mask FourToThreeMask(int b0, int b1, int b2) {
+    Mask m{};
+    for (int p = 0; p < 4; ++p) {
+        m[size_t(3 * p)] = int8_t(4 * p + b0);
+        m[size_t(3 * p + 1)] = int8_t(4 * p + b1);
+        m[size_t(3 * p + 2)] = int8_t(4 * p + b2);
+    }
+    for (int i = 12; i < 16; ++i) m[size_t(i)] = -128;
+    return m;
+}
+
+template <int kB0, int kB1, int kB2>
+void FourToThree(const uint8_t* src, uint8_t* dst, int width,
+                 void (*tail)(const uint8_t*, uint8_t*, int)) {
+    static constexpr Mask kMask = FourToThreeMask(kB0, kB1, kB2);
+    const __m128i m = M(kMask);
+    int i = 0;
+    for (; i + 16 <= width; i += 16) {
+        const uint8_t* s = src + 4 * i;
+        Store4x12(dst + 3 * i, _mm_shuffle_epi8(Load(s), m), _mm_shuffle_epi8(Load(s + 16), m),
+                  _mm_shuffle_epi8(Load(s + 32), m), _mm_shuffle_epi8(Load(s + 48), m));
+    }
+    tail(src + 4 * i, dst + 3 * i, width - i);
+}
+
+void BgrxToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) { FourToThree<0, 1, 2>(s, d, w, BgrxToBgr_Scalar); }
+void RgbxToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) { FourToThree<2, 1, 0>(s, d, w, RgbxToBgr_Scalar); }
+void XrgbToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) { FourToThree<3, 2, 1>(s, d, w, XrgbToBgr_Scalar); }
+
+// Read and write 3 x width. Five pixels (15 bytes) per step from a 16-byte load; the step's
+// 16th byte is written again by the next step, and the loop stops while a whole 16-byte load
+// and store still fit inside the line.
+void RgbToBgr_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
+    const __m128i m = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+    int i = 0;
+    for (; 3 * i + 16 <= 3 * width; i += 5) Store(dst + 3 * i, _mm_shuffle_epi8(Load(src + 3 * i), m));
+    RgbToBgr_Scalar(src + 3 * i, dst + 3 * i, width - i);
+}
+
+void GreyToBgr_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
+    int i = 0;
+    for (; i + 16 <= width; i += 16) StoreGrey48(dst + 3 * i, Load(src + i));
+    GreyToBgr_Scalar(src + i, dst + 3 * i, width - i);
+}
+
+void PlanesToBgr_SSSE3(const uint8_t* b, const uint8_t* g, const uint8_t* r, uint8_t* dst,
+                       int width) {
+    int i = 0;
+    for (; i + 16 <= width; i += 16) StoreBgr48(dst + 3 * i, Load(b + i), Load(g + i), Load(r + i));
+    PlanesToBgr_Scalar(b + i, g + i, r + i, dst + 3 * i, width - i);
+}
+
+void VuyaToBgr_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
+    int i = 0;
+    for (; i + 16 <= width; i += 16) {
+        __m128i b, g, r;
+        VuyaToBgr16(src + 4 * i, b, g, r);
+        StoreBgr48(dst + 3 * i, b, g, r);
+    }
+    for (; i < width; ++i)
+        VuyaToBgrReference(src[4 * i], src[4 * i + 1], src[4 * i + 2], dst + 3 * i);
+}
+
+template <int kByte>
+void GreyFromVuya_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
+    const float gain = kByte == 2 ? 1.1643835f : 1.1383928f;
+    int i = 0;
+    for (; i + 16 <= width; i += 16) StoreGrey48(dst + 3 * i, Grey16(src + 4 * i, kByte, gain));
+    for (; i < width; ++i) {
+        const uint8_t x = src[4 * i + kByte];
+        dst[3 * i] = dst[3 * i + 1] = dst[3 * i + 2] =
+            kByte == 2 ? LumaGreyReference(x) : ChromaGreyReference(x);
+    }
+}
+
+void AyuvToVuya_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
+    const __m128i m = _mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+    int i = 0;
+    for (; i + 4 <= width; i += 4) Store(dst + 4 * i, _mm_shuffle_epi8(Load(src + 4 * i), m));
+    AyuvToVuya_Scalar(src + 4 * i, dst + 4 * i, width - i);
+}
+
+}  // namespace
+
+void InstallSSSE3(KernelTable& t) {
+    InstallSSE2(t);
+    t.level = SimdLevel::SSSE3;
+    t.vuyaToBgr = VuyaToBgr_SSSE3;
+    t.vuyaLumaToGrey = GreyFromVuya_SSSE3<2>;
+    t.vuyaCbToGrey = GreyFromVuya_SSSE3<1>;
+    t.vuyaCrToGrey = GreyFromVuya_SSSE3<0>;
+    t.bgrxToBgr = BgrxToBgr_SSSE3;
+    t.rgbxToBgr = RgbxToBgr_SSSE3;
+    t.xrgbToBgr = XrgbToBgr_SSSE3;
+    t.rgbToBgr = RgbToBgr_SSSE3;
+    t.greyToBgr = GreyToBgr_SSSE3;
+    t.planesToBgr = PlanesToBgr_SSSE3;
+    t.ayuvToVuya = AyuvToVuya_SSSE3;
+}
+
+}  // namespace kernels
