@@ -11,10 +11,10 @@
 
 StderrCapture::StderrCapture() {
     std::fflush(stderr);
-    char name[] = "/tmp/tncore-stderr-XXXXXX";
-    file_ = ::mkstemp(name);
+    std::string name = "/tmp/tncore-stderr-" + std::string(6, 'X');  // mkstemp's template
+    file_ = ::mkstemp(name.data());
     if (file_ < 0) throw std::runtime_error("mkstemp failed");
-    ::unlink(name);
+    ::unlink(name.c_str());
     saved_ = ::dup(STDERR_FILENO);
     ::dup2(file_, STDERR_FILENO);
 }

@@ -67,7 +67,7 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(CoreIsOpen()) << "an earlier test left the core open";
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tncore-XXXXXX";
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tncore-" + std::string(6, 'X');  // mkdtemp's template
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         char real[PATH_MAX];
         ASSERT_NE(::realpath(pattern.c_str(), real), nullptr);
