@@ -115,12 +115,15 @@ bool ExecutableDirectory(std::string* out) {
 // so a library that registered nothing is unloaded at once.
 void ScanLibrary(const std::string& nativePath, ClassRegistry& registry) {
     const CTNString displayPath = CTNString::FromUtf8(nativePath);
-    const PluginLibraryRef library = PluginLibraryRef::Adopt(PluginLibrary::Load(nativePath, displayPath));
+    const PluginLibraryRef library =
+        PluginLibraryRef::Adopt(PluginLibrary::Load(nativePath, displayPath));
     if (!library) return;
     TNDebugOutputStr(TN_LOG_INFO, 0, L"Class library loaded: '%ls'", displayPath.c_str());
 
-    auto getClassIdList = reinterpret_cast<TNGetClassIDListFn>(library->Symbol("TNGetClassIDList"));
-    auto getClassObject = reinterpret_cast<TNGetClassObjectFn>(library->Symbol("TNGetClassObject"));
+    auto getClassIdList =
+        reinterpret_cast<TNGetClassIDListFn>(library->Symbol("TNGetClassIDList"));
+    auto getClassObject =
+        reinterpret_cast<TNGetClassObjectFn>(library->Symbol("TNGetClassObject"));
     auto canUnloadNow = reinterpret_cast<TNCanUnloadNowFn>(library->Symbol("TNCanUnloadNow"));
     if (!getClassIdList || !getClassObject || !canUnloadNow) {
         TNDebugOutputStr(TN_LOG_DEBUG, TN_LOG_DEBUG,
