@@ -77,7 +77,9 @@ TNPtr<ITNRawVideoMediaContainer> CreateSource() {
     TNPtr<ITNBasePlugin> plugin;
     EXPECT_EQ(TNCoreCreateInstance(&CLSID_TNRawVideoSource, &IID_ITNBasePlugin, plugin.OutVoid()),
               TN_OK);
-    if (plugin) EXPECT_EQ(Query(plugin, c), TN_OK);
+    if (plugin) {
+        EXPECT_EQ(Query(plugin, c), TN_OK);
+    }
     return c;
 }
 
@@ -233,8 +235,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ClipCase{"bottom-up rows", {4, -18, 2, 1, 3}, 5, 1},
                       ClipCase{"odd sizes", {7, 13, 1, 3, 7}, 9, 2},
                       ClipCase{"large frame", {576, 1440, 4096, 64, 64}, 3, 0}),
-    [](const ::testing::TestParamInfo<ClipCase>& info) {
-        std::string n = info.param.name;
+    [](const ::testing::TestParamInfo<ClipCase>& param) {
+        std::string n = param.param.name;
         for (char& ch : n)
             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
         return n;

@@ -23,9 +23,10 @@ protected:
         EXPECT_EQ(TNGetClassObject(&CLSID_TNRawVideoSource, &IID_ITNClassFactory, factory.Out()),
                   TN_OK);
         TNPtr<ITNRawVideoMediaContainer> source;
-        if (factory)
+        if (factory) {
             EXPECT_EQ(factory->CreateInstance(&IID_ITNRawVideoMediaContainer, source.OutVoid()),
                       TN_OK);
+        }
         return source;
     }
 

@@ -146,8 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
                      int64_t{0x7FFFFFF0} + 2 * int64_t{0xFFFFFFFF},
                      1,
                      -1}),
-    [](const ::testing::TestParamInfo<GeometryCase>& info) {
-        std::string n = info.param.name;
+    [](const ::testing::TestParamInfo<GeometryCase>& param) {
+        std::string n = param.param.name;
         for (char& ch : n)
             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
         return n;
