@@ -254,9 +254,8 @@ TEST_F(Source, FileOnDescriptorZero) {
     ASSERT_EQ(Configure(source_.get(), Layout{2, 4, 0, 0, 0}), TN_OK);
     const auto bytes = RandomBytes(24, 7);
     WriteFile(dir_.File("zero.raw"), bytes);
-    const int saved = ::dup(0);
-    ASSERT_GE(saved, 0);
-    ::close(0);
+    const int saved = ::dup(0);   // -1 when the test runs without standard input
+    if (saved >= 0) ::close(0);
     const TNRESULT r = Open(dir_.File("zero.raw"));
     const bool open = source_->IsOpen();
     TNRESULT read = TN_E_FAIL;
@@ -275,8 +274,10 @@ TEST_F(Source, FileOnDescriptorZero) {
     const bool zeroWasTaken = ::fcntl(0, F_GETFD) != -1;
     file_.reset();
     source_.reset();   // closes descriptor 0
-    ::dup2(saved, 0);
-    ::close(saved);
+    if (saved >= 0) {
+        ::dup2(saved, 0);
+        ::close(saved);
+    }
     ASSERT_TRUE(zeroWasTaken) << "the file should have landed on descriptor 0";
     EXPECT_EQ(r, TN_OK);
     EXPECT_TRUE(open);

@@ -220,6 +220,24 @@ TEST_F(Track, SeekingNeedsAUsableFrame) {
     }
 }
 
+// A refused first query leaves the allocator unprepared; a later query tries again with the
+// source's media type of that moment.
+TEST_F(Track, SeekingQueryIsRetriedAfterARefusal) {
+    source_ = NewSource();
+    MediaType none(FormatBlock(2, 2, 4));
+    std::free(none->format);
+    none->format = nullptr;
+    none->formatSize = 0;
+    ASSERT_EQ(source_->SetMediaType(0, none.get()), TN_OK);
+    ASSERT_EQ(source_->GetTrack(0, track_.Out()), TN_OK);
+    EXPECT_EQ(Query(track_, seeking_), TN_E_INVALIDARG);
+    ASSERT_EQ(Configure(source_.get(), Layout{2, 4, 0, 0, 0}), TN_OK);   // a new track for others
+    ASSERT_EQ(Query(track_, seeking_), TN_OK);
+    TNPtr<ITNSeeking> again;
+    EXPECT_EQ(Query(track_, again), TN_OK);
+    EXPECT_EQ(again.get(), seeking_.get());
+}
+
 TEST_F(Track, ReplacedAllocatorIsNotSized) {
     OpenFile(Layout{2, 4, 0, 0, 0}, 2);
     auto* mine = new CTNMemAllocator();
