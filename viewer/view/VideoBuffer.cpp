@@ -329,11 +329,11 @@ bool CVideoBuffer::LoadFrame(int32_t frame) {
     MediaTypeHolder media;
     if (TN_FAILED(seeking_->GetCurrentSample(sample.Out())) || !sample) return false;
     const uint32_t length = sample->GetDataLength();
-    uint8_t* data = nullptr;
-    if (TN_FAILED(sample->GetPointer(&data)) || !data) return true;
+    uint8_t* frameBytes = nullptr;
+    if (TN_FAILED(sample->GetPointer(&frameBytes)) || !frameBytes) return true;
     sample->GetMediaType(&media.type);
     const uint64_t bytes = std::min<uint64_t>(length, rawFrame_.size());
-    std::memcpy(rawFrame_.data(), data, static_cast<size_t>(bytes));
+    std::memcpy(rawFrame_.data(), frameBytes, static_cast<size_t>(bytes));
     RenderFrame();
     viewport()->update();
     return true;

@@ -1,0 +1,101 @@
+// Paint time of the video view for a 3840 x 2160 frame at every zoom level from 1/16 to 32, in
+// a 1280 x 720 client area. The view draws only the part of the picture that is visible, so the
+// time follows the painted area (the whole picture at small zooms, the client area above them),
+// never the zoomed size of the picture.
+//
+//   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVLO_BENCH=ON
+//   cmake --build build-bench --target kavlo_bench_paint quern
+//   QT_QPA_PLATFORM=offscreen build-bench/bin/kavlo_bench_paint
+#include "ClipGen.h"
+#include "PixelLayout.h"
+#include "RawSettings.h"
+#include "TNCore.h"
+#include "VideoBuffer.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int kWidth = 3840;
+constexpr int kHeight = 2160;
+constexpr double kZooms[] = {1.0 / 16, 1.0 / 8, 1.0 / 4, 1.0 / 2, 1, 2, 4, 8, 16, 32};
+
+CVideoBuffer* gView = nullptr;
+
+void BM_Paint(benchmark::State& state) {
+    const double zoom = kZooms[state.range(0)];
+    gView->ActualSize();
+    if (zoom != 1.0) gView->SetZoom(zoom, QPoint(kWidth / 2, kHeight / 2));
+    QWidget* port = gView->viewport();
+    QImage target(port->size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        port->render(&target);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+    const QRect visible = gView->PictureRect().intersected(QRect(QPoint(0, 0), gView->ClientSize()));
+    state.counters["zoom"] = zoom;
+    state.counters["painted_px"] = double(visible.width()) * double(visible.height());
+    state.counters["zoomed_px"] =
+        double(gView->ZoomedSize().width()) * double(gView->ZoomedSize().height());
+    state.SetLabel("zoom " + std::to_string(zoom));
+}
+BENCHMARK(BM_Paint)->DenseRange(0, 9)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (TNCoreInitialize(nullptr) < 0) {
+        std::fprintf(stderr, "the core cannot start\n");
+        return 1;
+    }
+    QTemporaryDir dir;
+    clipgen::ClipOptions clip;
+    clip.code = kLayoutUYVY;
+    clip.width = kWidth;
+    clip.height = kHeight;
+    clip.frames = 1;
+    const std::string path = dir.filePath(QStringLiteral("uhd.raw")).toStdString();
+    std::string error;
+    if (!clipgen::WriteClip(clip, path, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    RawSettings settings{};
+    settings.size = kRawSettingsSize;
+    settings.frameDuration = 1;
+    settings.timeScale = 25;
+    BuildRawVideoFormat(settings.rawFormat, kWidth, kHeight, kLayoutUYVY, 0, 0);
+
+    int result = 0;
+    {
+        auto view = std::make_unique<CVideoBuffer>();
+        view->setFrameShape(QFrame::NoFrame);
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view->resize(1280, 720);
+        view->show();
+        QString openError;
+        if (view->OpenFile(&settings, QString::fromStdString(path), openError, 0) != 0) {
+            std::fprintf(stderr, "%s\n", openError.toStdString().c_str());
+            result = 1;
+        } else {
+            gView = view.get();
+            benchmark::RunSpecifiedBenchmarks();
+            gView = nullptr;
+        }
+    }
+    benchmark::Shutdown();
+    TNCoreClose();
+    return result;
+}
