@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"stride_without_magnitude", {"-s", "-2147483648"}, "Error: Wrong or missing stride."},
         ErrorCase{"tmp_too_long", {"-tmpx"}, "Error: Unknown setting or option."},
         ErrorCase{"t_alone", {"-t"}, "Error: Unknown setting or option."}),
-    [](const ::testing::TestParamInfo<ErrorCase>& info) { return info.param.what; });
+    [](const ::testing::TestParamInfo<ErrorCase>& p) { return p.param.what; });
 
 // ---- values and switches -------------------------------------------------------------------
 
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"stride_negative", {"-s", "-1440"}, 0, 0, 0, 0, 0, -1440},
         ValueCase{"stride_then_seq", {"-s", "1440", "-seq"}, 0, 0, 0, 0, 0, 1440},
         ValueCase{"seq_consumes_nothing", {"-seq", "-w", "8"}, 0, 0, 0, 8, 0, 0}),
-    [](const ::testing::TestParamInfo<ValueCase>& info) { return info.param.what; });
+    [](const ::testing::TestParamInfo<ValueCase>& p) { return p.param.what; });
 
 struct SwitchCase {
     const char* what;
@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{"play_any_case", {"-pLAY"}, false, false, false, false, false, true},
         SwitchCase{"play_other_ignored", {"-plays", "-p", "-pl"}, false, false, false, false, false, false},
         SwitchCase{"all", {"-i", "-tmp", "-d", "-mv", "-mh", "-play", "f"}, true, true, true, true, true, true}),
-    [](const ::testing::TestParamInfo<SwitchCase>& info) { return info.param.what; });
+    [](const ::testing::TestParamInfo<SwitchCase>& p) { return p.param.what; });
 
 // ---- keywords ------------------------------------------------------------------------------
 
@@ -230,8 +230,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeywordCase{"R555", 0x3535354C, true}, KeywordCase{"VUYA", kLayoutVUYA, false},
         KeywordCase{"AYUV", kLayoutAYUV, false}, KeywordCase{"GRAY", 40, false},
         KeywordCase{"GRAYLE16", 512, false}, KeywordCase{"GRAYBE16", 513, false}),
-    [](const ::testing::TestParamInfo<KeywordCase>& info) {
-        return std::string(info.param.keyword) + (info.param.keyword[0] == 'v' ? "_lower" : "");
+    [](const ::testing::TestParamInfo<KeywordCase>& p) {
+        return std::string(p.param.keyword) + (p.param.keyword[0] == 'v' ? "_lower" : "");
     });
 
 TEST(Keywords, TableHasFortyDistinctKeywords) {
@@ -291,8 +291,8 @@ INSTANTIATE_TEST_SUITE_P(Rules, RecordFields,
                                            FieldCase{"interlaced_seq", {"-i", "-seq"}, 2, 1},
                                            FieldCase{"interlaced_tmp", {"-tmp", "-i"}, 2, 1},
                                            FieldCase{"seq_alone", {"-seq"}, 1, 0}),
-                         [](const ::testing::TestParamInfo<FieldCase>& info) {
-                             return info.param.what;
+                         [](const ::testing::TestParamInfo<FieldCase>& p) {
+                             return p.param.what;
                          });
 
 TEST(Record, BottomUpKeywordsNegateThePitch) {

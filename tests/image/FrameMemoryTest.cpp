@@ -107,8 +107,8 @@ TEST_P(EveryLayout, ComputedPitchHoldsExactlyTheSamples) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, EveryLayout, ::testing::Range(0, kLayoutCount),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return std::string(LayoutCatalogue()[info.param].name);
+                         [](const ::testing::TestParamInfo<int>& p) {
+                             return std::string(LayoutCatalogue()[p.param].name);
                          });
 
 // Unpacks the first group of plane 0 from given bytes: component and pixel of every slot.
@@ -280,7 +280,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExtentCase{"yuy2_padded_bottom_up", kLayoutYUY2, 721, 480, -1448, {0}, {1448}, {480}},
         ExtentCase{"v210_720p", kLayoutV210, 1280, 720, 3456, {0}, {3456}, {720}},
         ExtentCase{"bgr444p", kLayoutBGR444P, 10, 2, 60, {0, 40, 80}, {20, 20, 20}, {2, 2, 2}}),
-    [](const ::testing::TestParamInfo<ExtentCase>& info) { return info.param.what; });
+    [](const ::testing::TestParamInfo<ExtentCase>& p) { return p.param.what; });
 
 struct MinCase {
     const char* what;
@@ -309,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MinCase{"unknown_code", 0x00000001, 64, 64, 0},
                       MinCase{"zero_width", kLayoutUYVY, 0, 64, 0},
                       MinCase{"negative_height", kLayoutUYVY, 64, -1, 0}),
-    [](const ::testing::TestParamInfo<MinCase>& info) { return info.param.what; });
+    [](const ::testing::TestParamInfo<MinCase>& p) { return p.param.what; });
 
 TEST(FrameMemory, HugeFramesDoNotOverflow) {
     // 2^65 bytes: saturated, not wrapped around to a small number.

@@ -157,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
         Geometry{kLayoutRGB161616, 6, 1, 48, 1, 1},
         Geometry{kLayoutBGRA16161616, 8, 1, 64, 1, 1},
         Geometry{kLayoutARGB16161616, 8, 1, 64, 1, 1}, Geometry{kLayoutGRAY, 1, 1, 8, 1, 1}),
-    [](const ::testing::TestParamInfo<Geometry>& info) { return LayoutName(info.param.code); });
+    [](const ::testing::TestParamInfo<Geometry>& p) { return LayoutName(p.param.code); });
 
 // ---- the builder, by step --------------------------------------------------------------------
 
@@ -186,7 +186,9 @@ TEST_P(BuilderCases, ResultAndPitch) {
     const Case c = GetParam();
     RawVideoFormat f{};
     ASSERT_EQ(BuildRawVideoFormat(f, c.w, c.h, c.code, c.pitch, 0), c.ok);
-    if (c.ok) EXPECT_EQ(+f.lineBytes, c.lineBytes);
+    if (c.ok) {
+        EXPECT_EQ(+f.lineBytes, c.lineBytes);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -215,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"pitch_overflows_32_bits", INT32_MAX - 1, 2, kLayoutBGRA16161616, 0, false, 0},
         Case{"pitch_without_magnitude", 720, 576, kLayoutUYVY, INT32_MIN, false, 0},
         Case{"largest_pitch_that_fits", 268435455, 1, kLayoutBGRA16161616, 0, true, 2147483640}),
-    [](const ::testing::TestParamInfo<Case>& info) { return info.param.what; });
+    [](const ::testing::TestParamInfo<Case>& p) { return p.param.what; });
 
 TEST(Builder, Step1ZeroSizeLeavesBlockUntouched) {
     RawVideoFormat f = Fresh(720, 576, kLayoutUYVY);

@@ -42,8 +42,8 @@ protected:
     std::string Name() const { return LayoutCatalogue()[GetParam()].name; }
 };
 
-std::string LayoutTestName(const ::testing::TestParamInfo<int>& info) {
-    return LayoutCatalogue()[info.param].name;
+std::string LayoutTestName(const ::testing::TestParamInfo<int>& p) {
+    return LayoutCatalogue()[p.param].name;
 }
 
 // ---- file size and frame positions ---------------------------------------------------------
@@ -369,8 +369,11 @@ TEST_P(EveryLayout, PrintedArgumentsOpenTheClipAsWritten) {
         EXPECT_EQ(std::memcmp(mine->planes, read->planes, sizeof mine->planes), 0);
         EXPECT_EQ(mine->byteOrder, read->byteOrder);
         EXPECT_EQ(mine->studioRange != read->studioRange, !note.empty() && note.find("full-range") != std::string::npos);
-        if (bottomUp) EXPECT_LT(+s.rawFormat.lineBytes, 0);
-        if (!bottomUp && s.rawFormat.lineBytes < 0) EXPECT_NE(note.find("bottom-up"), std::string::npos);
+        if (bottomUp) {
+            EXPECT_LT(+s.rawFormat.lineBytes, 0);
+        } else if (s.rawFormat.lineBytes < 0) {
+            EXPECT_NE(note.find("bottom-up"), std::string::npos);
+        }
     }
 }
 
