@@ -172,10 +172,14 @@ void CMyRecentFileList::UpdateMenu(QMenu* submenu) {
         }
     }
     if (position < 0) return;
+    // Up to 15 items go, and only items of the list itself.
     for (int i = 0; i < kMaxEntries && position < actions.size(); ++i) {
+        const int command = actions[position]->data().toInt();
+        if (command < kFirstCommand || command >= kFirstCommand + kMaxEntries) break;
         QAction* a = actions.takeAt(position);
         submenu->removeAction(a);
-        delete a;
+        // The item may be the one whose command is running right now.
+        a->deleteLater();
     }
     QAction* before = position < actions.size() ? actions[position] : nullptr;
     if (entries_.isEmpty()) {

@@ -1,0 +1,88 @@
+// The usage and error window: its text, the tab rule and the scrolling keys.
+#include "HelpWin.h"
+
+#include "PixelLayout.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList Lines(const QString& text) { return text.split(QStringLiteral("\r\n")); }
+
+TEST(HelpText, ListsEveryLayoutInCatalogueOrderBetweenTheLAndWLines) {
+    const QString text = CHelpWin::BuildUsageText(QStringLiteral("Kavlo"), [](const QString&) { return false; });
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Usage: Kavlo [Settings] [Filename]\r\n\t\t\r\n")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("-mv\t\tmirror the output vertically\r\n\t\t\r\n")));
+    const QStringList lines = Lines(text);
+    const int l = int(lines.indexOf(QStringLiteral("-l\t\tone of the pixel layouts:")));
+    const int w = int(lines.indexOf(QStringLiteral("-w\t\tthe image file's width")));
+    ASSERT_GE(l, 0);
+    ASSERT_EQ(w - l - 2, kLayoutCount);  // the rows, then the blank "\t\t" line before -w
+    for (int i = 0; i < kLayoutCount; ++i) {
+        const PixelLayoutInfo& row = LayoutCatalogue()[i];
+        EXPECT_EQ(lines[l + 1 + i], QStringLiteral("\t\t%1\t\t- %2").arg(QLatin1String(row.name), QLatin1String(row.description)));
+    }
+}
+
+TEST(HelpText, WideNamesGetOneTabNarrowOnesTwo) {
+    const QString text = CHelpWin::BuildUsageText(
+        QStringLiteral("Kavlo"), [](const QString& name) { return name.size() > 4; });
+    EXPECT_TRUE(text.contains(QStringLiteral("\r\n\t\tGRAY\t\t- ")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\r\n\t\tBGRA16161616\t- ")));
+}
+
+TEST(HelpWindow, MeasuresNamesWithTheUsageControlsFont) {
+    CHelpWin help;
+    help.SetErrorText(QStringLiteral("Error: Unknown pixel layout."));
+    ASSERT_TRUE(help.OnInitDialog());
+    EXPECT_EQ(help.ErrorControl()->text(), QStringLiteral("Error: Unknown pixel layout."));
+    const QString shown = help.UsageControl()->toPlainText();
+    const QFontMetrics metrics(help.UsageControl()->font());
+    int wide = 0, narrow = 0;
+    for (int i = 0; i < kLayoutCount; ++i) {
+        const QString name = QLatin1String(LayoutCatalogue()[i].name);
+        const bool isWide = metrics.horizontalAdvance(name) >= 60;
+        (isWide ? wide : narrow)++;
+        const QString expected = QStringLiteral("\n\t\t") + name + (isWide ? QStringLiteral("\t- ") : QStringLiteral("\t\t- "));
+        EXPECT_TRUE(shown.contains(expected)) << name.toStdString();
+    }
+    EXPECT_GT(wide, 0);
+    EXPECT_GT(narrow, 0);
+}
+
+TEST(HelpWindow, ScrollingKeysReachTheUsageTextWhateverHasTheFocus) {
+    CHelpWin help;
+    help.SetErrorText(QString());
+    help.resize(400, 300);
+    help.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
+    EXPECT_EQ(help.ErrorControl()->text(), QString());
+    auto* ok = help.findChild<QPushButton*>();
+    ASSERT_NE(ok, nullptr);
+    ok->setFocus();
+    QScrollBar* bar = help.UsageControl()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), 0);
+    QTest::keyClick(ok, Qt::Key_PageDown);
+    const int afterPage = bar->value();
+    EXPECT_GT(afterPage, 0);
+    QTest::keyClick(ok, Qt::Key_Right);
+    QTest::keyClick(ok, Qt::Key_Left);
+    EXPECT_EQ(bar->value(), afterPage);
+    QTest::keyClick(ok, Qt::Key_End);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    QTest::keyClick(ok, Qt::Key_Up);
+    EXPECT_LT(bar->value(), bar->maximum());
+    QTest::keyClick(ok, Qt::Key_Home);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_TRUE(help.isVisible());
+}
+
+}  // namespace

@@ -1,0 +1,318 @@
+// The main window: title, keys, frame slider and field, menu state and check marks, recent
+// files and Properties.
+#include "ViewerDlg.h"
+
+#include "RawSettingsDlg.h"
+#include "RecentFileList.h"
+#include "ShellTestSupport.h"
+#include "VideoBuffer.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+// Runs `act` on the next modal dialog or message box that opens.
+void OnNextModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal) act(modal);
+        else OnNextModal(act);
+    });
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        shelltest::ClearSettings();
+        dlg = std::make_unique<CTNViewerDlg>();
+    }
+    void TearDown() override { dlg.reset(); }
+
+    // Opens a 100-frame GRAY clip the way the command line does, then shows the window.
+    void OpenClip(int frames = 100, const QString& name = QStringLiteral("main.raw")) {
+        path = shelltest::Clip(name, kLayoutGRAY, 64, 48, frames);
+        ASSERT_FALSE(path.isEmpty());
+        RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 64, 48);
+        QString error;
+        ASSERT_EQ(dlg->View()->OpenFile(&s, path, error, 0), 0) << error.toStdString();
+        dlg->AfterOpen(path, s);
+        Show();
+    }
+    void Show() {
+        dlg->show();
+        dlg->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        dlg->View()->setFocus();
+    }
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : dlg.get(), Qt::Key(key), mods);
+    }
+    bool Checked(int id) const { return dlg->Action(id)->isChecked(); }
+
+    std::unique_ptr<CTNViewerDlg> dlg;
+    QString path;
+};
+
+TEST_F(MainWindow, EmptyWindowGraysTheViewMenuCloseAndProperties) {
+    Show();
+    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Kavlo"));
+    EXPECT_TRUE(dlg->Action(CmdOpen)->isEnabled());
+    EXPECT_FALSE(dlg->Action(CmdClose)->isEnabled());
+    EXPECT_FALSE(dlg->Action(CmdProperties)->isEnabled());
+    QMenu* view = dlg->MenuBar()->actions()[1]->menu();
+    ASSERT_NE(view, nullptr);
+    for (QAction* a : view->actions()) EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    EXPECT_FALSE(dlg->FrameSlider()->isEnabled());
+    EXPECT_FALSE(dlg->FrameField()->isEnabled());
+    EXPECT_EQ(dlg->FrameField()->text(), QStringLiteral("0"));
+    // The empty recent list shows one disabled item.
+    ASSERT_EQ(dlg->RecentMenu()->actions().size(), 1);
+    EXPECT_FALSE(dlg->RecentMenu()->actions()[0]->isEnabled());
+    EXPECT_EQ(dlg->Action(CmdShowY)->text(), QStringLiteral("Show &Y' Only\t7"));
+}
+
+TEST_F(MainWindow, TitleNamesFileLayoutAndZoom) {
+    OpenClip();
+    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("main.raw (GRAY) (100%) - Kavlo "));
+    Key(Qt::Key_Plus, Qt::KeypadModifier);
+    Key(Qt::Key_Equal);
+    EXPECT_DOUBLE_EQ(dlg->View()->Zoom(), 4.0);
+    EXPECT_TRUE(dlg->windowTitle().startsWith(QStringLiteral("main.raw (GRAY) (400%) - Kavlo ")));
+    Key(Qt::Key_Minus);
+    Key(Qt::Key_Minus, Qt::KeypadModifier);
+    Key(Qt::Key_Underscore, Qt::ShiftModifier);
+    EXPECT_DOUBLE_EQ(dlg->View()->Zoom(), 0.5);
+    EXPECT_TRUE(dlg->windowTitle().startsWith(QStringLiteral("main.raw (GRAY) (50%) - Kavlo")));
+    dlg->UpdateTitle(dlg->View(), QStringLiteral("probe"));
+    EXPECT_TRUE(dlg->windowTitle().endsWith(QStringLiteral("Kavlo probe")));
+    dlg->setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(dlg->Minimized());
+    dlg->UpdateTitle(dlg->View(), QStringLiteral("probe"));
+    EXPECT_TRUE(dlg->windowTitle().endsWith(QStringLiteral("- Kavlo")));
+    dlg->setWindowState(Qt::WindowNoState);
+    dlg->UpdateTitle(dlg->View(), QStringLiteral("back"));
+    EXPECT_TRUE(dlg->windowTitle().endsWith(QStringLiteral("Kavlo back")));
+}
+
+TEST_F(MainWindow, ChannelKeysAndCheckMarks) {
+    OpenClip();
+    EXPECT_TRUE(Checked(CmdShowAll));
+    Key(Qt::Key_7);
+    EXPECT_TRUE(dlg->View()->Switches().lumaOnly);
+    EXPECT_TRUE(Checked(CmdShowY));
+    EXPECT_FALSE(Checked(CmdShowAll));
+    Key(Qt::Key_9);
+    EXPECT_TRUE(Checked(CmdShowCr));
+    EXPECT_FALSE(Checked(CmdShowY));
+    // 6 clears the channels in the view; the menu follows only at its next update.
+    Key(Qt::Key_6);
+    EXPECT_FALSE(dlg->View()->Switches().crOnly);
+    EXPECT_TRUE(Checked(CmdShowCr));
+    Key(Qt::Key_8);
+    Key(Qt::Key_0);
+    EXPECT_FALSE(dlg->View()->Switches().cbOnly);
+    EXPECT_TRUE(Checked(CmdShowAll));
+    EXPECT_FALSE(Checked(CmdShowCb));
+}
+
+TEST_F(MainWindow, ToggleKeysAndMethodKeys) {
+    OpenClip();
+    const struct {
+        int key;
+        int command;
+        std::function<uint8_t(const ViewSwitches&)> state;
+    } toggles[] = {
+        {Qt::Key_D, CmdDeinterlace, [](const ViewSwitches& s) { return s.deinterlace; }},
+        {Qt::Key_F, CmdSplitFields, [](const ViewSwitches& s) { return s.splitFields; }},
+        {Qt::Key_I, CmdToggleInterlaced, [](const ViewSwitches& s) { return s.interlaceToggle; }},
+        {Qt::Key_T, CmdToggleFieldOrder, [](const ViewSwitches& s) { return s.swappedFieldOrder; }},
+        {Qt::Key_V, CmdFlip, [](const ViewSwitches& s) { return s.flipToggle; }},
+    };
+    for (const auto& t : toggles) {
+        Key(t.key);
+        EXPECT_EQ(t.state(dlg->View()->Switches()), 1) << t.command;
+        EXPECT_TRUE(Checked(t.command)) << t.command;
+        Key(t.key);
+        EXPECT_EQ(t.state(dlg->View()->Switches()), 0) << t.command;
+        EXPECT_FALSE(Checked(t.command)) << t.command;
+    }
+    // Shift+2 selects the bottom field even while deinterlacing is off.
+    ASSERT_EQ(dlg->View()->Switches().deinterlace, 0);
+    Key(Qt::Key_At, Qt::ShiftModifier);
+    EXPECT_EQ(dlg->View()->Switches().deinterlaceMethod, 2u);
+    EXPECT_TRUE(Checked(CmdMethodBottom));
+    EXPECT_FALSE(Checked(CmdMethodBlend));
+    Key(Qt::Key_Dollar, Qt::ShiftModifier);
+    EXPECT_EQ(dlg->View()->Switches().deinterlaceMethod, 3u);
+    EXPECT_TRUE(Checked(CmdMethodLowPass));
+    Key(Qt::Key_NumberSign, Qt::ShiftModifier);
+    EXPECT_EQ(dlg->View()->Switches().deinterlaceMethod, 0u);
+    EXPECT_TRUE(Checked(CmdMethodBlend));
+    // Escape leaves the window open.
+    Key(Qt::Key_Escape);
+    EXPECT_TRUE(dlg->isVisible());
+}
+
+TEST_F(MainWindow, MenuCommandsRunThroughTheMenuBar) {
+    OpenClip();
+    dlg->Action(CmdShowCb)->trigger();
+    EXPECT_TRUE(dlg->View()->Switches().cbOnly);
+    EXPECT_TRUE(Checked(CmdShowCb));
+    dlg->Action(CmdMethodTop)->trigger();
+    EXPECT_EQ(dlg->View()->Switches().deinterlaceMethod, 1u);
+    EXPECT_TRUE(Checked(CmdMethodTop));
+    dlg->Action(CmdZoomIn)->trigger();
+    EXPECT_DOUBLE_EQ(dlg->View()->Zoom(), 2.0);
+    dlg->Action(CmdActualSize)->trigger();
+    EXPECT_DOUBLE_EQ(dlg->View()->Zoom(), 1.0);
+    dlg->Action(CmdClose)->trigger();
+    EXPECT_FALSE(dlg->View()->IsOpen());
+    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Kavlo"));
+    EXPECT_FALSE(dlg->Action(CmdShowAll)->isEnabled());
+    EXPECT_FALSE(dlg->FrameSlider()->isEnabled());
+}
+
+TEST_F(MainWindow, FrameFieldRules) {
+    OpenClip();
+    QLineEdit* field = dlg->FrameField();
+    EXPECT_EQ(dlg->FrameSlider()->maximum(), 99);
+    struct Case {
+        const char* typed;
+        int expected;
+        bool enter;
+    } cases[] = {
+        {"99999", 99, true},
+        {"100", 99, false},
+        {"-3", 0, false},
+        {"42", 42, true},
+        {"7", 7, false},
+    };
+    for (const auto& c : cases) {
+        field->setMaxLength(32767);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, QString::fromLatin1(c.typed));
+        if (c.enter) QTest::keyClick(field, Qt::Key_Return);
+        else dlg->FrameSlider()->setFocus();
+        EXPECT_EQ(field->text(), QString::number(c.expected)) << c.typed;
+        EXPECT_EQ(dlg->FrameSlider()->value(), c.expected) << c.typed;
+        EXPECT_EQ(dlg->View()->CurrentPosition(), c.expected) << c.typed;
+    }
+    // Escape puts the slider's number back.
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("12"));
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_EQ(field->text(), QStringLiteral("7"));
+    EXPECT_EQ(dlg->View()->CurrentPosition(), 7);
+    EXPECT_TRUE(dlg->isVisible());
+    // Ctrl+G focuses the field with its text selected.
+    dlg->View()->setFocus();
+    Key(Qt::Key_G, Qt::ControlModifier);
+    EXPECT_TRUE(field->hasFocus());
+    EXPECT_EQ(field->selectedText(), QStringLiteral("7"));
+    // The slider loads what it points at.
+    dlg->View()->setFocus();
+    dlg->FrameSlider()->setValue(55);
+    EXPECT_EQ(field->text(), QStringLiteral("55"));
+    EXPECT_EQ(dlg->View()->CurrentPosition(), 55);
+}
+
+TEST_F(MainWindow, OpenedFileGoesToTheRecentMenuAndTheStore) {
+    OpenClip(3, QStringLiteral("recent.raw"));
+    ASSERT_EQ(dlg->RecentFiles()->GetSize(), 1);
+    EXPECT_EQ((*dlg->RecentFiles())[0].data.size(), 208);
+    ASSERT_EQ(dlg->RecentMenu()->actions().size(), 1);
+    EXPECT_TRUE(dlg->RecentMenu()->actions()[0]->isEnabled());
+    QString display;
+    ASSERT_TRUE(dlg->RecentFiles()->GetDisplayName(display, 0, nullptr, true));
+    EXPECT_EQ(dlg->RecentMenu()->actions()[0]->text(), QStringLiteral("1 ") + display);
+    dlg->Action(CmdClose)->trigger();
+    // Reopening from the menu uses the stored settings: no dialog is asked.
+    dlg->RecentMenu()->actions()[0]->trigger();
+    EXPECT_TRUE(dlg->View()->IsOpen());
+    EXPECT_EQ(dlg->View()->FileName(), path);
+    dlg.reset();
+    CMyRecentFileList stored;
+    stored.ReadList();
+    ASSERT_EQ(stored.GetSize(), 1);
+    EXPECT_EQ(stored[0].name, path);
+    EXPECT_EQ(stored[0].data.size(), 208);
+}
+
+TEST_F(MainWindow, FailedRecentOpenOffersRemoval) {
+    const QString gone = shelltest::FileOfSize(QStringLiteral("gone.raw"), 64);
+    RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 64, 48);  // needs 3072 bytes per frame
+    dlg->RecentFiles()->Add(gone, sizeof s, &s);
+    Show();
+    OnNextModal([](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->text().startsWith(QStringLiteral("An error occrured while loading the video file.")));
+        box->button(QMessageBox::Yes)->click();
+    });
+    dlg->OpenRecent(0);
+    EXPECT_EQ(dlg->RecentFiles()->GetSize(), 0);
+    ASSERT_EQ(dlg->RecentMenu()->actions().size(), 1);
+    EXPECT_FALSE(dlg->RecentMenu()->actions()[0]->isEnabled());
+}
+
+TEST_F(MainWindow, DroppedFilesOpenOnlyTheFirst) {
+    const QString first = shelltest::Clip(QStringLiteral("drop1.raw"), kLayoutGRAY, 64, 48, 2);
+    const QString second = shelltest::Clip(QStringLiteral("drop2.raw"), kLayoutGRAY, 64, 48, 2);
+    RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 64, 48);
+    dlg->RecentFiles()->Add(first, sizeof s, &s);
+    dlg->RecentFiles()->Add(second, sizeof s, &s);
+    Show();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second), QUrl::fromLocalFile(second)});
+    // The drop as the window receives it: a drag that enters, then the drop itself.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dlg.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dlg.get(), &drop);
+    EXPECT_EQ(dlg->View()->FileName(), first);
+    EXPECT_EQ((*dlg->RecentFiles())[0].name, first);
+}
+
+TEST_F(MainWindow, PropertiesReopensAtThePreviewsFrame) {
+    OpenClip(10, QStringLiteral("props.raw"));
+    dlg->FrameSlider()->setValue(4);
+    ASSERT_EQ(dlg->View()->CurrentPosition(), 4);
+    OnNextModal([](QWidget* w) {
+        auto* settings = qobject_cast<CRawSettingsDlg*>(w);
+        ASSERT_NE(settings, nullptr);
+        EXPECT_EQ(settings->Preview()->CurrentPosition(), 4);
+        settings->OnFrameSlider(6);
+        settings->OnWidthTyped(32);  // 32 x 48: twice the frames
+        settings->accept();
+    });
+    dlg->OnCommand(CmdProperties);
+    EXPECT_EQ(dlg->View()->FrameWidth(), 32);
+    EXPECT_EQ(dlg->View()->FrameCount(), 20);
+    EXPECT_EQ(dlg->View()->CurrentPosition(), 6);
+    EXPECT_EQ(dlg->FrameField()->text(), QStringLiteral("6"));
+    RawSettings stored;
+    ASSERT_EQ((*dlg->RecentFiles())[0].data.size(), int(sizeof stored));
+    std::memcpy(&stored, (*dlg->RecentFiles())[0].data.constData(), sizeof stored);
+    EXPECT_EQ(stored.rawFormat.width, 32);
+}
+
+}  // namespace

@@ -1,0 +1,22 @@
+# Widget and unit tests of the application shell, on Qt's offscreen platform with the per-user
+# settings store redirected to a temporary folder.
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+
+add_executable(shell_tests
+  ${CMAKE_CURRENT_LIST_DIR}/ShellTestMain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ShellTestSupport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ShellTestSupport.h
+  ${CMAKE_CURRENT_LIST_DIR}/RecentFileListTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HelpWinTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RawSettingsRulesTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlgTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ViewerDlgTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ViewerAppTest.cpp)
+target_link_libraries(shell_tests PRIVATE kavlo_app kavlo_clipgen Qt6::Test GTest::gtest kavlo_warnings)
+set_target_properties(shell_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KAVLO_BIN_DIR})
+if(TARGET quern)
+  add_dependencies(shell_tests quern)
+endif()
+gtest_discover_tests(shell_tests
+  DISCOVERY_MODE PRE_TEST
+  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS shell)
