@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Installs Kavlo from the build tree into a temporary prefix, starts it in its own Xvfb on a
+# generated clip, drives it with real key events and checks the screen after every step.
+#   kavlo_e2e.sh BUILD_DIR CHECK_TOOL CLIPGEN
+set -euo pipefail
+build=$1 check=$2 clipgen=$3
+
+work=$(mktemp -d)
+xvfb_pid="" kavlo_pid=""
+cleanup() {
+  [ -n "$kavlo_pid" ] && kill "$kavlo_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; [ -f "$work/kavlo.log" ] && sed 's/^/  kavlo: /' "$work/kavlo.log" >&2; exit 1; }
+
+# --- Install into a temporary prefix and check the tree ------------------------------------
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "install"; }
+for f in bin/Kavlo bin/libTarnCore.so bin/plugins/quern.dll bin/license.html \
+         share/applications/kavlo.desktop share/icons/hicolor/256x256/apps/kavlo.png; do
+  [ -e "$prefix/$f" ] || fail "installed tree lacks $f"
+done
+for f in bin/Kavlo bin/plugins/quern.dll; do
+  readelf -d "$prefix/$f" | grep -E 'R(UN)?PATH' | grep -q 'ORIGIN' || fail "$f has no relative run path"
+done
+
+# --- Clip: YV24 keeps full chroma, so colours come back within rounding -------------------------
+layout=YV24 w=96 h=64
+"$clipgen" -l $layout -w $w -h $h -n 6 -o "$work/clip.yv24" >/dev/null
+
+# --- X server -------------------------------------------------------------------------------
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n 1 "$work/display")"
+export QT_QPA_PLATFORM=xcb
+export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+"$prefix/bin/Kavlo" -w $w -h $h -l $layout "$work/clip.yv24" >"$work/kavlo.log" 2>&1 &
+kavlo_pid=$!
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name 'clip\.yv24' | head -n 1) || true
+[ -n "$wid" ] || fail "Kavlo's window did not appear"
+timeout 10 xdotool windowfocus --sync "$wid" || true
+
+shot() { xwd -root -silent >"$work/shot.xwd" && convert "$work/shot.xwd" "$work/shot.ppm"; }
+# expect FRAME MODE ZOOM: waits (at most 15 s) until the screen shows that picture.
+expect() {
+  local deadline=$((SECONDS + 15)) out
+  while :; do
+    shot
+    if out=$("$check" "$work/shot.ppm" $layout $w $h "$1" "$2" "$3"); then
+      echo "frame $1, $2, zoom $3: $out"
+      return 0
+    fi
+    [ $SECONDS -ge $deadline ] && { cp "$work/shot.ppm" "${E2E_KEEP_SHOT:-/dev/null}" 2>/dev/null || true; fail "screen does not show frame $1 ($2, zoom $3)"; }
+    sleep 0.3
+  done
+}
+key() { xdotool key --clearmodifiers "$@"; }
+
+expect 0 normal 1
+# Step to frame 3 through the frame field: Ctrl+G, the number, Enter.
+key ctrl+g; xdotool type --delay 50 3; key Return
+expect 3 normal 1
+key equal                     # zoom in
+expect 3 normal 2
+key minus                     # back to 100%
+expect 3 normal 1
+key f                         # split fields
+expect 3 split 1
+key f
+expect 3 normal 1
+key 7                         # Y' only
+expect 3 luma 1
+key 0                         # all components again
+expect 3 normal 1
+# And on to frame 5.
+key ctrl+g; xdotool type --delay 50 5; key Return
+expect 5 normal 1
+
+# Exit through the menu: Alt+F opens File, E is Exit. Kavlo must end cleanly (sanitizers included).
+key alt+f; sleep 0.3; key e
+for _ in $(seq 150); do kill -0 "$kavlo_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$kavlo_pid" 2>/dev/null; then fail "Kavlo did not end after File > Exit"; fi
+status=0; wait "$kavlo_pid" || status=$?
+kavlo_pid=""
+[ "$status" -eq 0 ] || fail "Kavlo ended with status $status"
+echo "PASS"
