@@ -169,6 +169,21 @@ TEST_F(InteractionTest, SpaceDragPansAndWheelScrollsInPanMode) {
     EXPECT_EQ(view_->MouseModeValue(), CVideoBuffer::MouseNone);
 }
 
+TEST_F(InteractionTest, ReleasingSpaceWhilePanningEndsThePan) {
+    Clip clip = MakeClip("span.raw", Grey(1600, 1200));
+    Open(clip);
+    QTest::keyPress(view_.get(), Qt::Key_Space);
+    QTest::mousePress(Port(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 300));
+    QTest::keyRelease(view_.get(), Qt::Key_Space);
+    EXPECT_EQ(view_->MouseModeValue(), CVideoBuffer::MouseNone);
+    EXPECT_EQ(view_->DragStateValue(), CVideoBuffer::DragNone);
+    EXPECT_FALSE(view_->MouseCaptured());
+    const QPoint scroll = view_->ScrollPosition();
+    QTest::mouseMove(Port(), QPoint(200, 200));
+    EXPECT_EQ(view_->ScrollPosition(), scroll) << "no panning without the pan mode";
+    QTest::mouseRelease(Port(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
+}
+
 TEST_F(InteractionTest, WheelZoomsInZoomModeAndScrollsOtherwise) {
     Clip clip = MakeClip("wheel.raw", Grey(1600, 1200));
     Open(clip);

@@ -984,7 +984,12 @@ void CVideoBuffer::OnSpaceDown() {
 void CVideoBuffer::OnSpaceUp(Qt::KeyboardModifiers modifiers) {
     if (mouseMode_ != MousePan) return;
     mouseMode_ = (modifiers & Qt::ControlModifier) ? MouseZoom : MouseNone;
-    if (mouseMode_ == MouseNone) dragState_ = DragNone;
+    // Panning ends with the pan mode: the button's release would otherwise no longer find the
+    // mode that ends it, and every later move would go on scrolling.
+    if (dragState_ == DragPanning) {
+        dragState_ = DragNone;
+        SetCapture(false);
+    }
     ApplyCursor();
 }
 
