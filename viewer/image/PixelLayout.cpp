@@ -3,9 +3,6 @@
 #include <climits>
 #include <cstring>
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
-              "the stored records are little-endian and are used in place");
-
 namespace {
 
 // Display text; the descriptions are shown as they stand (some rows repeat another's text).

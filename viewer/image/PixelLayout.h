@@ -72,6 +72,9 @@ std::string LayoutName(uint32_t code);
 // 0-based position of the first row with this code.
 std::optional<int> LayoutIndex(uint32_t code);
 
+// The stored records below are little-endian and are read and written in place.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "little-endian host required");
+
 #pragma pack(push, 1)
 // The 150-byte little-endian raw video format block. It is part of the stored settings record
 // and travels as the format block of the raw video media type, so its layout never changes.
