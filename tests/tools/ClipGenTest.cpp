@@ -409,6 +409,13 @@ TEST(Tool, WritesTheClipAndPrintsViewerSettings) {
     EXPECT_EQ(ReadFile(path).size(), 3u + 2u * (1u + 128u * 4u));
     std::remove(path.c_str());
     EXPECT_EQ(out, "-w 64 -h 4 -l UYVY -o 3 -b 1 -i " + path + "\n");
+
+    // A path a shell would split is quoted, so `eval "args=($line)"` gets it back whole.
+    const std::string spaced = TempPath("it's here.raw");
+    ASSERT_EQ(RunTool("-l GRAY -w 2 -h 2 --print-args -o \"" + spaced + "\"", &out), 0);
+    std::remove(spaced.c_str());
+    const std::string quoted = spaced.substr(0, spaced.find('\'')) + "'\\''s here.raw'";
+    EXPECT_EQ(out, "-w 2 -h 2 -l GRAY '" + quoted + "\n");
 }
 
 }  // namespace

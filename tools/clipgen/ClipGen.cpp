@@ -113,9 +113,11 @@ YCbCr RgbToYCbCr(uint8_t r8, uint8_t g8, uint8_t b8) {
 }
 
 uint32_t Quantise(double value8, int bits) {
-    const double scaled = std::ldexp(value8, bits - 8);
+    // Exact powers of two; the clamped value is non-negative, so +0.5 and truncation round
+    // half up like lround does.
+    const double scale = bits >= 8 ? double(1u << (bits - 8)) : 1.0 / double(1u << (8 - bits));
     const double hi = double(MaxValue(bits));
-    return uint32_t(std::lround(std::clamp(scaled, 0.0, hi)));
+    return uint32_t(std::clamp(value8 * scale, 0.0, hi) + 0.5);
 }
 
 RgbPicture RenderPicture(int32_t width, int32_t height, int32_t frameNumber, int32_t motionTime) {
