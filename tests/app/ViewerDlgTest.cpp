@@ -10,12 +10,14 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QSlider>
+#include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -313,6 +315,25 @@ TEST_F(MainWindow, PropertiesReopensAtThePreviewsFrame) {
     ASSERT_EQ((*dlg->RecentFiles())[0].data.size(), int(sizeof stored));
     std::memcpy(&stored, (*dlg->RecentFiles())[0].data.constData(), sizeof stored);
     EXPECT_EQ(stored.rawFormat.width, 32);
+}
+
+TEST_F(MainWindow, CtrlZeroIsActualSizeEvenAtTheLargestZoom) {
+    OpenClip(2, QStringLiteral("ctrl0.raw"));
+    for (int i = 0; i < 6; ++i) Key(Qt::Key_Plus, Qt::KeypadModifier);
+    ASSERT_DOUBLE_EQ(dlg->View()->Zoom(), 32.0);
+    Key(Qt::Key_0, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(dlg->View()->Zoom(), 1.0);
+}
+
+TEST_F(MainWindow, AboutBoxShowsTheLicenceFromTheProgramFolder) {
+    Show();
+    QString license;
+    OnNextModal([&license](QWidget* w) {
+        if (auto* browser = w->findChild<QTextBrowser*>()) license = browser->toPlainText();
+        static_cast<QDialog*>(w)->accept();
+    });
+    dlg->OnCommand(CmdAbout);
+    EXPECT_TRUE(license.contains(QStringLiteral("Brellin GmbH"))) << license.toStdString();
 }
 
 }  // namespace
