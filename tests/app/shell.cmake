@@ -1,5 +1,8 @@
 # Widget and unit tests of the application shell, on Qt's offscreen platform with the per-user
 # settings store redirected to a temporary folder.
+if(NOT KAVLO_TESTS)
+  return()
+endif()
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 
 add_executable(shell_tests
