@@ -258,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{"One", Qt::Key_1, Qt::NoModifier, &ViewSwitches::filter1},
                       KeyCase{"Two", Qt::Key_2, Qt::NoModifier, &ViewSwitches::filter2},
                       KeyCase{"Three", Qt::Key_3, Qt::NoModifier, &ViewSwitches::filter3}),
-    [](const ::testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<KeyCase>& p) { return std::string(p.param.name); });
 
 TEST_F(InteractionTest, ChannelKeysAndShowAll) {
     Clip clip = MakeClip("chan.raw", Grey(16, 8));

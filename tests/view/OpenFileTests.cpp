@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "frame of 70000 x 70000 pixels at a line pitch of 70000 bytes is too large"},
         GeometryCase{"DisplayBufferTooLarge", kLayoutGRAY, 1000000, 1100, 1000000,
                      "frame of 1000000 x 1100 pixels"}),
-    [](const ::testing::TestParamInfo<GeometryCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<GeometryCase>& p) { return std::string(p.param.name); });
 
 // ---- Components that fail, one step at a time -------------------------------------------------
 
@@ -282,4 +282,4 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"Seeking", 6, "coudn't get seeking interface (TNErr: %ls)",
                     TN_E_NOINTERFACE},
         FailureCase{"FirstSample", 7, "couldn't load first frame", 0}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<FailureCase>& p) { return std::string(p.param.name); });

@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"ToggleSplitSwapped", false, true, true, true, 24},
                       FieldCase{"OddHeightSplit", false, false, true, false, 23},
                       FieldCase{"OddHeightSeparatedWovenSwapped", true, false, false, true, 23}),
-    [](const ::testing::TestParamInfo<FieldCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<FieldCase>& p) { return std::string(p.param.name); });
 
 // ---- Deinterlacing ------------------------------------------------------------------------
 
@@ -181,8 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DeinterlaceCase{"BlendAfterWeaving", 0, 24, true},
                       DeinterlaceCase{"LowPassAfterWeaving", 3, 24, true},
                       DeinterlaceCase{"UnknownMethodLeavesBlack", 7, 24, false}),
-    [](const ::testing::TestParamInfo<DeinterlaceCase>& info) {
-        return std::string(info.param.name);
+    [](const ::testing::TestParamInfo<DeinterlaceCase>& p) {
+        return std::string(p.param.name);
     });
 
 TEST_F(ViewFixture, SplitFieldsSwitchesDeinterlacingOff) {
@@ -258,11 +258,13 @@ TEST_P(OrientationTest, ScreenShowsThePictureUprightUnlessFlippedOnce) {
     Clip clip = MakeClip("orient.raw", o);
     clip.settings.mirrorVertical = c.mirror ? 1 : 0;
     Open(clip);
-    if (c.flipToggle) EXPECT_FALSE(view_->SetFlip(true));
+    if (c.flipToggle) {
+        EXPECT_FALSE(view_->SetFlip(true));
+    }
 
     const kavlo::DisplayBitmap* bitmap = view_->Bitmap();
     ASSERT_NE(bitmap, nullptr);
-    EXPECT_EQ(bitmap->BottomUp(), c.storedBottomUp != c.mirror != c.flipToggle);
+    EXPECT_EQ(bitmap->BottomUp(), (c.storedBottomUp != c.mirror) != c.flipToggle);
     EXPECT_EQ(bitmap->Width(), 16);  // 14 pixels rounded up to whole 4-pixel groups
 
     // BGR3 converts byte for byte, so the screen can be compared with the drawn picture.
