@@ -124,32 +124,12 @@ LineKernel FinalKernel(const KernelTable& k, ConvertFlags flags) {
     return k.vuyaToBgr;
 }
 
-// The "VUYA" layout is converted in double precision, pixel by pixel.
-int Trunc(double v) { return int(v); }  // toward zero; |v| stays far below 2^31
-uint8_t Clamp255(int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
-
-void VuyaRowDouble(const uint8_t* src, uint8_t* dst, int width, ConvertFlags flags) {
-    for (int i = 0; i < width; ++i) {
-        const uint8_t* s = src + 4 * i;
-        const double y = int(s[2]) - 16, u = int(s[1]) - 128, v = int(s[0]) - 128;
-        int r, g, b;
-        if (flags & CONVERT_LUMA_ONLY) {
-            r = g = b = Trunc(y * 255.0 / 219.0 + 0.5);
-        } else if (flags & CONVERT_CB_ONLY) {
-            r = g = Trunc((u + 112) * 255.0 / 224.0 + 0.5);
-            b = (Trunc(516.411 * u + 32639.979) + 128) >> 8;
-        } else if (flags & CONVERT_CR_ONLY) {
-            r = g = b = Trunc((v + 112) * 255.0 / 224.0 + 0.5);
-        } else {
-            r = (Trunc(298.082 * y + 408.583 * v) + 128) >> 8;
-            g = (128 - Trunc(100.291 * u - 298.082 * y + 208.12 * v)) >> 8;
-            b = (Trunc(516.411 * u + 298.082 * y) + 128) >> 8;
-        }
-        uint8_t* d = dst + 3 * i;
-        d[0] = Clamp255(b);
-        d[1] = Clamp255(g);
-        d[2] = Clamp255(r);
-    }
+// Picture of the double-precision "VUYA" path for the flags (Y' wins over Cb, Cb over Cr).
+int VuyaModeFor(ConvertFlags flags) {
+    if (flags & CONVERT_LUMA_ONLY) return kVuyaLuma;
+    if (flags & CONVERT_CB_ONLY) return kVuyaCb;
+    if (flags & CONVERT_CR_ONLY) return kVuyaCr;
+    return kVuyaFullColour;
 }
 
 // Planes of a planar or semi-planar layout, tightly packed from the start of the frame.
@@ -225,13 +205,28 @@ struct Context {
     uint8_t* Out(int r) const { return dst + ptrdiff_t(r) * dstPitch; }
 };
 
+bool FullColour(ConvertFlags flags) {
+    return !(flags & (CONVERT_LUMA_ONLY | CONVERT_CB_ONLY | CONVERT_CR_ONLY));
+}
+
+// Planar 4:2:2 lines of row r to the destination: the fused kernel where the set has one and
+// the picture is in full colour, else the VUYA line and the final kernel.
+void Finish422(const Context& c, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
+               const Lines& s, int r) {
+    if (c.k.planar422ToBgr && FullColour(c.flags)) {
+        c.k.planar422ToBgr(y, cb, cr, c.Out(r), c.width);
+        return;
+    }
+    c.k.planar422ToVuya(y, cb, cr, s.vuya, c.width);
+    FinalKernel(c.k, c.flags)(s.vuya, c.Out(r), c.width);
+}
+
 // 4:2:0: the chroma rows of the source come through fetch(j, cbOut, crOut), which returns
 // pointers to 8-bit chroma rows j (either straight into the frame or into the given lines);
 // luma rows through luma(r, lineOut).
 template <class Luma, class Fetch>
 bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch) {
     const int cw = c.width / 2;
-    const LineKernel final = FinalKernel(c.k, c.flags);
     const bool interlaced = (c.flags & CONVERT_INTERLACED) != 0;
     return ForEachRow(c.opt, c.width, c.height, 0, [&](int r, const Lines& s) {
         uint8_t* cb = s.a;
@@ -249,8 +244,7 @@ bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch) {
             ExtendChroma(cb, cw, c.width);
             ExtendChroma(cr, cw, c.width);
         }
-        c.k.planar422ToVuya(luma(r, s.luma), cb, cr, s.vuya, c.width);
-        final(s.vuya, c.Out(r), c.width);
+        Finish422(c, luma(r, s.luma), cb, cr, s, r);
     });
 }
 
@@ -258,7 +252,6 @@ bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch) {
 template <class Luma, class Fetch>
 bool Run422(const Context& c, Luma luma, Fetch fetch) {
     const int cw = c.width / 2;
-    const LineKernel final = FinalKernel(c.k, c.flags);
     return ForEachRow(c.opt, c.width, c.height, 0, [&](int r, const Lines& s) {
         const uint8_t *cb, *cr;
         fetch(r, s.a, s.b, cb, cr);
@@ -271,8 +264,7 @@ bool Run422(const Context& c, Luma luma, Fetch fetch) {
             cb = s.a;
             cr = s.b;
         }
-        c.k.planar422ToVuya(luma(r, s.luma), cb, cr, s.vuya, c.width);
-        final(s.vuya, c.Out(r), c.width);
+        Finish422(c, luma(r, s.luma), cb, cr, s, r);
     });
 }
 
@@ -356,6 +348,11 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
             });
     case kLayoutYV24: {
         const LineKernel final = FinalKernel(k, c.flags);
+        if (k.planar444ToBgr && FullColour(c.flags))
+            return ForEachRow(c.opt, w, c.height, 0, [&](int r, const Lines&) {
+                k.planar444ToBgr(row(yp, size_t(r)), row(cbp, size_t(r)), row(crp, size_t(r)),
+                                 c.Out(r), w);
+            });
         return ForEachRow(c.opt, w, c.height, 0, [&](int r, const Lines& s) {
             k.planar444ToVuya(row(yp, size_t(r)), row(cbp, size_t(r)), row(crp, size_t(r)), s.vuya,
                               w);
@@ -403,36 +400,53 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
         });
     };
 
+    // 8-bit 4:2:2 pairs (after any unpacking into line a): either split into planar lines and
+    // the fused kernel, or the VUYA kernel of the pair order and the final kernel.
+    const bool fused = k.planar422ToBgr && FullColour(c.flags);
+    auto packed422 = [&](auto unpack, LineKernel toVuya, KernelTable::SplitKernel split) {
+        return ForEachRow(c.opt, w, c.height, need, [&](int r, const Lines& s) {
+            const uint8_t* pairs = unpack(rows.Row(r, s.bounce), s);
+            if (fused) {
+                split(pairs, s.b, s.c, s.d, w);
+                k.planar422ToBgr(s.b, s.c, s.d, c.Out(r), w);
+            } else {
+                toVuya(pairs, s.vuya, w);
+                final(s.vuya, c.Out(r), w);
+            }
+        });
+    };
+    auto asIs = [](const uint8_t* src, const Lines&) { return src; };
+    auto highBytes = [&](const uint8_t* src, const Lines& s) {
+        k.highBytes16(src, s.a, pairSamples);
+        return static_cast<const uint8_t*>(s.a);
+    };
+
     switch (l.code) {
     case kLayoutYUY2:
     case kLayoutV422:
     case kLayoutYUYV:
-        return viaVuya([&](const uint8_t* src, const Lines& s) { k.yuyvToVuya(src, s.vuya, w); });
+        return packed422(asIs, k.yuyvToVuya, k.yuyvToPlanar);
     case kLayoutUYVY:
-        return viaVuya([&](const uint8_t* src, const Lines& s) { k.uyvyToVuya(src, s.vuya, w); });
+        return packed422(asIs, k.uyvyToVuya, k.uyvyToPlanar);
     case kLayoutVYUY:
-        return viaVuya([&](const uint8_t* src, const Lines& s) { k.vyuyToVuya(src, s.vuya, w); });
+        return packed422(asIs, k.vyuyToVuya, k.vyuyToPlanar);
     case kLayoutY210:
     case kLayoutY216:
-        return viaVuya([&](const uint8_t* src, const Lines& s) {
-            k.highBytes16(src, s.a, pairSamples);
-            k.yuyvToVuya(s.a, s.vuya, w);
-        });
+        return packed422(highBytes, k.yuyvToVuya, k.yuyvToPlanar);
     case kLayoutV216:
-        return viaVuya([&](const uint8_t* src, const Lines& s) {
-            k.highBytes16(src, s.a, pairSamples);
-            k.uyvyToVuya(s.a, s.vuya, w);
-        });
+        return packed422(highBytes, k.uyvyToVuya, k.uyvyToPlanar);
     case kLayoutV210:
-        return viaVuya([&](const uint8_t* src, const Lines& s) {
-            k.v210ToUyvy(src, s.a, w);
-            k.uyvyToVuya(s.a, s.vuya, w);
-        });
+        return packed422(
+            [&](const uint8_t* src, const Lines& s) {
+                k.v210ToUyvy(src, s.a, w);
+                return static_cast<const uint8_t*>(s.a);
+            },
+            k.uyvyToVuya, k.uyvyToPlanar);
     case kLayoutAYUV:
         return viaVuya([&](const uint8_t* src, const Lines& s) { k.ayuvToVuya(src, s.vuya, w); });
     case kLayoutVUYA:
         return direct([&](const uint8_t* src, uint8_t* out, const Lines&) {
-            VuyaRowDouble(src, out, w, c.flags);
+            k.vuyaDoubleToBgr(src, out, w, VuyaModeFor(c.flags));
         });
     case kLayoutBGR3:
         return direct([&](const uint8_t* src, uint8_t* out, const Lines&) {

@@ -82,7 +82,28 @@ struct KernelTable {
 
     ChromaBlendKernel chromaBlend = nullptr;
     LowPassKernel verticalLowPass121 = nullptr;
+
+    // 4:2:2 packed pairs to planar lines: read 4 x ceil(width / 2) bytes; write width luma
+    // bytes and ceil(width / 2) bytes to each chroma line.
+    using SplitKernel = void (*)(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr,
+                                 int width);
+    SplitKernel uyvyToPlanar = nullptr;
+    SplitKernel yuyvToPlanar = nullptr;
+    SplitKernel vyuyToPlanar = nullptr;
+
+    // Fused full-colour kernels: exactly planar422ToVuya / planar444ToVuya followed by
+    // vuyaToBgr, without the VUYA line. Same reads as those, write 3 x width. Only sets whose
+    // vuyaToBgr gives the reference have them; nullptr elsewhere.
+    PlanarKernel planar422ToBgr = nullptr;
+    PlanarKernel planar444ToBgr = nullptr;
+
+    // The "VUYA" layout's own conversion in double precision (VuyaMode says which picture):
+    // read 4 x width, write 3 x width.
+    void (*vuyaDoubleToBgr)(const uint8_t* src, uint8_t* dst, int width, int mode) = nullptr;
 };
+
+// Pictures of the double-precision "VUYA" conversion.
+enum VuyaMode { kVuyaFullColour = 0, kVuyaLuma = 1, kVuyaCb = 2, kVuyaCr = 3 };
 
 // The best level this processor supports, found with CPUID once per process. The environment
 // variable KAVLO_SIMD (scalar, sse2, ssse3 or avx2) may lower it, never raise it.
@@ -139,6 +160,10 @@ void LowAddressBytes16_Scalar(const uint8_t* src, uint8_t* dst, int count);
 void SplitHighBytes16_Scalar(const uint8_t* src, uint8_t* cb, uint8_t* cr, int pairs);
 void ChromaBlend_Scalar(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa,
                         int wb, int shift);
+void UyvyToPlanar_Scalar(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr, int width);
+void YuyvToPlanar_Scalar(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr, int width);
+void VyuyToPlanar_Scalar(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr, int width);
+void VuyaDoubleToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width, int mode);
 void VerticalLowPass121_Scalar(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
                                uint8_t* out, int count);
 

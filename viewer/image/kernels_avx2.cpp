@@ -90,7 +90,7 @@ void Planar422ToVuya_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr
     auto wide = [](const uint8_t* p) { return _mm256_cvtepu8_epi16(Load(p)); };
     auto scalarPair = [&](int k) {
         Pair422(
-            dst, k, n, [&](int j) { return cb[j]; }, [&](int j) { return cr[j]; },
+            dst + 8 * k, k, n, [&](int j) { return cb[j]; }, [&](int j) { return cr[j]; },
             [&](int i) { return y[i]; });
     };
     int k = 0;
@@ -132,6 +132,132 @@ void Planar422ToVuya_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr
     }
 }
 
+// B', G', R' of eight pixels from Y', Cb, Cr as 32-bit integers, in the reference's order.
+inline void YuvToBgr8(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r) {
+    const __m256 yy = _mm256_mul_ps(_mm256_sub_ps(_mm256_cvtepi32_ps(y), _mm256_set1_ps(16.0f)),
+                                    _mm256_set1_ps(1.1643835f));
+    const __m256 u = _mm256_sub_ps(_mm256_cvtepi32_ps(cb), _mm256_set1_ps(128.0f));
+    const __m256 v = _mm256_sub_ps(_mm256_cvtepi32_ps(cr), _mm256_set1_ps(128.0f));
+    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(1.5960268f))));
+    g = _mm256_cvtps_epi32(
+        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(0.3917623f))),
+                      _mm256_mul_ps(v, _mm256_set1_ps(0.81296766f))));
+    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(2.0172322f))));
+}
+
+// Sixteen pixels: luma bytes, chroma as 16-bit lanes (pixels 0..7 and 8..15).
+inline void Store16Bgr(uint8_t* dst, __m128i luma, __m128i u0, __m128i u1, __m128i v0,
+                       __m128i v1) {
+    __m256i b0, g0, r0, b1, g1, r1;
+    YuvToBgr8(_mm256_cvtepu8_epi32(luma), _mm256_cvtepu16_epi32(u0), _mm256_cvtepu16_epi32(v0),
+              b0, g0, r0);
+    YuvToBgr8(_mm256_cvtepu8_epi32(_mm_srli_si128(luma, 8)), _mm256_cvtepu16_epi32(u1),
+              _mm256_cvtepu16_epi32(v1), b1, g1, r1);
+    StoreBgr48(dst, _mm_packus_epi16(Narrow(b0), Narrow(b1)),
+               _mm_packus_epi16(Narrow(g0), Narrow(g1)), _mm_packus_epi16(Narrow(r0), Narrow(r1)));
+}
+
+// Planar 4:2:2 lines straight to B', G', R': the VUYA line of Planar422ToVuya is never stored.
+// Reads width luma bytes and ceil(width / 2) bytes of each chroma line; writes 3 x width.
+void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
+                         int width) {
+    const int n = width / 2;
+    const __m128i zero = _mm_setzero_si128();
+    auto wide = [&](const uint8_t* p) { return _mm_unpacklo_epi8(Load8(p), zero); };
+    auto scalarPair = [&](int k) {
+        uint8_t px[8];
+        Pair422(
+            px, k, n, [&](int j) { return cb[j]; }, [&](int j) { return cr[j]; },
+            [&](int i) { return y[i]; });
+        VuyaToBgrReference(px[0], px[1], px[2], dst + 6 * k);
+        VuyaToBgrReference(px[4], px[5], px[6], dst + 6 * k + 3);
+    };
+    int k = 0;
+    if (n > 0) {
+        scalarPair(0);
+        k = 1;
+    }
+    const __m128i hi = _mm_set1_epi16(255);
+    for (; k + 10 <= n; k += 8) {
+        const __m128i cbEven = wide(cb + k), crEven = wide(cr + k);
+        const __m128i cbOdd = _mm_min_epi16(
+            _mm_max_epi16(Interpolate16(wide(cb + k - 1), cbEven, wide(cb + k + 1), wide(cb + k + 2)), zero), hi);
+        const __m128i crOdd = _mm_min_epi16(
+            _mm_max_epi16(Interpolate16(wide(cr + k - 1), crEven, wide(cr + k + 1), wide(cr + k + 2)), zero), hi);
+        Store16Bgr(dst + 6 * k, Load(y + 2 * k), _mm_unpacklo_epi16(cbEven, cbOdd),
+                   _mm_unpackhi_epi16(cbEven, cbOdd), _mm_unpacklo_epi16(crEven, crOdd),
+                   _mm_unpackhi_epi16(crEven, crOdd));
+    }
+    for (; k < n; ++k) scalarPair(k);
+    if (width & 1) VuyaToBgrReference(cr[n], cb[n], y[2 * n], dst + 6 * n);
+}
+
+// Planar 4:4:4 lines straight to B', G', R'. Reads width bytes of each line; writes 3 x width.
+void Planar444ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
+                         int width) {
+    const __m128i zero = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 16 <= width; i += 16) {
+        const __m128i u = Load(cb + i), v = Load(cr + i);
+        Store16Bgr(dst + 3 * i, Load(y + i), _mm_unpacklo_epi8(u, zero), _mm_unpackhi_epi8(u, zero),
+                   _mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero));
+    }
+    for (; i < width; ++i) VuyaToBgrReference(cr[i], cb[i], y[i], dst + 3 * i);
+}
+
+// The double-precision "VUYA" conversion, four pixels per vector: the same IEEE operations in
+// the same order as the scalar version (no FMA), truncation by cvttpd.
+// Reads 4 x width, writes 3 x width.
+void VuyaDoubleToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width, int mode) {
+    const __m128i mask = _mm_set1_epi32(0xFF);
+    auto d = [](double v) { return _mm256_set1_pd(v); };
+    auto T = [](__m256d v) { return _mm256_cvttpd_epi32(v); };
+    auto shift8 = [](__m128i v) { return _mm_srai_epi32(_mm_add_epi32(v, _mm_set1_epi32(128)), 8); };
+    auto four = [&](const uint8_t* p, __m128i& b, __m128i& g, __m128i& r) {
+        const __m128i px = Load(p);
+        const __m256d v = _mm256_cvtepi32_pd(_mm_sub_epi32(_mm_and_si128(px, mask), _mm_set1_epi32(128)));
+        const __m256d u = _mm256_cvtepi32_pd(
+            _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), mask), _mm_set1_epi32(128)));
+        const __m256d y = _mm256_cvtepi32_pd(
+            _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 16), mask), _mm_set1_epi32(16)));
+        switch (mode) {
+        case kVuyaLuma:
+            r = g = b = T(_mm256_add_pd(_mm256_div_pd(_mm256_mul_pd(y, d(255.0)), d(219.0)), d(0.5)));
+            break;
+        case kVuyaCb:
+            r = g = T(_mm256_add_pd(
+                _mm256_div_pd(_mm256_mul_pd(_mm256_add_pd(u, d(112.0)), d(255.0)), d(224.0)), d(0.5)));
+            b = shift8(T(_mm256_add_pd(_mm256_mul_pd(u, d(516.411)), d(32639.979))));
+            break;
+        case kVuyaCr:
+            r = g = b = T(_mm256_add_pd(
+                _mm256_div_pd(_mm256_mul_pd(_mm256_add_pd(v, d(112.0)), d(255.0)), d(224.0)), d(0.5)));
+            break;
+        default: {
+            const __m256d yy = _mm256_mul_pd(y, d(298.082));
+            r = shift8(T(_mm256_add_pd(yy, _mm256_mul_pd(v, d(408.583)))));
+            g = _mm_srai_epi32(
+                _mm_sub_epi32(_mm_set1_epi32(128),
+                              T(_mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(u, d(100.291)), yy),
+                                              _mm256_mul_pd(v, d(208.12))))),
+                8);
+            b = shift8(T(_mm256_add_pd(_mm256_mul_pd(u, d(516.411)), yy)));
+            break;
+        }
+        }
+    };
+    int i = 0;
+    for (; i + 16 <= width; i += 16) {
+        __m128i b[4], g[4], r[4];
+        for (int q = 0; q < 4; ++q) four(src + 4 * (i + 4 * q), b[q], g[q], r[q]);
+        auto pack = [](const __m128i* x) {
+            return _mm_packus_epi16(_mm_packs_epi32(x[0], x[1]), _mm_packs_epi32(x[2], x[3]));
+        };
+        StoreBgr48(dst + 3 * i, pack(b), pack(g), pack(r));
+    }
+    VuyaDoubleToBgr_Scalar(src + 4 * i, dst + 3 * i, width - i, mode);
+}
+
 }  // namespace
 
 void InstallAVX2(KernelTable& t) {
@@ -142,6 +268,9 @@ void InstallAVX2(KernelTable& t) {
     t.vuyaCbToGrey = GreyFromVuya_AVX2<1>;
     t.vuyaCrToGrey = GreyFromVuya_AVX2<0>;
     t.planar422ToVuya = Planar422ToVuya_AVX2;
+    t.planar422ToBgr = Planar422ToBgr_AVX2;
+    t.planar444ToBgr = Planar444ToBgr_AVX2;
+    t.vuyaDoubleToBgr = VuyaDoubleToBgr_AVX2;
 }
 
 }  // namespace kernels

@@ -298,6 +298,58 @@ void ChromaBlend_Scalar(const uint8_t* a, const uint8_t* b, uint8_t* out, int co
     }
 }
 
+namespace {
+template <int kY0, int kCb, int kY1, int kCr>
+void PackedToPlanar(const uint8_t* s, uint8_t* y, uint8_t* cb, uint8_t* cr, int width) {
+    const int pairs = (width + 1) / 2;
+    for (int k = 0; k < pairs; ++k) {
+        const uint8_t* p = s + 4 * k;
+        cb[k] = p[kCb];
+        cr[k] = p[kCr];
+        y[2 * k] = p[kY0];
+        if (2 * k + 1 < width) y[2 * k + 1] = p[kY1];
+    }
+}
+}  // namespace
+
+// Read 4 x ceil(width / 2); write width luma bytes and ceil(width / 2) of each chroma line.
+void UyvyToPlanar_Scalar(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr, int width) {
+    PackedToPlanar<1, 0, 3, 2>(src, y, cb, cr, width);
+}
+void YuyvToPlanar_Scalar(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr, int width) {
+    PackedToPlanar<0, 1, 2, 3>(src, y, cb, cr, width);
+}
+void VyuyToPlanar_Scalar(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr, int width) {
+    PackedToPlanar<1, 2, 3, 0>(src, y, cb, cr, width);
+}
+
+// Read 4 x width, write 3 x width. T() truncates toward zero; the shifts are arithmetic.
+void VuyaDoubleToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width, int mode) {
+    auto T = [](double v) { return int(v); };
+    for (int i = 0; i < width; ++i) {
+        const uint8_t* s = src + 4 * i;
+        const double y = int(s[2]) - 16, u = int(s[1]) - 128, v = int(s[0]) - 128;
+        int r, g, b;
+        switch (mode) {
+        case kVuyaLuma: r = g = b = T(y * 255.0 / 219.0 + 0.5); break;
+        case kVuyaCb:
+            r = g = T((u + 112) * 255.0 / 224.0 + 0.5);
+            b = (T(516.411 * u + 32639.979) + 128) >> 8;
+            break;
+        case kVuyaCr: r = g = b = T((v + 112) * 255.0 / 224.0 + 0.5); break;
+        default:
+            r = (T(298.082 * y + 408.583 * v) + 128) >> 8;
+            g = (128 - T(100.291 * u - 298.082 * y + 208.12 * v)) >> 8;
+            b = (T(516.411 * u + 298.082 * y) + 128) >> 8;
+            break;
+        }
+        uint8_t* d = dst + 3 * i;
+        d[0] = Clamp255(b);
+        d[1] = Clamp255(g);
+        d[2] = Clamp255(r);
+    }
+}
+
 // Read `count` bytes of each line, write `count`.
 void VerticalLowPass121_Scalar(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
                                uint8_t* out, int count) {

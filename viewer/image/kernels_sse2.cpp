@@ -281,9 +281,47 @@ void VerticalLowPass121_SSE2(const uint8_t* above, const uint8_t* middle, const 
     VerticalLowPass121_Scalar(above + i, middle + i, below + i, out + i, count - i);
 }
 
+// 4:2:2 pairs to planar lines, eight pairs per step. kCbFirst: Cb is the first chroma byte of
+// the pair; kChromaOdd: the chroma bytes are the odd bytes (Y' first).
+template <bool kChromaOdd, bool kCbFirst>
+void PackedToPlanar_SSE2(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr, int width,
+                         void (*tail)(const uint8_t*, uint8_t*, uint8_t*, uint8_t*, int)) {
+    const __m128i low = _mm_set1_epi16(0xFF);
+    const int n = width / 2;
+    int k = 0;
+    for (; k + 8 <= n; k += 8) {
+        const __m128i a = Load(src + 4 * k), b = Load(src + 4 * k + 16);
+        const __m128i luma = kChromaOdd
+            ? _mm_packus_epi16(_mm_and_si128(a, low), _mm_and_si128(b, low))
+            : _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8));
+        const __m128i chroma = kChromaOdd
+            ? _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8))
+            : _mm_packus_epi16(_mm_and_si128(a, low), _mm_and_si128(b, low));
+        const __m128i first = _mm_packus_epi16(_mm_and_si128(chroma, low), _mm_setzero_si128());
+        const __m128i second = _mm_packus_epi16(_mm_srli_epi16(chroma, 8), _mm_setzero_si128());
+        Store(y + 2 * k, luma);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(cb + k), kCbFirst ? first : second);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(cr + k), kCbFirst ? second : first);
+    }
+    tail(src + 4 * k, y + 2 * k, cb + k, cr + k, width - 2 * k);
+}
+
+void UyvyToPlanar_SSE2(const uint8_t* s, uint8_t* y, uint8_t* cb, uint8_t* cr, int w) {
+    PackedToPlanar_SSE2<false, true>(s, y, cb, cr, w, UyvyToPlanar_Scalar);
+}
+void YuyvToPlanar_SSE2(const uint8_t* s, uint8_t* y, uint8_t* cb, uint8_t* cr, int w) {
+    PackedToPlanar_SSE2<true, true>(s, y, cb, cr, w, YuyvToPlanar_Scalar);
+}
+void VyuyToPlanar_SSE2(const uint8_t* s, uint8_t* y, uint8_t* cb, uint8_t* cr, int w) {
+    PackedToPlanar_SSE2<false, false>(s, y, cb, cr, w, VyuyToPlanar_Scalar);
+}
+
 }  // namespace
 
 void InstallSSE2(KernelTable& t) {
+    t.uyvyToPlanar = UyvyToPlanar_SSE2;
+    t.yuyvToPlanar = YuyvToPlanar_SSE2;
+    t.vyuyToPlanar = VyuyToPlanar_SSE2;
     t.level = SimdLevel::SSE2;
     t.uyvyToVuya = UyvyToVuya_SSE2;
     t.yuyvToVuya = YuyvToVuya_SSE2;

@@ -86,6 +86,10 @@ KernelTable MakeKernelTable(SimdLevel level) {
     t.splitHighBytes16 = SplitHighBytes16_Scalar;
     t.chromaBlend = ChromaBlend_Scalar;
     t.verticalLowPass121 = VerticalLowPass121_Scalar;
+    t.uyvyToPlanar = UyvyToPlanar_Scalar;
+    t.yuyvToPlanar = YuyvToPlanar_Scalar;
+    t.vyuyToPlanar = VyuyToPlanar_Scalar;
+    t.vuyaDoubleToBgr = VuyaDoubleToBgr_Scalar;
     // A level the processor lacks falls back to the best one it has.
     if (int(level) > int(CpuSimdLevel())) level = CpuSimdLevel();
     switch (level) {

@@ -67,13 +67,12 @@ inline int ClampPair(int k, int n) { return k < 0 ? 0 : k > n - 1 ? n - 1 : k; }
 // One pair of a 4:2:2 line in scalar code (the line's ends, where neighbours are clamped).
 // Chroma of pair k is read through cb(k) / cr(k), luma of pixel i through y(i).
 template <class CbFn, class CrFn, class YFn>
-inline void Pair422(uint8_t* dst, int k, int n, CbFn cb, CrFn cr, YFn y) {
+inline void Pair422(uint8_t* d, int k, int n, CbFn cb, CrFn cr, YFn y) {
     auto interp = [&](auto c) {
         const int v = (9 * (c(ClampPair(k, n)) + c(ClampPair(k + 1, n))) - c(ClampPair(k - 1, n)) -
                        c(ClampPair(k + 2, n)) + 8) >> 4;
         return ClampByte(v);
     };
-    uint8_t* d = dst + 8 * k;
     d[0] = cr(k);
     d[1] = cb(k);
     d[2] = y(2 * k);
@@ -88,7 +87,7 @@ inline void Pair422(uint8_t* dst, int k, int n, CbFn cb, CrFn cr, YFn y) {
 template <int kY0, int kCb, int kY1, int kCr>
 inline void PackedPair(const uint8_t* s, uint8_t* dst, int k, int n) {
     Pair422(
-        dst, k, n, [&](int j) { return s[4 * j + kCb]; }, [&](int j) { return s[4 * j + kCr]; },
+        dst + 8 * k, k, n, [&](int j) { return s[4 * j + kCb]; }, [&](int j) { return s[4 * j + kCr]; },
         [&](int i) { return s[4 * (i / 2) + ((i & 1) ? kY1 : kY0)]; });
 }
 
@@ -162,7 +161,7 @@ inline void Planar422ToVuya_SSE2(const uint8_t* y, const uint8_t* cb, const uint
     auto wide = [&](const uint8_t* p) { return _mm_unpacklo_epi8(Load8(p), zero); };
     auto scalarPair = [&](int k) {
         Pair422(
-            dst, k, n, [&](int j) { return cb[j]; }, [&](int j) { return cr[j]; },
+            dst + 8 * k, k, n, [&](int j) { return cb[j]; }, [&](int j) { return cr[j]; },
             [&](int i) { return y[i]; });
     };
     int k = 0;
