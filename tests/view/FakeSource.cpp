@@ -15,6 +15,7 @@
 namespace {
 
 std::atomic<int32_t> gLive{0};
+std::atomic<int32_t> gReferences{0};  // references held on all objects of this library
 int32_t gFailure = 0;
 int32_t gFrameBytes = 0;
 
@@ -33,8 +34,12 @@ class Counted {
 public:
     Counted() { ++gLive; }
     virtual ~Counted() { --gLive; }
-    uint32_t AddRefImpl() { return ++refs_; }
+    uint32_t AddRefImpl() {
+        ++gReferences;
+        return ++refs_;
+    }
     uint32_t ReleaseImpl() {
+        --gReferences;
         const uint32_t n = --refs_;
         if (n == 0) delete this;
         return n;
@@ -258,4 +263,5 @@ TN_PLUGIN_EXPORT void fakeSourceConfigure(int32_t failure, int32_t frameBytes) {
     gFrameBytes = frameBytes;
 }
 TN_PLUGIN_EXPORT int32_t fakeSourceLiveObjectCount(void) { return gLive.load(); }
+TN_PLUGIN_EXPORT int32_t fakeSourceReferenceCount(void) { return gReferences.load(); }
 }

@@ -184,6 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
         GeometryCase{"PlanesDoNotFit", kLayoutYV12, 64, 8, 80,
                      "frame of 640 bytes (line pitch 80 x height 8) is too small for the planes "
                      "of layout YV12 at 64 x 8 (they need 768 bytes)"},
+        GeometryCase{"WiderThanTheConversion", kLayoutGRAY, (1 << 24) + 2, 1, (1 << 24) + 2,
+                     "frame width 16777218 is larger than the widest frame that can be shown"},
         GeometryCase{"BuffersTooLarge", kLayoutGRAY, 70000, 70000, 70000,
                      "frame of 70000 x 70000 pixels at a line pitch of 70000 bytes is too large"},
         GeometryCase{"DisplayBufferTooLarge", kLayoutGRAY, 1000000, 1100, 1000000,
@@ -198,6 +200,7 @@ struct FakePlugin {
     void* handle = nullptr;
     void (*configure)(int32_t failure, int32_t frameBytes) = nullptr;
     int32_t (*live)() = nullptr;
+    int32_t (*references)() = nullptr;
 };
 
 const FakePlugin& Fake() {
@@ -208,6 +211,8 @@ const FakePlugin& Fake() {
             f.configure = reinterpret_cast<void (*)(int32_t, int32_t)>(
                 ::dlsym(f.handle, "fakeSourceConfigure"));
             f.live = reinterpret_cast<int32_t (*)()>(::dlsym(f.handle, "fakeSourceLiveObjectCount"));
+            f.references =
+                reinterpret_cast<int32_t (*)()>(::dlsym(f.handle, "fakeSourceReferenceCount"));
         }
         return f;
     }();
@@ -226,7 +231,7 @@ struct FailureCase {
 class ComponentFailureTest : public ::testing::TestWithParam<FailureCase> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(Fake().configure && Fake().live) << ::dlerror();
+        ASSERT_TRUE(Fake().configure && Fake().live && Fake().references) << ::dlerror();
         ASSERT_TRUE(dir_.isValid());
         _TNStr* directory = CTNStrCreateFromCString(KAVLO_FAKE_PLUGIN_DIR);
         ASSERT_EQ(TNCoreInitialize(directory), TN_OK);
@@ -248,11 +253,16 @@ TEST_P(ComponentFailureTest, GivesItsTextAndBackEveryReference) {
     Clip clip = WriteClip(dir_.path(), QStringLiteral("i.raw"), Uyvy(32, 8, 2));
     Fake().configure(c.failure, 32 * 8 * 2);
     const int32_t before = Fake().live();  // the core's class object
+    const int32_t referencesBefore = Fake().references();
     QString error;
     const int result = view_->OpenFile(&clip.settings, clip.path, error, 0);
     if (c.failure == 0) {
         EXPECT_EQ(result, 0) << error.toStdString();
         EXPECT_EQ(Fake().live(), before + 2) << "exactly the source and the track stay";
+        EXPECT_EQ(Fake().references(), referencesBefore + 2)
+            << "one reference on the source, one on the seeking interface";
+        EXPECT_TRUE(view_->LoadFrame(1));
+        EXPECT_EQ(Fake().references(), referencesBefore + 2) << "the sample went back";
         view_->CloseFile();
     } else {
         EXPECT_EQ(result, -1);
@@ -262,6 +272,7 @@ TEST_P(ComponentFailureTest, GivesItsTextAndBackEveryReference) {
         EXPECT_FALSE(view_->IsOpen());
     }
     EXPECT_EQ(Fake().live(), before);
+    EXPECT_EQ(Fake().references(), referencesBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(

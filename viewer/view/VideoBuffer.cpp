@@ -124,6 +124,13 @@ bool CVideoBuffer::CheckFrameGeometry(const RawVideoFormat& format, QString& err
                         .arg(format.height);
         return false;
     }
+    if (format.width > kConvertMaxWidth) {
+        errorText = QStringLiteral("frame width %1 is larger than the widest frame that can be "
+                                   "shown (%2 pixels)")
+                        .arg(format.width)
+                        .arg(kConvertMaxWidth);
+        return false;
+    }
     const uint32_t code = format.code;
     const QString name = QString::fromStdString(LayoutName(code));
     const FrameMemoryLayout* layout = FindFrameMemoryLayout(code);
