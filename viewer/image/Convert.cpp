@@ -93,12 +93,16 @@ bool ForEachRow(const ConvertOptions& opt, int width, int height, size_t rowNeed
     ScratchBlock scratch(plan.sliceBytes * size_t(threads));
     if (!scratch.get()) return false;
     uint8_t* base = scratch.get();
+    // The dynamic setting belongs to the calling thread; restore it for the caller.
+    const int wasDynamic = omp_get_dynamic();
+    omp_set_dynamic(threads > 1 && opt.followLoad ? 1 : 0);
 #pragma omp parallel num_threads(threads) if (threads > 1)
     {
         const Lines lines = CarveLines(base + plan.sliceBytes * size_t(omp_get_thread_num()), plan);
 #pragma omp for schedule(static)
         for (int r = 0; r < height; ++r) body(r, lines);
     }
+    omp_set_dynamic(wasDynamic);
     return true;
 }
 

@@ -22,6 +22,20 @@ inline __m128i Narrow(__m256i v) {
     return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
 }
 
+// B', G', R' of 16 pixels as 32-bit integers (pixels 0..7 in b0, 8..15 in b1) to 48 bytes,
+// saturated to 0..255. The in-lane packs leave the pixels in the order 0-3, 8-11 | 4-7, 12-15
+// per component; one dword permutation restores it.
+inline void StoreBgr16(uint8_t* dst, __m256i b0, __m256i b1, __m256i g0, __m256i g1, __m256i r0,
+                       __m256i r1) {
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    const __m256i bg = _mm256_permutevar8x32_epi32(
+        _mm256_packus_epi16(_mm256_packs_epi32(b0, b1), _mm256_packs_epi32(g0, g1)), order);
+    const __m256i rw = _mm256_packs_epi32(r0, r1);
+    const __m256i rr = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(rw, rw), order);
+    StoreBgr48(dst, _mm256_castsi256_si128(bg), _mm256_extracti128_si256(bg, 1),
+               _mm256_castsi256_si128(rr));
+}
+
 inline void VuyaToBgr8(__m256i px, __m256i& b, __m256i& g, __m256i& r) {
     const __m256i mask = _mm256_set1_epi32(0xFF);
     const __m256 v =
@@ -46,9 +60,7 @@ void VuyaToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width) {
         __m256i b0, g0, r0, b1, g1, r1;
         VuyaToBgr8(Load256(src + 4 * i), b0, g0, r0);
         VuyaToBgr8(Load256(src + 4 * i + 32), b1, g1, r1);
-        StoreBgr48(dst + 3 * i, _mm_packus_epi16(Narrow(b0), Narrow(b1)),
-                   _mm_packus_epi16(Narrow(g0), Narrow(g1)),
-                   _mm_packus_epi16(Narrow(r0), Narrow(r1)));
+        StoreBgr16(dst + 3 * i, b0, b1, g0, g1, r0, r1);
     }
     for (; i < width; ++i)
         VuyaToBgrReference(src[4 * i], src[4 * i + 1], src[4 * i + 2], dst + 3 * i);
@@ -153,8 +165,7 @@ inline void Store16Bgr(uint8_t* dst, __m128i luma, __m128i u0, __m128i u1, __m12
               b0, g0, r0);
     YuvToBgr8(_mm256_cvtepu8_epi32(_mm_srli_si128(luma, 8)), _mm256_cvtepu16_epi32(u1),
               _mm256_cvtepu16_epi32(v1), b1, g1, r1);
-    StoreBgr48(dst, _mm_packus_epi16(Narrow(b0), Narrow(b1)),
-               _mm_packus_epi16(Narrow(g0), Narrow(g1)), _mm_packus_epi16(Narrow(r0), Narrow(r1)));
+    StoreBgr16(dst, b0, b1, g0, g1, r0, r1);
 }
 
 // Planar 4:2:2 lines straight to B', G', R': the VUYA line of Planar422ToVuya is never stored.
