@@ -15,7 +15,7 @@
 #include "TNDebug.h"
 #include "TNStr.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -43,10 +43,6 @@ using namespace kavlo;
 namespace {
 
 constexpr uint32_t kDestinationBGR3 = 0x33524742;  // "BGR3"
-
-// The raw frame buffer gets this much room past the frame before it is rounded to whole pages,
-// so that a line kernel finishing a group on the last row never leaves the block.
-constexpr uint64_t kRawFrameSlack = 64;
 
 // Buffers whose size or pitch the frame description and the conversion hold in 32 bits.
 constexpr uint64_t kMaxBufferBytes = std::numeric_limits<uint32_t>::max();
@@ -210,7 +206,7 @@ int CVideoBuffer::OpenFile(RawSettings* settings, const QString& fileName, QStri
                         .arg(rgbBytes);
         return fail();
     }
-    if (!rawFrame_.Allocate(rawBytes + kRawFrameSlack)) {
+    if (!rawFrame_.Allocate(rawBytes)) {
         errorText = QStringLiteral("couldn't allocate %1 bytes for the frame buffer").arg(rawBytes);
         return fail();
     }
