@@ -189,6 +189,29 @@ void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
         k = 1;
     }
     const __m128i hi = _mm_set1_epi16(255);
+    // Sixteen pairs per step: the chroma filter on 16-bit lanes of whole 256-bit vectors.
+    auto w16 = [](const uint8_t* p) { return _mm256_cvtepu8_epi16(Load(p)); };
+    auto odd16 = [&](const uint8_t* c, __m256i even) {
+        const __m256i s = _mm256_add_epi16(even, w16(c + 1));
+        const __m256i nine = _mm256_add_epi16(_mm256_slli_epi16(s, 3), s);
+        const __m256i v = _mm256_srai_epi16(
+            _mm256_sub_epi16(_mm256_sub_epi16(_mm256_add_epi16(nine, _mm256_set1_epi16(8)), w16(c - 1)),
+                             w16(c + 2)),
+            4);
+        return _mm256_min_epi16(_mm256_max_epi16(v, _mm256_setzero_si256()), _mm256_set1_epi16(255));
+    };
+    for (; k + 18 <= n; k += 16) {
+        const __m256i cbEven = w16(cb + k), crEven = w16(cr + k);
+        const __m256i cbOdd = odd16(cb + k, cbEven), crOdd = odd16(cr + k, crEven);
+        // Lane 0 holds pairs k..k+7 (pixels 0..15), lane 1 pairs k+8..k+15 (pixels 16..31).
+        const __m256i uLo = _mm256_unpacklo_epi16(cbEven, cbOdd), uHi = _mm256_unpackhi_epi16(cbEven, cbOdd);
+        const __m256i vLo = _mm256_unpacklo_epi16(crEven, crOdd), vHi = _mm256_unpackhi_epi16(crEven, crOdd);
+        Store16Bgr(dst + 6 * k, Load(y + 2 * k), _mm256_castsi256_si128(uLo), _mm256_castsi256_si128(uHi),
+                   _mm256_castsi256_si128(vLo), _mm256_castsi256_si128(vHi));
+        Store16Bgr(dst + 6 * k + 48, Load(y + 2 * k + 16), _mm256_extracti128_si256(uLo, 1),
+                   _mm256_extracti128_si256(uHi, 1), _mm256_extracti128_si256(vLo, 1),
+                   _mm256_extracti128_si256(vHi, 1));
+    }
     for (; k + 10 <= n; k += 8) {
         const __m128i cbEven = wide(cb + k), crEven = wide(cr + k);
         const __m128i cbOdd = _mm_min_epi16(

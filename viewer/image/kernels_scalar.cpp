@@ -6,6 +6,10 @@
 #include <cmath>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace kernels {
 namespace {
 
@@ -55,7 +59,13 @@ constexpr float kCbToB = 2.0172322f;
 constexpr float kChromaGain = 1.1383928f;
 
 // Round to nearest, ties to even (the default floating-point rounding), then clamp.
-uint8_t RoundClamp(float v) { return Clamp255(int(std::nearbyint(v))); }
+uint8_t RoundClamp(float v) {
+#ifdef __SSE2__
+    return Clamp255(_mm_cvtss_si32(_mm_set_ss(v)));  // the rounding of the vector kernels
+#else
+    return Clamp255(int(std::nearbyint(v)));
+#endif
+}
 
 // Fixed point with 22 fraction bits; the sums need more than 32 bits.
 constexpr int64_t kFixY = 4883779, kFixCrR = 6694222, kFixCrG = 3409833, kFixCbG = 1643170,

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the conversion benchmark in a gcc -O2 release tree and writes bench/RESULTS-conversion.md.
+# Usage: bench/conversion/run.sh [extra benchmark arguments]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${KAVLO_BENCH_BUILD:-build-bench}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVLO_BENCH=ON -DKAVLO_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target kavlo_bench_conversion >&2
+json=$(mktemp)
+"$build/bin/kavlo_bench_conversion" --benchmark_repetitions=5 --benchmark_min_time=0.1 \
+  --benchmark_out="$json" --benchmark_out_format=json "$@" >&2
+python3 bench/conversion/make_table.py "$json"
