@@ -69,7 +69,7 @@ cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 {
   echo "# Play-through speed: Kavlo -play next to ffmpeg"
   echo
-  echo "Measured $(date -u '+%Y-%m-%d') on $cpu, $(nproc) cores, $(uname -sr); release build (gcc -O2),"
+  echo "Measured $(date -u '+%Y-%m-%d') on $cpu, $(nproc) cores, $(uname -sr); release build (gcc, CMake Release configuration),"
   echo "Qt offscreen platform, clips from kavlo-clipgen read from the page cache; best of $runs runs."
   echo
   echo "- *Kavlo fps*: frames per second of the play-through itself (load, convert to B'G'R',"
