@@ -71,6 +71,7 @@ cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
   echo
   echo "Measured $(date -u '+%Y-%m-%d') on $cpu, $(nproc) cores, $(uname -sr); release build (gcc, CMake Release configuration),"
   echo "Qt offscreen platform, clips from kavlo-clipgen read from the page cache; best of $runs runs."
+  echo "The machine was shared with other builds while it ran, so single rows can be off by a wide margin."
   echo
   echo "- *Kavlo fps*: frames per second of the play-through itself (load, convert to B'G'R',"
   echo "  render fields, paint the visible part of the picture into the offscreen window), as Kavlo"
