@@ -83,6 +83,14 @@ key 7                         # Y' only
 expect 3 luma 1
 key 0                         # all components again
 expect 3 normal 1
+key d                         # deinterlace, blending the fields (the stored method)
+expect 3 blend 1
+key shift+1                   # Shift+1: the top-field method, recognised by the physical key
+expect 3 topfield 1
+key shift+3                   # Shift+3: blend again
+expect 3 blend 1
+key d
+expect 3 normal 1
 # And on to frame 5.
 key ctrl+g; xdotool type --delay 50 5; key Return
 expect 5 normal 1
