@@ -336,4 +336,20 @@ TEST_F(MainWindow, AboutBoxShowsTheLicenceFromTheProgramFolder) {
     EXPECT_TRUE(license.contains(QStringLiteral("Brellin GmbH"))) << license.toStdString();
 }
 
+TEST_F(MainWindow, WindowFitsThePictureAfterAnOpen) {
+    path = shelltest::Clip(QStringLiteral("fit.raw"), kLayoutGRAY, 500, 350, 1);
+    Show();
+    RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 500, 350);
+    QString error;
+    ASSERT_EQ(dlg->View()->OpenFile(&s, path, error, 0), 0);
+    dlg->AfterOpen(path, s);
+    const qreal ratio = dlg->View()->devicePixelRatioF();
+    EXPECT_EQ(dlg->View()->viewport()->width(), int(500 / ratio));
+    EXPECT_EQ(dlg->View()->viewport()->height(), int(350 / ratio));
+    // The slider and the frame field moved along with the view's lower edge.
+    EXPECT_GT(dlg->FrameSlider()->geometry().top(), dlg->View()->geometry().bottom());
+    // Both end 7 dialog units from the right edge in the template, and keep doing so.
+    EXPECT_NEAR(dlg->FrameField()->geometry().right(), dlg->View()->geometry().right(), 1);
+}
+
 }  // namespace
