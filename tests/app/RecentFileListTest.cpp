@@ -231,8 +231,9 @@ TEST(RecentDisplayName, ShortensLongPathsToTheLongestFittingTail) {
         QString text = QStringLiteral("unset");
         EXPECT_TRUE(list.GetDisplayName(text, 0, nullptr, c.atLeastName)) << c.name;
         EXPECT_EQ(text, c.expected) << c.name;
-        if (c.expected != list[0].name.mid(list[0].name.lastIndexOf(QLatin1Char('/')) + 1))
+        if (c.expected != list[0].name.mid(list[0].name.lastIndexOf(QLatin1Char('/')) + 1)) {
             EXPECT_LE(text.size(), 45) << c.name;
+        }
     }
 }
 
