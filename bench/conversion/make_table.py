@@ -46,18 +46,19 @@ def main(path):
     for size in ["1920x1080", "3840x2160"]:
         out.append(f"### {size} (median ms per frame; cold frames)")
         out.append("")
-        out.append(f"| Layout | Kavlo 1 thread | Kavlo {nt} threads | {nt}t speed-up | floor | Kavlo 1t / floor | libyuv | Kavlo 1t / libyuv | libyuv function | libswscale |")
-        out.append("|---|---|---|---|---|---|---|---|---|---|")
+        out.append(f"| Layout | Kavlo 1 thread | Kavlo {nt} threads | {nt}t speed-up | Kavlo default | floor | Kavlo 1t / floor | libyuv | Kavlo 1t / libyuv | libyuv function | libswscale |")
+        out.append("|---|---|---|---|---|---|---|---|---|---|---|")
         for lay in ORDER:
             k1 = median.get(f"kavlo/{lay}/{size}/1t")
             kn = median.get(f"kavlo/{lay}/{size}/{nt}t")
             fl = median.get(f"floor/{lay}/{size}")
             yv = median.get(f"libyuv/{lay}/{size}")
             sw = median.get(f"swscale/{lay}/{size}")
+            ka = median.get(f"kavlo/{lay}/{size}/auto")
             f = lambda v: "—" if v is None else f"{v:.2f}"
             r = lambda a, b: "—" if a is None or b is None else f"{a / b:.2f}"
             name = f"**{lay}**" if lay in PEER_TARGETS else lay
-            out.append(f"| {name} | {f(k1)} | {f(kn)} | {r(k1, kn)} | {f(fl)} | {r(k1, fl)} | {f(yv)} | {r(k1, yv)} | "
+            out.append(f"| {name} | {f(k1)} | {f(kn)} | {r(k1, kn)} | {f(ka)} | {f(fl)} | {r(k1, fl)} | {f(yv)} | {r(k1, yv)} | "
                        f"{label.get(f'libyuv/{lay}/{size}', '—')} | {f(sw)} |")
         out.append("")
     cvs = [v for v in spread.values() if v is not None]

@@ -4,6 +4,8 @@
 #include "Kernels.h"
 #include "kernels_x86_inl.h"
 
+#include <array>
+
 
 namespace kernels {
 namespace {
@@ -38,13 +40,34 @@ void BgrxToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) { FourToThree<0, 1, 2>
 void RgbxToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) { FourToThree<2, 1, 0>(s, d, w, RgbxToBgr_Scalar); }
 void XrgbToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) { FourToThree<3, 2, 1>(s, d, w, XrgbToBgr_Scalar); }
 
-// Read and write 3 x width. Five pixels (15 bytes) per step from a 16-byte load; the step's
-// 16th byte is written again by the next step, and the loop stops while a whole 16-byte load
-// and store still fit inside the line.
+// Masks that swap the first and third byte of every 3-byte pixel across 48 bytes:
+// kSwap[out][in] picks, for each byte of output chunk `out`, its byte from input chunk `in`.
+constexpr std::array<std::array<Mask, 3>, 3> MakeSwap() {
+    std::array<std::array<Mask, 3>, 3> m{};
+    for (int out = 0; out < 3; ++out)
+        for (int in = 0; in < 3; ++in)
+            for (int i = 0; i < 16; ++i) {
+                const int j = 16 * out + i, from = 3 * (j / 3) + 2 - j % 3;
+                m[size_t(out)][size_t(in)][size_t(i)] =
+                    int8_t(from / 16 == in ? from % 16 : -128);
+            }
+    return m;
+}
+constexpr auto kSwap = MakeSwap();
+
+// Read and write 3 x width; 16 pixels (three vectors) per step.
 void RgbToBgr_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
-    const __m128i m = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
     int i = 0;
-    for (; 3 * i + 16 <= 3 * width; i += 5) Store(dst + 3 * i, _mm_shuffle_epi8(Load(src + 3 * i), m));
+    for (; i + 16 <= width; i += 16) {
+        const uint8_t* s = src + 3 * i;
+        const __m128i a = Load(s), b = Load(s + 16), c = Load(s + 32);
+        uint8_t* d = dst + 3 * i;
+        Store(d, _mm_or_si128(_mm_shuffle_epi8(a, M(kSwap[0][0])), _mm_shuffle_epi8(b, M(kSwap[0][1]))));
+        Store(d + 16, _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, M(kSwap[1][0])),
+                                                _mm_shuffle_epi8(b, M(kSwap[1][1]))),
+                                   _mm_shuffle_epi8(c, M(kSwap[1][2]))));
+        Store(d + 32, _mm_or_si128(_mm_shuffle_epi8(b, M(kSwap[2][1])), _mm_shuffle_epi8(c, M(kSwap[2][2]))));
+    }
     RgbToBgr_Scalar(src + 3 * i, dst + 3 * i, width - i);
 }
 
