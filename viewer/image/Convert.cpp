@@ -49,7 +49,7 @@ struct Lines {
 };
 
 struct Layout {
-    size_t lineBytes;    // one 8-bit line of W bytes, rounded
+    size_t lineBytes;    // one intermediate line: up to 4 bytes per pixel, rounded
     size_t bounceBytes;  // the widest source row, rounded
     size_t sliceBytes;   // everything one worker needs
 };

@@ -222,6 +222,20 @@ void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
                    _mm_unpackhi_epi16(cbEven, cbOdd), _mm_unpacklo_epi16(crEven, crOdd),
                    _mm_unpackhi_epi16(crEven, crOdd));
     }
+    // The last whole step again, overlapping pairs already written with the same values, so
+    // that only the two pairs whose neighbours are clamped remain for scalar code.
+    if (k < n - 2 && n - 10 >= 1) {
+        const int kk = n - 10;
+        const __m128i cbEven = wide(cb + kk), crEven = wide(cr + kk);
+        const __m128i cbOdd = _mm_min_epi16(
+            _mm_max_epi16(Interpolate16(wide(cb + kk - 1), cbEven, wide(cb + kk + 1), wide(cb + kk + 2)), zero), hi);
+        const __m128i crOdd = _mm_min_epi16(
+            _mm_max_epi16(Interpolate16(wide(cr + kk - 1), crEven, wide(cr + kk + 1), wide(cr + kk + 2)), zero), hi);
+        Store16Bgr(dst + 6 * kk, Load(y + 2 * kk), _mm_unpacklo_epi16(cbEven, cbOdd),
+                   _mm_unpackhi_epi16(cbEven, cbOdd), _mm_unpacklo_epi16(crEven, crOdd),
+                   _mm_unpackhi_epi16(crEven, crOdd));
+        k = n - 2;
+    }
     for (; k < n; ++k) scalarPair(k);
     if (width & 1) VuyaToBgrReference(cr[n], cb[n], y[2 * n], dst + 6 * n);
 }
@@ -292,6 +306,60 @@ void VuyaDoubleToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width, int mode)
     VuyaDoubleToBgr_Scalar(src + 4 * i, dst + 3 * i, width - i, mode);
 }
 
+// (s + 128) >> 8 on u16 lanes without overflow: the high byte plus bit 7.
+inline __m256i Round16x16(__m256i s) {
+    return _mm256_add_epi16(_mm256_srli_epi16(s, 8),
+                            _mm256_and_si256(_mm256_srli_epi16(s, 7), _mm256_set1_epi16(1)));
+}
+
+// Two vectors of 16-bit values to 32 bytes in order (packus works per 128-bit half).
+inline __m256i PackInOrder(__m256i a, __m256i b) {
+    return _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+}
+
+// 16-bit samples to 8 bits, 32 per step. Read 2 x count, write count.
+template <bool kBig>
+void Reduce16_AVX2(const uint8_t* src, uint8_t* dst, int count, int maxValue) {
+    const __m256i limit = _mm256_set1_epi16(short(maxValue));
+    const __m256i swap = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1,
+                                          0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+    int i = 0;
+    for (; i + 32 <= count; i += 32) {
+        __m256i a = Load256(src + 2 * i), b = Load256(src + 2 * i + 32);
+        if (kBig) a = _mm256_shuffle_epi8(a, swap), b = _mm256_shuffle_epi8(b, swap);
+        Store256(dst + i, PackInOrder(_mm256_min_epi16(Round16x16(a), limit),
+                                      _mm256_min_epi16(Round16x16(b), limit)));
+    }
+    (kBig ? Reduce16BE_Scalar : Reduce16LE_Scalar)(src + 2 * i, dst + i, count - i, maxValue);
+}
+
+// High bytes of u16 LE samples, 32 per step. Read 2 x count, write count.
+void HighBytes16_AVX2(const uint8_t* src, uint8_t* dst, int count) {
+    int i = 0;
+    for (; i + 32 <= count; i += 32)
+        Store256(dst + i, PackInOrder(_mm256_srli_epi16(Load256(src + 2 * i), 8),
+                                      _mm256_srli_epi16(Load256(src + 2 * i + 32), 8)));
+    HighBytes16_Scalar(src + 2 * i, dst + i, count - i);
+}
+
+// Interleaved u16 LE (Cb, Cr) pairs to two lines of high bytes, 16 pairs per step.
+// Read 4 x pairs, write `pairs` to each line.
+void SplitHighBytes16_AVX2(const uint8_t* src, uint8_t* cb, uint8_t* cr, int pairs) {
+    const __m256i m = _mm256_set1_epi32(0xFF);
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    int i = 0;
+    for (; i + 16 <= pairs; i += 16) {
+        const __m256i a = Load256(src + 4 * i), b = Load256(src + 4 * i + 32);
+        const __m256i u = _mm256_packs_epi32(_mm256_and_si256(_mm256_srli_epi32(a, 8), m),
+                                             _mm256_and_si256(_mm256_srli_epi32(b, 8), m));
+        const __m256i v = _mm256_packs_epi32(_mm256_srli_epi32(a, 24), _mm256_srli_epi32(b, 24));
+        const __m256i uv = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(u, v), order);
+        Store(cb + i, _mm256_castsi256_si128(uv));
+        Store(cr + i, _mm256_extracti128_si256(uv, 1));
+    }
+    SplitHighBytes16_Scalar(src + 4 * i, cb + i, cr + i, pairs - i);
+}
+
 }  // namespace
 
 void InstallAVX2(KernelTable& t) {
@@ -305,6 +373,10 @@ void InstallAVX2(KernelTable& t) {
     t.planar422ToBgr = Planar422ToBgr_AVX2;
     t.planar444ToBgr = Planar444ToBgr_AVX2;
     t.vuyaDoubleToBgr = VuyaDoubleToBgr_AVX2;
+    t.reduce16LE = Reduce16_AVX2<false>;
+    t.reduce16BE = Reduce16_AVX2<true>;
+    t.highBytes16 = HighBytes16_AVX2;
+    t.splitHighBytes16 = SplitHighBytes16_AVX2;
 }
 
 }  // namespace kernels
