@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -78,6 +79,22 @@ Lines CarveLines(uint8_t* slice, const Layout& l) {
     return s;
 }
 
+// Processors not busy with other work right now: all processors less the threads that are
+// running besides the caller (the kernel's count of runnable threads in /proc/loadavg). A team
+// larger than that waits at every barrier for members that have no processor, and is slower
+// than the calling thread alone. When the count cannot be read, every processor counts as free.
+int FreeProcessors() {
+    const int procs = omp_get_num_procs();
+    FILE* f = std::fopen("/proc/loadavg", "re");
+    if (!f) return procs;
+    double a = 0, b = 0, c = 0;
+    int running = 0, total = 0;
+    const int got = std::fscanf(f, "%lf %lf %lf %d/%d", &a, &b, &c, &running, &total);
+    std::fclose(f);
+    if (got != 5 || running < 1) return procs;
+    return std::max(1, procs - (running - 1));
+}
+
 // Runs body(row, lines) for every row, as a static work-sharing loop. A team of threads works
 // when the frame is large enough; each worker has its own scratch slice, and no row depends on
 // another, so the result does not depend on the team. False when scratch memory is missing
@@ -89,20 +106,17 @@ bool ForEachRow(const ConvertOptions& opt, int width, int height, size_t rowNeed
         threads = opt.maxThreads > 0 ? opt.maxThreads : omp_get_max_threads();
         threads = std::max(1, std::min(threads, height));
     }
+    if (threads > 1 && opt.followLoad) threads = std::min(threads, FreeProcessors());
     const Layout plan = PlanLines(width, rowNeed);
     ScratchBlock scratch(plan.sliceBytes * size_t(threads));
     if (!scratch.get()) return false;
     uint8_t* base = scratch.get();
-    // The dynamic setting belongs to the calling thread; restore it for the caller.
-    const int wasDynamic = omp_get_dynamic();
-    omp_set_dynamic(threads > 1 && opt.followLoad ? 1 : 0);
 #pragma omp parallel num_threads(threads) if (threads > 1)
     {
         const Lines lines = CarveLines(base + plan.sliceBytes * size_t(omp_get_thread_num()), plan);
 #pragma omp for schedule(static)
         for (int r = 0; r < height; ++r) body(r, lines);
     }
-    omp_set_dynamic(wasDynamic);
     return true;
 }
 

@@ -46,9 +46,9 @@ struct ConvertOptions {
     const KernelTable* kernels = nullptr;         // nullptr: the process-wide table
     int maxThreads = 0;  // team size for large frames; 0: as many as OpenMP offers
     int64_t parallelMinPixels = kConvertParallelMinPixels;
-    // Let the OpenMP runtime shrink the team while other processes keep the processors busy
-    // (its dynamic adjustment): a team that waits for descheduled members is slower than one
-    // thread. Off: the team has exactly maxThreads members (tests, benchmarks).
+    // Shrink the team to the processors other running threads leave free (a team that waits
+    // for members without a processor is slower than one thread). Off: the team has exactly
+    // maxThreads members (tests, benchmarks).
     bool followLoad = true;
 };
 bool ConvertFrameWith(const ConvertOptions& options, int32_t width, int32_t height,
