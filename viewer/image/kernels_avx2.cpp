@@ -360,6 +360,65 @@ void SplitHighBytes16_AVX2(const uint8_t* src, uint8_t* cb, uint8_t* cr, int pai
     SplitHighBytes16_Scalar(src + 4 * i, cb + i, cr + i, pairs - i);
 }
 
+// v210 to UYVY, two blocks (12 pixels) per 256-bit vector: every word's three samples keep
+// their top bytes, each lane drops the fourth byte of its words, and one dword permutation
+// joins the two lanes' 12 bytes. The 32-byte store runs 8 bytes ahead; the next step or the
+// scalar tail writes them again, and the loop keeps the whole store inside the line.
+// Reads ceil(width / 6) blocks; writes 4 x ceil(width / 2) bytes.
+void V210ToUyvy_AVX2(const uint8_t* src, uint8_t* dst, int width) {
+    const int outBytes = 4 * ((width + 1) / 2);
+    const __m256i m0 = _mm256_set1_epi32(0xFF), m1 = _mm256_set1_epi32(0xFF00),
+                  m2 = _mm256_set1_epi32(0xFF0000);
+    const __m256i drop = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
+                                          0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
+    int o = 0;
+    for (; o + 32 <= outBytes; o += 24, src += 32) {
+        const __m256i w = Load256(src);
+        const __m256i t = _mm256_or_si256(
+            _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(w, 2), m0),
+                            _mm256_and_si256(_mm256_srli_epi32(w, 4), m1)),
+            _mm256_and_si256(_mm256_srli_epi32(w, 6), m2));
+        Store256(dst + o, _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(t, drop), join));
+    }
+    const int done = o / 2;
+    if (done < width) V210ToUyvy_Scalar(src, dst + o, width - done);
+}
+
+// 4:2:2 pairs to planar lines, 16 pairs per step (see the SSE2 set for the byte positions).
+template <bool kChromaOdd, bool kCbFirst>
+void PackedToPlanar_AVX2(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr, int width,
+                         void (*tail)(const uint8_t*, uint8_t*, uint8_t*, uint8_t*, int)) {
+    const __m256i low = _mm256_set1_epi16(0xFF);
+    const int n = width / 2;
+    int k = 0;
+    for (; k + 16 <= n; k += 16) {
+        const __m256i a = Load256(src + 4 * k), b = Load256(src + 4 * k + 32);
+        const __m256i even = PackInOrder(_mm256_and_si256(a, low), _mm256_and_si256(b, low));
+        const __m256i odd = PackInOrder(_mm256_srli_epi16(a, 8), _mm256_srli_epi16(b, 8));
+        const __m256i luma = kChromaOdd ? even : odd;
+        const __m256i chroma = kChromaOdd ? odd : even;
+        // Chroma bytes alternate first, second: split them into two lines of 16.
+        const __m256i split =
+            PackInOrder(_mm256_and_si256(chroma, low), _mm256_srli_epi16(chroma, 8));
+        Store256(y + 2 * k, luma);
+        const __m128i first = _mm256_castsi256_si128(split), second = _mm256_extracti128_si256(split, 1);
+        Store(cb + k, kCbFirst ? first : second);
+        Store(cr + k, kCbFirst ? second : first);
+    }
+    tail(src + 4 * k, y + 2 * k, cb + k, cr + k, width - 2 * k);
+}
+
+void UyvyToPlanar_AVX2(const uint8_t* s, uint8_t* y, uint8_t* cb, uint8_t* cr, int w) {
+    PackedToPlanar_AVX2<false, true>(s, y, cb, cr, w, UyvyToPlanar_Scalar);
+}
+void YuyvToPlanar_AVX2(const uint8_t* s, uint8_t* y, uint8_t* cb, uint8_t* cr, int w) {
+    PackedToPlanar_AVX2<true, true>(s, y, cb, cr, w, YuyvToPlanar_Scalar);
+}
+void VyuyToPlanar_AVX2(const uint8_t* s, uint8_t* y, uint8_t* cb, uint8_t* cr, int w) {
+    PackedToPlanar_AVX2<false, false>(s, y, cb, cr, w, VyuyToPlanar_Scalar);
+}
+
 }  // namespace
 
 void InstallAVX2(KernelTable& t) {
@@ -377,6 +436,10 @@ void InstallAVX2(KernelTable& t) {
     t.reduce16BE = Reduce16_AVX2<true>;
     t.highBytes16 = HighBytes16_AVX2;
     t.splitHighBytes16 = SplitHighBytes16_AVX2;
+    t.v210ToUyvy = V210ToUyvy_AVX2;
+    t.uyvyToPlanar = UyvyToPlanar_AVX2;
+    t.yuyvToPlanar = YuyvToPlanar_AVX2;
+    t.vyuyToPlanar = VyuyToPlanar_AVX2;
 }
 
 }  // namespace kernels
