@@ -419,6 +419,48 @@ void VyuyToPlanar_AVX2(const uint8_t* s, uint8_t* y, uint8_t* cb, uint8_t* cr, i
     PackedToPlanar_AVX2<false, false>(s, y, cb, cr, w, VyuyToPlanar_Scalar);
 }
 
+// 4:2:0 chroma rows blended and clamped to 16..240, 32 per step (unpacking and packing within
+// each 128-bit half keeps the byte order). Read `count` bytes of each line, write `count`.
+void ChromaBlend_AVX2(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa, int wb,
+                      int shift) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i va = _mm256_set1_epi16(short(wa)), vb = _mm256_set1_epi16(short(wb));
+    const __m256i round = _mm256_set1_epi16(short(1 << (shift - 1)));
+    const __m128i sh = _mm_cvtsi32_si128(shift);
+    auto mix = [&](__m256i p, __m256i q) {
+        return _mm256_srl_epi16(
+            _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(p, va), _mm256_mullo_epi16(q, vb)), round), sh);
+    };
+    int i = 0;
+    for (; i + 32 <= count; i += 32) {
+        const __m256i x = Load256(a + i), y = Load256(b + i);
+        const __m256i v = _mm256_packus_epi16(
+            mix(_mm256_unpacklo_epi8(x, zero), _mm256_unpacklo_epi8(y, zero)),
+            mix(_mm256_unpackhi_epi8(x, zero), _mm256_unpackhi_epi8(y, zero)));
+        Store256(out + i, _mm256_min_epu8(_mm256_max_epu8(v, _mm256_set1_epi8(16)),
+                                          _mm256_set1_epi8(char(240))));
+    }
+    ChromaBlend_Scalar(a + i, b + i, out + i, count - i, wa, wb, shift);
+}
+
+// (above + 2 middle + below + 2) >> 2, 32 bytes per step. Read and write `count` bytes.
+void VerticalLowPass121_AVX2(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
+                             uint8_t* out, int count) {
+    const __m256i zero = _mm256_setzero_si256(), two = _mm256_set1_epi16(2);
+    auto f = [&](__m256i p, __m256i q, __m256i r) {
+        return _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_add_epi16(p, _mm256_slli_epi16(q, 1)), _mm256_add_epi16(r, two)), 2);
+    };
+    int i = 0;
+    for (; i + 32 <= count; i += 32) {
+        const __m256i a = Load256(above + i), m = Load256(middle + i), b = Load256(below + i);
+        Store256(out + i, _mm256_packus_epi16(
+                              f(_mm256_unpacklo_epi8(a, zero), _mm256_unpacklo_epi8(m, zero), _mm256_unpacklo_epi8(b, zero)),
+                              f(_mm256_unpackhi_epi8(a, zero), _mm256_unpackhi_epi8(m, zero), _mm256_unpackhi_epi8(b, zero))));
+    }
+    VerticalLowPass121_Scalar(above + i, middle + i, below + i, out + i, count - i);
+}
+
 }  // namespace
 
 void InstallAVX2(KernelTable& t) {
@@ -440,6 +482,8 @@ void InstallAVX2(KernelTable& t) {
     t.uyvyToPlanar = UyvyToPlanar_AVX2;
     t.yuyvToPlanar = YuyvToPlanar_AVX2;
     t.vyuyToPlanar = VyuyToPlanar_AVX2;
+    t.chromaBlend = ChromaBlend_AVX2;
+    t.verticalLowPass121 = VerticalLowPass121_AVX2;
 }
 
 }  // namespace kernels
