@@ -1,5 +1,3 @@
-// The frame-memory table names a member "slots", which Qt defines as a keyword macro; it comes
-// before any Qt header.
 #include "FrameMemory.h"
 
 #include "VideoBuffer.h"
@@ -399,14 +397,16 @@ void CVideoBuffer::RenderFrame() {
     if (switches_.cbOnly) flags |= CONVERT_CB_ONLY;
     if (switches_.crOnly) flags |= CONVERT_CR_ONLY;
     if (sampleRange_ == 2) flags |= CONVERT_RGB_STUDIO_RANGE;
-    ConvertFrame(w, h, flags, layoutCode_, rawFrame_.data(),
-                 lineBytes_, kDestinationBGR3, converted->storage,
-                 static_cast<int32_t>(converted->lineBytes));
+    const bool convertedOk =
+        ConvertFrame(w, h, flags, layoutCode_, rawFrame_.data(), lineBytes_, kDestinationBGR3,
+                     converted->storage, static_cast<int32_t>(converted->lineBytes));
 
     const bool bottomUp = ((stored_.bottomUp ^ stored_.flip) ^ switches_.flipToggle) != 0;
     bitmap_.reset();
     bitmap_ = DisplayBitmap::Create(w, h, bottomUp);
-    if (!bitmap_) return;
+    // A frame the conversion could not produce (no scratch memory) shows black, never the
+    // previous frame's picture still standing in the display buffer.
+    if (!bitmap_ || !convertedOk) return;
 
     const RowImage source{converted->storage, converted->lineBytes, h};
     RowImage result = source;
@@ -453,7 +453,19 @@ void CVideoBuffer::SetScrollSizes(QSize total, QSize line) {
 }
 
 void CVideoBuffer::UpdateScrollBars() {
-    const QSize client = ClientSize();
+    // Decide from the room the view has without scroll bars: the viewport's current size still
+    // counts the bars of the previous layout, which would keep them up (scrolling by the bars'
+    // own width) when the picture fits exactly.
+    const qreal dpr = devicePixelRatioF() > 0 ? devicePixelRatioF() : 1.0;
+    const QSize room = maximumViewportSize();
+    const int fullW = static_cast<int>(std::lround(room.width() * dpr));
+    const int fullH = static_cast<int>(std::lround(room.height() * dpr));
+    const int barW = static_cast<int>(std::lround(verticalScrollBar()->sizeHint().width() * dpr));
+    const int barH = static_cast<int>(std::lround(horizontalScrollBar()->sizeHint().height() * dpr));
+    bool needH = total_.width() > fullW, needV = total_.height() > fullH;
+    if (needH && !needV) needV = total_.height() > fullH - barH;
+    if (needV && !needH) needH = total_.width() > fullW - barW;
+    const QSize client(std::max(0, fullW - (needV ? barW : 0)), std::max(0, fullH - (needH ? barH : 0)));
     QScrollBar* h = horizontalScrollBar();
     QScrollBar* v = verticalScrollBar();
     h->setRange(0, std::max(0, total_.width() - client.width()));
