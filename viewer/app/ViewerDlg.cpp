@@ -27,6 +27,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QRegularExpressionValidator>
+#include <QLayout>
 #include <QScreen>
 #include <QShortcut>
 #include <QSlider>
@@ -318,8 +319,13 @@ void CTNViewerDlg::FitWindowToVideo() {
     const QRect frame = frameGeometry();
     const int frameW = std::max(frame.width() - width(), 0);
     const int frameH = std::max(frame.height() - height(), 0);
-    const int w = std::min(width() + pictureW - view_->viewport()->width(), available.width() - frameW);
-    const int h = std::min(height() + pictureH - view_->viewport()->height(), available.height() - frameH);
+    // Lay the window out first: before it is shown, the view still has its construction size.
+    // The view needs the picture plus its own frame; scroll bars then have nothing to scroll.
+    if (layout()) layout()->activate();
+    const int viewW = pictureW + 2 * view_->frameWidth();
+    const int viewH = pictureH + 2 * view_->frameWidth();
+    const int w = std::min(width() + viewW - view_->width(), available.width() - frameW);
+    const int h = std::min(height() + viewH - view_->height(), available.height() - frameH);
     resize(std::max(w, kMinWidth), std::max(h, kMinHeight));
     const QRect now = frameGeometry();
     move(available.center() - QPoint(now.width() / 2, now.height() / 2));
