@@ -120,17 +120,17 @@ void CRawSettingsDlg::BuildControls() {
     frameLabel_ = Place(new QLabel(QStringLiteral("0"), this), 378, 287, 43, 8);
     Name(frameLabel_, kIdFrameLabel);
 
-    Place(new QLabel(QStringLiteral("Prefix in Bytes:"), this), 279, 22, 61, 8);
+    Place(new QLabel(QStringLiteral("Prefix in Bytes:"), this), 279, 22, 77, 8);
     filePrefixEdit_ = Place(new QLineEdit(this), 358, 19, 52, 14);
     Name(filePrefixEdit_, kIdFilePrefix);
     auto* filePrefixSpin = Place(new CUpDown(this), 410, 19, 11, 14);
     Name(filePrefixSpin, kIdFilePrefixSpin);
-    Place(new QLabel(QStringLiteral("Per Frame Prefix:"), this), 279, 40, 61, 8);
+    Place(new QLabel(QStringLiteral("Per Frame Prefix:"), this), 279, 40, 77, 8);
     framePrefixEdit_ = Place(new QLineEdit(this), 358, 37, 52, 14);
     Name(framePrefixEdit_, kIdFramePrefix);
     auto* framePrefixSpin = Place(new CUpDown(this), 410, 37, 11, 14);
     Name(framePrefixSpin, kIdFramePrefixSpin);
-    Place(new QLabel(QStringLiteral("Per Frame Postfix:"), this), 279, 58, 61, 8);
+    Place(new QLabel(QStringLiteral("Per Frame Postfix:"), this), 279, 58, 77, 8);
     framePostfixEdit_ = Place(new QLineEdit(this), 358, 55, 52, 14);
     Name(framePostfixEdit_, kIdFramePostfix);
     auto* framePostfixSpin = Place(new CUpDown(this), 410, 55, 11, 14);
