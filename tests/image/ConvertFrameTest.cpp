@@ -85,7 +85,7 @@ std::vector<uint8_t> UniformFrame(uint32_t code, int32_t w, int32_t h, int32_t p
         for (uint64_t r = 0; r < pe.rows; ++r)
             for (uint64_t g = 0; g + d.groupBytes <= pe.rowBytes; g += d.groupBytes)
                 for (int s = 0; s < d.slotCount; ++s) {
-                    const SampleSlot& slot = d.slots[s];
+                    const SampleSlot& slot = d.sampleSlots[s];
                     const uint32_t v = values[int(slot.component)];
                     const uint32_t sample = slot.bits >= 8 ? (v << (slot.bits - 8)) | (slot.bits == 16 ? 0x80u : 0u)
                                                            : v >> (8 - slot.bits);

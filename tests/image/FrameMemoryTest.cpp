@@ -38,7 +38,7 @@ TEST_P(EveryLayout, SlotsAreWellFormed) {
         ASSERT_EQ(d.groupBytes % d.wordBytes, 0);
         std::set<int> usedBits;
         for (int s = 0; s < d.slotCount; ++s) {
-            const SampleSlot& slot = d.slots[s];
+            const SampleSlot& slot = d.sampleSlots[s];
             EXPECT_LT(slot.pixel, d.groupPixels);
             EXPECT_LT(slot.word, d.groupBytes / d.wordBytes);
             EXPECT_LE(slot.shift + slot.bits, 8 * d.wordBytes);
@@ -64,7 +64,7 @@ TEST_P(EveryLayout, EveryPixelHasItsComponents) {
             int count = 0;
             std::set<int> pixels;
             for (int s = 0; s < d.slotCount; ++s)
-                if (d.slots[s].component == c) ++count, pixels.insert(d.slots[s].pixel);
+                if (d.sampleSlots[s].component == c) ++count, pixels.insert(d.sampleSlots[s].pixel);
             if (count == 0) continue;
             EXPECT_EQ(count, d.groupPixels);
             EXPECT_EQ(int(pixels.size()), d.groupPixels);
@@ -74,7 +74,7 @@ TEST_P(EveryLayout, EveryPixelHasItsComponents) {
         int cb = 0, cr = 0;
         for (int p = 0; p < l.planeCount; ++p)
             for (int s = 0; s < l.planes[p].slotCount; ++s) {
-                const SampleSlot& slot = l.planes[p].slots[s];
+                const SampleSlot& slot = l.planes[p].sampleSlots[s];
                 if (slot.component == C::Cb) ++cb;
                 if (slot.component == C::Cr) ++cr;
                 if (slot.component == C::Cb || slot.component == C::Cr) {
@@ -122,8 +122,8 @@ std::vector<Unpacked> Unpack(uint32_t code, int plane, const std::vector<uint8_t
     const PlaneDesc& d = l.planes[plane];
     std::vector<Unpacked> out;
     for (int s = 0; s < d.slotCount; ++s)
-        out.push_back({d.slots[s].component, d.slots[s].pixel,
-                       ReadSample(bytes.data(), d, l.byteOrder, d.slots[s])});
+        out.push_back({d.sampleSlots[s].component, d.sampleSlots[s].pixel,
+                       ReadSample(bytes.data(), d, l.byteOrder, d.sampleSlots[s])});
     return out;
 }
 
@@ -218,13 +218,13 @@ TEST(FrameMemory, V210WordsHoldThreeSamplesEach) {
 TEST(FrameMemory, WriteSampleTouchesOnlyItsBits) {
     const FrameMemoryLayout& l = *FindFrameMemoryLayout(kLayoutV210);
     std::vector<uint8_t> block(16, 0xFF);
-    WriteSample(block.data(), l.planes[0], l.byteOrder, l.planes[0].slots[4], 0);  // Cb2
+    WriteSample(block.data(), l.planes[0], l.byteOrder, l.planes[0].sampleSlots[4], 0);  // Cb2
     uint32_t word;
     std::memcpy(&word, &block[4], 4);
     EXPECT_EQ(word, 0xFFFFFFFFu & ~(0x3FFu << 10));
     const FrameMemoryLayout& be = *FindFrameMemoryLayout(kLayoutI420BE16);
     std::vector<uint8_t> two(2, 0);
-    WriteSample(two.data(), be.planes[0], be.byteOrder, be.planes[0].slots[0], 0xABCD);
+    WriteSample(two.data(), be.planes[0], be.byteOrder, be.planes[0].sampleSlots[0], 0xABCD);
     EXPECT_EQ(two[0], 0xAB);
     EXPECT_EQ(two[1], 0xCD);
 }
@@ -237,7 +237,7 @@ class PlaneOrderTest : public ::testing::TestWithParam<PlaneOrder> {};
 TEST_P(PlaneOrderTest, PlanesInStoredOrder) {
     const FrameMemoryLayout& l = *FindFrameMemoryLayout(GetParam().code);
     ASSERT_EQ(l.planeCount, 3);
-    for (int p = 0; p < 3; ++p) EXPECT_EQ(l.planes[p].slots[0].component, GetParam().components[p]);
+    for (int p = 0; p < 3; ++p) EXPECT_EQ(l.planes[p].sampleSlots[0].component, GetParam().components[p]);
 }
 INSTANTIATE_TEST_SUITE_P(
     Planar, PlaneOrderTest,

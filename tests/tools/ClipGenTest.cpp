@@ -135,7 +135,7 @@ TEST_P(EveryLayout, FlatColourPacksToExactSamples) {
         for (uint64_t row = 0; row < e.planes[p].rows; ++row)
             for (uint64_t at = 0; at + d.groupBytes <= e.planes[p].rowBytes; at += d.groupBytes)
                 for (int s = 0; s < d.slotCount; ++s) {
-                    const SampleSlot& slot = d.slots[s];
+                    const SampleSlot& slot = d.sampleSlots[s];
                     const uint32_t got = ReadSample(
                         frame.data() + e.planes[p].offset + row * e.planes[p].pitch + at, d,
                         l.byteOrder, slot);

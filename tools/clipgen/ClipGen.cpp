@@ -83,8 +83,8 @@ void Subsampling(const FrameMemoryLayout& l, int& hsub, int& vsub) {
         const PlaneDesc& p = l.planes[i];
         int luma = 0, cb = 0;
         for (int s = 0; s < p.slotCount; ++s) {
-            if (p.slots[s].component == Component::Y) ++luma;
-            if (p.slots[s].component == Component::Cb) ++cb;
+            if (p.sampleSlots[s].component == Component::Y) ++luma;
+            if (p.sampleSlots[s].component == Component::Cb) ++cb;
         }
         if (cb == 0) continue;
         hsub = luma > 0 ? luma / cb : p.groupPixels / cb;
@@ -269,7 +269,7 @@ bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, bool i
             for (uint64_t g = 0; g < groups; ++g) {
                 uint8_t* group = row + g * plane.groupBytes;
                 for (int s = 0; s < plane.slotCount; ++s) {
-                    const SampleSlot& slot = plane.slots[s];
+                    const SampleSlot& slot = plane.sampleSlots[s];
                     const int32_t px = std::min(int32_t(g) * plane.groupPixels + slot.pixel, W - 1);
                     const size_t i = size_t(py) * size_t(W) + size_t(px);
                     uint32_t v = 0;

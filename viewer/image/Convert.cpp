@@ -166,7 +166,7 @@ Planes LocatePlanes(const FrameMemoryLayout& l, const uint8_t* frame, int width,
         p.plane[i] = frame + offset;
         p.pitch[i] = size_t(width) / d.groupPixels * d.groupBytes;
         p.rows[i] = size_t(height) / d.heightDivisor;
-        p.first[i] = d.slots[0].component;
+        p.first[i] = d.sampleSlots[0].component;
         offset += p.pitch[i] * p.rows[i];
     }
     return p;

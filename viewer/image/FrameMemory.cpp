@@ -22,7 +22,7 @@ struct PlaneBuilder {
         p.heightDivisor = uint8_t(heightDivisor);
     }
     constexpr PlaneBuilder& Add(SampleSlot s) {
-        p.slots[p.slotCount++] = s;
+        p.sampleSlots[p.slotCount++] = s;
         return *this;
     }
 };

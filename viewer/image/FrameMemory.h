@@ -68,7 +68,7 @@ struct PlaneDesc {
     uint8_t wordBytes;      // 1, 2 or 4; words wider than a byte use the layout's byte order
     uint8_t heightDivisor;  // plane rows = H / heightDivisor (2 for 4:2:0 chroma planes)
     uint8_t slotCount;
-    SampleSlot slots[kMaxSampleSlots];
+    SampleSlot sampleSlots[kMaxSampleSlots];
 };
 
 struct FrameMemoryLayout {
