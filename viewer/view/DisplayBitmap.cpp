@@ -56,4 +56,8 @@ std::unique_ptr<DisplayBitmap> DisplayBitmap::Create(int pictureWidth, int heigh
     return bitmap;
 }
 
+void DisplayBitmap::Clear() {
+    std::memset(bits_.get(), 0, stride_ * static_cast<size_t>(height_));
+}
+
 }  // namespace kavlo

@@ -44,6 +44,11 @@ public:
     bool BottomUp() const { return bottomUp_; }
     size_t Stride() const { return stride_; }  // Width() * 3 bytes
 
+    // Reused from frame to frame: the orientation may change without a new allocation.
+    void SetBottomUp(bool bottomUp) { bottomUp_ = bottomUp; }
+    // Back to all black.
+    void Clear();
+
     // Row `r` in memory order.
     uint8_t* Row(int r) const { return bits_.get() + static_cast<size_t>(r) * stride_; }
     // The memory row that shows picture line y (0 = top line on screen).

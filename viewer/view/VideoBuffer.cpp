@@ -402,11 +402,20 @@ void CVideoBuffer::RenderFrame() {
                      converted->storage, static_cast<int32_t>(converted->lineBytes));
 
     const bool bottomUp = ((stored_.bottomUp ^ stored_.flip) ^ switches_.flipToggle) != 0;
-    bitmap_.reset();
-    bitmap_ = DisplayBitmap::Create(w, h, bottomUp);
+    // The bitmap is kept from frame to frame (a new one per frame would cost an allocation, page
+    // faults and a clear of the whole picture each time); every path below writes all its rows.
+    if (!bitmap_ || bitmap_->PictureWidth() != w || bitmap_->Height() != h) {
+        bitmap_.reset();
+        bitmap_ = DisplayBitmap::Create(w, h, bottomUp);
+        if (!bitmap_) return;
+    }
+    bitmap_->SetBottomUp(bottomUp);
     // A frame the conversion could not produce (no scratch memory) shows black, never the
-    // previous frame's picture still standing in the display buffer.
-    if (!bitmap_ || !convertedOk) return;
+    // previous frame's picture.
+    if (!convertedOk) {
+        bitmap_->Clear();
+        return;
+    }
 
     const RowImage source{converted->storage, converted->lineBytes, h};
     RowImage result = source;
@@ -417,7 +426,10 @@ void CVideoBuffer::RenderFrame() {
     CTNImage field;
     if (!ArrangementIsIdentity(arrangement)) {
         field = CTNImage::Create(static_cast<uint32_t>(w), static_cast<uint32_t>(h), 32);
-        if (!field || !field->storage) return;  // no field image: the new bitmap stays black
+        if (!field || !field->storage) {  // no field image: black rather than a stale picture
+            bitmap_->Clear();
+            return;
+        }
         const RowImage fieldRows{field->storage, field->lineBytes, h};
         ArrangeFields(source, fieldRows, static_cast<size_t>(fieldRows.stride), arrangement);
         result = fieldRows;
@@ -428,7 +440,10 @@ void CVideoBuffer::RenderFrame() {
     if (!switches_.deinterlace || switches_.splitFields) {
         CopyRows(result, out, rowBytes);
     } else {
-        Deinterlace(switches_.deinterlaceMethod, result, out, rowBytes, &VerticalLowPass121);
+        // An unknown method writes nothing: the picture is black.
+        if (!Deinterlace(switches_.deinterlaceMethod, result, out, rowBytes, &VerticalLowPass121)) {
+            bitmap_->Clear();
+        }
     }
 }
 
