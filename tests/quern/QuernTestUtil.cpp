@@ -20,7 +20,7 @@ std::string TempRoot() {
 }  // namespace
 
 TempDir::TempDir() {
-    std::string templ = TempRoot() + "/quern-test-XXXXXX";
+    std::string templ = TempRoot() + "/quern-test-" + std::string(6, 'X');  // mkdtemp's template
     if (!::mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
     path_ = templ;
 }
@@ -97,8 +97,8 @@ TNRESULT Configure(ITNRawVideoMediaContainer* c, const Layout& l, uint32_t frame
 
 StderrCapture::StderrCapture() {
     std::fflush(stderr);
-    char name[] = "/tmp/quern-stderr-XXXXXX";
-    const int fd = ::mkstemp(name);
+    std::string name = "/tmp/quern-stderr-" + std::string(6, 'X');  // mkstemp's template
+    const int fd = ::mkstemp(name.data());
     if (fd < 0) throw std::runtime_error("mkstemp failed");
     file_ = name;
     saved_ = ::dup(2);

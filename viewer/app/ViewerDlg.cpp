@@ -301,8 +301,8 @@ void CTNViewerDlg::UpdateMenuState() {
         recent_->UpdateMenu(popup);
         for (QAction* item : popup->actions()) {
             // The stand-in of an empty list stays disabled.
-            const bool placeholder = recent_->GetSize() == 0 && item->data().toInt() == CmdRecentFirst;
-            item->setEnabled(!placeholder);
+            const bool emptyListItem = recent_->GetSize() == 0 && item->data().toInt() == CmdRecentFirst;
+            item->setEnabled(!emptyListItem);
         }
     }
     menuBar_->update();
