@@ -5,11 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(TARNCORE_BUILD)
+// Functions and classes the core library exports (everything else in it is hidden).
 #define TN_CORE_API __attribute__((visibility("default")))
-#else
-#define TN_CORE_API __attribute__((visibility("default")))
-#endif
 #define TN_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
 
 // Result of every operation that can fail: negative on failure, callers test the sign.
