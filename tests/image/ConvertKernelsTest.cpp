@@ -259,7 +259,8 @@ TEST(ConvertKernels, VuyaToBgrOverAllInputs) {
     const KernelTable scalar = MakeKernelTable(SimdLevel::Scalar);
     std::vector<KernelTable> vec;
     for (SimdLevel l : VectorLevels()) vec.push_back(MakeKernelTable(l));
-    std::vector<uint8_t> line(4 * 256), ref(3 * 256), out(3 * 256);
+    std::vector<uint8_t> line(4 * 256), ref(3 * 256), out(3 * 256), lumaRamp(256);
+    for (int y = 0; y < 256; ++y) lumaRamp[size_t(y)] = uint8_t(y);
     int greenDiffs = 0;
     for (int cb = 0; cb < 256; ++cb)
         for (int cr = 0; cr < 256; ++cr) {
@@ -273,6 +274,12 @@ TEST(ConvertKernels, VuyaToBgrOverAllInputs) {
             for (const KernelTable& t : vec) {
                 t.vuyaToBgr(line.data(), out.data(), 256);
                 ASSERT_EQ(out, ref) << SimdLevelName(t.level) << " Cb " << cb << " Cr " << cr;
+                // The fused 4:4:4 kernel computes the matrix with its own unpacking.
+                if (t.planar444ToBgr) {
+                    t.planar444ToBgr(lumaRamp.data(), std::vector<uint8_t>(256, uint8_t(cb)).data(),
+                                     std::vector<uint8_t>(256, uint8_t(cr)).data(), out.data(), 256);
+                    ASSERT_EQ(out, ref) << SimdLevelName(t.level) << " 4:4:4 Cb " << cb << " Cr " << cr;
+                }
             }
             scalar.vuyaToBgr(line.data(), out.data(), 256);
             for (int y = 0; y < 256; ++y) {

@@ -168,6 +168,63 @@ inline void Store16Bgr(uint8_t* dst, __m128i luma, __m128i u0, __m128i u1, __m12
     StoreBgr16(dst, b0, b1, g0, g1, r0, r1);
 }
 
+// Bytes 0..31 of B', G' and R' (each in pixel order) to 96 bytes B', G', R', ...: the 128-bit
+// spread on both halves at once, then the halves regrouped into three 32-byte stores.
+inline void StoreBgr96(uint8_t* dst, __m256i b, __m256i g, __m256i r) {
+    __m256i v[3];
+    for (int c = 0; c < 3; ++c) {
+        auto m = [&](int comp) { return _mm256_broadcastsi128_si256(M(kSpread[size_t(comp)][size_t(c)])); };
+        v[c] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(b, m(0)), _mm256_shuffle_epi8(g, m(1))),
+                               _mm256_shuffle_epi8(r, m(2)));
+    }
+    Store256(dst, _mm256_permute2x128_si256(v[0], v[1], 0x20));
+    Store256(dst + 32, _mm256_permute2x128_si256(v[2], v[0], 0x30));
+    Store256(dst + 64, _mm256_permute2x128_si256(v[1], v[2], 0x31));
+}
+
+// Sixteen 16-bit samples 0..255 to two vectors of exact floats x - bias: each sample becomes the
+// low half of the single 2^23 + x (exponent bits 0x4B00 above it), and one subtraction of the
+// exact 2^23 + bias leaves x - bias. Replaces widening, int-to-float conversion and subtraction.
+// The float lanes hold samples 0-3 | 8-11 and 4-7 | 12-15 of the input's halves.
+inline void Biased(__m256i x16, float bias, __m256& lo, __m256& hi) {
+    const __m256i exponent = _mm256_set1_epi16(0x4B00);
+    const __m256 offset = _mm256_set1_ps(8388608.0f + bias);
+    lo = _mm256_sub_ps(_mm256_castsi256_ps(_mm256_unpacklo_epi16(x16, exponent)), offset);
+    hi = _mm256_sub_ps(_mm256_castsi256_ps(_mm256_unpackhi_epi16(x16, exponent)), offset);
+}
+
+// B', G', R' of sixteen pixels as 16-bit lanes (saturated from the rounded 32-bit results) from
+// Y', Cb, Cr as 16-bit lanes 0..255; the operations and their order are those of the reference.
+inline void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r) {
+    __m256 yl, yh, ul, uh, vl, vh;
+    Biased(y, 16.0f, yl, yh);
+    Biased(cb, 128.0f, ul, uh);
+    Biased(cr, 128.0f, vl, vh);
+    const __m256 ky = _mm256_set1_ps(1.1643835f), kr = _mm256_set1_ps(1.5960268f),
+                 kgu = _mm256_set1_ps(0.3917623f), kgv = _mm256_set1_ps(0.81296766f),
+                 kb = _mm256_set1_ps(2.0172322f);
+    const __m256 yyl = _mm256_mul_ps(yl, ky), yyh = _mm256_mul_ps(yh, ky);
+    r = _mm256_packs_epi32(_mm256_cvtps_epi32(_mm256_add_ps(yyl, _mm256_mul_ps(vl, kr))),
+                           _mm256_cvtps_epi32(_mm256_add_ps(yyh, _mm256_mul_ps(vh, kr))));
+    g = _mm256_packs_epi32(
+        _mm256_cvtps_epi32(_mm256_sub_ps(_mm256_sub_ps(yyl, _mm256_mul_ps(ul, kgu)), _mm256_mul_ps(vl, kgv))),
+        _mm256_cvtps_epi32(_mm256_sub_ps(_mm256_sub_ps(yyh, _mm256_mul_ps(uh, kgu)), _mm256_mul_ps(vh, kgv))));
+    b = _mm256_packs_epi32(_mm256_cvtps_epi32(_mm256_add_ps(yyl, _mm256_mul_ps(ul, kb))),
+                           _mm256_cvtps_epi32(_mm256_add_ps(yyh, _mm256_mul_ps(uh, kb))));
+}
+
+// Thirty-two pixels to 96 bytes. The samples come as 16-bit lanes in the order in-lane byte
+// unpacking gives: the "A" vectors hold pixels 0-7 | 16-23, the "B" vectors pixels 8-15 | 24-31.
+// The unsigned packing of A with B then gives bytes 0..31 in order.
+inline void Yuv32ToBgr(uint8_t* dst, __m256i yA, __m256i yB, __m256i uA, __m256i uB, __m256i vA,
+                       __m256i vB) {
+    __m256i bA, gA, rA, bB, gB, rB;
+    YuvToBgr16(yA, uA, vA, bA, gA, rA);
+    YuvToBgr16(yB, uB, vB, bB, gB, rB);
+    StoreBgr96(dst, _mm256_packus_epi16(bA, bB), _mm256_packus_epi16(gA, gB),
+               _mm256_packus_epi16(rA, rB));
+}
+
 // Planar 4:2:2 lines straight to B', G', R': the VUYA line of Planar422ToVuya is never stored.
 // Reads width luma bytes and ceil(width / 2) bytes of each chroma line; writes 3 x width.
 void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
@@ -200,17 +257,16 @@ void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
             4);
         return _mm256_min_epi16(_mm256_max_epi16(v, _mm256_setzero_si256()), _mm256_set1_epi16(255));
     };
+    const __m256i zero256 = _mm256_setzero_si256();
     for (; k + 18 <= n; k += 16) {
         const __m256i cbEven = w16(cb + k), crEven = w16(cr + k);
         const __m256i cbOdd = odd16(cb + k, cbEven), crOdd = odd16(cr + k, crEven);
-        // Lane 0 holds pairs k..k+7 (pixels 0..15), lane 1 pairs k+8..k+15 (pixels 16..31).
-        const __m256i uLo = _mm256_unpacklo_epi16(cbEven, cbOdd), uHi = _mm256_unpackhi_epi16(cbEven, cbOdd);
-        const __m256i vLo = _mm256_unpacklo_epi16(crEven, crOdd), vHi = _mm256_unpackhi_epi16(crEven, crOdd);
-        Store16Bgr(dst + 6 * k, Load(y + 2 * k), _mm256_castsi256_si128(uLo), _mm256_castsi256_si128(uHi),
-                   _mm256_castsi256_si128(vLo), _mm256_castsi256_si128(vHi));
-        Store16Bgr(dst + 6 * k + 48, Load(y + 2 * k + 16), _mm256_extracti128_si256(uLo, 1),
-                   _mm256_extracti128_si256(uHi, 1), _mm256_extracti128_si256(vLo, 1),
-                   _mm256_extracti128_si256(vHi, 1));
+        // Lane 0 holds pairs k..k+7 (pixels 0..15), lane 1 pairs k+8..k+15 (pixels 16..31):
+        // interleaving gives pixels 0-7 | 16-23 and 8-15 | 24-31, as the luma unpacking does.
+        const __m256i luma = Load256(y + 2 * k);
+        Yuv32ToBgr(dst + 6 * k, _mm256_unpacklo_epi8(luma, zero256), _mm256_unpackhi_epi8(luma, zero256),
+                   _mm256_unpacklo_epi16(cbEven, cbOdd), _mm256_unpackhi_epi16(cbEven, cbOdd),
+                   _mm256_unpacklo_epi16(crEven, crOdd), _mm256_unpackhi_epi16(crEven, crOdd));
     }
     for (; k + 10 <= n; k += 8) {
         const __m128i cbEven = wide(cb + k), crEven = wide(cr + k);
@@ -244,7 +300,14 @@ void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
 void Planar444ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
                          int width) {
     const __m128i zero = _mm_setzero_si128();
+    const __m256i zero256 = _mm256_setzero_si256();
     int i = 0;
+    for (; i + 32 <= width; i += 32) {
+        const __m256i l = Load256(y + i), u = Load256(cb + i), v = Load256(cr + i);
+        Yuv32ToBgr(dst + 3 * i, _mm256_unpacklo_epi8(l, zero256), _mm256_unpackhi_epi8(l, zero256),
+                   _mm256_unpacklo_epi8(u, zero256), _mm256_unpackhi_epi8(u, zero256),
+                   _mm256_unpacklo_epi8(v, zero256), _mm256_unpackhi_epi8(v, zero256));
+    }
     for (; i + 16 <= width; i += 16) {
         const __m128i u = Load(cb + i), v = Load(cr + i);
         Store16Bgr(dst + 3 * i, Load(y + i), _mm_unpacklo_epi8(u, zero), _mm_unpackhi_epi8(u, zero),
