@@ -36,6 +36,14 @@ private:
     uint8_t* data_ = nullptr;
 };
 
+// A chroma row pair fetched for a 4:2:0 frame: which source row it is, and where its two lines
+// are (in the frame itself or in the worker's lines).
+struct ChromaSlot {
+    int row = -1;
+    const uint8_t* cb = nullptr;
+    const uint8_t* cr = nullptr;
+};
+
 // Per-worker scratch lines, carved from one slice of the call's scratch block.
 struct Lines {
     uint8_t* vuya;    // 4 x W (+ slack): the VUYA line
@@ -47,6 +55,7 @@ struct Lines {
     uint8_t* d;
     uint8_t* e;
     uint8_t* f;
+    ChromaSlot* slots;  // two slots: rows held by lines c/d and e/f
 };
 
 struct Layout {
@@ -60,7 +69,7 @@ Layout PlanLines(int width, size_t rowNeed) {
     // Intermediate lines hold up to 4 bytes per pixel (16-bit reductions of 4:2:2 pairs).
     l.lineBytes = RoundUp(4 * size_t(width) + 64, kAlign);
     l.bounceBytes = RoundUp(rowNeed + 64, kAlign);
-    l.sliceBytes = 2 * l.lineBytes + l.bounceBytes + 6 * l.lineBytes;
+    l.sliceBytes = 2 * l.lineBytes + l.bounceBytes + 6 * l.lineBytes + kAlign;
     return l;
 }
 
@@ -76,6 +85,8 @@ Lines CarveLines(uint8_t* slice, const Layout& l) {
         *p = slice;
         slice += l.lineBytes;
     }
+    static_assert(2 * sizeof(ChromaSlot) <= kAlign, "chroma slots fit their room");
+    s.slots = new (slice) ChromaSlot[2];
     return s;
 }
 
@@ -254,9 +265,28 @@ bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch) {
             std::memset(cr, 128, size_t(cw) + 1);
         } else {
             const ChromaTaps t = Taps(r, chromaRows, c.height, interlaced);
-            const uint8_t *cbA, *crA, *cbB, *crB;
-            fetch(t.a, s.c, s.d, cbA, crA);
-            fetch(t.b, s.e, s.f, cbB, crB);
+            // Consecutive output rows share source chroma rows: a row this worker fetched for
+            // the previous output row is still in its slot and is not fetched (reduced) again.
+            ChromaSlot* slot = s.slots;
+            uint8_t* const lines[2][2] = {{s.c, s.d}, {s.e, s.f}};
+            auto find = [&](int j) { return slot[0].row == j ? 0 : slot[1].row == j ? 1 : -1; };
+            auto fill = [&](int i, int j) {
+                fetch(j, lines[i][0], lines[i][1], slot[i].cb, slot[i].cr);
+                slot[i].row = j;
+            };
+            int sa = find(t.a), sb = find(t.b);
+            if (sa < 0) {
+                sa = sb == 0 ? 1 : 0;
+                fill(sa, t.a);
+            }
+            if (sb < 0) {
+                sb = t.a == t.b ? sa : 1 - sa;
+                if (sb != sa) fill(sb, t.b);
+            }
+            const uint8_t* cbA = slot[sa].cb;
+            const uint8_t* crA = slot[sa].cr;
+            const uint8_t* cbB = slot[sb].cb;
+            const uint8_t* crB = slot[sb].cr;
             c.k.chromaBlend(cbA, cbB, cb, cw, t.wa, t.wb, t.shift);
             c.k.chromaBlend(crA, crB, cr, cw, t.wa, t.wb, t.shift);
             ExtendChroma(cb, cw, c.width);
