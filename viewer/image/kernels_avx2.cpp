@@ -171,15 +171,22 @@ inline void Store16Bgr(uint8_t* dst, __m128i luma, __m128i u0, __m128i u1, __m12
 // Bytes 0..31 of B', G' and R' (each in pixel order) to 96 bytes B', G', R', ...: the 128-bit
 // spread on both halves at once, then the halves regrouped into three 32-byte stores.
 inline void StoreBgr96(uint8_t* dst, __m256i b, __m256i g, __m256i r) {
-    __m256i v[3];
-    for (int c = 0; c < 3; ++c) {
-        auto m = [&](int comp) { return _mm256_broadcastsi128_si256(M(kSpread[size_t(comp)][size_t(c)])); };
-        v[c] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(b, m(0)), _mm256_shuffle_epi8(g, m(1))),
-                               _mm256_shuffle_epi8(r, m(2)));
-    }
-    Store256(dst, _mm256_permute2x128_si256(v[0], v[1], 0x20));
-    Store256(dst + 32, _mm256_permute2x128_si256(v[2], v[0], 0x30));
-    Store256(dst + 64, _mm256_permute2x128_si256(v[1], v[2], 0x31));
+    auto m = [](int comp, int chunk) {
+        return _mm256_broadcastsi128_si256(M(kSpread[size_t(comp)][size_t(chunk)]));
+    };
+    // Written out (no loop over the chunks) so that the three results stay in registers.
+    const __m256i v0 = _mm256_or_si256(
+        _mm256_or_si256(_mm256_shuffle_epi8(b, m(0, 0)), _mm256_shuffle_epi8(g, m(1, 0))),
+        _mm256_shuffle_epi8(r, m(2, 0)));
+    const __m256i v1 = _mm256_or_si256(
+        _mm256_or_si256(_mm256_shuffle_epi8(b, m(0, 1)), _mm256_shuffle_epi8(g, m(1, 1))),
+        _mm256_shuffle_epi8(r, m(2, 1)));
+    const __m256i v2 = _mm256_or_si256(
+        _mm256_or_si256(_mm256_shuffle_epi8(b, m(0, 2)), _mm256_shuffle_epi8(g, m(1, 2))),
+        _mm256_shuffle_epi8(r, m(2, 2)));
+    Store256(dst, _mm256_permute2x128_si256(v0, v1, 0x20));
+    Store256(dst + 32, _mm256_permute2x128_si256(v2, v0, 0x30));
+    Store256(dst + 64, _mm256_permute2x128_si256(v1, v2, 0x31));
 }
 
 // Sixteen 16-bit samples 0..255 to two vectors of exact floats x - bias: each sample becomes the
