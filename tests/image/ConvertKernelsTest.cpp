@@ -82,6 +82,11 @@ std::vector<LineCase> LineCases() {
             (t.*k)(s, s + w, s + w + c, d, w);
         };
     };
+    auto luma16 = [](PlanarKernel KernelTable::*k) {
+        return [k](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+            (t.*k)(s, s + 2 * w, s + 2 * w + Pairs(w), d, w);
+        };
+    };
     return {
         {"UyvyToVuya", 0, [](int w) { return 4 * Pairs(w); }, [](int w) { return 4 * size_t(w); },
          line(&KernelTable::uyvyToVuya), true},
@@ -165,6 +170,13 @@ std::vector<LineCase> LineCases() {
          [](int w) { return 3 * size_t(w); }, planar(&KernelTable::planar422ToBgr, 2), false},
         {"Planar444ToBgr", 0, [](int w) { return 3 * size_t(w); },
          [](int w) { return 3 * size_t(w); }, planar(&KernelTable::planar444ToBgr, 1), false},
+        // Luma from a 16-bit line: 2 x w luma bytes, then the two chroma lines.
+        {"Planar422ToBgr/high16", 0, [](int w) { return 2 * size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, luma16(&KernelTable::highLuma422ToBgr), false},
+        {"Planar422ToBgr/rounded16LE", 0, [](int w) { return 2 * size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, luma16(&KernelTable::roundedLumaLE422ToBgr), false},
+        {"Planar422ToBgr/rounded16BE", 0, [](int w) { return 2 * size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, luma16(&KernelTable::roundedLumaBE422ToBgr), false},
         {"VuyaDouble full", 0, [](int w) { return 4 * size_t(w); }, [](int w) { return 3 * size_t(w); },
          [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.vuyaDoubleToBgr(s, d, w, kVuyaFullColour); },
          true},
@@ -189,6 +201,17 @@ std::vector<LineCase> LineCases() {
 // The reference output of the kernels whose scalar form is fixed point.
 std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, int w) {
     std::vector<uint8_t> out(3 * size_t(w));
+    if (name.rfind("Planar422ToBgr/", 0) == 0) {
+        // The 16-bit luma line reduced as the 16-bit layouts define it, then the 8-bit kernel.
+        std::vector<uint8_t> planar(size_t(w) + 2 * Pairs(w));
+        if (name == "Planar422ToBgr/high16")
+            kernels::HighBytes16_Scalar(s, planar.data(), w);
+        else
+            (name == "Planar422ToBgr/rounded16LE" ? kernels::Reduce16LE_Scalar
+                                                  : kernels::Reduce16BE_Scalar)(s, planar.data(), w, 235);
+        std::copy(s + 2 * w, s + 2 * w + 2 * Pairs(w), planar.begin() + w);
+        return FloatReference("Planar422ToBgr", planar.data(), w);
+    }
     if (name == "Planar422ToBgr" || name == "Planar444ToBgr") {
         // The fused kernels equal the planar-to-VUYA kernel followed by the reference matrix.
         std::vector<uint8_t> vuya(4 * size_t(w));
@@ -422,8 +445,9 @@ TEST(ConvertKernels, DetectionAndTables) {
         // Every entry is filled, except the fused kernels that only some sets have.
         const size_t fused422 = (offsetof(KernelTable, planar422ToBgr) - offsetof(KernelTable, uyvyToVuya)) / sizeof(void*);
         const size_t fused444 = (offsetof(KernelTable, planar444ToBgr) - offsetof(KernelTable, uyvyToVuya)) / sizeof(void*);
+        const size_t fusedLuma16 = (offsetof(KernelTable, roundedLumaBE422ToBgr) - offsetof(KernelTable, uyvyToVuya)) / sizeof(void*);
         for (size_t i = 0; i < count; ++i) {
-            if (i == fused422 || i == fused444) {
+            if (i == fused422 || (i >= fused444 && i <= fusedLuma16)) {
                 EXPECT_EQ(entries[i] != nullptr, t.level == SimdLevel::AVX2) << i;
             } else {
                 EXPECT_NE(entries[i], nullptr) << i;

@@ -250,11 +250,32 @@ void Finish422(const Context& c, const uint8_t* y, const uint8_t* cb, const uint
     FinalKernel(c.k, c.flags)(s.vuya, c.Out(r), c.width);
 }
 
+// Luma rows that a fused kernel reads as they lie in the frame (16-bit units, see KernelTable),
+// used for full-colour pictures when the set has that kernel; otherwise rows come through the
+// path's 8-bit luma lines.
+struct RawLuma {
+    PlanarKernel kernel = nullptr;
+    const uint8_t* plane = nullptr;
+    size_t pitch = 0;
+};
+
+// Row r of 4:2:2 planar chroma lines to the destination, with the raw luma kernel where it
+// applies, else through Finish422 on the 8-bit luma line luma(r, line).
+template <class Luma>
+void Finish422Raw(const Context& c, const RawLuma& raw, Luma& luma, const uint8_t* cb,
+                  const uint8_t* cr, const Lines& s, int r) {
+    if (raw.kernel && FullColour(c.flags)) {
+        raw.kernel(raw.plane + size_t(r) * raw.pitch, cb, cr, c.Out(r), c.width);
+        return;
+    }
+    Finish422(c, luma(r, s.luma), cb, cr, s, r);
+}
+
 // 4:2:0: the chroma rows of the source come through fetch(j, cbOut, crOut), which returns
 // pointers to 8-bit chroma rows j (either straight into the frame or into the given lines);
 // luma rows through luma(r, lineOut).
 template <class Luma, class Fetch>
-bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch) {
+bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma raw = {}) {
     const int cw = c.width / 2;
     const bool interlaced = (c.flags & CONVERT_INTERLACED) != 0;
     return ForEachRow(c.opt, c.width, c.height, 0, [&](int r, const Lines& s) {
@@ -292,13 +313,13 @@ bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch) {
             ExtendChroma(cb, cw, c.width);
             ExtendChroma(cr, cw, c.width);
         }
-        Finish422(c, luma(r, s.luma), cb, cr, s, r);
+        Finish422Raw(c, raw, luma, cb, cr, s, r);
     });
 }
 
 // 4:2:2 planar from 8-bit chroma rows given by fetch(r, cbLine, crLine, cbOut, crOut).
 template <class Luma, class Fetch>
-bool Run422(const Context& c, Luma luma, Fetch fetch) {
+bool Run422(const Context& c, Luma luma, Fetch fetch, RawLuma raw = {}) {
     const int cw = c.width / 2;
     return ForEachRow(c.opt, c.width, c.height, 0, [&](int r, const Lines& s) {
         const uint8_t *cb, *cr;
@@ -312,7 +333,7 @@ bool Run422(const Context& c, Luma luma, Fetch fetch) {
             cb = s.a;
             cr = s.b;
         }
-        Finish422(c, luma(r, s.luma), cb, cr, s, r);
+        Finish422Raw(c, raw, luma, cb, cr, s, r);
     });
 }
 
@@ -359,7 +380,9 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
                 reduce(row(crp, size_t(j)), crLine, cw, 240);
                 cb = cbLine;
                 cr = crLine;
-            });
+            },
+            RawLuma{l.code == kLayoutI420LE16 ? k.roundedLumaLE422ToBgr : k.roundedLumaBE422ToBgr,
+                    p.plane[yp], p.pitch[yp]});
     }
     case kLayoutP010:
     case kLayoutP016:
@@ -373,7 +396,8 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
                 k.splitHighBytes16(row(1, size_t(j)), cbLine, crLine, cw);
                 cb = cbLine;
                 cr = crLine;
-            });
+            },
+            RawLuma{k.highLuma422ToBgr, p.plane[0], p.pitch[0]});
     case kLayoutYV16:
         return Run422(
             c, [&](int r, uint8_t*) { return row(yp, size_t(r)); },
@@ -393,7 +417,8 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
                 k.splitHighBytes16(row(1, size_t(r)), cbLine, crLine, cw);
                 cb = cbLine;
                 cr = crLine;
-            });
+            },
+            RawLuma{k.highLuma422ToBgr, p.plane[0], p.pitch[0]});
     case kLayoutYV24: {
         const LineKernel final = FinalKernel(k, c.flags);
         if (k.planar444ToBgr && FullColour(c.flags))

@@ -96,6 +96,12 @@ struct KernelTable {
     // vuyaToBgr gives the reference have them; nullptr elsewhere.
     PlanarKernel planar422ToBgr = nullptr;
     PlanarKernel planar444ToBgr = nullptr;
+    // planar422ToBgr with luma read from a 16-bit luma line (2 x width bytes), so that no
+    // separate 8-bit luma line is made: its high bytes (u16 LE), or min((s + 128) >> 8, 235) of
+    // its u16 LE / BE samples. Same chroma reads and writes as planar422ToBgr.
+    PlanarKernel highLuma422ToBgr = nullptr;
+    PlanarKernel roundedLumaLE422ToBgr = nullptr;
+    PlanarKernel roundedLumaBE422ToBgr = nullptr;
 
     // The "VUYA" layout's own conversion in double precision (VuyaMode says which picture):
     // read 4 x width, write 3 x width.

@@ -7,8 +7,14 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+
 namespace kernels {
 namespace {
+
+// The per-step helpers must be inlined into their loops: called out of line they pass their
+// vectors through memory, which costs more than the work they do.
+#define KAVLO_STEP inline __attribute__((always_inline))
 
 inline __m256i Load256(const uint8_t* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -170,7 +176,7 @@ inline void Store16Bgr(uint8_t* dst, __m128i luma, __m128i u0, __m128i u1, __m12
 
 // Bytes 0..31 of B', G' and R' (each in pixel order) to 96 bytes B', G', R', ...: the 128-bit
 // spread on both halves at once, then the halves regrouped into three 32-byte stores.
-inline void StoreBgr96(uint8_t* dst, __m256i b, __m256i g, __m256i r) {
+KAVLO_STEP void StoreBgr96(uint8_t* dst, __m256i b, __m256i g, __m256i r) {
     auto m = [](int comp, int chunk) {
         return _mm256_broadcastsi128_si256(M(kSpread[size_t(comp)][size_t(chunk)]));
     };
@@ -193,7 +199,7 @@ inline void StoreBgr96(uint8_t* dst, __m256i b, __m256i g, __m256i r) {
 // low half of the single 2^23 + x (exponent bits 0x4B00 above it), and one subtraction of the
 // exact 2^23 + bias leaves x - bias. Replaces widening, int-to-float conversion and subtraction.
 // The float lanes hold samples 0-3 | 8-11 and 4-7 | 12-15 of the input's halves.
-inline void Biased(__m256i x16, float bias, __m256& lo, __m256& hi) {
+KAVLO_STEP void Biased(__m256i x16, float bias, __m256& lo, __m256& hi) {
     const __m256i exponent = _mm256_set1_epi16(0x4B00);
     const __m256 offset = _mm256_set1_ps(8388608.0f + bias);
     lo = _mm256_sub_ps(_mm256_castsi256_ps(_mm256_unpacklo_epi16(x16, exponent)), offset);
@@ -202,7 +208,7 @@ inline void Biased(__m256i x16, float bias, __m256& lo, __m256& hi) {
 
 // B', G', R' of sixteen pixels as 16-bit lanes (saturated from the rounded 32-bit results) from
 // Y', Cb, Cr as 16-bit lanes 0..255; the operations and their order are those of the reference.
-inline void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r) {
+KAVLO_STEP void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r) {
     __m256 yl, yh, ul, uh, vl, vh;
     Biased(y, 16.0f, yl, yh);
     Biased(cb, 128.0f, ul, uh);
@@ -223,7 +229,7 @@ inline void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g
 // Thirty-two pixels to 96 bytes. The samples come as 16-bit lanes in the order in-lane byte
 // unpacking gives: the "A" vectors hold pixels 0-7 | 16-23, the "B" vectors pixels 8-15 | 24-31.
 // The unsigned packing of A with B then gives bytes 0..31 in order.
-inline void Yuv32ToBgr(uint8_t* dst, __m256i yA, __m256i yB, __m256i uA, __m256i uB, __m256i vA,
+KAVLO_STEP void Yuv32ToBgr(uint8_t* dst, __m256i yA, __m256i yB, __m256i uA, __m256i uB, __m256i vA,
                        __m256i vB) {
     __m256i bA, gA, rA, bB, gB, rB;
     YuvToBgr16(yA, uA, vA, bA, gA, rA);
@@ -232,10 +238,69 @@ inline void Yuv32ToBgr(uint8_t* dst, __m256i yA, __m256i yB, __m256i uA, __m256i
                _mm256_packus_epi16(rA, rB));
 }
 
-// Planar 4:2:2 lines straight to B', G', R': the VUYA line of Planar422ToVuya is never stored.
-// Reads width luma bytes and ceil(width / 2) bytes of each chroma line; writes 3 x width.
-void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
-                         int width) {
+// Luma sources of the fused 4:2:2 kernel. Each gives the luma of pixel i (At), sixteen luma
+// bytes from pixel i (Bytes16), and 32 luma values from pixel i as 16-bit lanes in the order of
+// in-lane byte unpacking: pixels 0-7 | 16-23 in a, 8-15 | 24-31 in b (Wide32).
+
+// An 8-bit luma line.
+struct LumaBytes {
+    const uint8_t* p;
+    uint8_t At(int i) const { return p[i]; }
+    KAVLO_STEP __m128i Bytes16(int i) const { return Load(p + i); }
+    KAVLO_STEP void Wide32(int i, __m256i& a, __m256i& b) const {
+        const __m256i l = Load256(p + i), zero = _mm256_setzero_si256();
+        a = _mm256_unpacklo_epi8(l, zero);
+        b = _mm256_unpackhi_epi8(l, zero);
+    }
+};
+
+// Luma taken from 16-bit samples, one per pixel, without a separate pass: kHigh: the high byte
+// of u16 LE samples; kRoundLE / kRoundBE: min((s + 128) >> 8, 235) of u16 LE / BE samples.
+enum LumaUnit { kHigh, kRoundLE, kRoundBE };
+
+template <LumaUnit kUnit>
+struct LumaUnits {
+    const uint8_t* p;
+    KAVLO_STEP static __m256i Eight(__m256i s) {
+        switch (kUnit) {
+        case kHigh: return _mm256_srli_epi16(s, 8);
+        case kRoundLE:
+        case kRoundBE:
+        default: {
+            if (kUnit == kRoundBE)
+                s = _mm256_shuffle_epi8(s, _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14,
+                                                            1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
+            const __m256i rounded = _mm256_add_epi16(
+                _mm256_srli_epi16(s, 8), _mm256_and_si256(_mm256_srli_epi16(s, 7), _mm256_set1_epi16(1)));
+            return _mm256_min_epi16(rounded, _mm256_set1_epi16(235));
+        }
+        }
+    }
+    uint8_t At(int i) const {
+        const int lo = p[2 * i], hi = p[2 * i + 1];
+        switch (kUnit) {
+        case kHigh: return uint8_t(hi);
+        case kRoundLE: return uint8_t(std::min(((hi << 8 | lo) + 128) >> 8, 235));
+        case kRoundBE:
+        default: return uint8_t(std::min(((lo << 8 | hi) + 128) >> 8, 235));
+        }
+    }
+    KAVLO_STEP __m128i Bytes16(int i) const {
+        const __m256i e = Eight(Load256(p + 2 * i));
+        return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(e, e), 0x08));
+    }
+    KAVLO_STEP void Wide32(int i, __m256i& a, __m256i& b) const {
+        const __m256i e0 = Eight(Load256(p + 2 * i)), e1 = Eight(Load256(p + 2 * i + 32));
+        a = _mm256_permute2x128_si256(e0, e1, 0x20);
+        b = _mm256_permute2x128_si256(e0, e1, 0x31);
+    }
+};
+
+// 4:2:2 to B', G', R' from a luma source and two chroma lines, without a VUYA line. Reads the
+// luma of width pixels and ceil(width / 2) bytes of each chroma line; writes 3 x width.
+template <class Luma>
+void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
+                        int width) {
     const int n = width / 2;
     const __m128i zero = _mm_setzero_si128();
     auto wide = [&](const uint8_t* p) { return _mm_unpacklo_epi8(Load8(p), zero); };
@@ -243,7 +308,7 @@ void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
         uint8_t px[8];
         Pair422(
             px, k, n, [&](int j) { return cb[j]; }, [&](int j) { return cr[j]; },
-            [&](int i) { return y[i]; });
+            [&](int i) { return y.At(i); });
         VuyaToBgrReference(px[0], px[1], px[2], dst + 6 * k);
         VuyaToBgrReference(px[4], px[5], px[6], dst + 6 * k + 3);
     };
@@ -264,14 +329,14 @@ void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
             4);
         return _mm256_min_epi16(_mm256_max_epi16(v, _mm256_setzero_si256()), _mm256_set1_epi16(255));
     };
-    const __m256i zero256 = _mm256_setzero_si256();
     for (; k + 18 <= n; k += 16) {
         const __m256i cbEven = w16(cb + k), crEven = w16(cr + k);
         const __m256i cbOdd = odd16(cb + k, cbEven), crOdd = odd16(cr + k, crEven);
         // Lane 0 holds pairs k..k+7 (pixels 0..15), lane 1 pairs k+8..k+15 (pixels 16..31):
         // interleaving gives pixels 0-7 | 16-23 and 8-15 | 24-31, as the luma unpacking does.
-        const __m256i luma = Load256(y + 2 * k);
-        Yuv32ToBgr(dst + 6 * k, _mm256_unpacklo_epi8(luma, zero256), _mm256_unpackhi_epi8(luma, zero256),
+        __m256i lumaA, lumaB;
+        y.Wide32(2 * k, lumaA, lumaB);
+        Yuv32ToBgr(dst + 6 * k, lumaA, lumaB,
                    _mm256_unpacklo_epi16(cbEven, cbOdd), _mm256_unpackhi_epi16(cbEven, cbOdd),
                    _mm256_unpacklo_epi16(crEven, crOdd), _mm256_unpackhi_epi16(crEven, crOdd));
     }
@@ -281,7 +346,7 @@ void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
             _mm_max_epi16(Interpolate16(wide(cb + k - 1), cbEven, wide(cb + k + 1), wide(cb + k + 2)), zero), hi);
         const __m128i crOdd = _mm_min_epi16(
             _mm_max_epi16(Interpolate16(wide(cr + k - 1), crEven, wide(cr + k + 1), wide(cr + k + 2)), zero), hi);
-        Store16Bgr(dst + 6 * k, Load(y + 2 * k), _mm_unpacklo_epi16(cbEven, cbOdd),
+        Store16Bgr(dst + 6 * k, y.Bytes16(2 * k), _mm_unpacklo_epi16(cbEven, cbOdd),
                    _mm_unpackhi_epi16(cbEven, cbOdd), _mm_unpacklo_epi16(crEven, crOdd),
                    _mm_unpackhi_epi16(crEven, crOdd));
     }
@@ -294,13 +359,28 @@ void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
             _mm_max_epi16(Interpolate16(wide(cb + kk - 1), cbEven, wide(cb + kk + 1), wide(cb + kk + 2)), zero), hi);
         const __m128i crOdd = _mm_min_epi16(
             _mm_max_epi16(Interpolate16(wide(cr + kk - 1), crEven, wide(cr + kk + 1), wide(cr + kk + 2)), zero), hi);
-        Store16Bgr(dst + 6 * kk, Load(y + 2 * kk), _mm_unpacklo_epi16(cbEven, cbOdd),
+        Store16Bgr(dst + 6 * kk, y.Bytes16(2 * kk), _mm_unpacklo_epi16(cbEven, cbOdd),
                    _mm_unpackhi_epi16(cbEven, cbOdd), _mm_unpacklo_epi16(crEven, crOdd),
                    _mm_unpackhi_epi16(crEven, crOdd));
         k = n - 2;
     }
     for (; k < n; ++k) scalarPair(k);
-    if (width & 1) VuyaToBgrReference(cr[n], cb[n], y[2 * n], dst + 6 * n);
+    if (width & 1) VuyaToBgrReference(cr[n], cb[n], y.At(2 * n), dst + 6 * n);
+}
+
+
+// Planar 4:2:2 lines straight to B', G', R': the VUYA line of Planar422ToVuya is never stored.
+// Reads width luma bytes and ceil(width / 2) bytes of each chroma line; writes 3 x width.
+void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
+                         int width) {
+    Fused422ToBgr_AVX2(LumaBytes{y}, cb, cr, dst, width);
+}
+
+// The same with luma from 16-bit units (see LumaUnit): reads 2 x width luma bytes.
+template <LumaUnit kUnit>
+void Units422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
+                        int width) {
+    Fused422ToBgr_AVX2(LumaUnits<kUnit>{y}, cb, cr, dst, width);
 }
 
 // Planar 4:4:4 lines straight to B', G', R'. Reads width bytes of each line; writes 3 x width.
@@ -543,6 +623,9 @@ void InstallAVX2(KernelTable& t) {
     t.planar422ToVuya = Planar422ToVuya_AVX2;
     t.planar422ToBgr = Planar422ToBgr_AVX2;
     t.planar444ToBgr = Planar444ToBgr_AVX2;
+    t.highLuma422ToBgr = Units422ToBgr_AVX2<kHigh>;
+    t.roundedLumaLE422ToBgr = Units422ToBgr_AVX2<kRoundLE>;
+    t.roundedLumaBE422ToBgr = Units422ToBgr_AVX2<kRoundBE>;
     t.vuyaDoubleToBgr = VuyaDoubleToBgr_AVX2;
     t.reduce16LE = Reduce16_AVX2<false>;
     t.reduce16BE = Reduce16_AVX2<true>;
