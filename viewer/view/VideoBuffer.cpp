@@ -397,9 +397,6 @@ void CVideoBuffer::RenderFrame() {
     if (switches_.cbOnly) flags |= CONVERT_CB_ONLY;
     if (switches_.crOnly) flags |= CONVERT_CR_ONLY;
     if (sampleRange_ == 2) flags |= CONVERT_RGB_STUDIO_RANGE;
-    const bool convertedOk =
-        ConvertFrame(w, h, flags, layoutCode_, rawFrame_.data(), lineBytes_, kDestinationBGR3,
-                     converted->storage, static_cast<int32_t>(converted->lineBytes));
 
     const bool bottomUp = ((stored_.bottomUp ^ stored_.flip) ^ switches_.flipToggle) != 0;
     // The bitmap is kept from frame to frame (a new one per frame would cost an allocation, page
@@ -410,19 +407,30 @@ void CVideoBuffer::RenderFrame() {
         if (!bitmap_) return;
     }
     bitmap_->SetBottomUp(bottomUp);
-    // A frame the conversion could not produce (no scratch memory) shows black, never the
-    // previous frame's picture.
-    if (!convertedOk) {
-        bitmap_->Clear();
-        return;
-    }
 
-    const RowImage source{converted->storage, converted->lineBytes, h};
-    RowImage result = source;
     FieldArrangement arrangement;
     arrangement.separated = (stored_.fieldsSeparated ^ switches_.separatedToggle) != 0;
     arrangement.split = switches_.splitFields != 0;
     arrangement.swapped = switches_.swappedFieldOrder != 0;
+    const bool deinterlace = switches_.deinterlace && !switches_.splitFields;
+    // Without a field step the converted rows are the picture: convert straight into the
+    // bitmap (the conversion writes exactly 3 x W bytes a row, the bitmap's rows hold at least
+    // that) and save a copy of the whole picture per frame.
+    const bool direct = ArrangementIsIdentity(arrangement) && !deinterlace;
+    uint8_t* destination = direct ? bitmap_->Row(0) : converted->storage;
+    const int32_t destinationPitch = direct ? static_cast<int32_t>(bitmap_->Stride())
+                                            : static_cast<int32_t>(converted->lineBytes);
+    // A frame the conversion could not produce (no scratch memory) shows black, never the
+    // previous frame's picture.
+    if (!ConvertFrame(w, h, flags, layoutCode_, rawFrame_.data(), lineBytes_, kDestinationBGR3,
+                      destination, destinationPitch)) {
+        bitmap_->Clear();
+        return;
+    }
+    if (direct) return;
+
+    const RowImage source{converted->storage, converted->lineBytes, h};
+    RowImage result = source;
     CTNImage field;
     if (!ArrangementIsIdentity(arrangement)) {
         field = CTNImage::Create(static_cast<uint32_t>(w), static_cast<uint32_t>(h), 32);
@@ -437,7 +445,7 @@ void CVideoBuffer::RenderFrame() {
 
     const RowImage out{bitmap_->Row(0), static_cast<ptrdiff_t>(bitmap_->Stride()), h};
     const size_t rowBytes = bitmap_->Stride();
-    if (!switches_.deinterlace || switches_.splitFields) {
+    if (!deinterlace) {
         CopyRows(result, out, rowBytes);
     } else {
         // An unknown method writes nothing: the picture is black.
