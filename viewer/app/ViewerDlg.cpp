@@ -729,6 +729,13 @@ bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
 // ---- Play-through ------------------------------------------------------------------------------
 
 void CTNViewerDlg::PlayThrough() {
+    // The window system exposes a newly shown window asynchronously; until it has, a repaint
+    // draws nothing. Wait for that (bounded, input stays blocked) so that every frame is shown.
+    QElapsedTimer exposure;
+    exposure.start();
+    while (windowHandle() && !windowHandle()->isExposed() && exposure.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    }
     QElapsedTimer timer;
     timer.start();
     int32_t shown = 0;
