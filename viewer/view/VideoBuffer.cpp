@@ -19,6 +19,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QtEndian>
 #include <QPixmap>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -791,6 +792,10 @@ void CVideoBuffer::PaintPicture(QPainter& painter, const QRect& visible) {
         const int x = static_cast<int>(mapToImage(QPointF(visible.left() + i, 0)).x());
         columns[static_cast<size_t>(i)] = 3 * std::clamp(x, 0, lastX);
     }
+    // At zoom 1 the visible columns are consecutive frame pixels: each is read as one 32-bit
+    // word (its three bytes and the next pixel's first, replaced by the opaque alpha); the last
+    // one of a row takes the byte path so that nothing past the bitmap is read.
+    const bool consecutive = columns.back() - columns.front() == 3 * (vw - 1);
     int previousLine = -1;
     for (int j = 0; j < vh; ++j) {
         const int y = std::clamp(
@@ -802,7 +807,16 @@ void CVideoBuffer::PaintPicture(QPainter& painter, const QRect& visible) {
         }
         previousLine = y;
         const uint8_t* line = bitmap.LineOnScreen(y);
-        for (int i = 0; i < vw; ++i) {
+        int first = 0;
+        if (consecutive) {
+            const uint8_t* p = line + columns.front();
+            for (; first < vw - 1; ++first, p += 3) {
+                uint32_t word;
+                std::memcpy(&word, p, 4);
+                out[first] = 0xFF000000u | qFromLittleEndian(word);
+            }
+        }
+        for (int i = first; i < vw; ++i) {
             const uint8_t* p = line + columns[static_cast<size_t>(i)];
             out[i] = 0xFF000000u | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
         }
