@@ -193,8 +193,9 @@ TNRESULT CTNSample::GetMediaType(TNMediaType* out) {
 TNRESULT CTNSample::SetMediaType(const TNMediaType* type) {
     if (!type) return TN_E_POINTER;
     if (type == &mediaType_) return TN_OK;
-    (void)TNMediaTypeCopy(&mediaType_, type);
-    return TN_OK;
+    // An out-of-memory copy leaves the sample without a format block; say so rather than
+    // reporting success for a media type the sample does not hold.
+    return TNMediaTypeCopy(&mediaType_, type);
 }
 
 int64_t CTNSample::GetStart() { return start_; }
