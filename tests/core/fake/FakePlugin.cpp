@@ -29,11 +29,11 @@ bool Offers(const TNUUID& clsid) {
     return TNIsEqual(clsid, CLSID_FakeA);
 }
 
-class FakeObject : public IFakeTag {
+// Reference counting shared by the fake plug-in's objects: one count, deleted at zero.
+template <class Interface>
+class FakeCounted : public Interface {
 public:
-    explicit FakeObject(const TNUUID& clsid) : clsid_(clsid) { ++g_liveObjects; }
-    virtual ~FakeObject() { --g_liveObjects; }
-
+    virtual ~FakeCounted() = default;
     uint32_t AddRef() override { return ++refs_; }
     uint32_t Release() override {
         const uint32_t n = --refs_;
@@ -42,6 +42,16 @@ public:
         delete this;
         return 0;
     }
+
+private:
+    std::atomic<uint32_t> refs_{0};
+};
+
+class FakeObject : public FakeCounted<IFakeTag> {
+public:
+    explicit FakeObject(const TNUUID& clsid) : clsid_(clsid) { ++g_liveObjects; }
+    ~FakeObject() override { --g_liveObjects; }
+
     TNRESULT QueryInterface(const TNUUID* iid, void** out) override {
         if (!out) return TN_E_POINTER;
         *out = nullptr;
@@ -55,27 +65,18 @@ public:
     const wchar_t* ClassName() override { return ClassNameOf(clsid_); }
 
 private:
-    std::atomic<uint32_t> refs_{0};
     TNUUID clsid_;
 };
 
-class FakeFactory : public ITNClassFactory {
+class FakeFactory : public FakeCounted<ITNClassFactory> {
 public:
     explicit FakeFactory(const TNUUID& clsid) : clsid_(clsid) { ++g_liveObjects; }
-    virtual ~FakeFactory() {
+    ~FakeFactory() override {
         TNDebugOutputStr(TN_LOG_INFO, 0, L"FakePlugin %ls: class object %ls released", FAKE_TAG,
                          ClassNameOf(clsid_));
         --g_liveObjects;
     }
 
-    uint32_t AddRef() override { return ++refs_; }
-    uint32_t Release() override {
-        const uint32_t n = --refs_;
-        if (n != 0) return n;
-        refs_ = 1;
-        delete this;
-        return 0;
-    }
     TNRESULT QueryInterface(const TNUUID* iid, void** out) override {
         if (!out) return TN_E_POINTER;
         *out = nullptr;
@@ -104,7 +105,6 @@ public:
     }
 
 private:
-    std::atomic<uint32_t> refs_{0};
     TNUUID clsid_;
 };
 
