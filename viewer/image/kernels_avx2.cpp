@@ -611,6 +611,32 @@ void VerticalLowPass121_AVX2(const uint8_t* above, const uint8_t* middle, const 
     VerticalLowPass121_Scalar(above + i, middle + i, below + i, out + i, count - i);
 }
 
+// 4-byte pixels to 3-byte B', G', R', eight pixels per step: an in-lane byte shuffle leaves 12
+// bytes at the start of each 128-bit lane, a dword permutation closes the gap, and a 32-byte
+// store writes the 24 bytes plus 8 that the next step (or the scalar tail) overwrites. The
+// steps stop while those 8 bytes still lie inside the row. kB0..kB2: source bytes of B', G', R'.
+template <int kB0, int kB1, int kB2>
+void FourToThree_AVX2(const uint8_t* src, uint8_t* dst, int width,
+                      void (*tail)(const uint8_t*, uint8_t*, int)) {
+    auto lane = [](int p) {
+        return _mm_setr_epi8(char(p + kB0), char(p + kB1), char(p + kB2), char(p + 4 + kB0),
+                             char(p + 4 + kB1), char(p + 4 + kB2), char(p + 8 + kB0),
+                             char(p + 8 + kB1), char(p + 8 + kB2), char(p + 12 + kB0),
+                             char(p + 12 + kB1), char(p + 12 + kB2), -128, -128, -128, -128);
+    };
+    const __m256i shuffle = _mm256_broadcastsi128_si256(lane(0));
+    const __m256i close = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
+    int i = 0;
+    for (; i + 11 <= width; i += 8)
+        Store256(dst + 3 * i, _mm256_permutevar8x32_epi32(
+                                  _mm256_shuffle_epi8(Load256(src + 4 * i), shuffle), close));
+    tail(src + 4 * i, dst + 3 * i, width - i);
+}
+
+void BgrxToBgr_AVX2(const uint8_t* s, uint8_t* d, int w) { FourToThree_AVX2<0, 1, 2>(s, d, w, BgrxToBgr_Scalar); }
+void RgbxToBgr_AVX2(const uint8_t* s, uint8_t* d, int w) { FourToThree_AVX2<2, 1, 0>(s, d, w, RgbxToBgr_Scalar); }
+void XrgbToBgr_AVX2(const uint8_t* s, uint8_t* d, int w) { FourToThree_AVX2<3, 2, 1>(s, d, w, XrgbToBgr_Scalar); }
+
 }  // namespace
 
 void InstallAVX2(KernelTable& t) {
@@ -637,6 +663,9 @@ void InstallAVX2(KernelTable& t) {
     t.vyuyToPlanar = VyuyToPlanar_AVX2;
     t.chromaBlend = ChromaBlend_AVX2;
     t.verticalLowPass121 = VerticalLowPass121_AVX2;
+    t.bgrxToBgr = BgrxToBgr_AVX2;
+    t.rgbxToBgr = RgbxToBgr_AVX2;
+    t.xrgbToBgr = XrgbToBgr_AVX2;
 }
 
 }  // namespace kernels
