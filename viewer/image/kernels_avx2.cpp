@@ -403,6 +403,43 @@ void Planar444ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
     for (; i < width; ++i) VuyaToBgrReference(cr[i], cb[i], y[i], dst + 3 * i);
 }
 
+// The "VUYA" full-colour conversion in integers, eight pixels per vector. Each double-precision
+// result is (T(s / 1000) + 128) >> 8 (or (128 - T(q / 1000)) >> 8 for G') of an integer sum of
+// samples times the constants in thousandths; after clamping to 0..255 that is
+// floor(n / 256000) of n = s + 128000 (n = 128000 - q), for either sign. floor(n / 256000) is
+// floor(floor(n / 256) / 1000), and the second division is done as a float product: the
+// quotient (m + 0.5) / 1000 lies at least 1/2000 from an integer, far beyond float error for
+// |m| < 2^20. The two differ only where the double-precision expression lands exactly on an
+// integer boundary and rounds across it; of all 2^24 inputs that happens for G' alone, at n a
+// multiple of 256000. Eight pixels holding such an n take the double-precision code instead.
+KAVLO_STEP __m256i Div256000(__m256i n) {
+    const __m256 m = _mm256_cvtepi32_ps(_mm256_srai_epi32(n, 8));
+    return _mm256_cvttps_epi32(
+        _mm256_mul_ps(_mm256_add_ps(m, _mm256_set1_ps(0.5f)), _mm256_set1_ps(0.001f)));
+}
+
+// Eight pixels; false (nothing computed) when one of them sits on a G' boundary.
+KAVLO_STEP bool VuyaIntegerToBgr8(__m256i px, __m256i& b, __m256i& g, __m256i& r) {
+    const __m256i mask = _mm256_set1_epi32(0xFF);
+    const __m256i cr = _mm256_and_si256(px, mask);
+    const __m256i cb = _mm256_and_si256(_mm256_srli_epi32(px, 8), mask);
+    const __m256i yy = _mm256_mullo_epi32(_mm256_and_si256(_mm256_srli_epi32(px, 16), mask),
+                                          _mm256_set1_epi32(298082));
+    auto k = [](int v) { return _mm256_set1_epi32(v); };
+    auto mul = [](__m256i a, int c) { return _mm256_mullo_epi32(a, _mm256_set1_epi32(c)); };
+    const __m256i nG = _mm256_sub_epi32(
+        _mm256_add_epi32(yy, k(128000 + 100291 * 128 - 298082 * 16 + 208120 * 128)),
+        _mm256_add_epi32(mul(cb, 100291), mul(cr, 208120)));
+    g = Div256000(nG);
+    if (!_mm256_testz_si256(_mm256_cmpeq_epi32(nG, mul(g, 256000)), _mm256_cmpeq_epi32(nG, nG)))
+        return false;
+    r = Div256000(_mm256_add_epi32(_mm256_add_epi32(yy, mul(cr, 408583)),
+                                   k(128000 - 298082 * 16 - 408583 * 128)));
+    b = Div256000(_mm256_add_epi32(_mm256_add_epi32(yy, mul(cb, 516411)),
+                                   k(128000 - 298082 * 16 - 516411 * 128)));
+    return true;
+}
+
 // The double-precision "VUYA" conversion, four pixels per vector: the same IEEE operations in
 // the same order as the scalar version (no FMA), truncation by cvttpd.
 // Reads 4 x width, writes 3 x width.
@@ -445,6 +482,16 @@ void VuyaDoubleToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width, int mode)
         }
     };
     int i = 0;
+    if (mode == kVuyaFullColour) {
+        for (; i + 16 <= width; i += 16) {
+            __m256i b0, g0, r0, b1, g1, r1;
+            if (VuyaIntegerToBgr8(Load256(src + 4 * i), b0, g0, r0) &&
+                VuyaIntegerToBgr8(Load256(src + 4 * i + 32), b1, g1, r1))
+                StoreBgr16(dst + 3 * i, b0, b1, g0, g1, r0, r1);
+            else
+                VuyaDoubleToBgr_Scalar(src + 4 * i, dst + 3 * i, 16, mode);
+        }
+    }
     for (; i + 16 <= width; i += 16) {
         __m128i b[4], g[4], r[4];
         for (int q = 0; q < 4; ++q) four(src + 4 * (i + 4 * q), b[q], g[q], r[q]);
