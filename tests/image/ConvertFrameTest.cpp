@@ -10,11 +10,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -452,6 +455,31 @@ TEST(ConvertFrame, RoundTripThroughTheClipGenerator) {
         }
         EXPECT_LE(worst, tol) << LayoutName(l.code);
     }
+}
+
+// Right after a frame converted by a team, OpenMP keeps the team's pool threads spinning for a
+// while: they are runnable, and the load-following policy must recognise them as the
+// conversion's own (counted as other work, back-to-back frames would fall back to one thread).
+// Once they sleep they are no longer runnable.
+TEST(ConvertFrame, OwnIdleTeamMembersAreRecognised) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one processor";
+    const char* policy = std::getenv("OMP_WAIT_POLICY");
+    if (policy && (std::strcmp(policy, "passive") == 0 || std::strcmp(policy, "PASSIVE") == 0))
+        GTEST_SKIP() << "team members sleep at once";
+    const int32_t w = 1920, h = 256, pitch = 2 * w;
+    const Source src(std::vector<uint8_t>(size_t(pitch) * h, 0x80));
+    ConvertOptions team;
+    team.maxThreads = 2;
+    team.followLoad = false;
+    Output out(w, h);
+    ASSERT_TRUE(Convert(src, kLayoutUYVY, w, h, pitch, 0, out, team));
+    EXPECT_GE(ConvertTeamWorkersRunnable(), 1);
+    int runnable = 1;
+    for (int i = 0; i < 400 && runnable > 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        runnable = ConvertTeamWorkersRunnable();
+    }
+    EXPECT_EQ(runnable, 0);
 }
 
 }  // namespace

@@ -51,6 +51,11 @@ struct ConvertOptions {
     // maxThreads members (tests, benchmarks).
     bool followLoad = true;
 };
+// Pool threads of the last conversion team, besides its caller, that are runnable right now
+// (OpenMP lets them spin for a while after a loop before they sleep). The load-following
+// policy does not count them as other work. For tests.
+int ConvertTeamWorkersRunnable();
+
 bool ConvertFrameWith(const ConvertOptions& options, int32_t width, int32_t height,
                       ConvertFlags flags, uint32_t sourceCode, const uint8_t* source,
                       int32_t sourceLineBytes, uint32_t destinationCode, uint8_t* destination,
