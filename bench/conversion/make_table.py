@@ -61,7 +61,16 @@ def main(path):
             out.append(f"| {name} | {f(k1)} | {f(kn)} | {r(k1, kn)} | {f(ka)} | {f(fl)} | {r(k1, fl)} | {f(yv)} | {r(k1, yv)} | "
                        f"{label.get(f'libyuv/{lay}/{size}', '—')} | {f(sw)} |")
         out.append("")
-    cvs = [v for v in spread.values() if v is not None]
+    lines = [(n[len("line/"):], v) for n, v in median.items() if n.startswith("line/")]
+    if lines:
+        out.append("### One kernel on one 1920-pixel line in the first-level cache (one thread)")
+        out.append("")
+        out.append("| Kernel | us per line | ms per 1080 lines |")
+        out.append("|---|---|---|")
+        for kernel, us in lines:
+            out.append(f"| {kernel} | {us:.3f} | {us * 1080 / 1000:.2f} |")
+        out.append("")
+    cvs = [v for n, v in spread.items() if v is not None and not n.startswith("line/")]
     if cvs:
         cvs.sort()
         out.append(f"Noise: coefficient of variation over the repetitions, median {cvs[len(cvs)//2]*100:.0f}%, "
