@@ -457,6 +457,21 @@ TEST(ConvertFrame, RoundTripThroughTheClipGenerator) {
     }
 }
 
+// Whole-frame copies: every byte lands at its place and nothing around the block is touched,
+// for sizes below, at and around the size from which a team copies, with odd tails.
+TEST(ConvertFrame, CopyFrameBytesCopiesExactlyTheBlock) {
+    const size_t mib = size_t(1) << 20;
+    for (size_t n : {size_t(0), size_t(1), size_t(4095), mib - 1, mib, mib + 63, 3 * mib + 5}) {
+        std::vector<uint8_t> src(n);
+        for (size_t i = 0; i < n; ++i) src[i] = uint8_t(i * 131 + (i >> 12));
+        std::vector<uint8_t> dst(n + 128, kGuard);
+        CopyFrameBytes(dst.data() + 64, src.data(), n);
+        EXPECT_TRUE(std::equal(src.begin(), src.end(), dst.begin() + 64)) << n;
+        EXPECT_TRUE(std::all_of(dst.begin(), dst.begin() + 64, [](uint8_t b) { return b == kGuard; })) << n;
+        EXPECT_TRUE(std::all_of(dst.end() - 64, dst.end(), [](uint8_t b) { return b == kGuard; })) << n;
+    }
+}
+
 // Right after a frame converted by a team, OpenMP keeps the team's pool threads spinning for a
 // while: they are runnable, and the load-following policy must recognise them as the
 // conversion's own (counted as other work, back-to-back frames would fall back to one thread).

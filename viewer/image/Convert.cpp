@@ -643,6 +643,26 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
 
 int ConvertTeamWorkersRunnable() { return OwnRunnableWorkers(kMaxRecordedWorkers); }
 
+void CopyFrameBytes(uint8_t* destination, const uint8_t* source, size_t count) {
+    if (count == 0) return;
+    constexpr size_t kParallelMinBytes = size_t(1) << 20;
+    const int threads = count >= kParallelMinBytes ? std::min(omp_get_max_threads(), FreeProcessors()) : 1;
+    if (threads <= 1) {
+        std::memcpy(destination, source, count);
+        return;
+    }
+#pragma omp parallel num_threads(threads)
+    {
+        const int member = omp_get_thread_num();
+        RecordWorker(member);
+        // One run of whole cache lines per member.
+        const size_t chunk = (count / size_t(omp_get_num_threads()) + 63) / 64 * 64;
+        const size_t begin = std::min(count, chunk * size_t(member));
+        const size_t end = std::min(count, begin + chunk);
+        if (end > begin) std::memcpy(destination + begin, source + begin, end - begin);
+    }
+}
+
 bool ConvertFrameWith(const ConvertOptions& options, int32_t width, int32_t height,
                       ConvertFlags flags, uint32_t sourceCode, const uint8_t* source,
                       int32_t sourceLineBytes, uint32_t destinationCode, uint8_t* destination,

@@ -335,7 +335,7 @@ bool CVideoBuffer::LoadFrame(int32_t frame) {
     if (TN_FAILED(sample->GetPointer(&frameBytes)) || !frameBytes) return true;
     sample->GetMediaType(&media.type);
     const uint64_t bytes = std::min<uint64_t>(length, rawFrame_.size());
-    std::memcpy(rawFrame_.data(), frameBytes, static_cast<size_t>(bytes));
+    CopyFrameBytes(rawFrame_.data(), frameBytes, static_cast<size_t>(bytes));
     RenderFrame();
     viewport()->update();
     return true;
