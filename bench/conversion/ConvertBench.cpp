@@ -5,10 +5,10 @@
 // Frames are cold: each benchmark cycles through a pool of source and destination frames much
 // larger than the last-level cache, so every iteration reads from and writes to memory.
 // Names: <who>/<layout>/<width>x<height>[/<threads>], e.g. kavlo/UYVY/1920x1080/1t.
-#include "Convert.h"
-#include "FrameMemory.h"
-#include "Kernels.h"
-#include "PixelLayout.h"
+#include "image/Convert.h"
+#include "image/FrameMemory.h"
+#include "image/Kernels.h"
+#include "image/PixelLayout.h"
 
 #include <benchmark/benchmark.h>
 #include <emmintrin.h>

@@ -6,11 +6,11 @@
 //   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVLO_BENCH=ON
 //   cmake --build build-bench --target kavlo_bench_paint quern
 //   QT_QPA_PLATFORM=offscreen build-bench/bin/kavlo_bench_paint
-#include "ClipGen.h"
-#include "PixelLayout.h"
-#include "RawSettings.h"
+#include "clipgen/ClipGen.h"
+#include "image/PixelLayout.h"
+#include "settings/RawSettings.h"
 #include "TNCore.h"
-#include "VideoBuffer.h"
+#include "view/VideoBuffer.h"
 
 #include <QApplication>
 #include <QImage>

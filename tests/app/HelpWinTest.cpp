@@ -1,7 +1,7 @@
 // The usage and error window: its text, the tab rule and the scrolling keys.
-#include "HelpWin.h"
+#include "app/HelpWin.h"
 
-#include "PixelLayout.h"
+#include "image/PixelLayout.h"
 
 #include <QFontMetrics>
 #include <QLabel>

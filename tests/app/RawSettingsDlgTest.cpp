@@ -1,9 +1,9 @@
 // The raw video settings dialog on a live preview: guesses, typed, stepped and chosen values,
 // the layout fallback order, preset matching, and what the dialog hands back.
-#include "RawSettingsDlg.h"
+#include "app/RawSettingsDlg.h"
 
 #include "ShellTestSupport.h"
-#include "VideoBuffer.h"
+#include "view/VideoBuffer.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 // The arithmetic behind the settings dialog: guesses, whole-frame checks, validation, presets.
-#include "RawSettingsRules.h"
+#include "app/RawSettingsRules.h"
 
 #include "ShellTestSupport.h"
 

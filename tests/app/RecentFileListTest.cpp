@@ -1,6 +1,6 @@
 // The recent-file list: order of use, the stored form with its checksum, menu texts.
-#include "RecentFileList.h"
-#include "RawSettings.h"
+#include "app/RecentFileList.h"
+#include "settings/RawSettings.h"
 #include "ShellTestSupport.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "ShellTestSupport.h"
 
-#include "ClipGen.h"
+#include "clipgen/ClipGen.h"
 
 #include <QDir>
 #include <QFile>

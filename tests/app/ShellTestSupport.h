@@ -1,7 +1,7 @@
 // Helpers shared by the shell tests: a private settings store, scratch files and clips.
 #pragma once
 
-#include "RawSettings.h"
+#include "settings/RawSettings.h"
 
 #include <QString>
 

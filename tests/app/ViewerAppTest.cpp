@@ -1,12 +1,12 @@
 // Start-up: command-line errors and failed opens end in the usage window; "/open" goes through
 // the main window; the stored debug level reaches the core's log.
-#include "ViewerApp.h"
+#include "app/ViewerApp.h"
 
-#include "RecentFileList.h"
+#include "app/RecentFileList.h"
 #include "ShellTestSupport.h"
 #include "TNDebug.h"
-#include "VideoBuffer.h"
-#include "ViewerDlg.h"
+#include "view/VideoBuffer.h"
+#include "app/ViewerDlg.h"
 
 #include <QFile>
 #include <QSettings>

@@ -1,11 +1,11 @@
 // The main window: title, keys, frame slider and field, menu state and check marks, recent
 // files and Properties.
-#include "ViewerDlg.h"
+#include "app/ViewerDlg.h"
 
-#include "RawSettingsDlg.h"
-#include "RecentFileList.h"
+#include "app/RawSettingsDlg.h"
+#include "app/RecentFileList.h"
 #include "ShellTestSupport.h"
-#include "VideoBuffer.h"
+#include "view/VideoBuffer.h"
 
 #include <QAbstractButton>
 #include <QAction>

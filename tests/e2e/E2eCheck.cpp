@@ -6,8 +6,8 @@
 // grey), "blend" or "topfield" (deinterlaced by blending the fields or from the top field). The expected picture is scaled by ZOOM (a whole number). Exit status 0 when a place in
 // the screenshot shows it (every channel within a tolerance on at least 99.5% of the pixels), 1 when
 // none does, 2 on bad input. The place found is printed.
-#include "ClipGen.h"
-#include "PixelLayout.h"
+#include "clipgen/ClipGen.h"
+#include "image/PixelLayout.h"
 
 #include <algorithm>
 #include <cctype>

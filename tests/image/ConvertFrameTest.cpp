@@ -1,11 +1,11 @@
 // Whole-frame conversion: result codes, known values per layout and flag, the rules for odd
 // widths, short pitches and field-wise 4:2:0 heights, kernel sets and thread counts giving the
 // same frames, and a round trip through the clip generator for every layout.
-#include "ClipGen.h"
-#include "Convert.h"
-#include "FrameMemory.h"
-#include "Kernels.h"
-#include "PixelLayout.h"
+#include "clipgen/ClipGen.h"
+#include "image/Convert.h"
+#include "image/FrameMemory.h"
+#include "image/Kernels.h"
+#include "image/PixelLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // built as the settings code builds it. The frame lies in an exactly sized block and every
 // destination row is followed by guard bytes, so ASan and the guard check catch any access
 // outside the frame or the destination rows.
-#include "Convert.h"
-#include "PixelLayout.h"
+#include "image/Convert.h"
+#include "image/PixelLayout.h"
 
 #include <cstddef>
 #include <cstdint>

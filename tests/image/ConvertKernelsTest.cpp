@@ -1,6 +1,6 @@
 // Line kernels: the reference formulas, the scalar set's documented differences, and every
 // vector set equal to the reference on random lines with guard bytes around each output.
-#include "Kernels.h"
+#include "image/Kernels.h"
 
 #include <gtest/gtest.h>
 

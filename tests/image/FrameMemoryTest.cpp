@@ -1,6 +1,6 @@
 // The frame-memory table: sample positions, byte orders and plane extents.
-#include "FrameMemory.h"
-#include "PixelLayout.h"
+#include "image/FrameMemory.h"
+#include "image/PixelLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Fuzzes BuildRawVideoFormat with arbitrary blocks and arguments, and the frame-memory size
 // helpers with whatever the builder accepted.
-#include "FrameMemory.h"
-#include "PixelLayout.h"
+#include "image/FrameMemory.h"
+#include "image/PixelLayout.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // Reference counts and geometry of the image storage.
-#include "ImageBuffer.h"
+#include "image/ImageBuffer.h"
 
 #include <gtest/gtest.h>
 

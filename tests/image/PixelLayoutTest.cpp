@@ -1,5 +1,5 @@
 // The layout catalogue and the raw video format block builder.
-#include "PixelLayout.h"
+#include "image/PixelLayout.h"
 
 #include <gtest/gtest.h>
 

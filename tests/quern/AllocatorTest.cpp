@@ -2,7 +2,7 @@
 // buffers, and the sample's media type hand-over.
 #include "QuernFixture.h"
 
-#include "MemAllocator.h"
+#include "quern/MemAllocator.h"
 
 namespace quern_test {
 namespace {

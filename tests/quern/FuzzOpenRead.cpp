@@ -1,7 +1,7 @@
 // Fuzz target: a small random file opened under random settings (prefixes, pitch, height),
 // read at random frame positions through the components; every sample must hold exactly the
 // file's bytes at the frame's offset.
-#include "QuernModule.h"
+#include "quern/QuernModule.h"
 #include "TNPtr.h"
 #include "TNStr.h"
 

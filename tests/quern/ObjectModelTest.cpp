@@ -2,8 +2,8 @@
 // order, the class object and the entry points of the library.
 #include "QuernFixture.h"
 
-#include "MemAllocator.h"
-#include "RawVideoSource.h"
+#include "quern/MemAllocator.h"
+#include "quern/RawVideoSource.h"
 #include "TNDebug.h"
 
 #include <array>

@@ -2,9 +2,9 @@
 // every test must leave the module's live-object count where it found it.
 #pragma once
 
-#include "QuernModule.h"
+#include "quern/QuernModule.h"
 #include "QuernTestUtil.h"
-#include "TNObject.h"
+#include "quern/TNObject.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Raw video source: media type checks, frame geometry, opening files and the error codes.
 #include "QuernFixture.h"
 
-#include "FileAccess.h"
-#include "RawVideoSource.h"
+#include "quern/FileAccess.h"
+#include "quern/RawVideoSource.h"
 
 #include <cerrno>
 #include <fcntl.h>

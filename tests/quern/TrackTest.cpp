@@ -2,7 +2,7 @@
 // files that change or vanish under an open source.
 #include "QuernFixture.h"
 
-#include "MemAllocator.h"
+#include "quern/MemAllocator.h"
 
 #include <fcntl.h>
 #include <unistd.h>

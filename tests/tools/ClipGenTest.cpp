@@ -1,10 +1,10 @@
 // The sample-clip generator: file sizes and frame positions, sample packing in every layout,
 // field arrangements, and the viewer settings it prints.
-#include "ClipGen.h"
+#include "clipgen/ClipGen.h"
 
-#include "CommandLine.h"
-#include "FrameMemory.h"
-#include "PixelLayout.h"
+#include "app/CommandLine.h"
+#include "image/FrameMemory.h"
+#include "image/PixelLayout.h"
 
 #include <gtest/gtest.h>
 

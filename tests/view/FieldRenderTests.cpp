@@ -1,9 +1,9 @@
 // The view's arithmetic without a window: fitted sizes, the zoom-rectangle factor, and the field
 // filters on hand-made rows whose results are known.
-#include "Convert.h"
-#include "DisplayBitmap.h"
-#include "FieldRender.h"
-#include "ViewGeometry.h"
+#include "image/Convert.h"
+#include "view/DisplayBitmap.h"
+#include "view/FieldRender.h"
+#include "view/ViewGeometry.h"
 
 #include <gtest/gtest.h>
 

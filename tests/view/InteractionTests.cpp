@@ -1,7 +1,7 @@
 // Zoom, scrolling, the mouse modes and the view keys, driven with Qt Test events.
 #include "ViewTestSupport.h"
 
-#include "PixelLayout.h"
+#include "image/PixelLayout.h"
 
 #include <QApplication>
 #include <QScrollBar>

@@ -2,7 +2,7 @@
 // through a fake one that fails at each component step in turn.
 #include "ViewTestSupport.h"
 
-#include "PixelLayout.h"
+#include "image/PixelLayout.h"
 #include "TNCore.h"
 #include "TNDebug.h"
 #include "TNStr.h"

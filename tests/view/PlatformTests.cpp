@@ -3,7 +3,7 @@
 // need (QT_SCALE_FACTOR=2; Xvfb with xdotool); elsewhere they report themselves skipped.
 #include "ViewTestSupport.h"
 
-#include "PixelLayout.h"
+#include "image/PixelLayout.h"
 
 #include <QApplication>
 #include <QGuiApplication>

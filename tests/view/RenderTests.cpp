@@ -2,8 +2,8 @@
 // painted picture, each checked against rows computed here from the converted frame.
 #include "ViewTestSupport.h"
 
-#include "Convert.h"
-#include "PixelLayout.h"
+#include "image/Convert.h"
+#include "image/PixelLayout.h"
 
 #include <QMouseEvent>
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "ViewTestSupport.h"
 
-#include "Convert.h"
+#include "image/Convert.h"
 #include "TNCore.h"
 
 #include <QCoreApplication>

@@ -3,9 +3,9 @@
 // for every test and checks afterwards that the plug-in has no live objects left.
 #pragma once
 
-#include "ClipGen.h"
-#include "RawSettings.h"
-#include "VideoBuffer.h"
+#include "clipgen/ClipGen.h"
+#include "settings/RawSettings.h"
+#include "view/VideoBuffer.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 #include "ClipGen.h"
 
-#include "CommandLine.h"
-#include "FrameMemory.h"
-#include "PixelLayout.h"
+#include "app/CommandLine.h"
+#include "image/FrameMemory.h"
+#include "image/PixelLayout.h"
 
 #include <algorithm>
 #include <cmath>

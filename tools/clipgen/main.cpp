@@ -2,8 +2,8 @@
 // command-line settings.
 #include "ClipGen.h"
 
-#include "CommandLine.h"
-#include "PixelLayout.h"
+#include "app/CommandLine.h"
+#include "image/PixelLayout.h"
 
 #include <cctype>
 #include <cerrno>

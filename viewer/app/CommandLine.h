@@ -1,7 +1,7 @@
 // The viewer's command line: settings, then a file name; or "/open" and a file name.
 #pragma once
 
-#include "RawSettings.h"
+#include "settings/RawSettings.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "HelpWin.h"
 
 #include "AppInfo.h"
-#include "PixelLayout.h"
+#include "image/PixelLayout.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

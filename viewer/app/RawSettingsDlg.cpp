@@ -2,7 +2,7 @@
 
 #include "AppInfo.h"
 #include "Platform.h"
-#include "VideoBuffer.h"
+#include "view/VideoBuffer.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // The raw video settings dialog: how to read a raw file, tried live on a preview of the file.
 #pragma once
 
-#include "RawSettings.h"
+#include "settings/RawSettings.h"
 #include "RawSettingsRules.h"
 
 #include <QDialog>

@@ -2,7 +2,7 @@
 // without settings, whole-frame checks, validation of new values, presets and field arrangements.
 #pragma once
 
-#include "RawSettings.h"
+#include "settings/RawSettings.h"
 
 #include <QString>
 

@@ -7,7 +7,7 @@
 #include "RecentFileList.h"
 #include "TNCore.h"
 #include "TNDebug.h"
-#include "VideoBuffer.h"
+#include "view/VideoBuffer.h"
 #include "ViewerDlg.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // menu bar, with the keyboard table, dropped files and the window title that carries the probe.
 #pragma once
 
-#include "RawSettings.h"
+#include "settings/RawSettings.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -20,7 +20,7 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ViewerApp.h
   ${CMAKE_CURRENT_LIST_DIR}/resources/kavlo.qrc)
 set_target_properties(kavlo_app PROPERTIES AUTOMOC ON AUTORCC ON)
-target_include_directories(kavlo_app PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_include_directories(kavlo_app PUBLIC ${PROJECT_SOURCE_DIR}/viewer)
 target_link_libraries(kavlo_app
   PUBLIC Qt6::Widgets kavlo_view kavlo_settings kavlo_layouts TarnCore tn_interfaces
   PRIVATE kavlo_warnings)

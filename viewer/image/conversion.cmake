@@ -8,7 +8,7 @@ add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/kernels_sse2.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_ssse3.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2.cpp)
-target_include_directories(kavlo_convert PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_include_directories(kavlo_convert PUBLIC ${PROJECT_SOURCE_DIR}/viewer)
 target_link_libraries(kavlo_convert PUBLIC kavlo_layouts OpenMP::OpenMP_CXX PRIVATE kavlo_warnings)
 # Only these files may use instructions beyond the x86-64 baseline; the table picks them by
 # CPUID. No FMA: the float kernels round every product on its own, as the reference does.

@@ -15,7 +15,7 @@
 #include "DisplayBitmap.h"
 #include "FieldRender.h"
 
-#include "RawSettings.h"
+#include "settings/RawSettings.h"
 #include "TNPtr.h"
 
 #include <QAbstractScrollArea>

@@ -2,7 +2,7 @@
 // with each recent file, so its layout is a stored format.
 #pragma once
 
-#include "PixelLayout.h"
+#include "image/PixelLayout.h"
 
 #include <cstddef>
 #include <cstdint>
