@@ -1,13 +1,13 @@
 #include "ViewerDlg.h"
 
 #include "AppInfo.h"
-#include "KeyInput.h"
+#include "view/KeyInput.h"
 #include "Platform.h"
 #include "RawSettingsDlg.h"
 #include "RawSettingsRules.h"
 #include "RecentFileList.h"
 #include "TNDebug.h"
-#include "VideoBuffer.h"
+#include "view/VideoBuffer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -677,17 +677,37 @@ bool CTNViewerDlg::HandleFrameFieldKey(QKeyEvent* event) {
     }
 }
 
+namespace {
+
+// The view keys that the main window runs as menu commands, so that the menus follow them; the
+// other view keys go on to the view.
+struct ViewKeyCommand {
+    kavlo::ViewKeyAction action;
+    Cmd command;
+};
+constexpr ViewKeyCommand kViewKeyCommands[] = {
+    {kavlo::ViewKeyAction::ShowAll, CmdShowAll},
+    {kavlo::ViewKeyAction::ShowY, CmdShowY},
+    {kavlo::ViewKeyAction::ShowCb, CmdShowCb},
+    {kavlo::ViewKeyAction::ShowCr, CmdShowCr},
+    {kavlo::ViewKeyAction::ToggleDeinterlace, CmdDeinterlace},
+    {kavlo::ViewKeyAction::ToggleSplitFields, CmdSplitFields},
+    {kavlo::ViewKeyAction::ToggleInterlace, CmdToggleInterlaced},
+    {kavlo::ViewKeyAction::ToggleFieldOrder, CmdToggleFieldOrder},
+    {kavlo::ViewKeyAction::ToggleFlip, CmdFlip},
+};
+
+}  // namespace
+
 bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool shift = mods & Qt::ShiftModifier;
     const bool ctrl = mods & Qt::ControlModifier;
     const bool keypad = mods & Qt::KeypadModifier;
-    const int digit = kavlo::PhysicalDigitKey(*event);
-    const bool open = view_->IsOpen();
+    const kavlo::ViewKey viewKey = kavlo::LookUpViewKey(*event);
 
-    if (shift && !g_ctrlDown && digit >= 1 && digit <= 4) {
-        static constexpr uint32_t kMethodForDigit[5] = {0, 1, 2, 0, 3};
-        if (open) SetMethod(kMethodForDigit[digit]);
+    if (viewKey.action == kavlo::ViewKeyAction::SetDeinterlaceMethod && !g_ctrlDown) {
+        if (view_->IsOpen()) SetMethod(viewKey.method);
         return true;
     }
     if (ctrl && event->key() == Qt::Key_G) {
@@ -709,21 +729,13 @@ bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
         return true;
     }
     if (shift || ctrl) return false;
-    switch (digit) {
-    case 0: OnCommand(CmdShowAll); return true;
-    case 7: OnCommand(CmdShowY); return true;
-    case 8: OnCommand(CmdShowCb); return true;
-    case 9: OnCommand(CmdShowCr); return true;
-    default: break;
+    for (const ViewKeyCommand& entry : kViewKeyCommands) {
+        if (entry.action == viewKey.action) {
+            OnCommand(entry.command);
+            return true;
+        }
     }
-    switch (event->key()) {
-    case Qt::Key_D: OnCommand(CmdDeinterlace); return true;
-    case Qt::Key_F: OnCommand(CmdSplitFields); return true;
-    case Qt::Key_I: OnCommand(CmdToggleInterlaced); return true;
-    case Qt::Key_T: OnCommand(CmdToggleFieldOrder); return true;
-    case Qt::Key_V: OnCommand(CmdFlip); return true;
-    default: return false;
-    }
+    return false;
 }
 
 // ---- Play-through ------------------------------------------------------------------------------

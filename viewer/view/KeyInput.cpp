@@ -1,4 +1,4 @@
-#include "KeyInput.h"
+#include "view/KeyInput.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -44,6 +44,78 @@ int PhysicalDigitKey(const QKeyEvent& event) {
         }
     }
     return DigitOfQtKey(event.key());
+}
+
+namespace {
+
+struct DigitKey {
+    int digit;
+    ViewKeyAction action;
+};
+struct LetterKey {
+    int key;
+    ViewKeyAction action;
+};
+
+// Digits without Shift (Ctrl+0 is handled before the table).
+constexpr DigitKey kDigitKeys[] = {
+    {0, ViewKeyAction::ShowAll},         {1, ViewKeyAction::ToggleFilter1},
+    {2, ViewKeyAction::ToggleFilter2},   {3, ViewKeyAction::ToggleFilter3},
+    {6, ViewKeyAction::ShowAllChannels}, {7, ViewKeyAction::ShowY},
+    {8, ViewKeyAction::ShowCb},          {9, ViewKeyAction::ShowCr},
+};
+
+// Shift+1 .. Shift+4: the deinterlacing methods in the order of the View menu.
+constexpr DeinterlaceMethod kMethodOfShiftDigit[] = {
+    kDeinterlaceTopField, kDeinterlaceBottomField, kDeinterlaceBlendFields, kDeinterlaceLowPass};
+
+// Letters without Shift.
+constexpr LetterKey kLetterKeys[] = {
+    {Qt::Key_Q, ViewKeyAction::ToggleMethod2Label}, {Qt::Key_D, ViewKeyAction::ToggleDeinterlace},
+    {Qt::Key_F, ViewKeyAction::ToggleSplitFields},  {Qt::Key_I, ViewKeyAction::ToggleInterlace},
+    {Qt::Key_T, ViewKeyAction::ToggleFieldOrder},   {Qt::Key_V, ViewKeyAction::ToggleFlip},
+};
+
+}  // namespace
+
+ViewKey LookUpViewKey(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers();
+    const int key = event.key();
+    const int digit = PhysicalDigitKey(event);
+    ViewKey result;
+    if (modifiers & Qt::ShiftModifier) {
+        if (key == Qt::Key_F) {
+            result.action = ViewKeyAction::ToggleSeparatedFields;
+            result.shift = true;
+        } else if (digit >= 1 && digit <= 4) {
+            result.action = ViewKeyAction::SetDeinterlaceMethod;
+            result.method = kMethodOfShiftDigit[digit - 1];
+            result.shift = true;
+        }
+        return result;
+    }
+    if (digit == 0 && (modifiers & Qt::ControlModifier)) {
+        result.action = ViewKeyAction::ActualSize;
+        return result;
+    }
+    for (const DigitKey& entry : kDigitKeys) {
+        if (entry.digit == digit) {
+            result.action = entry.action;
+            return result;
+        }
+    }
+    if (digit >= 0) return result;
+    for (const LetterKey& entry : kLetterKeys) {
+        if (entry.key == key) {
+            result.action = entry.action;
+            return result;
+        }
+    }
+    if (modifiers & Qt::KeypadModifier) {
+        if (key == Qt::Key_Plus) result.action = ViewKeyAction::ZoomIn;
+        if (key == Qt::Key_Minus) result.action = ViewKeyAction::ZoomOut;
+    }
+    return result;
 }
 
 }  // namespace kavlo

@@ -1,13 +1,13 @@
-#include "FrameMemory.h"
+#include "image/FrameMemory.h"
 
 #include "VideoBuffer.h"
 
 #include "ViewGeometry.h"
 #include "KeyInput.h"
 
-#include "Convert.h"
-#include "ImageBuffer.h"
-#include "PixelLayout.h"
+#include "image/Convert.h"
+#include "image/ImageBuffer.h"
+#include "image/PixelLayout.h"
 
 #include "TNCore.h"
 #include "TNDebug.h"
@@ -1056,67 +1056,51 @@ void CVideoBuffer::OnCtrlUp() {
 }
 
 bool CVideoBuffer::HandleKeyPress(QKeyEvent* event) {
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    const int key = event->key();
-    const int digit = PhysicalDigitKey(*event);
-    if (modifiers & Qt::ShiftModifier) {
-        if (key == Qt::Key_F) {
-            switches_.separatedToggle ^= 1;
-            AfterSwitchChange(false);
-        } else if (digit >= 1 && digit <= 4 && switches_.deinterlace) {
-            static const uint32_t kMethodOfDigit[5] = {0, kDeinterlaceTopField,
-                                                       kDeinterlaceBottomField,
-                                                       kDeinterlaceBlendFields,
-                                                       kDeinterlaceLowPass};
-            SetDeinterlacingMethod(kMethodOfDigit[digit]);
-        }
-        return true;  // every other Shift key is consumed without effect
-    }
-    switch (digit) {
-    case 0:
-        if (modifiers & Qt::ControlModifier) {
-            SetZoom(1.0);
-        } else {
-            ShowAll();
-        }
-        return true;
-    case 1:
-    case 2:
-    case 3: {
-        uint8_t& filter = digit == 1 ? switches_.filter1
-                                     : (digit == 2 ? switches_.filter2 : switches_.filter3);
+    const ViewKey viewKey = LookUpViewKey(*event);
+    switch (viewKey.action) {
+    case ViewKeyAction::None: break;
+    case ViewKeyAction::ShowAll: ShowAll(); return true;
+    case ViewKeyAction::ActualSize: SetZoom(1.0); return true;
+    case ViewKeyAction::ToggleFilter1:
+    case ViewKeyAction::ToggleFilter2:
+    case ViewKeyAction::ToggleFilter3: {
+        uint8_t& filter = viewKey.action == ViewKeyAction::ToggleFilter1   ? switches_.filter1
+                          : viewKey.action == ViewKeyAction::ToggleFilter2 ? switches_.filter2
+                                                                            : switches_.filter3;
         filter ^= 1;
         AfterSwitchChange(true);
         return true;
     }
-    case 6:
+    case ViewKeyAction::ShowAllChannels:
         switches_.lumaOnly = switches_.cbOnly = switches_.crOnly = 0;
         AfterSwitchChange(false);
         return true;
-    case 7: ShowChannel(ChannelY); return true;
-    case 8: ShowChannel(ChannelCb); return true;
-    case 9: ShowChannel(ChannelCr); return true;
-    default: break;
-    }
-    const bool keypad = (modifiers & Qt::KeypadModifier) != 0;
-    switch (key) {
-    case Qt::Key_Q:
+    case ViewKeyAction::ShowY: ShowChannel(ChannelY); return true;
+    case ViewKeyAction::ShowCb: ShowChannel(ChannelCb); return true;
+    case ViewKeyAction::ShowCr: ShowChannel(ChannelCr); return true;
+    case ViewKeyAction::ToggleMethod2Label:
         switches_.method2Label ^= 1;
         AfterSwitchChange(true);
         return true;
-    case Qt::Key_D: ToggleDeinterlace(); return true;
-    case Qt::Key_F: ToggleSplitFields(); return true;
-    case Qt::Key_I: ToggleInterlace(); return true;
-    case Qt::Key_T: ToggleFieldOrder(); return true;
-    case Qt::Key_V: ToggleFlip(); return true;
-    case Qt::Key_Plus:
-        if (!keypad) return false;
-        ZoomIn();
+    case ViewKeyAction::ToggleDeinterlace: ToggleDeinterlace(); return true;
+    case ViewKeyAction::ToggleSplitFields: ToggleSplitFields(); return true;
+    case ViewKeyAction::ToggleSeparatedFields:
+        switches_.separatedToggle ^= 1;
+        AfterSwitchChange(false);
         return true;
-    case Qt::Key_Minus:
-        if (!keypad) return false;
-        ZoomOut();
+    case ViewKeyAction::ToggleInterlace: ToggleInterlace(); return true;
+    case ViewKeyAction::ToggleFieldOrder: ToggleFieldOrder(); return true;
+    case ViewKeyAction::ToggleFlip: ToggleFlip(); return true;
+    case ViewKeyAction::SetDeinterlaceMethod:
+        // The method keys choose a method only while deinterlacing is on.
+        if (switches_.deinterlace) SetDeinterlacingMethod(viewKey.method);
         return true;
+    case ViewKeyAction::ZoomIn: ZoomIn(); return true;
+    case ViewKeyAction::ZoomOut: ZoomOut(); return true;
+    }
+    // Every other Shift key is consumed without effect.
+    if (event->modifiers() & Qt::ShiftModifier) return true;
+    switch (event->key()) {
     case Qt::Key_Space:
         if (!event->isAutoRepeat()) OnSpaceDown();
         return false;
