@@ -13,6 +13,10 @@ struct KernelTable;
 using ConvertFlags = uint32_t;
 // 4:2:0 chroma is upsampled within each field instead of across the frame.
 constexpr ConvertFlags CONVERT_INTERLACED = 0x002;
+// The view's filter switches 1, 2 and 3. The conversion accepts them and changes nothing for them.
+constexpr ConvertFlags CONVERT_FILTER_1 = 0x004;
+constexpr ConvertFlags CONVERT_FILTER_2 = 0x008;
+constexpr ConvertFlags CONVERT_FILTER_3 = 0x010;
 // Y'CbCr layouts show Y' (0x080), Cb (0x100) or Cr (0x200) as grey; 0x080 wins over 0x100 and
 // 0x100 over 0x200. R'G'B' and grey layouts ignore them.
 constexpr ConvertFlags CONVERT_LUMA_ONLY = 0x080;

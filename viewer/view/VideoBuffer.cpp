@@ -391,9 +391,9 @@ void CVideoBuffer::RenderFrame() {
 
     uint32_t flags = 0;
     if ((stored_.interlaced ^ switches_.interlaceToggle) != 0) flags |= CONVERT_INTERLACED;
-    if (switches_.filter1) flags |= 0x4;
-    if (switches_.filter2) flags |= 0x8;
-    if (switches_.filter3) flags |= 0x10;
+    if (switches_.filter1) flags |= CONVERT_FILTER_1;
+    if (switches_.filter2) flags |= CONVERT_FILTER_2;
+    if (switches_.filter3) flags |= CONVERT_FILTER_3;
     if (switches_.lumaOnly) flags |= CONVERT_LUMA_ONLY;
     if (switches_.cbOnly) flags |= CONVERT_CB_ONLY;
     if (switches_.crOnly) flags |= CONVERT_CR_ONLY;
