@@ -1,7 +1,14 @@
 # Compiler settings shared by every target of the project.
 add_library(kavlo_warnings INTERFACE)
 target_compile_options(kavlo_warnings INTERFACE
-  -Wall -Wextra -Wshadow -Wnon-virtual-dtor)
+  -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wconversion -Wsign-conversion)
+if(KAVLO_WERROR)
+  target_compile_options(kavlo_warnings INTERFACE -Werror)
+endif()
+
+# Qt's signal/slot keywords stay off everywhere: they are macros that clash with plain names
+# (an OpenMP "slots" member, a "foreach" helper); Q_SIGNALS, Q_SLOTS and Q_EMIT say the same.
+add_compile_definitions(QT_NO_KEYWORDS)
 
 if(KAVLO_SANITIZE)
   # One report fails the run: no recovery after the first UB finding.

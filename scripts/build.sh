@@ -4,6 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 build=${KAVLO_RELEASE_BUILD:-build-release}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVLO_TESTS=OFF >/dev/null
+cmake --preset release -B "$build" >/dev/null
 cmake --build "$build" -j2 >&2
 echo "$PWD/$build/bin"

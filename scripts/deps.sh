@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libicu-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev libomp-14-dev
+  clang clang-format libclang-rt-14-dev libomp-14-dev git
   libyuv-dev libswscale-dev
   xvfb xdotool x11-apps imagemagick ffmpeg
 )

@@ -5,9 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${KAVLO_BENCH_BUILD:-build-bench}
-# Release with -O2 (CMake's Release default would be -O3), as the product is built.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-  -DKAVLO_BENCH=ON -DKAVLO_TESTS=OFF >/dev/null
+# The bench preset: a release with -O2, as the product is built.
+cmake --preset bench -B "$build" >/dev/null
 cmake --build "$build" -j2 --target kavlo_bench_conversion >&2
 json=$(mktemp)
 "$build/bin/kavlo_bench_conversion" --benchmark_repetitions=5 --benchmark_min_time=0.1 \

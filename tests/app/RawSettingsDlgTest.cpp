@@ -54,7 +54,7 @@ protected:
     void Choose(int id, int index) {
         auto* combo = Control<QComboBox>(dlg, id);
         combo->setCurrentIndex(index);
-        emit combo->activated(index);
+        Q_EMIT combo->activated(index);
     }
     void Step(int id, bool up) {
         auto* spin = Control<CUpDown>(dlg, id);

@@ -63,8 +63,8 @@ CUpDown::CUpDown(QWidget* parent) : QWidget(parent) {
     layout->setSpacing(0);
     layout->addWidget(up_);
     layout->addWidget(down_);
-    connect(up_, &QToolButton::clicked, this, [this] { emit Stepped(+1); });
-    connect(down_, &QToolButton::clicked, this, [this] { emit Stepped(-1); });
+    connect(up_, &QToolButton::clicked, this, [this] { Q_EMIT Stepped(+1); });
+    connect(down_, &QToolButton::clicked, this, [this] { Q_EMIT Stepped(-1); });
 }
 
 CRawSettingsDlg::CRawSettingsDlg(QWidget* parent) : QDialog(parent) {

@@ -23,7 +23,7 @@ public:
     explicit CUpDown(QWidget* parent);
     QToolButton* UpButton() const { return up_; }
     QToolButton* DownButton() const { return down_; }
-signals:
+Q_SIGNALS:
     void Stepped(int direction);  // +1 up, -1 down
 
 private:
