@@ -1,6 +1,8 @@
 # Tests of the command-line parser and the raw settings record.
-add_executable(kavlo_settings_tests ${CMAKE_CURRENT_LIST_DIR}/CommandLineTest.cpp)
-target_link_libraries(kavlo_settings_tests PRIVATE kavlo_settings GTest::gtest_main kavlo_warnings)
+add_executable(kavlo_settings_tests
+  ${CMAKE_CURRENT_LIST_DIR}/CommandLineTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FrameSizeGuessTest.cpp)
+target_link_libraries(kavlo_settings_tests PRIVATE kavlo_settings kavlo_clipgen GTest::gtest_main kavlo_warnings)
 gtest_discover_tests(kavlo_settings_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "settings.")
 
 kavlo_fuzz_target(kavlo_fuzz_command_line

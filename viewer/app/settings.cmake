@@ -1,4 +1,6 @@
-# The raw settings record and the command-line parser.
-add_library(kavlo_settings STATIC ${CMAKE_CURRENT_LIST_DIR}/CommandLine.cpp)
+# The command-line parser and the frame-size guess (no Qt).
+add_library(kavlo_settings STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/CommandLine.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FrameSizeGuess.cpp)
 target_include_directories(kavlo_settings PUBLIC ${PROJECT_SOURCE_DIR}/viewer)
 target_link_libraries(kavlo_settings PUBLIC kavlo_settings_record kavlo_layouts PRIVATE kavlo_warnings)

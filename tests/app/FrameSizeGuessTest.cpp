@@ -1,0 +1,204 @@
+// The frame-size guess: real-world file sizes, with and without the file's first bytes.
+#include "app/FrameSizeGuess.h"
+
+#include "clipgen/ClipGen.h"
+#include "image/PixelLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace rawsettings;
+
+// The bytes of one frame of the layout at its own pitch.
+int64_t FrameBytesOf(uint32_t code, int32_t width, int32_t height) {
+    RawVideoFormat format{};
+    EXPECT_TRUE(BuildRawVideoFormat(format, width, height, code, 0, -1));
+    return static_cast<int64_t>(FrameBytes(format));
+}
+
+// The first bytes of a frame holding a camera-like picture, packed in the layout: as much as the
+// guess reads of a file. The picture is smooth but not periodic (random values on a 24-pixel grid,
+// interpolated) with a little noise, so that rows match only their true neighbours.
+constexpr size_t kSampleBytes = 256 * 1024;
+std::vector<uint8_t> PictureSample(uint32_t code, int32_t width, int32_t height) {
+    clipgen::RgbPicture picture;
+    picture.width = width;
+    picture.height = std::min<int32_t>(height, (static_cast<int32_t>(kSampleBytes) / width + 4) & ~3);
+    picture.rgb.resize(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 3);
+    constexpr int32_t kCell = 24;
+    const int32_t gridW = width / kCell + 2;
+    uint32_t state = 2463534242u;
+    const auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    std::vector<int> grid(static_cast<size_t>(gridW) * static_cast<size_t>(picture.height / kCell + 2));
+    for (int& g : grid) g = static_cast<int>(next() % 200) + 20;
+    for (int32_t y = 0; y < picture.height; ++y) {
+        const int32_t gy = y / kCell, fy = y % kCell;
+        for (int32_t x = 0; x < picture.width; ++x) {
+            const int32_t gx = x / kCell, fx = x % kCell;
+            const auto at = [&](int32_t i, int32_t j) {
+                return grid[static_cast<size_t>(j) * static_cast<size_t>(gridW) + static_cast<size_t>(i)];
+            };
+            const int top = at(gx, gy) * (kCell - fx) + at(gx + 1, gy) * fx;
+            const int bottom = at(gx, gy + 1) * (kCell - fx) + at(gx + 1, gy + 1) * fx;
+            const int v = (top * (kCell - fy) + bottom * fy) / (kCell * kCell);
+            const int n = static_cast<int>(next() % 5);
+            uint8_t* p = picture.At(x, y);
+            p[0] = static_cast<uint8_t>(v + n);
+            p[1] = static_cast<uint8_t>((v * 3) / 4 + 30 + n);
+            p[2] = static_cast<uint8_t>(250 - v - n);
+        }
+    }
+    RawVideoFormat format{};
+    EXPECT_TRUE(BuildRawVideoFormat(format, width, picture.height, code, 0, -1));
+    std::vector<uint8_t> frame;
+    EXPECT_TRUE(clipgen::PackPicture(code, picture, format.lineBytes, false, frame));
+    frame.resize(std::min(frame.size(), kSampleBytes));
+    return frame;
+}
+
+// "1920x1080 I420, 5 frames + 64": what a user reads of a guess.
+std::string Describe(const FrameSizeGuess& g) {
+    return std::to_string(g.width) + "x" + std::to_string(g.height) + " " + LayoutName(g.code) +
+           ", " + std::to_string(g.frames) + " frames + " + std::to_string(g.restBytes);
+}
+
+struct RealFile {
+    const char* what;
+    uint32_t code;
+    int32_t width, height;
+    int64_t frames;
+    int64_t header = 0;  // bytes the file holds beyond its frames
+};
+
+const RealFile kRealFiles[] = {
+    {"QCIF test sequence, 300 frames", kLayoutI420, 176, 144, 300},
+    {"CIF test sequence, 300 frames", kLayoutI420, 352, 288, 300},
+    {"CIF test sequence, 150 frames", kLayoutI420, 352, 288, 150},
+    {"4CIF frame", kLayoutI420, 704, 576, 1},
+    {"HD 1080 test sequence, 500 frames", kLayoutI420, 1920, 1080, 500},
+    {"five HD 1080 frames", kLayoutI420, 1920, 1080, 5},
+    {"five HD 1080 frames behind a 64-byte header", kLayoutI420, 1920, 1080, 5, 64},
+    {"HD 720 test sequence, 500 frames", kLayoutI420, 1280, 720, 500},
+    {"UHD sequence, 600 frames", kLayoutI420, 3840, 2160, 600},
+    {"UHD frame", kLayoutI420, 3840, 2160, 1},
+    {"8K frame", kLayoutI420, 7680, 4320, 1},
+    {"8K DCI-wide frame", kLayoutI420, 8192, 4320, 1},
+    {"4K DCI frame", kLayoutI420, 4096, 2160, 1},
+    {"2K DCI reel, 24 frames", kLayoutI420, 2048, 1080, 24},
+    {"HDV 1440 frame", kLayoutI420, 1440, 1080, 1},
+    {"WUXGA screen capture", kLayoutI420, 1920, 1200, 1},
+    {"PAL sequence, 250 frames", kLayoutI420, 720, 576, 250},
+    {"NTSC frame", kLayoutI420, 720, 480, 1},
+    {"VGA webcam frame", kLayoutI420, 640, 480, 1},
+    {"capture card HD frame", kLayoutUYVY, 1920, 1080, 1},
+    {"capture card HD clip, 100 frames", kLayoutUYVY, 1920, 1080, 100},
+    {"capture card UHD frame", kLayoutUYVY, 3840, 2160, 1},
+    {"HD 720 capture, 60 frames", kLayoutUYVY, 1280, 720, 60},
+    {"PAL capture frame", kLayoutUYVY, 720, 576, 1},
+    {"PAL capture, 100 frames", kLayoutUYVY, 720, 576, 100},
+    {"NTSC capture, 299 frames", kLayoutUYVY, 720, 480, 299},
+    {"HD 10-bit SDI frame", kLayoutV210, 1920, 1080, 1},
+    {"UHD 10-bit SDI frame", kLayoutV210, 3840, 2160, 1},
+    {"NTSC 486-line 10-bit SDI frame", kLayoutV210, 720, 486, 1},
+    {"HD decoder output, 7 frames", kLayoutP010, 1920, 1080, 7},
+    {"UHD decoder output frame", kLayoutP010, 3840, 2160, 1},
+    {"8K decoder output frame", kLayoutP010, 7680, 4320, 1},
+    {"HD R'G'B' frame", kLayoutBGR3, 1920, 1080, 1},
+    {"VGA R'G'B' frame", kLayoutBGR3, 640, 480, 1},
+    {"HD frame with alpha", kLayoutBGRA, 1920, 1080, 1},
+    {"QHD frame with alpha", kLayoutBGRA, 2560, 1440, 1},
+    {"SXGA frame with alpha", kLayoutBGRA, 1280, 1024, 1},
+    {"HD 720 grey sensor frame", kLayoutGRAY, 1280, 720, 1},
+};
+
+// With the file's first bytes, every real file is read as what it is.
+TEST(FrameSizeGuess, RealFilesAreReadAsWhatTheyAre) {
+    for (const RealFile& f : kRealFiles) {
+        SCOPED_TRACE(f.what);
+        const int64_t size = FrameBytesOf(f.code, f.width, f.height) * f.frames + f.header;
+        const std::vector<uint8_t> sample = PictureSample(f.code, f.width, f.height);
+        const std::vector<FrameSizeGuess> guesses =
+            RankFrameSizeGuesses(size, {}, sample.data(), sample.size());
+        ASSERT_FALSE(guesses.empty());
+        EXPECT_EQ(Describe(guesses[0]),
+                  Describe({f.width, f.height, f.code, 0, f.frames, f.header}));
+    }
+}
+
+// From the size alone: whole frames first, then the more common size and layout.
+TEST(FrameSizeGuess, SizeAloneRanksWholeFramesAndCommonSizesFirst) {
+    struct Case {
+        int64_t size;
+        int32_t width, height;
+        uint32_t code;
+        int64_t frames, rest;
+    } const cases[] = {
+        {15552000, 1920, 1080, kLayoutI420, 5, 0},  // also 25 PAL frames: HD is more common
+        {829440, 720, 576, kLayoutUYVY, 1, 0},
+        {4147200, 1920, 1080, kLayoutUYVY, 1, 0},   // also three 720p I420 frames
+        {622080 + 7, 720, 576, kLayoutI420, 1, 7},  // no reading without rest: the common size
+        {38016, 176, 144, kLayoutI420, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        const std::vector<FrameSizeGuess> guesses = RankFrameSizeGuesses(c.size);
+        ASSERT_FALSE(guesses.empty());
+        EXPECT_EQ(Describe(guesses[0]), Describe({c.width, c.height, c.code, 0, c.frames, c.rest}));
+    }
+    // Below the smallest frame of the table, and empty files: nothing to propose.
+    EXPECT_TRUE(RankFrameSizeGuesses(6143).empty());
+    EXPECT_TRUE(RankFrameSizeGuesses(0).empty());
+    EXPECT_TRUE(RankFrameSizeGuesses(-5).empty());
+}
+
+TEST(FrameSizeGuess, KnownFactsNarrowTheReadings) {
+    const int64_t size = 1920LL * 1080 * 2 * 10;
+    GuessConstraints known;
+    known.code = kLayoutGRAY;
+    std::vector<FrameSizeGuess> guesses = RankFrameSizeGuesses(size, known);
+    ASSERT_FALSE(guesses.empty());
+    for (const FrameSizeGuess& g : guesses) EXPECT_EQ(g.code, kLayoutGRAY);
+    EXPECT_EQ(guesses[0].width, 1920);
+    EXPECT_EQ(guesses[0].frames, 20);
+
+    // A size outside the table, given by name, is still proposed; the file prefix is skipped.
+    known = {};
+    known.width = 100;
+    known.height = 50;
+    known.filePrefix = 16;
+    guesses = RankFrameSizeGuesses(16 + 100 * 50 * 3, known);
+    ASSERT_FALSE(guesses.empty());
+    EXPECT_EQ(guesses[0].width, 100);
+    EXPECT_EQ(guesses[0].height, 50);
+    EXPECT_EQ(guesses[0].restBytes, 0);
+    EXPECT_EQ(guesses[0].frameBytes * guesses[0].frames, 100 * 50 * 3);
+}
+
+TEST(FrameSizeGuess, PictureContinuityFindsThePitchAndLayoutOfAPicture) {
+    const std::vector<uint8_t> sample = PictureSample(kLayoutUYVY, 720, 576);
+    const double right = PictureContinuity(sample.data(), sample.size(), kLayoutUYVY, 1440);
+    EXPECT_GE(right, 0.0);
+    // A wrong pitch, a wrong layout at the right pitch, a row read as two.
+    EXPECT_LT(right * 2, PictureContinuity(sample.data(), sample.size(), kLayoutUYVY, 1500));
+    EXPECT_LT(right * 2, PictureContinuity(sample.data(), sample.size(), kLayoutGRAY, 1440));
+    EXPECT_LT(right * 2, PictureContinuity(sample.data(), sample.size(), kLayoutI420, 720));
+    // 8-bit samples read in pairs as 16-bit words: the low bytes form a picture.
+    EXPECT_GT(PictureContinuity(sample.data(), sample.size(), kLayoutGRAYLE16, 1440), 1e6);
+    // Fewer than two rows, nothing to read, an unknown layout: unknown.
+    EXPECT_LT(PictureContinuity(sample.data(), 1000, kLayoutUYVY, 1440), 0.0);
+    EXPECT_LT(PictureContinuity(nullptr, 0, kLayoutUYVY, 1440), 0.0);
+    EXPECT_LT(PictureContinuity(sample.data(), sample.size(), kLayoutUYVY, 0), 0.0);
+    EXPECT_LT(PictureContinuity(sample.data(), sample.size(), 0x12345678, 1440), 0.0);
+}
+
+}  // namespace

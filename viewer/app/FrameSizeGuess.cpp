@@ -1,0 +1,193 @@
+#include "FrameSizeGuess.h"
+
+#include "image/FrameMemory.h"
+#include "image/PixelLayout.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <tuple>
+
+namespace rawsettings {
+
+namespace {
+
+struct FrameSize {
+    int32_t width;
+    int32_t height;
+};
+
+// Frame sizes, most common first: broadcast HD and UHD, then the standard-definition rasters,
+// computer and cinema sizes, and the small conference formats.
+constexpr FrameSize kCommonSizes[] = {
+    {1920, 1080}, {1280, 720},  {3840, 2160}, {720, 576},   {720, 480},   {7680, 4320},
+    {4096, 2160}, {2048, 1080}, {1440, 1080}, {640, 480},   {352, 288},   {176, 144},
+    {1920, 1200}, {2560, 1440}, {1920, 1088}, {720, 486},   {704, 576},   {704, 480},
+    {352, 240},   {176, 120},   {320, 240},   {1024, 768},  {1280, 1024}, {1600, 1200},
+    {800, 600},   {1366, 768},  {2560, 1600}, {960, 720},   {1408, 1152}, {1408, 960},
+    {1056, 864},  {1056, 720},  {4096, 3112}, {3656, 2664}, {8192, 4320}, {5120, 2880},
+    {160, 120},   {128, 96},
+};
+
+// Layouts, most common in raw files first. Layouts whose frames have the same byte size follow
+// the most common of them, so that the name a user most likely means comes first.
+constexpr uint32_t kCommonLayouts[] = {
+    kLayoutI420, kLayoutUYVY, kLayoutYUY2, kLayoutYV12, kLayoutP010, kLayoutI420LE16,
+    kLayoutBGR3, kLayoutRGB3, kLayoutYV16, kLayoutYV24, kLayoutV210, kLayoutBGRA,
+    kLayoutGRAY, kLayoutY210, kLayoutP210, kLayoutGRAYLE16, kLayoutBGR161616,
+    kLayoutBGRA16161616,
+};
+
+// What PictureContinuity compares at most: a few windows of groups across the first rows and the
+// first slots of each group; enough to see a picture, cheap for hundreds of readings.
+constexpr size_t kContinuityRows = 16;
+constexpr size_t kContinuityWindows = 4;
+constexpr size_t kContinuityWindowGroups = 8;
+constexpr int kContinuitySlots = 4;
+// Low bytes of 16-bit words that change less than this from row to row form a picture: the
+// words are 8-bit samples read in pairs. Such a reading scores kMisread.
+constexpr double kSmoothLowBytes = 24.0;
+constexpr double kMisread = 1e9;
+
+// A reading whose rows continue within this margin of the best reading's continuity counts as
+// fitting the picture as well as the best: readings with the same pitch continue alike, and so
+// do all pitches on a picture whose columns are uniform.
+bool ContinuityFits(double value, double best) { return value < 0 || value <= best * 1.05 + 0.25; }
+
+}  // namespace
+
+double PictureContinuity(const uint8_t* sample, size_t sampleBytes, uint32_t code,
+                         size_t pitch) {
+    const FrameMemoryLayout* layout = FindFrameMemoryLayout(code);
+    if (!sample || !layout || pitch == 0 || sampleBytes / pitch < 2) return -1;
+    const PlaneDesc& plane = layout->planes[0];
+    const size_t groupBytes = plane.groupBytes;
+    const size_t groups = pitch / groupBytes;
+    if (groups < 2) return -1;
+    const size_t rows = std::min(sampleBytes / pitch, kContinuityRows + 1);
+    const size_t window = std::min(groups - 1, kContinuityWindowGroups);
+    const int slots = std::min<int>(plane.slotCount, kContinuitySlots);
+    // Samples scaled to 8 bits, so that every layout is measured on the same scale.
+    const auto value = [&](const uint8_t* group, int slot) {
+        const SampleSlot& s = plane.sampleSlots[slot];
+        const uint32_t v = ReadSample(group, plane, layout->byteOrder, s);
+        return static_cast<int>(s.bits >= 8 ? v >> (s.bits - 8) : v << (8 - s.bits));
+    };
+    // The low bytes of 16-bit words: in a real file they hold the noisy low bits of each sample;
+    // in 8-bit samples read as 16-bit words they are a picture of their own.
+    const bool words16 = plane.wordBytes == 2;
+    const size_t lowByte = layout->byteOrder == ByteOrder::Little ? 0 : 1;
+    uint64_t lowSum = 0;
+    int lowMin = 255, lowMax = 0;
+    uint64_t sum = 0, count = 0;
+    for (size_t w = 0; w < kContinuityWindows; ++w) {
+        const size_t first = (groups - 1 - window) * w / (kContinuityWindows - 1);
+        for (size_t r = 0; r + 1 < rows; ++r) {
+            const uint8_t* row = sample + r * pitch;
+            for (size_t g = first; g < first + window; ++g) {
+                const uint8_t* here = row + g * groupBytes;
+                for (int slot = 0; slot < slots; ++slot) {
+                    const int v = value(here, slot);
+                    sum += static_cast<uint64_t>(std::abs(v - value(here + pitch, slot)) +
+                                                 std::abs(v - value(here + groupBytes, slot)));
+                    ++count;
+                    if (words16) {
+                        const size_t at = size_t{plane.sampleSlots[slot].word} * 2 + lowByte;
+                        const int low = here[at];
+                        lowSum += static_cast<uint64_t>(std::abs(low - here[at + pitch]));
+                        lowMin = std::min(lowMin, low);
+                        lowMax = std::max(lowMax, low);
+                    }
+                }
+            }
+        }
+    }
+    if (count == 0) return -1;
+    if (words16 && lowMax > lowMin &&
+        static_cast<double>(lowSum) / static_cast<double>(count) < kSmoothLowBytes) {
+        return kMisread;
+    }
+    return static_cast<double>(sum) / static_cast<double>(count);
+}
+
+std::vector<FrameSizeGuess> RankFrameSizeGuesses(int64_t fileSize,
+                                                 const GuessConstraints& constraints,
+                                                 const uint8_t* sample, size_t sampleBytes) {
+    std::vector<FrameSizeGuess> guesses;
+    const int64_t payload = fileSize - std::max<int64_t>(constraints.filePrefix, 0);
+    if (payload <= 0) return guesses;
+
+    struct Ranked {
+        FrameSizeGuess guess;
+        double continuity;  // PictureContinuity of the first plane, < 0 when unknown
+        int32_t lineBytes;
+        size_t sizeRank;
+        size_t layoutRank;
+    };
+    const auto classOf = [](const FrameSizeGuess& g) {
+        return std::make_pair(g.restBytes != 0, g.frames > kPlausibleFrameLimit);
+    };
+    std::vector<Ranked> ranked;
+    const auto consider = [&](FrameSize size, size_t sizeRank) {
+        if (constraints.width > 0 && size.width != constraints.width) return;
+        if (constraints.height > 0 && size.height != constraints.height) return;
+        for (size_t layoutRank = 0; layoutRank < std::size(kCommonLayouts); ++layoutRank) {
+            const uint32_t code = kCommonLayouts[layoutRank];
+            if (constraints.code != 0 && code != constraints.code) continue;
+            RawVideoFormat format{};
+            if (!BuildRawVideoFormat(format, size.width, size.height, code, 0, -1)) continue;
+            const auto frameBytes = static_cast<int64_t>(FrameBytes(format));
+            if (frameBytes <= 0 || frameBytes > payload) continue;
+            FrameSizeGuess guess;
+            guess.width = size.width;
+            guess.height = size.height;
+            guess.code = code;
+            guess.frameBytes = frameBytes;
+            guess.frames = payload / frameBytes;
+            guess.restBytes = payload % frameBytes;
+            ranked.push_back({guess, -1.0, format.lineBytes, sizeRank, layoutRank});
+        }
+    };
+    for (size_t i = 0; i < std::size(kCommonSizes); ++i) consider(kCommonSizes[i], i);
+    // A known size that is not in the table is still a candidate, after the table's sizes.
+    if (constraints.width > 0 && constraints.height > 0 &&
+        std::none_of(std::begin(kCommonSizes), std::end(kCommonSizes), [&](FrameSize s) {
+            return s.width == constraints.width && s.height == constraints.height;
+        })) {
+        consider({constraints.width, constraints.height}, std::size(kCommonSizes));
+    }
+
+    // The picture decides only among the readings of the best class by the first two criteria:
+    // the others come after them anyway. best: the continuity of the reading whose pitch and
+    // layout make the sample look most like a picture.
+    double best = -1;
+    if (sample && !ranked.empty()) {
+        auto bestClass = classOf(ranked.front().guess);
+        for (const Ranked& r : ranked) bestClass = std::min(bestClass, classOf(r.guess));
+        for (Ranked& r : ranked) {
+            if (classOf(r.guess) != bestClass) continue;
+            FrameExtent extent{};
+            if (!GetFrameExtent(r.guess.code, r.guess.width, r.guess.height, r.lineBytes, extent))
+                continue;
+            r.continuity = PictureContinuity(sample, sampleBytes, r.guess.code,
+                                             static_cast<size_t>(extent.planes[0].pitch));
+            if (r.continuity >= 0 && (best < 0 || r.continuity < best)) best = r.continuity;
+        }
+    }
+    // Among readings that fit the picture alike (the same pitch: a UHD I420 frame is four HD UYVY
+    // frames at the same row length) the layout's commonness decides before the size's; without
+    // a sample the size's decides first.
+    const bool sampled = best >= 0;
+    const auto key = [best, sampled, &classOf](const Ranked& r) {
+        const size_t first = sampled ? r.layoutRank : r.sizeRank;
+        const size_t second = sampled ? r.sizeRank : r.layoutRank;
+        return std::make_tuple(classOf(r.guess), sampled && !ContinuityFits(r.continuity, best),
+                               first, second);
+    };
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [&key](const Ranked& a, const Ranked& b) { return key(a) < key(b); });
+    guesses.reserve(ranked.size());
+    for (const Ranked& r : ranked) guesses.push_back(r.guess);
+    return guesses;
+}
+
+}  // namespace rawsettings

@@ -1,0 +1,56 @@
+// Guessing how to read a headerless file from its size: which common frame size and pixel layout
+// divide it into whole frames. The one ranking that every guess of a frame size goes through.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace rawsettings {
+
+// One way of reading a file: a frame size and layout at the layout's own line pitch.
+struct FrameSizeGuess {
+    int32_t width = 0;
+    int32_t height = 0;
+    uint32_t code = 0;       // layout code
+    int64_t frameBytes = 0;  // bytes of one frame
+    int64_t frames = 0;      // whole frames in the file
+    int64_t restBytes = 0;   // bytes after the last whole frame
+};
+
+// What is already known about the file (from its name or a header); 0 means unknown.
+struct GuessConstraints {
+    int32_t width = 0;
+    int32_t height = 0;
+    uint32_t code = 0;
+    int64_t filePrefix = 0;  // bytes before the first frame
+};
+
+// A frame count above this is not a plausible reading of a file (more than 11 hours at 25 frames
+// per second): a tiny frame size read from a large file.
+constexpr int64_t kPlausibleFrameLimit = 1000000;
+
+// Every reading of a file of `fileSize` bytes by a common frame size (QCIF to 8K, the settings
+// dialog's presets among them) and a common layout that holds at least one frame, best first:
+//   1. readings into whole frames with no rest bytes before the others;
+//   2. then those with a plausible frame count (at most kPlausibleFrameLimit);
+//   3. then, when `sample` holds the file's first bytes after the file prefix, readings whose
+//      rows lie under each other as a picture's rows do (see PictureContinuity): file sizes alone
+//      cannot tell 25 PAL frames from 5 HD ones, or one 8K frame from 16 HD ones;
+//   4. then the more common frame size, then the more common layout.
+// Layouts whose frames have the same byte size appear one after the other in the layouts' order.
+// Empty when no reading holds a frame.
+std::vector<FrameSizeGuess> RankFrameSizeGuesses(int64_t fileSize,
+                                                 const GuessConstraints& constraints = {},
+                                                 const uint8_t* sample = nullptr,
+                                                 size_t sampleBytes = 0);
+
+// How much the first plane of a picture in layout `code` changes from one row to the next when
+// rows are `pitch` bytes apart, and from one group of samples to the next: the mean absolute
+// difference of each sample (scaled to 8 bits) from the same sample of the group below and of the
+// next group, over windows across the first rows of `sample`. A real picture is smooth at its
+// true pitch and layout and rough at wrong ones. Negative when it cannot be measured (unknown
+// code, fewer than two rows or groups).
+double PictureContinuity(const uint8_t* sample, size_t sampleBytes, uint32_t code, size_t pitch);
+
+}  // namespace rawsettings
