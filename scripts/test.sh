@@ -3,7 +3,7 @@
 #  1. clang with AddressSanitizer and UndefinedBehaviorSanitizer: unit, widget, end-to-end tests
 #     and bounded fuzz runs (CMake preset "test");
 #  2. a gcc release build, as the product ships (-O2): the same tests but the fuzz runs
-#     (preset "test-gcc").
+#     (preset "test-gcc"), then its Debian package, checked unpacked (tests/package).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -27,5 +27,9 @@ cmake --build "$test_build" -j2
 echo "== gcc release (-O2) =="
 cmake --preset test-gcc -B "$gcc_build" >/dev/null
 cmake --build "$gcc_build" -j2
-cd "$gcc_build"
-ctest --output-on-failure -j2 --timeout 600 -LE fuzz
+(cd "$gcc_build" && ctest --output-on-failure -j2 --timeout 600 -LE fuzz)
+
+echo "== Debian package from the gcc release build =="
+rm -f "$gcc_build"/kavlo_*.deb
+(cd "$gcc_build" && cpack -G DEB >/dev/null)
+bash tests/package/check_deb.sh "$(ls "$gcc_build"/kavlo_*.deb)" "$gcc_build/bin/kavlo-clipgen"

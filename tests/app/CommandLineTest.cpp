@@ -106,11 +106,13 @@ TEST(Parse, OpenTarget) {
     r = Parse({"-i", "/open", "-w"});
     EXPECT_TRUE(r.interlaced);
     EXPECT_EQ(*r.openTarget, "-w");
-    // "/open" as the last argument is an ordinary file name.
+    // "/open" as the last argument names no file (a desktop started "Kavlo /open %f" without
+    // one), rather than a file called "/open".
     r = Parse({"/open"});
-    EXPECT_FALSE(r.openTarget.has_value());
-    EXPECT_EQ(r.fileName, "/open");
-    EXPECT_TRUE(r.hasSettings);
+    ASSERT_TRUE(r.openTarget.has_value());
+    EXPECT_EQ(*r.openTarget, "");
+    EXPECT_EQ(r.fileName, "");
+    EXPECT_EQ(r.error, "");
 }
 
 struct ValueCase {

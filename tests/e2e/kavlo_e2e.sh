@@ -21,11 +21,17 @@ fail() { echo "FAIL: $*" >&2; [ -f "$work/kavlo.log" ] && sed 's/^/  kavlo: /' "
 # --- Install into a temporary prefix and check the tree ------------------------------------
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "install"; }
-for f in bin/Kavlo bin/libTarnCore.so bin/plugins/quern.dll bin/license.html \
-         share/applications/kavlo.desktop share/icons/hicolor/256x256/apps/kavlo.png; do
+for f in bin/Kavlo lib/kavlo/Kavlo lib/kavlo/libTarnCore.so lib/kavlo/plugins/quern.dll \
+         lib/kavlo/license.html share/applications/kavlo.desktop share/mime/packages/kavlo.xml \
+         share/icons/hicolor/256x256/apps/kavlo.png; do
   [ -e "$prefix/$f" ] || fail "installed tree lacks $f"
 done
-for f in bin/Kavlo bin/plugins/quern.dll; do
+[ "$(readlink -f "$prefix/bin/Kavlo")" = "$(readlink -f "$prefix/lib/kavlo/Kavlo")" ] || fail "bin/Kavlo does not lead to the program"
+# The desktop entry starts the program under this prefix, with the file as its only argument.
+entry=$prefix/share/applications/kavlo.desktop
+exec_line=$(sed -n 's/^Exec=//p' "$entry")
+[ "$exec_line" = "$prefix/bin/Kavlo %f" ] || fail "desktop entry: Exec=$exec_line"
+for f in lib/kavlo/Kavlo lib/kavlo/plugins/quern.dll; do
   readelf -d "$prefix/$f" | grep -E 'R(UN)?PATH' | grep -q 'ORIGIN' || fail "$f has no relative run path"
 done
 
@@ -102,4 +108,14 @@ if kill -0 "$kavlo_pid" 2>/dev/null; then fail "Kavlo did not end after File > E
 status=0; wait "$kavlo_pid" || status=$?
 kavlo_pid=""
 [ "$status" -eq 0 ] || fail "Kavlo ended with status $status"
+
+# The desktop entry's command started from the menu, without a file (%f expands to nothing): the
+# main window, no error window.
+${exec_line% %f} >"$work/kavlo.log" 2>&1 &
+kavlo_pid=$!
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Kavlo$' | head -n 1) || true
+[ -n "$wid" ] || fail "the desktop entry without a file did not show the main window"
+kill -0 "$kavlo_pid" 2>/dev/null || fail "Kavlo ended"
+kill "$kavlo_pid"; wait "$kavlo_pid" 2>/dev/null || true
+kavlo_pid=""
 echo "PASS"

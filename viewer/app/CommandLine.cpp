@@ -122,8 +122,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     for (size_t i = 1; i < count; ++i) {
         const std::string a = arg(i);
 
-        if (EqualNoCase(a, "/open") && i + 1 < count) {
-            r.openTarget = arg(i + 1);
+        if (EqualNoCase(a, "/open")) {
+            // A desktop that drops an empty "%f" leaves "/open" last: it names no file.
+            r.openTarget = i + 1 < count ? arg(i + 1) : std::string();
             return r;
         }
         if (a.empty() || a[0] != '-') {

@@ -33,7 +33,7 @@ std::optional<LayoutKeyword> FindLayoutKeyword(const std::string& value);
 struct CommandLine {
     std::string error;                      // empty when all is well
     std::string fileName;                   // empty when none was given
-    std::optional<std::string> openTarget;  // the argument after "/open"
+    std::optional<std::string> openTarget;  // the argument after "/open" (empty: none given)
 
     // Values as read (before any record is built).
     int64_t filePrefix = 0;    // -o

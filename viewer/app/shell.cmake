@@ -36,11 +36,24 @@ endif()
 # The About box reads license.html from the program's own folder, in the build tree as well.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/resources/license.html ${KAVLO_BIN_DIR}/license.html COPYONLY)
 
-# Installed tree: <prefix>/bin/Kavlo, libTarnCore.so beside it, bin/plugins/quern.dll, the licence
-# text beside the program, a desktop entry and its icon.
-install(TARGETS Kavlo RUNTIME DESTINATION bin)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/resources/license.html DESTINATION bin)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/resources/kavlo.desktop DESTINATION share/applications)
+# Installed tree: <prefix>/<app dir>/Kavlo with libTarnCore.so, plugins/quern.dll and the licence
+# text beside it, <prefix>/bin/Kavlo linking to it, the desktop entry (written at install time,
+# so that it names the program under the prefix actually installed to), the MIME types of raw
+# video files and the icons.
+install(TARGETS Kavlo RUNTIME DESTINATION ${KAVLO_INSTALL_APPDIR})
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/resources/license.html DESTINATION ${KAVLO_INSTALL_APPDIR})
+if(NOT KAVLO_INSTALL_APPDIR STREQUAL "bin")
+  file(RELATIVE_PATH kavlo_link_target /prefix/bin /prefix/${KAVLO_INSTALL_APPDIR}/Kavlo)
+  install(CODE "
+    set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/Kavlo\")
+    message(STATUS \"Installing: \${link}\")
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+    file(CREATE_LINK \"${kavlo_link_target}\" \"\${link}\" SYMBOLIC)")
+endif()
+install(CODE "set(KAVLO_DESKTOP_TEMPLATE \"${CMAKE_CURRENT_LIST_DIR}/resources/kavlo.desktop.in\")")
+install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/InstallDesktopEntry.cmake)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/resources/kavlo-mime.xml
+        DESTINATION share/mime/packages RENAME kavlo.xml)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/resources/icons/kavlo-256.png
         DESTINATION share/icons/hicolor/256x256/apps RENAME kavlo.png)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/resources/icons/kavlo.png
