@@ -91,6 +91,8 @@ TEST_F(ViewFixture, LoadFrameOnlyChangesForANewValidFrame) {
     EXPECT_FALSE(view_->LoadFrame(4));
     EXPECT_EQ(view_->Bitmap(), shown) << "a failed load changes nothing";
     EXPECT_EQ(std::memcmp(view_->Bitmap()->Row(3), frame2.Row(3), 96), 0);
+    EXPECT_EQ(view_->CurrentPosition(), 2) << "the position of the picture shown";
+    EXPECT_FALSE(view_->LoadFrame(2)) << "still the frame shown";
 
     view_->CloseFile();
     EXPECT_FALSE(view_->LoadFrame(0));
@@ -128,6 +130,17 @@ TEST_F(ViewFixture, CloseFileReleasesEverything) {
     EXPECT_EQ(view_->CurrentPosition(), -1);
     EXPECT_EQ(QuernLiveObjects(), 1) << "only the core's class object";
     view_->CloseFile();  // harmless twice
+}
+
+TEST_F(ViewFixture, CloseFileForgetsTheFrameSize) {
+    Clip clip = MakeClip("size.raw", Uyvy(64, 32, 2));
+    Open(clip);
+    view_->CloseFile();
+    EXPECT_EQ(view_->FrameWidth(), 0);
+    EXPECT_EQ(view_->FrameHeight(), 0);
+    view_->SetZoom(2.0);
+    view_->ActualSize();
+    EXPECT_EQ(view_->ZoomedSize(), QSize(0, 0)) << "nothing to scroll without a file";
 }
 
 TEST_F(ViewFixture, CoreThatIsNotInitialisedCannotCreateTheSource) {
@@ -294,3 +307,16 @@ INSTANTIATE_TEST_SUITE_P(
                     TN_E_NOINTERFACE},
         FailureCase{"FirstSample", 7, "couldn't load first frame", 0}),
     [](const ::testing::TestParamInfo<FailureCase>& p) { return std::string(p.param.name); });
+
+TEST_F(ComponentFailureTest, FailedReadKeepsThePositionSoTheFrameCanBeRetried) {
+    Clip clip = WriteClip(dir_.path(), QStringLiteral("j.raw"), Uyvy(32, 8, 2));
+    Fake().configure(0, 32 * 8 * 2);
+    QString error;
+    ASSERT_EQ(view_->OpenFile(&clip.settings, clip.path, error, 0), 0) << error.toStdString();
+    Fake().configure(7, 32 * 8 * 2);
+    EXPECT_FALSE(view_->LoadFrame(1));
+    EXPECT_EQ(view_->CurrentPosition(), 0) << "the frame shown is still frame 0";
+    Fake().configure(0, 32 * 8 * 2);
+    EXPECT_TRUE(view_->LoadFrame(1)) << "the same frame again, now readable";
+    EXPECT_EQ(view_->CurrentPosition(), 1);
+}
