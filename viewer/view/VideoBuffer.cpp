@@ -3,27 +3,17 @@
 #include "ViewGeometry.h"
 #include "KeyInput.h"
 
-#include "image/Convert.h"
-#include "image/ImageBuffer.h"
 #include "image/PixelLayout.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPaintEvent>
-#include <QPainter>
-#include <QtEndian>
 #include <QPixmap>
 #include <QScrollBar>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <limits>
-#include <string>
-#include <vector>
 
 // Resources of a static library are registered by hand, once.
 static void InitViewResources() { Q_INIT_RESOURCE(view); }

@@ -110,7 +110,7 @@ bool VideoFile::Open(RawSettings* settings, const QString& fileName, QString& er
     lineBytes_ = AbsClamped(format.lineBytes);
     layoutCode_ = format.code;
     sampleRange_ = format.sampleRange;
-    stored_.bottomUp = format.lineBytes < 0 ? 1 : 0;
+    stored_.bottomUp = static_cast<uint8_t>(format.lineBytes < 0 ? 1 : 0);
     stored_.flip = settings->mirrorVertical ? 1 : 0;
     stored_.interlaced = format.fieldCount == 2 ? 1 : 0;
     stored_.fieldsSeparated = (format.fieldDetail == 1 || format.fieldDetail == 6) ? 1 : 0;
