@@ -73,9 +73,11 @@ public:
     int OpenFile(RawSettings* settings, const QString& fileName, QString& errorText,
                  int64_t startFrame);
     // Reads, converts and schedules frame `frame` for repainting. False when nothing changed
-    // (no file, frame beyond the end, the frame already shown, or a failed read).
+    // (no file, frame beyond the end, the frame already shown, or a failed read, which leaves
+    // the picture and the position as they were).
     bool LoadFrame(int64_t frame);
-    // Releases the file and everything that belongs to it; harmless with no file open.
+    // Releases the file and everything that belongs to it, its frame size included; harmless
+    // with no file open.
     void CloseFile();
 
     // ---- Rendering and the operations on the display --------------------------------------
