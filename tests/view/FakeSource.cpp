@@ -105,7 +105,10 @@ public:
     uint32_t GetTimeScale() override { return 25; }
     TNRESULT SetAllocator(ITNMemAllocator*) override { return TN_OK; }
 
-    TNRESULT Reset() override { return TN_OK; }
+    TNRESULT Reset() override {
+        position_ = -1;
+        return TN_OK;
+    }
     TNRESULT GetCurrentSample(ITNSample** out) override {
         *out = nullptr;
         if (gFailure == kFailSample) return TN_E_READ;

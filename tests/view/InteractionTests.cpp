@@ -109,6 +109,21 @@ TEST_F(InteractionTest, ZoomRectangleEnlargesByPowersOfTwoAndCentres) {
     EXPECT_EQ(view_->MouseModeValue(), CVideoBuffer::MouseNone);
 }
 
+TEST_F(InteractionTest, RectangleDraggedBackToItsStartIsAClick) {
+    Clip clip = MakeClip("back.raw", Grey(1600, 1200));
+    Open(clip);
+    QTest::keyPress(view_.get(), Qt::Key_Control);
+    QTest::mousePress(Port(), Qt::LeftButton, Qt::ControlModifier, QPoint(100, 100));
+    QTest::mouseMove(Port(), QPoint(200, 150));
+    ASSERT_EQ(view_->DragStateValue(), CVideoBuffer::DragRectangle);
+    QTest::mouseMove(Port(), QPoint(100, 100));
+    QTest::mouseRelease(Port(), Qt::LeftButton, Qt::ControlModifier, QPoint(100, 100));
+    EXPECT_EQ(view_->Zoom(), 2.0) << "an empty rectangle zooms in one step, about the centre";
+    EXPECT_EQ(view_->DragStateValue(), CVideoBuffer::DragNone);
+    EXPECT_FALSE(view_->MouseCaptured());
+    QTest::keyRelease(view_.get(), Qt::Key_Control);
+}
+
 TEST_F(InteractionTest, CtrlClickWithoutDraggingZoomsInAboutTheCentre) {
     Clip clip = MakeClip("click.raw", Grey(1600, 1200));
     Open(clip);

@@ -398,3 +398,24 @@ TEST_F(ViewFixture, PaintShowsNearestFramePixels) {
         }
     }
 }
+
+TEST_F(ViewFixture, BelowZoomOnePaintAndProbeSpreadThePictureEvenly) {
+    // 100 x 100 at 1/16 is 6 x 6 client pixels: column i shows frame column i x 100 / 6.
+    clipgen::ClipOptions o = Options(kLayoutBGR3, 100, 100, clipgen::FieldMode::Progressive);
+    Clip clip = MakeClip("small.raw", o);
+    Open(clip);
+    view_->SetZoom(1.0 / 16);
+    ASSERT_EQ(view_->ZoomedSize(), QSize(6, 6));
+    const clipgen::RgbPicture picture = clipgen::RenderFrame(o, 0);
+    QWidget* port = view_->viewport();
+    const QImage shot = port->grab().toImage();
+    const QRect rect = view_->PictureRect();
+    for (int i = 0; i < 6; ++i) {
+        const int x = i * 100 / 6;  // 0 16 33 50 66 83
+        const uint8_t* rgb = picture.At(x, x);
+        EXPECT_EQ(shot.pixel(rect.left() + i, rect.top() + i), qRgb(rgb[0], rgb[1], rgb[2]))
+            << "client column " << i;
+        QTest::mouseMove(port, QPoint(rect.left() + i, rect.top() + i));
+        EXPECT_EQ(status_.Last(), ProbeText(picture, x, x)) << "client column " << i;
+    }
+}

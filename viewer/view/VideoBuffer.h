@@ -1,11 +1,11 @@
 // The video view: a scroll area that shows one frame of an open raw video file.
 //
-// It owns the connection to the file (a raw video source component and its track's seeking
-// interface, reached through the core), reads frames by number into its own frame buffer,
-// converts and rearranges them into a 24-bit display bitmap, and paints the visible part of that
-// bitmap at the current zoom. It handles its own mouse modes (pan with space, zoom with Ctrl,
-// zoom rectangle, right-click zoom-out), the view keys, and the pixel probe whose text it hands to
-// its owner through the status callback.
+// The file itself (its components, frame buffer, geometry and position) is a kavlo::VideoFile;
+// the view reads frames by number through it, converts and rearranges them into a 24-bit display
+// bitmap, and paints the visible part of that bitmap at the current zoom. Its mouse modes (pan
+// with space, zoom with Ctrl, zoom rectangle, right-click zoom-out) and keys are the state
+// machine of kavlo::ViewInput; the view carries out what it asks and owns the pixel probe, whose
+// text it hands to its owner through the status callback.
 //
 // Coordinates: "client" points are device pixels of the viewport (a logical point times the
 // device pixel ratio), so that zoom 1 shows one frame pixel per device pixel on any screen.
@@ -14,6 +14,8 @@
 
 #include "DisplayBitmap.h"
 #include "FieldRender.h"
+#include "VideoFile.h"
+#include "ViewInput.h"
 
 #include "settings/RawSettings.h"
 #include "TNPtr.h"
@@ -48,21 +50,15 @@ struct ViewSwitches {
     uint32_t deinterlaceMethod = 0; // Shift+1..4: 1 top, 2 bottom, 0 blend, 3 low-pass
 };
 
-// What the frame says about itself, from the settings record at open.
-struct StoredFrameFlags {
-    uint8_t bottomUp = 0;           // negative line bytes
-    uint8_t flip = 0;               // the record's mirror-vertical switch
-    uint8_t interlaced = 0;         // field count 2
-    uint8_t fieldsSeparated = 0;    // field detail 1 or 6
-};
-
-class CVideoBuffer : public QAbstractScrollArea {
+// The mouse modes and drag states (MouseNone .. MouseZoomOut, DragNone .. DragZoomPressed) are
+// those of kavlo::ViewInputStates.
+class CVideoBuffer : public QAbstractScrollArea,
+                     public kavlo::ViewInputStates,
+                     private kavlo::ViewInputHost {
     Q_OBJECT
 
 public:
     enum Channel { ChannelY = 0, ChannelCb = 1, ChannelCr = 2 };
-    enum MouseMode { MouseNone = 0, MousePan = 1, MouseZoom = 2, MouseZoomOut = 3 };
-    enum DragState { DragNone = 0, DragPanning = 1, DragRectangle = 2, DragZoomPressed = 3 };
 
     // Receives the owner's context, the view and the status text.
     using StatusCallback = void (*)(void* context, CVideoBuffer* view, const QString& text);
@@ -77,9 +73,11 @@ public:
     int OpenFile(RawSettings* settings, const QString& fileName, QString& errorText,
                  int64_t startFrame);
     // Reads, converts and schedules frame `frame` for repainting. False when nothing changed
-    // (no file, frame beyond the end, the frame already shown, or a failed read).
-    bool LoadFrame(int32_t frame);
-    // Releases the file and everything that belongs to it; harmless with no file open.
+    // (no file, frame beyond the end, the frame already shown, or a failed read, which leaves
+    // the picture and the position as they were).
+    bool LoadFrame(int64_t frame);
+    // Releases the file and everything that belongs to it, its frame size included; harmless
+    // with no file open.
     void CloseFile();
 
     // ---- Rendering and the operations on the display --------------------------------------
@@ -120,23 +118,24 @@ public:
     bool Centring() const { return centring_; }
 
     // ---- State ----------------------------------------------------------------------------
-    bool IsOpen() const { return static_cast<bool>(rawFrame_); }
+    bool IsOpen() const { return file_.IsOpen(); }
     double Zoom() const { return zoom_; }
-    int64_t FrameCount() const { return frameCount_; }
-    uint32_t FrameDuration() const { return frameDuration_; }
-    uint32_t TimeScale() const { return timeScale_; }
+    int64_t FrameCount() const { return file_.FrameCount(); }
+    uint32_t FrameDuration() const { return file_.FrameDuration(); }
+    uint32_t TimeScale() const { return file_.TimeScale(); }
     // The seeking interface's position (the frame shown), -1 when it cannot be had.
-    int64_t CurrentPosition() const;
-    int FrameWidth() const { return width_; }
-    int FrameHeight() const { return height_; }
-    uint32_t LayoutCode() const { return layoutCode_; }
+    int64_t CurrentPosition() const { return file_.Position(); }
+    // Zero while no file is open.
+    int FrameWidth() const { return file_.Width(); }
+    int FrameHeight() const { return file_.Height(); }
+    uint32_t LayoutCode() const { return file_.LayoutCode(); }
     // Name of the layout in the catalogue, empty when the code is not there.
     const QString& LayoutNameText() const { return layoutName_; }
-    const QString& FileName() const { return fileName_; }
+    const QString& FileName() const { return file_.FileName(); }
     // The settings record as it stood after the open (zero while no file is open).
-    const RawSettings& Settings() const { return settings_; }
+    const RawSettings& Settings() const { return file_.Settings(); }
     const ViewSwitches& Switches() const { return switches_; }
-    const StoredFrameFlags& StoredFlags() const { return stored_; }
+    const StoredFrameFlags& StoredFlags() const { return file_.StoredFlags(); }
     // The bitmap of the last rendering; null while nothing has been rendered.
     const kavlo::DisplayBitmap* Bitmap() const { return bitmap_.get(); }
     // The converted frame (rows of 3-byte B', G', R' pixels) and its row stride.
@@ -144,10 +143,10 @@ public:
     ptrdiff_t ConvertedStride() const;
     const QString& StatusText() const { return statusText_; }
 
-    int MouseModeValue() const { return mouseMode_; }
-    int DragStateValue() const { return dragState_; }
-    QRect ZoomRectangle() const { return zoomRect_; }
-    bool MouseCaptured() const { return captured_; }
+    int MouseModeValue() const { return input_.Mode(); }
+    int DragStateValue() const { return input_.Drag(); }
+    QRect ZoomRectangle() const { return input_.ZoomRectangle(); }
+    bool MouseCaptured() const { return input_.Captured(); }
 
     // ---- Geometry (device pixels) ------------------------------------------------------------
     QSize ClientSize() const;
@@ -156,8 +155,9 @@ public:
     QPoint ScrollPosition() const;
     // Where the picture lies in client coordinates.
     QRect PictureRect() const;
-    // Client point -> picture coordinates (not truncated) and back. The only coordinate
-    // formulas of the view: painting, the probe and zooming about a point all use them.
+    // Client point -> picture coordinates (not truncated) and back, by the ratio of the zoomed
+    // size to the picture size. The only coordinate formulas of the view: painting, the probe
+    // and zooming about a point all use them.
     QPointF mapToImage(QPointF client) const;
     QPointF mapToView(QPointF picture) const;
     // Client point of a mouse or wheel event position (logical pixels of the viewport).
@@ -177,10 +177,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    // Frame geometry and buffers.
-    bool CheckFrameGeometry(const RawVideoFormat& format, QString& errorText) const;
     void ResetDisplaySwitches();
-    void ReleaseComponents();
 
     // Scroll-view emulation.
     void SetScrollSizes(QSize total, QSize line = QSize(0, 0));
@@ -188,8 +185,12 @@ private:
     void ScrollToPosition(QPoint position);
     void CenterOnPoint(QPoint point);
     QPoint WindowCentrePicturePoint() const;
-    double ScaleX() const;
-    double ScaleY() const;
+    // Picture offset of a client offset along one axis, and back.
+    double ToPicture(double offset, int pictureExtent, int zoomedExtent) const;
+    double ToView(double offset, int pictureExtent, int zoomedExtent) const;
+    // The one way the zoom changes about a point: the new zoom's scroll sizes, then the picture
+    // point moved to the middle of the client area.
+    void ZoomAbout(double zoom, QPoint picturePoint);
 
     // Painting.
     void PaintPicture(QPainter& painter, const QRect& visible);
@@ -198,34 +199,22 @@ private:
     // Switch changes, in the order the keyboard handler uses them.
     void AfterSwitchChange(bool updateStatus);
 
-    // Mouse and keyboard.
-    void OnSpaceDown();
-    void OnSpaceUp(Qt::KeyboardModifiers modifiers);
-    void OnCtrlUp();
-    void LeftDown(QPoint point);
-    void RightDown(QPoint point);
-    void ApplyCursor();
-    void SetCapture(bool on) { captured_ = on; }
-    bool HandleKeyPress(QKeyEvent* event);
-    bool HandleKeyRelease(QKeyEvent* event);
+    // What the input state machine asks of the view.
+    QSize InputClientSize() const override { return ClientSize(); }
+    QSize InputZoomedSize() const override { return total_; }
+    QPoint InputScrollPosition() const override { return ScrollPosition(); }
+    void InputScrollTo(QPoint position) override { ScrollToPosition(position); }
+    void InputZoomIn() override { ZoomIn(); }
+    void InputZoomOut(const QPoint* at) override;
+    void InputZoomToRectangle(const QRect& rect) override;
+    bool InputViewKey(const kavlo::ViewKey& key) override;
+    void InputModeChanged(int mouseMode) override;
+    void InputRepaint() override;
 
     // File state.
-    kavlo::AlignedBuffer rawFrame_;
+    kavlo::VideoFile file_;
     kavlo::AlignedBuffer rgbBuffer_;
-    int width_ = 0;
-    int height_ = 0;
-    int lineBytes_ = 0;
-    uint32_t layoutCode_ = 0;
-    uint32_t sampleRange_ = 0;
-    StoredFrameFlags stored_;
     ViewSwitches switches_;
-    TNPtr<ITNBasePlugin> source_;
-    TNPtr<ITNSeeking> seeking_;
-    int64_t frameCount_ = 0;
-    uint32_t frameDuration_ = 0;
-    uint32_t timeScale_ = 1;
-    RawSettings settings_{};
-    QString fileName_;
     QString layoutName_;
 
     // Display.
@@ -238,14 +227,9 @@ private:
     QSize line_{1, 1};
     QImage scratch_;  // the visible part, scaled, reused from paint to paint
 
-    // Mouse.
-    int mouseMode_ = MouseNone;
-    int dragState_ = DragNone;
-    QPoint lastPanPoint_;
-    QPoint dragStart_;
-    QRect zoomRect_;
+    // Mouse and keys.
+    kavlo::ViewInput input_{*this};
     bool mouseInside_ = false;
-    bool captured_ = false;
     QCursor panCursor_;
     QCursor zoomInCursor_;
     QCursor zoomOutCursor_;

@@ -1,0 +1,96 @@
+// The open raw video file behind the video view: the components that read it (a raw video
+// source and its track's seeking interface, reached through the core), the frame buffer that
+// holds the frame read last, the frame geometry from the settings record, and the position.
+//
+// Thread rules: an instance has no thread affinity and no locking. One thread at a time uses it
+// (one reader per instance): Open, LoadFrame, Close and the accessors must not overlap, and
+// RawFrame() stays valid only until the next LoadFrame or Close on the same instance. It may be
+// handed to a worker thread between calls. The core must stay initialised while a file is open.
+#pragma once
+
+#include "DisplayBitmap.h"
+
+#include "settings/RawSettings.h"
+#include "TNPtr.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// What the frame says about itself, from the settings record at open.
+struct StoredFrameFlags {
+    uint8_t bottomUp = 0;           // negative line bytes
+    uint8_t flip = 0;               // the record's mirror-vertical switch
+    uint8_t interlaced = 0;         // field count 2
+    uint8_t fieldsSeparated = 0;    // field detail 1 or 6
+};
+
+namespace kavlo {
+
+class VideoFile {
+public:
+    VideoFile() = default;
+    ~VideoFile() { Close(); }
+    VideoFile(const VideoFile&) = delete;
+    VideoFile& operator=(const VideoFile&) = delete;
+
+    // Takes the geometry from `settings`, checks it, allocates the frame buffer, creates the
+    // components and opens fileName; writes the file size and the trailing bytes back into
+    // `settings`. Reads no frame: the position stays before the first one. On failure
+    // errorText says why (for most failures) and the instance is closed.
+    bool Open(RawSettings* settings, const QString& fileName, QString& errorText);
+    // Reads frame `frame` into the frame buffer and makes it the position. False when nothing
+    // was read: no file, frame beyond the frame count, the frame is already the position, or a
+    // failed read; a failed read leaves the position where it was.
+    bool LoadFrame(int64_t frame);
+    // Releases the components and the buffer and forgets the geometry; harmless when closed.
+    void Close();
+
+    bool IsOpen() const { return static_cast<bool>(rawFrame_); }
+    // The seeking interface's position (the frame read last), -1 when it cannot be had.
+    int64_t Position() const;
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }        // rows, whatever the orientation
+    int LineBytes() const { return lineBytes_; }  // the pitch without its sign
+    uint32_t LayoutCode() const { return layoutCode_; }
+    uint32_t SampleRange() const { return sampleRange_; }
+    const StoredFrameFlags& StoredFlags() const { return stored_; }
+    int64_t FrameCount() const { return frameCount_; }
+    uint32_t FrameDuration() const { return frameDuration_; }
+    uint32_t TimeScale() const { return timeScale_; }
+    // The file name and the settings record of a successful open (empty and zero otherwise).
+    const QString& FileName() const { return fileName_; }
+    const RawSettings& Settings() const { return settings_; }
+
+    // The frame read last: Height() rows of LineBytes() bytes, top row first as stored.
+    const uint8_t* RawFrame() const { return rawFrame_.data(); }
+    size_t RawFrameBytes() const { return rawFrame_.size(); }
+
+    // Bytes of the display buffer the view converts a frame of this size into (4 pixels wider
+    // and 16 rows taller than the frame, 4 bytes a pixel), in 64 bits.
+    static uint64_t ConvertedBufferBytes(int width, int height);
+
+private:
+    bool CheckFrameGeometry(const RawVideoFormat& format, QString& errorText) const;
+    bool OpenComponents(RawSettings* settings, const QString& fileName, QString& errorText,
+                        uint64_t rawBytes);
+
+    kavlo::AlignedBuffer rawFrame_;
+    int width_ = 0;
+    int height_ = 0;
+    int lineBytes_ = 0;
+    uint32_t layoutCode_ = 0;
+    uint32_t sampleRange_ = 0;
+    StoredFrameFlags stored_;
+    // The seeking interface is released before the source: the track holds no reference to it.
+    TNPtr<ITNBasePlugin> source_;
+    TNPtr<ITNSeeking> seeking_;
+    int64_t frameCount_ = 0;
+    uint32_t frameDuration_ = 0;
+    uint32_t timeScale_ = 1;
+    RawSettings settings_{};
+    QString fileName_;
+};
+
+}  // namespace kavlo
