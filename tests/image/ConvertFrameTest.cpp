@@ -313,6 +313,38 @@ TEST(ConvertFrame, ChromaUpsamplingRows) {
     EXPECT_EQ(six.Px(0, 5)[0], grey((c[2] + 3 * c[2] + 2) >> 2));
 }
 
+// Separately stored fields: each field upsamples its own chroma rows with the progressive taps.
+// Heights 8 (two chroma rows per field), 6 (the second field has one chroma row for three luma
+// rows) and 2 (the second field has none and takes the first field's).
+TEST(ConvertFrame, ChromaUpsamplingWithinSeparatedFields) {
+    const int c[4] = {40, 100, 200, 120};
+    auto grey = [](int v) { return kernels::ChromaGreyReference(uint8_t(std::clamp(v, 16, 240))); };
+    auto taps = [&](int other, int j) { return (c[other] + 3 * c[j] + 2) >> 2; };
+    struct Case {
+        int height;
+        std::vector<int> want;  // expected Cb per row
+    };
+    const Case cases[] = {
+        {8, {taps(0, 0), taps(1, 0), taps(0, 1), taps(1, 1),     // first field: c0, c1
+             taps(2, 2), taps(3, 2), taps(2, 3), taps(3, 3)}},   // second field: c2, c3
+        {6, {taps(0, 0), taps(1, 0), taps(0, 1), c[2], c[2], c[2]}},
+        {2, {c[0], c[0]}},
+    };
+    for (const Case& k : cases) {
+        const int rows = k.height / 2;
+        std::vector<uint8_t> f(size_t(2 * k.height), 128);
+        for (int j = 0; j < rows; ++j) f.push_back(uint8_t(c[j]));
+        for (int j = 0; j < rows; ++j) f.push_back(128);
+        for (const ConvertFlags flags : {CONVERT_FIELDS_SEPARATED,
+                                         CONVERT_FIELDS_SEPARATED | CONVERT_INTERLACED}) {
+            const Output out = ConvertBytes(kLayoutI420, 2, k.height, 3, CONVERT_CB_ONLY | flags, f);
+            for (int r = 0; r < k.height; ++r)
+                EXPECT_EQ(out.Px(0, r)[0], grey(k.want[size_t(r)]))
+                    << "height " << k.height << ", row " << r;
+        }
+    }
+}
+
 // Odd widths: every pixel is written; the last pixel of a packed 4:2:2 row takes its own pair's
 // chroma, of a planar row the last chroma column.
 TEST(ConvertFrame, OddWidthsFillEveryPixel) {
@@ -423,7 +455,8 @@ TEST(ConvertFrame, RoundTripThroughTheClipGenerator) {
         const int32_t pitch = clipgen::ClipLineBytes(o);
         ASSERT_GT(pitch, 0) << LayoutName(l.code);
         std::vector<uint8_t> frame;
-        ASSERT_TRUE(clipgen::PackPicture(l.code, pic, pitch, false, frame)) << LayoutName(l.code);
+        ASSERT_TRUE(clipgen::PackPicture(l.code, pic, pitch, clipgen::FieldMode::Progressive, frame))
+            << LayoutName(l.code);
         const Source src(frame);
         Output out(w, h);
         ASSERT_TRUE(Convert(src, l.code, w, h, pitch, 0, out));

@@ -273,6 +273,26 @@ ChromaTaps Taps(int r, int rows, int height, bool interlaced) {
     }
 }
 
+// Taps for separately stored fields: each stored field is a progressive picture with chroma
+// rows of its own (the split is documented with CONVERT_FIELDS_SEPARATED). No tap leaves its
+// field's chroma rows, except that a second field without any takes the first field's.
+ChromaTaps SeparatedTaps(int r, int rows, int height) {
+    // Taps within one field of `fieldRows` chroma rows; a luma row past the pairs those rows
+    // cover takes the last one alone.
+    auto within = [](int local, int fieldRows) {
+        if (local >= 2 * fieldRows) return ChromaTaps{fieldRows - 1, fieldRows - 1, 1, 3, 2};
+        return ProgressiveTaps(local, fieldRows);
+    };
+    const int lumaSplit = height / 2;
+    const int chromaSplit = (rows + 1) / 2;
+    if (r < lumaSplit) return within(r, chromaSplit);
+    const int first = std::min(chromaSplit, rows - 1);
+    ChromaTaps t = within(r - lumaSplit, rows - first);
+    t.a += first;
+    t.b += first;
+    return t;
+}
+
 // An odd width's last pixel has no chroma column of its own in planar layouts: it takes the
 // last column's value, or neutral 128 when the line has no chroma at all (W = 1).
 void ExtendChroma(uint8_t* line, int chromaWidth, int width) {
@@ -335,7 +355,8 @@ void Finish422Raw(const Context& c, const RawLuma& raw, Luma& luma, const uint8_
 template <class Luma, class Fetch>
 bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma raw = {}) {
     const int cw = c.width / 2;
-    const bool interlaced = (c.flags & CONVERT_INTERLACED) != 0;
+    const bool separated = (c.flags & CONVERT_FIELDS_SEPARATED) != 0;
+    const bool interlaced = !separated && (c.flags & CONVERT_INTERLACED) != 0;
     return ForEachRow(c.opt, c.width, c.height, 0, [&](int r, const Lines& s) {
         uint8_t* cb = s.a;
         uint8_t* cr = s.b;
@@ -343,7 +364,8 @@ bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma ra
             std::memset(cb, 128, size_t(cw) + 1);
             std::memset(cr, 128, size_t(cw) + 1);
         } else {
-            const ChromaTaps t = Taps(r, chromaRows, c.height, interlaced);
+            const ChromaTaps t = separated ? SeparatedTaps(r, chromaRows, c.height)
+                                           : Taps(r, chromaRows, c.height, interlaced);
             // Consecutive output rows share source chroma rows: a row this worker fetched for
             // the previous output row is still in its slot and is not fetched (reduced) again.
             ChromaSlot* slot = s.slots;

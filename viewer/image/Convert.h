@@ -11,8 +11,19 @@
 struct KernelTable;
 
 using ConvertFlags = uint32_t;
-// 4:2:0 chroma is upsampled within each field instead of across the frame.
+// 4:2:0 chroma is upsampled within each field instead of across the frame: the fields' rows
+// alternate in every plane (woven storage).
 constexpr ConvertFlags CONVERT_INTERLACED = 0x002;
+// 4:2:0 chroma is upsampled within each stored field when every plane holds the first field's
+// rows, then the second field's (separated storage). With H luma rows and C = H / 2 chroma rows
+// the first field is luma rows 0 .. H/2 - 1 with chroma rows 0 .. ceil(C/2) - 1, the second the
+// remaining luma rows (an odd height's last row goes with it, as it is stored last) with the
+// remaining chroma rows. When H / 2 is odd the fields want ceil(H/4) chroma rows each, one more
+// than the plane holds: the second field then has one chroma row fewer than it wants and its
+// last luma row repeats the field's last chroma row unblended; a second field left with no
+// chroma row at all (H = 2) uses the first field's. Only rows of the plane are read. Takes
+// precedence over CONVERT_INTERLACED.
+constexpr ConvertFlags CONVERT_FIELDS_SEPARATED = 0x800;
 // The view's filter switches 1, 2 and 3. The conversion accepts them and changes nothing for them.
 constexpr ConvertFlags CONVERT_FILTER_1 = 0x004;
 constexpr ConvertFlags CONVERT_FILTER_2 = 0x008;
