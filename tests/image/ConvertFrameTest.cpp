@@ -2,7 +2,7 @@
 // widths, short pitches and field-wise 4:2:0 heights, kernel sets and thread counts giving the
 // same frames, and a round trip through the clip generator for every layout.
 #include "clipgen/ClipGen.h"
-#include "image/Convert.h"
+#include "image/ConvertInternal.h"
 #include "image/FrameMemory.h"
 #include "image/Kernels.h"
 #include "image/PixelLayout.h"
@@ -10,14 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -488,46 +486,6 @@ TEST(ConvertFrame, RoundTripThroughTheClipGenerator) {
         }
         EXPECT_LE(worst, tol) << LayoutName(l.code);
     }
-}
-
-// Whole-frame copies: every byte lands at its place and nothing around the block is touched,
-// for sizes below, at and around the size from which a team copies, with odd tails.
-TEST(ConvertFrame, CopyFrameBytesCopiesExactlyTheBlock) {
-    const size_t mib = size_t(1) << 20;
-    for (size_t n : {size_t(0), size_t(1), size_t(4095), mib - 1, mib, mib + 63, 3 * mib + 5}) {
-        std::vector<uint8_t> src(n);
-        for (size_t i = 0; i < n; ++i) src[i] = uint8_t(i * 131 + (i >> 12));
-        std::vector<uint8_t> dst(n + 128, kGuard);
-        CopyFrameBytes(dst.data() + 64, src.data(), n);
-        EXPECT_TRUE(std::equal(src.begin(), src.end(), dst.begin() + 64)) << n;
-        EXPECT_TRUE(std::all_of(dst.begin(), dst.begin() + 64, [](uint8_t b) { return b == kGuard; })) << n;
-        EXPECT_TRUE(std::all_of(dst.end() - 64, dst.end(), [](uint8_t b) { return b == kGuard; })) << n;
-    }
-}
-
-// Right after a frame converted by a team, OpenMP keeps the team's pool threads spinning for a
-// while: they are runnable, and the load-following policy must recognise them as the
-// conversion's own (counted as other work, back-to-back frames would fall back to one thread).
-// Once they sleep they are no longer runnable.
-TEST(ConvertFrame, OwnIdleTeamMembersAreRecognised) {
-    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one processor";
-    const char* policy = std::getenv("OMP_WAIT_POLICY");
-    if (policy && (std::strcmp(policy, "passive") == 0 || std::strcmp(policy, "PASSIVE") == 0))
-        GTEST_SKIP() << "team members sleep at once";
-    const int32_t w = 1920, h = 256, pitch = 2 * w;
-    const Source src(std::vector<uint8_t>(size_t(pitch) * h, 0x80));
-    ConvertOptions team;
-    team.maxThreads = 2;
-    team.followLoad = false;
-    Output out(w, h);
-    ASSERT_TRUE(Convert(src, kLayoutUYVY, w, h, pitch, 0, out, team));
-    EXPECT_GE(ConvertTeamWorkersRunnable(), 1);
-    int runnable = 1;
-    for (int i = 0; i < 400 && runnable > 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        runnable = ConvertTeamWorkersRunnable();
-    }
-    EXPECT_EQ(runnable, 0);
 }
 
 }  // namespace

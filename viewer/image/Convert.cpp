@@ -1,17 +1,16 @@
 #include "Convert.h"
 
+#include "ConvertInternal.h"
 #include "FrameMemory.h"
 #include "Kernels.h"
 #include "PixelLayout.h"
+#include "ThreadTeam.h"
 
 #include <emmintrin.h>
 #include <omp.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -103,77 +102,13 @@ Lines CarveLines(uint8_t* slice, const Layout& l) {
     return s;
 }
 
-// Thread ids of the pool threads that worked in the last conversion team besides the caller,
-// by team member number - 1 (filled from slot 0 up; 0: empty). OpenMP keeps them spinning for
-// a while after a loop before they sleep, so the kernel counts them as running although they
-// are the conversion's own, idle members.
-constexpr int kMaxRecordedWorkers = 64;
-std::atomic<pid_t> g_workers[kMaxRecordedWorkers];
-
-void RecordWorker(int member) {
-    if (member < 1 || member > kMaxRecordedWorkers) return;
-    const pid_t me = gettid();
-    std::atomic<pid_t>& slot = g_workers[member - 1];
-    if (slot.load(std::memory_order_relaxed) != me) slot.store(me, std::memory_order_relaxed);
-}
-
-// True when thread `tid` of this process is runnable (state R in its stat line, which follows
-// the parenthesised command name). False when it is gone or cannot be read.
-bool Runnable(pid_t tid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", int(tid));
-    FILE* f = std::fopen(path, "re");
-    if (!f) return false;
-    char line[512];
-    const size_t n = std::fread(line, 1, sizeof line - 1, f);
-    std::fclose(f);
-    line[n] = '\0';
-    const char* close = std::strrchr(line, ')');
-    return close && close[1] == ' ' && close[2] == 'R';
-}
-
-// Recorded team members that are runnable now, counting at most `limit`.
-int OwnRunnableWorkers(int limit) {
-    int n = 0;
-    for (const std::atomic<pid_t>& slot : g_workers) {
-        if (n >= limit) break;
-        const pid_t tid = slot.load(std::memory_order_relaxed);
-        if (tid == 0) break;
-        if (Runnable(tid)) ++n;
-    }
-    return n;
-}
-
-// Processors not busy with other work right now: all processors less the threads that are
-// running besides the caller (the kernel's count of runnable threads in /proc/loadavg), not
-// counting the conversion's own idle team members. A team larger than that waits at every
-// barrier for members that have no processor, and is slower than the calling thread alone.
-// When the count cannot be read, every processor counts as free.
-int FreeProcessors() {
-    const int procs = omp_get_num_procs();
-    FILE* f = std::fopen("/proc/loadavg", "re");
-    if (!f) return procs;
-    double a = 0, b = 0, c = 0;
-    int running = 0, total = 0;
-    const int got = std::fscanf(f, "%lf %lf %lf %d/%d", &a, &b, &c, &running, &total);
-    std::fclose(f);
-    if (got != 5 || running < 1) return procs;
-    const int others = std::max(0, running - 1 - OwnRunnableWorkers(running - 1));
-    return std::max(1, procs - others);
-}
-
 // Runs body(row, lines) for every row, as a static work-sharing loop. A team of threads works
 // when the frame is large enough; each worker has its own scratch slice, and no row depends on
 // another, so the result does not depend on the team. False when scratch memory is missing
 // (then no row has run).
 template <class Body>
 bool ForEachRow(const ConvertOptions& opt, int width, int height, size_t rowNeed, Body body) {
-    int threads = 1;
-    if (int64_t(width) * height >= opt.parallelMinPixels) {
-        threads = opt.maxThreads > 0 ? opt.maxThreads : omp_get_max_threads();
-        threads = std::max(1, std::min(threads, height));
-    }
-    if (threads > 1 && opt.followLoad) threads = std::min(threads, FreeProcessors());
+    const int threads = TeamSize(opt, int64_t(width) * height, height);
     const Layout plan = PlanLines(width, rowNeed);
     ScratchBlock scratch(plan.sliceBytes * size_t(threads));
     if (!scratch.get()) return false;
@@ -181,7 +116,7 @@ bool ForEachRow(const ConvertOptions& opt, int width, int height, size_t rowNeed
 #pragma omp parallel num_threads(threads) if (threads > 1)
     {
         const int member = omp_get_thread_num();
-        RecordWorker(member);
+        RecordTeamMember(member);
         const Lines lines = CarveLines(base + plan.sliceBytes * size_t(member), plan);
 #pragma omp for schedule(static)
         for (int r = 0; r < height; ++r) body(r, lines);
@@ -662,28 +597,6 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
 }
 
 }  // namespace
-
-int ConvertTeamWorkersRunnable() { return OwnRunnableWorkers(kMaxRecordedWorkers); }
-
-void CopyFrameBytes(uint8_t* destination, const uint8_t* source, size_t count) {
-    if (count == 0) return;
-    constexpr size_t kParallelMinBytes = size_t(1) << 20;
-    const int threads = count >= kParallelMinBytes ? std::min(omp_get_max_threads(), FreeProcessors()) : 1;
-    if (threads <= 1) {
-        std::memcpy(destination, source, count);
-        return;
-    }
-#pragma omp parallel num_threads(threads)
-    {
-        const int member = omp_get_thread_num();
-        RecordWorker(member);
-        // One run of whole cache lines per member.
-        const size_t chunk = (count / size_t(omp_get_num_threads()) + 63) / 64 * 64;
-        const size_t begin = std::min(count, chunk * size_t(member));
-        const size_t end = std::min(count, begin + chunk);
-        if (end > begin) std::memcpy(destination + begin, source + begin, end - begin);
-    }
-}
 
 bool ConvertFrameWith(const ConvertOptions& options, int32_t width, int32_t height,
                       ConvertFlags flags, uint32_t sourceCode, const uint8_t* source,

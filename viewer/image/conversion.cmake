@@ -1,8 +1,9 @@
 # Frame conversion: line kernels (scalar, SSE2, SSSE3, AVX2 chosen at run time), the frame
-# conversion and the reference-counted image storage. No Qt.
+# conversion, its thread-team policy and the reference-counted image storage. No Qt.
 add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Convert.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageBuffer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ThreadTeam.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_scalar.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_sse2.cpp
