@@ -2,6 +2,7 @@
 // kernels, 32-byte steps for the 4:2:2 reconstruction. Only this file is compiled with -mavx2
 // (and no FMA: every product is rounded on its own, as the reference computes it). Results
 // are the SSE2 set's, bit for bit.
+#include "ColourMatrix.h"
 #include "Kernels.h"
 #include "kernels_x86_inl.h"
 
@@ -11,6 +12,8 @@
 
 namespace kernels {
 namespace {
+
+using namespace colour;
 
 // The per-step helpers must be inlined into their loops: called out of line they pass their
 // vectors through memory, which costs more than the work they do.
@@ -44,19 +47,18 @@ inline void StoreBgr16(uint8_t* dst, __m256i b0, __m256i b1, __m256i g0, __m256i
 
 inline void VuyaToBgr8(__m256i px, __m256i& b, __m256i& g, __m256i& r) {
     const __m256i mask = _mm256_set1_epi32(0xFF);
-    const __m256 v =
-        _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_and_si256(px, mask), _mm256_set1_epi32(128)));
-    const __m256 u = _mm256_cvtepi32_ps(_mm256_sub_epi32(
-        _mm256_and_si256(_mm256_srli_epi32(px, 8), mask), _mm256_set1_epi32(128)));
+    const __m256i zero = _mm256_set1_epi32(kChromaZero);
+    const __m256 v = _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_and_si256(px, mask), zero));
+    const __m256 u =
+        _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_and_si256(_mm256_srli_epi32(px, 8), mask), zero));
     const __m256 yy = _mm256_mul_ps(
         _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_and_si256(_mm256_srli_epi32(px, 16), mask),
-                                            _mm256_set1_epi32(16))),
-        _mm256_set1_ps(1.1643835f));
-    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(1.5960268f))));
-    g = _mm256_cvtps_epi32(
-        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(0.3917623f))),
-                      _mm256_mul_ps(v, _mm256_set1_ps(0.81296766f))));
-    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(2.0172322f))));
+                                            _mm256_set1_epi32(kLumaBlack))),
+        _mm256_set1_ps(kLumaGain));
+    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(kCrToR))));
+    g = _mm256_cvtps_epi32(_mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToG))),
+                                         _mm256_mul_ps(v, _mm256_set1_ps(kCrToG))));
+    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToB))));
 }
 
 // Reads 4 x width, writes 3 x width; 16 pixels per step.
@@ -74,12 +76,13 @@ void VuyaToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width) {
 
 template <int kByte>
 void GreyFromVuya_AVX2(const uint8_t* src, uint8_t* dst, int width) {
-    const __m256 gain = _mm256_set1_ps(kByte == 2 ? 1.1643835f : 1.1383928f);
+    const __m256 gain = _mm256_set1_ps(kByte == 2 ? kLumaGain : kChromaGain);
     const __m256i mask = _mm256_set1_epi32(0xFF);
     auto grey8 = [&](const uint8_t* p) {
         const __m256i x = _mm256_and_si256(_mm256_srli_epi32(Load256(p), 8 * kByte), mask);
         return Narrow(_mm256_cvtps_epi32(
-            _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_sub_epi32(x, _mm256_set1_epi32(16))), gain)));
+            _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_sub_epi32(x, _mm256_set1_epi32(kLumaBlack))),
+                          gain)));
     };
     int i = 0;
     for (; i + 16 <= width; i += 16)
@@ -152,15 +155,16 @@ void Planar422ToVuya_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr
 
 // B', G', R' of eight pixels from Y', Cb, Cr as 32-bit integers, in the reference's order.
 inline void YuvToBgr8(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r) {
-    const __m256 yy = _mm256_mul_ps(_mm256_sub_ps(_mm256_cvtepi32_ps(y), _mm256_set1_ps(16.0f)),
-                                    _mm256_set1_ps(1.1643835f));
-    const __m256 u = _mm256_sub_ps(_mm256_cvtepi32_ps(cb), _mm256_set1_ps(128.0f));
-    const __m256 v = _mm256_sub_ps(_mm256_cvtepi32_ps(cr), _mm256_set1_ps(128.0f));
-    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(1.5960268f))));
-    g = _mm256_cvtps_epi32(
-        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(0.3917623f))),
-                      _mm256_mul_ps(v, _mm256_set1_ps(0.81296766f))));
-    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(2.0172322f))));
+    const __m256 yy =
+        _mm256_mul_ps(_mm256_sub_ps(_mm256_cvtepi32_ps(y), _mm256_set1_ps(float(kLumaBlack))),
+                      _mm256_set1_ps(kLumaGain));
+    const __m256 zero = _mm256_set1_ps(float(kChromaZero));
+    const __m256 u = _mm256_sub_ps(_mm256_cvtepi32_ps(cb), zero);
+    const __m256 v = _mm256_sub_ps(_mm256_cvtepi32_ps(cr), zero);
+    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(kCrToR))));
+    g = _mm256_cvtps_epi32(_mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToG))),
+                                         _mm256_mul_ps(v, _mm256_set1_ps(kCrToG))));
+    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToB))));
 }
 
 // Sixteen pixels: luma bytes, chroma as 16-bit lanes (pixels 0..7 and 8..15).
@@ -210,12 +214,12 @@ KAVLO_STEP void Biased(__m256i x16, float bias, __m256& lo, __m256& hi) {
 // Y', Cb, Cr as 16-bit lanes 0..255; the operations and their order are those of the reference.
 KAVLO_STEP void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r) {
     __m256 yl, yh, ul, uh, vl, vh;
-    Biased(y, 16.0f, yl, yh);
-    Biased(cb, 128.0f, ul, uh);
-    Biased(cr, 128.0f, vl, vh);
-    const __m256 ky = _mm256_set1_ps(1.1643835f), kr = _mm256_set1_ps(1.5960268f),
-                 kgu = _mm256_set1_ps(0.3917623f), kgv = _mm256_set1_ps(0.81296766f),
-                 kb = _mm256_set1_ps(2.0172322f);
+    Biased(y, float(kLumaBlack), yl, yh);
+    Biased(cb, float(kChromaZero), ul, uh);
+    Biased(cr, float(kChromaZero), vl, vh);
+    const __m256 ky = _mm256_set1_ps(kLumaGain), kr = _mm256_set1_ps(kCrToR),
+                 kgu = _mm256_set1_ps(kCbToG), kgv = _mm256_set1_ps(kCrToG),
+                 kb = _mm256_set1_ps(kCbToB);
     const __m256 yyl = _mm256_mul_ps(yl, ky), yyh = _mm256_mul_ps(yh, ky);
     r = _mm256_packs_epi32(_mm256_cvtps_epi32(_mm256_add_ps(yyl, _mm256_mul_ps(vl, kr))),
                            _mm256_cvtps_epi32(_mm256_add_ps(yyh, _mm256_mul_ps(vh, kr))));
@@ -424,19 +428,22 @@ KAVLO_STEP bool VuyaIntegerToBgr8(__m256i px, __m256i& b, __m256i& g, __m256i& r
     const __m256i cr = _mm256_and_si256(px, mask);
     const __m256i cb = _mm256_and_si256(_mm256_srli_epi32(px, 8), mask);
     const __m256i yy = _mm256_mullo_epi32(_mm256_and_si256(_mm256_srli_epi32(px, 16), mask),
-                                          _mm256_set1_epi32(298082));
+                                          _mm256_set1_epi32(kMilliLuma));
     auto k = [](int v) { return _mm256_set1_epi32(v); };
     auto mul = [](__m256i a, int c) { return _mm256_mullo_epi32(a, _mm256_set1_epi32(c)); };
+    // The offsets fold in the sample offsets (Y' - 16, Cb - 128, Cr - 128) and the rounding.
+    constexpr int kLuma16 = kMilliLuma * kLumaBlack;
     const __m256i nG = _mm256_sub_epi32(
-        _mm256_add_epi32(yy, k(128000 + 100291 * 128 - 298082 * 16 + 208120 * 128)),
-        _mm256_add_epi32(mul(cb, 100291), mul(cr, 208120)));
+        _mm256_add_epi32(yy, k(128000 + kMilliCbToG * kChromaZero - kLuma16 +
+                               kMilliCrToG * kChromaZero)),
+        _mm256_add_epi32(mul(cb, kMilliCbToG), mul(cr, kMilliCrToG)));
     g = Div256000(nG);
     if (!_mm256_testz_si256(_mm256_cmpeq_epi32(nG, mul(g, 256000)), _mm256_cmpeq_epi32(nG, nG)))
         return false;
-    r = Div256000(_mm256_add_epi32(_mm256_add_epi32(yy, mul(cr, 408583)),
-                                   k(128000 - 298082 * 16 - 408583 * 128)));
-    b = Div256000(_mm256_add_epi32(_mm256_add_epi32(yy, mul(cb, 516411)),
-                                   k(128000 - 298082 * 16 - 516411 * 128)));
+    r = Div256000(_mm256_add_epi32(_mm256_add_epi32(yy, mul(cr, kMilliCrToR)),
+                                   k(128000 - kLuma16 - kMilliCrToR * kChromaZero)));
+    b = Div256000(_mm256_add_epi32(_mm256_add_epi32(yy, mul(cb, kMilliCbToB)),
+                                   k(128000 - kLuma16 - kMilliCbToB * kChromaZero)));
     return true;
 }
 
@@ -450,33 +457,39 @@ void VuyaDoubleToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width, int mode)
     auto shift8 = [](__m128i v) { return _mm_srai_epi32(_mm_add_epi32(v, _mm_set1_epi32(128)), 8); };
     auto four = [&](const uint8_t* p, __m128i& b, __m128i& g, __m128i& r) {
         const __m128i px = Load(p);
-        const __m256d v = _mm256_cvtepi32_pd(_mm_sub_epi32(_mm_and_si128(px, mask), _mm_set1_epi32(128)));
-        const __m256d u = _mm256_cvtepi32_pd(
-            _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), mask), _mm_set1_epi32(128)));
-        const __m256d y = _mm256_cvtepi32_pd(
-            _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 16), mask), _mm_set1_epi32(16)));
+        const __m128i zero = _mm_set1_epi32(kChromaZero);
+        const __m256d v = _mm256_cvtepi32_pd(_mm_sub_epi32(_mm_and_si128(px, mask), zero));
+        const __m256d u =
+            _mm256_cvtepi32_pd(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), mask), zero));
+        const __m256d y = _mm256_cvtepi32_pd(_mm_sub_epi32(
+            _mm_and_si128(_mm_srli_epi32(px, 16), mask), _mm_set1_epi32(kLumaBlack)));
+        // One component as grey: (c + offset) x 255 / range + 0.5, truncated.
+        auto grey = [&](__m256d c, double offset, double range) {
+            return T(_mm256_add_pd(
+                _mm256_div_pd(_mm256_mul_pd(_mm256_add_pd(c, d(offset)), d(kFullScale)), d(range)),
+                d(0.5)));
+        };
         switch (mode) {
         case kVuyaLuma:
-            r = g = b = T(_mm256_add_pd(_mm256_div_pd(_mm256_mul_pd(y, d(255.0)), d(219.0)), d(0.5)));
+            r = g = b = T(_mm256_add_pd(
+                _mm256_div_pd(_mm256_mul_pd(y, d(kFullScale)), d(kLumaRange)), d(0.5)));
             break;
         case kVuyaCb:
-            r = g = T(_mm256_add_pd(
-                _mm256_div_pd(_mm256_mul_pd(_mm256_add_pd(u, d(112.0)), d(255.0)), d(224.0)), d(0.5)));
-            b = shift8(T(_mm256_add_pd(_mm256_mul_pd(u, d(516.411)), d(32639.979))));
+            r = g = grey(u, kChromaRange / 2, kChromaRange);
+            b = shift8(T(_mm256_add_pd(_mm256_mul_pd(u, d(kDoubleCbToB)), d(kDoubleCbGreyBias))));
             break;
         case kVuyaCr:
-            r = g = b = T(_mm256_add_pd(
-                _mm256_div_pd(_mm256_mul_pd(_mm256_add_pd(v, d(112.0)), d(255.0)), d(224.0)), d(0.5)));
+            r = g = b = grey(v, kChromaRange / 2, kChromaRange);
             break;
         default: {
-            const __m256d yy = _mm256_mul_pd(y, d(298.082));
-            r = shift8(T(_mm256_add_pd(yy, _mm256_mul_pd(v, d(408.583)))));
+            const __m256d yy = _mm256_mul_pd(y, d(kDoubleLuma));
+            r = shift8(T(_mm256_add_pd(yy, _mm256_mul_pd(v, d(kDoubleCrToR)))));
             g = _mm_srai_epi32(
                 _mm_sub_epi32(_mm_set1_epi32(128),
-                              T(_mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(u, d(100.291)), yy),
-                                              _mm256_mul_pd(v, d(208.12))))),
+                              T(_mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(u, d(kDoubleCbToG)), yy),
+                                              _mm256_mul_pd(v, d(kDoubleCrToG))))),
                 8);
-            b = shift8(T(_mm256_add_pd(_mm256_mul_pd(u, d(516.411)), yy)));
+            b = shift8(T(_mm256_add_pd(_mm256_mul_pd(u, d(kDoubleCbToB)), yy)));
             break;
         }
         }
