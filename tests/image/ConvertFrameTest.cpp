@@ -335,7 +335,8 @@ TEST(ConvertFrame, ChromaUpsamplingWithinSeparatedFields) {
         for (int j = 0; j < rows; ++j) f.push_back(128);
         for (const ConvertFlags flags : {CONVERT_FIELDS_SEPARATED,
                                          CONVERT_FIELDS_SEPARATED | CONVERT_INTERLACED}) {
-            const Output out = ConvertBytes(kLayoutI420, 2, k.height, 3, CONVERT_CB_ONLY | flags, f);
+            const Output out =
+                ConvertBytes(kLayoutI420, 2, k.height, 3, CONVERT_CB_ONLY | flags, f);
             for (int r = 0; r < k.height; ++r)
                 EXPECT_EQ(out.Px(0, r)[0], grey(k.want[size_t(r)]))
                     << "height " << k.height << ", row " << r;
@@ -453,7 +454,8 @@ TEST(ConvertFrame, RoundTripThroughTheClipGenerator) {
         const int32_t pitch = clipgen::ClipLineBytes(o);
         ASSERT_GT(pitch, 0) << LayoutName(l.code);
         std::vector<uint8_t> frame;
-        ASSERT_TRUE(clipgen::PackPicture(l.code, pic, pitch, clipgen::FieldMode::Progressive, frame))
+        ASSERT_TRUE(
+            clipgen::PackPicture(l.code, pic, pitch, clipgen::FieldMode::Progressive, frame))
             << LayoutName(l.code);
         const Source src(frame);
         Output out(w, h);

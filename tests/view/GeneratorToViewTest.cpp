@@ -122,7 +122,8 @@ TEST_P(GeneratorToView, ScreenShowsTheGeneratorsPicture) {
                     const uint8_t* p = want.At(x, y);
                     int expected[3] = {p[2], p[1], p[0]};
                     if (l.model == ColourModel::Grey) {
-                        const auto grey = int(std::lround(0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2]));
+                        const auto grey =
+                            int(std::lround(0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2]));
                         expected[0] = expected[1] = expected[2] = grey;
                     }
                     int err = 0;

@@ -20,15 +20,16 @@ inline void VuyaToBgr8(__m256i px, __m256i& b, __m256i& g, __m256i& r) {
     const __m256i mask = _mm256_set1_epi32(0xFF);
     const __m256i zero = _mm256_set1_epi32(kChromaZero);
     const __m256 v = _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_and_si256(px, mask), zero));
-    const __m256 u =
-        _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_and_si256(_mm256_srli_epi32(px, 8), mask), zero));
+    const __m256i cb = _mm256_and_si256(_mm256_srli_epi32(px, 8), mask);
+    const __m256 u = _mm256_cvtepi32_ps(_mm256_sub_epi32(cb, zero));
     const __m256 yy = _mm256_mul_ps(
         _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_and_si256(_mm256_srli_epi32(px, 16), mask),
                                             _mm256_set1_epi32(kLumaBlack))),
         _mm256_set1_ps(kLumaGain));
     r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(kCrToR))));
-    g = _mm256_cvtps_epi32(_mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToG))),
-                                         _mm256_mul_ps(v, _mm256_set1_ps(kCrToG))));
+    g = _mm256_cvtps_epi32(
+        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToG))),
+                      _mm256_mul_ps(v, _mm256_set1_ps(kCrToG))));
     b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToB))));
 }
 
@@ -133,8 +134,9 @@ inline void YuvToBgr8(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g,
     const __m256 u = _mm256_sub_ps(_mm256_cvtepi32_ps(cb), zero);
     const __m256 v = _mm256_sub_ps(_mm256_cvtepi32_ps(cr), zero);
     r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(kCrToR))));
-    g = _mm256_cvtps_epi32(_mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToG))),
-                                         _mm256_mul_ps(v, _mm256_set1_ps(kCrToG))));
+    g = _mm256_cvtps_epi32(
+        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToG))),
+                      _mm256_mul_ps(v, _mm256_set1_ps(kCrToG))));
     b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToB))));
 }
 

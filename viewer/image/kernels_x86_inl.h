@@ -204,7 +204,8 @@ inline void VuyaToBgr4(__m128i px, __m128i& b, __m128i& g, __m128i& r) {
     const __m128i mask = _mm_set1_epi32(0xFF);
     const __m128i zero = _mm_set1_epi32(kChromaZero);
     const __m128 v = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(px, mask), zero));
-    const __m128 u = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), mask), zero));
+    const __m128 u =
+        _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), mask), zero));
     const __m128 yy = _mm_mul_ps(
         _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 16), mask),
                                       _mm_set1_epi32(kLumaBlack))),
@@ -240,7 +241,9 @@ inline __m128i Grey16(const uint8_t* s, int byteIndex, float gain) {
 // How 16 pixels become 48 bytes of B', G', R' in the SSE2 set: by shifts and masks. The
 // SSSE3 set's byte shuffles (Bgr48ByShuffles below) store the same bytes.
 struct Bgr48ByShifts {
-    static void Bgr(uint8_t* dst, __m128i b, __m128i g, __m128i r) { StoreBgr48_SSE2(dst, b, g, r); }
+    static void Bgr(uint8_t* dst, __m128i b, __m128i g, __m128i r) {
+        StoreBgr48_SSE2(dst, b, g, r);
+    }
     static void Grey(uint8_t* dst, __m128i g) { StoreBgr48_SSE2(dst, g, g, g); }
 };
 
