@@ -5,7 +5,7 @@
 // Frames are cold: each benchmark cycles through a pool of source and destination frames much
 // larger than the last-level cache, so every iteration reads from and writes to memory.
 // Names: <who>/<layout>/<width>x<height>[/<threads>], e.g. kavlo/UYVY/1920x1080/1t.
-#include "image/Convert.h"
+#include "image/ConvertInternal.h"
 #include "image/FrameMemory.h"
 #include "image/Kernels.h"
 #include "image/PixelLayout.h"

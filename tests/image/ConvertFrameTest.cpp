@@ -2,7 +2,7 @@
 // widths, short pitches and field-wise 4:2:0 heights, kernel sets and thread counts giving the
 // same frames, and a round trip through the clip generator for every layout.
 #include "clipgen/ClipGen.h"
-#include "image/Convert.h"
+#include "image/ConvertInternal.h"
 #include "image/FrameMemory.h"
 #include "image/Kernels.h"
 #include "image/PixelLayout.h"
@@ -10,14 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -313,6 +311,39 @@ TEST(ConvertFrame, ChromaUpsamplingRows) {
     EXPECT_EQ(six.Px(0, 5)[0], grey((c[2] + 3 * c[2] + 2) >> 2));
 }
 
+// Separately stored fields: each field upsamples its own chroma rows with the progressive taps.
+// Heights 8 (two chroma rows per field), 6 (the second field has one chroma row for three luma
+// rows) and 2 (the second field has none and takes the first field's).
+TEST(ConvertFrame, ChromaUpsamplingWithinSeparatedFields) {
+    const int c[4] = {40, 100, 200, 120};
+    auto grey = [](int v) { return kernels::ChromaGreyReference(uint8_t(std::clamp(v, 16, 240))); };
+    auto taps = [&](int other, int j) { return (c[other] + 3 * c[j] + 2) >> 2; };
+    struct Case {
+        int height;
+        std::vector<int> want;  // expected Cb per row
+    };
+    const Case cases[] = {
+        {8, {taps(0, 0), taps(1, 0), taps(0, 1), taps(1, 1),     // first field: c0, c1
+             taps(2, 2), taps(3, 2), taps(2, 3), taps(3, 3)}},   // second field: c2, c3
+        {6, {taps(0, 0), taps(1, 0), taps(0, 1), c[2], c[2], c[2]}},
+        {2, {c[0], c[0]}},
+    };
+    for (const Case& k : cases) {
+        const int rows = k.height / 2;
+        std::vector<uint8_t> f(size_t(2 * k.height), 128);
+        for (int j = 0; j < rows; ++j) f.push_back(uint8_t(c[j]));
+        for (int j = 0; j < rows; ++j) f.push_back(128);
+        for (const ConvertFlags flags : {CONVERT_FIELDS_SEPARATED,
+                                         CONVERT_FIELDS_SEPARATED | CONVERT_INTERLACED}) {
+            const Output out =
+                ConvertBytes(kLayoutI420, 2, k.height, 3, CONVERT_CB_ONLY | flags, f);
+            for (int r = 0; r < k.height; ++r)
+                EXPECT_EQ(out.Px(0, r)[0], grey(k.want[size_t(r)]))
+                    << "height " << k.height << ", row " << r;
+        }
+    }
+}
+
 // Odd widths: every pixel is written; the last pixel of a packed 4:2:2 row takes its own pair's
 // chroma, of a planar row the last chroma column.
 TEST(ConvertFrame, OddWidthsFillEveryPixel) {
@@ -423,7 +454,9 @@ TEST(ConvertFrame, RoundTripThroughTheClipGenerator) {
         const int32_t pitch = clipgen::ClipLineBytes(o);
         ASSERT_GT(pitch, 0) << LayoutName(l.code);
         std::vector<uint8_t> frame;
-        ASSERT_TRUE(clipgen::PackPicture(l.code, pic, pitch, false, frame)) << LayoutName(l.code);
+        ASSERT_TRUE(
+            clipgen::PackPicture(l.code, pic, pitch, clipgen::FieldMode::Progressive, frame))
+            << LayoutName(l.code);
         const Source src(frame);
         Output out(w, h);
         ASSERT_TRUE(Convert(src, l.code, w, h, pitch, 0, out));
@@ -455,46 +488,6 @@ TEST(ConvertFrame, RoundTripThroughTheClipGenerator) {
         }
         EXPECT_LE(worst, tol) << LayoutName(l.code);
     }
-}
-
-// Whole-frame copies: every byte lands at its place and nothing around the block is touched,
-// for sizes below, at and around the size from which a team copies, with odd tails.
-TEST(ConvertFrame, CopyFrameBytesCopiesExactlyTheBlock) {
-    const size_t mib = size_t(1) << 20;
-    for (size_t n : {size_t(0), size_t(1), size_t(4095), mib - 1, mib, mib + 63, 3 * mib + 5}) {
-        std::vector<uint8_t> src(n);
-        for (size_t i = 0; i < n; ++i) src[i] = uint8_t(i * 131 + (i >> 12));
-        std::vector<uint8_t> dst(n + 128, kGuard);
-        CopyFrameBytes(dst.data() + 64, src.data(), n);
-        EXPECT_TRUE(std::equal(src.begin(), src.end(), dst.begin() + 64)) << n;
-        EXPECT_TRUE(std::all_of(dst.begin(), dst.begin() + 64, [](uint8_t b) { return b == kGuard; })) << n;
-        EXPECT_TRUE(std::all_of(dst.end() - 64, dst.end(), [](uint8_t b) { return b == kGuard; })) << n;
-    }
-}
-
-// Right after a frame converted by a team, OpenMP keeps the team's pool threads spinning for a
-// while: they are runnable, and the load-following policy must recognise them as the
-// conversion's own (counted as other work, back-to-back frames would fall back to one thread).
-// Once they sleep they are no longer runnable.
-TEST(ConvertFrame, OwnIdleTeamMembersAreRecognised) {
-    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one processor";
-    const char* policy = std::getenv("OMP_WAIT_POLICY");
-    if (policy && (std::strcmp(policy, "passive") == 0 || std::strcmp(policy, "PASSIVE") == 0))
-        GTEST_SKIP() << "team members sleep at once";
-    const int32_t w = 1920, h = 256, pitch = 2 * w;
-    const Source src(std::vector<uint8_t>(size_t(pitch) * h, 0x80));
-    ConvertOptions team;
-    team.maxThreads = 2;
-    team.followLoad = false;
-    Output out(w, h);
-    ASSERT_TRUE(Convert(src, kLayoutUYVY, w, h, pitch, 0, out, team));
-    EXPECT_GE(ConvertTeamWorkersRunnable(), 1);
-    int runnable = 1;
-    for (int i = 0; i < 400 && runnable > 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        runnable = ConvertTeamWorkersRunnable();
-    }
-    EXPECT_EQ(runnable, 0);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-# Frame conversion tests: kernels, whole frames, image storage; and a bounded fuzz run.
+# Frame conversion tests: kernels, whole frames, the thread team, image storage; and a bounded
+# fuzz run.
 add_executable(conversion_tests
   ${CMAKE_CURRENT_LIST_DIR}/ConvertKernelsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConvertFrameTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ThreadTeamTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageBufferTest.cpp)
 target_link_libraries(conversion_tests PRIVATE kavlo_convert kavlo_clipgen GTest::gtest_main kavlo_warnings)
 gtest_discover_tests(conversion_tests DISCOVERY_MODE PRE_TEST)

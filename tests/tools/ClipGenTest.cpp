@@ -125,7 +125,7 @@ TEST_P(EveryLayout, FlatColourPacksToExactSamples) {
     for (size_t i = 0; i < pic.rgb.size(); i += 3) pic.rgb[i] = r, pic.rgb[i + 1] = g, pic.rgb[i + 2] = b;
     const int32_t pitch = int32_t(MinLineBytes(code, 96, 4));
     std::vector<uint8_t> frame;
-    ASSERT_TRUE(clipgen::PackPicture(code, pic, pitch, false, frame));
+    ASSERT_TRUE(clipgen::PackPicture(code, pic, pitch, FieldMode::Progressive, frame));
     FrameExtent e;
     ASSERT_TRUE(GetFrameExtent(code, 96, 4, pitch, e));
     const clipgen::YCbCr ycc = clipgen::RgbToYCbCr(r, g, b);
@@ -188,14 +188,14 @@ TEST(Packing, HighBitLayoutsPutSamplesAtTheTop) {
     white.height = 2;
     white.rgb.assign(12, 255);
     std::vector<uint8_t> frame;
-    ASSERT_TRUE(clipgen::PackPicture(kLayoutP010, white, 6, false, frame));
+    ASSERT_TRUE(clipgen::PackPicture(kLayoutP010, white, 6, FieldMode::Progressive, frame));
     EXPECT_EQ(frame[0] | frame[1] << 8, 940 << 6);  // Y' 940 in bits 6..15
-    ASSERT_TRUE(clipgen::PackPicture(kLayoutY210, white, 8, false, frame));
+    ASSERT_TRUE(clipgen::PackPicture(kLayoutY210, white, 8, FieldMode::Progressive, frame));
     EXPECT_EQ(frame[0] | frame[1] << 8, 940 << 6);
     EXPECT_EQ(frame[2] | frame[3] << 8, 512 << 6);  // Cb
-    ASSERT_TRUE(clipgen::PackPicture(kLayoutI420BE16, white, 6, false, frame));
+    ASSERT_TRUE(clipgen::PackPicture(kLayoutI420BE16, white, 6, FieldMode::Progressive, frame));
     EXPECT_EQ(frame[0] << 8 | frame[1], 60160);  // big-endian
-    ASSERT_TRUE(clipgen::PackPicture(kLayoutV210, white, 16, false, frame));
+    ASSERT_TRUE(clipgen::PackPicture(kLayoutV210, white, 16, FieldMode::Progressive, frame));
     uint32_t word0;
     std::memcpy(&word0, frame.data(), 4);
     EXPECT_EQ(word0, 512u | 940u << 10 | 512u << 20);  // Cb0, Y'0, Cr0
@@ -217,22 +217,47 @@ TEST(Packing, InterlacedChromaComesFromOneField) {
     const uint32_t redCr = clipgen::Quantise(clipgen::RgbToYCbCr(255, 0, 0).cr, 8);
     const uint32_t blueCr = clipgen::Quantise(clipgen::RgbToYCbCr(0, 0, 255).cr, 8);
     std::vector<uint8_t> frame;
-    ASSERT_TRUE(clipgen::PackPicture(kLayoutI420, pic, 6, true, frame));
+    ASSERT_TRUE(clipgen::PackPicture(kLayoutI420, pic, 6, FieldMode::Woven, frame));
     const size_t crPlane = 32 + 8;  // after Y' (4 x 8) and Cb (2 x 4)
     for (int row = 0; row < 4; ++row)
         EXPECT_EQ(frame[crPlane + size_t(row) * 2], row % 2 ? blueCr : redCr) << row;
-    ASSERT_TRUE(clipgen::PackPicture(kLayoutI420, pic, 6, false, frame));
+    ASSERT_TRUE(clipgen::PackPicture(kLayoutI420, pic, 6, FieldMode::Progressive, frame));
     EXPECT_NE(frame[crPlane], redCr);  // frame-wise averaging mixes the fields
     EXPECT_NE(frame[crPlane], blueCr);
+}
+
+TEST(Packing, SeparatedFieldsKeepTheirChromaRowsApart) {
+    // Six rows stored as fields one after the other: three red rows of the first field, then
+    // three blue rows of the second. Of the three chroma rows the first field has two, the
+    // second one; none mixes the fields (frame-wise pairs would mix rows 2 and 3).
+    RgbPicture pic;
+    pic.width = 4;
+    pic.height = 6;
+    pic.rgb.resize(4 * 6 * 3);
+    for (int32_t y = 0; y < 6; ++y)
+        for (int32_t x = 0; x < 4; ++x) {
+            uint8_t* p = pic.At(x, y);
+            p[0] = y < 3 ? 255 : 0;
+            p[1] = 0;
+            p[2] = y < 3 ? 0 : 255;
+        }
+    const uint32_t redCr = clipgen::Quantise(clipgen::RgbToYCbCr(255, 0, 0).cr, 8);
+    const uint32_t blueCr = clipgen::Quantise(clipgen::RgbToYCbCr(0, 0, 255).cr, 8);
+    std::vector<uint8_t> frame;
+    ASSERT_TRUE(clipgen::PackPicture(kLayoutI420, pic, 6, FieldMode::Separated, frame));
+    const size_t crPlane = 24 + 6;  // after Y' (4 x 6) and Cb (2 x 3)
+    EXPECT_EQ(frame[crPlane], redCr);
+    EXPECT_EQ(frame[crPlane + 2], redCr);
+    EXPECT_EQ(frame[crPlane + 4], blueCr);
 }
 
 TEST(Packing, RefusesUnknownCodesAndSmallPitches) {
     const RgbPicture pic = clipgen::RenderPicture(8, 2, 0, 0);
     std::vector<uint8_t> frame(5);
-    EXPECT_FALSE(clipgen::PackPicture(0x00000001, pic, 16, false, frame));
+    EXPECT_FALSE(clipgen::PackPicture(0x00000001, pic, 16, FieldMode::Progressive, frame));
     EXPECT_TRUE(frame.empty());
-    EXPECT_FALSE(clipgen::PackPicture(kLayoutUYVY, pic, 15, false, frame));
-    EXPECT_TRUE(clipgen::PackPicture(kLayoutUYVY, pic, -16, false, frame));
+    EXPECT_FALSE(clipgen::PackPicture(kLayoutUYVY, pic, 15, FieldMode::Progressive, frame));
+    EXPECT_TRUE(clipgen::PackPicture(kLayoutUYVY, pic, -16, FieldMode::Progressive, frame));
 }
 
 // ---- pictures and fields ---------------------------------------------------------------------
@@ -301,12 +326,14 @@ TEST(Fields, MemoryOrderSeparatesAndFlips) {
     };
     ClipOptions o;
     o.fields = FieldMode::Separated;
-    EXPECT_EQ(rows(clipgen::ToMemoryOrder(o, shown)), (std::vector<int>{0, 2, 4, 1, 3}));
+    // The viewer splits the fields at h / 2 and keeps an odd height's last row last; bottom-up
+    // clips are split after the flip.
+    EXPECT_EQ(rows(clipgen::ToMemoryOrder(o, shown)), (std::vector<int>{0, 2, 1, 3, 4}));
     o.bottomFieldFirst = true;
     EXPECT_EQ(rows(clipgen::ToMemoryOrder(o, shown)), (std::vector<int>{1, 3, 0, 2, 4}));
     o.bottomFieldFirst = false;
     o.bottomUp = true;
-    EXPECT_EQ(rows(clipgen::ToMemoryOrder(o, shown)), (std::vector<int>{3, 1, 4, 2, 0}));
+    EXPECT_EQ(rows(clipgen::ToMemoryOrder(o, shown)), (std::vector<int>{4, 2, 3, 1, 0}));
     o.fields = FieldMode::Woven;
     EXPECT_EQ(rows(clipgen::ToMemoryOrder(o, shown)), (std::vector<int>{4, 3, 2, 1, 0}));
 }

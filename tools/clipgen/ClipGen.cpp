@@ -173,23 +173,27 @@ RgbPicture RenderFrame(const ClipOptions& o, int32_t n) {
 
 RgbPicture ToMemoryOrder(const ClipOptions& o, const RgbPicture& displayed) {
     RgbPicture out = displayed;
+    const int32_t h = displayed.height;
     const size_t rowBytes = size_t(displayed.width) * 3;
-    std::vector<int32_t> order;  // memory row -> displayed row
-    order.reserve(size_t(displayed.height));
+    // The viewer's order of rows before it flips a bottom-up frame.
+    std::vector<int32_t> order(static_cast<size_t>(h));  // memory row -> displayed row
+    for (int32_t y = 0; y < h; ++y) order[size_t(y)] = o.bottomUp ? h - 1 - y : y;
     if (o.fields == FieldMode::Separated) {
-        const int32_t first = o.bottomFieldFirst ? 1 : 0;
-        for (int32_t y = first; y < displayed.height; y += 2) order.push_back(y);
-        for (int32_t y = 1 - first; y < displayed.height; y += 2) order.push_back(y);
-    } else {
-        for (int32_t y = 0; y < displayed.height; ++y) order.push_back(y);
+        // The viewer splits a frame of separated fields at h / 2: rows 0 .. h/2 - 1 are the first
+        // field, the next h / 2 rows the second, and an odd height's last row stays last.
+        const int32_t h2 = h / 2, first = o.bottomFieldFirst ? 1 : 0;
+        std::vector<int32_t> woven = order;
+        for (int32_t i = 0; i < h2; ++i) {
+            order[size_t(i)] = woven[size_t(2 * i + first)];
+            order[size_t(h2 + i)] = woven[size_t(2 * i + 1 - first)];
+        }
     }
-    if (o.bottomUp) std::reverse(order.begin(), order.end());
     for (size_t m = 0; m < order.size(); ++m)
         std::copy_n(displayed.At(0, order[m]), rowBytes, out.rgb.begin() + ptrdiff_t(m * rowBytes));
     return out;
 }
 
-bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, bool interlacedChroma,
+bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldMode fields,
                  std::vector<uint8_t>& frame) {
     frame.clear();
     const FrameMemoryLayout* l = FindFrameMemoryLayout(code);
@@ -238,13 +242,24 @@ bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, bool i
             if (hsub == 1) return at(plane, x, y);
             return 0.25 * at(plane, x - 1, y) + 0.5 * at(plane, x, y) + 0.25 * at(plane, x + 1, y);
         };
+        // Separated fields are two pictures, each with chroma rows of its own: the first field
+        // has the first h / 2 luma rows and the first ceil(C / 2) of the C = h / 2 chroma rows,
+        // the second field the rest of each (the viewer's split; see CONVERT_FIELDS_SEPARATED).
+        const int32_t lumaSplit = H / 2, chromaSplit = (H / vsub + 1) / 2;
         for (int32_t cy = 0; cy < ch; ++cy) {
             // 4:2:0: midway between two rows of the frame, or of one field when interlaced.
             int32_t y0 = cy, y1 = cy;
             if (vsub == 2) {
-                if (interlacedChroma) {
+                if (fields == FieldMode::Woven) {
                     y0 = 4 * (cy / 2) + (cy & 1);
                     y1 = y0 + 2;
+                } else if (fields == FieldMode::Separated) {
+                    const bool second = cy >= chromaSplit;
+                    const int32_t top = second ? lumaSplit : 0;
+                    const int32_t last = (second ? H : lumaSplit) - 1;
+                    const int32_t j = second ? cy - chromaSplit : cy;
+                    y0 = std::min(top + 2 * j, last);
+                    y1 = std::min(top + 2 * j + 1, last);
                 } else {
                     y0 = 2 * cy;
                     y1 = y0 + 1;
@@ -352,7 +367,7 @@ bool PackFrame(const ClipOptions& o, int32_t n, std::vector<uint8_t>& frame) {
         return false;
     }
     const RgbPicture memory = ToMemoryOrder(o, RenderFrame(o, n));
-    return PackPicture(o.code, memory, pitch, o.fields == FieldMode::Woven, frame);
+    return PackPicture(o.code, memory, pitch, o.fields, frame);
 }
 
 uint64_t ClipFileSize(const ClipOptions& o) {

@@ -56,7 +56,10 @@ RgbPicture RenderPicture(int32_t width, int32_t height, int32_t frameNumber, int
 // interlaced clips the woven frame whose earlier field shows time 2n and later field 2n + 1.
 RgbPicture RenderFrame(const ClipOptions& options, int32_t n);
 
-// The rows of a displayed frame in the order the clip stores them (fields separated, bottom-up).
+// The rows of a displayed frame in the order the clip stores them, the order in which the
+// viewer reads them: bottom-up clips store the last row first; separated fields store the
+// first h / 2 rows of the first field (of the flipped frame when bottom-up), then h / 2 rows of
+// the second, then an odd height's last row.
 RgbPicture ToMemoryOrder(const ClipOptions& options, const RgbPicture& displayed);
 
 // BT.601 video-range Y'CbCr of an 8-bit R'G'B' pixel, as exact values scaled to 8 bits
@@ -70,10 +73,13 @@ uint32_t Quantise(double value8, int bits);
 
 // Packs a picture (rows in memory order) into one frame of the layout: |lineBytes| x height
 // bytes, packed rows at the pitch, planar layouts tightly packed, unused bytes zero.
-// interlacedChroma makes 4:2:0 chroma rows come from the rows of one field each. False, with
-// `frame` left empty, when the code is unknown or the pitch is too small.
+// `fields` says where 4:2:0 chroma rows come from: progressive, from pairs of frame rows; woven,
+// from pairs of rows of one field (alternate chroma rows belong to alternate fields); separated,
+// from pairs of rows of one stored field, each field's chroma rows beside its luma rows (the
+// first field's, then the second's). False, with `frame` left empty, when the code is unknown
+// or the pitch is too small.
 bool PackPicture(uint32_t code, const RgbPicture& memoryOrder, int32_t lineBytes,
-                 bool interlacedChroma, std::vector<uint8_t>& frame);
+                 FieldMode fields, std::vector<uint8_t>& frame);
 
 // The line pitch the clip uses (positive), or 0 when the options describe no valid stream.
 int32_t ClipLineBytes(const ClipOptions& options, std::string* error = nullptr);

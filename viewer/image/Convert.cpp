@@ -1,17 +1,16 @@
 #include "Convert.h"
 
+#include "ConvertInternal.h"
 #include "FrameMemory.h"
 #include "Kernels.h"
 #include "PixelLayout.h"
+#include "ThreadTeam.h"
 
 #include <emmintrin.h>
 #include <omp.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -103,77 +102,13 @@ Lines CarveLines(uint8_t* slice, const Layout& l) {
     return s;
 }
 
-// Thread ids of the pool threads that worked in the last conversion team besides the caller,
-// by team member number - 1 (filled from slot 0 up; 0: empty). OpenMP keeps them spinning for
-// a while after a loop before they sleep, so the kernel counts them as running although they
-// are the conversion's own, idle members.
-constexpr int kMaxRecordedWorkers = 64;
-std::atomic<pid_t> g_workers[kMaxRecordedWorkers];
-
-void RecordWorker(int member) {
-    if (member < 1 || member > kMaxRecordedWorkers) return;
-    const pid_t me = gettid();
-    std::atomic<pid_t>& slot = g_workers[member - 1];
-    if (slot.load(std::memory_order_relaxed) != me) slot.store(me, std::memory_order_relaxed);
-}
-
-// True when thread `tid` of this process is runnable (state R in its stat line, which follows
-// the parenthesised command name). False when it is gone or cannot be read.
-bool Runnable(pid_t tid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", int(tid));
-    FILE* f = std::fopen(path, "re");
-    if (!f) return false;
-    char line[512];
-    const size_t n = std::fread(line, 1, sizeof line - 1, f);
-    std::fclose(f);
-    line[n] = '\0';
-    const char* close = std::strrchr(line, ')');
-    return close && close[1] == ' ' && close[2] == 'R';
-}
-
-// Recorded team members that are runnable now, counting at most `limit`.
-int OwnRunnableWorkers(int limit) {
-    int n = 0;
-    for (const std::atomic<pid_t>& slot : g_workers) {
-        if (n >= limit) break;
-        const pid_t tid = slot.load(std::memory_order_relaxed);
-        if (tid == 0) break;
-        if (Runnable(tid)) ++n;
-    }
-    return n;
-}
-
-// Processors not busy with other work right now: all processors less the threads that are
-// running besides the caller (the kernel's count of runnable threads in /proc/loadavg), not
-// counting the conversion's own idle team members. A team larger than that waits at every
-// barrier for members that have no processor, and is slower than the calling thread alone.
-// When the count cannot be read, every processor counts as free.
-int FreeProcessors() {
-    const int procs = omp_get_num_procs();
-    FILE* f = std::fopen("/proc/loadavg", "re");
-    if (!f) return procs;
-    double a = 0, b = 0, c = 0;
-    int running = 0, total = 0;
-    const int got = std::fscanf(f, "%lf %lf %lf %d/%d", &a, &b, &c, &running, &total);
-    std::fclose(f);
-    if (got != 5 || running < 1) return procs;
-    const int others = std::max(0, running - 1 - OwnRunnableWorkers(running - 1));
-    return std::max(1, procs - others);
-}
-
 // Runs body(row, lines) for every row, as a static work-sharing loop. A team of threads works
 // when the frame is large enough; each worker has its own scratch slice, and no row depends on
 // another, so the result does not depend on the team. False when scratch memory is missing
 // (then no row has run).
 template <class Body>
 bool ForEachRow(const ConvertOptions& opt, int width, int height, size_t rowNeed, Body body) {
-    int threads = 1;
-    if (int64_t(width) * height >= opt.parallelMinPixels) {
-        threads = opt.maxThreads > 0 ? opt.maxThreads : omp_get_max_threads();
-        threads = std::max(1, std::min(threads, height));
-    }
-    if (threads > 1 && opt.followLoad) threads = std::min(threads, FreeProcessors());
+    const int threads = TeamSize(opt, int64_t(width) * height, height);
     const Layout plan = PlanLines(width, rowNeed);
     ScratchBlock scratch(plan.sliceBytes * size_t(threads));
     if (!scratch.get()) return false;
@@ -181,7 +116,7 @@ bool ForEachRow(const ConvertOptions& opt, int width, int height, size_t rowNeed
 #pragma omp parallel num_threads(threads) if (threads > 1)
     {
         const int member = omp_get_thread_num();
-        RecordWorker(member);
+        RecordTeamMember(member);
         const Lines lines = CarveLines(base + plan.sliceBytes * size_t(member), plan);
 #pragma omp for schedule(static)
         for (int r = 0; r < height; ++r) body(r, lines);
@@ -273,6 +208,26 @@ ChromaTaps Taps(int r, int rows, int height, bool interlaced) {
     }
 }
 
+// Taps for separately stored fields: each stored field is a progressive picture with chroma
+// rows of its own (the split is documented with CONVERT_FIELDS_SEPARATED). No tap leaves its
+// field's chroma rows, except that a second field without any takes the first field's.
+ChromaTaps SeparatedTaps(int r, int rows, int height) {
+    // Taps within one field of `fieldRows` chroma rows; a luma row past the pairs those rows
+    // cover takes the last one alone.
+    auto within = [](int local, int fieldRows) {
+        if (local >= 2 * fieldRows) return ChromaTaps{fieldRows - 1, fieldRows - 1, 1, 3, 2};
+        return ProgressiveTaps(local, fieldRows);
+    };
+    const int lumaSplit = height / 2;
+    const int chromaSplit = (rows + 1) / 2;
+    if (r < lumaSplit) return within(r, chromaSplit);
+    const int first = std::min(chromaSplit, rows - 1);
+    ChromaTaps t = within(r - lumaSplit, rows - first);
+    t.a += first;
+    t.b += first;
+    return t;
+}
+
 // An odd width's last pixel has no chroma column of its own in planar layouts: it takes the
 // last column's value, or neutral 128 when the line has no chroma at all (W = 1).
 void ExtendChroma(uint8_t* line, int chromaWidth, int width) {
@@ -335,7 +290,8 @@ void Finish422Raw(const Context& c, const RawLuma& raw, Luma& luma, const uint8_
 template <class Luma, class Fetch>
 bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma raw = {}) {
     const int cw = c.width / 2;
-    const bool interlaced = (c.flags & CONVERT_INTERLACED) != 0;
+    const bool separated = (c.flags & CONVERT_FIELDS_SEPARATED) != 0;
+    const bool interlaced = !separated && (c.flags & CONVERT_INTERLACED) != 0;
     return ForEachRow(c.opt, c.width, c.height, 0, [&](int r, const Lines& s) {
         uint8_t* cb = s.a;
         uint8_t* cr = s.b;
@@ -343,7 +299,8 @@ bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma ra
             std::memset(cb, 128, size_t(cw) + 1);
             std::memset(cr, 128, size_t(cw) + 1);
         } else {
-            const ChromaTaps t = Taps(r, chromaRows, c.height, interlaced);
+            const ChromaTaps t = separated ? SeparatedTaps(r, chromaRows, c.height)
+                                           : Taps(r, chromaRows, c.height, interlaced);
             // Consecutive output rows share source chroma rows: a row this worker fetched for
             // the previous output row is still in its slot and is not fetched (reduced) again.
             ChromaSlot* slot = s.slots;
@@ -640,28 +597,6 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
 }
 
 }  // namespace
-
-int ConvertTeamWorkersRunnable() { return OwnRunnableWorkers(kMaxRecordedWorkers); }
-
-void CopyFrameBytes(uint8_t* destination, const uint8_t* source, size_t count) {
-    if (count == 0) return;
-    constexpr size_t kParallelMinBytes = size_t(1) << 20;
-    const int threads = count >= kParallelMinBytes ? std::min(omp_get_max_threads(), FreeProcessors()) : 1;
-    if (threads <= 1) {
-        std::memcpy(destination, source, count);
-        return;
-    }
-#pragma omp parallel num_threads(threads)
-    {
-        const int member = omp_get_thread_num();
-        RecordWorker(member);
-        // One run of whole cache lines per member.
-        const size_t chunk = (count / size_t(omp_get_num_threads()) + 63) / 64 * 64;
-        const size_t begin = std::min(count, chunk * size_t(member));
-        const size_t end = std::min(count, begin + chunk);
-        if (end > begin) std::memcpy(destination + begin, source + begin, end - begin);
-    }
-}
 
 bool ConvertFrameWith(const ConvertOptions& options, int32_t width, int32_t height,
                       ConvertFlags flags, uint32_t sourceCode, const uint8_t* source,

@@ -8,11 +8,20 @@
 #include <cstddef>
 #include <cstdint>
 
-struct KernelTable;
-
 using ConvertFlags = uint32_t;
-// 4:2:0 chroma is upsampled within each field instead of across the frame.
+// 4:2:0 chroma is upsampled within each field instead of across the frame: the fields' rows
+// alternate in every plane (woven storage).
 constexpr ConvertFlags CONVERT_INTERLACED = 0x002;
+// 4:2:0 chroma is upsampled within each stored field when every plane holds the first field's
+// rows, then the second field's (separated storage). With H luma rows and C = H / 2 chroma rows
+// the first field is luma rows 0 .. H/2 - 1 with chroma rows 0 .. ceil(C/2) - 1, the second the
+// remaining luma rows (an odd height's last row goes with it, as it is stored last) with the
+// remaining chroma rows. When H / 2 is odd the fields want ceil(H/4) chroma rows each, one more
+// than the plane holds: the second field then has one chroma row fewer than it wants and its
+// last luma row repeats the field's last chroma row unblended; a second field left with no
+// chroma row at all (H = 2) uses the first field's. Only rows of the plane are read. Takes
+// precedence over CONVERT_INTERLACED.
+constexpr ConvertFlags CONVERT_FIELDS_SEPARATED = 0x800;
 // The view's filter switches 1, 2 and 3. The conversion accepts them and changes nothing for them.
 constexpr ConvertFlags CONVERT_FILTER_1 = 0x004;
 constexpr ConvertFlags CONVERT_FILTER_2 = 0x008;
@@ -25,10 +34,6 @@ constexpr ConvertFlags CONVERT_CR_ONLY = 0x200;
 // "BGR3", "BGR4" and "BGRA" samples are expanded from 16-235.
 constexpr ConvertFlags CONVERT_RGB_STUDIO_RANGE = 0x400;
 
-// Frames of at least this many pixels are converted by a team of threads (when OpenMP offers
-// more than one); smaller ones on the calling thread alone. The result is the same either way.
-constexpr int64_t kConvertParallelMinPixels = 256 * 1024;
-
 // Widest frame ConvertFrame accepts (keeps every per-line byte count inside an int).
 constexpr int32_t kConvertMaxWidth = 1 << 24;
 
@@ -39,6 +44,8 @@ constexpr int32_t kConvertMaxWidth = 1 << 24;
 //     plane would need beyond its row or beyond the frame read as zero.
 //   destination: row r at r x destinationLineBytes; exactly 3 x W bytes of each of the H rows
 //     are written, nothing else.
+// Frames of kConvertParallelMinPixels or more are converted by a team of threads
+// (ThreadTeam.h); the result is the same either way.
 // Returns true when the frame was converted. Returns false, with the destination untouched,
 // when the destination code is not "BGR3", the source code is not in the catalogue, W or H is
 // not positive or W exceeds kConvertMaxWidth, or scratch memory cannot be had.
@@ -46,30 +53,9 @@ bool ConvertFrame(int32_t width, int32_t height, ConvertFlags flags, uint32_t so
                   const uint8_t* source, int32_t sourceLineBytes, uint32_t destinationCode,
                   uint8_t* destination, int32_t destinationLineBytes);
 
-// The same with a chosen kernel table and thread policy (tests and benchmarks).
-struct ConvertOptions {
-    const KernelTable* kernels = nullptr;         // nullptr: the process-wide table
-    int maxThreads = 0;  // team size for large frames; 0: as many as OpenMP offers
-    int64_t parallelMinPixels = kConvertParallelMinPixels;
-    // Shrink the team to the processors other running threads leave free (a team that waits
-    // for members without a processor is slower than one thread). Off: the team has exactly
-    // maxThreads members (tests, benchmarks).
-    bool followLoad = true;
-};
 // Copies `count` bytes between blocks that do not overlap. Blocks of a megabyte or more are
-// copied by a team of threads under the same policy as ConvertFrame (a whole frame copies about
-// twice as fast with two threads as with one).
+// copied by a team of threads under the conversion's team policy (ThreadTeam.h).
 void CopyFrameBytes(uint8_t* destination, const uint8_t* source, size_t count);
-
-// Pool threads of the last conversion team, besides its caller, that are runnable right now
-// (OpenMP lets them spin for a while after a loop before they sleep). The load-following
-// policy does not count them as other work. For tests.
-int ConvertTeamWorkersRunnable();
-
-bool ConvertFrameWith(const ConvertOptions& options, int32_t width, int32_t height,
-                      ConvertFlags flags, uint32_t sourceCode, const uint8_t* source,
-                      int32_t sourceLineBytes, uint32_t destinationCode, uint8_t* destination,
-                      int32_t destinationLineBytes);
 
 // out[i] = (above[i] + 2 x middle[i] + below[i] + 2) >> 2 for i < count. Reads and writes
 // exactly `count` bytes of each line; out may be the same line as any input (each output byte

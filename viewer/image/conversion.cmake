@@ -1,16 +1,20 @@
 # Frame conversion: line kernels (scalar, SSE2, SSSE3, AVX2 chosen at run time), the frame
-# conversion and the reference-counted image storage. No Qt.
+# conversion, its thread-team policy and the reference-counted image storage. No Qt.
 add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Convert.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageBuffer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ThreadTeam.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_scalar.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_sse2.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_ssse3.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_vuya.cpp)
 target_include_directories(kavlo_convert PUBLIC ${PROJECT_SOURCE_DIR}/viewer)
 target_link_libraries(kavlo_convert PUBLIC kavlo_layouts OpenMP::OpenMP_CXX PRIVATE kavlo_warnings)
 # Only these files may use instructions beyond the x86-64 baseline; the table picks them by
 # CPUID. No FMA: the float kernels round every product on its own, as the reference does.
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/kernels_ssse3.cpp PROPERTIES COMPILE_OPTIONS -mssse3)
-set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS -mavx2)
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/kernels_avx2.cpp
+                            ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_vuya.cpp
+                            PROPERTIES COMPILE_OPTIONS -mavx2)

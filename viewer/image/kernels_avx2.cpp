@@ -1,9 +1,11 @@
 // The AVX2 kernel set: eight single-precision lanes for the Y'CbCr to R'G'B' matrix and the grey
-// kernels, 32-byte steps for the 4:2:2 reconstruction. Only this file is compiled with -mavx2
-// (and no FMA: every product is rounded on its own, as the reference computes it). Results
-// are the SSE2 set's, bit for bit.
+// kernels, 32-byte steps for the 4:2:2 reconstruction. Only the kernels_avx2*.cpp files are
+// compiled with -mavx2 (and no FMA: every product is rounded on its own, as the reference
+// computes it). Results are the SSE2 set's, bit for bit.
+#include "ColourMatrix.h"
 #include "Kernels.h"
 #include "kernels_x86_inl.h"
+#include "kernels_avx2_inl.h"
 
 #include <immintrin.h>
 
@@ -12,51 +14,23 @@
 namespace kernels {
 namespace {
 
-// The per-step helpers must be inlined into their loops: called out of line they pass their
-// vectors through memory, which costs more than the work they do.
-#define KAVLO_STEP inline __attribute__((always_inline))
-
-inline __m256i Load256(const uint8_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-inline void Store256(uint8_t* p, __m256i v) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
-
-// Eight 32-bit lanes to eight 16-bit values in order.
-inline __m128i Narrow(__m256i v) {
-    return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-}
-
-// B', G', R' of 16 pixels as 32-bit integers (pixels 0..7 in b0, 8..15 in b1) to 48 bytes,
-// saturated to 0..255. The in-lane packs leave the pixels in the order 0-3, 8-11 | 4-7, 12-15
-// per component; one dword permutation restores it.
-inline void StoreBgr16(uint8_t* dst, __m256i b0, __m256i b1, __m256i g0, __m256i g1, __m256i r0,
-                       __m256i r1) {
-    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-    const __m256i bg = _mm256_permutevar8x32_epi32(
-        _mm256_packus_epi16(_mm256_packs_epi32(b0, b1), _mm256_packs_epi32(g0, g1)), order);
-    const __m256i rw = _mm256_packs_epi32(r0, r1);
-    const __m256i rr = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(rw, rw), order);
-    StoreBgr48(dst, _mm256_castsi256_si128(bg), _mm256_extracti128_si256(bg, 1),
-               _mm256_castsi256_si128(rr));
-}
+using namespace colour;
 
 inline void VuyaToBgr8(__m256i px, __m256i& b, __m256i& g, __m256i& r) {
     const __m256i mask = _mm256_set1_epi32(0xFF);
-    const __m256 v =
-        _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_and_si256(px, mask), _mm256_set1_epi32(128)));
-    const __m256 u = _mm256_cvtepi32_ps(_mm256_sub_epi32(
-        _mm256_and_si256(_mm256_srli_epi32(px, 8), mask), _mm256_set1_epi32(128)));
+    const __m256i zero = _mm256_set1_epi32(kChromaZero);
+    const __m256 v = _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_and_si256(px, mask), zero));
+    const __m256i cb = _mm256_and_si256(_mm256_srli_epi32(px, 8), mask);
+    const __m256 u = _mm256_cvtepi32_ps(_mm256_sub_epi32(cb, zero));
     const __m256 yy = _mm256_mul_ps(
         _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_and_si256(_mm256_srli_epi32(px, 16), mask),
-                                            _mm256_set1_epi32(16))),
-        _mm256_set1_ps(1.1643835f));
-    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(1.5960268f))));
+                                            _mm256_set1_epi32(kLumaBlack))),
+        _mm256_set1_ps(kLumaGain));
+    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(kCrToR))));
     g = _mm256_cvtps_epi32(
-        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(0.3917623f))),
-                      _mm256_mul_ps(v, _mm256_set1_ps(0.81296766f))));
-    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(2.0172322f))));
+        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToG))),
+                      _mm256_mul_ps(v, _mm256_set1_ps(kCrToG))));
+    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToB))));
 }
 
 // Reads 4 x width, writes 3 x width; 16 pixels per step.
@@ -74,12 +48,13 @@ void VuyaToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width) {
 
 template <int kByte>
 void GreyFromVuya_AVX2(const uint8_t* src, uint8_t* dst, int width) {
-    const __m256 gain = _mm256_set1_ps(kByte == 2 ? 1.1643835f : 1.1383928f);
+    const __m256 gain = _mm256_set1_ps(kByte == 2 ? kLumaGain : kChromaGain);
     const __m256i mask = _mm256_set1_epi32(0xFF);
     auto grey8 = [&](const uint8_t* p) {
         const __m256i x = _mm256_and_si256(_mm256_srli_epi32(Load256(p), 8 * kByte), mask);
         return Narrow(_mm256_cvtps_epi32(
-            _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_sub_epi32(x, _mm256_set1_epi32(16))), gain)));
+            _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_sub_epi32(x, _mm256_set1_epi32(kLumaBlack))),
+                          gain)));
     };
     int i = 0;
     for (; i + 16 <= width; i += 16)
@@ -152,15 +127,17 @@ void Planar422ToVuya_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr
 
 // B', G', R' of eight pixels from Y', Cb, Cr as 32-bit integers, in the reference's order.
 inline void YuvToBgr8(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r) {
-    const __m256 yy = _mm256_mul_ps(_mm256_sub_ps(_mm256_cvtepi32_ps(y), _mm256_set1_ps(16.0f)),
-                                    _mm256_set1_ps(1.1643835f));
-    const __m256 u = _mm256_sub_ps(_mm256_cvtepi32_ps(cb), _mm256_set1_ps(128.0f));
-    const __m256 v = _mm256_sub_ps(_mm256_cvtepi32_ps(cr), _mm256_set1_ps(128.0f));
-    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(1.5960268f))));
+    const __m256 yy =
+        _mm256_mul_ps(_mm256_sub_ps(_mm256_cvtepi32_ps(y), _mm256_set1_ps(float(kLumaBlack))),
+                      _mm256_set1_ps(kLumaGain));
+    const __m256 zero = _mm256_set1_ps(float(kChromaZero));
+    const __m256 u = _mm256_sub_ps(_mm256_cvtepi32_ps(cb), zero);
+    const __m256 v = _mm256_sub_ps(_mm256_cvtepi32_ps(cr), zero);
+    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(kCrToR))));
     g = _mm256_cvtps_epi32(
-        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(0.3917623f))),
-                      _mm256_mul_ps(v, _mm256_set1_ps(0.81296766f))));
-    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(2.0172322f))));
+        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToG))),
+                      _mm256_mul_ps(v, _mm256_set1_ps(kCrToG))));
+    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToB))));
 }
 
 // Sixteen pixels: luma bytes, chroma as 16-bit lanes (pixels 0..7 and 8..15).
@@ -210,12 +187,12 @@ KAVLO_STEP void Biased(__m256i x16, float bias, __m256& lo, __m256& hi) {
 // Y', Cb, Cr as 16-bit lanes 0..255; the operations and their order are those of the reference.
 KAVLO_STEP void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r) {
     __m256 yl, yh, ul, uh, vl, vh;
-    Biased(y, 16.0f, yl, yh);
-    Biased(cb, 128.0f, ul, uh);
-    Biased(cr, 128.0f, vl, vh);
-    const __m256 ky = _mm256_set1_ps(1.1643835f), kr = _mm256_set1_ps(1.5960268f),
-                 kgu = _mm256_set1_ps(0.3917623f), kgv = _mm256_set1_ps(0.81296766f),
-                 kb = _mm256_set1_ps(2.0172322f);
+    Biased(y, float(kLumaBlack), yl, yh);
+    Biased(cb, float(kChromaZero), ul, uh);
+    Biased(cr, float(kChromaZero), vl, vh);
+    const __m256 ky = _mm256_set1_ps(kLumaGain), kr = _mm256_set1_ps(kCrToR),
+                 kgu = _mm256_set1_ps(kCbToG), kgv = _mm256_set1_ps(kCrToG),
+                 kb = _mm256_set1_ps(kCbToB);
     const __m256 yyl = _mm256_mul_ps(yl, ky), yyh = _mm256_mul_ps(yh, ky);
     r = _mm256_packs_epi32(_mm256_cvtps_epi32(_mm256_add_ps(yyl, _mm256_mul_ps(vl, kr))),
                            _mm256_cvtps_epi32(_mm256_add_ps(yyh, _mm256_mul_ps(vh, kr))));
@@ -401,106 +378,6 @@ void Planar444ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
                    _mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero));
     }
     for (; i < width; ++i) VuyaToBgrReference(cr[i], cb[i], y[i], dst + 3 * i);
-}
-
-// The "VUYA" full-colour conversion in integers, eight pixels per vector. Each double-precision
-// result is (T(s / 1000) + 128) >> 8 (or (128 - T(q / 1000)) >> 8 for G') of an integer sum of
-// samples times the constants in thousandths; after clamping to 0..255 that is
-// floor(n / 256000) of n = s + 128000 (n = 128000 - q), for either sign. floor(n / 256000) is
-// floor(floor(n / 256) / 1000), and the second division is done as a float product: the
-// quotient (m + 0.5) / 1000 lies at least 1/2000 from an integer, far beyond float error for
-// |m| < 2^20. The two differ only where the double-precision expression lands exactly on an
-// integer boundary and rounds across it; of all 2^24 inputs that happens for G' alone, at n a
-// multiple of 256000. Eight pixels holding such an n take the double-precision code instead.
-KAVLO_STEP __m256i Div256000(__m256i n) {
-    const __m256 m = _mm256_cvtepi32_ps(_mm256_srai_epi32(n, 8));
-    return _mm256_cvttps_epi32(
-        _mm256_mul_ps(_mm256_add_ps(m, _mm256_set1_ps(0.5f)), _mm256_set1_ps(0.001f)));
-}
-
-// Eight pixels; false (nothing computed) when one of them sits on a G' boundary.
-KAVLO_STEP bool VuyaIntegerToBgr8(__m256i px, __m256i& b, __m256i& g, __m256i& r) {
-    const __m256i mask = _mm256_set1_epi32(0xFF);
-    const __m256i cr = _mm256_and_si256(px, mask);
-    const __m256i cb = _mm256_and_si256(_mm256_srli_epi32(px, 8), mask);
-    const __m256i yy = _mm256_mullo_epi32(_mm256_and_si256(_mm256_srli_epi32(px, 16), mask),
-                                          _mm256_set1_epi32(298082));
-    auto k = [](int v) { return _mm256_set1_epi32(v); };
-    auto mul = [](__m256i a, int c) { return _mm256_mullo_epi32(a, _mm256_set1_epi32(c)); };
-    const __m256i nG = _mm256_sub_epi32(
-        _mm256_add_epi32(yy, k(128000 + 100291 * 128 - 298082 * 16 + 208120 * 128)),
-        _mm256_add_epi32(mul(cb, 100291), mul(cr, 208120)));
-    g = Div256000(nG);
-    if (!_mm256_testz_si256(_mm256_cmpeq_epi32(nG, mul(g, 256000)), _mm256_cmpeq_epi32(nG, nG)))
-        return false;
-    r = Div256000(_mm256_add_epi32(_mm256_add_epi32(yy, mul(cr, 408583)),
-                                   k(128000 - 298082 * 16 - 408583 * 128)));
-    b = Div256000(_mm256_add_epi32(_mm256_add_epi32(yy, mul(cb, 516411)),
-                                   k(128000 - 298082 * 16 - 516411 * 128)));
-    return true;
-}
-
-// The double-precision "VUYA" conversion, four pixels per vector: the same IEEE operations in
-// the same order as the scalar version (no FMA), truncation by cvttpd.
-// Reads 4 x width, writes 3 x width.
-void VuyaDoubleToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width, int mode) {
-    const __m128i mask = _mm_set1_epi32(0xFF);
-    auto d = [](double v) { return _mm256_set1_pd(v); };
-    auto T = [](__m256d v) { return _mm256_cvttpd_epi32(v); };
-    auto shift8 = [](__m128i v) { return _mm_srai_epi32(_mm_add_epi32(v, _mm_set1_epi32(128)), 8); };
-    auto four = [&](const uint8_t* p, __m128i& b, __m128i& g, __m128i& r) {
-        const __m128i px = Load(p);
-        const __m256d v = _mm256_cvtepi32_pd(_mm_sub_epi32(_mm_and_si128(px, mask), _mm_set1_epi32(128)));
-        const __m256d u = _mm256_cvtepi32_pd(
-            _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), mask), _mm_set1_epi32(128)));
-        const __m256d y = _mm256_cvtepi32_pd(
-            _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 16), mask), _mm_set1_epi32(16)));
-        switch (mode) {
-        case kVuyaLuma:
-            r = g = b = T(_mm256_add_pd(_mm256_div_pd(_mm256_mul_pd(y, d(255.0)), d(219.0)), d(0.5)));
-            break;
-        case kVuyaCb:
-            r = g = T(_mm256_add_pd(
-                _mm256_div_pd(_mm256_mul_pd(_mm256_add_pd(u, d(112.0)), d(255.0)), d(224.0)), d(0.5)));
-            b = shift8(T(_mm256_add_pd(_mm256_mul_pd(u, d(516.411)), d(32639.979))));
-            break;
-        case kVuyaCr:
-            r = g = b = T(_mm256_add_pd(
-                _mm256_div_pd(_mm256_mul_pd(_mm256_add_pd(v, d(112.0)), d(255.0)), d(224.0)), d(0.5)));
-            break;
-        default: {
-            const __m256d yy = _mm256_mul_pd(y, d(298.082));
-            r = shift8(T(_mm256_add_pd(yy, _mm256_mul_pd(v, d(408.583)))));
-            g = _mm_srai_epi32(
-                _mm_sub_epi32(_mm_set1_epi32(128),
-                              T(_mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(u, d(100.291)), yy),
-                                              _mm256_mul_pd(v, d(208.12))))),
-                8);
-            b = shift8(T(_mm256_add_pd(_mm256_mul_pd(u, d(516.411)), yy)));
-            break;
-        }
-        }
-    };
-    int i = 0;
-    if (mode == kVuyaFullColour) {
-        for (; i + 16 <= width; i += 16) {
-            __m256i b0, g0, r0, b1, g1, r1;
-            if (VuyaIntegerToBgr8(Load256(src + 4 * i), b0, g0, r0) &&
-                VuyaIntegerToBgr8(Load256(src + 4 * i + 32), b1, g1, r1))
-                StoreBgr16(dst + 3 * i, b0, b1, g0, g1, r0, r1);
-            else
-                VuyaDoubleToBgr_Scalar(src + 4 * i, dst + 3 * i, 16, mode);
-        }
-    }
-    for (; i + 16 <= width; i += 16) {
-        __m128i b[4], g[4], r[4];
-        for (int q = 0; q < 4; ++q) four(src + 4 * (i + 4 * q), b[q], g[q], r[q]);
-        auto pack = [](const __m128i* x) {
-            return _mm_packus_epi16(_mm_packs_epi32(x[0], x[1]), _mm_packs_epi32(x[2], x[3]));
-        };
-        StoreBgr48(dst + 3 * i, pack(b), pack(g), pack(r));
-    }
-    VuyaDoubleToBgr_Scalar(src + 4 * i, dst + 3 * i, width - i, mode);
 }
 
 // (s + 128) >> 8 on u16 lanes without overflow: the high byte plus bit 7.

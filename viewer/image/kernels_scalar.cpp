@@ -2,6 +2,8 @@
 // named helper per piece of per-pixel arithmetic.
 #include "Kernels.h"
 
+#include "ColourMatrix.h"
+
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -51,12 +53,7 @@ void PackedToVuya(const uint8_t* s, uint8_t* d, int width) {
     }
 }
 
-constexpr float kLumaGain = 1.1643835f;
-constexpr float kCrToR = 1.5960268f;
-constexpr float kCbToG = 0.3917623f;
-constexpr float kCrToG = 0.81296766f;
-constexpr float kCbToB = 2.0172322f;
-constexpr float kChromaGain = 1.1383928f;
+using namespace colour;
 
 // Round to nearest, ties to even (the default floating-point rounding), then clamp.
 uint8_t RoundClamp(float v) {
@@ -68,12 +65,12 @@ uint8_t RoundClamp(float v) {
 }
 
 // Fixed point with 22 fraction bits; the sums need more than 32 bits.
-constexpr int64_t kFixY = 4883779, kFixCrR = 6694222, kFixCrG = 3409833, kFixCbG = 1643170,
-                  kFixCbB = 8460885, kFixChroma = 4774766, kFixHalf = int64_t(1) << 21;
 
-uint8_t FixedLumaGrey(int x) { return Clamp255((int64_t(x - 16) * kFixY + kFixHalf) >> 22); }
+uint8_t FixedLumaGrey(int x) {
+    return Clamp255((int64_t(x - kLumaBlack) * kFixLuma + kFixHalf) >> kFixBits);
+}
 uint8_t FixedChromaGrey(int x) {
-    return Clamp255((int64_t(x - 16) * kFixChroma + kFixHalf) >> 22);
+    return Clamp255((int64_t(x - kLumaBlack) * kFixChroma + kFixHalf) >> kFixBits);
 }
 
 constexpr std::array<uint8_t, 256> MakeStudioTable() {
@@ -93,9 +90,9 @@ void PutGrey(uint8_t* d, uint8_t g) { d[0] = d[1] = d[2] = g; }
 uint8_t StudioExpand(uint8_t x) { return kStudio[x]; }
 
 void VuyaToBgrReference(uint8_t cr, uint8_t cb, uint8_t y, uint8_t* bgr) {
-    const float yy = float(int(y) - 16) * kLumaGain;
-    const float u = float(int(cb) - 128);
-    const float v = float(int(cr) - 128);
+    const float yy = float(int(y) - kLumaBlack) * kLumaGain;
+    const float u = float(int(cb) - kChromaZero);
+    const float v = float(int(cr) - kChromaZero);
     const float r = yy + v * kCrToR;
     const float g = (yy - u * kCbToG) - v * kCrToG;
     const float b = yy + u * kCbToB;
@@ -104,8 +101,10 @@ void VuyaToBgrReference(uint8_t cr, uint8_t cb, uint8_t y, uint8_t* bgr) {
     bgr[2] = RoundClamp(r);
 }
 
-uint8_t LumaGreyReference(uint8_t y) { return RoundClamp(float(int(y) - 16) * kLumaGain); }
-uint8_t ChromaGreyReference(uint8_t c) { return RoundClamp(float(int(c) - 16) * kChromaGain); }
+uint8_t LumaGreyReference(uint8_t y) { return RoundClamp(float(int(y) - kLumaBlack) * kLumaGain); }
+uint8_t ChromaGreyReference(uint8_t c) {
+    return RoundClamp(float(int(c) - kLumaBlack) * kChromaGain);
+}
 
 // Reads 4 x ceil(width / 2) bytes, writes 4 x width.
 void UyvyToVuya_Scalar(const uint8_t* src, uint8_t* dst, int width) {
@@ -174,12 +173,12 @@ void V210ToUyvy_Scalar(const uint8_t* src, uint8_t* dst, int width) {
 void VuyaToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width) {
     for (int i = 0; i < width; ++i) {
         const uint8_t* s = src + 4 * i;
-        const int64_t v = int(s[0]) - 128, u = int(s[1]) - 128;
-        const int64_t y = int64_t(int(s[2]) - 16) * kFixY;
+        const int64_t v = int(s[0]) - kChromaZero, u = int(s[1]) - kChromaZero;
+        const int64_t y = int64_t(int(s[2]) - kLumaBlack) * kFixLuma;
         uint8_t* d = dst + 3 * i;
-        d[0] = Clamp255((u * kFixCbB + y + kFixHalf) >> 22);
-        d[1] = Clamp255((y - v * kFixCrG - u * kFixCbG + kFixHalf) >> 22);
-        d[2] = Clamp255((v * kFixCrR + y + kFixHalf) >> 22);
+        d[0] = Clamp255((u * kFixCbToB + y + kFixHalf) >> kFixBits);
+        d[1] = Clamp255((y - v * kFixCrToG - u * kFixCbToG + kFixHalf) >> kFixBits);
+        d[2] = Clamp255((v * kFixCrToR + y + kFixHalf) >> kFixBits);
     }
 }
 
@@ -338,19 +337,22 @@ void VuyaDoubleToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width, int mod
     auto T = [](double v) { return int(v); };
     for (int i = 0; i < width; ++i) {
         const uint8_t* s = src + 4 * i;
-        const double y = int(s[2]) - 16, u = int(s[1]) - 128, v = int(s[0]) - 128;
+        const double y = int(s[2]) - kLumaBlack, u = int(s[1]) - kChromaZero,
+                     v = int(s[0]) - kChromaZero;
         int r, g, b;
         switch (mode) {
-        case kVuyaLuma: r = g = b = T(y * 255.0 / 219.0 + 0.5); break;
+        case kVuyaLuma: r = g = b = T(y * kFullScale / kLumaRange + 0.5); break;
         case kVuyaCb:
-            r = g = T((u + 112) * 255.0 / 224.0 + 0.5);
-            b = (T(516.411 * u + 32639.979) + 128) >> 8;
+            r = g = T((u + kChromaRange / 2) * kFullScale / kChromaRange + 0.5);
+            b = (T(kDoubleCbToB * u + kDoubleCbGreyBias) + 128) >> 8;
             break;
-        case kVuyaCr: r = g = b = T((v + 112) * 255.0 / 224.0 + 0.5); break;
+        case kVuyaCr:
+            r = g = b = T((v + kChromaRange / 2) * kFullScale / kChromaRange + 0.5);
+            break;
         default:
-            r = (T(298.082 * y + 408.583 * v) + 128) >> 8;
-            g = (128 - T(100.291 * u - 298.082 * y + 208.12 * v)) >> 8;
-            b = (T(516.411 * u + 298.082 * y) + 128) >> 8;
+            r = (T(kDoubleLuma * y + kDoubleCrToR * v) + 128) >> 8;
+            g = (128 - T(kDoubleCbToG * u - kDoubleLuma * y + kDoubleCrToG * v)) >> 8;
+            b = (T(kDoubleCbToB * u + kDoubleLuma * y) + 128) >> 8;
             break;
         }
         uint8_t* d = dst + 3 * i;

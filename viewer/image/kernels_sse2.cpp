@@ -73,33 +73,6 @@ void V210ToUyvy_SSE2(const uint8_t* src, uint8_t* dst, int width) {
     if (done < width) V210ToUyvy_Scalar(src, dst + o, width - done);
 }
 
-// Reads 4 x width, writes 3 x width.
-void VuyaToBgr_SSE2(const uint8_t* src, uint8_t* dst, int width) {
-    int i = 0;
-    for (; i + 16 <= width; i += 16) {
-        __m128i b, g, r;
-        VuyaToBgr16(src + 4 * i, b, g, r);
-        StoreBgr48_SSE2(dst + 3 * i, b, g, r);
-    }
-    for (; i < width; ++i)
-        VuyaToBgrReference(src[4 * i], src[4 * i + 1], src[4 * i + 2], dst + 3 * i);
-}
-
-template <int kByte>
-void GreyFromVuya_SSE2(const uint8_t* src, uint8_t* dst, int width) {
-    const float gain = kByte == 2 ? 1.1643835f : 1.1383928f;
-    int i = 0;
-    for (; i + 16 <= width; i += 16) {
-        const __m128i g = Grey16(src + 4 * i, kByte, gain);
-        StoreBgr48_SSE2(dst + 3 * i, g, g, g);
-    }
-    for (; i < width; ++i) {
-        const uint8_t x = src[4 * i + kByte];
-        dst[3 * i] = dst[3 * i + 1] = dst[3 * i + 2] =
-            kByte == 2 ? LumaGreyReference(x) : ChromaGreyReference(x);
-    }
-}
-
 // 4-byte pixels to B', G', R'; `Swizzle` moves the payload into bytes 0..2 of each lane.
 template <class Swizzle>
 void FourToThree_SSE2(const uint8_t* src, uint8_t* dst, int width, Swizzle swz,
@@ -137,23 +110,6 @@ void XrgbToBgr_SSE2(const uint8_t* src, uint8_t* dst, int width) {
             return _mm_or_si128(_mm_or_si128(g, r), b);
         },
         XrgbToBgr_Scalar);
-}
-
-// Read width, write 3 x width.
-void GreyToBgr_SSE2(const uint8_t* src, uint8_t* dst, int width) {
-    int i = 0;
-    for (; i + 16 <= width; i += 16) {
-        const __m128i g = Load(src + i);
-        StoreBgr48_SSE2(dst + 3 * i, g, g, g);
-    }
-    GreyToBgr_Scalar(src + i, dst + 3 * i, width - i);
-}
-
-void PlanesToBgr_SSE2(const uint8_t* b, const uint8_t* g, const uint8_t* r, uint8_t* dst,
-                      int width) {
-    int i = 0;
-    for (; i + 16 <= width; i += 16) StoreBgr48_SSE2(dst + 3 * i, Load(b + i), Load(g + i), Load(r + i));
-    PlanesToBgr_Scalar(b + i, g + i, r + i, dst + 3 * i, width - i);
 }
 
 // Read 2 x width, write 3 x width; 16 pixels per step.
@@ -330,15 +286,15 @@ void InstallSSE2(KernelTable& t) {
     t.planar444ToVuya = Planar444ToVuya_SSE2;
     t.ayuvToVuya = AyuvToVuya_SSE2;
     t.v210ToUyvy = V210ToUyvy_SSE2;
-    t.vuyaToBgr = VuyaToBgr_SSE2;
-    t.vuyaLumaToGrey = GreyFromVuya_SSE2<2>;
-    t.vuyaCbToGrey = GreyFromVuya_SSE2<1>;
-    t.vuyaCrToGrey = GreyFromVuya_SSE2<0>;
+    t.vuyaToBgr = VuyaToBgrLine<Bgr48ByShifts>;
+    t.vuyaLumaToGrey = GreyFromVuyaLine<Bgr48ByShifts, 2>;
+    t.vuyaCbToGrey = GreyFromVuyaLine<Bgr48ByShifts, 1>;
+    t.vuyaCrToGrey = GreyFromVuyaLine<Bgr48ByShifts, 0>;
     t.bgrxToBgr = BgrxToBgr_SSE2;
     t.rgbxToBgr = RgbxToBgr_SSE2;
     t.xrgbToBgr = XrgbToBgr_SSE2;
-    t.greyToBgr = GreyToBgr_SSE2;
-    t.planesToBgr = PlanesToBgr_SSE2;
+    t.greyToBgr = GreyToBgrLine<Bgr48ByShifts>;
+    t.planesToBgr = PlanesToBgrLine<Bgr48ByShifts>;
     t.r555ToBgr = Rgb16ToBgr_SSE2<false>;
     t.r565ToBgr = Rgb16ToBgr_SSE2<true>;
     t.studioExpand = StudioExpand_SSE2;

@@ -1,6 +1,7 @@
 // The SSSE3 kernel set: byte shuffles (pshufb) replace the shift-and-mask sequences of the SSE2
 // set wherever bytes are rearranged. Only this file is compiled with -mssse3. Results are the
-// SSE2 set's, bit for bit.
+// SSE2 set's, bit for bit. The line kernels that differ from the SSE2 ones only in the store of
+// 48 bytes are written once in kernels_x86_inl.h and instantiated here with the shuffle store.
 #include "Kernels.h"
 #include "kernels_x86_inl.h"
 
@@ -71,42 +72,6 @@ void RgbToBgr_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
     RgbToBgr_Scalar(src + 3 * i, dst + 3 * i, width - i);
 }
 
-void GreyToBgr_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
-    int i = 0;
-    for (; i + 16 <= width; i += 16) StoreGrey48(dst + 3 * i, Load(src + i));
-    GreyToBgr_Scalar(src + i, dst + 3 * i, width - i);
-}
-
-void PlanesToBgr_SSSE3(const uint8_t* b, const uint8_t* g, const uint8_t* r, uint8_t* dst,
-                       int width) {
-    int i = 0;
-    for (; i + 16 <= width; i += 16) StoreBgr48(dst + 3 * i, Load(b + i), Load(g + i), Load(r + i));
-    PlanesToBgr_Scalar(b + i, g + i, r + i, dst + 3 * i, width - i);
-}
-
-void VuyaToBgr_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
-    int i = 0;
-    for (; i + 16 <= width; i += 16) {
-        __m128i b, g, r;
-        VuyaToBgr16(src + 4 * i, b, g, r);
-        StoreBgr48(dst + 3 * i, b, g, r);
-    }
-    for (; i < width; ++i)
-        VuyaToBgrReference(src[4 * i], src[4 * i + 1], src[4 * i + 2], dst + 3 * i);
-}
-
-template <int kByte>
-void GreyFromVuya_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
-    const float gain = kByte == 2 ? 1.1643835f : 1.1383928f;
-    int i = 0;
-    for (; i + 16 <= width; i += 16) StoreGrey48(dst + 3 * i, Grey16(src + 4 * i, kByte, gain));
-    for (; i < width; ++i) {
-        const uint8_t x = src[4 * i + kByte];
-        dst[3 * i] = dst[3 * i + 1] = dst[3 * i + 2] =
-            kByte == 2 ? LumaGreyReference(x) : ChromaGreyReference(x);
-    }
-}
-
 void AyuvToVuya_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
     const __m128i m = _mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
     int i = 0;
@@ -119,16 +84,16 @@ void AyuvToVuya_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
 void InstallSSSE3(KernelTable& t) {
     InstallSSE2(t);
     t.level = SimdLevel::SSSE3;
-    t.vuyaToBgr = VuyaToBgr_SSSE3;
-    t.vuyaLumaToGrey = GreyFromVuya_SSSE3<2>;
-    t.vuyaCbToGrey = GreyFromVuya_SSSE3<1>;
-    t.vuyaCrToGrey = GreyFromVuya_SSSE3<0>;
+    t.vuyaToBgr = VuyaToBgrLine<Bgr48ByShuffles>;
+    t.vuyaLumaToGrey = GreyFromVuyaLine<Bgr48ByShuffles, 2>;
+    t.vuyaCbToGrey = GreyFromVuyaLine<Bgr48ByShuffles, 1>;
+    t.vuyaCrToGrey = GreyFromVuyaLine<Bgr48ByShuffles, 0>;
     t.bgrxToBgr = BgrxToBgr_SSSE3;
     t.rgbxToBgr = RgbxToBgr_SSSE3;
     t.xrgbToBgr = XrgbToBgr_SSSE3;
     t.rgbToBgr = RgbToBgr_SSSE3;
-    t.greyToBgr = GreyToBgr_SSSE3;
-    t.planesToBgr = PlanesToBgr_SSSE3;
+    t.greyToBgr = GreyToBgrLine<Bgr48ByShuffles>;
+    t.planesToBgr = PlanesToBgrLine<Bgr48ByShuffles>;
     t.ayuvToVuya = AyuvToVuya_SSSE3;
 }
 

@@ -3,6 +3,7 @@
 // -mssse3 can never be picked by the linker for the SSE2 file.
 #pragma once
 
+#include "ColourMatrix.h"
 #include "Kernels.h"
 
 #include <emmintrin.h>
@@ -199,18 +200,20 @@ inline void Planar422ToVuya_SSE2(const uint8_t* y, const uint8_t* cb, const uint
 // Four VUYA pixels to B', G', R' as 32-bit integers, in single precision with ties to even
 // (the default rounding mode), in exactly the order of VuyaToBgrReference.
 inline void VuyaToBgr4(__m128i px, __m128i& b, __m128i& g, __m128i& r) {
+    using namespace colour;
     const __m128i mask = _mm_set1_epi32(0xFF);
-    const __m128 v = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(px, mask), _mm_set1_epi32(128)));
-    const __m128 u = _mm_cvtepi32_ps(
-        _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), mask), _mm_set1_epi32(128)));
+    const __m128i zero = _mm_set1_epi32(kChromaZero);
+    const __m128 v = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(px, mask), zero));
+    const __m128 u =
+        _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), mask), zero));
     const __m128 yy = _mm_mul_ps(
         _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 16), mask),
-                                      _mm_set1_epi32(16))),
-        _mm_set1_ps(1.1643835f));
-    r = _mm_cvtps_epi32(_mm_add_ps(yy, _mm_mul_ps(v, _mm_set1_ps(1.5960268f))));
-    g = _mm_cvtps_epi32(_mm_sub_ps(_mm_sub_ps(yy, _mm_mul_ps(u, _mm_set1_ps(0.3917623f))),
-                                   _mm_mul_ps(v, _mm_set1_ps(0.81296766f))));
-    b = _mm_cvtps_epi32(_mm_add_ps(yy, _mm_mul_ps(u, _mm_set1_ps(2.0172322f))));
+                                      _mm_set1_epi32(kLumaBlack))),
+        _mm_set1_ps(kLumaGain));
+    r = _mm_cvtps_epi32(_mm_add_ps(yy, _mm_mul_ps(v, _mm_set1_ps(kCrToR))));
+    g = _mm_cvtps_epi32(_mm_sub_ps(_mm_sub_ps(yy, _mm_mul_ps(u, _mm_set1_ps(kCbToG))),
+                                   _mm_mul_ps(v, _mm_set1_ps(kCrToG))));
+    b = _mm_cvtps_epi32(_mm_add_ps(yy, _mm_mul_ps(u, _mm_set1_ps(kCbToB))));
 }
 
 // 16 VUYA pixels to 16 bytes each of B', G', R' (clamped to 0..255 by saturating packs).
@@ -229,9 +232,65 @@ inline __m128i Grey16(const uint8_t* s, int byteIndex, float gain) {
     __m128i q[4];
     for (int i = 0; i < 4; ++i) {
         const __m128i x = _mm_and_si128(_mm_srl_epi32(Load(s + 16 * i), _mm_cvtsi32_si128(8 * byteIndex)), mask);
-        q[i] = _mm_cvtps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(x, _mm_set1_epi32(16))), f));
+        q[i] = _mm_cvtps_epi32(
+            _mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(x, _mm_set1_epi32(colour::kLumaBlack))), f));
     }
     return _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3]));
+}
+
+// How 16 pixels become 48 bytes of B', G', R' in the SSE2 set: by shifts and masks. The
+// SSSE3 set's byte shuffles (Bgr48ByShuffles below) store the same bytes.
+struct Bgr48ByShifts {
+    static void Bgr(uint8_t* dst, __m128i b, __m128i g, __m128i r) {
+        StoreBgr48_SSE2(dst, b, g, r);
+    }
+    static void Grey(uint8_t* dst, __m128i g) { StoreBgr48_SSE2(dst, g, g, g); }
+};
+
+// Line kernels that the SSE2 and SSSE3 sets share, written once for a store `Out` (one of the
+// Bgr48By... structs). Each file instantiates them with its own instruction set.
+
+// Reads 4 x width, writes 3 x width; 16 pixels per step.
+template <class Out>
+inline void VuyaToBgrLine(const uint8_t* src, uint8_t* dst, int width) {
+    int i = 0;
+    for (; i + 16 <= width; i += 16) {
+        __m128i b, g, r;
+        VuyaToBgr16(src + 4 * i, b, g, r);
+        Out::Bgr(dst + 3 * i, b, g, r);
+    }
+    for (; i < width; ++i)
+        kernels::VuyaToBgrReference(src[4 * i], src[4 * i + 1], src[4 * i + 2], dst + 3 * i);
+}
+
+// One VUYA byte (2: Y', 1: Cb, 0: Cr) as grey. Reads 4 x width, writes 3 x width.
+template <class Out, int kByte>
+inline void GreyFromVuyaLine(const uint8_t* src, uint8_t* dst, int width) {
+    const float gain = kByte == 2 ? colour::kLumaGain : colour::kChromaGain;
+    int i = 0;
+    for (; i + 16 <= width; i += 16) Out::Grey(dst + 3 * i, Grey16(src + 4 * i, kByte, gain));
+    for (; i < width; ++i) {
+        const uint8_t x = src[4 * i + kByte];
+        dst[3 * i] = dst[3 * i + 1] = dst[3 * i + 2] =
+            kByte == 2 ? kernels::LumaGreyReference(x) : kernels::ChromaGreyReference(x);
+    }
+}
+
+// Reads width, writes 3 x width.
+template <class Out>
+inline void GreyToBgrLine(const uint8_t* src, uint8_t* dst, int width) {
+    int i = 0;
+    for (; i + 16 <= width; i += 16) Out::Grey(dst + 3 * i, Load(src + i));
+    kernels::GreyToBgr_Scalar(src + i, dst + 3 * i, width - i);
+}
+
+// Reads width bytes of each plane, writes 3 x width.
+template <class Out>
+inline void PlanesToBgrLine(const uint8_t* b, const uint8_t* g, const uint8_t* r, uint8_t* dst,
+                            int width) {
+    int i = 0;
+    for (; i + 16 <= width; i += 16) Out::Bgr(dst + 3 * i, Load(b + i), Load(g + i), Load(r + i));
+    kernels::PlanesToBgr_Scalar(b + i, g + i, r + i, dst + 3 * i, width - i);
 }
 
 #ifdef __SSSE3__
@@ -277,6 +336,12 @@ constexpr auto kGreySpread = MakeGreySpread();
 inline void StoreGrey48(uint8_t* dst, __m128i g) {
     for (int c = 0; c < 3; ++c) Store(dst + 16 * c, _mm_shuffle_epi8(g, M(kGreySpread[size_t(c)])));
 }
+
+// The SSSE3 set's store of 16 pixels as 48 bytes.
+struct Bgr48ByShuffles {
+    static void Bgr(uint8_t* dst, __m128i b, __m128i g, __m128i r) { StoreBgr48(dst, b, g, r); }
+    static void Grey(uint8_t* dst, __m128i g) { StoreGrey48(dst, g); }
+};
 
 #endif  // __SSSE3__
 

@@ -49,8 +49,12 @@ void CVideoBuffer::RenderFrame() {
     converted->rowAlignment = 16;
     converted->storageAlignment = 4096;
 
+    // Interlaced 4:2:0 chroma is upsampled within each field: the fields alternate row by row,
+    // or, stored one after the other, each field's chroma rows follow the first field's.
+    const bool fieldsSeparated = (stored_.fieldsSeparated ^ switches_.separatedToggle) != 0;
     uint32_t flags = 0;
-    if ((stored_.interlaced ^ switches_.interlaceToggle) != 0) flags |= CONVERT_INTERLACED;
+    if ((stored_.interlaced ^ switches_.interlaceToggle) != 0)
+        flags |= fieldsSeparated ? CONVERT_FIELDS_SEPARATED : CONVERT_INTERLACED;
     if (switches_.filter1) flags |= CONVERT_FILTER_1;
     if (switches_.filter2) flags |= CONVERT_FILTER_2;
     if (switches_.filter3) flags |= CONVERT_FILTER_3;
@@ -70,7 +74,7 @@ void CVideoBuffer::RenderFrame() {
     bitmap_->SetBottomUp(bottomUp);
 
     FieldArrangement arrangement;
-    arrangement.separated = (stored_.fieldsSeparated ^ switches_.separatedToggle) != 0;
+    arrangement.separated = fieldsSeparated;
     arrangement.split = switches_.splitFields != 0;
     arrangement.swapped = switches_.swappedFieldOrder != 0;
     const bool deinterlace = switches_.deinterlace && !switches_.splitFields;
