@@ -57,6 +57,12 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// A regular file, or a symbolic link to one.
+bool IsRegularFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 std::string JoinPath(const std::string& dir, const char* name) {
     std::string p = dir;
     if (p.empty() || p.back() != '/') p += '/';
@@ -178,9 +184,12 @@ TNRESULT ScanPlugins(const std::string& base, ClassRegistry& registry) {
     bool anyMatch = false;
     while (const dirent* e = ::readdir(dir)) {
         if (::fnmatch("*.dll", e->d_name, 0) != 0) continue;
-        anyMatch = true;  // a directory named *.dll is a match too, though it is skipped
+        // A directory, named pipe or device named *.dll is a match too, though it is skipped:
+        // only regular files are loaded, since dlopen on a named pipe waits for a writer for
+        // ever and would stall the start-up with it.
+        anyMatch = true;
         const std::string path = JoinPath(scanDir, e->d_name);
-        if (IsDirectory(path)) continue;
+        if (!IsRegularFile(path)) continue;
         candidates.push_back(path);
     }
     ::closedir(dir);
