@@ -6,6 +6,7 @@
 #include "RawSettingsDlg.h"
 #include "RawSettingsRules.h"
 #include "RecentFileList.h"
+#include "view/LocalFileName.h"
 #include "TNDebug.h"
 #include "view/VideoBuffer.h"
 
@@ -395,7 +396,7 @@ void CTNViewerDlg::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     event->acceptProposedAction();
     if (urls.isEmpty() || !urls.first().isLocalFile()) return;
-    const QString path = urls.first().toLocalFile();
+    const QString path = kavlo::FileNameFromUrl(urls.first());
     if (path.isEmpty() || path.size() >= PATH_MAX) return;
     OpenByName(path);
 }
@@ -516,7 +517,7 @@ void CTNViewerDlg::OnOpenCommand() {
                            QStringLiteral("All Files (*)")});
     if (view_->IsOpen()) dialog.selectFile(view_->FileName());
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        OpenByName(dialog.selectedFiles().first());
+        OpenByName(kavlo::ResolveLossyFileName(dialog.selectedFiles().first()));
         return;
     }
     menuBar_->update();

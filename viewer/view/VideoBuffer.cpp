@@ -4,6 +4,7 @@
 
 #include "ViewGeometry.h"
 #include "KeyInput.h"
+#include "view/LocalFileName.h"
 
 #include "image/Convert.h"
 #include "image/ImageBuffer.h"
@@ -255,8 +256,7 @@ int CVideoBuffer::OpenFile(RawSettings* settings, const QString& fileName, QStri
             "an error occured when getting the ITNPersistFile interface (TNErr: %ls)", r);
         return fail();
     }
-    const std::wstring widePath = fileName.toStdWString();
-    TNStrHolder path(CTNStrCreateFromUnicode(widePath.c_str(), static_cast<int>(widePath.size())));
+    TNStrHolder path(kavlo::FileNameToCoreString(fileName));
     r = path ? fileSource->Open(path.get()) : TN_E_OOM;
     if (TN_FAILED(r)) {
         errorText = ResultText("coudn't video open file (TNErr: %ls)", r);
@@ -286,7 +286,7 @@ int CVideoBuffer::OpenFile(RawSettings* settings, const QString& fileName, QStri
 
     // Size of the file and the bytes after its last whole frame, in 64 bits throughout.
     struct stat status {};
-    if (::stat(QFile::encodeName(fileName).constData(), &status) == 0) {
+    if (::stat(kavlo::FileNameToBytes(fileName).constData(), &status) == 0) {
         const int64_t frameStride = static_cast<int64_t>(settings->framePostfix) +
                                     static_cast<int64_t>(rawBytes) +
                                     static_cast<int64_t>(settings->framePrefix);
