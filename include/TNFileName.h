@@ -60,7 +60,9 @@ inline std::u16string FromBytes(const char* bytes, size_t count) {
             ++i;
             continue;
         }
-        uint32_t c = n == 1 ? p[i] : n == 2 ? (p[i] & 0x1Fu) : n == 3 ? (p[i] & 0x0Fu) : (p[i] & 0x07u);
+        // The lead byte's payload bits: all 7, or 5, 4 or 3 behind the length marker.
+        static constexpr unsigned kLeadMask[5] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+        uint32_t c = p[i] & kLeadMask[n];
         for (size_t k = 1; k < n; ++k) c = (c << 6) | (p[i + k] & 0x3Fu);
         if (c > 0xFFFF) {
             c -= 0x10000;

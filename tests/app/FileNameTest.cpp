@@ -36,7 +36,8 @@ QString Units(const std::u16string& text) {
 // A generated clip renamed to `name` (bytes) beside where it was made; the new path's bytes, or
 // empty on failure.
 QByteArray ClipNamed(const QByteArray& name, int32_t frames) {
-    const QString made = shelltest::Clip(QStringLiteral("unnamed.raw"), kLayoutGRAY, 32, 16, frames);
+    const QString made =
+        shelltest::Clip(QStringLiteral("unnamed.raw"), kLayoutGRAY, 32, 16, frames);
     if (made.isEmpty()) return {};
     const QByteArray from = QFile::encodeName(made);
     const QByteArray to = from.left(from.lastIndexOf('/') + 1) + name;
@@ -98,8 +99,8 @@ TEST(LocalFileName, DialogNamesDecodedLossilyFindTheirFiles) {
 TEST(LocalFileName, DroppedUrlsKeepTheirBytes) {
     EXPECT_EQ(kavlo::FileNameFromUrl(QUrl(QStringLiteral("file:///clips/caf%E9%20x.raw"))),
               Units(u"/clips/caf\xDCE9 x.raw"));
-    EXPECT_EQ(kavlo::FileNameFromUrl(QUrl::fromLocalFile(QStringLiteral("/clips/caf\u00E9 #1.raw"))),
-              QStringLiteral("/clips/caf\u00E9 #1.raw"));
+    const QString utf8 = QStringLiteral("/clips/caf\u00E9 #1.raw");
+    EXPECT_EQ(kavlo::FileNameFromUrl(QUrl::fromLocalFile(utf8)), utf8);
 }
 
 TEST(LocalFileName, RecentListKeepsNamesThatAreNotUtf8ThroughTheSettingsFile) {
@@ -143,7 +144,8 @@ TEST(NonUtf8Names, CommandLineRecentListAndDropOpenTheClip) {
     {
         CTNViewerApp app;
         app.SetModalRuns(false);
-        EXPECT_FALSE(app.InitInstance({"/usr/bin/Kavlo", "-w32", "-h16", "-lGRAY", clip.toStdString()}));
+        EXPECT_FALSE(
+            app.InitInstance({"/usr/bin/Kavlo", "-w32", "-h16", "-lGRAY", clip.toStdString()}));
         EXPECT_TRUE(app.ShownError().isEmpty()) << app.ShownError().toStdString();
         ASSERT_NE(app.MainWindow(), nullptr);
         EXPECT_TRUE(app.MainWindow()->View()->IsOpen());

@@ -50,7 +50,8 @@ TEST(FileName, EveryByteStringSurvivesTheRoundTrip) {
     for (int round = 0; round < 2000; ++round) {
         std::string bytes(gen() % 12, '\0');
         // Mostly high bytes and the leads and trails of UTF-8, so that both forms mix.
-        for (char& b : bytes) b = static_cast<char>(gen() % 3 == 0 ? 0x20 + gen() % 0x60 : 0x80 + gen() % 0x80);
+        for (char& b : bytes)
+            b = static_cast<char>(gen() % 3 == 0 ? 0x20 + gen() % 0x60 : 0x80 + gen() % 0x80);
         std::string back;
         ASSERT_TRUE(Encode(Decode(bytes), &back));
         ASSERT_EQ(back, bytes) << "round " << round;

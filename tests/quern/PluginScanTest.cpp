@@ -272,7 +272,8 @@ TEST_P(Clips, EverySampleHoldsTheFileBytesOfItsFrame) {
             ASSERT_EQ(sample->GetDataLength(), l.Payload());
             uint8_t* p = nullptr;
             ASSERT_EQ(sample->GetPointer(&p), TN_OK);
-            const uint64_t at = l.filePrefix + n * l.Stride() + l.framePrefix;
+            const uint64_t at =
+                l.filePrefix + static_cast<uint64_t>(n) * l.Stride() + l.framePrefix;
             ASSERT_EQ(0, std::memcmp(p, bytes.data() + at, l.Payload())) << "frame " << n;
             MediaType mt;
             EXPECT_EQ(sample->GetMediaType(mt.get()), TN_OK);

@@ -16,7 +16,9 @@ namespace kavlo {
 
 namespace {
 
-const char16_t* Units(const QString& text) { return reinterpret_cast<const char16_t*>(text.utf16()); }
+const char16_t* Units(const QString& text) {
+    return reinterpret_cast<const char16_t*>(text.utf16());
+}
 size_t UnitCount(const QString& text) { return static_cast<size_t>(text.size()); }
 
 bool Exists(const QByteArray& path) {
@@ -49,7 +51,8 @@ QString FileNameFromBytes(const QByteArray& bytes) {
 
 QByteArray FileNameToBytes(const QString& name) {
     std::string bytes;
-    if (!tn_file_name::ToBytes(Units(name), UnitCount(name), &bytes)) return QFile::encodeName(name);
+    if (!tn_file_name::ToBytes(Units(name), UnitCount(name), &bytes))
+        return QFile::encodeName(name);
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
