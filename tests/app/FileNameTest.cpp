@@ -9,12 +9,16 @@
 #include "view/LocalFileName.h"
 #include "view/VideoBuffer.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -23,6 +27,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +58,15 @@ struct RemoveOnExit {
         for (const QByteArray& p : paths) std::filesystem::remove_all(p.toStdString(), ec);
     }
 };
+
+// Runs `act` on the next modal dialog or message box that opens.
+void OnNextModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal) act(modal);
+        else OnNextModal(act);
+    });
+}
 
 bool MakeFile(const QByteArray& path) {
     FILE* f = std::fopen(path.constData(), "wb");
@@ -174,4 +188,37 @@ TEST(NonUtf8Names, CommandLineRecentListAndDropOpenTheClip) {
     shelltest::ClearSettings();
 }
 
+// The Open command's dialog shows the clip's name decoded lossily; choosing that name opens the
+// clip under its lossless name instead of ending in "File not found".
+TEST(NonUtf8Names, OpenDialogChoosesTheClipByItsLossyName) {
+    shelltest::ClearSettings();
+    const QByteArray clip = ClipNamed("caf\xE9.raw", 3);
+    const RemoveOnExit cleanup{{clip}};
+    ASSERT_FALSE(clip.isEmpty());
+    CTNViewerDlg window;
+    const RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 32, 16);
+    window.RecentFiles()->Add(kavlo::FileNameFromBytes(clip), sizeof s, &s);
+    QString refused;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(QFile::decodeName(clip));
+        // A refusal comes as a message box; it is noted and everything is closed.
+        OnNextModal([&refused, dialog](QWidget* m) {
+            if (auto* box = qobject_cast<QMessageBox*>(m)) {
+                refused = box->text();
+                box->close();
+            }
+            QTimer::singleShot(0, dialog, [dialog] { dialog->reject(); });
+        });
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    window.OnCommand(CmdOpen);
+    EXPECT_TRUE(refused.isEmpty()) << refused.toStdString();
+    EXPECT_TRUE(window.View()->IsOpen());
+    EXPECT_EQ(kavlo::FileNameToBytes(window.View()->FileName()), clip);
+    shelltest::ClearSettings();
+}
+
 }  // namespace
+

@@ -5,6 +5,7 @@
 #include "Platform.h"
 #include "RawSettingsDlg.h"
 #include "RawSettingsRules.h"
+#include "OpenFileDialog.h"
 #include "RecentFileList.h"
 #include "view/LocalFileName.h"
 #include "TNDebug.h"
@@ -509,7 +510,7 @@ void CTNViewerDlg::OnProperties() {
 }
 
 void CTNViewerDlg::OnOpenCommand() {
-    QFileDialog dialog(this);
+    CLosslessFileDialog dialog(this);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ReadOnly, false);
@@ -517,7 +518,7 @@ void CTNViewerDlg::OnOpenCommand() {
                            QStringLiteral("All Files (*)")});
     if (view_->IsOpen()) dialog.selectFile(view_->FileName());
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        OpenByName(kavlo::ResolveLossyFileName(dialog.selectedFiles().first()));
+        OpenByName(dialog.ChosenFile());
         return;
     }
     menuBar_->update();
