@@ -100,11 +100,13 @@ bool FileNameFromSettingValue(const QVariant& value, QString* name) {
         *name = value.toString();
         return true;
     }
-    if (value.userType() == QMetaType::QByteArray) {
-        *name = FileNameFromBytes(value.toByteArray());
-        return true;
-    }
-    return false;
+    if (value.userType() != QMetaType::QByteArray) return false;
+    // Only the bytes of a name that is not UTF-8 are this form: any other byte value is none of
+    // ours and stays ignored, as it always was.
+    const QString decoded = FileNameFromBytes(value.toByteArray());
+    if (!tn_file_name::HasEscapes(Units(decoded), UnitCount(decoded))) return false;
+    *name = decoded;
+    return true;
 }
 
 bool LocalFileSize(const QString& name, qint64* size) {

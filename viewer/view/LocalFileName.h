@@ -38,7 +38,8 @@ QString FileNameFromUrl(const QUrl& url);
 // A file name as a settings value: the text itself when the name is UTF-8 (as names have always
 // been stored), its bytes when it is not, since the settings file keeps no lone surrogate.
 QVariant FileNameToSettingValue(const QString& name);
-// The name of a settings value of either form; false for any other kind of value.
+// The name of a settings value of either form; false for any other value, bytes that are UTF-8
+// included (only names that are not UTF-8 are stored as bytes).
 bool FileNameFromSettingValue(const QVariant& value, QString* name);
 
 // The size of the named file; false when it cannot be examined.
