@@ -1,6 +1,7 @@
 // File names that are not UTF-8 (a clip saved under an ISO 8859-1 name): carried from the
 // command line, a drop, the file dialog's lossy answer and the recent list to the plug-in, which
 // must open the very file named.
+#include "app/RawSettingsDlg.h"
 #include "app/RecentFileList.h"
 #include "app/ViewerApp.h"
 #include "app/ViewerDlg.h"
@@ -26,6 +27,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -173,6 +175,14 @@ TEST(NonUtf8Names, CommandLineRecentListAndDropOpenTheClip) {
         window.OpenByName((*window.RecentFiles())[0].name);  // with the stored settings
         EXPECT_EQ(window.View()->FrameCount(), 3);
         window.View()->CloseFile();
+
+        // The settings dialog measures the file by its bytes, too (32 x 16 GRAY: 512 per frame).
+        CRawSettingsDlg settings(&window);
+        RawSettings none;
+        std::memset(&none, 0, sizeof none);
+        QString error;
+        settings.Prepare(name, none, error, 0);
+        EXPECT_EQ(settings.FileSize(), 3 * 512);
 
         QMimeData mime;
         mime.setUrls({QUrl::fromEncoded("file://" + clip.toPercentEncoding("/"))});
