@@ -5,14 +5,13 @@
 #include "PluginLibrary.h"
 #include "ProcessInfo.h"
 #include "TNDebug.h"
+#include "TNFileName.h"
 #include "TNInterfaces.h"
 
 #include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <unicode/ustring.h>
 
 #include <atomic>
 #include <climits>
@@ -57,6 +56,12 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// A regular file, or a symbolic link to one.
+bool IsRegularFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 std::string JoinPath(const std::string& dir, const char* name) {
     std::string p = dir;
     if (p.empty() || p.back() != '/') p += '/';
@@ -64,23 +69,12 @@ std::string JoinPath(const std::string& dir, const char* name) {
     return p;
 }
 
-// The directory argument as a native (UTF-8) path; false when the text holds an unpaired
-// surrogate and so names no file.
+// The directory argument as the bytes of a native path: UTF-8, with escaped undecodable bytes
+// (lone surrogates U+DC80..U+DCFF) turned back into those bytes. False when the text holds any
+// other unpaired surrogate and so names no file.
 bool DirectoryArgumentToNative(const _TNStr* directory, std::string* out) {
-    const int units = CTNStrGetLength(directory);
-    if (units == 0) {
-        out->clear();
-        return true;
-    }
-    const auto* src = reinterpret_cast<const UChar*>(CTNStrGetString(directory));
-    UErrorCode err = U_ZERO_ERROR;
-    int32_t need = 0;
-    u_strToUTF8(nullptr, 0, &need, src, units, &err);
-    if (err != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(err)) return false;
-    out->assign(static_cast<size_t>(need), '\0');
-    err = U_ZERO_ERROR;
-    u_strToUTF8(out->data(), need, nullptr, src, units, &err);
-    return U_SUCCESS(err);
+    const auto* units = reinterpret_cast<const char16_t*>(CTNStrGetString(directory));
+    return tn_file_name::ToBytes(units, static_cast<size_t>(CTNStrGetLength(directory)), out);
 }
 
 // A path made absolute against the working directory, without trailing separators (the root
@@ -178,9 +172,12 @@ TNRESULT ScanPlugins(const std::string& base, ClassRegistry& registry) {
     bool anyMatch = false;
     while (const dirent* e = ::readdir(dir)) {
         if (::fnmatch("*.dll", e->d_name, 0) != 0) continue;
-        anyMatch = true;  // a directory named *.dll is a match too, though it is skipped
+        // A directory, named pipe or device named *.dll is a match too, though it is skipped:
+        // only regular files are loaded, since dlopen on a named pipe waits for a writer for
+        // ever and would stall the start-up with it.
+        anyMatch = true;
         const std::string path = JoinPath(scanDir, e->d_name);
-        if (IsDirectory(path)) continue;
+        if (!IsRegularFile(path)) continue;
         candidates.push_back(path);
     }
     ::closedir(dir);

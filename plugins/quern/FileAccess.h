@@ -8,9 +8,10 @@
 
 constexpr int kNoFile = -1;
 
-// Opens `path` (UTF-8) read-only for reads at random positions. On success stores the
-// descriptor and the file's size and returns TN_OK; otherwise the descriptor is kNoFile and the
-// result is the mapped error (a directory gives TN_E_ISDIRECTORY).
+// Opens `path` (the name's bytes as the file system stores them) read-only for reads at random
+// positions. On success stores the descriptor and the file's size and returns TN_OK; otherwise
+// the descriptor is kNoFile and the result is the mapped error (a directory gives
+// TN_E_ISDIRECTORY).
 TNRESULT QuernFileOpen(const char* path, int* fd, int64_t* size);
 
 // Reads exactly `length` bytes at `offset`: TN_E_SEEK when the offset cannot be reached (no file,

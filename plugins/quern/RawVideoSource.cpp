@@ -3,11 +3,13 @@
 #include "FileAccess.h"
 #include "QuernModule.h"
 #include "RawVideoMediaTrack.h"
+#include "TNFileName.h"
 #include "TNStr.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 #include <utility>
 
 namespace {
@@ -100,20 +102,22 @@ TNRESULT CTNRawVideoSource::Open(_TNStr* path) {
     CTNStrRelease(fileName_);
     fileName_ = name;
 
-    const int utf8Bytes = CTNStrGetUtf8Length(path);   // terminator included; 0: not UTF-16
-    if (utf8Bytes <= 0) return TN_E_INVALIDARG;
-    char* utf8 = static_cast<char*>(std::malloc(static_cast<size_t>(utf8Bytes)));
-    if (!utf8) return TN_E_OOM;
-    TNRESULT r = TN_E_INVALIDARG;
-    if (CTNStrToUtf8(path, utf8, utf8Bytes)) {
-        int64_t size = 0;
-        r = QuernFileOpen(utf8, &fd_, &size);
-        if (TN_SUCCEEDED(r)) {
-            fileSize_ = size;
-            ComputeGeometry();
-        }
+    // The name's bytes as the file system stores them: escaped undecodable bytes (lone
+    // surrogates U+DC80..U+DCFF) become those bytes again, so names that are not UTF-8 open too.
+    std::string native;
+    const auto* units = reinterpret_cast<const char16_t*>(CTNStrGetString(path));
+    try {
+        if (!tn_file_name::ToBytes(units, static_cast<size_t>(CTNStrGetLength(path)), &native))
+            return TN_E_INVALIDARG;
+    } catch (const std::bad_alloc&) {
+        return TN_E_OOM;
     }
-    std::free(utf8);
+    int64_t size = 0;
+    const TNRESULT r = QuernFileOpen(native.c_str(), &fd_, &size);
+    if (TN_SUCCEEDED(r)) {
+        fileSize_ = size;
+        ComputeGeometry();
+    }
     return r;
 }
 

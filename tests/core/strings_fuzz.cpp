@@ -1,5 +1,7 @@
 // Random UTF-16 text through the string functions: the measured UTF-8 length, the conversion and
 // the wide round trip must agree with one another, and nothing may read or write out of bounds.
+// The same input as bytes goes through the file-name conversion, which must give them back.
+#include "TNFileName.h"
 #include "TNStr.h"
 
 #include <cstddef>
@@ -55,6 +57,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CTNStrCopyToBuffer(s, dst.data(), dstUnits);
     for (size_t i = static_cast<size_t>(dstUnits); i < dst.size(); ++i)
         if (dst[i] != u'\x5A5A') std::abort();
+
+    // File names: the input's bytes come back unchanged through their text, and text that
+    // converts to bytes holds only pairs and escapes (the UTF-8 conversion refuses escapes).
+    const auto* bytes = reinterpret_cast<const char*>(data + 1);
+    const std::u16string name = tn_file_name::FromBytes(bytes, size - 1);
+    std::string nameBytes;
+    if (!tn_file_name::ToBytes(name.data(), name.size(), &nameBytes)) std::abort();
+    if (nameBytes != std::string(bytes, size - 1)) std::abort();
+    if (tn_file_name::ToBytes(units.data(), units.size(), &nameBytes) && need == 0 &&
+        !tn_file_name::HasEscapes(units.data(), units.size()))
+        std::abort();
 
     _TNStr* copy = CTNStrCopyString(s);
     CTNStrRelease(copy);

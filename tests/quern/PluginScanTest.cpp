@@ -4,6 +4,7 @@
 #include "TNCore.h"
 #include "TNDebug.h"
 
+#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -163,6 +164,65 @@ TEST(PluginScan, NullDirectoryFindsThePluginBesideTheExecutable) {
 
 // ---- reading generated clips through the core --------------------------------------------------
 
+// A string handle holding `ascii` followed by the UTF-16 units of `rest` as they are.
+_TNStr* Units(const std::string& ascii, const std::u16string& rest) {
+    std::u16string text(ascii.begin(), ascii.end());
+    text += rest;
+    return CTNStrCreateFromBuffer(text.data(), static_cast<int>(text.size()));
+}
+
+// Names that are not UTF-8 reach the file system as the bytes they were: a base folder and a clip
+// named in ISO 8859-1 are passed as text with each undecodable byte b escaped as U+DC00 + b, and
+// the clip is told apart from one whose UTF-8 name reads the same.
+TEST(PluginScan, NamesThatAreNotUtf8OpenTheirOwnFiles) {
+    TempDir dir;
+    const std::string base = dir.File("k\xE4se");   // "käse" in ISO 8859-1
+    ASSERT_EQ(::mkdir(base.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((base + "/plugins").c_str(), 0755), 0);
+    CopyFile(QUERN_PLUGIN_PATH, base + "/plugins/quern.dll");
+    const Layout l{2, 8, 0, 0, 0};
+    const auto latin1 = RandomBytes(3 * l.Stride(), 1);
+    const auto utf8 = RandomBytes(5 * l.Stride(), 2);
+    WriteFile(base + "/caf\xE9.raw", latin1);
+    WriteFile(base + "/caf\xC3\xA9.raw", utf8);
+
+    _TNStr* baseName = Units(dir.path(), u"/k\xDCE4se");
+    StderrCapture cap;
+    const TNRESULT init = TNCoreInitialize(baseName);
+    const std::string log = cap.Text();
+    CTNStrRelease(baseName);
+    ASSERT_EQ(init, TN_OK) << log;
+    const struct {
+        const char* what;
+        std::u16string name;
+        const std::vector<uint8_t>& bytes;
+    } cases[] = {{"ISO 8859-1", u"/k\xDCE4se/caf\xDCE9.raw", latin1},
+                 {"UTF-8", u"/k\xDCE4se/caf\u00E9.raw", utf8}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto source = CreateSource();
+        ASSERT_TRUE(source);
+        ASSERT_EQ(Configure(source.get(), l), TN_OK);
+        TNPtr<ITNFileSource> file;
+        ASSERT_EQ(Query(source, file), TN_OK);
+        _TNStr* path = Units(dir.path(), c.name);
+        EXPECT_EQ(file->Open(path), TN_OK);
+        CTNStrRelease(path);
+        ASSERT_EQ(static_cast<uint64_t>(source->GetFrameCount()) * l.Stride(), c.bytes.size());
+        TNPtr<ITNMediaTrack> track;
+        ASSERT_EQ(source->GetTrack(0, track.Out()), TN_OK);
+        TNPtr<ITNSeeking> seeking;
+        ASSERT_EQ(Query(track, seeking), TN_OK);
+        ASSERT_EQ(seeking->SetPosition(1), TN_OK);
+        TNPtr<ITNSample> sample;
+        ASSERT_EQ(seeking->GetCurrentSample(sample.Out()), TN_OK);
+        uint8_t* p = nullptr;
+        ASSERT_EQ(sample->GetPointer(&p), TN_OK);
+        EXPECT_EQ(0, std::memcmp(p, c.bytes.data() + l.Stride(), l.Payload()));
+    }
+    TNCoreClose();
+}
+
 struct ClipCase {
     const char* name;
     Layout layout;
@@ -212,7 +272,8 @@ TEST_P(Clips, EverySampleHoldsTheFileBytesOfItsFrame) {
             ASSERT_EQ(sample->GetDataLength(), l.Payload());
             uint8_t* p = nullptr;
             ASSERT_EQ(sample->GetPointer(&p), TN_OK);
-            const uint64_t at = l.filePrefix + n * l.Stride() + l.framePrefix;
+            const uint64_t at =
+                l.filePrefix + static_cast<uint64_t>(n) * l.Stride() + l.framePrefix;
             ASSERT_EQ(0, std::memcmp(p, bytes.data() + at, l.Payload())) << "frame " << n;
             MediaType mt;
             EXPECT_EQ(sample->GetMediaType(mt.get()), TN_OK);

@@ -2,6 +2,7 @@
 
 #include "AppInfo.h"
 #include "Platform.h"
+#include "view/LocalFileName.h"
 #include "view/VideoBuffer.h"
 
 #include <QApplication>
@@ -203,7 +204,7 @@ int CRawSettingsDlg::Prepare(const QString& path, const RawSettings& settings, Q
                              int64_t startFrame) {
     record_ = settings;
     qint64 size = 0;
-    if (!kavlo::FileSizeOf(path, size)) size = 0;
+    if (!kavlo::LocalFileSize(path, &size)) size = 0;
     fileSize_ = size;
     if (fileSize_ < 2) {
         errorText = QStringLiteral("Error: Couldn't open file or file too small");

@@ -1,6 +1,7 @@
 #include "RecentFileList.h"
 
 #include "Platform.h"
+#include "view/LocalFileName.h"
 
 #include <QAction>
 #include <QDir>
@@ -115,9 +116,8 @@ void CMyRecentFileList::ReadList(QSettings& store) {
     entries_.clear();
     for (int n = 1; n <= kMaxEntries; ++n) {
         const QString nameKey = NameKey(n);
-        const QVariant nameValue = store.value(nameKey);
-        if (nameValue.userType() != QMetaType::QString) continue;
-        const QString name = nameValue.toString();
+        QString name;  // text, or the bytes of a name that is not UTF-8
+        if (!kavlo::FileNameFromSettingValue(store.value(nameKey), &name)) continue;
         // Empty names are positions the store keeps no file for; overlong ones cannot be paths.
         if (name.isEmpty() || name.size() > kMaxNameLength || name.contains(QChar(0))) continue;
         RecentFileEntry entry{name, {}};
@@ -142,7 +142,7 @@ void CMyRecentFileList::WriteList(QSettings& store) const {
     for (int i = 0; i < GetSize(); ++i) {
         const QString nameKey = NameKey(i + 1);
         const RecentFileEntry& e = entries_[i];
-        store.setValue(nameKey, e.name);
+        store.setValue(nameKey, kavlo::FileNameToSettingValue(e.name));
         store.remove(DataKey(nameKey));
         if (!e.data.isEmpty()) {
             QByteArray block(4, '\0');

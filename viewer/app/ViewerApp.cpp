@@ -5,6 +5,7 @@
 #include "HelpWin.h"
 #include "Platform.h"
 #include "RecentFileList.h"
+#include "view/LocalFileName.h"
 #include "TNCore.h"
 #include "TNDebug.h"
 #include "view/VideoBuffer.h"
@@ -75,12 +76,12 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     play_ = parsed.play;
     QString error = QString::fromStdString(parsed.error);
     if (parsed.openTarget) {
-        if (!parsed.openTarget->empty()) mainWindow_->OpenByName(QFile::decodeName(parsed.openTarget->c_str()));
+        if (!parsed.openTarget->empty()) mainWindow_->OpenByName(kavlo::FileNameFromBytes(parsed.openTarget->c_str()));
         error.clear();
     } else if (error.isEmpty() && !parsed.fileName.empty() && parsed.hasSettings) {
         // 5. Open the named file in the main window's view.
         RawSettings settings = parsed.settings;
-        const QString fileName = QFile::decodeName(parsed.fileName.c_str());
+        const QString fileName = kavlo::FileNameFromBytes(parsed.fileName.c_str());
         QString openError;
         if (mainWindow_->View()->OpenFile(&settings, fileName, openError, 0) != 0) {
             mainWindow_.reset();

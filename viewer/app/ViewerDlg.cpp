@@ -5,7 +5,9 @@
 #include "Platform.h"
 #include "RawSettingsDlg.h"
 #include "RawSettingsRules.h"
+#include "OpenFileDialog.h"
 #include "RecentFileList.h"
+#include "view/LocalFileName.h"
 #include "TNDebug.h"
 #include "view/VideoBuffer.h"
 
@@ -395,7 +397,7 @@ void CTNViewerDlg::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     event->acceptProposedAction();
     if (urls.isEmpty() || !urls.first().isLocalFile()) return;
-    const QString path = urls.first().toLocalFile();
+    const QString path = kavlo::FileNameFromUrl(urls.first());
     if (path.isEmpty() || path.size() >= PATH_MAX) return;
     OpenByName(path);
 }
@@ -508,7 +510,7 @@ void CTNViewerDlg::OnProperties() {
 }
 
 void CTNViewerDlg::OnOpenCommand() {
-    QFileDialog dialog(this);
+    CLosslessFileDialog dialog(this);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ReadOnly, false);
@@ -516,7 +518,7 @@ void CTNViewerDlg::OnOpenCommand() {
                            QStringLiteral("All Files (*)")});
     if (view_->IsOpen()) dialog.selectFile(view_->FileName());
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        OpenByName(dialog.selectedFiles().first());
+        OpenByName(dialog.ChosenFile());
         return;
     }
     menuBar_->update();

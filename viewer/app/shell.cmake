@@ -8,6 +8,8 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Platform.h
   ${CMAKE_CURRENT_LIST_DIR}/HelpWin.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HelpWin.h
+  ${CMAKE_CURRENT_LIST_DIR}/OpenFileDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/OpenFileDialog.h
   ${CMAKE_CURRENT_LIST_DIR}/RecentFileList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecentFileList.h
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsRules.cpp

@@ -1,5 +1,7 @@
 #include "VideoFile.h"
 
+#include "LocalFileName.h"
+
 #include "image/Convert.h"
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
@@ -8,7 +10,6 @@
 #include "TNDebug.h"
 #include "TNStr.h"
 
-#include <QFile>
 
 #include <sys/stat.h>
 
@@ -186,8 +187,7 @@ bool VideoFile::OpenComponents(RawSettings* settings, const QString& fileName,
             "an error occured when getting the ITNPersistFile interface (TNErr: %ls)", r);
         return false;
     }
-    const std::wstring widePath = fileName.toStdWString();
-    TNStrHolder path(CTNStrCreateFromUnicode(widePath.c_str(), static_cast<int>(widePath.size())));
+    TNStrHolder path(kavlo::FileNameToCoreString(fileName));
     r = path ? fileSource->Open(path.get()) : TN_E_OOM;
     if (TN_FAILED(r)) {
         errorText = ResultText("coudn't video open file (TNErr: %ls)", r);
@@ -214,7 +214,7 @@ bool VideoFile::OpenComponents(RawSettings* settings, const QString& fileName,
 
     // Size of the file and the bytes after its last whole frame, in 64 bits throughout.
     struct stat status {};
-    if (::stat(QFile::encodeName(fileName).constData(), &status) == 0) {
+    if (::stat(kavlo::FileNameToBytes(fileName).constData(), &status) == 0) {
         const int64_t frameStride = static_cast<int64_t>(settings->framePostfix) +
                                     static_cast<int64_t>(rawBytes) +
                                     static_cast<int64_t>(settings->framePrefix);
