@@ -61,7 +61,7 @@ std::vector<uint8_t> PictureSample(uint32_t code, int32_t width, int32_t height)
     RawVideoFormat format{};
     EXPECT_TRUE(BuildRawVideoFormat(format, width, picture.height, code, 0, -1));
     std::vector<uint8_t> frame;
-    EXPECT_TRUE(clipgen::PackPicture(code, picture, format.lineBytes, false, frame));
+    EXPECT_TRUE(clipgen::PackPicture(code, picture, format.lineBytes, clipgen::FieldMode::Progressive, frame));
     frame.resize(std::min(frame.size(), kSampleBytes));
     return frame;
 }

@@ -1,4 +1,4 @@
-#include "view/LocalFileName.h"
+#include "LocalFileName.h"
 
 #include "TNFileName.h"
 #include "TNStr.h"
