@@ -139,11 +139,14 @@ void CMyRecentFileList::ReadList(QSettings& store) {
 
 void CMyRecentFileList::WriteList(QSettings& store) const {
     store.beginGroup(Section());
+    // The section holds the list and nothing else: everything from before goes, so that removed
+    // files do not come back next time and no leftover entries (however many a store collected)
+    // are read again at every start.
+    store.remove(QString());
     for (int i = 0; i < GetSize(); ++i) {
         const QString nameKey = NameKey(i + 1);
         const RecentFileEntry& e = entries_[i];
         store.setValue(nameKey, e.name);
-        store.remove(DataKey(nameKey));
         if (!e.data.isEmpty()) {
             QByteArray block(4, '\0');
             qToLittleEndian<quint32>(
@@ -152,11 +155,6 @@ void CMyRecentFileList::WriteList(QSettings& store) const {
             block += e.data;
             store.setValue(DataKey(nameKey), block);
         }
-    }
-    // Positions past the list are cleared so that removed files do not come back next time.
-    for (int n = GetSize() + 1; n <= kMaxEntries; ++n) {
-        store.remove(NameKey(n));
-        store.remove(DataKey(NameKey(n)));
     }
     store.endGroup();
 }

@@ -1,12 +1,14 @@
 #include "ViewerDlg.h"
 
 #include "AppInfo.h"
-#include "view/KeyInput.h"
+#include "FrameNumberValidator.h"
 #include "Platform.h"
 #include "RawSettingsDlg.h"
 #include "RawSettingsRules.h"
 #include "RecentFileList.h"
 #include "TNDebug.h"
+#include "view/FieldRender.h"
+#include "view/KeyInput.h"
 #include "view/VideoBuffer.h"
 
 #include <QAction>
@@ -26,7 +28,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QRegularExpressionValidator>
 #include <QLayout>
 #include <QScreen>
 #include <QShortcut>
@@ -36,8 +37,10 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -72,11 +75,17 @@ constexpr CommandRow kViewCommands[] = {
     {CmdSplitFields, "&Split Fields\tF", true},
 };
 
-constexpr CommandRow kMethodCommands[] = {
-    {CmdMethodTop, "Top Field\tShift+1", true},
-    {CmdMethodBottom, "Bottom Field\tShift+2", true},
-    {CmdMethodBlend, "Blend Fields\tShift+3", true},
-    {CmdMethodLowPass, "Low-Pass Filter\tShift+4", true},
+// The Deinterlacing Method popup in order, each item with the method it selects.
+struct MethodRow {
+    Cmd id;
+    kavlo::DeinterlaceMethod method;
+    const char* text;
+};
+constexpr MethodRow kMethodCommands[] = {
+    {CmdMethodTop, kavlo::kDeinterlaceTopField, "Top Field\tShift+1"},
+    {CmdMethodBottom, kavlo::kDeinterlaceBottomField, "Bottom Field\tShift+2"},
+    {CmdMethodBlend, kavlo::kDeinterlaceBlendFields, "Blend Fields\tShift+3"},
+    {CmdMethodLowPass, kavlo::kDeinterlaceLowPass, "Low-Pass Filter\tShift+4"},
 };
 
 // Template 102 in dialog units: 4 horizontal units are 6 pixels, 8 vertical units 13 pixels.
@@ -84,12 +93,8 @@ QRect DialogUnits(int x, int y, int w, int h) {
     return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8);
 }
 
-int DecimalDigits(int64_t n) {
-    if (n < 1) return 0;
-    int digits = 0;
-    for (; n > 0; n /= 10) ++digits;
-    return digits;
-}
+// A frame number as a slider position: the slider reaches frame INT_MAX at most.
+int SliderValue(int64_t frame) { return static_cast<int>(std::clamp<int64_t>(frame, 0, INT_MAX)); }
 
 QString ForMessageBox(QString text) { return text.replace(QLatin1Char('\r'), QLatin1Char('\n')); }
 
@@ -120,8 +125,8 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     frameField_->setObjectName(QStringLiteral("FrameField"));
     frameField_->setProperty("controlId", kIdFrameField);
     frameField_->setAlignment(Qt::AlignCenter);
-    frameField_->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), frameField_));
+    frameValidator_ = new FrameNumberValidator(frameField_);
+    frameField_->setValidator(frameValidator_);
     frameField_->setGeometry(DialogUnits(269, 181, 49, 12));
     frameField_->setEnabled(false);
     frameField_->installEventFilter(this);
@@ -138,7 +143,6 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     connect(slider_, &QSlider::valueChanged, this, [this](int v) {
         if (!updatingControls_) OnSliderMoved(v);
     });
-    connect(frameField_, &QLineEdit::textEdited, this, [this] { OnFrameFieldEdited(); });
 
     // The accelerator table: Ctrl+0 is Actual Size.
     auto* actualSize = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this);
@@ -178,7 +182,7 @@ void CTNViewerDlg::BuildMenus() {
             viewMenu_->addSeparator();
         } else if (c.id == -1) {
             QMenu* methods = viewMenu_->addMenu(QString::fromUtf8(c.text));
-            for (const CommandRow& m : kMethodCommands) add(methods, m.id, QString::fromUtf8(m.text), m.checkable);
+            for (const MethodRow& m : kMethodCommands) add(methods, m.id, QString::fromUtf8(m.text), true);
         } else {
             add(viewMenu_, c.id, QString::fromUtf8(c.text), c.checkable);
         }
@@ -226,9 +230,7 @@ void CTNViewerDlg::OnInitDialog() {
     FitWindowToVideo();
     slider_->setSingleStep(1);
     slider_->setPageStep(10);
-    UpdateFrameControls();
-    UpdateTitle(view_, QString());
-    UpdateMenuState();
+    UpdateWindowState();
 }
 
 void CTNViewerDlg::StatusCallback(void* context, CVideoBuffer* view, const QString& text) {
@@ -240,12 +242,19 @@ void CTNViewerDlg::UpdateTitle(CVideoBuffer* view, const QString& status) {
         setWindowTitle(kavlo::AppName());
         return;
     }
+    // One substitution pass: a file name may itself hold "%1" or "%2b".
     QString title = QStringLiteral("%1 (%2) (%3%) - %4")
-                        .arg(QFileInfo(view->FileName()).fileName(), view->LayoutNameText())
-                        .arg(qint64(view->Zoom() * 100.0))
-                        .arg(kavlo::AppName());
+                        .arg(QFileInfo(view->FileName()).fileName(), view->LayoutNameText(),
+                             QString::number(static_cast<qint64>(view->Zoom() * 100.0)),
+                             kavlo::AppName());
     if (!minimized_) title += QLatin1Char(' ') + status;
     setWindowTitle(title);
+}
+
+void CTNViewerDlg::UpdateWindowState() {
+    UpdateTitle(view_, QString());
+    UpdateFrameControls();
+    UpdateMenuState();
 }
 
 void CTNViewerDlg::UpdateFrameControls() {
@@ -254,9 +263,10 @@ void CTNViewerDlg::UpdateFrameControls() {
         slider_->setEnabled(true);
         frameField_->setEnabled(true);
         frameCount_ = view_->FrameCount();
+        frameValidator_->SetFrameCount(frameCount_);
         const int64_t position = view_->CurrentPosition();
-        slider_->setMaximum(int(std::min<int64_t>(std::max<int64_t>(frameCount_ - 1, 0), INT_MAX)));
-        slider_->setValue(int(position));
+        slider_->setMaximum(SliderValue(frameCount_ - 1));
+        slider_->setValue(SliderValue(position));
         frameField_->setText(QString::number(position));
     } else {
         slider_->setEnabled(false);
@@ -272,28 +282,7 @@ void CTNViewerDlg::UpdateMenuState() {
     Action(CmdClose)->setEnabled(open);
     Action(CmdProperties)->setEnabled(open);
     for (QAction* a : viewMenu_->actions()) a->setEnabled(open);
-
-    const ViewSwitches& s = view_->Switches();
-    Action(CmdShowAll)->setChecked(!s.lumaOnly && !s.cbOnly && !s.crOnly);
-    Action(CmdShowY)->setChecked(s.lumaOnly);
-    Action(CmdShowCb)->setChecked(s.cbOnly);
-    Action(CmdShowCr)->setChecked(s.crOnly);
-    Action(CmdFlip)->setChecked(s.flipToggle);
-    Action(CmdDeinterlace)->setChecked(s.deinterlace);
-    Action(CmdToggleFieldOrder)->setChecked(s.swappedFieldOrder);
-    Action(CmdToggleInterlaced)->setChecked(s.interlaceToggle);
-    Action(CmdSplitFields)->setChecked(s.splitFields);
-    int methodItem = 0;
-    switch (s.deinterlaceMethod) {
-    case 0: methodItem = CmdMethodBlend; break;
-    case 1: methodItem = CmdMethodTop; break;
-    case 2: methodItem = CmdMethodBottom; break;
-    case 3: methodItem = CmdMethodLowPass; break;
-    default: break;
-    }
-    if (methodItem != 0)
-        for (int id : {CmdMethodTop, CmdMethodBottom, CmdMethodBlend, CmdMethodLowPass})
-            Action(id)->setChecked(id == methodItem);
+    UpdateCheckMarks();
 
     for (QAction* a : fileMenu_->actions()) {
         QMenu* popup = a->menu();
@@ -306,6 +295,24 @@ void CTNViewerDlg::UpdateMenuState() {
         }
     }
     menuBar_->update();
+}
+
+void CTNViewerDlg::UpdateCheckMarks() {
+    const ViewSwitches& s = view_->Switches();
+    Action(CmdShowAll)->setChecked(!s.lumaOnly && !s.cbOnly && !s.crOnly);
+    Action(CmdShowY)->setChecked(s.lumaOnly);
+    Action(CmdShowCb)->setChecked(s.cbOnly);
+    Action(CmdShowCr)->setChecked(s.crOnly);
+    Action(CmdFlip)->setChecked(s.flipToggle);
+    Action(CmdDeinterlace)->setChecked(s.deinterlace);
+    Action(CmdToggleFieldOrder)->setChecked(s.swappedFieldOrder);
+    Action(CmdToggleInterlaced)->setChecked(s.interlaceToggle);
+    Action(CmdSplitFields)->setChecked(s.splitFields);
+    // A method number of no item leaves the marks as they are.
+    const bool knownMethod = std::any_of(std::begin(kMethodCommands), std::end(kMethodCommands),
+                                         [&s](const MethodRow& m) { return m.method == s.deinterlaceMethod; });
+    if (knownMethod)
+        for (const MethodRow& m : kMethodCommands) Action(m.id)->setChecked(m.method == s.deinterlaceMethod);
 }
 
 void CTNViewerDlg::FitWindowToVideo() {
@@ -403,12 +410,10 @@ void CTNViewerDlg::dropEvent(QDropEvent* event) {
 // ---- Opening ---------------------------------------------------------------------------------
 
 void CTNViewerDlg::AfterOpen(const QString& path, const RawSettings& settings) {
-    UpdateTitle(view_, QString());
     recent_->Add(path, kRawSettingsSize, &settings);
     kavlo::AddToRecentDocuments(path);
-    UpdateFrameControls();
+    UpdateWindowState();
     FitWindowToVideo();
-    UpdateMenuState();
 }
 
 void CTNViewerDlg::OfferRemoval(int index) {
@@ -425,9 +430,7 @@ void CTNViewerDlg::OpenWithStoredSettings(int index, const QString& path) {
     QString error;
     if (view_->OpenFile(&settings, path, error, 0) != 0) {
         view_->CloseFile();
-        UpdateTitle(view_, QString());
-        UpdateFrameControls();
-        UpdateMenuState();
+        UpdateWindowState();
         OfferRemoval(index);
         return;
     }
@@ -452,23 +455,17 @@ void CTNViewerDlg::OpenWithDialog(const QString& path, int offerRemoval) {
     // ends without a word.
     if (offerRemoval >= 0) {
         view_->CloseFile();
-        UpdateTitle(view_, QString());
-        UpdateFrameControls();
-        UpdateMenuState();
+        UpdateWindowState();
         OfferRemoval(offerRemoval);
         return;
     }
-    if (!view_->IsOpen()) {
-        UpdateTitle(view_, QString());
-        UpdateFrameControls();
-        UpdateMenuState();
-    }
+    if (!view_->IsOpen()) UpdateWindowState();
     QMessageBox::critical(this, kavlo::AppName(), LoadErrorText());
 }
 
 void CTNViewerDlg::OpenByName(const QString& path) {
     const int index = recent_->Find(path);
-    if (index >= 0 && (*recent_)[index].data.size() == int(kRawSettingsSize)) {
+    if (index >= 0 && recent_->HasSettings(index)) {
         OpenWithStoredSettings(index, path);
         return;
     }
@@ -478,7 +475,7 @@ void CTNViewerDlg::OpenByName(const QString& path) {
 void CTNViewerDlg::OpenRecent(int index) {
     if (index < 0 || index >= recent_->GetSize()) return;
     const QString path = (*recent_)[index].name;
-    if ((*recent_)[index].data.size() == int(kRawSettingsSize)) {
+    if (recent_->HasSettings(index)) {
         OpenWithStoredSettings(index, path);
         return;
     }
@@ -494,17 +491,13 @@ void CTNViewerDlg::OnProperties() {
     if (dialog.RunForFile(path, copy, error, view_->CurrentPosition()) != CRawSettingsDlg::kResultOk) return;
     RawSettings settings = dialog.Settings();
     if (view_->OpenFile(&settings, path, error, dialog.ResultFrame()) != 0) {
-        UpdateTitle(view_, QString());
-        UpdateFrameControls();
-        UpdateMenuState();
+        UpdateWindowState();
         QMessageBox::critical(this, kavlo::AppName(), LoadErrorText());
         return;
     }
     recent_->Update(path, kRawSettingsSize, &settings);
-    UpdateTitle(view_, QString());
-    UpdateFrameControls();
+    UpdateWindowState();
     FitWindowToVideo();
-    UpdateMenuState();
 }
 
 void CTNViewerDlg::OnOpenCommand() {
@@ -532,7 +525,7 @@ void CTNViewerDlg::ShowAbout() {
         QStringLiteral("%1, %2\n%3").arg(kavlo::AppName(), kavlo::VersionText(), kavlo::MakerLine()), &about);
     auto* license = new QTextBrowser(&about);
     license->setObjectName(QStringLiteral("License"));
-    license->setProperty("controlId", 1037);
+    license->setProperty("controlId", kIdLicense);
     license->setOpenExternalLinks(true);
     QFile file(kavlo::ProgramDirectory() + QStringLiteral("/license.html"));
     if (file.open(QIODevice::ReadOnly)) license->setHtml(QString::fromUtf8(file.readAll()));
@@ -563,9 +556,7 @@ void CTNViewerDlg::OnCommand(int id) {
     case CmdOpen: OnOpenCommand(); return;
     case CmdClose:
         view_->CloseFile();
-        UpdateTitle(view_, QString());
-        UpdateFrameControls();
-        UpdateMenuState();
+        UpdateWindowState();
         return;
     case CmdProperties: OnProperties(); return;
     case CmdExit: done(QDialog::Rejected); return;
@@ -589,11 +580,13 @@ void CTNViewerDlg::OnCommand(int id) {
     case CmdToggleFieldOrder: view_->ToggleFieldOrder(); break;
     case CmdToggleInterlaced: view_->ToggleInterlace(); break;
     case CmdSplitFields: view_->ToggleSplitFields(); break;
-    case CmdMethodTop: view_->SetDeinterlacingMethod(1); break;
-    case CmdMethodBottom: view_->SetDeinterlacingMethod(2); break;
-    case CmdMethodBlend: view_->SetDeinterlacingMethod(0); break;
-    case CmdMethodLowPass: view_->SetDeinterlacingMethod(3); break;
-    default: return;
+    default: {
+        const auto* row = std::find_if(std::begin(kMethodCommands), std::end(kMethodCommands),
+                                       [id](const MethodRow& m) { return m.id == id; });
+        if (row == std::end(kMethodCommands)) return;
+        view_->SetDeinterlacingMethod(row->method);
+        break;
+    }
     }
     UpdateMenuState();
 }
@@ -611,19 +604,10 @@ void CTNViewerDlg::OnFrameFieldFocusLost() {
     if (value < 0) value = 0;
     if (value >= frameCount_) value = frameCount_ - 1 < 1 ? 0 : frameCount_ - 1;
     updatingControls_ = true;
-    slider_->setValue(int(value));
+    slider_->setValue(SliderValue(value));
     updatingControls_ = false;
     frameField_->setText(QString::number(value));
-    view_->LoadFrame(int32_t(value));
-}
-
-void CTNViewerDlg::OnFrameFieldEdited() {
-    const QString text = frameField_->text();
-    int typedDigits = 0;
-    for (QChar c : text)
-        if (c.isDigit()) ++typedDigits;
-    const int countDigits = DecimalDigits(frameCount_);
-    if (typedDigits > countDigits) frameField_->setMaxLength(std::max(countDigits, 1));
+    view_->LoadFrame(value);
 }
 
 // ---- Keyboard ----------------------------------------------------------------------------------
@@ -656,7 +640,11 @@ bool CTNViewerDlg::PreTranslateMessage(QObject* target, QEvent* event) {
             if (HandleWindowKey(key)) return true;
         }
     }
-    return view_->PreTranslateMessage(target, event);
+    const bool consumed = view_->PreTranslateMessage(target, event);
+    // A view key may have changed a switch that the View menu shows (6 leaves the channel view,
+    // for one): its check marks follow whatever the view now holds.
+    if (consumed && event->type() == QEvent::KeyPress) UpdateCheckMarks();
+    return consumed;
 }
 
 bool CTNViewerDlg::HandleFrameFieldKey(QKeyEvent* event) {
@@ -750,14 +738,20 @@ void CTNViewerDlg::PlayThrough() {
     }
     QElapsedTimer timer;
     timer.start();
-    int32_t shown = 0;
-    for (int64_t frame = 0; frame < frameCount_ && view_->IsOpen(); ++frame) {
-        view_->LoadFrame(int32_t(frame));
+    const int64_t shown = PlayFrames(0, frameCount_);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    TNDebugOutputStr(TN_LOG_INFO, 0, L"PlayThrough: %lld frames in %.3f s (%.1f frames per second)",
+                     static_cast<long long>(shown), seconds,
+                     seconds > 0 ? static_cast<double>(shown) / seconds : 0.0);
+    close();
+}
+
+int64_t CTNViewerDlg::PlayFrames(int64_t first, int64_t end) {
+    int64_t shown = 0;
+    for (int64_t frame = first; frame < end && view_->IsOpen(); ++frame) {
+        view_->LoadFrame(frame);
         view_->viewport()->repaint();
         ++shown;
     }
-    const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    TNDebugOutputStr(TN_LOG_INFO, 0, L"PlayThrough: %d frames in %.3f s (%.1f frames per second)", int(shown),
-                     seconds, seconds > 0 ? shown / seconds : 0.0);
-    close();
+    return shown;
 }
