@@ -41,6 +41,7 @@
 #include <climits>
 #include <cstring>
 #include <iterator>
+#include <limits>
 
 namespace {
 
@@ -93,8 +94,10 @@ QRect DialogUnits(int x, int y, int w, int h) {
     return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8);
 }
 
-// A frame number as a slider position: the slider reaches frame INT_MAX at most.
-int SliderValue(int64_t frame) { return static_cast<int>(std::clamp<int64_t>(frame, 0, INT_MAX)); }
+// The frame field's number; frame numbers go past the 32 bits of the other number fields.
+int64_t ReadFrameNumber(const QString& text) {
+    return rawsettings::ReadDecimal(text, std::numeric_limits<int64_t>::max());
+}
 
 QString ForMessageBox(QString text) { return text.replace(QLatin1Char('\r'), QLatin1Char('\n')); }
 
@@ -265,8 +268,8 @@ void CTNViewerDlg::UpdateFrameControls() {
         frameCount_ = view_->FrameCount();
         frameValidator_->SetFrameCount(frameCount_);
         const int64_t position = view_->CurrentPosition();
-        slider_->setMaximum(SliderValue(frameCount_ - 1));
-        slider_->setValue(SliderValue(position));
+        slider_->setMaximum(rawsettings::FrameSliderPosition(frameCount_ - 1));
+        slider_->setValue(rawsettings::FrameSliderPosition(position));
         frameField_->setText(QString::number(position));
     } else {
         slider_->setEnabled(false);
@@ -600,11 +603,11 @@ void CTNViewerDlg::OnSliderMoved(int position) {
 
 void CTNViewerDlg::OnFrameFieldFocusLost() {
     if (!view_->IsOpen()) return;
-    int64_t value = rawsettings::ReadDecimal(frameField_->text());
+    int64_t value = ReadFrameNumber(frameField_->text());
     if (value < 0) value = 0;
     if (value >= frameCount_) value = frameCount_ - 1 < 1 ? 0 : frameCount_ - 1;
     updatingControls_ = true;
-    slider_->setValue(SliderValue(value));
+    slider_->setValue(rawsettings::FrameSliderPosition(value));
     updatingControls_ = false;
     frameField_->setText(QString::number(value));
     view_->LoadFrame(value);
@@ -652,7 +655,7 @@ bool CTNViewerDlg::HandleFrameFieldKey(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
         setFocus();  // the field's loss of focus loads the frame
-        if (rawsettings::ReadDecimal(frameField_->text()) >= frameCount_)
+        if (ReadFrameNumber(frameField_->text()) >= frameCount_)
             frameField_->setText(QString::number(frameCount_ - 1));
         return true;
     case Qt::Key_Escape:
