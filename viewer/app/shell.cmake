@@ -19,6 +19,7 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlg.h
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlg.h
+  ${CMAKE_CURRENT_LIST_DIR}/ViewerMenus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerApp.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerApp.h
   ${CMAKE_CURRENT_LIST_DIR}/resources/kavlo.qrc)
