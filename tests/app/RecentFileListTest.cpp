@@ -298,7 +298,7 @@ TEST(RecentMenu, EmptyListShowsOneDisabledItemAndKeepsItsPlace) {
     ASSERT_EQ(menu.actions().size(), 3);
     EXPECT_EQ(menu.actions()[0]->text(), QStringLiteral("1 /c/two&&three.raw"));
     EXPECT_EQ(menu.actions()[1]->text(), QStringLiteral("2 /c/one.raw"));
-    EXPECT_EQ(menu.actions()[1]->data().toInt(), 8002);
+    EXPECT_EQ(menu.actions()[1]->data().toInt(), CmdRecentFirst + 1);
     EXPECT_TRUE(menu.actions()[1]->isEnabled());
     EXPECT_EQ(menu.actions()[2], after);
 

@@ -311,7 +311,7 @@ TEST_F(MainWindow, TitleShowsAFileNameWithPercentSignsAsItIs) {
 TEST_F(MainWindow, OpenedFileGoesToTheRecentMenuAndTheStore) {
     OpenClip(3, QStringLiteral("recent.raw"));
     ASSERT_EQ(dlg->RecentFiles()->GetSize(), 1);
-    EXPECT_EQ((*dlg->RecentFiles())[0].data.size(), 208);
+    EXPECT_EQ((*dlg->RecentFiles())[0].data.size(), int(kRawSettingsSize));
     ASSERT_EQ(dlg->RecentMenu()->actions().size(), 1);
     EXPECT_TRUE(dlg->RecentMenu()->actions()[0]->isEnabled());
     QString display;
@@ -327,7 +327,7 @@ TEST_F(MainWindow, OpenedFileGoesToTheRecentMenuAndTheStore) {
     stored.ReadList();
     ASSERT_EQ(stored.GetSize(), 1);
     EXPECT_EQ(stored[0].name, path);
-    EXPECT_EQ(stored[0].data.size(), 208);
+    EXPECT_EQ(stored[0].data.size(), int(kRawSettingsSize));
 }
 
 TEST_F(MainWindow, FailedRecentOpenOffersRemoval) {
