@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -142,6 +143,10 @@ TEST(SettingsDecimal, ReadsLikeAtoi) {
         int64_t value;
     } cases[] = {{"720", 720}, {"  -12abc", -12}, {"+7", 7}, {"abc", 0}, {"", 0}, {"99999999999", 2147483647}};
     for (const auto& c : cases) EXPECT_EQ(ReadDecimal(QString::fromLatin1(c.text)), c.value) << c.text;
+    // With a 64-bit limit: whole numbers past 2^31, saturation instead of wrapping past 2^63.
+    constexpr int64_t kMax64 = std::numeric_limits<int64_t>::max();
+    EXPECT_EQ(ReadDecimal(QStringLiteral("2147483650"), kMax64), 2147483650);
+    EXPECT_EQ(ReadDecimal(QStringLiteral("-99999999999999999999"), kMax64), -kMax64);
 }
 
 }  // namespace

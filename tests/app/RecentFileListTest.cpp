@@ -182,6 +182,34 @@ TEST_F(RecentFileListTest, RemovedFilesDoNotComeBackAfterWriting) {
     store->endGroup();
 }
 
+TEST_F(RecentFileListTest, WritingDropsEveryEntryPastTheListAndKeepsTheListAsItReads) {
+    // A store that collected many more positions than the list holds, each with its data.
+    auto store = shelltest::Store();
+    store->beginGroup(CMyRecentFileList::Section());
+    for (int n = 1; n <= 40; ++n) {
+        const QString key = CMyRecentFileList::NameKey(n);
+        store->setValue(key, QStringLiteral("/many/f%1.raw").arg(n));
+        store->setValue(CMyRecentFileList::DataKey(key), QByteArray(4, 'x'));
+    }
+    store->endGroup();
+    CMyRecentFileList list;
+    list.ReadList(*store);
+    ASSERT_EQ(list.GetSize(), CMyRecentFileList::kMaxEntries);
+    list.WriteList(*store);
+
+    store->beginGroup(CMyRecentFileList::Section());
+    QStringList expected;
+    for (int n = 1; n <= CMyRecentFileList::kMaxEntries; ++n) expected << CMyRecentFileList::NameKey(n);
+    QStringList keys = store->childKeys();
+    keys.sort();
+    expected.sort();
+    EXPECT_EQ(keys, expected);  // the 4-byte blocks held no record: no data keys either
+    store->endGroup();
+    CMyRecentFileList back;
+    back.ReadList(*store);
+    EXPECT_EQ(Names(back), Names(list));
+}
+
 TEST_F(RecentFileListTest, ReadSkipsEmptyAndInvalidNamesWithoutGaps) {
     auto store = shelltest::Store();
     store->beginGroup(CMyRecentFileList::Section());
@@ -270,7 +298,7 @@ TEST(RecentMenu, EmptyListShowsOneDisabledItemAndKeepsItsPlace) {
     ASSERT_EQ(menu.actions().size(), 3);
     EXPECT_EQ(menu.actions()[0]->text(), QStringLiteral("1 /c/two&&three.raw"));
     EXPECT_EQ(menu.actions()[1]->text(), QStringLiteral("2 /c/one.raw"));
-    EXPECT_EQ(menu.actions()[1]->data().toInt(), 8002);
+    EXPECT_EQ(menu.actions()[1]->data().toInt(), CmdRecentFirst + 1);
     EXPECT_TRUE(menu.actions()[1]->isEnabled());
     EXPECT_EQ(menu.actions()[2], after);
 

@@ -53,6 +53,13 @@ QString FileOfSize(const QString& name, int64_t size) {
     return path;
 }
 
+QString SparseFile(const QString& name, int64_t size) {
+    const QString path = Scratch().filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || !f.resize(size)) return QString();
+    return path;
+}
+
 QString Clip(const QString& name, uint32_t code, int32_t width, int32_t height, int32_t frames) {
     clipgen::ClipOptions o;
     o.code = code;

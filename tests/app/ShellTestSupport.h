@@ -21,6 +21,8 @@ std::unique_ptr<QSettings> Store();
 
 // A file of `size` bytes (a repeating pattern) in the run's scratch folder.
 QString FileOfSize(const QString& name, int64_t size);
+// A file of `size` zero bytes that takes no disk space (a hole in the file system).
+QString SparseFile(const QString& name, int64_t size);
 // A generated clip; returns its path, or an empty string on failure.
 QString Clip(const QString& name, uint32_t code, int32_t width, int32_t height, int32_t frames);
 // A settings record for a clip as the command line would build it.

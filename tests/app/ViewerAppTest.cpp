@@ -8,8 +8,10 @@
 #include "view/VideoBuffer.h"
 #include "app/ViewerDlg.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -111,6 +113,18 @@ TEST_F(StartUp, PlaySwitchIsNoted) {
     EXPECT_TRUE(app.PlayRequested());
     ASSERT_NE(app.MainWindow(), nullptr);
     EXPECT_TRUE(app.MainWindow()->isVisible());
+}
+
+TEST(ExitCode, ToolkitExitRequestEndsTheWindowAndBecomesTheExitCode) {
+    shelltest::ClearSettings();
+    CTNViewerApp app;  // with the modal run of the main window
+    QTimer::singleShot(0, [] { QCoreApplication::exit(3); });
+    EXPECT_FALSE(app.InitInstance({"/usr/bin/Kavlo"}));
+    EXPECT_EQ(app.ExitInstance(), 3);
+    // The toolkit keeps the exit request for every later loop of this process until an
+    // application run has ended: one short run clears it for the tests that follow.
+    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
 }
 
 TEST(DebugLevel, StoredNumberReachesTheLogAndOtherValuesAreIgnored) {

@@ -24,8 +24,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <functional>
+#include <type_traits>
 
 namespace {
 
@@ -122,10 +124,11 @@ TEST_F(MainWindow, ChannelKeysAndCheckMarks) {
     Key(Qt::Key_9);
     EXPECT_TRUE(Checked(CmdShowCr));
     EXPECT_FALSE(Checked(CmdShowY));
-    // 6 clears the channels in the view; the menu follows only at its next update.
+    // 6 is the view's own key: it clears the channels there, and the menu follows at once.
     Key(Qt::Key_6);
     EXPECT_FALSE(dlg->View()->Switches().crOnly);
-    EXPECT_TRUE(Checked(CmdShowCr));
+    EXPECT_FALSE(Checked(CmdShowCr));
+    EXPECT_TRUE(Checked(CmdShowAll));
     Key(Qt::Key_8);
     Key(Qt::Key_0);
     EXPECT_FALSE(dlg->View()->Switches().cbOnly);
@@ -206,7 +209,6 @@ TEST_F(MainWindow, FrameFieldRules) {
         {"7", 7, false},
     };
     for (const auto& c : cases) {
-        field->setMaxLength(32767);
         field->setFocus();
         field->selectAll();
         QTest::keyClicks(field, QString::fromLatin1(c.typed));
@@ -236,10 +238,80 @@ TEST_F(MainWindow, FrameFieldRules) {
     EXPECT_EQ(dlg->View()->CurrentPosition(), 55);
 }
 
+TEST_F(MainWindow, FrameFieldLimitFollowsTheFileAndNeverCutsANumber) {
+    OpenClip(100, QStringLiteral("short.raw"));
+    QLineEdit* field = dlg->FrameField();
+    auto typeAndEnter = [field](const QString& text) {
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    };
+    typeAndEnter(QStringLiteral("123456"));
+    EXPECT_EQ(field->text(), QStringLiteral("99"));
+    // A longer file: its numbers are shown and loaded whole.
+    OpenClip(1500, QStringLiteral("long.raw"));
+    dlg->FrameSlider()->setValue(1234);
+    EXPECT_EQ(field->text(), QStringLiteral("1234"));
+    field->setFocus();
+    dlg->View()->setFocus();  // leaving the field loads its number
+    EXPECT_EQ(dlg->View()->CurrentPosition(), 1234);
+    // A number longer than any frame number goes to the last frame, not to its first digits.
+    typeAndEnter(QStringLiteral("12345"));
+    EXPECT_EQ(field->text(), QStringLiteral("1499"));
+    EXPECT_EQ(dlg->View()->CurrentPosition(), 1499);
+    // Typing stops one digit past the longest frame number.
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("99999999"));
+    EXPECT_EQ(field->text(), QStringLiteral("99999"));
+}
+
+// Whether the view loads frames by 64-bit number; with a 32-bit one no caller reaches the
+// frames past 2^31 - 1.
+template <typename R, typename C, typename A>
+constexpr bool LoadsBy64BitNumber(R (C::*)(A)) {
+    return std::is_same_v<A, int64_t>;
+}
+
+TEST_F(MainWindow, FramesPastTwoToThe31AreLoadedByTheirWholeNumber) {
+    if (!LoadsBy64BitNumber(&CVideoBuffer::LoadFrame)) GTEST_SKIP() << "the view loads by 32-bit number";
+    const int64_t border = int64_t(1) << 31;
+    path = shelltest::SparseFile(QStringLiteral("huge.raw"), (border + 8) * 2);  // 2 x 1 GRAY frames
+    ASSERT_FALSE(path.isEmpty());
+    RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 2, 1);
+    QString error;
+    ASSERT_EQ(dlg->View()->OpenFile(&s, path, error, 0), 0) << error.toStdString();
+    dlg->AfterOpen(path, s);
+    Show();
+    ASSERT_EQ(dlg->View()->FrameCount(), border + 8);
+    QLineEdit* field = dlg->FrameField();
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, QString::number(border + 2));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(dlg->View()->CurrentPosition(), border + 2);
+    EXPECT_EQ(field->text(), QString::number(border + 2));
+    EXPECT_EQ(dlg->FrameSlider()->value(), INT_MAX);
+    // A play-through counts and loads across the border.
+    EXPECT_EQ(dlg->PlayFrames(border - 2, border + 3), 5);
+    EXPECT_EQ(dlg->View()->CurrentPosition(), border + 2);
+}
+
+TEST_F(MainWindow, TitleShowsAFileNameWithPercentSignsAsItIs) {
+    path = shelltest::Clip(QStringLiteral("a%2b.uyvy"), kLayoutUYVY, 64, 48, 1);
+    ASSERT_FALSE(path.isEmpty());
+    RawSettings s = shelltest::SettingsFor(kLayoutUYVY, 64, 48);
+    QString error;
+    ASSERT_EQ(dlg->View()->OpenFile(&s, path, error, 0), 0) << error.toStdString();
+    dlg->AfterOpen(path, s);
+    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("a%2b.uyvy (UYVY) (100%) - Kavlo "));
+}
+
 TEST_F(MainWindow, OpenedFileGoesToTheRecentMenuAndTheStore) {
     OpenClip(3, QStringLiteral("recent.raw"));
     ASSERT_EQ(dlg->RecentFiles()->GetSize(), 1);
-    EXPECT_EQ((*dlg->RecentFiles())[0].data.size(), 208);
+    EXPECT_EQ((*dlg->RecentFiles())[0].data.size(), int(kRawSettingsSize));
     ASSERT_EQ(dlg->RecentMenu()->actions().size(), 1);
     EXPECT_TRUE(dlg->RecentMenu()->actions()[0]->isEnabled());
     QString display;
@@ -255,7 +327,7 @@ TEST_F(MainWindow, OpenedFileGoesToTheRecentMenuAndTheStore) {
     stored.ReadList();
     ASSERT_EQ(stored.GetSize(), 1);
     EXPECT_EQ(stored[0].name, path);
-    EXPECT_EQ(stored[0].data.size(), 208);
+    EXPECT_EQ(stored[0].data.size(), int(kRawSettingsSize));
 }
 
 TEST_F(MainWindow, FailedRecentOpenOffersRemoval) {

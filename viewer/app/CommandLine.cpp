@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "view/FieldRender.h"
+
 #include <climits>
 #include <cstring>
 
@@ -302,6 +304,6 @@ RawSettings BuildRawSettings(const CommandLine& p) {
     s.deinterlace = p.deinterlace ? 1 : 0;
     s.mirrorVertical = p.mirrorVertical ? 1 : 0;
     s.mirrorHorizontal = p.mirrorHorizontal ? 1 : 0;
-    s.deinterlaceMethod = 0;
+    s.deinterlaceMethod = kavlo::kDeinterlaceBlendFields;
     return s;
 }

@@ -2,6 +2,7 @@
 
 #include "AppInfo.h"
 #include "Platform.h"
+#include "view/FieldRender.h"
 #include "view/LocalFileName.h"
 #include "view/VideoBuffer.h"
 
@@ -218,7 +219,7 @@ int CRawSettingsDlg::Prepare(const QString& path, const RawSettings& settings, Q
     rememberedMethod_ = record_.deinterlaceMethod;
     if ((record_.rawFormat.extensionFlags & kExtFieldInfo) && record_.rawFormat.fieldCount == 2) {
         record_.deinterlace = 1;
-        record_.deinterlaceMethod = 1;
+        record_.deinterlaceMethod = kavlo::kDeinterlaceTopField;
     }
     // The preview scales the picture into its area from the start.
     preview_->SetFitMode(true);
@@ -241,7 +242,7 @@ void CRawSettingsDlg::StartWindow() {
     FillControls();
     RefreshControls();
     preview_->SetFitMode(true);
-    preview_->SetDeinterlacingMethod(1);
+    preview_->SetDeinterlacingMethod(kavlo::kDeinterlaceTopField);
     preview_->RenderFrame();
     if (!filterInstalled_) {
         qApp->installEventFilter(this);
@@ -301,8 +302,9 @@ void CRawSettingsDlg::RefreshControls() {
         layoutIndex_ = *index;
     }
     const int64_t position = PreviewPosition();
-    frameSlider_->setRange(0, int(std::max<int64_t>(preview_->FrameCount() - 1, 0)));
-    frameSlider_->setValue(int(position));
+    // The slider reaches frame INT_MAX at most; the label shows the whole number.
+    frameSlider_->setRange(0, rawsettings::FrameSliderPosition(preview_->FrameCount() - 1));
+    frameSlider_->setValue(rawsettings::FrameSliderPosition(position));
     frameLabel_->setText(QString::number(position));
     filePrefixEdit_->setText(QString::number(record_.filePrefix));
     framePrefixEdit_->setText(QString::number(record_.framePrefix));
@@ -339,7 +341,7 @@ bool CRawSettingsDlg::ApplySettings(const RawSettings& candidateIn) {
     QString error;
     if (preview_->OpenFile(&candidate, path_, error, 0) != 0) return false;
     record_ = candidate;
-    preview_->LoadFrame(int32_t(noted));
+    preview_->LoadFrame(noted);
     RefreshControls();
     return true;
 }

@@ -170,7 +170,7 @@ bool RebuildFormat(RawSettings& candidate) {
     return BuildRawVideoFormat(f, w, h, 0, 0, -1);
 }
 
-int64_t ReadDecimal(const QString& text) {
+int64_t ReadDecimal(const QString& text, int64_t limit) {
     int i = 0;
     const int n = int(text.size());
     while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t') || text[i] == QLatin1Char('\n') ||
@@ -179,10 +179,9 @@ int64_t ReadDecimal(const QString& text) {
     bool negative = false;
     if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) negative = text[i++] == QLatin1Char('-');
     int64_t value = 0;
-    constexpr int64_t kLimit = std::numeric_limits<int32_t>::max();
     for (; i < n && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
-        value = value * 10 + (text[i].unicode() - '0');
-        if (value > kLimit) value = kLimit;
+        const int64_t digit = text[i].unicode() - '0';
+        value = value > (limit - digit) / 10 ? limit : value * 10 + digit;
     }
     return negative ? -value : value;
 }

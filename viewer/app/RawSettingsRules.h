@@ -6,7 +6,9 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 namespace rawsettings {
 
@@ -61,7 +63,12 @@ void SetByteCount(RawSettings& record, ByteCount which, int64_t value);
 bool RebuildFormat(RawSettings& candidate);
 
 // Reads a decimal number the way atoi does: leading blanks, an optional sign, digits up to the
-// first other character; no digits give 0. Saturates instead of overflowing.
-int64_t ReadDecimal(const QString& text);
+// first other character; no digits give 0. Saturates at +-limit instead of overflowing.
+int64_t ReadDecimal(const QString& text, int64_t limit = std::numeric_limits<int32_t>::max());
+
+// A frame number as a frame slider's position: 0 .. INT_MAX, the most a slider can reach.
+inline int FrameSliderPosition(int64_t frame) {
+    return static_cast<int>(std::clamp<int64_t>(frame, 0, std::numeric_limits<int>::max()));
+}
 
 }  // namespace rawsettings

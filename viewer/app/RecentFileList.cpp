@@ -11,6 +11,9 @@
 
 namespace {
 
+// Every stored data block starts with the little-endian checksum of the record that follows.
+constexpr int kChecksumSize = 4;
+
 // The file name split the way the menu texts need it. Linux paths have no drive.
 struct SplitName {
     QString drive;      // empty on Linux
@@ -125,11 +128,11 @@ void CMyRecentFileList::ReadList(QSettings& store) {
         if (dataValue.userType() == QMetaType::QByteArray) {
             const QByteArray stored = dataValue.toByteArray();
             // A block that does not fit the 4-byte checksum and one record is not ours.
-            if (stored.size() >= 4 && stored.size() <= 4 + kDataSize) {
+            if (stored.size() >= kChecksumSize && stored.size() <= kChecksumSize + kDataSize) {
                 const auto* bytes = reinterpret_cast<const uint8_t*>(stored.constData());
                 const uint32_t expected = qFromLittleEndian<quint32>(bytes);
-                if (Checksum(bytes + 4, size_t(stored.size() - 4)) == expected)
-                    entry.data = stored.mid(4);
+                if (Checksum(bytes + kChecksumSize, size_t(stored.size() - kChecksumSize)) == expected)
+                    entry.data = stored.mid(kChecksumSize);
             }
         }
         entries_.push_back(entry);
@@ -139,24 +142,22 @@ void CMyRecentFileList::ReadList(QSettings& store) {
 
 void CMyRecentFileList::WriteList(QSettings& store) const {
     store.beginGroup(Section());
+    // The section holds the list and nothing else: everything from before goes, so that removed
+    // files do not come back next time and no leftover entries (however many a store collected)
+    // are read again at every start.
+    store.remove(QString());
     for (int i = 0; i < GetSize(); ++i) {
         const QString nameKey = NameKey(i + 1);
         const RecentFileEntry& e = entries_[i];
         store.setValue(nameKey, kavlo::FileNameToSettingValue(e.name));
-        store.remove(DataKey(nameKey));
         if (!e.data.isEmpty()) {
-            QByteArray block(4, '\0');
+            QByteArray block(kChecksumSize, '\0');
             qToLittleEndian<quint32>(
                 Checksum(reinterpret_cast<const uint8_t*>(e.data.constData()), size_t(e.data.size())),
                 block.data());
             block += e.data;
             store.setValue(DataKey(nameKey), block);
         }
-    }
-    // Positions past the list are cleared so that removed files do not come back next time.
-    for (int n = GetSize() + 1; n <= kMaxEntries; ++n) {
-        store.remove(NameKey(n));
-        store.remove(DataKey(NameKey(n)));
     }
     store.endGroup();
 }

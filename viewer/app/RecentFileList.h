@@ -2,6 +2,9 @@
 // kept in the per-user settings store and shown in the File menu's "Recent Files" submenu.
 #pragma once
 
+#include "Commands.h"
+#include "settings/RawSettings.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -19,8 +22,10 @@ struct RecentFileEntry {
 class CMyRecentFileList {
 public:
     static constexpr int kMaxEntries = 15;
-    static constexpr int kFirstCommand = 8001;
-    static constexpr int kDataSize = 208;
+    static constexpr int kFirstCommand = CmdRecentFirst;
+    static_assert(kFirstCommand + kMaxEntries - 1 <= CmdRecentLast, "a command for every entry");
+    // The largest data block an entry keeps: one settings record.
+    static constexpr int kDataSize = static_cast<int>(sizeof(RawSettings));
     static constexpr int kMaxDisplayLength = 45;
     // The longest name read back, one less than the platform's path limit.
     static constexpr int kMaxNameLength = 4095;
@@ -48,6 +53,8 @@ public:
     void WriteList(QSettings& store) const;
 
     int GetSize() const { return int(entries_.size()); }
+    // Whether entry `index` holds a whole settings record to open it with.
+    bool HasSettings(int index) const { return entries_[index].data.size() == kDataSize; }
     const RecentFileEntry& operator[](int index) const { return entries_[index]; }
 
     // Checksum stored in front of every data block.

@@ -12,6 +12,8 @@
 #include "ViewerDlg.h"
 
 #include <QCoreApplication>
+#include <QDialog>
+#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
@@ -57,7 +59,17 @@ void CTNViewerApp::ShowUsage(const QString& error) {
     CHelpWin help;
     help.SetErrorText(error);
     help.OnInitDialog();
-    if (modalRuns_) help.exec();
+    if (modalRuns_) RunModal(help);
+}
+
+void CTNViewerApp::RunModal(QDialog& window) {
+    // The window's own modal run would end on a toolkit exit request as well, but would keep its
+    // code to itself; a loop of our own hands it on.
+    QEventLoop loop;
+    QObject::connect(&window, &QDialog::finished, &loop, [&loop] { loop.exit(0); });
+    window.setWindowModality(Qt::ApplicationModal);
+    window.show();
+    exitCode_ = loop.exec(QEventLoop::DialogExec);
 }
 
 bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
@@ -107,7 +119,7 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
         if (modalRuns_) mainWindow_->PlayThrough();
         return false;
     }
-    if (modalRuns_) mainWindow_->exec();
+    if (modalRuns_) RunModal(*mainWindow_);
     return false;
 }
 
@@ -117,5 +129,5 @@ int CTNViewerApp::ExitInstance() {
         TNCoreClose();
         coreOpen_ = false;
     }
-    return 0;
+    return exitCode_;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 class CTNViewerDlg;
+class QDialog;
 
 class CTNViewerApp {
 public:
@@ -21,7 +22,8 @@ public:
     // The whole start-up, from the argument list (the program's own path first). Always
     // returns false: the program ends when the main window (or the usage window) closes.
     bool InitInstance(const std::vector<std::string>& arguments);
-    // Deletes the main window object if one is still held, closes the core, returns the exit code.
+    // Deletes the main window object if one is still held, closes the core, returns the exit code:
+    // the code of a toolkit exit request (QCoreApplication::exit) that ended the run, else 0.
     int ExitInstance();
 
     CTNViewerDlg* MainWindow() const { return mainWindow_.get(); }
@@ -37,10 +39,13 @@ public:
 
 private:
     void ShowUsage(const QString& error);
+    // Shows `window` modally until it is closed or the toolkit is asked to exit.
+    void RunModal(QDialog& window);
 
     std::unique_ptr<CTNViewerDlg> mainWindow_;
     QString shownError_;
     bool modalRuns_ = true;
     bool play_ = false;
     bool coreOpen_ = false;
+    int exitCode_ = 0;
 };

@@ -1,7 +1,7 @@
 #include "ViewerDlg.h"
 
 #include "AppInfo.h"
-#include "view/KeyInput.h"
+#include "FrameNumberValidator.h"
 #include "Platform.h"
 #include "RawSettingsDlg.h"
 #include "RawSettingsRules.h"
@@ -9,88 +9,48 @@
 #include "RecentFileList.h"
 #include "view/LocalFileName.h"
 #include "TNDebug.h"
+#include "view/FieldRender.h"
+#include "view/KeyInput.h"
 #include "view/VideoBuffer.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QRegularExpressionValidator>
 #include <QLayout>
 #include <QScreen>
 #include <QShortcut>
 #include <QSlider>
-#include <QTextBrowser>
 #include <QUrl>
-#include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <limits>
 
 namespace {
 
 // Set by a Ctrl key-down and cleared by a Ctrl key-up, whichever window saw them.
 bool g_ctrlDown = false;
 
-struct CommandRow {
-    int id;
-    const char* text;
-    bool checkable;
-};
-
-// The View menu in order; 0 marks a separator, -1 the deinterlacing method popup. The channel
-// items are labelled with the keys that select them (7, 8, 9).
-constexpr CommandRow kViewCommands[] = {
-    {CmdShowAll, "Show A&ll\t0", true},
-    {CmdShowY, "Show &Y' Only\t7", true},
-    {CmdShowCb, "Show C&b' Only\t8", true},
-    {CmdShowCr, "Show C&r' Only\t9", true},
-    {0, nullptr, false},
-    {CmdZoomIn, "Zoom &In\t+", false},
-    {CmdZoomOut, "Zoom &Out\t-", false},
-    {CmdActualSize, "&Actual Size\tCtrl+0", false},
-    {0, nullptr, false},
-    {CmdFlip, "Flip &Vertically\tV", true},
-    {0, nullptr, false},
-    {CmdDeinterlace, "&Deinterlace\tD", true},
-    {-1, "Deinterlacing &Method", false},
-    {0, nullptr, false},
-    {CmdToggleFieldOrder, "&Toggle Field Order\tT", true},
-    {CmdToggleInterlaced, "Toggle Interla&ced\tI", true},
-    {CmdSplitFields, "&Split Fields\tF", true},
-};
-
-constexpr CommandRow kMethodCommands[] = {
-    {CmdMethodTop, "Top Field\tShift+1", true},
-    {CmdMethodBottom, "Bottom Field\tShift+2", true},
-    {CmdMethodBlend, "Blend Fields\tShift+3", true},
-    {CmdMethodLowPass, "Low-Pass Filter\tShift+4", true},
-};
-
 // Template 102 in dialog units: 4 horizontal units are 6 pixels, 8 vertical units 13 pixels.
 QRect DialogUnits(int x, int y, int w, int h) {
     return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8);
 }
 
-int DecimalDigits(int64_t n) {
-    if (n < 1) return 0;
-    int digits = 0;
-    for (; n > 0; n /= 10) ++digits;
-    return digits;
+// The frame field's number; frame numbers go past the 32 bits of the other number fields.
+int64_t ReadFrameNumber(const QString& text) {
+    return rawsettings::ReadDecimal(text, std::numeric_limits<int64_t>::max());
 }
 
 QString ForMessageBox(QString text) { return text.replace(QLatin1Char('\r'), QLatin1Char('\n')); }
@@ -122,8 +82,8 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     frameField_->setObjectName(QStringLiteral("FrameField"));
     frameField_->setProperty("controlId", kIdFrameField);
     frameField_->setAlignment(Qt::AlignCenter);
-    frameField_->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), frameField_));
+    frameValidator_ = new FrameNumberValidator(frameField_);
+    frameField_->setValidator(frameValidator_);
     frameField_->setGeometry(DialogUnits(269, 181, 49, 12));
     frameField_->setEnabled(false);
     frameField_->installEventFilter(this);
@@ -140,7 +100,6 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     connect(slider_, &QSlider::valueChanged, this, [this](int v) {
         if (!updatingControls_) OnSliderMoved(v);
     });
-    connect(frameField_, &QLineEdit::textEdited, this, [this] { OnFrameFieldEdited(); });
 
     // The accelerator table: Ctrl+0 is Actual Size.
     auto* actualSize = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this);
@@ -154,56 +113,6 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
 CTNViewerDlg::~CTNViewerDlg() {
     if (filterInstalled_) qApp->removeEventFilter(this);
     recent_->WriteList();
-}
-
-void CTNViewerDlg::BuildMenus() {
-    auto add = [](QMenu* menu, int id, const QString& text, bool checkable) {
-        QAction* a = menu->addAction(text);
-        a->setData(id);
-        a->setCheckable(checkable);
-        return a;
-    };
-    fileMenu_ = menuBar_->addMenu(QStringLiteral("&File"));
-    add(fileMenu_, CmdOpen, QStringLiteral("&Open"), false);
-    add(fileMenu_, CmdClose, QStringLiteral("&Close"), false)->setEnabled(false);
-    fileMenu_->addSeparator();
-    recentMenu_ = fileMenu_->addMenu(QStringLiteral("Recent Files"));
-    add(recentMenu_, CmdRecentFirst, QStringLiteral("Dummy"), false);
-    fileMenu_->addSeparator();
-    add(fileMenu_, CmdProperties, QStringLiteral("&Properties"), false);
-    fileMenu_->addSeparator();
-    add(fileMenu_, CmdExit, QStringLiteral("&Exit"), false);
-
-    viewMenu_ = menuBar_->addMenu(QStringLiteral("&View"));
-    for (const CommandRow& c : kViewCommands) {
-        if (c.id == 0) {
-            viewMenu_->addSeparator();
-        } else if (c.id == -1) {
-            QMenu* methods = viewMenu_->addMenu(QString::fromUtf8(c.text));
-            for (const CommandRow& m : kMethodCommands) add(methods, m.id, QString::fromUtf8(m.text), m.checkable);
-        } else {
-            add(viewMenu_, c.id, QString::fromUtf8(c.text), c.checkable);
-        }
-    }
-
-    QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
-    add(help, CmdWebsite, QStringLiteral("&Visit product website..."), false);
-    help->addSeparator();
-    add(help, CmdAbout, QStringLiteral("&About"), false);
-
-    // Every item of every menu, submenus included, reaches the menu bar's signal once.
-    connect(menuBar_, &QMenuBar::triggered, this, [this](QAction* a) {
-        bool ok = false;
-        const int id = a->data().toInt(&ok);
-        if (ok && id != 0) OnCommand(id);
-    });
-}
-
-QAction* CTNViewerDlg::Action(int id) const {
-    const QList<QAction*> all = menuBar_->findChildren<QAction*>();
-    for (QAction* a : all)
-        if (a->data().toInt() == id && !a->menu()) return a;
-    return nullptr;
 }
 
 bool CTNViewerDlg::CtrlDown() { return g_ctrlDown; }
@@ -228,9 +137,7 @@ void CTNViewerDlg::OnInitDialog() {
     FitWindowToVideo();
     slider_->setSingleStep(1);
     slider_->setPageStep(10);
-    UpdateFrameControls();
-    UpdateTitle(view_, QString());
-    UpdateMenuState();
+    UpdateWindowState();
 }
 
 void CTNViewerDlg::StatusCallback(void* context, CVideoBuffer* view, const QString& text) {
@@ -242,12 +149,19 @@ void CTNViewerDlg::UpdateTitle(CVideoBuffer* view, const QString& status) {
         setWindowTitle(kavlo::AppName());
         return;
     }
+    // One substitution pass: a file name may itself hold "%1" or "%2b".
     QString title = QStringLiteral("%1 (%2) (%3%) - %4")
-                        .arg(QFileInfo(view->FileName()).fileName(), view->LayoutNameText())
-                        .arg(qint64(view->Zoom() * 100.0))
-                        .arg(kavlo::AppName());
+                        .arg(QFileInfo(view->FileName()).fileName(), view->LayoutNameText(),
+                             QString::number(static_cast<qint64>(view->Zoom() * 100.0)),
+                             kavlo::AppName());
     if (!minimized_) title += QLatin1Char(' ') + status;
     setWindowTitle(title);
+}
+
+void CTNViewerDlg::UpdateWindowState() {
+    UpdateTitle(view_, QString());
+    UpdateFrameControls();
+    UpdateMenuState();
 }
 
 void CTNViewerDlg::UpdateFrameControls() {
@@ -256,9 +170,10 @@ void CTNViewerDlg::UpdateFrameControls() {
         slider_->setEnabled(true);
         frameField_->setEnabled(true);
         frameCount_ = view_->FrameCount();
+        frameValidator_->SetFrameCount(frameCount_);
         const int64_t position = view_->CurrentPosition();
-        slider_->setMaximum(int(std::min<int64_t>(std::max<int64_t>(frameCount_ - 1, 0), INT_MAX)));
-        slider_->setValue(int(position));
+        slider_->setMaximum(rawsettings::FrameSliderPosition(frameCount_ - 1));
+        slider_->setValue(rawsettings::FrameSliderPosition(position));
         frameField_->setText(QString::number(position));
     } else {
         slider_->setEnabled(false);
@@ -266,48 +181,6 @@ void CTNViewerDlg::UpdateFrameControls() {
         frameField_->setText(QStringLiteral("0"));
     }
     updatingControls_ = false;
-}
-
-void CTNViewerDlg::UpdateMenuState() {
-    const bool open = view_->IsOpen();
-    Action(CmdOpen)->setEnabled(true);
-    Action(CmdClose)->setEnabled(open);
-    Action(CmdProperties)->setEnabled(open);
-    for (QAction* a : viewMenu_->actions()) a->setEnabled(open);
-
-    const ViewSwitches& s = view_->Switches();
-    Action(CmdShowAll)->setChecked(!s.lumaOnly && !s.cbOnly && !s.crOnly);
-    Action(CmdShowY)->setChecked(s.lumaOnly);
-    Action(CmdShowCb)->setChecked(s.cbOnly);
-    Action(CmdShowCr)->setChecked(s.crOnly);
-    Action(CmdFlip)->setChecked(s.flipToggle);
-    Action(CmdDeinterlace)->setChecked(s.deinterlace);
-    Action(CmdToggleFieldOrder)->setChecked(s.swappedFieldOrder);
-    Action(CmdToggleInterlaced)->setChecked(s.interlaceToggle);
-    Action(CmdSplitFields)->setChecked(s.splitFields);
-    int methodItem = 0;
-    switch (s.deinterlaceMethod) {
-    case 0: methodItem = CmdMethodBlend; break;
-    case 1: methodItem = CmdMethodTop; break;
-    case 2: methodItem = CmdMethodBottom; break;
-    case 3: methodItem = CmdMethodLowPass; break;
-    default: break;
-    }
-    if (methodItem != 0)
-        for (int id : {CmdMethodTop, CmdMethodBottom, CmdMethodBlend, CmdMethodLowPass})
-            Action(id)->setChecked(id == methodItem);
-
-    for (QAction* a : fileMenu_->actions()) {
-        QMenu* popup = a->menu();
-        if (!popup) continue;
-        recent_->UpdateMenu(popup);
-        for (QAction* item : popup->actions()) {
-            // The stand-in of an empty list stays disabled.
-            const bool emptyListItem = recent_->GetSize() == 0 && item->data().toInt() == CmdRecentFirst;
-            item->setEnabled(!emptyListItem);
-        }
-    }
-    menuBar_->update();
 }
 
 void CTNViewerDlg::FitWindowToVideo() {
@@ -405,12 +278,10 @@ void CTNViewerDlg::dropEvent(QDropEvent* event) {
 // ---- Opening ---------------------------------------------------------------------------------
 
 void CTNViewerDlg::AfterOpen(const QString& path, const RawSettings& settings) {
-    UpdateTitle(view_, QString());
     recent_->Add(path, kRawSettingsSize, &settings);
     kavlo::AddToRecentDocuments(path);
-    UpdateFrameControls();
+    UpdateWindowState();
     FitWindowToVideo();
-    UpdateMenuState();
 }
 
 void CTNViewerDlg::OfferRemoval(int index) {
@@ -427,9 +298,7 @@ void CTNViewerDlg::OpenWithStoredSettings(int index, const QString& path) {
     QString error;
     if (view_->OpenFile(&settings, path, error, 0) != 0) {
         view_->CloseFile();
-        UpdateTitle(view_, QString());
-        UpdateFrameControls();
-        UpdateMenuState();
+        UpdateWindowState();
         OfferRemoval(index);
         return;
     }
@@ -454,23 +323,17 @@ void CTNViewerDlg::OpenWithDialog(const QString& path, int offerRemoval) {
     // ends without a word.
     if (offerRemoval >= 0) {
         view_->CloseFile();
-        UpdateTitle(view_, QString());
-        UpdateFrameControls();
-        UpdateMenuState();
+        UpdateWindowState();
         OfferRemoval(offerRemoval);
         return;
     }
-    if (!view_->IsOpen()) {
-        UpdateTitle(view_, QString());
-        UpdateFrameControls();
-        UpdateMenuState();
-    }
+    if (!view_->IsOpen()) UpdateWindowState();
     QMessageBox::critical(this, kavlo::AppName(), LoadErrorText());
 }
 
 void CTNViewerDlg::OpenByName(const QString& path) {
     const int index = recent_->Find(path);
-    if (index >= 0 && (*recent_)[index].data.size() == int(kRawSettingsSize)) {
+    if (index >= 0 && recent_->HasSettings(index)) {
         OpenWithStoredSettings(index, path);
         return;
     }
@@ -480,7 +343,7 @@ void CTNViewerDlg::OpenByName(const QString& path) {
 void CTNViewerDlg::OpenRecent(int index) {
     if (index < 0 || index >= recent_->GetSize()) return;
     const QString path = (*recent_)[index].name;
-    if ((*recent_)[index].data.size() == int(kRawSettingsSize)) {
+    if (recent_->HasSettings(index)) {
         OpenWithStoredSettings(index, path);
         return;
     }
@@ -496,17 +359,13 @@ void CTNViewerDlg::OnProperties() {
     if (dialog.RunForFile(path, copy, error, view_->CurrentPosition()) != CRawSettingsDlg::kResultOk) return;
     RawSettings settings = dialog.Settings();
     if (view_->OpenFile(&settings, path, error, dialog.ResultFrame()) != 0) {
-        UpdateTitle(view_, QString());
-        UpdateFrameControls();
-        UpdateMenuState();
+        UpdateWindowState();
         QMessageBox::critical(this, kavlo::AppName(), LoadErrorText());
         return;
     }
     recent_->Update(path, kRawSettingsSize, &settings);
-    UpdateTitle(view_, QString());
-    UpdateFrameControls();
+    UpdateWindowState();
     FitWindowToVideo();
-    UpdateMenuState();
 }
 
 void CTNViewerDlg::OnOpenCommand() {
@@ -524,82 +383,6 @@ void CTNViewerDlg::OnOpenCommand() {
     menuBar_->update();
 }
 
-void CTNViewerDlg::ShowAbout() {
-    QDialog about(this);
-    about.setObjectName(QStringLiteral("AboutBox"));
-    about.setWindowTitle(QStringLiteral("About %1").arg(kavlo::AppName()));
-    auto* icon = new QLabel(&about);
-    icon->setPixmap(windowIcon().pixmap(32, 32));
-    auto* texts = new QLabel(
-        QStringLiteral("%1, %2\n%3").arg(kavlo::AppName(), kavlo::VersionText(), kavlo::MakerLine()), &about);
-    auto* license = new QTextBrowser(&about);
-    license->setObjectName(QStringLiteral("License"));
-    license->setProperty("controlId", 1037);
-    license->setOpenExternalLinks(true);
-    QFile file(kavlo::ProgramDirectory() + QStringLiteral("/license.html"));
-    if (file.open(QIODevice::ReadOnly)) license->setHtml(QString::fromUtf8(file.readAll()));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
-    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
-    auto* top = new QHBoxLayout;
-    top->addWidget(icon);
-    top->addWidget(texts, 1);
-    auto* layout = new QVBoxLayout(&about);
-    layout->addLayout(top);
-    layout->addWidget(license, 1);
-    layout->addWidget(buttons);
-    about.resize(480, 360);
-    about.exec();
-}
-
-void CTNViewerDlg::SetMethod(uint32_t method) {
-    view_->SetDeinterlacingMethod(method);
-    UpdateMenuState();
-}
-
-void CTNViewerDlg::OnCommand(int id) {
-    if (id >= CmdRecentFirst && id <= CmdRecentLast) {
-        OpenRecent(id - CmdRecentFirst);
-        return;
-    }
-    switch (id) {
-    case CmdOpen: OnOpenCommand(); return;
-    case CmdClose:
-        view_->CloseFile();
-        UpdateTitle(view_, QString());
-        UpdateFrameControls();
-        UpdateMenuState();
-        return;
-    case CmdProperties: OnProperties(); return;
-    case CmdExit: done(QDialog::Rejected); return;
-    case CmdAbout:
-    case CmdAboutSystem: ShowAbout(); return;
-    case CmdWebsite: kavlo::OpenWebPage(kavlo::ProductWebPage()); return;
-    default: break;
-    }
-    // The View menu: every action re-renders through the view and updates the menus.
-    if (!view_->IsOpen()) return;
-    switch (id) {
-    case CmdShowAll: view_->ShowAll(); break;
-    case CmdShowY: view_->ShowChannel(CVideoBuffer::ChannelY); break;
-    case CmdShowCb: view_->ShowChannel(CVideoBuffer::ChannelCb); break;
-    case CmdShowCr: view_->ShowChannel(CVideoBuffer::ChannelCr); break;
-    case CmdZoomIn: view_->ZoomIn(); break;
-    case CmdZoomOut: view_->ZoomOut(); break;
-    case CmdActualSize: view_->ActualSize(); break;
-    case CmdFlip: view_->ToggleFlip(); break;
-    case CmdDeinterlace: view_->ToggleDeinterlace(); break;
-    case CmdToggleFieldOrder: view_->ToggleFieldOrder(); break;
-    case CmdToggleInterlaced: view_->ToggleInterlace(); break;
-    case CmdSplitFields: view_->ToggleSplitFields(); break;
-    case CmdMethodTop: view_->SetDeinterlacingMethod(1); break;
-    case CmdMethodBottom: view_->SetDeinterlacingMethod(2); break;
-    case CmdMethodBlend: view_->SetDeinterlacingMethod(0); break;
-    case CmdMethodLowPass: view_->SetDeinterlacingMethod(3); break;
-    default: return;
-    }
-    UpdateMenuState();
-}
-
 // ---- Frame slider and frame field ----------------------------------------------------------
 
 void CTNViewerDlg::OnSliderMoved(int position) {
@@ -609,23 +392,14 @@ void CTNViewerDlg::OnSliderMoved(int position) {
 
 void CTNViewerDlg::OnFrameFieldFocusLost() {
     if (!view_->IsOpen()) return;
-    int64_t value = rawsettings::ReadDecimal(frameField_->text());
+    int64_t value = ReadFrameNumber(frameField_->text());
     if (value < 0) value = 0;
     if (value >= frameCount_) value = frameCount_ - 1 < 1 ? 0 : frameCount_ - 1;
     updatingControls_ = true;
-    slider_->setValue(int(value));
+    slider_->setValue(rawsettings::FrameSliderPosition(value));
     updatingControls_ = false;
     frameField_->setText(QString::number(value));
-    view_->LoadFrame(int32_t(value));
-}
-
-void CTNViewerDlg::OnFrameFieldEdited() {
-    const QString text = frameField_->text();
-    int typedDigits = 0;
-    for (QChar c : text)
-        if (c.isDigit()) ++typedDigits;
-    const int countDigits = DecimalDigits(frameCount_);
-    if (typedDigits > countDigits) frameField_->setMaxLength(std::max(countDigits, 1));
+    view_->LoadFrame(value);
 }
 
 // ---- Keyboard ----------------------------------------------------------------------------------
@@ -658,7 +432,11 @@ bool CTNViewerDlg::PreTranslateMessage(QObject* target, QEvent* event) {
             if (HandleWindowKey(key)) return true;
         }
     }
-    return view_->PreTranslateMessage(target, event);
+    const bool consumed = view_->PreTranslateMessage(target, event);
+    // A view key may have changed a switch that the View menu shows (6 leaves the channel view,
+    // for one): its check marks follow whatever the view now holds.
+    if (consumed && event->type() == QEvent::KeyPress) UpdateCheckMarks();
+    return consumed;
 }
 
 bool CTNViewerDlg::HandleFrameFieldKey(QKeyEvent* event) {
@@ -666,7 +444,7 @@ bool CTNViewerDlg::HandleFrameFieldKey(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
         setFocus();  // the field's loss of focus loads the frame
-        if (rawsettings::ReadDecimal(frameField_->text()) >= frameCount_)
+        if (ReadFrameNumber(frameField_->text()) >= frameCount_)
             frameField_->setText(QString::number(frameCount_ - 1));
         return true;
     case Qt::Key_Escape:
@@ -752,14 +530,20 @@ void CTNViewerDlg::PlayThrough() {
     }
     QElapsedTimer timer;
     timer.start();
-    int32_t shown = 0;
-    for (int64_t frame = 0; frame < frameCount_ && view_->IsOpen(); ++frame) {
-        view_->LoadFrame(int32_t(frame));
+    const int64_t shown = PlayFrames(0, frameCount_);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    TNDebugOutputStr(TN_LOG_INFO, 0, L"PlayThrough: %lld frames in %.3f s (%.1f frames per second)",
+                     static_cast<long long>(shown), seconds,
+                     seconds > 0 ? static_cast<double>(shown) / seconds : 0.0);
+    close();
+}
+
+int64_t CTNViewerDlg::PlayFrames(int64_t first, int64_t end) {
+    int64_t shown = 0;
+    for (int64_t frame = first; frame < end && view_->IsOpen(); ++frame) {
+        view_->LoadFrame(frame);
         view_->viewport()->repaint();
         ++shown;
     }
-    const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    TNDebugOutputStr(TN_LOG_INFO, 0, L"PlayThrough: %d frames in %.3f s (%.1f frames per second)", int(shown),
-                     seconds, seconds > 0 ? shown / seconds : 0.0);
-    close();
+    return shown;
 }

@@ -2,6 +2,7 @@
 // menu bar, with the keyboard table, dropped files and the window title that carries the probe.
 #pragma once
 
+#include "Commands.h"
 #include "settings/RawSettings.h"
 
 #include <QDialog>
@@ -14,40 +15,12 @@
 
 class CMyRecentFileList;
 class CVideoBuffer;
+class FrameNumberValidator;
 class QAction;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QSlider;
-
-// Command identifiers of the menus, the system menu and the accelerator table.
-enum Cmd : int {
-    CmdAboutSystem = 16,
-    CmdRecentFirst = 8001,
-    CmdRecentLast = 8030,
-    CmdOpen = 57601,
-    CmdClose = 57602,
-    CmdActualSize = 32779,
-    CmdZoomOut = 32780,
-    CmdZoomIn = 32781,
-    CmdExit = 32775,
-    CmdAbout = 32776,
-    CmdShowAll = 32786,
-    CmdShowY = 32787,
-    CmdShowCb = 32788,
-    CmdShowCr = 32789,
-    CmdFlip = 32790,
-    CmdToggleFieldOrder = 32791,
-    CmdToggleInterlaced = 32792,
-    CmdSplitFields = 32793,
-    CmdProperties = 32806,
-    CmdDeinterlace = 32807,
-    CmdMethodTop = 32810,
-    CmdMethodBottom = 32811,
-    CmdMethodBlend = 32812,
-    CmdMethodLowPass = 32813,
-    CmdWebsite = 32835,
-};
 
 class CTNViewerDlg : public QDialog {
     Q_OBJECT
@@ -55,6 +28,7 @@ public:
     static constexpr int kIdSlider = 1003;
     static constexpr int kIdFrameField = 1004;
     static constexpr int kIdView = 1007;
+    static constexpr int kIdLicense = 1037;  // the licence text of the About box
     static constexpr int kInitialWidth = 800;
     static constexpr int kInitialHeight = 600;
     static constexpr int kMinWidth = 400;
@@ -66,10 +40,17 @@ public:
     void OpenByName(const QString& path);
     void OpenRecent(int index);
     void UpdateTitle(CVideoBuffer* view, const QString& status);
+    // Title, frame slider and field, and menus, all from the view's present state.
+    void UpdateWindowState();
     void UpdateFrameControls();
     void UpdateMenuState();
+    // The check marks of the View menu, from the view's display switches.
+    void UpdateCheckMarks();
     void FitWindowToVideo();
+    // Shows every frame once, as fast as it can, logs the rate and closes the window.
     void PlayThrough();
+    // Loads and paints frames first .. end - 1 one after another; returns how many it showed.
+    int64_t PlayFrames(int64_t first, int64_t end);
     // Runs a menu command by its identifier, as the menus, keys and accelerator do.
     void OnCommand(int id);
 
@@ -113,7 +94,6 @@ private:
     bool HandleWindowKey(QKeyEvent* event);
     void OnSliderMoved(int position);
     void OnFrameFieldFocusLost();
-    void OnFrameFieldEdited();
     void OnOpenCommand();
     void OnProperties();
     void ShowAbout();
@@ -128,6 +108,7 @@ private:
     CVideoBuffer* view_ = nullptr;
     QSlider* slider_ = nullptr;
     QLineEdit* frameField_ = nullptr;
+    FrameNumberValidator* frameValidator_ = nullptr;
     QWidget* client_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
     QMenu* fileMenu_ = nullptr;

@@ -4,10 +4,13 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets)
 
 add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/AppInfo.h
+  ${CMAKE_CURRENT_LIST_DIR}/Commands.h
   ${CMAKE_CURRENT_LIST_DIR}/Platform.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Platform.h
   ${CMAKE_CURRENT_LIST_DIR}/HelpWin.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HelpWin.h
+  ${CMAKE_CURRENT_LIST_DIR}/FrameNumberValidator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FrameNumberValidator.h
   ${CMAKE_CURRENT_LIST_DIR}/OpenFileDialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OpenFileDialog.h
   ${CMAKE_CURRENT_LIST_DIR}/RecentFileList.cpp
@@ -18,6 +21,7 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlg.h
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlg.h
+  ${CMAKE_CURRENT_LIST_DIR}/ViewerMenus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerApp.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerApp.h
   ${CMAKE_CURRENT_LIST_DIR}/resources/kavlo.qrc)

@@ -1,0 +1,31 @@
+// Command identifiers of the main window's menus, its system menu and its accelerator table.
+// The recent files take the block CmdRecentFirst .. CmdRecentLast, one command per entry.
+#pragma once
+
+enum Cmd : int {
+    CmdAboutSystem = 16,
+    CmdRecentFirst = 8001,
+    CmdRecentLast = 8030,
+    CmdOpen = 57601,
+    CmdClose = 57602,
+    CmdActualSize = 32779,
+    CmdZoomOut = 32780,
+    CmdZoomIn = 32781,
+    CmdExit = 32775,
+    CmdAbout = 32776,
+    CmdShowAll = 32786,
+    CmdShowY = 32787,
+    CmdShowCb = 32788,
+    CmdShowCr = 32789,
+    CmdFlip = 32790,
+    CmdToggleFieldOrder = 32791,
+    CmdToggleInterlaced = 32792,
+    CmdSplitFields = 32793,
+    CmdProperties = 32806,
+    CmdDeinterlace = 32807,
+    CmdMethodTop = 32810,
+    CmdMethodBottom = 32811,
+    CmdMethodBlend = 32812,
+    CmdMethodLowPass = 32813,
+    CmdWebsite = 32835,
+};

@@ -1,0 +1,234 @@
+// The main window's menus: their items, their state and check marks, and the commands they run.
+#include "ViewerDlg.h"
+
+#include "AppInfo.h"
+#include "Platform.h"
+#include "RecentFileList.h"
+#include "view/FieldRender.h"
+#include "view/VideoBuffer.h"
+
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+struct CommandRow {
+    int id;
+    const char* text;
+    bool checkable;
+};
+
+// Stand-ins for a command in the View menu's table.
+constexpr int kSeparator = 0;
+constexpr int kMethodPopup = -1;
+
+// The View menu in order. The channel items are labelled with the keys that select them (7, 8, 9).
+constexpr CommandRow kViewCommands[] = {
+    {CmdShowAll, "Show A&ll\t0", true},
+    {CmdShowY, "Show &Y' Only\t7", true},
+    {CmdShowCb, "Show C&b' Only\t8", true},
+    {CmdShowCr, "Show C&r' Only\t9", true},
+    {kSeparator, nullptr, false},
+    {CmdZoomIn, "Zoom &In\t+", false},
+    {CmdZoomOut, "Zoom &Out\t-", false},
+    {CmdActualSize, "&Actual Size\tCtrl+0", false},
+    {kSeparator, nullptr, false},
+    {CmdFlip, "Flip &Vertically\tV", true},
+    {kSeparator, nullptr, false},
+    {CmdDeinterlace, "&Deinterlace\tD", true},
+    {kMethodPopup, "Deinterlacing &Method", false},
+    {kSeparator, nullptr, false},
+    {CmdToggleFieldOrder, "&Toggle Field Order\tT", true},
+    {CmdToggleInterlaced, "Toggle Interla&ced\tI", true},
+    {CmdSplitFields, "&Split Fields\tF", true},
+};
+
+// The Deinterlacing Method popup in order, each item with the method it selects.
+struct MethodRow {
+    Cmd id;
+    kavlo::DeinterlaceMethod method;
+    const char* text;
+};
+constexpr MethodRow kMethodCommands[] = {
+    {CmdMethodTop, kavlo::kDeinterlaceTopField, "Top Field\tShift+1"},
+    {CmdMethodBottom, kavlo::kDeinterlaceBottomField, "Bottom Field\tShift+2"},
+    {CmdMethodBlend, kavlo::kDeinterlaceBlendFields, "Blend Fields\tShift+3"},
+    {CmdMethodLowPass, kavlo::kDeinterlaceLowPass, "Low-Pass Filter\tShift+4"},
+};
+
+}  // namespace
+
+void CTNViewerDlg::BuildMenus() {
+    auto add = [](QMenu* menu, int id, const QString& text, bool checkable) {
+        QAction* a = menu->addAction(text);
+        a->setData(id);
+        a->setCheckable(checkable);
+        return a;
+    };
+    fileMenu_ = menuBar_->addMenu(QStringLiteral("&File"));
+    add(fileMenu_, CmdOpen, QStringLiteral("&Open"), false);
+    add(fileMenu_, CmdClose, QStringLiteral("&Close"), false)->setEnabled(false);
+    fileMenu_->addSeparator();
+    recentMenu_ = fileMenu_->addMenu(QStringLiteral("Recent Files"));
+    add(recentMenu_, CmdRecentFirst, QStringLiteral("Dummy"), false);
+    fileMenu_->addSeparator();
+    add(fileMenu_, CmdProperties, QStringLiteral("&Properties"), false);
+    fileMenu_->addSeparator();
+    add(fileMenu_, CmdExit, QStringLiteral("&Exit"), false);
+
+    viewMenu_ = menuBar_->addMenu(QStringLiteral("&View"));
+    for (const CommandRow& c : kViewCommands) {
+        if (c.id == kSeparator) {
+            viewMenu_->addSeparator();
+        } else if (c.id == kMethodPopup) {
+            QMenu* methods = viewMenu_->addMenu(QString::fromUtf8(c.text));
+            for (const MethodRow& m : kMethodCommands) add(methods, m.id, QString::fromUtf8(m.text), true);
+        } else {
+            add(viewMenu_, c.id, QString::fromUtf8(c.text), c.checkable);
+        }
+    }
+
+    QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
+    add(help, CmdWebsite, QStringLiteral("&Visit product website..."), false);
+    help->addSeparator();
+    add(help, CmdAbout, QStringLiteral("&About"), false);
+
+    // Every item of every menu, submenus included, reaches the menu bar's signal once.
+    connect(menuBar_, &QMenuBar::triggered, this, [this](QAction* a) {
+        bool ok = false;
+        const int id = a->data().toInt(&ok);
+        if (ok && id != 0) OnCommand(id);
+    });
+}
+
+QAction* CTNViewerDlg::Action(int id) const {
+    const QList<QAction*> all = menuBar_->findChildren<QAction*>();
+    for (QAction* a : all)
+        if (a->data().toInt() == id && !a->menu()) return a;
+    return nullptr;
+}
+
+void CTNViewerDlg::UpdateMenuState() {
+    const bool open = view_->IsOpen();
+    Action(CmdOpen)->setEnabled(true);
+    Action(CmdClose)->setEnabled(open);
+    Action(CmdProperties)->setEnabled(open);
+    for (QAction* a : viewMenu_->actions()) a->setEnabled(open);
+    UpdateCheckMarks();
+
+    for (QAction* a : fileMenu_->actions()) {
+        QMenu* popup = a->menu();
+        if (!popup) continue;
+        recent_->UpdateMenu(popup);
+        for (QAction* item : popup->actions()) {
+            // The stand-in of an empty list stays disabled.
+            const bool emptyListItem = recent_->GetSize() == 0 && item->data().toInt() == CmdRecentFirst;
+            item->setEnabled(!emptyListItem);
+        }
+    }
+    menuBar_->update();
+}
+
+void CTNViewerDlg::UpdateCheckMarks() {
+    const ViewSwitches& s = view_->Switches();
+    Action(CmdShowAll)->setChecked(!s.lumaOnly && !s.cbOnly && !s.crOnly);
+    Action(CmdShowY)->setChecked(s.lumaOnly);
+    Action(CmdShowCb)->setChecked(s.cbOnly);
+    Action(CmdShowCr)->setChecked(s.crOnly);
+    Action(CmdFlip)->setChecked(s.flipToggle);
+    Action(CmdDeinterlace)->setChecked(s.deinterlace);
+    Action(CmdToggleFieldOrder)->setChecked(s.swappedFieldOrder);
+    Action(CmdToggleInterlaced)->setChecked(s.interlaceToggle);
+    Action(CmdSplitFields)->setChecked(s.splitFields);
+    // A method number of no item leaves the marks as they are.
+    const bool knownMethod = std::any_of(std::begin(kMethodCommands), std::end(kMethodCommands),
+                                         [&s](const MethodRow& m) { return m.method == s.deinterlaceMethod; });
+    if (knownMethod)
+        for (const MethodRow& m : kMethodCommands) Action(m.id)->setChecked(m.method == s.deinterlaceMethod);
+}
+
+void CTNViewerDlg::ShowAbout() {
+    QDialog about(this);
+    about.setObjectName(QStringLiteral("AboutBox"));
+    about.setWindowTitle(QStringLiteral("About %1").arg(kavlo::AppName()));
+    auto* icon = new QLabel(&about);
+    icon->setPixmap(windowIcon().pixmap(32, 32));
+    auto* texts = new QLabel(
+        QStringLiteral("%1, %2\n%3").arg(kavlo::AppName(), kavlo::VersionText(), kavlo::MakerLine()), &about);
+    auto* license = new QTextBrowser(&about);
+    license->setObjectName(QStringLiteral("License"));
+    license->setProperty("controlId", kIdLicense);
+    license->setOpenExternalLinks(true);
+    QFile file(kavlo::ProgramDirectory() + QStringLiteral("/license.html"));
+    if (file.open(QIODevice::ReadOnly)) license->setHtml(QString::fromUtf8(file.readAll()));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
+    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon);
+    top->addWidget(texts, 1);
+    auto* layout = new QVBoxLayout(&about);
+    layout->addLayout(top);
+    layout->addWidget(license, 1);
+    layout->addWidget(buttons);
+    about.resize(480, 360);
+    about.exec();
+}
+
+void CTNViewerDlg::SetMethod(uint32_t method) {
+    view_->SetDeinterlacingMethod(method);
+    UpdateMenuState();
+}
+
+void CTNViewerDlg::OnCommand(int id) {
+    if (id >= CmdRecentFirst && id <= CmdRecentLast) {
+        OpenRecent(id - CmdRecentFirst);
+        return;
+    }
+    switch (id) {
+    case CmdOpen: OnOpenCommand(); return;
+    case CmdClose:
+        view_->CloseFile();
+        UpdateWindowState();
+        return;
+    case CmdProperties: OnProperties(); return;
+    case CmdExit: done(QDialog::Rejected); return;
+    case CmdAbout:
+    case CmdAboutSystem: ShowAbout(); return;
+    case CmdWebsite: kavlo::OpenWebPage(kavlo::ProductWebPage()); return;
+    default: break;
+    }
+    // The View menu: every action re-renders through the view and updates the menus.
+    if (!view_->IsOpen()) return;
+    switch (id) {
+    case CmdShowAll: view_->ShowAll(); break;
+    case CmdShowY: view_->ShowChannel(CVideoBuffer::ChannelY); break;
+    case CmdShowCb: view_->ShowChannel(CVideoBuffer::ChannelCb); break;
+    case CmdShowCr: view_->ShowChannel(CVideoBuffer::ChannelCr); break;
+    case CmdZoomIn: view_->ZoomIn(); break;
+    case CmdZoomOut: view_->ZoomOut(); break;
+    case CmdActualSize: view_->ActualSize(); break;
+    case CmdFlip: view_->ToggleFlip(); break;
+    case CmdDeinterlace: view_->ToggleDeinterlace(); break;
+    case CmdToggleFieldOrder: view_->ToggleFieldOrder(); break;
+    case CmdToggleInterlaced: view_->ToggleInterlace(); break;
+    case CmdSplitFields: view_->ToggleSplitFields(); break;
+    default: {
+        const auto* row = std::find_if(std::begin(kMethodCommands), std::end(kMethodCommands),
+                                       [id](const MethodRow& m) { return m.id == id; });
+        if (row == std::end(kMethodCommands)) return;
+        view_->SetDeinterlacingMethod(row->method);
+        break;
+    }
+    }
+    UpdateMenuState();
+}
