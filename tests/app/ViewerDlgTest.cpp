@@ -267,15 +267,7 @@ TEST_F(MainWindow, FrameFieldLimitFollowsTheFileAndNeverCutsANumber) {
     EXPECT_EQ(field->text(), QStringLiteral("99999"));
 }
 
-// Whether the view loads frames by 64-bit number; with a 32-bit one no caller reaches the
-// frames past 2^31 - 1.
-template <typename R, typename C, typename A>
-constexpr bool LoadsBy64BitNumber(R (C::*)(A)) {
-    return std::is_same_v<A, int64_t>;
-}
-
 TEST_F(MainWindow, FramesPastTwoToThe31AreLoadedByTheirWholeNumber) {
-    if (!LoadsBy64BitNumber(&CVideoBuffer::LoadFrame)) GTEST_SKIP() << "the view loads by 32-bit number";
     const int64_t border = int64_t(1) << 31;
     path = shelltest::SparseFile(QStringLiteral("huge.raw"), (border + 8) * 2);  // 2 x 1 GRAY frames
     ASSERT_FALSE(path.isEmpty());

@@ -8,7 +8,7 @@ void FrameNumberValidator::SetFrameCount(int64_t frameCount) {
     const int limit = std::max(digits, 1) + 1;
     if (limit == maxDigits_) return;
     maxDigits_ = limit;
-    emit changed();
+    Q_EMIT changed();
 }
 
 QValidator::State FrameNumberValidator::validate(QString& input, int& /*pos*/) const {
