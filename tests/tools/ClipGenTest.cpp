@@ -201,21 +201,29 @@ TEST(Packing, HighBitLayoutsPutSamplesAtTheTop) {
     EXPECT_EQ(word0, 512u | 940u << 10 | 512u << 20);  // Cb0, Y'0, Cr0
 }
 
-TEST(Packing, InterlacedChromaComesFromOneField) {
-    // Even rows red, odd rows blue: field-wise 4:2:0 chroma keeps them apart.
+// A picture 4 pixels wide whose rows are red where `red(row)` holds and blue elsewhere, and the
+// 8-bit Cr' of the two colours.
+template <typename RedRow>
+RgbPicture RedAndBlueRows(int32_t height, RedRow red) {
     RgbPicture pic;
     pic.width = 4;
-    pic.height = 8;
-    pic.rgb.resize(4 * 8 * 3);
-    for (int32_t y = 0; y < 8; ++y)
+    pic.height = height;
+    pic.rgb.resize(size_t(4 * height * 3));
+    for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < 4; ++x) {
             uint8_t* p = pic.At(x, y);
-            p[0] = y % 2 ? 0 : 255;
+            p[0] = red(y) ? 255 : 0;
             p[1] = 0;
-            p[2] = y % 2 ? 255 : 0;
+            p[2] = red(y) ? 0 : 255;
         }
-    const uint32_t redCr = clipgen::Quantise(clipgen::RgbToYCbCr(255, 0, 0).cr, 8);
-    const uint32_t blueCr = clipgen::Quantise(clipgen::RgbToYCbCr(0, 0, 255).cr, 8);
+    return pic;
+}
+const uint32_t redCr = clipgen::Quantise(clipgen::RgbToYCbCr(255, 0, 0).cr, 8);
+const uint32_t blueCr = clipgen::Quantise(clipgen::RgbToYCbCr(0, 0, 255).cr, 8);
+
+TEST(Packing, InterlacedChromaComesFromOneField) {
+    // Even rows red, odd rows blue: field-wise 4:2:0 chroma keeps them apart.
+    const RgbPicture pic = RedAndBlueRows(8, [](int32_t y) { return y % 2 == 0; });
     std::vector<uint8_t> frame;
     ASSERT_TRUE(clipgen::PackPicture(kLayoutI420, pic, 6, FieldMode::Woven, frame));
     const size_t crPlane = 32 + 8;  // after Y' (4 x 8) and Cb (2 x 4)
@@ -230,19 +238,7 @@ TEST(Packing, SeparatedFieldsKeepTheirChromaRowsApart) {
     // Six rows stored as fields one after the other: three red rows of the first field, then
     // three blue rows of the second. Of the three chroma rows the first field has two, the
     // second one; none mixes the fields (frame-wise pairs would mix rows 2 and 3).
-    RgbPicture pic;
-    pic.width = 4;
-    pic.height = 6;
-    pic.rgb.resize(4 * 6 * 3);
-    for (int32_t y = 0; y < 6; ++y)
-        for (int32_t x = 0; x < 4; ++x) {
-            uint8_t* p = pic.At(x, y);
-            p[0] = y < 3 ? 255 : 0;
-            p[1] = 0;
-            p[2] = y < 3 ? 0 : 255;
-        }
-    const uint32_t redCr = clipgen::Quantise(clipgen::RgbToYCbCr(255, 0, 0).cr, 8);
-    const uint32_t blueCr = clipgen::Quantise(clipgen::RgbToYCbCr(0, 0, 255).cr, 8);
+    const RgbPicture pic = RedAndBlueRows(6, [](int32_t y) { return y < 3; });
     std::vector<uint8_t> frame;
     ASSERT_TRUE(clipgen::PackPicture(kLayoutI420, pic, 6, FieldMode::Separated, frame));
     const size_t crPlane = 24 + 6;  // after Y' (4 x 6) and Cb (2 x 3)

@@ -10,21 +10,6 @@ using namespace viewtest;
 
 namespace {
 
-clipgen::ClipOptions Uyvy(int w, int h, int frames) {
-    clipgen::ClipOptions o;
-    o.code = kLayoutUYVY;
-    o.width = w;
-    o.height = h;
-    o.frames = frames;
-    return o;
-}
-
-QString WithResult(const char* format, TNRESULT result) {
-    QString text = QString::fromLatin1(format);
-    text.replace(QLatin1String("%ls"), QString::fromWCharArray(TNGetErrorString(result)));
-    return text;
-}
-
 }  // namespace
 
 TEST_F(ViewFixture, RecordOfTheWrongSizeFailsWithoutTouchingTheOpenFile) {

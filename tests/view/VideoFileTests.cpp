@@ -21,21 +21,6 @@ using kavlo::VideoFile;
 
 namespace {
 
-clipgen::ClipOptions Uyvy(int w, int h, int frames) {
-    clipgen::ClipOptions o;
-    o.code = kLayoutUYVY;
-    o.width = w;
-    o.height = h;
-    o.frames = frames;
-    return o;
-}
-
-QString WithResult(const char* format, TNRESULT result) {
-    QString text = QString::fromLatin1(format);
-    text.replace(QLatin1String("%ls"), QString::fromWCharArray(TNGetErrorString(result)));
-    return text;
-}
-
 // The core started with the real plug-in, and the leak check after the test.
 class FileFixture : public ::testing::Test {
 protected:

@@ -2,6 +2,7 @@
 
 #include "image/Convert.h"
 #include "TNCore.h"
+#include "TNDebug.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +14,21 @@
 #include <string>
 
 namespace viewtest {
+
+clipgen::ClipOptions Uyvy(int width, int height, int frames) {
+    clipgen::ClipOptions o;
+    o.code = kLayoutUYVY;
+    o.width = width;
+    o.height = height;
+    o.frames = frames;
+    return o;
+}
+
+QString WithResult(const char* format, int32_t result) {
+    QString text = QString::fromLatin1(format);
+    text.replace(QLatin1String("%ls"), QString::fromWCharArray(TNGetErrorString(result)));
+    return text;
+}
 namespace {
 
 // The plug-in as the core finds it: <directory of this executable>/plugins/quern.dll. The test

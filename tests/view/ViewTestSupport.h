@@ -33,6 +33,12 @@ struct Clip {
 // bytes for bottom-up clips, field detail 9/14 (woven) or 1/6 (separated).
 RawSettings SettingsFor(const clipgen::ClipOptions& options);
 
+// Options of a progressive UYVY clip of the given size.
+clipgen::ClipOptions Uyvy(int width, int height, int frames);
+
+// An error text of the view: format with the core's text for `result` in place of "%ls".
+QString WithResult(const char* format, int32_t result);
+
 // Writes the clip into dir; fails the current test when that is impossible.
 Clip WriteClip(const QString& dir, const QString& name, const clipgen::ClipOptions& options);
 
