@@ -375,7 +375,8 @@ TEST(ConvertFrame, OddWidthsFillEveryPixel) {
 // is an exact heap block, so a read past the last row's end is caught.
 TEST(ConvertFrame, OddWidthPairsEndAfterTheLastLuma) {
     std::mt19937 rng(11);
-    for (uint32_t code : {kLayoutUYVY, kLayoutYUY2, kLayoutVYUY, kLayoutY210, kLayoutY216, kLayoutV216}) {
+    for (uint32_t code :
+         {kLayoutUYVY, kLayoutYUY2, kLayoutVYUY, kLayoutY210, kLayoutY216, kLayoutV216}) {
         const PlaneDesc& d = FindFrameMemoryLayout(code)->planes[0];
         const int32_t w = 97, h = 3, pitch = w * 2 * d.wordBytes;
         ASSERT_EQ(MinLineBytes(code, w, h), uint64_t(pitch)) << LayoutName(code);
@@ -384,14 +385,16 @@ TEST(ConvertFrame, OddWidthPairsEndAfterTheLastLuma) {
         const Output out = ConvertBytes(code, w, h, pitch, 0, bytes);
         for (int r = 0; r < h; ++r) {
             // The reference: a two-pixel pair with pair 47's chroma and the last luma twice.
-            const uint8_t* last = bytes.data() + size_t(r) * size_t(pitch) + 48 * size_t(d.groupBytes);
+            const uint8_t* last =
+                bytes.data() + size_t(r) * size_t(pitch) + 48 * size_t(d.groupBytes);
             std::vector<uint8_t> pair(last - d.groupBytes, last);
             for (int s = 0; s < d.slotCount; ++s) {
                 const SampleSlot& slot = d.sampleSlots[s];
                 if (slot.component != Component::Y) continue;
                 const SampleSlot& y0 = slot.pixel == 0 ? slot : d.sampleSlots[(s + 2) % 4];
                 ASSERT_LT(y0.word, 2);  // the unpaired pixel's luma lies in the row
-                std::memcpy(pair.data() + slot.word * d.wordBytes, last + y0.word * d.wordBytes, d.wordBytes);
+                std::memcpy(pair.data() + slot.word * d.wordBytes, last + y0.word * d.wordBytes,
+                            d.wordBytes);
             }
             const Output ref = ConvertBytes(code, 2, 1, int32_t(pair.size()), 0, pair);
             EXPECT_EQ(Px(out, 96, r), Px(ref, 0)) << LayoutName(code) << " row " << r;

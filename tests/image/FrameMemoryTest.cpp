@@ -300,7 +300,8 @@ TEST_P(MinLineTest, SmallestPitch) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Pitches, MinLineTest,
-    ::testing::Values(MinCase{"yuy2_odd_width_ends_after_the_last_luma", kLayoutYUY2, 721, 480, 1442},
+    ::testing::Values(MinCase{"yuy2_odd_width_ends_after_the_last_luma", kLayoutYUY2, 721, 480,
+                              1442},
                       MinCase{"uyvy_odd_width", kLayoutUYVY, 97, 63, 194},
                       MinCase{"uyvy_one_pixel", kLayoutUYVY, 1, 1, 2},
                       MinCase{"y210_odd_width", kLayoutY210, 97, 2, 388},

@@ -30,7 +30,8 @@
 // Y210, v216, ...) needs only W x 2 x wordBytes bytes: its last pair may stop after two of its
 // four words, which hold the unpaired last pixel's luma (and one chroma sample, not used). That
 // pixel then takes the Cb and Cr of the pair before it, or neutral chroma when W = 1; a row that
-// holds the whole last pair keeps using that pair's own chroma. Planar and semi-planar layouts are tightly packed instead: every
+// holds the whole last pair keeps using that pair's own chroma.
+// Planar and semi-planar layouts are tightly packed instead: every
 // plane row holds W / groupPixels whole groups (truncating: an odd width drops the last chroma
 // sample), a plane has H / heightDivisor rows (truncating), and the planes follow each other from
 // the start of the frame with no padding; the line pitch only sets the frame's byte size

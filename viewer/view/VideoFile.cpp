@@ -75,7 +75,8 @@ QString FileOpenReason(const QString& fileName, TNRESULT result) {
         case ENOENT: return QString();  // the result's own text says "File not found"
         case EACCES: return QStringLiteral("permission denied on a folder of %1").arg(fileName);
         case ENOTDIR: return QStringLiteral("a part of %1 is not a folder").arg(fileName);
-        default: return QStringLiteral("%1: %2").arg(name, QString::fromLocal8Bit(std::strerror(error)));
+        default:
+            return QStringLiteral("%1: %2").arg(name, QString::fromLocal8Bit(std::strerror(error)));
         }
     }
     if (S_ISDIR(status.st_mode)) return QStringLiteral("%1 is a directory").arg(name);
