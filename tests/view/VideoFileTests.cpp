@@ -188,9 +188,10 @@ TEST_F(FileFixture, FileWithoutAWholeFrameIsRefusedBeforeItsBuffer) {
     pal.filePrefix = 10;
     pal.framePrefix = 3;
     pal.framePostfix = 5;
-    EXPECT_EQ(refusal(pal), "clip.yuv has 829,440 bytes; one 720\u00d7576 UYVY frame needs "
-                            "829,458 (file prefix 10, frame prefix 3, frame 829,440, frame "
-                            "postfix 5)");
+    EXPECT_EQ(refusal(pal),
+              "clip.yuv has 829,440 bytes; one 720\u00d7576 UYVY frame needs "
+              "829,458 (file prefix 10, frame prefix 3, frame 829,440, frame "
+              "postfix 5)");
 
     // 30000 x 30000 grey on 9 bytes: refused without touching the 900 MB a frame would take.
     writeFile(9);
@@ -201,7 +202,9 @@ TEST_F(FileFixture, FileWithoutAWholeFrameIsRefusedBeforeItsBuffer) {
     huge.rawFormat.lineBytes = 30000;
     const long before = PeakResidentKiB();
     EXPECT_EQ(refusal(huge).rfind("clip.yuv has 9 bytes; one 30000\u00d730000 GRAY frame needs "
-                                  "900,000,000", 0), 0u);
+                                  "900,000,000",
+                                  0),
+              0u);
     EXPECT_LT(PeakResidentKiB() - before, 32 * 1024) << "KiB more at the peak";
 }
 

@@ -27,8 +27,8 @@ bool AlignedBuffer::Allocate(uint64_t size, size_t alignment) {
     const size_t bytes = static_cast<size_t>(rounded);
     const long page = ::sysconf(_SC_PAGESIZE);
     if (bytes >= kMappedMinBytes && page > 0 && static_cast<size_t>(page) % alignment == 0) {
-        void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1,
-                         0);
+        void* p =
+            ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) return false;
         mapped_ = true;
         data_ = static_cast<uint8_t*>(p);

@@ -10,7 +10,6 @@
 #include "TNDebug.h"
 #include "TNStr.h"
 
-
 #include <QFileInfo>
 #include <QLocale>
 
@@ -96,8 +95,8 @@ QString FileOpenReason(const QString& fileName, TNRESULT result) {
         (fs.f_type == kProc || fs.f_type == kSys)) {
         return QStringLiteral("%1 is not a regular file (it is made up by the kernel)").arg(name);
     }
-    if (result == TN_E_FILEACCESS || ::access(kavlo::FileNameToBytes(fileName).constData(),
-                                              R_OK) != 0) {
+    if (result == TN_E_FILEACCESS ||
+        ::access(kavlo::FileNameToBytes(fileName).constData(), R_OK) != 0) {
         return QStringLiteral("permission denied: %1 cannot be read").arg(name);
     }
     return QString();
@@ -129,8 +128,9 @@ bool VideoFile::CheckFrameGeometry(const RawVideoFormat& format, QString& errorT
         const int64_t pitch = std::llabs(static_cast<int64_t>(format.lineBytes));
         if (layout->arrangement == Arrangement::Packed) {
             const uint64_t need = MinRowBytes(code, format.width);
-            errorText = QStringLiteral("line pitch of %1 bytes is too small for a row of %2 "
-                                       "pixels in layout %3 (it needs at least %4 bytes)")
+            errorText = QStringLiteral(
+                            "line pitch of %1 bytes is too small for a row of %2 "
+                            "pixels in layout %3 (it needs at least %4 bytes)")
                             .arg(pitch)
                             .arg(format.width)
                             .arg(name)
@@ -139,16 +139,17 @@ bool VideoFile::CheckFrameGeometry(const RawVideoFormat& format, QString& errorT
             // times the width: say that the width is the cause.
             const PlaneDesc& plane = layout->planes[0];
             const uint64_t width = static_cast<uint64_t>(format.width);
-            const uint64_t perPixel = (width * plane.groupBytes + plane.groupPixels - 1) /
-                                      plane.groupPixels;
+            const uint64_t perPixel =
+                (width * plane.groupBytes + plane.groupPixels - 1) / plane.groupPixels;
             if (width % plane.groupPixels != 0 && need > perPixel) {
                 const QString cause =
                     plane.groupPixels == 2
                         ? QStringLiteral("width %1 is odd: %2 needs an even width")
                               .arg(format.width)
                               .arg(name)
-                        : QStringLiteral("width %1 is not a multiple of %3: %2 needs a width "
-                                         "that is a multiple of %3")
+                        : QStringLiteral(
+                              "width %1 is not a multiple of %3: %2 needs a width "
+                              "that is a multiple of %3")
                               .arg(format.width)
                               .arg(name)
                               .arg(plane.groupPixels);
@@ -194,25 +195,28 @@ bool VideoFile::Open(RawSettings* settings, const QString& fileName, QString& er
         const uint64_t rawBytes =
             static_cast<uint64_t>(height_) * static_cast<uint64_t>(lineBytes_);
         const uint64_t rgbBytes = ConvertedBufferBytes(width_, height_);
-        const QString tooLarge = QStringLiteral("frame of %1 x %2 pixels at a line pitch of %3 "
-                                                "bytes is too large: ")
+        const QString tooLarge = QStringLiteral(
+                                     "frame of %1 x %2 pixels at a line pitch of %3 "
+                                     "bytes is too large: ")
                                      .arg(width_)
                                      .arg(height_)
                                      .arg(lineBytes_);
         if (rawBytes > kMaxFrameBytes) {
-            errorText = tooLarge + QStringLiteral("its %1 bytes are more than the %2 bytes a "
-                                                  "frame may have")
+            errorText = tooLarge + QStringLiteral(
+                                       "its %1 bytes are more than the %2 bytes a "
+                                       "frame may have")
                                        .arg(Bytes(rawBytes), Bytes(kMaxFrameBytes));
         } else if (rgbBytes > kMaxBufferBytes) {
-            errorText = tooLarge + QStringLiteral("its display buffer of %1 bytes cannot be "
-                                                  "represented")
+            errorText = tooLarge + QStringLiteral(
+                                       "its display buffer of %1 bytes cannot be "
+                                       "represented")
                                        .arg(Bytes(rgbBytes));
         } else if (OpenComponents(settings, fileName, errorText, rawBytes)) {
             if (rawFrame_.Allocate(rawBytes)) {
                 opened = true;
             } else {
-                errorText = QStringLiteral("couldn't allocate %1 bytes for the frame buffer")
-                                .arg(rawBytes);
+                errorText =
+                    QStringLiteral("couldn't allocate %1 bytes for the frame buffer").arg(rawBytes);
             }
         }
     }
@@ -317,10 +321,10 @@ bool VideoFile::OpenComponents(RawSettings* settings, const QString& fileName,
                         .arg(QString::fromStdString(LayoutName(format.code)))
                         .arg(Bytes(need));
         if (need != rawBytes) {
-            errorText += QStringLiteral(" (file prefix %1, frame prefix %2, frame %3, frame "
-                                        "postfix %4)")
-                             .arg(Bytes(filePrefix),
-                                  Bytes(settings->framePrefix), Bytes(rawBytes),
+            errorText += QStringLiteral(
+                             " (file prefix %1, frame prefix %2, frame %3, frame "
+                             "postfix %4)")
+                             .arg(Bytes(filePrefix), Bytes(settings->framePrefix), Bytes(rawBytes),
                                   Bytes(settings->framePostfix));
         }
         return false;
