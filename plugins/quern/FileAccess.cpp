@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 TNRESULT QuernMapOpenError(int error) {
@@ -18,17 +19,34 @@ TNRESULT QuernMapOpenError(int error) {
     }
 }
 
+bool QuernIsKernelFileSystem(int fd) {
+    // The kernel's files under /proc and /sys call themselves regular files of size 0, yet
+    // reading them gives text made up on the spot.
+    constexpr decltype(statfs::f_type) kProc = 0x9fa0, kSys = 0x62656572;
+    struct statfs fs;
+    return ::fstatfs(fd, &fs) == 0 && (fs.f_type == kProc || fs.f_type == kSys);
+}
+
 TNRESULT QuernFileOpen(const char* path, int* fd, int64_t* size) {
     *fd = kNoFile;
-    // O_NONBLOCK keeps a named pipe from blocking the caller until a writer appears; it has no
-    // effect on regular files.
+    // Only regular files hold frames at fixed offsets. Anything else (a device, a named pipe, a
+    // socket, a /proc entry with no size) is refused before it is opened: opening some devices
+    // has effects of their own, and a socket cannot be opened at all.
+    struct stat named;
+    if (::stat(path, &named) != 0) return QuernMapOpenError(errno);
+    if (S_ISDIR(named.st_mode)) return TN_E_ISDIRECTORY;
+    if (!S_ISREG(named.st_mode)) return TN_E_NOTSUPPORTED;
+    // O_NONBLOCK: a named pipe put in the file's place after the check does not block the caller
+    // until a writer appears (the descriptor's check below refuses it); no effect on regular
+    // files.
     int f;
     do {
         f = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (f < 0 && errno == EINTR);
     if (f < 0) return QuernMapOpenError(errno);
-    // Linux opens directories read-only without complaint; they are no files to read frames from.
-    // The size comes from the descriptor, so it belongs to the very file that was opened.
+    // The descriptor is checked again, as the name may name something else by now (Linux opens
+    // directories read-only without complaint). The size comes from the descriptor, so it
+    // belongs to the very file that was opened.
     struct stat st;
     if (::fstat(f, &st) != 0) {
         const int e = errno;
@@ -38,6 +56,10 @@ TNRESULT QuernFileOpen(const char* path, int* fd, int64_t* size) {
     if (S_ISDIR(st.st_mode)) {
         ::close(f);
         return TN_E_ISDIRECTORY;
+    }
+    if (!S_ISREG(st.st_mode) || QuernIsKernelFileSystem(f)) {
+        ::close(f);
+        return TN_E_NOTSUPPORTED;
     }
     (void)::posix_fadvise(f, 0, 0, POSIX_FADV_RANDOM);
     *fd = f;

@@ -370,6 +370,43 @@ TEST(ConvertFrame, OddWidthsFillEveryPixel) {
     }
 }
 
+// Packed 4:2:2 of an odd width at its bytes-per-pixel pitch (W x 2 x word bytes): the row ends
+// after the last pixel's luma, and that pixel takes the chroma of the pair before it. The frame
+// is an exact heap block, so a read past the last row's end is caught.
+TEST(ConvertFrame, OddWidthPairsEndAfterTheLastLuma) {
+    std::mt19937 rng(11);
+    for (uint32_t code :
+         {kLayoutUYVY, kLayoutYUY2, kLayoutVYUY, kLayoutY210, kLayoutY216, kLayoutV216}) {
+        const PlaneDesc& d = FindFrameMemoryLayout(code)->planes[0];
+        const int32_t w = 97, h = 3, pitch = w * 2 * d.wordBytes;
+        ASSERT_EQ(MinLineBytes(code, w, h), uint64_t(pitch)) << LayoutName(code);
+        std::vector<uint8_t> bytes(size_t(pitch) * size_t(h));
+        for (auto& b : bytes) b = uint8_t(rng());
+        const Output out = ConvertBytes(code, w, h, pitch, 0, bytes);
+        for (int r = 0; r < h; ++r) {
+            // The reference: a two-pixel pair with pair 47's chroma and the last luma twice.
+            const uint8_t* last =
+                bytes.data() + size_t(r) * size_t(pitch) + 48 * size_t(d.groupBytes);
+            std::vector<uint8_t> pair(last - d.groupBytes, last);
+            for (int s = 0; s < d.slotCount; ++s) {
+                const SampleSlot& slot = d.sampleSlots[s];
+                if (slot.component != Component::Y) continue;
+                const SampleSlot& y0 = slot.pixel == 0 ? slot : d.sampleSlots[(s + 2) % 4];
+                ASSERT_LT(y0.word, 2);  // the unpaired pixel's luma lies in the row
+                std::memcpy(pair.data() + slot.word * d.wordBytes, last + y0.word * d.wordBytes,
+                            d.wordBytes);
+            }
+            const Output ref = ConvertBytes(code, 2, 1, int32_t(pair.size()), 0, pair);
+            EXPECT_EQ(Px(out, 96, r), Px(ref, 0)) << LayoutName(code) << " row " << r;
+        }
+    }
+    // W = 1: no pair before it, neutral chroma (the Cb byte in the row is not used).
+    EXPECT_EQ(Px(ConvertBytes(kLayoutUYVY, 1, 1, 2, 0, {200, 100}), 0),
+              Px(ConvertBytes(kLayoutUYVY, 2, 1, 4, 0, {128, 100, 128, 100}), 0));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutY210, 1, 1, 4, 0, {0, 200, 0, 100}), 0),
+              Px(ConvertBytes(kLayoutUYVY, 2, 1, 4, 0, {128, 200, 128, 200}), 0));
+}
+
 // A pitch too short for the row: the row's own bytes, then zeros; nothing outside the frame.
 TEST(ConvertFrame, ShortPitchReadsZerosNotTheNextRow) {
     // BGR3 4 x 2 at pitch 6: each row holds two pixels' bytes.

@@ -300,7 +300,11 @@ TEST_P(MinLineTest, SmallestPitch) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Pitches, MinLineTest,
-    ::testing::Values(MinCase{"yuy2_odd_width_needs_the_last_pair", kLayoutYUY2, 721, 480, 1444},
+    ::testing::Values(MinCase{"yuy2_odd_width_ends_after_the_last_luma", kLayoutYUY2, 721, 480,
+                              1442},
+                      MinCase{"uyvy_odd_width", kLayoutUYVY, 97, 63, 194},
+                      MinCase{"uyvy_one_pixel", kLayoutUYVY, 1, 1, 2},
+                      MinCase{"y210_odd_width", kLayoutY210, 97, 2, 388},
                       MinCase{"v210_partial_block", kLayoutV210, 1280, 720, 3424},
                       MinCase{"v210_one_pixel", kLayoutV210, 1, 1, 16},
                       MinCase{"rgb3", kLayoutRGB3, 7, 3, 21},

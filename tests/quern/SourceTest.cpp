@@ -5,9 +5,12 @@
 #include "quern/RawVideoSource.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace quern_test {
@@ -217,6 +220,28 @@ TEST_F(Source, ErrorsOfOpen) {
         EXPECT_EQ(source_->GetFrameCount(), 10) << c.what << ": count unchanged";
     }
     EXPECT_EQ(file_->Open(nullptr), TN_E_POINTER);
+}
+
+// Only regular files are read: a named pipe, a device, a socket or a /proc entry would open as a
+// file of no frames (and a device like /dev/zero would still give frames of zeros).
+TEST_F(Source, NonRegularFilesAreRefused) {
+    ASSERT_EQ(Configure(source_.get(), Layout{2, 4, 0, 0, 0}), TN_OK);
+    const std::string fifo = dir_.File("pipe.raw");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketPath = dir_.File("s.raw");
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(s, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    for (const std::string& path : {fifo, socketPath, std::string("/dev/zero"),
+                                    std::string("/dev/null"), std::string("/proc/self/stat")}) {
+        EXPECT_EQ(Open(path), TN_E_NOTSUPPORTED) << path;
+        EXPECT_FALSE(source_->IsOpen()) << path;
+    }
+    ::close(s);
 }
 
 TEST_F(Source, UnreadableFile) {

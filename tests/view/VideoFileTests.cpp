@@ -10,11 +10,19 @@
 #include "TNDebug.h"
 #include "TNStr.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <dlfcn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 using namespace viewtest;
 using kavlo::VideoFile;
@@ -106,6 +114,144 @@ TEST_F(FileFixture, OpenWritesFileSizeAndTrailingBytesBack) {
     EXPECT_EQ(file_.FrameCount(), 3);
 }
 
+// An odd width of packed 4:2:2 at the layout's bytes per pixel: each row ends after the last
+// pixel's luma, and the frames read are the bytes the clip generator wrote.
+TEST_F(FileFixture, OddWidthPairsOpenAtTheirBytesPerPixel) {
+    clipgen::ClipOptions o = Uyvy(97, 63, 2);
+    o.lineBytes = 194;
+    Clip clip = MakeClip("odd.raw", o);
+    Open(clip);
+    EXPECT_EQ(file_.LineBytes(), 194);
+    EXPECT_EQ(file_.FrameCount(), 2);
+    std::vector<uint8_t> expected;
+    ASSERT_TRUE(clipgen::PackFrame(o, 1, expected));
+    ASSERT_EQ(expected.size(), 194u * 63u);
+    ASSERT_TRUE(file_.LoadFrame(1));
+    EXPECT_EQ(std::memcmp(file_.RawFrame(), expected.data(), expected.size()), 0);
+}
+
+// ---- Files refused with a reason ---------------------------------------------------------------
+
+namespace {
+
+long PeakResidentKiB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+// A file too short for one frame is refused with the numbers, before any frame buffer is
+// allocated: a mistyped size on a small file must not commit gigabytes.
+TEST_F(FileFixture, FileWithoutAWholeFrameIsRefusedBeforeItsBuffer) {
+    Clip clip = MakeClip("h.raw", Uyvy(32, 8, 1));
+    const QString path = dir_.filePath(QStringLiteral("clip.yuv"));
+    auto writeFile = [&](qint64 bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_TRUE(file.resize(bytes));
+    };
+    auto refusal = [&](RawSettings s) {
+        QString error;
+        EXPECT_FALSE(file_.Open(&s, path, error));
+        EXPECT_FALSE(file_.IsOpen());
+        EXPECT_EQ(file_.RawFrameBytes(), 0u);
+        EXPECT_EQ(QuernLiveObjects(), 1) << "every component released";
+        return error.toStdString();
+    };
+    RawSettings pal = clip.settings;
+    pal.rawFormat.width = 720;
+    pal.rawFormat.height = 576;
+    pal.rawFormat.lineBytes = 1440;
+    writeFile(100);
+    EXPECT_EQ(refusal(pal), "clip.yuv has 100 bytes; one 720\u00d7576 UYVY frame needs 829,440");
+    writeFile(0);
+    EXPECT_EQ(refusal(pal), "clip.yuv has 0 bytes; one 720\u00d7576 UYVY frame needs 829,440");
+    // One frame's pixels, but not its prefixes and postfix.
+    writeFile(829440);
+    pal.filePrefix = 10;
+    pal.framePrefix = 3;
+    pal.framePostfix = 5;
+    EXPECT_EQ(refusal(pal),
+              "clip.yuv has 829,440 bytes; one 720\u00d7576 UYVY frame needs "
+              "829,458 (file prefix 10, frame prefix 3, frame 829,440, frame "
+              "postfix 5)");
+
+    // 30000 x 30000 grey on 9 bytes: refused without touching the 900 MB a frame would take.
+    writeFile(9);
+    RawSettings huge = clip.settings;
+    huge.rawFormat.code = kLayoutGRAY;
+    huge.rawFormat.width = 30000;
+    huge.rawFormat.height = 30000;
+    huge.rawFormat.lineBytes = 30000;
+    const long before = PeakResidentKiB();
+    EXPECT_EQ(refusal(huge).rfind("clip.yuv has 9 bytes; one 30000\u00d730000 GRAY frame needs "
+                                  "900,000,000",
+                                  0),
+              0u);
+    EXPECT_LT(PeakResidentKiB() - before, 32 * 1024) << "KiB more at the peak";
+}
+
+// What is not a regular file is refused, and the text says what it is. The plug-in's text stays
+// first.
+TEST_F(FileFixture, NonRegularFilesAreRefusedWithTheReason) {
+    Clip clip = MakeClip("h.raw", Uyvy(32, 8, 1));
+    const std::string fifo = dir_.filePath(QStringLiteral("pipe.raw")).toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketPath = dir_.filePath(QStringLiteral("s.raw")).toStdString();
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(s, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    QDir(dir_.path()).mkdir(QStringLiteral("sub.raw"));
+
+    const struct {
+        QString path;
+        TNRESULT result;
+        const char* reason;
+    } cases[] = {
+        {dir_.filePath(QStringLiteral("sub.raw")), TN_E_ISDIRECTORY, "sub.raw is a directory"},
+        {QString::fromStdString(fifo), TN_E_NOTSUPPORTED,
+         "pipe.raw is not a regular file (it is a named pipe)"},
+        {QString::fromStdString(socketPath), TN_E_NOTSUPPORTED,
+         "s.raw is not a regular file (it is a socket)"},
+        {QStringLiteral("/dev/zero"), TN_E_NOTSUPPORTED,
+         "zero is not a regular file (it is a character device)"},
+        {QStringLiteral("/dev/null"), TN_E_NOTSUPPORTED,
+         "null is not a regular file (it is a character device)"},
+        {QStringLiteral("/proc/self/stat"), TN_E_NOTSUPPORTED,
+         "stat is not a regular file (it is made up by the kernel)"},
+    };
+    for (const auto& c : cases) {
+        RawSettings settings = clip.settings;
+        QString error;
+        EXPECT_FALSE(file_.Open(&settings, c.path, error)) << c.path.toStdString();
+        EXPECT_EQ(error.toStdString(),
+                  (WithResult("coudn't video open file (TNErr: %ls): ", c.result) +
+                   QString::fromLatin1(c.reason))
+                      .toStdString());
+        EXPECT_FALSE(file_.IsOpen());
+    }
+    ::close(s);
+}
+
+TEST_F(FileFixture, UnreadableFileSaysPermissionDenied) {
+    Clip clip = MakeClip("locked.raw", Uyvy(32, 8, 1));
+    EXPECT_EQ(kavlo::FileOpenReason(clip.path, TN_E_FILEACCESS),
+              QStringLiteral("permission denied: locked.raw cannot be read"));
+    EXPECT_EQ(kavlo::FileOpenReason(clip.path, TN_E_FAIL), QString()) << "a readable file";
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads files regardless of their mode";
+    QFile::setPermissions(clip.path, QFileDevice::Permissions());
+    QString error;
+    EXPECT_FALSE(file_.Open(&clip.settings, clip.path, error));
+    EXPECT_EQ(error, WithResult("coudn't video open file (TNErr: %ls): ", TN_E_FILEACCESS) +
+                         QStringLiteral("permission denied: locked.raw cannot be read"));
+}
+
 // ---- Frame descriptions refused before the file is touched -----------------------------------
 
 struct GeometryCase {
@@ -155,7 +301,21 @@ INSTANTIATE_TEST_SUITE_P(
         GeometryCase{"BuffersTooLarge", kLayoutGRAY, 70000, 70000, 70000,
                      "frame of 70000 x 70000 pixels at a line pitch of 70000 bytes is too large"},
         GeometryCase{"DisplayBufferTooLarge", kLayoutGRAY, 1000000, 1100, 1000000,
-                     "frame of 1000000 x 1100 pixels"}),
+                     "frame of 1000000 x 1100 pixels"},
+        // Frames between 2 and 4 GiB are refused as the plug-in would refuse them, before the
+        // view allocates a buffer for one.
+        GeometryCase{"LargerThanThePlugInReads", kLayoutGRAY, 16, 1000, 2147484,
+                     "frame of 16 x 1000 pixels at a line pitch of 2147484 bytes is too large: "
+                     "its 2,147,484,000 bytes are more than the 2,147,483,632 bytes a frame may "
+                     "have"},
+        GeometryCase{"OddWidthPitchCutsTheLastLuma", kLayoutUYVY, 97, 63, 193,
+                     "line pitch of 193 bytes is too small for a row of 97 pixels in layout UYVY "
+                     "(it needs at least 194 bytes)"},
+        GeometryCase{"WidthNotAMultipleOfTheBlock", kLayoutV210, 721, 8, 1923,
+                     "line pitch of 1923 bytes is too small for a row of 721 pixels in layout "
+                     "v210 (it needs at least 1936 bytes): width 721 is not a multiple of 6: v210 "
+                     "needs a width that is a multiple of 6 or a line pitch of at least 1,936 "
+                     "bytes"}),
     [](const ::testing::TestParamInfo<GeometryCase>& p) { return std::string(p.param.name); });
 
 // ---- Components that fail, one step at a time -------------------------------------------------

@@ -277,7 +277,8 @@ bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldM
     for (int pi = 0; pi < l->planeCount; ++pi) {
         const PlaneDesc& plane = l->planes[pi];
         const PlaneExtent& pe = ext.planes[pi];
-        const uint64_t groups = pe.rowBytes / plane.groupBytes;
+        // A row may end inside its last group (odd-width 4:2:2 pairs): only its words are written.
+        const uint64_t groups = (pe.rowBytes + plane.groupBytes - 1) / plane.groupBytes;
         for (uint64_t r = 0; r < pe.rows; ++r) {
             uint8_t* row = frame.data() + pe.offset + r * pe.pitch;
             const int32_t py = std::min(int32_t(r) * plane.heightDivisor, H - 1);
@@ -285,6 +286,8 @@ bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldM
                 uint8_t* group = row + g * plane.groupBytes;
                 for (int s = 0; s < plane.slotCount; ++s) {
                     const SampleSlot& slot = plane.sampleSlots[s];
+                    if (g * plane.groupBytes + (slot.word + 1u) * plane.wordBytes > pe.rowBytes)
+                        continue;
                     const int32_t px = std::min(int32_t(g) * plane.groupPixels + slot.pixel, W - 1);
                     const size_t i = size_t(py) * size_t(W) + size_t(px);
                     uint32_t v = 0;

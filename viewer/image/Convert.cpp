@@ -124,17 +124,39 @@ bool ForEachRow(const ConvertOptions& opt, int width, int height, size_t rowNeed
     return true;
 }
 
-// Rows of a packed layout. A row whose pitch is shorter than the bytes its width needs is read
-// through the worker's bounce line: the row's own bytes, then zeros.
+// The unpaired last pixel of an odd-width row of 4:2:2 pairs whose row stops inside the last
+// pair (FrameMemory.h, "Rows and pitches"): the chroma words of that pair become those of the
+// pair before it, or neutral chroma when there is none (W = 1). `row` is the bounce line.
+void BorrowLastChroma(uint8_t* row, size_t lastPair, const PlaneDesc& p, ByteOrder order) {
+    uint8_t* pair = row + lastPair;
+    for (int i = 0; i < p.slotCount; ++i) {
+        const SampleSlot& slot = p.sampleSlots[i];
+        if (slot.component != Component::Cb && slot.component != Component::Cr) continue;
+        uint8_t* word = pair + size_t(slot.word) * p.wordBytes;
+        if (lastPair >= p.groupBytes) {
+            std::memcpy(word, word - p.groupBytes, p.wordBytes);
+        } else {
+            std::memset(word, 0, p.wordBytes);
+            WriteSample(pair, p, order, slot, 1u << (slot.bits - 1));
+        }
+    }
+}
+
+// Rows of a packed layout. A row whose pitch is shorter than the bytes of its whole groups is
+// read through the worker's bounce line: the row's own bytes, then zeros; an odd-width row of
+// 4:2:2 pairs that holds its last pixel's luma gets that pixel's chroma from BorrowLastChroma.
 struct PackedRows {
     const uint8_t* frame;
     size_t pitch;
     size_t need;
+    const PlaneDesc* pairs = nullptr;  // set when the last pair's chroma is borrowed
+    ByteOrder order = ByteOrder::Little;
     const uint8_t* Row(int r, uint8_t* bounce) const {
         const uint8_t* p = frame + size_t(r) * pitch;
         if (need <= pitch) return p;
         std::memcpy(bounce, p, pitch);
         std::memset(bounce + pitch, 0, need - pitch);
+        if (pairs) BorrowLastChroma(bounce, need - pairs->groupBytes, *pairs, order);
         return bounce;
     }
 };
@@ -467,8 +489,14 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
 bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
     const KernelTable& k = c.k;
     const int w = c.width;
-    const size_t need = size_t(MinRowBytes(l.code, w));
-    const PackedRows rows{c.src, c.pitch, need};
+    // Bytes of the row's whole groups: what the line kernels read.
+    const PlaneDesc& plane = l.planes[0];
+    const size_t need = (size_t(w) + plane.groupPixels - 1) / plane.groupPixels * plane.groupBytes;
+    PackedRows rows{c.src, c.pitch, need};
+    if (IsPackedPair(plane) && (w & 1) && c.pitch < need && c.pitch >= MinRowBytes(l.code, w)) {
+        rows.pairs = &plane;
+        rows.order = l.byteOrder;
+    }
     const LineKernel final = FinalKernel(k, c.flags);
     const bool studio = (c.flags & CONVERT_RGB_STUDIO_RANGE) != 0;
     const size_t outBytes = 3 * size_t(w);

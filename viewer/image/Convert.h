@@ -41,7 +41,9 @@ constexpr int32_t kConvertMaxWidth = 1 << 24;
 //   source: first byte of the frame. Packed layouts read row r at r x |sourceLineBytes|;
 //     planar and semi-planar layouts read tightly packed planes from the start of the frame.
 //     The frame is |sourceLineBytes| x H bytes and nothing outside it is read: bytes a row or
-//     plane would need beyond its row or beyond the frame read as zero.
+//     plane would need beyond its row or beyond the frame read as zero. Exception: an odd-width
+//     row of packed 4:2:2 pairs that ends inside its last pair but holds the last pixel's luma
+//     gives that pixel the previous pair's chroma (neutral chroma when W = 1; FrameMemory.h).
 //   destination: row r at r x destinationLineBytes; exactly 3 x W bytes of each of the H rows
 //     are written, nothing else.
 // Frames of kConvertParallelMinPixels or more are converted by a team of threads

@@ -206,7 +206,21 @@ uint64_t PackedRowBytes(const PlaneDesc& p, int32_t width) {
     return (uint64_t(width) + p.groupPixels - 1) / p.groupPixels * p.groupBytes;
 }
 
+// Bytes a packed row must hold: whole groups, except that an odd width's row of 4:2:2 pairs may
+// end halfway through its last pair, after two of its four words, W x 2 x wordBytes bytes in
+// all (the layout's bytes per pixel times W). Those two words always hold the unpaired pixel's
+// luma; its chroma is taken from the pair before it (see IsPackedPair).
+uint64_t PackedRowNeed(const PlaneDesc& p, int32_t width) {
+    if (IsPackedPair(p) && (width & 1))
+        return uint64_t(width) / 2 * p.groupBytes + 2u * p.wordBytes;
+    return PackedRowBytes(p, width);
+}
+
 }  // namespace
+
+bool IsPackedPair(const PlaneDesc& p) {
+    return p.groupPixels == 2 && p.slotCount == 4 && p.groupBytes == 4 * p.wordBytes;
+}
 
 const FrameMemoryLayout* FrameMemoryLayouts() { return kLayouts; }
 
@@ -219,7 +233,7 @@ const FrameMemoryLayout* FindFrameMemoryLayout(uint32_t code) {
 uint64_t MinRowBytes(uint32_t code, int32_t width) {
     const FrameMemoryLayout* l = FindFrameMemoryLayout(code);
     if (!l || width <= 0) return 0;
-    if (l->arrangement == Arrangement::Packed) return PackedRowBytes(l->planes[0], width);
+    if (l->arrangement == Arrangement::Packed) return PackedRowNeed(l->planes[0], width);
     return PlanarRowBytes(l->planes[0], width);
 }
 
@@ -235,7 +249,7 @@ uint64_t MinFrameBytes(uint32_t code, int32_t width, int32_t height) {
     const FrameMemoryLayout* l = FindFrameMemoryLayout(code);
     if (!l || !ValidSize(width, height)) return 0;
     if (l->arrangement == Arrangement::Packed)
-        return SaturatingMul(PackedRowBytes(l->planes[0], width), uint64_t(height));
+        return SaturatingMul(PackedRowNeed(l->planes[0], width), uint64_t(height));
     uint64_t total = 0;
     for (int i = 0; i < l->planeCount; ++i) {
         const PlaneDesc& p = l->planes[i];
@@ -248,7 +262,7 @@ uint64_t MinFrameBytes(uint32_t code, int32_t width, int32_t height) {
 uint64_t MinLineBytes(uint32_t code, int32_t width, int32_t height) {
     const FrameMemoryLayout* l = FindFrameMemoryLayout(code);
     if (!l || !ValidSize(width, height)) return 0;
-    if (l->arrangement == Arrangement::Packed) return PackedRowBytes(l->planes[0], width);
+    if (l->arrangement == Arrangement::Packed) return PackedRowNeed(l->planes[0], width);
     const uint64_t frame = MinFrameBytes(code, width, height);
     const uint64_t h = uint64_t(height);
     return frame / h + (frame % h != 0 ? 1 : 0);
@@ -272,7 +286,7 @@ bool GetFrameExtent(uint32_t code, int32_t width, int32_t height, int32_t lineBy
         PlaneExtent& e = out.planes[0];
         e.offset = 0;
         e.pitch = pitch;
-        e.rowBytes = PackedRowBytes(l.planes[0], width);
+        e.rowBytes = PackedRowNeed(l.planes[0], width);
         e.rows = uint64_t(height);
         e.size = pitch * e.rows;
         return true;

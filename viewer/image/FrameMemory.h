@@ -26,7 +26,12 @@
 // Rows and pitches
 // ----------------
 // Packed layouts: rows follow each other at |line bytes| of the format block; a row needs
-// ceil(W / groupPixels) groups. Planar and semi-planar layouts are tightly packed instead: every
+// ceil(W / groupPixels) groups, except that an odd width's row of packed 4:2:2 pairs (YUY2, UYVY,
+// Y210, v216, ...) needs only W x 2 x wordBytes bytes: its last pair may stop after two of its
+// four words, which hold the unpaired last pixel's luma (and one chroma sample, not used). That
+// pixel then takes the Cb and Cr of the pair before it, or neutral chroma when W = 1; a row that
+// holds the whole last pair keeps using that pair's own chroma.
+// Planar and semi-planar layouts are tightly packed instead: every
 // plane row holds W / groupPixels whole groups (truncating: an odd width drops the last chroma
 // sample), a plane has H / heightDivisor rows (truncating), and the planes follow each other from
 // the start of the frame with no padding; the line pitch only sets the frame's byte size
@@ -113,7 +118,8 @@ bool GetFrameExtent(uint32_t code, int32_t width, int32_t height, int32_t lineBy
 // H x MinRowBytes, for planar ones the sum of the tightly packed planes. 0 when the code is
 // unknown or W or H is not positive. Saturates at UINT64_MAX instead of wrapping around.
 uint64_t MinFrameBytes(uint32_t code, int32_t width, int32_t height);
-// Bytes one row of a packed layout needs: ceil(W / groupPixels) x groupBytes. For planar layouts
+// Bytes one row of a packed layout needs: ceil(W / groupPixels) x groupBytes, or W x 2 x
+// wordBytes for an odd width of packed 4:2:2 pairs (see "Rows and pitches"). For planar layouts
 // the row bytes of plane 0. 0 when the code is unknown or W is not positive.
 uint64_t MinRowBytes(uint32_t code, int32_t width);
 // The smallest |line bytes| with which a W x H frame holds all its samples: MinRowBytes for
@@ -122,6 +128,9 @@ uint64_t MinRowBytes(uint32_t code, int32_t width);
 uint64_t MinLineBytes(uint32_t code, int32_t width, int32_t height);
 // True when |lineBytes| is at least MinLineBytes (and lineBytes is neither 0 nor INT32_MIN).
 bool LineBytesFitLayout(uint32_t code, int32_t width, int32_t height, int32_t lineBytes);
+
+// True for a packed 4:2:2 plane: groups of two pixels in four words, one sample per word.
+bool IsPackedPair(const PlaneDesc& plane);
 
 // Reads and writes one sample of a group. `group` points at the group's first byte. Writing
 // touches only the slot's bits of its word.

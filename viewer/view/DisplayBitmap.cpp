@@ -1,5 +1,8 @@
 #include "DisplayBitmap.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -17,18 +20,36 @@ bool AlignedBuffer::Allocate(uint64_t size, size_t alignment) {
         rounded > static_cast<uint64_t>(std::numeric_limits<ptrdiff_t>::max())) {
         return false;
     }
+    // Zero filled: the row padding the conversion never writes is then defined, and the display
+    // shows black where nothing has been converted yet. Large blocks are mapped pages, which the
+    // system zeroes when they are first touched: a frame buffer costs memory only as frames are
+    // written into it, not all at once when a file is opened.
+    const size_t bytes = static_cast<size_t>(rounded);
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (bytes >= kMappedMinBytes && page > 0 && static_cast<size_t>(page) % alignment == 0) {
+        void* p =
+            ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) return false;
+        mapped_ = true;
+        data_ = static_cast<uint8_t*>(p);
+        size_ = rounded;
+        return true;
+    }
     void* p = nullptr;
-    if (posix_memalign(&p, alignment, static_cast<size_t>(rounded)) != 0 || !p) return false;
-    // Zero fill: the row padding the conversion never writes is then defined, and the display
-    // shows black where nothing has been converted yet.
-    std::memset(p, 0, static_cast<size_t>(rounded));
+    if (posix_memalign(&p, alignment, bytes) != 0 || !p) return false;
+    std::memset(p, 0, bytes);
     data_ = static_cast<uint8_t*>(p);
     size_ = rounded;
     return true;
 }
 
 void AlignedBuffer::Reset() {
-    std::free(data_);
+    if (mapped_) {
+        ::munmap(data_, static_cast<size_t>(size_));
+    } else {
+        std::free(data_);
+    }
+    mapped_ = false;
     data_ = nullptr;
     size_ = 0;
 }
@@ -46,7 +67,8 @@ std::unique_ptr<DisplayBitmap> DisplayBitmap::Create(int pictureWidth, int heigh
     }
     std::unique_ptr<DisplayBitmap> bitmap(new (std::nothrow) DisplayBitmap());
     if (!bitmap) return nullptr;
-    bitmap->bits_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]());
+    // calloc: large blocks come as pages the system zeroes when first touched.
+    bitmap->bits_.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(bytes), 1)));
     if (!bitmap->bits_) return nullptr;
     bitmap->pictureWidth_ = pictureWidth;
     bitmap->width_ = static_cast<int>(width);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 namespace kavlo {
@@ -25,8 +26,12 @@ public:
     explicit operator bool() const { return data_ != nullptr; }
 
 private:
+    // Blocks of this size or more are mapped pages, zeroed by the system on first touch.
+    static constexpr size_t kMappedMinBytes = size_t{1} << 20;
+
     uint8_t* data_ = nullptr;
     uint64_t size_ = 0;
+    bool mapped_ = false;
 };
 
 // The picture as the view paints it: rows of 3-byte B', G', R' pixels, `width` rounded up to a
@@ -58,7 +63,10 @@ public:
 private:
     DisplayBitmap() = default;
 
-    std::unique_ptr<uint8_t[]> bits_;
+    struct FreeBits {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint8_t, FreeBits> bits_;
     int pictureWidth_ = 0;
     int width_ = 0;
     int height_ = 0;

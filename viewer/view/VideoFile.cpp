@@ -10,10 +10,15 @@
 #include "TNDebug.h"
 #include "TNStr.h"
 
+#include <QFileInfo>
+#include <QLocale>
 
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -25,6 +30,11 @@ namespace {
 
 // Buffers whose size or pitch the frame description and the conversion hold in 32 bits.
 constexpr uint64_t kMaxBufferBytes = std::numeric_limits<uint32_t>::max();
+
+// A count of bytes with thousands separators: 829,440.
+QString Bytes(uint64_t n) {
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(static_cast<qulonglong>(n));
+}
 
 // "text (TNErr: <result text>)": the result text of the core replaces %ls.
 QString ResultText(const char* format, TNRESULT result) {
@@ -55,6 +65,43 @@ struct MediaTypeHolder {
 
 }  // namespace
 
+QString FileOpenReason(const QString& fileName, TNRESULT result) {
+    const QString name = QFileInfo(fileName).fileName();
+    struct stat status {};
+    if (::stat(kavlo::FileNameToBytes(fileName).constData(), &status) != 0) {
+        const int error = errno;
+        switch (error) {
+        case ENOENT: return QString();  // the result's own text says "File not found"
+        case EACCES: return QStringLiteral("permission denied on a folder of %1").arg(fileName);
+        case ENOTDIR: return QStringLiteral("a part of %1 is not a folder").arg(fileName);
+        default:
+            return QStringLiteral("%1: %2").arg(name, QString::fromLocal8Bit(std::strerror(error)));
+        }
+    }
+    if (S_ISDIR(status.st_mode)) return QStringLiteral("%1 is a directory").arg(name);
+    if (!S_ISREG(status.st_mode)) {
+        const char* kind = S_ISCHR(status.st_mode)    ? "a character device"
+                           : S_ISBLK(status.st_mode)  ? "a block device"
+                           : S_ISFIFO(status.st_mode) ? "a named pipe"
+                           : S_ISSOCK(status.st_mode) ? "a socket"
+                                                      : "not a file";
+        return QStringLiteral("%1 is not a regular file (it is %2)")
+            .arg(name, QString::fromLatin1(kind));
+    }
+    // Files of /proc and /sys say they are regular files of size 0.
+    constexpr decltype(statfs::f_type) kProc = 0x9fa0, kSys = 0x62656572;
+    struct statfs fs {};
+    if (::statfs(kavlo::FileNameToBytes(fileName).constData(), &fs) == 0 &&
+        (fs.f_type == kProc || fs.f_type == kSys)) {
+        return QStringLiteral("%1 is not a regular file (it is made up by the kernel)").arg(name);
+    }
+    if (result == TN_E_FILEACCESS ||
+        ::access(kavlo::FileNameToBytes(fileName).constData(), R_OK) != 0) {
+        return QStringLiteral("permission denied: %1 cannot be read").arg(name);
+    }
+    return QString();
+}
+
 uint64_t VideoFile::ConvertedBufferBytes(int width, int height) {
     return (static_cast<uint64_t>(width) + 16) * (static_cast<uint64_t>(height) + 16) * 4;
 }
@@ -80,12 +127,35 @@ bool VideoFile::CheckFrameGeometry(const RawVideoFormat& format, QString& errorT
     if (layout && !LineBytesFitLayout(code, format.width, format.height, format.lineBytes)) {
         const int64_t pitch = std::llabs(static_cast<int64_t>(format.lineBytes));
         if (layout->arrangement == Arrangement::Packed) {
-            errorText = QStringLiteral("line pitch of %1 bytes is too small for a row of %2 "
-                                       "pixels in layout %3 (it needs at least %4 bytes)")
+            const uint64_t need = MinRowBytes(code, format.width);
+            errorText = QStringLiteral(
+                            "line pitch of %1 bytes is too small for a row of %2 "
+                            "pixels in layout %3 (it needs at least %4 bytes)")
                             .arg(pitch)
                             .arg(format.width)
                             .arg(name)
-                            .arg(MinRowBytes(code, format.width));
+                            .arg(need);
+            // A layout whose blocks hold several pixels may need more than its bytes per pixel
+            // times the width: say that the width is the cause.
+            const PlaneDesc& plane = layout->planes[0];
+            const uint64_t width = static_cast<uint64_t>(format.width);
+            const uint64_t perPixel =
+                (width * plane.groupBytes + plane.groupPixels - 1) / plane.groupPixels;
+            if (width % plane.groupPixels != 0 && need > perPixel) {
+                const QString cause =
+                    plane.groupPixels == 2
+                        ? QStringLiteral("width %1 is odd: %2 needs an even width")
+                              .arg(format.width)
+                              .arg(name)
+                        : QStringLiteral(
+                              "width %1 is not a multiple of %3: %2 needs a width "
+                              "that is a multiple of %3")
+                              .arg(format.width)
+                              .arg(name)
+                              .arg(plane.groupPixels);
+                errorText += QStringLiteral(": %1 or a line pitch of at least %2 bytes")
+                                 .arg(cause, Bytes(need));
+            }
         } else {
             errorText = QStringLiteral("frame of %1 bytes (line pitch %2 x height %3) is too "
                                        "small for the planes of layout %4 at %5 x %6 (they need "
@@ -116,27 +186,38 @@ bool VideoFile::Open(RawSettings* settings, const QString& fileName, QString& er
     stored_.interlaced = format.fieldCount == 2 ? 1 : 0;
     stored_.fieldsSeparated = (format.fieldDetail == 1 || format.fieldDetail == 6) ? 1 : 0;
 
-    // Frame sizes: a frame the conversion would read past, or one whose buffers do not fit the
-    // 32-bit sizes of samples and images, is refused before anything is allocated.
+    // Frame sizes: a frame the conversion would read past, one larger than the plug-in reads,
+    // or one whose display buffer does not fit the 32-bit sizes of images, is refused before
+    // anything is allocated. The file is opened and measured before the frame buffer is
+    // allocated, so that a file too short for one frame costs no memory.
     bool opened = false;
     if (CheckFrameGeometry(format, errorText)) {
         const uint64_t rawBytes =
             static_cast<uint64_t>(height_) * static_cast<uint64_t>(lineBytes_);
         const uint64_t rgbBytes = ConvertedBufferBytes(width_, height_);
-        if (rawBytes > kMaxBufferBytes || rgbBytes > kMaxBufferBytes) {
-            errorText = QStringLiteral("frame of %1 x %2 pixels at a line pitch of %3 bytes is "
-                                       "too large: its buffers (%4 and %5 bytes) cannot be "
+        const QString tooLarge = QStringLiteral(
+                                     "frame of %1 x %2 pixels at a line pitch of %3 "
+                                     "bytes is too large: ")
+                                     .arg(width_)
+                                     .arg(height_)
+                                     .arg(lineBytes_);
+        if (rawBytes > kMaxFrameBytes) {
+            errorText = tooLarge + QStringLiteral(
+                                       "its %1 bytes are more than the %2 bytes a "
+                                       "frame may have")
+                                       .arg(Bytes(rawBytes), Bytes(kMaxFrameBytes));
+        } else if (rgbBytes > kMaxBufferBytes) {
+            errorText = tooLarge + QStringLiteral(
+                                       "its display buffer of %1 bytes cannot be "
                                        "represented")
-                            .arg(width_)
-                            .arg(height_)
-                            .arg(lineBytes_)
-                            .arg(rawBytes)
-                            .arg(rgbBytes);
-        } else if (!rawFrame_.Allocate(rawBytes)) {
-            errorText =
-                QStringLiteral("couldn't allocate %1 bytes for the frame buffer").arg(rawBytes);
-        } else {
-            opened = OpenComponents(settings, fileName, errorText, rawBytes);
+                                       .arg(Bytes(rgbBytes));
+        } else if (OpenComponents(settings, fileName, errorText, rawBytes)) {
+            if (rawFrame_.Allocate(rawBytes)) {
+                opened = true;
+            } else {
+                errorText =
+                    QStringLiteral("couldn't allocate %1 bytes for the frame buffer").arg(rawBytes);
+            }
         }
     }
     // Everything that fails leaves no file.
@@ -191,6 +272,8 @@ bool VideoFile::OpenComponents(RawSettings* settings, const QString& fileName,
     r = path ? fileSource->Open(path.get()) : TN_E_OOM;
     if (TN_FAILED(r)) {
         errorText = ResultText("coudn't video open file (TNErr: %ls)", r);
+        const QString reason = FileOpenReason(fileName, r);
+        if (!reason.isEmpty()) errorText += QStringLiteral(": ") + reason;
         return false;
     }
     fileName_ = fileName;
@@ -213,15 +296,38 @@ bool VideoFile::OpenComponents(RawSettings* settings, const QString& fileName,
     timeScale_ = track->GetTimeScale();
 
     // Size of the file and the bytes after its last whole frame, in 64 bits throughout.
+    const int64_t frameStride = static_cast<int64_t>(settings->framePostfix) +
+                                static_cast<int64_t>(rawBytes) +
+                                static_cast<int64_t>(settings->framePrefix);
     struct stat status {};
-    if (::stat(kavlo::FileNameToBytes(fileName).constData(), &status) == 0) {
-        const int64_t frameStride = static_cast<int64_t>(settings->framePostfix) +
-                                    static_cast<int64_t>(rawBytes) +
-                                    static_cast<int64_t>(settings->framePrefix);
+    const bool measured = ::stat(kavlo::FileNameToBytes(fileName).constData(), &status) == 0;
+    if (measured) {
         settings->fileSize = static_cast<uint64_t>(status.st_size);
         settings->trailingBytes = static_cast<int64_t>(status.st_size) -
                                   (frameStride * frameCount_ +
                                    static_cast<int64_t>(settings->filePrefix));
+    }
+    if (frameCount_ <= 0) {
+        // No whole frame: say what one frame needs, prefixes and postfix included.
+        const uint64_t filePrefix = static_cast<uint32_t>(settings->filePrefix);
+        const uint64_t need = static_cast<uint64_t>(frameStride) + filePrefix;
+        errorText = QStringLiteral("%1 has %2 bytes; one %3%4%5 %6 frame needs %7")
+                        .arg(QFileInfo(fileName).fileName())
+                        .arg(measured ? Bytes(static_cast<uint64_t>(status.st_size))
+                                      : QStringLiteral("too few"))
+                        .arg(width_)
+                        .arg(QChar(0x00D7))
+                        .arg(height_)
+                        .arg(QString::fromStdString(LayoutName(format.code)))
+                        .arg(Bytes(need));
+        if (need != rawBytes) {
+            errorText += QStringLiteral(
+                             " (file prefix %1, frame prefix %2, frame %3, frame "
+                             "postfix %4)")
+                             .arg(Bytes(filePrefix), Bytes(settings->framePrefix), Bytes(rawBytes),
+                                  Bytes(settings->framePostfix));
+        }
+        return false;
     }
 
     r = Query(track, seeking_);

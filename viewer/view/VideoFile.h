@@ -27,6 +27,11 @@ struct StoredFrameFlags {
 
 namespace kavlo {
 
+// Why the file could not be opened, in words a user can act on ("clip.yuv is a directory",
+// "permission denied: clip.yuv cannot be read", "... is not a regular file (it is a named
+// pipe)"), from the file system and the plug-in's result; empty when neither tells.
+QString FileOpenReason(const QString& fileName, TNRESULT result);
+
 class VideoFile {
 public:
     VideoFile() = default;
@@ -34,10 +39,16 @@ public:
     VideoFile(const VideoFile&) = delete;
     VideoFile& operator=(const VideoFile&) = delete;
 
-    // Takes the geometry from `settings`, checks it, allocates the frame buffer, creates the
-    // components and opens fileName; writes the file size and the trailing bytes back into
-    // `settings`. Reads no frame: the position stays before the first one. On failure
-    // errorText says why (for most failures) and the instance is closed.
+    // The largest frame (|line bytes| x height) the raw video source reads: its samples' 32-bit
+    // size rounded up to 16 bytes must fit 31 bits (kMaxFramePayload of the plug-in).
+    static constexpr uint64_t kMaxFrameBytes = 0x7FFFFFF0u;
+
+    // Takes the geometry from `settings` and checks it, creates the components and opens
+    // fileName, then allocates the frame buffer; writes the file size and the trailing bytes
+    // back into `settings`. A file that is not a regular file, or that holds no whole frame, is
+    // refused before the frame buffer is allocated. Reads no frame: the position stays before
+    // the first one. On failure errorText says why (for most failures) and the instance is
+    // closed.
     bool Open(RawSettings* settings, const QString& fileName, QString& errorText);
     // Reads frame `frame` into the frame buffer and makes it the position. False when nothing
     // was read: no file, frame beyond the frame count, the frame is already the position, or a
