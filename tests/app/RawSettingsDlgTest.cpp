@@ -86,14 +86,18 @@ protected:
 };
 
 TEST_F(SettingsDialog, GuessesTheCommonReadingThatFitsTheFile) {
-    const QString path = shelltest::Clip(QStringLiteral("guess-uyvy.raw"), kLayoutUYVY, 720, 576, 1);
+    const QString path =
+        shelltest::Clip(QStringLiteral("guess-uyvy.raw"), kLayoutUYVY, 720, 576, 1);
     ASSERT_EQ(Start(path, NoSettings()), 0) << error.toStdString();
     EXPECT_EQ(Format().code, kLayoutUYVY);
     EXPECT_EQ(Format().width, 720);
     EXPECT_EQ(Format().height, 576);
     EXPECT_EQ(Info(), QStringLiteral("Total Frames: 1   File size: 829440   Rest Bytes: 0"));
-    EXPECT_EQ(Control<QComboBox>(dlg, CRawSettingsDlg::kIdPreset)->currentText(), QStringLiteral("720x576 D1 (625)"));
-    EXPECT_TRUE(Control<QComboBox>(dlg, CRawSettingsDlg::kIdLayout)->currentText().startsWith(QStringLiteral("UYVY - ")));
+    EXPECT_EQ(Control<QComboBox>(dlg, CRawSettingsDlg::kIdPreset)->currentText(),
+              QStringLiteral("720x576 D1 (625)"));
+    EXPECT_TRUE(Control<QComboBox>(dlg, CRawSettingsDlg::kIdLayout)
+                    ->currentText()
+                    .startsWith(QStringLiteral("UYVY - ")));
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("RAW Video Settings (%1) - Kavlo").arg(path));
     EXPECT_TRUE(dlg.Preview()->FitMode());
     ExpectFit(true);
@@ -128,8 +132,9 @@ TEST_F(SettingsDialog, CannotBeShownForMissingEmptyOrSpecialFiles) {
     QTemporaryDir dir;
     const QString pipe = dir.filePath(QStringLiteral("pipe.raw"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    for (const QString& path : {QStringLiteral("/nonexistent/file.raw"), shelltest::FileOfSize(QStringLiteral("empty.raw"), 0),
-                                dir.path(), pipe}) {
+    for (const QString& path :
+         {QStringLiteral("/nonexistent/file.raw"),
+          shelltest::FileOfSize(QStringLiteral("empty.raw"), 0), dir.path(), pipe}) {
         error.clear();
         EXPECT_EQ(dlg.RunForFile(path, NoSettings(), error, 0), 3) << path.toStdString();
         EXPECT_EQ(error, QStringLiteral("Error: Couldn't open file or file too small"));
@@ -143,7 +148,9 @@ TEST_F(SettingsDialog, OpensWhenNoFrameFitsAndShowsTheFileOnceOneDoes) {
     ASSERT_EQ(QFileInfo(path).size(), 6144);
     ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutYUYV, 720, 480)), 0) << error.toStdString();
     ExpectFit(false);
-    EXPECT_EQ(dlg.FitMessage(), QStringLiteral("one 720\u00D7480 YUYV frame needs 691,200 bytes; the file has 6,144"));
+    EXPECT_EQ(
+        dlg.FitMessage(),
+        QStringLiteral("one 720\u00D7480 YUYV frame needs 691,200 bytes; the file has 6,144"));
     EXPECT_EQ(Info(), QStringLiteral("Total Frames: 0   File size: 6144   Rest Bytes: 6144"));
 
     Choose(CRawSettingsDlg::kIdLayout, *LayoutIndex(kLayoutGRAY));
@@ -151,7 +158,8 @@ TEST_F(SettingsDialog, OpensWhenNoFrameFitsAndShowsTheFileOnceOneDoes) {
     TypeInto(CRawSettingsDlg::kIdWidthEdit, QStringLiteral("64"));
     EXPECT_EQ(Format().width, 64);  // taken, though 64 x 480 holds no frame either
     ExpectFit(false);
-    EXPECT_EQ(dlg.FitMessage(), QStringLiteral("one 64\u00D7480 GRAY frame needs 30,720 bytes; the file has 6,144"));
+    EXPECT_EQ(dlg.FitMessage(),
+              QStringLiteral("one 64\u00D7480 GRAY frame needs 30,720 bytes; the file has 6,144"));
     TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("48"));
     ExpectFit(true);
     EXPECT_EQ(dlg.Preview()->FrameCount(), 2);
@@ -162,8 +170,8 @@ TEST_F(SettingsDialog, OpensWhenNoFrameFitsAndShowsTheFileOnceOneDoes) {
     TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("100"));
     EXPECT_EQ(Format().height, 48);
     ExpectFit(true);
-    EXPECT_EQ(dlg.Note(),
-              QStringLiteral("Height 100 refused: one 64\u00D7100 GRAY frame needs 6,400 bytes; the file has 6,144"));
+    EXPECT_EQ(dlg.Note(), QStringLiteral("Height 100 refused: one 64\u00D7100 GRAY frame needs "
+                                         "6,400 bytes; the file has 6,144"));
     TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("96"));
     EXPECT_EQ(Format().height, 96);
     EXPECT_TRUE(dlg.Note().isEmpty());
@@ -177,10 +185,14 @@ TEST_F(SettingsDialog, SmallFileWithoutSettingsOpensOnTheGuess) {
     EXPECT_EQ(Format().code, kLayoutGRAY);
     EXPECT_EQ(Format().width, 3072);
     ExpectFit(false);
-    EXPECT_EQ(dlg.FitMessage(), QStringLiteral("one 3072\u00D73072 GRAY frame needs 9,437,184 bytes; the file has 6,144"));
+    EXPECT_EQ(
+        dlg.FitMessage(),
+        QStringLiteral("one 3072\u00D73072 GRAY frame needs 9,437,184 bytes; the file has 6,144"));
     // A one-byte file is a single pixel.
     CRawSettingsDlg one;
-    EXPECT_EQ(one.Prepare(shelltest::FileOfSize(QStringLiteral("one.raw"), 1), NoSettings(), error, 0), 0);
+    EXPECT_EQ(
+        one.Prepare(shelltest::FileOfSize(QStringLiteral("one.raw"), 1), NoSettings(), error, 0),
+        0);
     EXPECT_TRUE(one.SettingsFit());
 }
 
@@ -196,7 +208,8 @@ TEST_F(SettingsDialog, EightKFramesOpenFromTheDialog) {
     EXPECT_EQ(dlg.Preview()->FrameCount(), 1);
     TypeInto(CRawSettingsDlg::kIdWidthEdit, QStringLiteral("7680"));
     EXPECT_EQ(dlg.Preview()->FrameWidth(), 7680);
-    EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdWidthEdit)->text(), QStringLiteral("7680"));
+    EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdWidthEdit)->text(),
+              QStringLiteral("7680"));
 }
 
 // Text that is not a number is refused where it stands: the field keeps it, marked, the reason
@@ -244,8 +257,10 @@ TEST_F(SettingsDialog, TypedValuesAreValidatedAndEnterNeverCloses) {
     EXPECT_EQ(Format().width, 352);
     EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdWidthEdit)->text(), QStringLiteral("352"));
 
-    EXPECT_EQ(dlg.Note(), QStringLiteral("Width 4000 refused: one 4000\u00D7480 YUYV frame needs 3,840,000 bytes; "
-                                         "the file has 2,073,600"));
+    EXPECT_EQ(
+        dlg.Note(),
+        QStringLiteral("Width 4000 refused: one 4000\u00D7480 YUYV frame needs 3,840,000 bytes; "
+                       "the file has 2,073,600"));
 
     // Zero is a number: the range limit makes 2 of it.
     TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("0"));

@@ -122,8 +122,10 @@ TEST(SettingsValidation, ByteCounts) {
     EXPECT_EQ(ValidateByteCount(r, ByteCount::FilePrefix, -5), 0);
     EXPECT_EQ(ValidateByteCount(r, ByteCount::FramePostfix, 70000), 70000);
     // Up to what the record's fields hold: int32 for the file prefix, uint32 for the others.
-    EXPECT_EQ(LimitByteCount(ByteCount::FilePrefix, 5000000000), std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(LimitByteCount(ByteCount::FramePrefix, 5000000000), std::numeric_limits<uint32_t>::max());
+    EXPECT_EQ(LimitByteCount(ByteCount::FilePrefix, 5000000000),
+              std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(LimitByteCount(ByteCount::FramePrefix, 5000000000),
+              std::numeric_limits<uint32_t>::max());
     EXPECT_EQ(LimitByteCount(ByteCount::FramePostfix, 3000000000), 3000000000);
     RawSettings big = Yuyv720x480(3000000000LL + 691200);
     EXPECT_EQ(ValidateByteCount(big, ByteCount::FramePostfix, 3000000000), 3000000000);
@@ -142,24 +144,33 @@ TEST(SettingsValidation, ByteCounts) {
 // Why no frame fits, in the words the preview area shows.
 TEST(SettingsFit, ProblemSaysWhatAFrameNeedsAndWhatTheFileHas) {
     RawSettings r = shelltest::SettingsFor(kLayoutYUYV, 720, 480);
-    EXPECT_EQ(FitProblem(r, 6144), QStringLiteral("one 720\u00D7480 YUYV frame needs 691,200 bytes; the file has 6,144"));
+    EXPECT_EQ(
+        FitProblem(r, 6144),
+        QStringLiteral("one 720\u00D7480 YUYV frame needs 691,200 bytes; the file has 6,144"));
     EXPECT_TRUE(FitProblem(r, 691200).isEmpty());
     r.framePrefix = 16;
     r.framePostfix = 16;
-    EXPECT_EQ(FitProblem(r, 691200), QStringLiteral("one 720\u00D7480 YUYV frame needs 691,232 bytes with its frame "
-                                                   "prefix and postfix; the file has 691,200"));
+    EXPECT_EQ(FitProblem(r, 691200),
+              QStringLiteral("one 720\u00D7480 YUYV frame needs 691,232 bytes with its frame "
+                             "prefix and postfix; the file has 691,200"));
     r = shelltest::SettingsFor(kLayoutGRAY, 64, 48);
     r.filePrefix = 100;
-    EXPECT_EQ(FitProblem(r, 3100), QStringLiteral("one 64\u00D748 GRAY frame needs 3,072 bytes; the file has 3,000 "
-                                                 "after its file prefix of 100"));
+    EXPECT_EQ(FitProblem(r, 3100),
+              QStringLiteral("one 64\u00D748 GRAY frame needs 3,072 bytes; the file has 3,000 "
+                             "after its file prefix of 100"));
     EXPECT_TRUE(FitProblem(r, 3172).isEmpty());
     r.filePrefix = 7000;
-    EXPECT_EQ(FitProblem(r, 6144), QStringLiteral("one 64\u00D748 GRAY frame needs 3,072 bytes; the file prefix of "
-                                                 "7,000 leaves nothing of the file's 6,144"));
+    EXPECT_EQ(FitProblem(r, 6144),
+              QStringLiteral("one 64\u00D748 GRAY frame needs 3,072 bytes; the file prefix of "
+                             "7,000 leaves nothing of the file's 6,144"));
     const struct {
         int64_t value;
         const char* text;
-    } numbers[] = {{0, "0"}, {999, "999"}, {1000, "1,000"}, {691200, "691,200"}, {-1234567, "-1,234,567"},
+    } numbers[] = {{0, "0"},
+                   {999, "999"},
+                   {1000, "1,000"},
+                   {691200, "691,200"},
+                   {-1234567, "-1,234,567"},
                    {std::numeric_limits<int64_t>::max(), "9,223,372,036,854,775,807"}};
     for (const auto& n : numbers) EXPECT_EQ(GroupedNumber(n.value), QString::fromLatin1(n.text));
 }
@@ -214,11 +225,21 @@ TEST(SettingsDecimal, WholeNumbersOnly) {
     const struct {
         const char* text;
         std::optional<int64_t> value;
-    } cases[] = {{"720", 720},        {" 720 ", 720},   {"-40", -40}, {"+7", 7},          {"abc", std::nullopt},
-                 {"", std::nullopt},  {" ", std::nullopt}, {"-", std::nullopt}, {"12abc", std::nullopt},
-                 {"1 2", std::nullopt}, {"0x10", std::nullopt}, {"3.5", std::nullopt},
+    } cases[] = {{"720", 720},
+                 {" 720 ", 720},
+                 {"-40", -40},
+                 {"+7", 7},
+                 {"abc", std::nullopt},
+                 {"", std::nullopt},
+                 {" ", std::nullopt},
+                 {"-", std::nullopt},
+                 {"12abc", std::nullopt},
+                 {"1 2", std::nullopt},
+                 {"0x10", std::nullopt},
+                 {"3.5", std::nullopt},
                  {"99999999999999999999", std::numeric_limits<int64_t>::max()}};
-    for (const auto& c : cases) EXPECT_EQ(ParseWholeNumber(QString::fromLatin1(c.text)), c.value) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseWholeNumber(QString::fromLatin1(c.text)), c.value) << c.text;
     EXPECT_EQ(ParseWholeNumber(QStringLiteral("5000"), 4096), 4096);
 }
 
@@ -239,8 +260,8 @@ TEST(SettingsFileStart, ReadsRegularFilesOnly) {
     QTemporaryDir dir;
     const QString pipe = dir.filePath(QStringLiteral("pipe.raw"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    for (const QString& p : {shelltest::FileOfSize(QStringLiteral("empty.raw"), 0), dir.path(), pipe,
-                             dir.filePath(QStringLiteral("missing.raw"))}) {
+    for (const QString& p : {shelltest::FileOfSize(QStringLiteral("empty.raw"), 0), dir.path(),
+                             pipe, dir.filePath(QStringLiteral("missing.raw"))}) {
         start = ReadFileStart(p, 0, kGuessSampleBytes);
         EXPECT_FALSE(start.usable) << p.toStdString();
         EXPECT_TRUE(start.sample.empty());

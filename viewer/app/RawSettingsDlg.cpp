@@ -43,7 +43,8 @@ int CRawSettingsDlg::Prepare(const QString& path, const RawSettings& settings, Q
         rememberedMethod_ = record_.deinterlaceMethod;
         return kResultFailed;
     }
-    if (guess) record_ = rawsettings::GuessSettings(fileSize_, file.sample.data(), file.sample.size());
+    if (guess)
+        record_ = rawsettings::GuessSettings(fileSize_, file.sample.data(), file.sample.size());
 
     rememberedDeinterlace_ = record_.deinterlace;
     rememberedMethod_ = record_.deinterlaceMethod;
@@ -63,8 +64,10 @@ int CRawSettingsDlg::Prepare(const QString& path, const RawSettings& settings, Q
 bool CRawSettingsDlg::OpenPreview(int64_t frame) {
     QString problem = rawsettings::FitProblem(record_, fileSize_);
     if (problem.isEmpty()) {
-        if (preview_->OpenFile(&record_, path_, problem, frame) == 0) problem.clear();
-        else if (problem.isEmpty()) problem = QStringLiteral("the file cannot be read with these settings");
+        if (preview_->OpenFile(&record_, path_, problem, frame) == 0)
+            problem.clear();
+        else if (problem.isEmpty())
+            problem = QStringLiteral("the file cannot be read with these settings");
     } else {
         preview_->CloseFile();
     }
@@ -122,8 +125,9 @@ bool CRawSettingsDlg::ApplySettings(const RawSettings& candidateIn) {
 }
 
 void CRawSettingsDlg::NoteRefused(const QString& what, RawSettings trial) {
-    const QString why = rawsettings::RebuildFormat(trial) ? rawsettings::FitProblem(trial, fileSize_)
-                                                          : QStringLiteral("no frame of that size can be described");
+    const QString why = rawsettings::RebuildFormat(trial)
+                            ? rawsettings::FitProblem(trial, fileSize_)
+                            : QStringLiteral("no frame of that size can be described");
     if (!why.isEmpty()) ShowNote(QStringLiteral("%1 refused: %2").arg(what, why));
 }
 
@@ -133,8 +137,10 @@ void CRawSettingsDlg::SetWidthValue(int64_t value) {
     const int32_t v = fits_ ? rawsettings::ValidateWidth(record_, value) : limited;
     RawSettings candidate = record_;
     candidate.rawFormat.width = v != record_.rawFormat.width ? v : limited;
-    if (v != record_.rawFormat.width) ApplySettings(candidate);
-    else if (limited != record_.rawFormat.width) NoteRefused(QStringLiteral("Width %1").arg(limited), candidate);
+    if (v != record_.rawFormat.width)
+        ApplySettings(candidate);
+    else if (limited != record_.rawFormat.width)
+        NoteRefused(QStringLiteral("Width %1").arg(limited), candidate);
     // The controls show the value in force, whether the new one was taken or not.
     refreshing_ = true;
     widthSlider_->setValue(record_.rawFormat.width);
@@ -148,8 +154,10 @@ void CRawSettingsDlg::SetHeightValue(int64_t value) {
     const int32_t v = fits_ ? rawsettings::ValidateHeight(record_, value) : limited;
     RawSettings candidate = record_;
     candidate.rawFormat.height = v != record_.rawFormat.height ? v : limited;
-    if (v != record_.rawFormat.height) ApplySettings(candidate);
-    else if (limited != record_.rawFormat.height) NoteRefused(QStringLiteral("Height %1").arg(limited), candidate);
+    if (v != record_.rawFormat.height)
+        ApplySettings(candidate);
+    else if (limited != record_.rawFormat.height)
+        NoteRefused(QStringLiteral("Height %1").arg(limited), candidate);
     refreshing_ = true;
     heightSlider_->setValue(record_.rawFormat.height);
     ShowValue(heightEdit_, record_.rawFormat.height);
@@ -163,9 +171,11 @@ void CRawSettingsDlg::SetByteCountValue(ByteCount which, int64_t value) {
     const int64_t v = fits_ ? rawsettings::ValidateByteCount(record_, which, value) : limited;
     RawSettings candidate = record_;
     rawsettings::SetByteCount(candidate, which, v != current ? v : limited);
-    if (v != current) ApplySettings(candidate);
+    if (v != current)
+        ApplySettings(candidate);
     else if (limited != current)
-        NoteRefused(QStringLiteral("%1 %2").arg(EditName(ByteCountEdit(which)), rawsettings::GroupedNumber(limited)),
+        NoteRefused(QStringLiteral("%1 %2").arg(EditName(ByteCountEdit(which)),
+                                                rawsettings::GroupedNumber(limited)),
                     candidate);
     ShowValue(ByteCountEdit(which), rawsettings::CurrentByteCount(record_, which));
 }
@@ -192,8 +202,10 @@ void CRawSettingsDlg::OnByteCountTyped(ByteCount which, int64_t value) { SetByte
 
 void CRawSettingsDlg::OnByteCountStep(ByteCount which, int direction) {
     // From the number typed, or from the value in force when the text is not a number.
-    const std::optional<int64_t> typed = rawsettings::ParseWholeNumber(ByteCountEdit(which)->text());
-    SetByteCountValue(which, typed.value_or(rawsettings::CurrentByteCount(record_, which)) + direction);
+    const std::optional<int64_t> typed =
+        rawsettings::ParseWholeNumber(ByteCountEdit(which)->text());
+    SetByteCountValue(which,
+                      typed.value_or(rawsettings::CurrentByteCount(record_, which)) + direction);
 }
 
 QLineEdit* CRawSettingsDlg::ByteCountEdit(ByteCount which) const {
@@ -309,20 +321,30 @@ bool CRawSettingsDlg::HandleEditKey(QLineEdit* edit, int key) {
             return true;
         }
         setFocus();
-        if (isWidth) SetWidthValue(*value);
-        else if (isHeight) SetHeightValue(*value);
-        else if (edit == filePrefixEdit_) SetByteCountValue(ByteCount::FilePrefix, *value);
-        else if (edit == framePrefixEdit_) SetByteCountValue(ByteCount::FramePrefix, *value);
-        else SetByteCountValue(ByteCount::FramePostfix, *value);
+        if (isWidth)
+            SetWidthValue(*value);
+        else if (isHeight)
+            SetHeightValue(*value);
+        else if (edit == filePrefixEdit_)
+            SetByteCountValue(ByteCount::FilePrefix, *value);
+        else if (edit == framePrefixEdit_)
+            SetByteCountValue(ByteCount::FramePrefix, *value);
+        else
+            SetByteCountValue(ByteCount::FramePostfix, *value);
         return true;
     }
     if (key == Qt::Key_Escape) {
         ShowNote(QString());
-        if (isWidth) ShowValue(edit, record_.rawFormat.width);
-        else if (isHeight) ShowValue(edit, record_.rawFormat.height);
-        else if (edit == filePrefixEdit_) ShowValue(edit, record_.filePrefix);
-        else if (edit == framePrefixEdit_) ShowValue(edit, record_.framePrefix);
-        else ShowValue(edit, record_.framePostfix);
+        if (isWidth)
+            ShowValue(edit, record_.rawFormat.width);
+        else if (isHeight)
+            ShowValue(edit, record_.rawFormat.height);
+        else if (edit == filePrefixEdit_)
+            ShowValue(edit, record_.filePrefix);
+        else if (edit == framePrefixEdit_)
+            ShowValue(edit, record_.framePrefix);
+        else
+            ShowValue(edit, record_.framePostfix);
         edit->deselect();
         edit->setCursorPosition(0);
         if (isWidth) widthSlider_->setFocus();

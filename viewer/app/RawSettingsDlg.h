@@ -103,7 +103,8 @@ protected:
 
 private:
     void BuildControls();
-    void ConnectControls(CUpDown* filePrefixSpin, CUpDown* framePrefixSpin, CUpDown* framePostfixSpin);
+    void ConnectControls(CUpDown* filePrefixSpin, CUpDown* framePrefixSpin,
+                         CUpDown* framePostfixSpin);
     void StartWindow();
     void FillControls();
     void RefreshControls();

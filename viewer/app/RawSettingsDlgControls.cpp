@@ -279,7 +279,8 @@ void CRawSettingsDlg::RefreshControls() {
     }
     flip_->setChecked(record_.mirrorVertical != 0);
     // Without a whole frame every byte after the file prefix is left over.
-    const int64_t rest = fits_ ? record_.trailingBytes : std::max<int64_t>(fileSize_ - record_.filePrefix, 0);
+    const int64_t rest =
+        fits_ ? record_.trailingBytes : std::max<int64_t>(fileSize_ - record_.filePrefix, 0);
     const qulonglong size = fits_ ? record_.fileSize : static_cast<qulonglong>(fileSize_);
     info_->setText(QStringLiteral("Total Frames: %1   File size: %2   Rest Bytes: %3")
                        .arg(preview_->FrameCount())
@@ -328,7 +329,9 @@ void CRawSettingsDlg::MarkRefused(QLineEdit* edit, const QString& reason) {
 void CRawSettingsDlg::UpdateOk() {
     // OK hands back settings that show the file, and only what the fields show.
     bool refused = false;
-    for (QLineEdit* e : {widthEdit_, heightEdit_, filePrefixEdit_, framePrefixEdit_, framePostfixEdit_})
+    for (QLineEdit* e :
+         {widthEdit_, heightEdit_, filePrefixEdit_, framePrefixEdit_, framePostfixEdit_}) {
         refused = refused || e->property(kRefusedProperty).toBool();
+    }
     ok_->setEnabled(fits_ && !refused);
 }

@@ -84,7 +84,8 @@ RawSettings GuessSettings(int64_t fileSize, const uint8_t* sample, size_t sample
     r.timeScale = 25;
     int32_t width = 0, height = 0;
     uint32_t code = 0;
-    const std::vector<FrameSizeGuess> readings = RankFrameSizeGuesses(fileSize, {}, sample, sampleBytes);
+    const std::vector<FrameSizeGuess> readings =
+        RankFrameSizeGuesses(fileSize, {}, sample, sampleBytes);
     if (!readings.empty()) {
         width = readings.front().width;
         height = readings.front().height;
@@ -113,14 +114,16 @@ RawSettings GuessSettings(int64_t fileSize, const uint8_t* sample, size_t sample
 FileStart ReadFileStart(const QString& path, int64_t offset, size_t sampleBytes) {
     FileStart start;
     // Not blocking: a named pipe must not hold the window up waiting for a writer.
-    const int fd = ::open(kavlo::FileNameToBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd =
+        ::open(kavlo::FileNameToBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return start;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         start.usable = true;
         start.size = static_cast<int64_t>(st.st_size);
         if (offset >= 0 && offset < start.size && sampleBytes > 0) {
-            const auto want = static_cast<size_t>(std::min<uint64_t>(sampleBytes, static_cast<uint64_t>(start.size - offset)));
+            const auto want = static_cast<size_t>(
+                std::min<uint64_t>(sampleBytes, static_cast<uint64_t>(start.size - offset)));
             start.sample.resize(want);
             const ssize_t got = ::pread(fd, start.sample.data(), want, static_cast<off_t>(offset));
             start.sample.resize(got > 0 ? static_cast<size_t>(got) : 0);
@@ -149,7 +152,8 @@ int32_t LimitHeight(const RawSettings& record, int64_t value) {
 }
 
 int64_t LimitByteCount(ByteCount which, int64_t value) {
-    return std::clamp<int64_t>(value, 0, which == ByteCount::FilePrefix ? kMaxFilePrefix : kMaxFramePrefix);
+    return std::clamp<int64_t>(value, 0,
+                               which == ByteCount::FilePrefix ? kMaxFilePrefix : kMaxFramePrefix);
 }
 
 int32_t ValidateWidth(const RawSettings& record, int64_t value) {
@@ -203,7 +207,8 @@ int64_t ValidateByteCount(const RawSettings& record, ByteCount which, int64_t va
 QString GroupedNumber(int64_t value) {
     QString digits = QString::number(value);
     const int first = value < 0 ? 1 : 0;
-    for (int at = static_cast<int>(digits.size()) - 3; at > first; at -= 3) digits.insert(at, QLatin1Char(','));
+    for (int at = static_cast<int>(digits.size()) - 3; at > first; at -= 3)
+        digits.insert(at, QLatin1Char(','));
     return digits;
 }
 
@@ -219,7 +224,8 @@ QString FitProblem(const RawSettings& record, int64_t fileSize) {
                               .arg(f.height)
                               .arg(QString::fromStdString(LayoutName(f.code)));
     if (frameBytes <= 0) return QStringLiteral("a %1 frame has no bytes to read").arg(frame);
-    QString text = QStringLiteral("one %1 frame needs %2 bytes").arg(frame, GroupedNumber(frameBytes + extra));
+    QString text =
+        QStringLiteral("one %1 frame needs %2 bytes").arg(frame, GroupedNumber(frameBytes + extra));
     if (extra > 0) text += QStringLiteral(" with its frame prefix and postfix");
     const int64_t rest = fileSize - record.filePrefix;
     if (record.filePrefix == 0)
