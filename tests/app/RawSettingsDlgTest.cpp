@@ -1,21 +1,30 @@
-// The raw video settings dialog on a live preview: guesses, typed, stepped and chosen values,
-// the layout fallback order, preset matching, and what the dialog hands back.
+// The raw video settings dialog on a live preview: guesses, settings that fit no frame, typed,
+// stepped and chosen values, refused text, the layout fallback order, preset matching, and what
+// the dialog hands back.
 #include "app/RawSettingsDlg.h"
 
 #include "ShellTestSupport.h"
+#include "view/LocalFileName.h"
 #include "view/VideoBuffer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -61,47 +70,176 @@ protected:
         QTest::mouseClick(up ? spin->UpButton() : spin->DownButton(), Qt::LeftButton);
     }
     const RawVideoFormat& Format() const { return dlg.Settings().rawFormat; }
+    QPushButton* Ok() { return dlg.findChild<QPushButton*>(QStringLiteral("Control1")); }
+    QString Info() { return Control<QLabel>(dlg, CRawSettingsDlg::kIdInfo)->text(); }
+    // The preview shows the file and OK hands the settings back, or neither.
+    void ExpectFit(bool fits) {
+        EXPECT_EQ(dlg.SettingsFit(), fits);
+        EXPECT_EQ(dlg.Preview()->isVisible(), fits);
+        EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("FitMessage"))->isVisible(), !fits);
+        EXPECT_EQ(Ok()->isEnabled(), fits);
+        EXPECT_EQ(Control<QSlider>(dlg, CRawSettingsDlg::kIdFrameSlider)->isEnabled(), fits);
+    }
 
     CRawSettingsDlg dlg;
     QString error;
 };
 
-TEST_F(SettingsDialog, GuessesYuyv720x480For700000Bytes) {
-    const QString path = shelltest::FileOfSize(QStringLiteral("guess700000.raw"), 700000);
+TEST_F(SettingsDialog, GuessesTheCommonReadingThatFitsTheFile) {
+    const QString path =
+        shelltest::Clip(QStringLiteral("guess-uyvy.raw"), kLayoutUYVY, 720, 576, 1);
     ASSERT_EQ(Start(path, NoSettings()), 0) << error.toStdString();
-    EXPECT_EQ(Format().code, kLayoutYUYV);
+    EXPECT_EQ(Format().code, kLayoutUYVY);
     EXPECT_EQ(Format().width, 720);
-    EXPECT_EQ(Format().height, 480);
-    EXPECT_EQ(Control<QLabel>(dlg, CRawSettingsDlg::kIdInfo)->text(),
-              QStringLiteral("Total Frames: 1   File size: 700000   Rest Bytes: 8800"));
-    EXPECT_EQ(Control<QComboBox>(dlg, CRawSettingsDlg::kIdPreset)->currentText(), QStringLiteral("720x480 D1 (525)"));
-    EXPECT_TRUE(Control<QComboBox>(dlg, CRawSettingsDlg::kIdLayout)->currentText().startsWith(QStringLiteral("YUYV - ")));
+    EXPECT_EQ(Format().height, 576);
+    EXPECT_EQ(Info(), QStringLiteral("Total Frames: 1   File size: 829440   Rest Bytes: 0"));
+    EXPECT_EQ(Control<QComboBox>(dlg, CRawSettingsDlg::kIdPreset)->currentText(),
+              QStringLiteral("720x576 D1 (625)"));
+    EXPECT_TRUE(Control<QComboBox>(dlg, CRawSettingsDlg::kIdLayout)
+                    ->currentText()
+                    .startsWith(QStringLiteral("UYVY - ")));
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("RAW Video Settings (%1) - Kavlo").arg(path));
     EXPECT_TRUE(dlg.Preview()->FitMode());
+    ExpectFit(true);
 }
 
-TEST_F(SettingsDialog, GuessesSmallerSizesForSmallerFiles) {
-    const QString path = shelltest::FileOfSize(QStringLiteral("guess100000.raw"), 100000);
+// Five PAL I420 frames are as many bytes as one HD I420 frame: the file's first bytes decide,
+// read by the name's bytes when it is not UTF-8.
+TEST_F(SettingsDialog, GuessReadsTheFileStartByTheNamesBytes) {
+    const QString made = shelltest::Clip(QStringLiteral("pal-made.yuv"), kLayoutI420, 720, 576, 5);
+    ASSERT_FALSE(made.isEmpty());
+    const QByteArray from = QFile::encodeName(made);
+    const QByteArray bytes = from.left(from.lastIndexOf('/') + 1) + "pal-caf\xE9.yuv";
+    ASSERT_EQ(std::rename(from.constData(), bytes.constData()), 0);
+    ASSERT_EQ(Start(kavlo::FileNameFromBytes(bytes), NoSettings()), 0) << error.toStdString();
+    EXPECT_EQ(Format().code, kLayoutI420);
+    EXPECT_EQ(Format().width, 720);
+    EXPECT_EQ(Format().height, 576);
+    EXPECT_EQ(dlg.Preview()->FrameCount(), 5);
+    std::remove(bytes.constData());
+}
+
+TEST_F(SettingsDialog, BelowTheCommonSizesTheHalvingYuyvGuessStays) {
+    const QString path = shelltest::FileOfSize(QStringLiteral("guess12000.raw"), 12000);
     ASSERT_EQ(Start(path, NoSettings()), 0);
-    EXPECT_EQ(Format().width, 180);
-    EXPECT_EQ(Format().height, 120);
-    EXPECT_EQ(dlg.Preview()->FrameCount(), 2);
+    EXPECT_EQ(Format().code, kLayoutYUYV);
+    EXPECT_EQ(Format().width, 90);
+    EXPECT_EQ(Format().height, 60);
+    EXPECT_EQ(dlg.Preview()->FrameCount(), 1);
 }
 
-TEST_F(SettingsDialog, CannotBeShownForTinyOrFramelessFiles) {
-    const QString tiny = shelltest::FileOfSize(QStringLiteral("tiny.raw"), 1);
-    EXPECT_EQ(dlg.RunForFile(tiny, NoSettings(), error, 0), 3);
-    EXPECT_EQ(error, QStringLiteral("Error: Couldn't open file or file too small"));
-    error.clear();
-    EXPECT_EQ(dlg.RunForFile(QStringLiteral("/nonexistent/file.raw"), NoSettings(), error, 0), 3);
-    EXPECT_EQ(error, QStringLiteral("Error: Couldn't open file or file too small"));
-    // 5000 bytes: GRAY 2500 x 2500 holds no frame, so the preview cannot load a first frame.
-    const QString small = shelltest::FileOfSize(QStringLiteral("small5000.raw"), 5000);
-    error.clear();
-    EXPECT_EQ(dlg.RunForFile(small, NoSettings(), error, 0), 3);
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(dlg.Settings().rawFormat.code, kLayoutGRAY);
-    EXPECT_EQ(dlg.Settings().rawFormat.width, 2500);
+TEST_F(SettingsDialog, CannotBeShownForMissingEmptyOrSpecialFiles) {
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("pipe.raw"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& path :
+         {QStringLiteral("/nonexistent/file.raw"),
+          shelltest::FileOfSize(QStringLiteral("empty.raw"), 0), dir.path(), pipe}) {
+        error.clear();
+        EXPECT_EQ(dlg.RunForFile(path, NoSettings(), error, 0), 3) << path.toStdString();
+        EXPECT_EQ(error, QStringLiteral("Error: Couldn't open file or file too small"));
+    }
+}
+
+// Settings that hold no frame of the file open the dialog all the same: the preview's place says
+// why and OK waits; every value is taken until a frame fits, and then the file shows.
+TEST_F(SettingsDialog, OpensWhenNoFrameFitsAndShowsTheFileOnceOneDoes) {
+    const QString path = shelltest::Clip(QStringLiteral("gray64x48.raw"), kLayoutGRAY, 64, 48, 2);
+    ASSERT_EQ(QFileInfo(path).size(), 6144);
+    ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutYUYV, 720, 480)), 0) << error.toStdString();
+    ExpectFit(false);
+    EXPECT_EQ(
+        dlg.FitMessage(),
+        QStringLiteral("one 720\u00D7480 YUYV frame needs 691,200 bytes; the file has 6,144"));
+    EXPECT_EQ(Info(), QStringLiteral("Total Frames: 0   File size: 6144   Rest Bytes: 6144"));
+
+    Choose(CRawSettingsDlg::kIdLayout, *LayoutIndex(kLayoutGRAY));
+    EXPECT_EQ(Format().code, kLayoutGRAY);
+    TypeInto(CRawSettingsDlg::kIdWidthEdit, QStringLiteral("64"));
+    EXPECT_EQ(Format().width, 64);  // taken, though 64 x 480 holds no frame either
+    ExpectFit(false);
+    EXPECT_EQ(dlg.FitMessage(),
+              QStringLiteral("one 64\u00D7480 GRAY frame needs 30,720 bytes; the file has 6,144"));
+    TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("48"));
+    ExpectFit(true);
+    EXPECT_EQ(dlg.Preview()->FrameCount(), 2);
+    EXPECT_EQ(Info(), QStringLiteral("Total Frames: 2   File size: 6144   Rest Bytes: 0"));
+    EXPECT_EQ(Control<QSlider>(dlg, CRawSettingsDlg::kIdFrameSlider)->maximum(), 1);
+
+    // From now on a value that leaves no frame is refused, and the reason shows.
+    TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("100"));
+    EXPECT_EQ(Format().height, 48);
+    ExpectFit(true);
+    EXPECT_EQ(dlg.Note(), QStringLiteral("Height 100 refused: one 64\u00D7100 GRAY frame needs "
+                                         "6,400 bytes; the file has 6,144"));
+    TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("96"));
+    EXPECT_EQ(Format().height, 96);
+    EXPECT_TRUE(dlg.Note().isEmpty());
+}
+
+// Without stored settings the first guess of a small clip holds no frame (GRAY half the file by
+// the rest); the dialog opens on it instead of failing.
+TEST_F(SettingsDialog, SmallFileWithoutSettingsOpensOnTheGuess) {
+    const QString path = shelltest::Clip(QStringLiteral("gray-small.raw"), kLayoutGRAY, 64, 48, 2);
+    ASSERT_EQ(Start(path, NoSettings()), 0) << error.toStdString();
+    EXPECT_EQ(Format().code, kLayoutGRAY);
+    EXPECT_EQ(Format().width, 3072);
+    ExpectFit(false);
+    EXPECT_EQ(
+        dlg.FitMessage(),
+        QStringLiteral("one 3072\u00D73072 GRAY frame needs 9,437,184 bytes; the file has 6,144"));
+    // A one-byte file is a single pixel.
+    CRawSettingsDlg one;
+    EXPECT_EQ(
+        one.Prepare(shelltest::FileOfSize(QStringLiteral("one.raw"), 1), NoSettings(), error, 0),
+        0);
+    EXPECT_TRUE(one.SettingsFit());
+}
+
+// 8K frames (up to 8192 x 4320) are in reach of the typed size.
+TEST_F(SettingsDialog, EightKFramesOpenFromTheDialog) {
+    const QString path = shelltest::SparseFile(QStringLiteral("8k.raw"), 8192LL * 4320);
+    ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutGRAY, 720, 480)), 0) << error.toStdString();
+    TypeInto(CRawSettingsDlg::kIdWidthEdit, QStringLiteral("8192"));
+    TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("4320"));
+    EXPECT_EQ(Format().width, 8192);
+    EXPECT_EQ(Format().height, 4320);
+    EXPECT_EQ(dlg.Preview()->FrameWidth(), 8192);
+    EXPECT_EQ(dlg.Preview()->FrameCount(), 1);
+    TypeInto(CRawSettingsDlg::kIdWidthEdit, QStringLiteral("7680"));
+    EXPECT_EQ(dlg.Preview()->FrameWidth(), 7680);
+    EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdWidthEdit)->text(),
+              QStringLiteral("7680"));
+}
+
+// Text that is not a number is refused where it stands: the field keeps it, marked, the reason
+// shows, and OK waits until the field shows a value again.
+TEST_F(SettingsDialog, TextThatIsNoNumberIsRefusedVisibly) {
+    const QString path = shelltest::FileOfSize(QStringLiteral("text.raw"), 3 * 691200);
+    ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutYUYV, 720, 480)), 0);
+    auto* height = Control<QLineEdit>(dlg, CRawSettingsDlg::kIdHeightEdit);
+    TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("abc"));
+    EXPECT_EQ(Format().height, 480);
+    EXPECT_EQ(height->text(), QStringLiteral("abc"));
+    EXPECT_TRUE(height->property("refused").toBool());
+    EXPECT_EQ(dlg.Note(), QStringLiteral("Height: \"abc\" is not a whole number"));
+    EXPECT_FALSE(Ok()->isEnabled());
+    QTest::keyClick(height, Qt::Key_Escape);
+    EXPECT_EQ(height->text(), QStringLiteral("480"));
+    EXPECT_FALSE(height->property("refused").toBool());
+    EXPECT_TRUE(dlg.Note().isEmpty());
+    EXPECT_TRUE(Ok()->isEnabled());
+
+    // Digits followed by letters are no number either; a number typed over it is taken.
+    auto* prefix = Control<QLineEdit>(dlg, CRawSettingsDlg::kIdFilePrefix);
+    TypeInto(CRawSettingsDlg::kIdFilePrefix, QStringLiteral("12abc"));
+    EXPECT_EQ(dlg.Settings().filePrefix, 0);
+    EXPECT_TRUE(prefix->property("refused").toBool());
+    EXPECT_FALSE(Ok()->isEnabled());
+    Step(CRawSettingsDlg::kIdFilePrefixSpin, true);  // steps from the value in force
+    EXPECT_EQ(dlg.Settings().filePrefix, 1);
+    EXPECT_FALSE(prefix->property("refused").toBool());
+    EXPECT_TRUE(Ok()->isEnabled());
 }
 
 TEST_F(SettingsDialog, TypedValuesAreValidatedAndEnterNeverCloses) {
@@ -119,16 +257,21 @@ TEST_F(SettingsDialog, TypedValuesAreValidatedAndEnterNeverCloses) {
     EXPECT_EQ(Format().width, 352);
     EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdWidthEdit)->text(), QStringLiteral("352"));
 
-    // Letters read as 0; the range limit makes 2 of it.
-    TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("abc"));
+    EXPECT_EQ(
+        dlg.Note(),
+        QStringLiteral("Width 4000 refused: one 4000\u00D7480 YUYV frame needs 3,840,000 bytes; "
+                       "the file has 2,073,600"));
+
+    // Zero is a number: the range limit makes 2 of it.
+    TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("0"));
     EXPECT_EQ(Format().height, 2);
     EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdHeightEdit)->text(), QStringLiteral("2"));
 
-    // A file prefix above 65535 is limited, and taken because a frame still fits behind it.
+    // A file prefix beyond the old 65535 is taken when a frame still fits behind it.
     TypeInto(CRawSettingsDlg::kIdFilePrefix, QStringLiteral("70000"));
-    EXPECT_EQ(dlg.Settings().filePrefix, 65535);
+    EXPECT_EQ(dlg.Settings().filePrefix, 70000);
     TypeInto(CRawSettingsDlg::kIdFilePrefix, QStringLiteral("99999999"));
-    EXPECT_EQ(dlg.Settings().filePrefix, 65535);
+    EXPECT_EQ(dlg.Settings().filePrefix, 70000);
 
     // Escape shows the value in force again and keeps the dialog open.
     auto* edit = Control<QLineEdit>(dlg, CRawSettingsDlg::kIdFramePostfix);

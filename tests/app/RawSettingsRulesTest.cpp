@@ -1,11 +1,17 @@
-// The arithmetic behind the settings dialog: guesses, whole-frame checks, validation, presets.
+// The arithmetic behind the settings dialog: guesses, whole-frame checks and their reasons,
+// validation, typed numbers, reading the file's start, presets.
 #include "app/RawSettingsRules.h"
 
 #include "ShellTestSupport.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <QString>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <limits>
@@ -26,16 +32,18 @@ struct GuessCase {
     int64_t frames, rest;
 };
 
+// The best reading of the common frame sizes and layouts first; below the smallest common
+// frame, YUYV sizes halving from 720 x 480, then GRAY half the file by the rest.
 TEST(SettingsGuess, FollowsTheFileSize) {
     const GuessCase cases[] = {
-        {700000, kLayoutYUYV, 720, 480, 1, 8800},
-        {691200, kLayoutYUYV, 720, 480, 1, 0},
-        {691199, kLayoutYUYV, 360, 240, 3, 691199 - 3 * 172800},
-        {100000, kLayoutYUYV, 180, 120, 2, 100000 - 2 * 43200},
-        {20000, kLayoutYUYV, 90, 60, 1, 20000 - 10800},
+        {15552000, kLayoutI420, 1920, 1080, 5, 0},  // also 25 PAL frames: HD is more common
+        {829440, kLayoutUYVY, 720, 576, 1, 0},
+        {700000, kLayoutI420, 720, 576, 1, 700000 - 622080},
+        {12000, kLayoutYUYV, 90, 60, 1, 12000 - 10800},
         {10800, kLayoutYUYV, 90, 60, 1, 0},
         {5000, kLayoutGRAY, 2500, 2500, 0, 5000},
         {255, kLayoutGRAY, 127, 128, 0, 255},
+        {1, kLayoutGRAY, 1, 1, 1, 0},
     };
     for (const auto& c : cases) {
         const RawSettings r = GuessSettings(c.fileSize);
@@ -70,11 +78,28 @@ TEST(SettingsValidation, Width) {
         {"odd smaller width", 353, 352},
         {"zero rises to the multiple", 0, 2},
         {"negative rises to the multiple", -40, 2},
-        {"beyond the trackbar is limited to 4096, which leaves no frame here", 9000, 720},
+        {"a width beyond the old 4096 that leaves no frame here", 9000, 720},
         {"a width that still fits", 2160, 2160},
         {"one that does not fit keeps the current", 2162, 720},
     };
     for (const auto& c : cases) EXPECT_EQ(ValidateWidth(r, c.typed), c.expected) << c.name;
+}
+
+// Widths up to the conversion's 2^24 pixels, on the layout's multiple; 8K frames are in reach.
+TEST(SettingsValidation, SizeLimits) {
+    RawSettings gray = shelltest::SettingsFor(kLayoutGRAY, 720, 480);
+    gray.fileSize = 8192ull * 4320;
+    EXPECT_EQ(ValidateWidth(gray, 8192), 8192);
+    EXPECT_EQ(ValidateHeight(gray, 4320), 4320);
+    gray.rawFormat.width = 7680;
+    gray.rawFormat.lineBytes = 7680;
+    EXPECT_EQ(ValidateHeight(gray, 4320), 4320);
+    EXPECT_EQ(LimitWidth(gray, 20000000), 1 << 24);
+    EXPECT_EQ(LimitHeight(gray, 20000000), 1 << 24);
+    EXPECT_EQ(LimitHeight(gray, -3), 2);
+    const RawSettings v210 = shelltest::SettingsFor(kLayoutV210, 720, 486);  // width multiple 48
+    EXPECT_EQ(LimitWidth(v210, 20000000), (1 << 24) - 16);
+    EXPECT_EQ(LimitWidth(v210, 7685), 7680);
 }
 
 TEST(SettingsValidation, HeightAndTheRangeLimit) {
@@ -87,14 +112,25 @@ TEST(SettingsValidation, HeightAndTheRangeLimit) {
     RawSettings yv12 = shelltest::SettingsFor(kLayoutYV12, 720, 576);
     yv12.fileSize = 10 * 622080;
     EXPECT_EQ(ValidateHeight(yv12, 577), 576);  // height multiple 2
-    EXPECT_EQ(ValidateHeight(yv12, 5000), 4096);
+    EXPECT_EQ(ValidateHeight(yv12, 5000), 5000);  // beyond the old 4096
 }
 
 TEST(SettingsValidation, ByteCounts) {
     RawSettings r = Yuyv720x480(691200 + 70000);
-    EXPECT_EQ(ValidateByteCount(r, ByteCount::FilePrefix, 70000), 65535);
+    EXPECT_EQ(ValidateByteCount(r, ByteCount::FilePrefix, 70000), 70000);  // beyond the old 65535
+    EXPECT_EQ(ValidateByteCount(r, ByteCount::FilePrefix, 70001), 0);
     EXPECT_EQ(ValidateByteCount(r, ByteCount::FilePrefix, -5), 0);
-    EXPECT_EQ(ValidateByteCount(r, ByteCount::FramePostfix, 65535), 65535);
+    EXPECT_EQ(ValidateByteCount(r, ByteCount::FramePostfix, 70000), 70000);
+    // Up to what the record's fields hold: int32 for the file prefix, uint32 for the others.
+    EXPECT_EQ(LimitByteCount(ByteCount::FilePrefix, 5000000000),
+              std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(LimitByteCount(ByteCount::FramePrefix, 5000000000),
+              std::numeric_limits<uint32_t>::max());
+    EXPECT_EQ(LimitByteCount(ByteCount::FramePostfix, 3000000000), 3000000000);
+    RawSettings big = Yuyv720x480(3000000000LL + 691200);
+    EXPECT_EQ(ValidateByteCount(big, ByteCount::FramePostfix, 3000000000), 3000000000);
+    SetByteCount(big, ByteCount::FramePostfix, 3000000000);
+    EXPECT_EQ(big.framePostfix, 3000000000u);
     r.fileSize = 691200 + 100;
     EXPECT_EQ(ValidateByteCount(r, ByteCount::FilePrefix, 70000), 0);  // 65535 leaves no frame
     EXPECT_EQ(ValidateByteCount(r, ByteCount::FilePrefix, 100), 100);
@@ -103,6 +139,40 @@ TEST(SettingsValidation, ByteCounts) {
     EXPECT_EQ(ValidateByteCount(r, ByteCount::FilePrefix, 2000000), 40);  // larger than the file
     EXPECT_EQ(ValidateByteCount(r, ByteCount::FramePostfix, 60), 60);
     EXPECT_EQ(ValidateByteCount(r, ByteCount::FramePostfix, 61), 0);
+}
+
+// Why no frame fits, in the words the preview area shows.
+TEST(SettingsFit, ProblemSaysWhatAFrameNeedsAndWhatTheFileHas) {
+    RawSettings r = shelltest::SettingsFor(kLayoutYUYV, 720, 480);
+    EXPECT_EQ(
+        FitProblem(r, 6144),
+        QStringLiteral("one 720\u00D7480 YUYV frame needs 691,200 bytes; the file has 6,144"));
+    EXPECT_TRUE(FitProblem(r, 691200).isEmpty());
+    r.framePrefix = 16;
+    r.framePostfix = 16;
+    EXPECT_EQ(FitProblem(r, 691200),
+              QStringLiteral("one 720\u00D7480 YUYV frame needs 691,232 bytes with its frame "
+                             "prefix and postfix; the file has 691,200"));
+    r = shelltest::SettingsFor(kLayoutGRAY, 64, 48);
+    r.filePrefix = 100;
+    EXPECT_EQ(FitProblem(r, 3100),
+              QStringLiteral("one 64\u00D748 GRAY frame needs 3,072 bytes; the file has 3,000 "
+                             "after its file prefix of 100"));
+    EXPECT_TRUE(FitProblem(r, 3172).isEmpty());
+    r.filePrefix = 7000;
+    EXPECT_EQ(FitProblem(r, 6144),
+              QStringLiteral("one 64\u00D748 GRAY frame needs 3,072 bytes; the file prefix of "
+                             "7,000 leaves nothing of the file's 6,144"));
+    const struct {
+        int64_t value;
+        const char* text;
+    } numbers[] = {{0, "0"},
+                   {999, "999"},
+                   {1000, "1,000"},
+                   {691200, "691,200"},
+                   {-1234567, "-1,234,567"},
+                   {std::numeric_limits<int64_t>::max(), "9,223,372,036,854,775,807"}};
+    for (const auto& n : numbers) EXPECT_EQ(GroupedNumber(n.value), QString::fromLatin1(n.text));
 }
 
 TEST(SettingsRebuild, RecomputesDerivedValuesAndLowersToTheMultiples) {
@@ -147,6 +217,55 @@ TEST(SettingsDecimal, ReadsLikeAtoi) {
     constexpr int64_t kMax64 = std::numeric_limits<int64_t>::max();
     EXPECT_EQ(ReadDecimal(QStringLiteral("2147483650"), kMax64), 2147483650);
     EXPECT_EQ(ReadDecimal(QStringLiteral("-99999999999999999999"), kMax64), -kMax64);
+}
+
+// A typed value is a number only when all of it is one: no letters read as 0, no digits before
+// letters read as a number.
+TEST(SettingsDecimal, WholeNumbersOnly) {
+    const struct {
+        const char* text;
+        std::optional<int64_t> value;
+    } cases[] = {{"720", 720},
+                 {" 720 ", 720},
+                 {"-40", -40},
+                 {"+7", 7},
+                 {"abc", std::nullopt},
+                 {"", std::nullopt},
+                 {" ", std::nullopt},
+                 {"-", std::nullopt},
+                 {"12abc", std::nullopt},
+                 {"1 2", std::nullopt},
+                 {"0x10", std::nullopt},
+                 {"3.5", std::nullopt},
+                 {"99999999999999999999", std::numeric_limits<int64_t>::max()}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseWholeNumber(QString::fromLatin1(c.text)), c.value) << c.text;
+    EXPECT_EQ(ParseWholeNumber(QStringLiteral("5000"), 4096), 4096);
+}
+
+// The file's start: size and first bytes of a regular file; nothing of a missing or empty file,
+// a folder or a named pipe (which must not block the window waiting for a writer).
+TEST(SettingsFileStart, ReadsRegularFilesOnly) {
+    const QString path = shelltest::FileOfSize(QStringLiteral("start.raw"), 300000);
+    FileStart start = ReadFileStart(path, 0, kGuessSampleBytes);
+    EXPECT_TRUE(start.usable);
+    EXPECT_EQ(start.size, 300000);
+    ASSERT_EQ(start.sample.size(), kGuessSampleBytes);
+    EXPECT_EQ(start.sample[1], 7);
+    start = ReadFileStart(path, 299990, kGuessSampleBytes);  // what is left after a file prefix
+    ASSERT_EQ(start.sample.size(), 10u);
+    EXPECT_EQ(start.sample[0], static_cast<uint8_t>((299990 % 65536) * 7));
+    EXPECT_TRUE(ReadFileStart(path, 0, 0).sample.empty());
+
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("pipe.raw"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& p : {shelltest::FileOfSize(QStringLiteral("empty.raw"), 0), dir.path(),
+                             pipe, dir.filePath(QStringLiteral("missing.raw"))}) {
+        start = ReadFileStart(p, 0, kGuessSampleBytes);
+        EXPECT_FALSE(start.usable) << p.toStdString();
+        EXPECT_TRUE(start.sample.empty());
+    }
 }
 
 }  // namespace

@@ -1,4 +1,11 @@
 // The raw video settings dialog: how to read a raw file, tried live on a preview of the file.
+//
+// The dialog opens for every existing, readable, non-empty regular file. While its settings hold
+// no whole frame of the file (a guess or stored settings that do not fit), the preview's place
+// says why, every value that forms a frame is taken, and OK stays disabled; as soon as a frame
+// fits, the preview shows it and OK is enabled. From then on a value that leaves no whole frame
+// is refused and the previous one stays, with the reason shown in the preview area. Text that is
+// not a number marks its field, is refused with the reason, and disables OK until it is replaced.
 #pragma once
 
 #include "settings/RawSettings.h"
@@ -12,6 +19,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class QSlider;
 class QToolButton;
@@ -48,7 +56,8 @@ public:
     explicit CRawSettingsDlg(QWidget* parent = nullptr);
     ~CRawSettingsDlg() override;
 
-    // 1 after OK, 2 after Cancel, 3 when the dialog cannot be shown (error text filled then).
+    // 1 after OK, 2 after Cancel, 3 when the dialog cannot be shown (the file is missing,
+    // unreadable, empty or not a regular file; error text filled then).
     int RunForFile(const QString& path, const RawSettings& settings, QString& errorText, int64_t startFrame);
 
     // Before the modal run: the steps of RunForFile up to and including opening the preview,
@@ -62,6 +71,12 @@ public:
     int64_t ResultFrame() const { return resultFrame_; }
     CVideoBuffer* Preview() const { return preview_; }
     qint64 FileSize() const { return fileSize_; }
+    // True while the preview shows the file under the dialog's settings.
+    bool SettingsFit() const { return fits_; }
+    // What the preview area says instead of the picture, and the note on a refused value or
+    // text (both empty when there is nothing to say).
+    QString FitMessage() const;
+    QString Note() const;
 
     // The value events, as the controls raise them.
     void OnWidthTyped(int64_t value);
@@ -88,13 +103,27 @@ protected:
 
 private:
     void BuildControls();
+    void ConnectControls(CUpDown* filePrefixSpin, CUpDown* framePrefixSpin,
+                         CUpDown* framePostfixSpin);
     void StartWindow();
     void FillControls();
     void RefreshControls();
+    // Opens the preview under the record when a whole frame of it fits, at `frame`; otherwise,
+    // or when the open fails, the preview's place says why. True when the preview shows it.
+    bool OpenPreview(int64_t frame);
+    void ShowFit(const QString& problem);
+    void ShowNote(const QString& note);
+    // The note for a value that `trial` holds and that was refused: why no frame fits with it.
+    void NoteRefused(const QString& what, RawSettings trial);
+    // An edit shows a value of the record; a mark of refused text goes.
+    void ShowValue(QLineEdit* edit, int64_t value);
+    void MarkRefused(QLineEdit* edit, const QString& reason);
+    void UpdateOk();
     void SetWidthValue(int64_t value);
     void SetHeightValue(int64_t value);
     void SetByteCountValue(rawsettings::ByteCount which, int64_t value);
     QLineEdit* ByteCountEdit(rawsettings::ByteCount which) const;
+    QString EditName(QLineEdit* edit) const;
     bool HandleEditKey(QLineEdit* edit, int key);
     int64_t PreviewPosition() const;
 
@@ -102,6 +131,7 @@ private:
     QString path_;
     qint64 fileSize_ = 0;
     int64_t resultFrame_ = -1;
+    bool fits_ = false;
     bool refreshing_ = false;
     bool filterInstalled_ = false;
     int layoutIndex_ = 0;
@@ -109,6 +139,9 @@ private:
     uint32_t rememberedMethod_ = 0;
 
     CVideoBuffer* preview_ = nullptr;
+    QLabel* fitMessage_ = nullptr;  // in the preview's place while no frame fits
+    QLabel* note_ = nullptr;        // across the bottom of the preview area
+    QPushButton* ok_ = nullptr;
     QComboBox* layout_ = nullptr;
     QSlider* widthSlider_ = nullptr;
     QLineEdit* widthEdit_ = nullptr;

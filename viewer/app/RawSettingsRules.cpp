@@ -1,6 +1,13 @@
 #include "RawSettingsRules.h"
 
+#include "FrameSizeGuess.h"
+#include "view/LocalFileName.h"
+
 #include <QString>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -45,6 +52,11 @@ int64_t AbsFrameBytes(const RawVideoFormat& f) {
     return std::llabs(int64_t(f.lineBytes)) * std::llabs(int64_t(f.height));
 }
 
+// Down to a multiple of `multiple` (towards minus infinity).
+int64_t RoundDown(int64_t value, int64_t multiple) {
+    return value >= 0 ? value - value % multiple : -((-value + multiple - 1) / multiple) * multiple;
+}
+
 }  // namespace
 
 const SizePreset* SizePresets() { return kPresets; }
@@ -64,7 +76,7 @@ int PresetFor(int32_t width, int32_t height) {
 
 uint32_t Multiple(uint32_t m) { return m == 0 ? 1u : m; }
 
-RawSettings GuessSettings(int64_t fileSize) {
+RawSettings GuessSettings(int64_t fileSize, const uint8_t* sample, size_t sampleBytes) {
     RawSettings r;
     std::memset(&r, 0, sizeof r);
     r.size = kRawSettingsSize;
@@ -72,7 +84,13 @@ RawSettings GuessSettings(int64_t fileSize) {
     r.timeScale = 25;
     int32_t width = 0, height = 0;
     uint32_t code = 0;
-    if (fileSize >= 256) {
+    const std::vector<FrameSizeGuess> readings =
+        RankFrameSizeGuesses(fileSize, {}, sample, sampleBytes);
+    if (!readings.empty()) {
+        width = readings.front().width;
+        height = readings.front().height;
+        code = readings.front().code;
+    } else if (fileSize >= 256) {
         for (int32_t w = 720, h = 480; w >= 90; w /= 2, h /= 2) {
             if (2 * int64_t(w) * h <= fileSize) {
                 width = w;
@@ -83,13 +101,36 @@ RawSettings GuessSettings(int64_t fileSize) {
         }
     }
     if (code == 0) {
-        // Only reached for files below 10800 bytes, so both values fit 32 bits.
+        // Only reached for files below 10800 bytes, so both values fit 32 bits; a one-byte file
+        // is one pixel rather than no frame at all.
         code = kLayoutGRAY;
-        width = int32_t(fileSize / 2);
-        height = int32_t(fileSize - width);
+        width = std::max(static_cast<int32_t>(fileSize / 2), 1);
+        height = std::max(static_cast<int32_t>(fileSize - width), 1);
     }
     BuildRawVideoFormat(r.rawFormat, width, height, code, 0, -1);
     return r;
+}
+
+FileStart ReadFileStart(const QString& path, int64_t offset, size_t sampleBytes) {
+    FileStart start;
+    // Not blocking: a named pipe must not hold the window up waiting for a writer.
+    const int fd =
+        ::open(kavlo::FileNameToBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return start;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        start.usable = true;
+        start.size = static_cast<int64_t>(st.st_size);
+        if (offset >= 0 && offset < start.size && sampleBytes > 0) {
+            const auto want = static_cast<size_t>(
+                std::min<uint64_t>(sampleBytes, static_cast<uint64_t>(start.size - offset)));
+            start.sample.resize(want);
+            const ssize_t got = ::pread(fd, start.sample.data(), want, static_cast<off_t>(offset));
+            start.sample.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        }
+    }
+    ::close(fd);
+    return start;
 }
 
 int64_t WholeFrames(int64_t fileSize, int64_t filePrefix, int64_t frameBytes, int64_t framePostfix,
@@ -99,29 +140,41 @@ int64_t WholeFrames(int64_t fileSize, int64_t filePrefix, int64_t frameBytes, in
     return (fileSize - filePrefix) / divisor;
 }
 
+int32_t LimitWidth(const RawSettings& record, int64_t value) {
+    const int64_t multiple = Multiple(record.rawFormat.widthMultiple);
+    const int64_t w = RoundDown(value, multiple);
+    return static_cast<int32_t>(std::clamp<int64_t>(w, multiple, RoundDown(kMaxSize, multiple)));
+}
+
+int32_t LimitHeight(const RawSettings& record, int64_t value) {
+    const int64_t h = RoundDown(value, Multiple(record.rawFormat.heightMultiple));
+    return static_cast<int32_t>(std::clamp<int64_t>(h, kMinSize, kMaxSize));
+}
+
+int64_t LimitByteCount(ByteCount which, int64_t value) {
+    return std::clamp<int64_t>(value, 0,
+                               which == ByteCount::FilePrefix ? kMaxFilePrefix : kMaxFramePrefix);
+}
+
 int32_t ValidateWidth(const RawSettings& record, int64_t value) {
     const RawVideoFormat& f = record.rawFormat;
-    const int64_t multiple = Multiple(f.widthMultiple);
-    int64_t w = value >= 0 ? value - value % multiple : -((-value + multiple - 1) / multiple) * multiple;
-    w = std::clamp<int64_t>(w, multiple, kMaxSize);
+    const int32_t w = LimitWidth(record, value);
     RawVideoFormat scratch = f;
-    if (!BuildRawVideoFormat(scratch, int32_t(w), f.height, f.code, 0, -1)) return f.width;
+    if (!BuildRawVideoFormat(scratch, w, f.height, f.code, 0, -1)) return f.width;
     if (WholeFrames(int64_t(record.fileSize), record.filePrefix, AbsFrameBytes(scratch), record.framePostfix,
                     record.framePrefix) < 1)
         return f.width;
-    return int32_t(w);
+    return w;
 }
 
 int32_t ValidateHeight(const RawSettings& record, int64_t value) {
     const RawVideoFormat& f = record.rawFormat;
-    const int64_t multiple = Multiple(f.heightMultiple);
-    int64_t h = value >= 0 ? value - value % multiple : -((-value + multiple - 1) / multiple) * multiple;
-    h = std::clamp<int64_t>(h, kMinSize, kMaxSize);
+    const int32_t h = LimitHeight(record, value);
     const int64_t frameBytes = std::llabs(int64_t(f.lineBytes)) * h;
     if (WholeFrames(int64_t(record.fileSize), record.filePrefix, frameBytes, record.framePostfix,
                     record.framePrefix) < 1)
         return f.height;
-    return int32_t(h);
+    return h;
 }
 
 int64_t CurrentByteCount(const RawSettings& record, ByteCount which) {
@@ -135,20 +188,55 @@ int64_t CurrentByteCount(const RawSettings& record, ByteCount which) {
 
 void SetByteCount(RawSettings& record, ByteCount which, int64_t value) {
     switch (which) {
-    case ByteCount::FilePrefix: record.filePrefix = int32_t(value); break;
-    case ByteCount::FramePrefix: record.framePrefix = uint32_t(value); break;
-    case ByteCount::FramePostfix: record.framePostfix = uint32_t(value); break;
+    case ByteCount::FilePrefix: record.filePrefix = static_cast<int32_t>(value); break;
+    case ByteCount::FramePrefix: record.framePrefix = static_cast<uint32_t>(value); break;
+    case ByteCount::FramePostfix: record.framePostfix = static_cast<uint32_t>(value); break;
     }
 }
 
 int64_t ValidateByteCount(const RawSettings& record, ByteCount which, int64_t value) {
-    const int64_t v = std::clamp<int64_t>(value, 0, kMaxByteCount);
+    const int64_t v = LimitByteCount(which, value);
     RawSettings trial = record;
     SetByteCount(trial, which, v);
     if (WholeFrames(int64_t(trial.fileSize), trial.filePrefix, AbsFrameBytes(trial.rawFormat), trial.framePostfix,
                     trial.framePrefix) < 1)
         return CurrentByteCount(record, which);
     return v;
+}
+
+QString GroupedNumber(int64_t value) {
+    QString digits = QString::number(value);
+    const int first = value < 0 ? 1 : 0;
+    for (int at = static_cast<int>(digits.size()) - 3; at > first; at -= 3)
+        digits.insert(at, QLatin1Char(','));
+    return digits;
+}
+
+QString FitProblem(const RawSettings& record, int64_t fileSize) {
+    const RawVideoFormat& f = record.rawFormat;
+    const int64_t frameBytes = AbsFrameBytes(f);
+    const int64_t extra = int64_t(record.framePrefix) + int64_t(record.framePostfix);
+    if (frameBytes > 0 && WholeFrames(fileSize, record.filePrefix, frameBytes, record.framePostfix,
+                                      record.framePrefix) >= 1)
+        return QString();
+    const QString frame = QStringLiteral("%1\u00D7%2 %3")
+                              .arg(f.width)
+                              .arg(f.height)
+                              .arg(QString::fromStdString(LayoutName(f.code)));
+    if (frameBytes <= 0) return QStringLiteral("a %1 frame has no bytes to read").arg(frame);
+    QString text =
+        QStringLiteral("one %1 frame needs %2 bytes").arg(frame, GroupedNumber(frameBytes + extra));
+    if (extra > 0) text += QStringLiteral(" with its frame prefix and postfix");
+    const int64_t rest = fileSize - record.filePrefix;
+    if (record.filePrefix == 0)
+        text += QStringLiteral("; the file has %1").arg(GroupedNumber(fileSize));
+    else if (rest > 0)
+        text += QStringLiteral("; the file has %1 after its file prefix of %2")
+                    .arg(GroupedNumber(rest), GroupedNumber(record.filePrefix));
+    else
+        text += QStringLiteral("; the file prefix of %1 leaves nothing of the file's %2")
+                    .arg(GroupedNumber(record.filePrefix), GroupedNumber(fileSize));
+    return text;
 }
 
 bool RebuildFormat(RawSettings& candidate) {
@@ -181,6 +269,21 @@ int64_t ReadDecimal(const QString& text, int64_t limit) {
     int64_t value = 0;
     for (; i < n && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
         const int64_t digit = text[i].unicode() - '0';
+        value = value > (limit - digit) / 10 ? limit : value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+std::optional<int64_t> ParseWholeNumber(const QString& text, int64_t limit) {
+    const QString t = text.trimmed();
+    qsizetype i = 0;
+    const bool negative = !t.isEmpty() && t[0] == QLatin1Char('-');
+    if (!t.isEmpty() && (t[0] == QLatin1Char('+') || negative)) ++i;
+    if (i == t.size()) return std::nullopt;
+    int64_t value = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] < QLatin1Char('0') || t[i] > QLatin1Char('9')) return std::nullopt;
+        const int64_t digit = t[i].unicode() - '0';
         value = value > (limit - digit) / 10 ? limit : value * 10 + digit;
     }
     return negative ? -value : value;

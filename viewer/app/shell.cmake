@@ -18,6 +18,7 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsRules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsRules.h
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlgControls.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlg.h
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlg.h
