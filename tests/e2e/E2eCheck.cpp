@@ -3,7 +3,9 @@
 //   kavlo-e2e-check SHOT.ppm LAYOUT WIDTH HEIGHT FRAME MODE ZOOM
 //
 // MODE is "normal" (the frame as generated), "split" (even rows above odd rows), "luma" (Y' as
-// grey), "blend" or "topfield" (deinterlaced by blending the fields or from the top field). The expected picture is scaled by ZOOM (a whole number). Exit status 0 when a place in
+// grey), "blend" or "topfield" (deinterlaced by blending the fields or from the top field). The
+// expected picture is scaled by ZOOM: a whole number, or 1/N for a picture shown N times smaller
+// (every Nth pixel of every Nth row, as the view samples it). Exit status 0 when a place in
 // the screenshot shows it (every channel within a tolerance on at least 99.5% of the pixels), 1 when
 // none does, 2 on bad input. The place found is printed.
 #include "clipgen/ClipGen.h"
@@ -93,7 +95,8 @@ Image Deinterlaced(const Image& r, const std::string& mode) {
     return b;
 }
 
-Image Expected(const clipgen::ClipOptions& o, int frame, const std::string& mode, int zoom) {
+Image Expected(const clipgen::ClipOptions& o, int frame, const std::string& mode, int zoom,
+               int shrink) {
     const clipgen::RgbPicture shown = clipgen::RenderFrame(o, frame);
     Image base;
     base.width = shown.width;
@@ -115,12 +118,13 @@ Image Expected(const clipgen::ClipOptions& o, int frame, const std::string& mode
     }
     if (mode == "blend" || mode == "topfield") base = Deinterlaced(base, mode);
     Image out;
-    out.width = base.width * zoom;
-    out.height = base.height * zoom;
+    out.width = base.width * zoom / shrink;
+    out.height = base.height * zoom / shrink;
     out.rgb.resize(size_t(out.width) * size_t(out.height) * 3);
     for (int y = 0; y < out.height; ++y)
         for (int x = 0; x < out.width; ++x)
-            std::memcpy(&out.rgb[(size_t(y) * size_t(out.width) + size_t(x)) * 3], base.At(x / zoom, y / zoom), 3);
+            std::memcpy(&out.rgb[(size_t(y) * size_t(out.width) + size_t(x)) * 3],
+                        base.At(x * shrink / zoom, y * shrink / zoom), 3);
     return out;
 }
 
@@ -149,11 +153,15 @@ int main(int argc, char** argv) {
     o.height = std::atoi(argv[4]);
     o.frames = std::atoi(argv[5]) + 1;
     const std::string mode = argv[6];
-    const int zoom = std::atoi(argv[7]);
-    if (o.code == 0 || zoom < 1 ||
+    // "N" or "1/N".
+    const std::string zoomText = argv[7];
+    const bool fraction = zoomText.rfind("1/", 0) == 0;
+    const int zoom = fraction ? 1 : std::atoi(zoomText.c_str());
+    const int shrink = fraction ? std::atoi(zoomText.c_str() + 2) : 1;
+    if (o.code == 0 || zoom < 1 || shrink < 1 ||
         (mode != "normal" && mode != "split" && mode != "luma" && mode != "blend" && mode != "topfield"))
         return 2;
-    const Image want = Expected(o, std::atoi(argv[5]), mode, zoom);
+    const Image want = Expected(o, std::atoi(argv[5]), mode, zoom, shrink);
     if (want.width > shot.width || want.height > shot.height) return 1;
 
     constexpr int kTolerance = 10;
