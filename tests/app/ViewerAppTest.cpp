@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -127,11 +128,13 @@ TEST_F(StartUp, PlaySwitchIsNoted) {
     EXPECT_TRUE(app.MainWindow()->isVisible());
 }
 
-// Runs `act` on the next modal window, trying for a while; false is handed on when none came.
-void OnNextModal(std::function<void(QWidget*)> act, int triesLeft = 500) {
-    QTimer::singleShot(2, [act, triesLeft] {
+// Runs `act` on the next modal window, trying for a while and while `alive` holds.
+void OnNextModal(std::function<void(QWidget*)> act, int triesLeft = 500,
+                 std::shared_ptr<bool> alive = std::make_shared<bool>(true)) {
+    QTimer::singleShot(2, [act, triesLeft, alive] {
+        if (!*alive) return;
         if (QWidget* modal = QApplication::activeModalWidget()) act(modal);
-        else if (triesLeft > 0) OnNextModal(act, triesLeft - 1);
+        else if (triesLeft > 0) OnNextModal(act, triesLeft - 1, alive);
     });
 }
 
@@ -197,18 +200,20 @@ TEST_F(StartUp, PlayNeverWaitsForAPersonAndFailsWithTheReason) {
     };
     for (const auto& c : cases) {
         CTNViewerApp one;  // modal runs on: a window would block the test
-        bool windowShown = false;
-        OnNextModal([&windowShown](QWidget* w) {
-            windowShown = true;
+        auto windowShown = std::make_shared<bool>(false);
+        auto alive = std::make_shared<bool>(true);
+        OnNextModal([windowShown](QWidget* w) {
+            *windowShown = true;
             w->close();
-        }, 20);
+        }, 20, alive);
         std::vector<std::string> args{"/usr/bin/Kavlo", "-play"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back(Path(c.file));
         ::testing::internal::CaptureStderr();
         EXPECT_FALSE(one.InitInstance(args));
         const std::string printed = ::testing::internal::GetCapturedStderr();
-        EXPECT_FALSE(windowShown) << c.reason;
+        *alive = false;
+        EXPECT_FALSE(*windowShown) << c.reason;
         EXPECT_NE(printed.find(c.reason), std::string::npos) << printed;
         EXPECT_NE(printed.find(Path(c.file)), std::string::npos) << printed;
         EXPECT_EQ(one.ExitInstance(), 1) << c.reason;
