@@ -38,7 +38,9 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"dash_before_file", {"-w", "720", "-", "clip.raw"}, "Error: Not enougth arguments."},
         ErrorCase{"unknown_letter", {"-x"}, "Error: Unknown setting or option."},
         ErrorCase{"letter_is_case_sensitive", {"-W", "720"}, "Error: Unknown setting or option."},
-        ErrorCase{"double_dash", {"--help"}, "Error: Unknown setting or option."},
+        ErrorCase{"double_dash", {"--width"}, "Error: Unknown setting or option."},
+        ErrorCase{"two_file_names", {"a.raw", "-w", "64", "b.raw"}, "Error: More than one file name given."},
+        ErrorCase{"open_after_a_file", {"a.raw", "/open", "b.raw"}, "Error: More than one file name given."},
         ErrorCase{"negative_offset", {"-o", "-1"}, "Error: Negative offsets are not allowed."},
         ErrorCase{"negative_frame_prefix", {"-b-5", "x"}, "Error: Negative offsets are not allowed."},
         ErrorCase{"negative_frame_postfix", {"-e", "-5"}, "Error: Negative offsets are not allowed."},
@@ -83,16 +85,45 @@ TEST(Parse, SettingsThenFile) {
     }
 }
 
-TEST(Parse, SettingsAfterTheFileAreNotExamined) {
-    CommandLine r = Parse({"clip.raw", "-w", "720"});
-    EXPECT_EQ(r.fileName, "clip.raw");
-    EXPECT_EQ(r.width, 0);
-    // The argument after the file name is consumed when it is no option, and so is the rest.
-    r = Parse({"clip.raw", "other.raw", "-x"});
-    EXPECT_EQ(r.error, "");
-    EXPECT_EQ(r.fileName, "clip.raw");
-    r = Parse({"clip.raw", "-x"});
-    EXPECT_EQ(r.error, "");
+TEST(Parse, OptionsMayFollowTheFileName) {
+    const CommandLine before = Parse({"-w", "64", "-h", "48", "-l", "GRAY", "clip.yuv"});
+    for (const auto& args : {std::vector<std::string>{"clip.yuv", "-w", "64", "-h", "48", "-l", "GRAY"},
+                             std::vector<std::string>{"-w", "64", "clip.yuv", "-h48", "-lgray"}}) {
+        const CommandLine after = Parse(args);
+        EXPECT_EQ(after.error, "");
+        EXPECT_EQ(after.fileName, "clip.yuv");
+        ASSERT_TRUE(after.hasSettings);
+        EXPECT_EQ(std::memcmp(&after.settings, &before.settings, sizeof before.settings), 0);
+    }
+    // Errors after the file name are errors too.
+    EXPECT_EQ(Parse({"clip.raw", "-x"}).error, "Error: Unknown setting or option.");
+}
+
+TEST(Parse, FileWithoutFormatOptionsHasNoRecord) {
+    // What a file manager runs: the file alone, or with switches that say nothing of its layout.
+    for (const auto& args : {std::vector<std::string>{"clip.raw"}, std::vector<std::string>{"-play", "clip.raw"},
+                             std::vector<std::string>{"clip.raw", "-d", "-mv"}}) {
+        const CommandLine r = Parse(args);
+        EXPECT_EQ(r.error, "");
+        EXPECT_EQ(r.fileName, "clip.raw");
+        EXPECT_FALSE(r.formatGiven);
+        EXPECT_FALSE(r.hasSettings);
+    }
+    EXPECT_TRUE(Parse({"-i", "clip.raw"}).hasSettings);
+    EXPECT_TRUE(Parse({"clip.raw", "-o", "0"}).hasSettings);
+}
+
+TEST(Parse, HelpRequests) {
+    for (const char* request : {"-help", "--help", "-?", "-HELP"}) {
+        const CommandLine r = Parse({request});
+        EXPECT_TRUE(r.help) << request;
+        EXPECT_EQ(r.error, "") << request;
+        EXPECT_EQ(r.height, 0) << request;  // "-help" is not -h with the value "elp"
+    }
+    const CommandLine r = Parse({"-help", "-play"});
+    EXPECT_TRUE(r.help);
+    EXPECT_TRUE(r.play);
+    EXPECT_FALSE(Parse({"-hel"}).help);
 }
 
 TEST(Parse, OpenTarget) {

@@ -42,6 +42,7 @@ TEST(HelpWindow, MeasuresNamesWithTheUsageControlsFont) {
     CHelpWin help;
     help.SetErrorText(QStringLiteral("Error: Unknown pixel layout."));
     ASSERT_TRUE(help.OnInitDialog());
+    EXPECT_EQ(help.windowTitle(), QStringLiteral("Kavlo"));
     EXPECT_EQ(help.ErrorControl()->text(), QStringLiteral("Error: Unknown pixel layout."));
     const QString shown = help.UsageControl()->toPlainText();
     const QFontMetrics metrics(help.UsageControl()->font());

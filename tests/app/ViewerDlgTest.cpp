@@ -11,6 +11,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,6 +29,7 @@
 #include <climits>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <type_traits>
 
 namespace {
@@ -331,6 +334,10 @@ TEST_F(MainWindow, FailedRecentOpenOffersRemoval) {
         auto* box = qobject_cast<QMessageBox*>(w);
         ASSERT_NE(box, nullptr);
         EXPECT_TRUE(box->text().startsWith(QStringLiteral("An error occrured while loading the video file.")));
+        // The file and the reason, before the question.
+        EXPECT_TRUE(box->text().contains(QStringLiteral("gone.raw:\n")));
+        EXPECT_TRUE(box->text().endsWith(QStringLiteral("remove the file from the list?")));
+        EXPECT_GT(box->text().size(), 130) << box->text().toStdString();
         box->button(QMessageBox::Yes)->click();
     });
     dlg->OpenRecent(0);
@@ -354,6 +361,10 @@ TEST_F(MainWindow, DroppedFilesOpenOnlyTheFirst) {
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(dlg.get(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    // The drop has ended before the file opens.
+    EXPECT_FALSE(dlg->View()->IsOpen());
+    QTRY_VERIFY(dlg->View()->IsOpen());
     EXPECT_EQ(dlg->View()->FileName(), first);
     EXPECT_EQ((*dlg->RecentFiles())[0].name, first);
 }
@@ -379,6 +390,68 @@ TEST_F(MainWindow, PropertiesReopensAtThePreviewsFrame) {
     ASSERT_EQ((*dlg->RecentFiles())[0].data.size(), int(sizeof stored));
     std::memcpy(&stored, (*dlg->RecentFiles())[0].data.constData(), sizeof stored);
     EXPECT_EQ(stored.rawFormat.width, 32);
+}
+
+// Runs `act` on the next modal window if one comes within about a second; tells whether it came.
+std::shared_ptr<bool> OnModalSoon(std::function<void(QWidget*)> act, int triesLeft = 300) {
+    auto came = std::make_shared<bool>(false);
+    struct Poller {
+        static void Run(std::function<void(QWidget*)> act, std::shared_ptr<bool> came, int left) {
+            QTimer::singleShot(3, [act, came, left] {
+                if (QWidget* modal = QApplication::activeModalWidget()) {
+                    *came = true;
+                    act(modal);
+                } else if (left > 0) {
+                    Run(act, came, left - 1);
+                }
+            });
+        }
+    };
+    Poller::Run(std::move(act), came, triesLeft);
+    return came;
+}
+
+TEST_F(MainWindow, PropertiesOnAFileThatWentAwayTellsWhy) {
+    OpenClip(3, QStringLiteral("vanish.raw"));
+    ASSERT_TRUE(QFile::remove(path));
+    QString text;
+    auto came = OnModalSoon([&text](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w)) text = box->text();
+        w->close();
+    });
+    dlg->OnCommand(CmdProperties);
+    ASSERT_TRUE(*came);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("An error occrured while loading the video file.\n\n") + path))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("No such file or directory")));
+}
+
+TEST_F(MainWindow, StandardShortcutsOpenCloseAndExit) {
+    const struct {
+        int id;
+        QKeySequence key;
+    } expected[] = {{CmdOpen, QKeySequence(Qt::CTRL | Qt::Key_O)},
+                    {CmdClose, QKeySequence(Qt::CTRL | Qt::Key_W)},
+                    {CmdExit, QKeySequence(Qt::CTRL | Qt::Key_Q)}};
+    for (const auto& e : expected) EXPECT_TRUE(dlg->Action(e.id)->shortcuts().contains(e.key)) << e.id;
+    OpenClip(2, QStringLiteral("keys.raw"));
+    // Q alone still toggles the view's method-2 label.
+    const uint8_t label = dlg->View()->Switches().method2Label;
+    Key(Qt::Key_Q);
+    EXPECT_NE(dlg->View()->Switches().method2Label, label);
+    Key(Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(dlg->View()->IsOpen());
+    auto came = OnModalSoon([](QWidget* w) {
+        EXPECT_NE(qobject_cast<QFileDialog*>(w), nullptr);
+        w->close();
+    });
+    Key(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(*came);
+    ASSERT_TRUE(dlg->isVisible());
+    dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    Key(Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(dlg->isVisible());
 }
 
 TEST_F(MainWindow, CtrlZeroIsActualSizeEvenAtTheLargestZoom) {

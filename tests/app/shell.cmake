@@ -24,3 +24,9 @@ endif()
 gtest_discover_tests(shell_tests
   DISCOVERY_MODE PRE_TEST
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS shell)
+
+# The built program under -play on files it cannot show: it must end at once with the reason.
+if(TARGET Kavlo)
+  add_test(NAME kavlo_play_errors COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/play_errors.sh $<TARGET_FILE:Kavlo>)
+  set_tests_properties(kavlo_play_errors PROPERTIES TIMEOUT 120 LABELS shell)
+endif()

@@ -118,4 +118,36 @@ wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Kavlo$' | head -n 
 kill -0 "$kavlo_pid" 2>/dev/null || fail "Kavlo ended"
 kill "$kavlo_pid"; wait "$kavlo_pid" 2>/dev/null || true
 kavlo_pid=""
+
+# stop: ends the running Kavlo.
+stop() { kill "$kavlo_pid" 2>/dev/null || true; wait "$kavlo_pid" 2>/dev/null || true; kavlo_pid=""; }
+
+# The desktop entry's command with a file: the clip opened above has settings stored with it, so
+# it opens with them and no dialog asks.
+${exec_line% %f} "$work/clip.yv24" >"$work/kavlo.log" 2>&1 &
+kavlo_pid=$!
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name 'clip\.yv24' | head -n 1) || true
+[ -n "$wid" ] || fail "the desktop entry with a known file did not open it"
+expect 0 normal 1
+stop
+
+# The same file by a relative name from another working folder: the stored entry holds the
+# absolute name, so it is found, and a namesake in the other folder is not taken for it.
+mkdir -p "$work/elsewhere"
+head -c 100 /dev/zero >"$work/elsewhere/clip.yv24"
+(cd "$work/elsewhere" && exec "$prefix/bin/Kavlo" ../clip.yv24) >"$work/kavlo.log" 2>&1 &
+kavlo_pid=$!
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name 'clip\.yv24' | head -n 1) || true
+[ -n "$wid" ] || fail "the known file by a relative name from another folder did not open"
+expect 0 normal 1
+stop
+
+# A file without stored settings: the settings dialog asks for them.
+cp "$work/clip.yv24" "$work/fresh.yv24"
+${exec_line% %f} "$work/fresh.yv24" >"$work/kavlo.log" 2>&1 &
+kavlo_pid=$!
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^RAW Video Settings' | head -n 1) || true
+[ -n "$wid" ] || fail "the desktop entry with a new file did not show the settings dialog"
+kill -0 "$kavlo_pid" 2>/dev/null || fail "Kavlo ended"
+stop
 echo "PASS"

@@ -13,6 +13,7 @@ const char* const kErrWidth = "Error: Wrong or missing width.";
 const char* const kErrHeight = "Error: Wrong or missing height.";
 const char* const kErrStride = "Error: Wrong or missing stride.";
 const char* const kErrLayout = "Error: Unknown pixel layout.";
+const char* const kErrTwoFiles = "Error: More than one file name given.";
 
 namespace {
 
@@ -100,6 +101,10 @@ int64_t ReadNumber(const std::string& text) {
 
 bool FitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
+bool IsHelpRequest(const std::string& a) {
+    return a == "-?" || EqualNoCase(a, "-help") || EqualNoCase(a, "--help");
+}
+
 }  // namespace
 
 const LayoutKeyword* LayoutKeywords() { return kKeywords; }
@@ -124,17 +129,25 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     for (size_t i = 1; i < count; ++i) {
         const std::string a = arg(i);
 
-        if (EqualNoCase(a, "/open")) {
+        if (!fileGiven && EqualNoCase(a, "/open")) {
             // A desktop that drops an empty "%f" leaves "/open" last: it names no file.
             r.openTarget = i + 1 < count ? arg(i + 1) : std::string();
             return r;
         }
-        if (a.empty() || a[0] != '-') {
-            // The file name ends the settings; one more non-option argument is consumed and
-            // ignored, and so is everything after it.
+        if (a.empty()) continue;  // an empty argument names no file
+        if (a[0] != '-') {
+            // The file name; options may come before and after it, a second name is an error.
+            if (fileGiven) {
+                r.error = kErrTwoFiles;
+                return r;
+            }
             r.fileName = a;
             fileGiven = true;
-            break;
+            continue;
+        }
+        if (IsHelpRequest(a)) {
+            r.help = true;
+            continue;
         }
         if (a.size() == 1) {
             r.error = kErrNotEnoughArguments;
@@ -157,6 +170,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
         const char letter = a[1];
         std::string value;
+        if (std::strchr("obewhsl", letter) || (letter == 'i' && a.size() == 2) ||
+            EqualNoCase(a, "-tmp"))
+            r.formatGiven = true;
         switch (letter) {
             case 'o':
             case 'b':
@@ -255,7 +271,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
     }
 
-    if (fileGiven && !r.fileName.empty()) {
+    if (fileGiven && r.formatGiven) {
         r.settings = BuildRawSettings(r);
         r.hasSettings = true;
     }

@@ -1,4 +1,5 @@
-// The viewer's command line: settings, then a file name; or "/open" and a file name.
+// The viewer's command line: settings and a file name in any order; or "/open" and a file name;
+// or a request for the usage.
 #pragma once
 
 #include "settings/RawSettings.h"
@@ -17,6 +18,7 @@ extern const char* const kErrWidth;               // "Error: Wrong or missing wi
 extern const char* const kErrHeight;              // "Error: Wrong or missing height."
 extern const char* const kErrStride;              // "Error: Wrong or missing stride."
 extern const char* const kErrLayout;              // "Error: Unknown pixel layout."
+extern const char* const kErrTwoFiles;            // "Error: More than one file name given."
 
 // A keyword accepted after -l: the code it selects and whether rows are stored bottom-up.
 struct LayoutKeyword {
@@ -51,13 +53,18 @@ struct CommandLine {
     bool mirrorHorizontal = false;  // -mh
     bool play = false;            // -play
     bool bottomUp = false;        // the -l keyword stores rows bottom-up
+    bool help = false;            // -help, --help or -?: show the usage
+    // An option that describes the file's layout was given (-w -h -l -s -o -b -e -i -seq -tmp).
+    // Without one the file opens with the settings stored for it, or asks for them.
+    bool formatGiven = false;
 
-    bool hasSettings = false;  // `settings` is valid: a file name was given and no error occurred
+    // `settings` is valid: a file name and a format option were given and no error occurred.
+    bool hasSettings = false;
     RawSettings settings{};
 };
 
 // Parses the arguments (the program's own path first). Never reads past the list; stops at the
-// first error, at the file name, or at "/open" followed by a target.
+// first error or at "/open" followed by a target. Options may follow the file name.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // Builds the raw settings record from parsed values: the format block through

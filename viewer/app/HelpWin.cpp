@@ -49,7 +49,7 @@ CHelpWin::~CHelpWin() {
 }
 
 void CHelpWin::Build() {
-    setWindowTitle(QStringLiteral("Dialog"));
+    setWindowTitle(kavlo::AppName());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
     auto* icon = new QLabel(this);

@@ -1,5 +1,6 @@
 #include "RecentFileList.h"
 
+#include "FileCheck.h"
 #include "Platform.h"
 #include "view/LocalFileName.h"
 
@@ -32,6 +33,12 @@ SplitName Split(const QString& path) {
 QString WithTrailingSeparator(QString dir) {
     if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
     return dir;
+}
+
+// Whether two names lead to the same file: a relative name (as older lists stored them) counts
+// as the file it names from the working folder.
+bool SameFile(const QString& a, const QString& b) {
+    return kavlo::SameFileName(a, b) || kavlo::SameFileName(kavlo::AbsoluteFileName(a), kavlo::AbsoluteFileName(b));
 }
 
 // An ampersand in a file name is shown as itself, not taken as a mnemonic.
@@ -68,14 +75,11 @@ void CMyRecentFileList::Add(const QString& name, uint32_t size, const void* data
     if (found >= 0) {
         // Later duplicates of the name go; the first one found is the one that moves.
         for (int i = GetSize() - 1; i > found; --i)
-            if (kavlo::SameFileName(entries_[i].name, name)) entries_.remove(i);
-        if (found == 0) {
-            entries_[0] = {name, copy};
-            return;
-        }
-        const QString stored = entries_[found].name;
+            if (SameFile(entries_[i].name, name)) entries_.remove(i);
+        // The entry takes the name as given now, so a relative name stored earlier becomes the
+        // absolute one the viewer opens by.
         entries_.remove(found);
-        entries_.insert(0, {stored, copy});
+        entries_.insert(0, {name, copy});
         return;
     }
     if (GetSize() >= kMaxEntries) entries_.resize(kMaxEntries - 1);
@@ -98,7 +102,7 @@ void CMyRecentFileList::Remove(int index) {
 
 int CMyRecentFileList::Find(const QString& name) const {
     for (int i = 0; i < GetSize(); ++i)
-        if (kavlo::SameFileName(entries_[i].name, name)) return i;
+        if (SameFile(entries_[i].name, name)) return i;
     return -1;
 }
 

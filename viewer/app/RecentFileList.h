@@ -15,7 +15,7 @@ class QMenu;
 class QSettings;
 
 struct RecentFileEntry {
-    QString name;     // full path as it was opened
+    QString name;     // absolute path as it was opened (older lists may hold relative ones)
     QByteArray data;  // the entry's settings record; empty when it has none
 };
 
@@ -40,6 +40,8 @@ public:
     virtual void Add(const QString& name, uint32_t size, const void* data);
     virtual void Update(const QString& name, uint32_t size, const void* data);
     virtual void Remove(int index);
+    // The entry of a file: names are compared as given and in their absolute form, so a
+    // relative entry is found while it leads to the same file from the working folder.
     virtual int Find(const QString& name) const;
     virtual void ReadList();
     virtual void WriteList();

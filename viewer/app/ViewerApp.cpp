@@ -2,6 +2,7 @@
 
 #include "AppInfo.h"
 #include "CommandLine.h"
+#include "FileCheck.h"
 #include "HelpWin.h"
 #include "Platform.h"
 #include "RecentFileList.h"
@@ -19,8 +20,27 @@
 #include <QIcon>
 #include <QSettings>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
+
+namespace {
+
+// A start-up error: the reason, then the file it is about.
+QString StartErrorText(const QString& path, const QString& reason) {
+    return QStringLiteral("Error: %1. File: %2").arg(reason, path);
+}
+
+void Print(std::FILE* stream, QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    if (!text.endsWith(QLatin1Char('\n'))) std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+}  // namespace
 
 CTNViewerApp::CTNViewerApp() {
     // The result is not examined: a failed scan shows up later as files that do not open.
@@ -55,11 +75,55 @@ bool CTNViewerApp::ApplyStoredDebugLevel() {
 
 void CTNViewerApp::ShowUsage(const QString& error) {
     shownError_ = error;
-    kavlo::WarningSound();
+    if (!error.isEmpty()) kavlo::WarningSound();
     CHelpWin help;
     help.SetErrorText(error);
     help.OnInitDialog();
     if (modalRuns_) RunModal(help);
+}
+
+void CTNViewerApp::ReportStartError(const QString& error) {
+    if (play_) {
+        // Scripts get the error on standard error and no window that waits for a person.
+        shownError_ = error;
+        Print(stderr, QStringLiteral("%1: %2").arg(kavlo::AppName(), error));
+    } else {
+        ShowUsage(error);
+    }
+    exitCode_ = 1;
+}
+
+QString CTNViewerApp::OpenAtStart(const QString& path, RawSettings settings) {
+    QString openError;
+    if (mainWindow_->View()->OpenFile(&settings, path, openError, 0) != 0) {
+        mainWindow_.reset();
+        return StartErrorText(path, kavlo::OpenFailureReason(path, openError));
+    }
+    mainWindow_->AfterOpen(path, settings);
+    return QString();
+}
+
+QString CTNViewerApp::OpenWithoutSettings(const QString& path) {
+    const QString problem = kavlo::FileProblem(path);
+    if (!problem.isEmpty()) {
+        mainWindow_.reset();
+        return StartErrorText(path, problem);
+    }
+    const CMyRecentFileList& recent = *mainWindow_->RecentFiles();
+    const int index = recent.Find(path);
+    if (index >= 0 && recent.HasSettings(index)) {
+        RawSettings settings;
+        std::memcpy(&settings, recent[index].data.constData(), sizeof settings);
+        return OpenAtStart(path, settings);
+    }
+    if (play_) {
+        mainWindow_.reset();
+        return StartErrorText(path, QStringLiteral("no settings are stored for this file; give them "
+                                                   "on the command line (-w, -h, -l)"));
+    }
+    // As "/open" does: the settings dialog, and the main window whatever it ends with.
+    mainWindow_->OpenByName(path);
+    return QString();
 }
 
 void CTNViewerApp::RunModal(QDialog& window) {
@@ -86,26 +150,32 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     // 4. Parse.
     CommandLine parsed = ParseCommandLine(args);
     play_ = parsed.play;
+    if (parsed.help) {
+        // The usage asked for is no error: exit code 0.
+        if (play_) {
+            Print(stdout, CHelpWin::BuildUsageText(kavlo::AppName(),
+                                                   [](const QString& name) { return name.size() >= 8; }));
+        } else {
+            ShowUsage(QString());
+        }
+        return false;
+    }
     QString error = QString::fromStdString(parsed.error);
     if (parsed.openTarget) {
-        if (!parsed.openTarget->empty()) mainWindow_->OpenByName(kavlo::FileNameFromBytes(parsed.openTarget->c_str()));
-        error.clear();
-    } else if (error.isEmpty() && !parsed.fileName.empty() && parsed.hasSettings) {
-        // 5. Open the named file in the main window's view.
-        RawSettings settings = parsed.settings;
-        const QString fileName = kavlo::FileNameFromBytes(parsed.fileName.c_str());
-        QString openError;
-        if (mainWindow_->View()->OpenFile(&settings, fileName, openError, 0) != 0) {
-            mainWindow_.reset();
-            error = QStringLiteral("Error: %1.").arg(openError);
-        } else {
-            mainWindow_->AfterOpen(fileName, settings);
-        }
+        const QString target = kavlo::FileNameFromBytes(parsed.openTarget->c_str());
+        // Under -play nothing may wait for a person: the stored settings or an error.
+        if (!target.isEmpty() && play_) error = OpenWithoutSettings(kavlo::AbsoluteFileName(target));
+        else if (!target.isEmpty()) mainWindow_->OpenByName(target);
+        if (!play_) error.clear();
+    } else if (error.isEmpty() && !parsed.fileName.empty()) {
+        // 5. Open the named file in the main window's view, by its absolute name.
+        const QString fileName = kavlo::AbsoluteFileName(kavlo::FileNameFromBytes(parsed.fileName.c_str()));
+        error = parsed.hasSettings ? OpenAtStart(fileName, parsed.settings) : OpenWithoutSettings(fileName);
     }
 
-    // 6. Anything wrong: the usage window, then the end.
+    // 6. Anything wrong: the usage window (or standard error), then the end.
     if (!error.isEmpty()) {
-        ShowUsage(error);
+        ReportStartError(error);
         return false;
     }
 

@@ -2,6 +2,8 @@
 // usage window or the main window, and closes the core at exit.
 #pragma once
 
+#include "settings/RawSettings.h"
+
 #include <QString>
 #include <memory>
 #include <string>
@@ -20,14 +22,16 @@ public:
     CTNViewerApp& operator=(const CTNViewerApp&) = delete;
 
     // The whole start-up, from the argument list (the program's own path first). Always
-    // returns false: the program ends when the main window (or the usage window) closes.
+    // returns false: the program ends when the main window (or the usage window) closes. An
+    // error at start-up makes the exit code 1; under -play it goes to standard error instead
+    // of a window, and the usage asked for goes to standard output.
     bool InitInstance(const std::vector<std::string>& arguments);
     // Deletes the main window object if one is still held, closes the core, returns the exit code:
     // the code of a toolkit exit request (QCoreApplication::exit) that ended the run, else 0.
     int ExitInstance();
 
     CTNViewerDlg* MainWindow() const { return mainWindow_.get(); }
-    // The error text the usage window showed; empty when none was shown.
+    // The error text the usage window showed (or -play printed); empty when none was shown.
     const QString& ShownError() const { return shownError_; }
     // Tests replace the modal runs: the usage window and the main window are then only built.
     void SetModalRuns(bool on) { modalRuns_ = on; }
@@ -39,6 +43,13 @@ public:
 
 private:
     void ShowUsage(const QString& error);
+    // Shows or prints a start-up error; the program then ends with exit code 1.
+    void ReportStartError(const QString& error);
+    // Opens the named file in the main window's view with `settings`; the error text, if any.
+    QString OpenAtStart(const QString& path, RawSettings settings);
+    // A file named without settings: the settings stored for it, else the settings dialog (or,
+    // under -play, an error); the error text, if any.
+    QString OpenWithoutSettings(const QString& path);
     // Shows `window` modally until it is closed or the toolkit is asked to exit.
     void RunModal(QDialog& window);
 

@@ -1,6 +1,7 @@
 #include "ViewerDlg.h"
 
 #include "AppInfo.h"
+#include "FileCheck.h"
 #include "FrameNumberValidator.h"
 #include "Platform.h"
 #include "RawSettingsDlg.h"
@@ -126,6 +127,16 @@ QString CTNViewerDlg::LoadErrorText() { return QStringLiteral("An error occrured
 QString CTNViewerDlg::LoadErrorRemoveText() {
     return QStringLiteral(
         "An error occrured while loading the video file.\r\rWould you like to remove the file from the list?");
+}
+QString CTNViewerDlg::LoadErrorText(const QString& path, const QString& reason) {
+    return QStringLiteral("%1\r\r%2:\r%3").arg(LoadErrorText(), path, reason);
+}
+QString CTNViewerDlg::LoadErrorRemoveText(const QString& path, const QString& reason) {
+    // The reason goes between the message and the question, which stays last.
+    const QString question = QStringLiteral("\r\rWould you like to remove the file from the list?");
+    QString text = LoadErrorRemoveText();
+    text.chop(question.size());
+    return QStringLiteral("%1\r\r%2:\r%3%4").arg(text, path, reason, question);
 }
 
 void CTNViewerDlg::OnInitDialog() {
@@ -272,7 +283,8 @@ void CTNViewerDlg::dropEvent(QDropEvent* event) {
     if (urls.isEmpty() || !urls.first().isLocalFile()) return;
     const QString path = kavlo::FileNameFromUrl(urls.first());
     if (path.isEmpty() || path.size() >= PATH_MAX) return;
-    OpenByName(path);
+    // The drop ends first, so the source is not held while the settings dialog or an error is up.
+    QMetaObject::invokeMethod(this, [this, path] { OpenByName(path); }, Qt::QueuedConnection);
 }
 
 // ---- Opening ---------------------------------------------------------------------------------
@@ -284,8 +296,13 @@ void CTNViewerDlg::AfterOpen(const QString& path, const RawSettings& settings) {
     FitWindowToVideo();
 }
 
-void CTNViewerDlg::OfferRemoval(int index) {
-    const auto answer = QMessageBox::critical(this, kavlo::AppName(), ForMessageBox(LoadErrorRemoveText()),
+void CTNViewerDlg::ShowLoadError(const QString& path, const QString& reason) {
+    QMessageBox::critical(this, kavlo::AppName(), ForMessageBox(LoadErrorText(path, reason)));
+}
+
+void CTNViewerDlg::OfferRemoval(int index, const QString& path, const QString& reason) {
+    const auto answer = QMessageBox::critical(this, kavlo::AppName(),
+                                              ForMessageBox(LoadErrorRemoveText(path, reason)),
                                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes) return;
     recent_->Remove(index);
@@ -299,7 +316,7 @@ void CTNViewerDlg::OpenWithStoredSettings(int index, const QString& path) {
     if (view_->OpenFile(&settings, path, error, 0) != 0) {
         view_->CloseFile();
         UpdateWindowState();
-        OfferRemoval(index);
+        OfferRemoval(index, path, kavlo::OpenFailureReason(path, error));
         return;
     }
     AfterOpen(path, settings);
@@ -321,17 +338,19 @@ void CTNViewerDlg::OpenWithDialog(const QString& path, int offerRemoval) {
     }
     // Also reached when the dialog could not be shown at all, so that the request never
     // ends without a word.
+    const QString reason = kavlo::OpenFailureReason(path, error);
     if (offerRemoval >= 0) {
         view_->CloseFile();
         UpdateWindowState();
-        OfferRemoval(offerRemoval);
+        OfferRemoval(offerRemoval, path, reason);
         return;
     }
     if (!view_->IsOpen()) UpdateWindowState();
-    QMessageBox::critical(this, kavlo::AppName(), LoadErrorText());
+    ShowLoadError(path, reason);
 }
 
-void CTNViewerDlg::OpenByName(const QString& path) {
+void CTNViewerDlg::OpenByName(const QString& name) {
+    const QString path = kavlo::AbsoluteFileName(name);
     const int index = recent_->Find(path);
     if (index >= 0 && recent_->HasSettings(index)) {
         OpenWithStoredSettings(index, path);
@@ -342,7 +361,9 @@ void CTNViewerDlg::OpenByName(const QString& path) {
 
 void CTNViewerDlg::OpenRecent(int index) {
     if (index < 0 || index >= recent_->GetSize()) return;
-    const QString path = (*recent_)[index].name;
+    // An entry stored with a relative name opens while it leads to a file from here; it is
+    // remembered by its absolute name from then on.
+    const QString path = kavlo::AbsoluteFileName((*recent_)[index].name);
     if (recent_->HasSettings(index)) {
         OpenWithStoredSettings(index, path);
         return;
@@ -356,11 +377,17 @@ void CTNViewerDlg::OnProperties() {
     RawSettings copy = view_->Settings();
     QString error;
     CRawSettingsDlg dialog(this);
-    if (dialog.RunForFile(path, copy, error, view_->CurrentPosition()) != CRawSettingsDlg::kResultOk) return;
+    const int result = dialog.RunForFile(path, copy, error, view_->CurrentPosition());
+    if (result == CRawSettingsDlg::kResultCancel) return;
+    if (result != CRawSettingsDlg::kResultOk) {
+        // The file went away or shrank since it was opened: the dialog could not show it.
+        ShowLoadError(path, kavlo::OpenFailureReason(path, error));
+        return;
+    }
     RawSettings settings = dialog.Settings();
     if (view_->OpenFile(&settings, path, error, dialog.ResultFrame()) != 0) {
         UpdateWindowState();
-        QMessageBox::critical(this, kavlo::AppName(), LoadErrorText());
+        ShowLoadError(path, kavlo::OpenFailureReason(path, error));
         return;
     }
     recent_->Update(path, kRawSettingsSize, &settings);

@@ -37,6 +37,8 @@ public:
     explicit CTNViewerDlg(QWidget* parent = nullptr);
     ~CTNViewerDlg() override;
 
+    // Opens a file with the settings stored for it, or else asks for them; the name is made
+    // absolute first. Failures are reported with the file's name and the reason.
     void OpenByName(const QString& path);
     void OpenRecent(int index);
     void UpdateTitle(CVideoBuffer* view, const QString& status);
@@ -74,6 +76,9 @@ public:
     static QString OpenFilter();
     static QString LoadErrorText();
     static QString LoadErrorRemoveText();
+    // The same texts naming the file and the reason it did not load.
+    static QString LoadErrorText(const QString& path, const QString& reason);
+    static QString LoadErrorRemoveText(const QString& path, const QString& reason);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -102,7 +107,8 @@ private:
     // Asks the settings dialog and opens; on failure shows the load error, or the removal
     // offer for recent entry `offerRemoval` (-1 for none).
     void OpenWithDialog(const QString& path, int offerRemoval);
-    void OfferRemoval(int index);
+    void OfferRemoval(int index, const QString& path, const QString& reason);
+    void ShowLoadError(const QString& path, const QString& reason);
     void SetMethod(uint32_t method);
 
     CVideoBuffer* view_ = nullptr;

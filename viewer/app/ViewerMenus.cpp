@@ -11,6 +11,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -66,6 +67,14 @@ constexpr MethodRow kMethodCommands[] = {
     {CmdMethodLowPass, kavlo::kDeinterlaceLowPass, "Low-Pass Filter\tShift+4"},
 };
 
+// The platform's keys for a standard command, with the key every desktop knows it by added when
+// the platform's scheme lacks it (the Windows scheme has no key for Quit, for one).
+QList<QKeySequence> StandardKeys(QKeySequence::StandardKey command, QKeyCombination usual) {
+    QList<QKeySequence> keys = QKeySequence::keyBindings(command);
+    if (!keys.contains(QKeySequence(usual))) keys.prepend(QKeySequence(usual));
+    return keys;
+}
+
 }  // namespace
 
 void CTNViewerDlg::BuildMenus() {
@@ -76,15 +85,21 @@ void CTNViewerDlg::BuildMenus() {
         return a;
     };
     fileMenu_ = menuBar_->addMenu(QStringLiteral("&File"));
-    add(fileMenu_, CmdOpen, QStringLiteral("&Open"), false);
-    add(fileMenu_, CmdClose, QStringLiteral("&Close"), false)->setEnabled(false);
+    // Ctrl+O, Ctrl+W and Ctrl+Q: none is a key of the window or the view, apart from Ctrl+Q,
+    // which the view's table read as Q (its letters ignore Ctrl); Q alone keeps that meaning.
+    add(fileMenu_, CmdOpen, QStringLiteral("&Open"), false)
+        ->setShortcuts(StandardKeys(QKeySequence::Open, Qt::CTRL | Qt::Key_O));
+    QAction* close = add(fileMenu_, CmdClose, QStringLiteral("&Close"), false);
+    close->setShortcuts(StandardKeys(QKeySequence::Close, Qt::CTRL | Qt::Key_W));
+    close->setEnabled(false);
     fileMenu_->addSeparator();
     recentMenu_ = fileMenu_->addMenu(QStringLiteral("Recent Files"));
     add(recentMenu_, CmdRecentFirst, QStringLiteral("Dummy"), false);
     fileMenu_->addSeparator();
     add(fileMenu_, CmdProperties, QStringLiteral("&Properties"), false);
     fileMenu_->addSeparator();
-    add(fileMenu_, CmdExit, QStringLiteral("&Exit"), false);
+    add(fileMenu_, CmdExit, QStringLiteral("&Exit"), false)
+        ->setShortcuts(StandardKeys(QKeySequence::Quit, Qt::CTRL | Qt::Key_Q));
 
     viewMenu_ = menuBar_->addMenu(QStringLiteral("&View"));
     for (const CommandRow& c : kViewCommands) {

@@ -9,6 +9,8 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Platform.h
   ${CMAKE_CURRENT_LIST_DIR}/HelpWin.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HelpWin.h
+  ${CMAKE_CURRENT_LIST_DIR}/FileCheck.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileCheck.h
   ${CMAKE_CURRENT_LIST_DIR}/FrameNumberValidator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FrameNumberValidator.h
   ${CMAKE_CURRENT_LIST_DIR}/OpenFileDialog.cpp
