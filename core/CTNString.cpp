@@ -180,8 +180,7 @@ size_t CTNString::Length() const { return body_ ? body_->text.size() : 0; }
 
 bool CTNString::operator==(const CTNString& other) const {
     if (body_ == other.body_) return true;
-    return Length() == other.Length() &&
-           std::wmemcmp(c_str(), other.c_str(), Length()) == 0;
+    return Length() == other.Length() && std::wmemcmp(c_str(), other.c_str(), Length()) == 0;
 }
 
 int CTNString::ShareCount() const {

@@ -23,7 +23,9 @@ public:
 
     // Text decoded from UTF-8; malformed sequences become U+FFFD.
     static CTNString FromUtf8(const char* text, size_t bytes);
-    static CTNString FromUtf8(const std::string& text) { return FromUtf8(text.data(), text.size()); }
+    static CTNString FromUtf8(const std::string& text) {
+        return FromUtf8(text.data(), text.size());
+    }
     // The text encoded as UTF-8; code points that cannot be encoded become U+FFFD.
     std::string ToUtf8() const;
 

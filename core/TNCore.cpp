@@ -31,8 +31,8 @@ struct UuidByteLess {
 };
 
 struct ClassEntry {
-    PluginLibraryRef library;                 // keeps the providing library loaded
-    ITNClassFactory* classObject = nullptr;   // the registry's one reference
+    PluginLibraryRef library;                // keeps the providing library loaded
+    ITNClassFactory* classObject = nullptr;  // the registry's one reference
     TNCanUnloadNowFn canUnloadNow = nullptr;
 };
 
@@ -114,10 +114,8 @@ void ScanLibrary(const std::string& nativePath, ClassRegistry& registry) {
     if (!library) return;
     TNDebugOutputStr(TN_LOG_INFO, 0, L"Class library loaded: '%ls'", displayPath.c_str());
 
-    auto getClassIdList =
-        reinterpret_cast<TNGetClassIDListFn>(library->Symbol("TNGetClassIDList"));
-    auto getClassObject =
-        reinterpret_cast<TNGetClassObjectFn>(library->Symbol("TNGetClassObject"));
+    auto getClassIdList = reinterpret_cast<TNGetClassIDListFn>(library->Symbol("TNGetClassIDList"));
+    auto getClassObject = reinterpret_cast<TNGetClassObjectFn>(library->Symbol("TNGetClassObject"));
     auto canUnloadNow = reinterpret_cast<TNCanUnloadNowFn>(library->Symbol("TNCanUnloadNow"));
     if (!getClassIdList || !getClassObject || !canUnloadNow) {
         TNDebugOutputStr(TN_LOG_DEBUG, TN_LOG_DEBUG,

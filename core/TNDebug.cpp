@@ -56,11 +56,11 @@ std::atomic<int> g_levelValue{TN_LOG_INFO};
 
 const wchar_t* LevelName(int level) {
     switch (level) {
-        case TN_LOG_ERROR: return L"Error";
-        case TN_LOG_WARNING: return L"Warning";
-        case TN_LOG_INFO: return L"Info";
-        case TN_LOG_DEBUG: return L"Debug";
-        default: return L"";  // no caller passes another level
+    case TN_LOG_ERROR: return L"Error";
+    case TN_LOG_WARNING: return L"Warning";
+    case TN_LOG_INFO: return L"Info";
+    case TN_LOG_DEBUG: return L"Debug";
+    default: return L"";  // no caller passes another level
     }
 }
 
@@ -82,11 +82,10 @@ const wchar_t* TNGetErrorString(TNRESULT result) {
 bool TNPrintTNUUID(wchar_t* buffer, int bufferUnits, const TNUUID* id) {
     constexpr int kUnits = 37;  // 36 characters and the terminator
     if (!buffer || !id || bufferUnits < kUnits) return false;
-    const int n = std::swprintf(buffer, kUnits,
-                                L"%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                                id->data1, id->data2, id->data3, id->data4[0], id->data4[1],
-                                id->data4[2], id->data4[3], id->data4[4], id->data4[5],
-                                id->data4[6], id->data4[7]);
+    const int n =
+        std::swprintf(buffer, kUnits, L"%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                      id->data1, id->data2, id->data3, id->data4[0], id->data4[1], id->data4[2],
+                      id->data4[3], id->data4[4], id->data4[5], id->data4[6], id->data4[7]);
     return n == kUnits - 1;
 }
 

@@ -188,14 +188,11 @@ void CTNStrRelease(_TNStr* str) {
     if (!str) return;
     if (__atomic_sub_fetch(&str->refCount, 1, __ATOMIC_ACQ_REL) != 0) return;
     switch (str->ownership) {
-        case kOwnedByHeap:
-            std::free(str->buffer);
-            break;
-        case kOwnedByFunction:
-            if (str->releaseFunc) str->releaseFunc(str->buffer);
-            break;
-        default:
-            break;  // not owned: the buffer is left alone
+    case kOwnedByHeap: std::free(str->buffer); break;
+    case kOwnedByFunction:
+        if (str->releaseFunc) str->releaseFunc(str->buffer);
+        break;
+    default: break;  // not owned: the buffer is left alone
     }
     std::free(str);
 }

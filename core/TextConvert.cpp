@@ -24,8 +24,8 @@ std::u16string Utf8ToUtf16(const char* text, size_t bytes) {
     if (err != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(err)) return out;
     out.resize(static_cast<size_t>(need));
     err = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), need, &need, text, len,
-                         kReplacement, nullptr, &err);
+    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), need, &need, text, len, kReplacement,
+                         nullptr, &err);
     if (U_FAILURE(err)) out.clear();
     return out;
 }
@@ -42,8 +42,8 @@ std::u16string WideToUtf16(const wchar_t* text, size_t units) {
     if (err != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(err)) return out;
     out.resize(static_cast<size_t>(need));
     err = U_ZERO_ERROR;
-    u_strFromUTF32WithSub(reinterpret_cast<UChar*>(out.data()), need, &need, src, len,
-                          kReplacement, nullptr, &err);
+    u_strFromUTF32WithSub(reinterpret_cast<UChar*>(out.data()), need, &need, src, len, kReplacement,
+                          nullptr, &err);
     if (U_FAILURE(err)) out.clear();
     return out;
 }

@@ -84,21 +84,21 @@ inline uint32_t TNRawVideoSubtypeCode(const TNUUID& id) { return id.data1; }
 // Description of a stream's data. The format block belongs to the record that points to it; it
 // is allocated with malloc and freed with free on the C heap that all deliverables share.
 struct TNMediaType {
-    uint32_t size;              // byte size of this record (72)
-    TNUUID majorType;           // TNMAJORTYPE_Video, or TNUUID_NULL when it describes nothing
-    TNUUID subType;             // TNSUBTYPE_RawVideo with the pixel layout code
-    uint8_t fixedSizeSamples;   // 1 in every record the system creates
-    uint32_t reserved;          // 0
-    TNUUID formatType;          // TNFORMAT_RawVideo
-    int32_t formatSize;         // byte size of the format block, 0 when there is none
-    uint8_t* format;            // the format block (malloc), or null
+    uint32_t size;             // byte size of this record (72)
+    TNUUID majorType;          // TNMAJORTYPE_Video, or TNUUID_NULL when it describes nothing
+    TNUUID subType;            // TNSUBTYPE_RawVideo with the pixel layout code
+    uint8_t fixedSizeSamples;  // 1 in every record the system creates
+    uint32_t reserved;         // 0
+    TNUUID formatType;         // TNFORMAT_RawVideo
+    int32_t formatSize;        // byte size of the format block, 0 when there is none
+    uint8_t* format;           // the format block (malloc), or null
 };
 static_assert(sizeof(TNMediaType) == 72, "TNMediaType is 72 bytes on a 64-bit target");
 
 // Buffer pool configuration of an allocator.
 struct TNAllocatorProperties {
     int32_t bufferCount;
-    int32_t bufferSize;         // rounded up to a multiple of the larger alignment
+    int32_t bufferSize;  // rounded up to a multiple of the larger alignment
     int32_t alignment;
     int32_t minimumAlignment;
 };
@@ -161,8 +161,8 @@ struct ITNMemAllocator;
 // Slots 0-2 of every interface. An interface pointer handed out through an out-pointer carries
 // one reference for the receiver.
 struct ITNObject {
-    virtual uint32_t AddRef() = 0;                                     // 0: the new count
-    virtual uint32_t Release() = 0;                                    // 1: remaining count
+    virtual uint32_t AddRef() = 0;                                       // 0: the new count
+    virtual uint32_t Release() = 0;                                      // 1: remaining count
     virtual TNRESULT QueryInterface(const TNUUID* iid, void** out) = 0;  // 2: out owns a ref
 
 protected:
@@ -173,7 +173,7 @@ protected:
 struct ITNClassFactory : ITNObject {
     // 3: a new component; *out receives one reference (null on failure).
     virtual TNRESULT CreateInstance(const TNUUID* iid, void** out) = 0;
-    virtual TNRESULT LockServer(bool lock) = 0;                        // 4: always TN_OK
+    virtual TNRESULT LockServer(bool lock) = 0;  // 4: always TN_OK
 
 protected:
     ~ITNClassFactory() = default;
@@ -181,45 +181,45 @@ protected:
 
 // Primary interface of a plug-in's top-level component. The strings are borrowed.
 struct ITNBasePlugin : ITNObject {
-    virtual const TNUUID* GetPluginType() = 0;   // 3
-    virtual _TNStr* GetName() = 0;               // 4
-    virtual _TNStr* GetVendor() = 0;             // 5
-    virtual _TNStr* GetLegalNotice() = 0;        // 6
-    virtual _TNStr* GetBuildType() = 0;          // 7
-    virtual uint32_t GetVersion() = 0;           // 8
+    virtual const TNUUID* GetPluginType() = 0;  // 3
+    virtual _TNStr* GetName() = 0;              // 4
+    virtual _TNStr* GetVendor() = 0;            // 5
+    virtual _TNStr* GetLegalNotice() = 0;       // 6
+    virtual _TNStr* GetBuildType() = 0;         // 7
+    virtual uint32_t GetVersion() = 0;          // 8
 
 protected:
     ~ITNBasePlugin() = default;
 };
 
 struct ITNFileSource : ITNObject {
-    virtual TNRESULT Open(_TNStr* path) = 0;     // 3
-    virtual _TNStr* GetFileName() = 0;           // 4: borrowed, or null
+    virtual TNRESULT Open(_TNStr* path) = 0;  // 3
+    virtual _TNStr* GetFileName() = 0;        // 4: borrowed, or null
 
 protected:
     ~ITNFileSource() = default;
 };
 
 struct ITNMediaContainer : ITNObject {
-    virtual _TNStr* GetLabel() = 0;                                    // 3: borrowed, or null
-    virtual bool IsOpen() = 0;                                         // 4
+    virtual _TNStr* GetLabel() = 0;                                     // 3: borrowed, or null
+    virtual bool IsOpen() = 0;                                          // 4
     virtual TNRESULT GetTrack(int32_t index, ITNMediaTrack** out) = 0;  // 5: out owns a ref
-    virtual int64_t GetFrameCount() = 0;                               // 6
-    virtual uint32_t GetFrameDuration() = 0;                           // 7
-    virtual uint32_t GetTimeScale() = 0;                               // 8
+    virtual int64_t GetFrameCount() = 0;                                // 6
+    virtual uint32_t GetFrameDuration() = 0;                            // 7
+    virtual uint32_t GetTimeScale() = 0;                                // 8
 
 protected:
     ~ITNMediaContainer() = default;
 };
 
 struct ITNRawVideoMediaContainer : ITNMediaContainer {
-    virtual TNRESULT SetMediaType(int32_t index, const TNMediaType* type) = 0;   // 9
-    virtual TNRESULT SetLabel(_TNStr* label) = 0;                                 // 10
-    virtual TNRESULT SetOption(uint32_t value) = 0;                               // 11
-    virtual TNRESULT SetFrameDuration(int32_t index, uint32_t value) = 0;         // 12
-    virtual TNRESULT SetTimeScale(int32_t index, uint32_t value) = 0;             // 13
+    virtual TNRESULT SetMediaType(int32_t index, const TNMediaType* type) = 0;  // 9
+    virtual TNRESULT SetLabel(_TNStr* label) = 0;                               // 10
+    virtual TNRESULT SetOption(uint32_t value) = 0;                             // 11
+    virtual TNRESULT SetFrameDuration(int32_t index, uint32_t value) = 0;       // 12
+    virtual TNRESULT SetTimeScale(int32_t index, uint32_t value) = 0;           // 13
     virtual TNRESULT SetFileLayout(int32_t index, uint32_t filePrefix, uint32_t framePrefix,
-                                   uint32_t framePostfix) = 0;                    // 14
+                                   uint32_t framePostfix) = 0;  // 14
 
 protected:
     ~ITNRawVideoMediaContainer() = default;
@@ -228,24 +228,24 @@ protected:
 struct ITNMediaTrack : ITNObject {
     // 3: deep copy into an initialised record; the caller owns the copied format block.
     virtual TNRESULT GetMediaType(TNMediaType* out) = 0;
-    virtual int32_t GetSegmentCount() = 0;                                          // 4
-    virtual TNRESULT GetSegment(int32_t index, ITNMediaTrackSegment** out) = 0;     // 5
-    virtual int64_t GetFrameCount() = 0;                                            // 6
-    virtual uint32_t GetFrameDuration() = 0;                                        // 7
-    virtual uint32_t GetTimeScale() = 0;                                            // 8
-    virtual TNRESULT SetAllocator(ITNMemAllocator* allocator) = 0;                  // 9
+    virtual int32_t GetSegmentCount() = 0;                                       // 4
+    virtual TNRESULT GetSegment(int32_t index, ITNMediaTrackSegment** out) = 0;  // 5
+    virtual int64_t GetFrameCount() = 0;                                         // 6
+    virtual uint32_t GetFrameDuration() = 0;                                     // 7
+    virtual uint32_t GetTimeScale() = 0;                                         // 8
+    virtual TNRESULT SetAllocator(ITNMemAllocator* allocator) = 0;               // 9
 
 protected:
     ~ITNMediaTrack() = default;
 };
 
 struct ITNSeeking : ITNObject {
-    virtual TNRESULT Reset() = 0;                                // 3
-    virtual TNRESULT GetCurrentSample(ITNSample** out) = 0;      // 4: out owns a ref
-    virtual TNRESULT GetPreviousSample(ITNSample** out) = 0;     // 5: out owns a ref
-    virtual TNRESULT GetNextSample(ITNSample** out) = 0;         // 6: out owns a ref
-    virtual TNRESULT GetPosition(int64_t* out) = 0;              // 7
-    virtual TNRESULT SetPosition(int64_t position) = 0;          // 8
+    virtual TNRESULT Reset() = 0;                             // 3
+    virtual TNRESULT GetCurrentSample(ITNSample** out) = 0;   // 4: out owns a ref
+    virtual TNRESULT GetPreviousSample(ITNSample** out) = 0;  // 5: out owns a ref
+    virtual TNRESULT GetNextSample(ITNSample** out) = 0;      // 6: out owns a ref
+    virtual TNRESULT GetPosition(int64_t* out) = 0;           // 7
+    virtual TNRESULT SetPosition(int64_t position) = 0;       // 8
 
 protected:
     ~ITNSeeking() = default;
@@ -254,17 +254,17 @@ protected:
 struct ITNMediaTrackSegment : ITNObject {
     // 3: shallow copy; out->format stays the segment's block (neither free nor keep it).
     virtual TNRESULT GetMediaType(TNMediaType* out) = 0;
-    virtual int64_t GetFrameCount() = 0;         // 4
-    virtual uint32_t GetFrameDuration() = 0;     // 5
-    virtual uint32_t GetTimeScale() = 0;         // 6
+    virtual int64_t GetFrameCount() = 0;      // 4
+    virtual uint32_t GetFrameDuration() = 0;  // 5
+    virtual uint32_t GetTimeScale() = 0;      // 6
 
 protected:
     ~ITNMediaTrackSegment() = default;
 };
 
 struct ITNSample : ITNObject {
-    virtual uint32_t GetSize() = 0;                              // 3: buffer capacity
-    virtual TNRESULT GetPointer(uint8_t** out) = 0;              // 4: borrowed buffer
+    virtual uint32_t GetSize() = 0;                  // 3: buffer capacity
+    virtual TNRESULT GetPointer(uint8_t** out) = 0;  // 4: borrowed buffer
     // 5: hands the media type over once (deep copy); TN_FALSE when there is none.
     virtual TNRESULT GetMediaType(TNMediaType* out) = 0;
     virtual TNRESULT SetMediaType(const TNMediaType* type) = 0;  // 6
@@ -284,9 +284,9 @@ protected:
 };
 
 struct ITNMemAllocator : ITNObject {
-    virtual TNRESULT Commit() = 0;                               // 3
-    virtual TNRESULT Decommit() = 0;                             // 4: always TN_OK
-    virtual TNRESULT GetBuffer(ITNSample** out) = 0;             // 5: out owns a ref
+    virtual TNRESULT Commit() = 0;                    // 3
+    virtual TNRESULT Decommit() = 0;                  // 4: always TN_OK
+    virtual TNRESULT GetBuffer(ITNSample** out) = 0;  // 5: out owns a ref
     virtual TNRESULT SetProperties(const TNAllocatorProperties* request,
                                    TNAllocatorProperties* actual) = 0;  // 6
     virtual TNRESULT GetProperties(TNAllocatorProperties* out) = 0;     // 7
@@ -308,17 +308,49 @@ typedef TNRESULT (*TNCanUnloadNowFn)(void);
 
 // ---------------------------------------------------------------------------------------------
 // The identifier of each interface, for typed queries (see TNPtr.h).
-template <class I> const TNUUID& IidOf();
-template <> inline const TNUUID& IidOf<ITNObject>() { return IID_ITNObject; }
-template <> inline const TNUUID& IidOf<ITNClassFactory>() { return IID_ITNClassFactory; }
-template <> inline const TNUUID& IidOf<ITNBasePlugin>() { return IID_ITNBasePlugin; }
-template <> inline const TNUUID& IidOf<ITNFileSource>() { return IID_ITNFileSource; }
-template <> inline const TNUUID& IidOf<ITNMediaContainer>() { return IID_ITNMediaContainer; }
-template <> inline const TNUUID& IidOf<ITNRawVideoMediaContainer>() {
+template <class I>
+const TNUUID& IidOf();
+template <>
+inline const TNUUID& IidOf<ITNObject>() {
+    return IID_ITNObject;
+}
+template <>
+inline const TNUUID& IidOf<ITNClassFactory>() {
+    return IID_ITNClassFactory;
+}
+template <>
+inline const TNUUID& IidOf<ITNBasePlugin>() {
+    return IID_ITNBasePlugin;
+}
+template <>
+inline const TNUUID& IidOf<ITNFileSource>() {
+    return IID_ITNFileSource;
+}
+template <>
+inline const TNUUID& IidOf<ITNMediaContainer>() {
+    return IID_ITNMediaContainer;
+}
+template <>
+inline const TNUUID& IidOf<ITNRawVideoMediaContainer>() {
     return IID_ITNRawVideoMediaContainer;
 }
-template <> inline const TNUUID& IidOf<ITNMediaTrack>() { return IID_ITNMediaTrack; }
-template <> inline const TNUUID& IidOf<ITNSeeking>() { return IID_ITNSeeking; }
-template <> inline const TNUUID& IidOf<ITNMediaTrackSegment>() { return IID_ITNMediaTrackSegment; }
-template <> inline const TNUUID& IidOf<ITNSample>() { return IID_ITNSample; }
-template <> inline const TNUUID& IidOf<ITNMemAllocator>() { return IID_ITNMemAllocator; }
+template <>
+inline const TNUUID& IidOf<ITNMediaTrack>() {
+    return IID_ITNMediaTrack;
+}
+template <>
+inline const TNUUID& IidOf<ITNSeeking>() {
+    return IID_ITNSeeking;
+}
+template <>
+inline const TNUUID& IidOf<ITNMediaTrackSegment>() {
+    return IID_ITNMediaTrackSegment;
+}
+template <>
+inline const TNUUID& IidOf<ITNSample>() {
+    return IID_ITNSample;
+}
+template <>
+inline const TNUUID& IidOf<ITNMemAllocator>() {
+    return IID_ITNMemAllocator;
+}

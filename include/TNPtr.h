@@ -12,7 +12,8 @@
 #include <cstddef>
 #include <utility>
 
-template <class T> class TNPtr {
+template <class T>
+class TNPtr {
 public:
     TNPtr() = default;
     TNPtr(std::nullptr_t) {}
@@ -62,13 +63,15 @@ private:
 
 // Typed QueryInterface: asks `from` for interface I and stores the result (with its reference,
 // or null on refusal) in `to`, releasing what `to` held before.
-template <class I, class From> TNRESULT Query(From* from, TNPtr<I>& to) {
+template <class I, class From>
+TNRESULT Query(From* from, TNPtr<I>& to) {
     if (!from) {
         to.reset();
         return TN_E_POINTER;
     }
     return from->QueryInterface(&IidOf<I>(), to.OutVoid());
 }
-template <class I, class From> TNRESULT Query(const TNPtr<From>& from, TNPtr<I>& to) {
+template <class I, class From>
+TNRESULT Query(const TNPtr<From>& from, TNPtr<I>& to) {
     return Query<I>(from.get(), to);
 }

@@ -7,11 +7,11 @@
 #include <cwchar>
 
 struct _TNStr {
-    TNChar* buffer;                 // NUL-terminated at index capacity - 1
-    void (*releaseFunc)(TNChar*);   // used only for ownership kind 2
-    int32_t refCount;               // changed only atomically; 1 at creation
-    uint8_t ownership;              // 0 not owned, 1 C heap (free), 2 release function
-    int32_t capacity;               // units in the buffer, terminator included
+    TNChar* buffer;                // NUL-terminated at index capacity - 1
+    void (*releaseFunc)(TNChar*);  // used only for ownership kind 2
+    int32_t refCount;              // changed only atomically; 1 at creation
+    uint8_t ownership;             // 0 not owned, 1 C heap (free), 2 release function
+    int32_t capacity;              // units in the buffer, terminator included
 };
 
 extern "C" {

@@ -150,39 +150,43 @@ YuvFn LibyuvFor(uint32_t code, std::string& variant) {
         const bool yv12 = code == kLayoutYV12;
         variant = "I420ToRGB24MatrixFilter(bilinear)";
         return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
-            I420ToRGB24MatrixFilter(p(f, s, 0), f.w, p(f, s, yv12 ? 2 : 1), f.w / 2, p(f, s, yv12 ? 1 : 2),
-                                    f.w / 2, d, int(DstPitch(f.w)), &kYuvI601Constants, f.w, f.h, kFilterBilinear);
+            I420ToRGB24MatrixFilter(p(f, s, 0), f.w, p(f, s, yv12 ? 2 : 1), f.w / 2,
+                                    p(f, s, yv12 ? 1 : 2), f.w / 2, d, int(DstPitch(f.w)),
+                                    &kYuvI601Constants, f.w, f.h, kFilterBilinear);
         };
     }
     case kLayoutI420LE16:
     case kLayoutI420BE16:
         variant = "I010ToARGBMatrixFilter(bilinear)";
         return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
-            I010ToARGBMatrixFilter(p16(f, s, 0), f.w, p16(f, s, 1), f.w / 2, p16(f, s, 2), f.w / 2, d, 4 * f.w,
-                                   &kYuvI601Constants, f.w, f.h, kFilterBilinear);
+            I010ToARGBMatrixFilter(p16(f, s, 0), f.w, p16(f, s, 1), f.w / 2, p16(f, s, 2), f.w / 2,
+                                   d, 4 * f.w, &kYuvI601Constants, f.w, f.h, kFilterBilinear);
         };
     case kLayoutP010:
     case kLayoutP016:
         variant = "P010ToARGBMatrixFilter(bilinear)";
         return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
-            P010ToARGBMatrixFilter(p16(f, s, 0), f.w, p16(f, s, 1), f.w, d, 4 * f.w, &kYuvI601Constants, f.w,
-                                   f.h, kFilterBilinear);
+            P010ToARGBMatrixFilter(p16(f, s, 0), f.w, p16(f, s, 1), f.w, d, 4 * f.w,
+                                   &kYuvI601Constants, f.w, f.h, kFilterBilinear);
         };
     case kLayoutP210:
     case kLayoutP216:
         variant = "P210ToARGBMatrix";
         return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
-            P210ToARGBMatrix(p16(f, s, 0), f.w, p16(f, s, 1), f.w, d, 4 * f.w, &kYuvI601Constants, f.w, f.h);
+            P210ToARGBMatrix(p16(f, s, 0), f.w, p16(f, s, 1), f.w, d, 4 * f.w, &kYuvI601Constants,
+                             f.w, f.h);
         };
     case kLayoutYV16:
         variant = "I422ToRGB24";
         return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
-            I422ToRGB24(p(f, s, 0), f.w, p(f, s, 2), f.w / 2, p(f, s, 1), f.w / 2, d, int(DstPitch(f.w)), f.w, f.h);
+            I422ToRGB24(p(f, s, 0), f.w, p(f, s, 2), f.w / 2, p(f, s, 1), f.w / 2, d,
+                        int(DstPitch(f.w)), f.w, f.h);
         };
     case kLayoutYV24:
         variant = "I444ToRGB24";
         return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
-            I444ToRGB24(p(f, s, 0), f.w, p(f, s, 2), f.w, p(f, s, 1), f.w, d, int(DstPitch(f.w)), f.w, f.h);
+            I444ToRGB24(p(f, s, 0), f.w, p(f, s, 2), f.w, p(f, s, 1), f.w, d, int(DstPitch(f.w)),
+                        f.w, f.h);
         };
     case kLayoutYUY2:
     case kLayoutV422:
@@ -237,8 +241,7 @@ YuvFn LibyuvFor(uint32_t code, std::string& variant) {
         return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
             J400ToARGB(s, f.pitch, d, 4 * f.w, f.w, f.h);
         };
-    default:
-        return nullptr;
+    default: return nullptr;
     }
 }
 
@@ -258,7 +261,8 @@ void Libyuv(benchmark::State& state, uint32_t code, int w, int h) {
 
 AVPixelFormat SwsFormat(uint32_t code) {
     switch (code) {
-    case kLayoutYV12: case kLayoutI420: return AV_PIX_FMT_YUV420P;
+    case kLayoutYV12:
+    case kLayoutI420: return AV_PIX_FMT_YUV420P;
     case kLayoutI420LE16: return AV_PIX_FMT_YUV420P16LE;
     case kLayoutI420BE16: return AV_PIX_FMT_YUV420P16BE;
     case kLayoutYV16: return AV_PIX_FMT_YUV422P;
@@ -266,19 +270,23 @@ AVPixelFormat SwsFormat(uint32_t code) {
     case kLayoutP016: return AV_PIX_FMT_P016LE;
     case kLayoutP210: return AV_PIX_FMT_P210LE;
     case kLayoutP216: return AV_PIX_FMT_P216LE;
-    case kLayoutYUY2: case kLayoutV422: case kLayoutYUYV: return AV_PIX_FMT_YUYV422;
+    case kLayoutYUY2:
+    case kLayoutV422:
+    case kLayoutYUYV: return AV_PIX_FMT_YUYV422;
     case kLayoutUYVY: return AV_PIX_FMT_UYVY422;
     case kLayoutY210: return AV_PIX_FMT_Y210LE;
     case kLayoutYV24: return AV_PIX_FMT_YUV444P;
     case kLayoutR555: return AV_PIX_FMT_RGB555LE;
     case kLayoutR565: return AV_PIX_FMT_RGB565LE;
-    case kLayoutBGR3: case kLayoutR24C: return AV_PIX_FMT_BGR24;
+    case kLayoutBGR3:
+    case kLayoutR24C: return AV_PIX_FMT_BGR24;
     case kLayoutRGB3: return AV_PIX_FMT_RGB24;
     case kLayoutBGR444P: return AV_PIX_FMT_GBRP16LE;
     case kLayoutRGB444P: return AV_PIX_FMT_GBRP16BE;
     case kLayoutBGR161616: return AV_PIX_FMT_RGB48LE;
     case kLayoutRGB161616: return AV_PIX_FMT_RGB48BE;
-    case kLayoutBGR4: case kLayoutR32C: return AV_PIX_FMT_BGR0;
+    case kLayoutBGR4:
+    case kLayoutR32C: return AV_PIX_FMT_BGR0;
     case kLayoutRGB4: return AV_PIX_FMT_RGB0;
     case kLayoutBGRA: return AV_PIX_FMT_BGRA;
     case kLayoutARGB: return AV_PIX_FMT_ARGB;
@@ -294,7 +302,8 @@ AVPixelFormat SwsFormat(uint32_t code) {
 void Swscale(benchmark::State& state, uint32_t code, int w, int h) {
     const Frame f = MakeFrame(code, w, h);
     const AVPixelFormat fmt = SwsFormat(code);
-    SwsContext* ctx = sws_getContext(w, h, fmt, w, h, AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr);
+    SwsContext* ctx =
+        sws_getContext(w, h, fmt, w, h, AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr);
     if (!ctx) {
         state.SkipWithError("no swscale context");
         return;
@@ -302,7 +311,8 @@ void Swscale(benchmark::State& state, uint32_t code, int w, int h) {
     Pool pool(f.extent.frameBytes, DstPitch(w) * size_t(h));
     // Plane order of the swscale formats: Y, U, V or G, B, R.
     int order[3] = {0, 1, 2};
-    if (code == kLayoutYV12 || code == kLayoutYV16 || code == kLayoutYV24) order[1] = 2, order[2] = 1;
+    if (code == kLayoutYV12 || code == kLayoutYV16 || code == kLayoutYV24)
+        order[1] = 2, order[2] = 1;
     if (code == kLayoutBGR444P || code == kLayoutRGB444P) order[0] = 1, order[1] = 2, order[2] = 0;
     for (auto _ : state) {
         auto [s, d] = pool.Next();
@@ -324,12 +334,21 @@ void Swscale(benchmark::State& state, uint32_t code, int w, int h) {
 // One 1920-pixel line converted again and again by one kernel of the process-wide table, all
 // data in the first-level cache: the arithmetic of the kernel without memory traffic. Reported
 // per line; the table multiplies by 1080 (one 1080p frame).
-enum class LineKernelId { Matrix444, Matrix422, PairSplit, HighLuma422, RoundedLuma422, ChromaBlend, VuyaDouble };
+enum class LineKernelId {
+    Matrix444,
+    Matrix422,
+    PairSplit,
+    HighLuma422,
+    RoundedLuma422,
+    ChromaBlend,
+    VuyaDouble
+};
 
 void Line(benchmark::State& state, LineKernelId id) {
     const KernelTable& k = Kernels();
     const int w = 1920;
-    std::vector<uint8_t> a(4 * size_t(w) + 64), b(size_t(w) + 64), c(size_t(w) + 64), d(4 * size_t(w) + 64);
+    std::vector<uint8_t> a(4 * size_t(w) + 64), b(size_t(w) + 64), c(size_t(w) + 64),
+        d(4 * size_t(w) + 64);
     uint64_t x = 0x9E3779B97F4A7C15ull;
     for (auto* v : {&a, &b, &c})
         for (uint8_t& byte : *v) {
@@ -338,13 +357,27 @@ void Line(benchmark::State& state, LineKernelId id) {
         }
     for (auto _ : state) {
         switch (id) {
-        case LineKernelId::Matrix444: k.planar444ToBgr(a.data(), b.data(), c.data(), d.data(), w); break;
-        case LineKernelId::Matrix422: k.planar422ToBgr(a.data(), b.data(), c.data(), d.data(), w); break;
-        case LineKernelId::PairSplit: k.uyvyToPlanar(a.data(), d.data(), b.data(), c.data(), w); break;
-        case LineKernelId::HighLuma422: k.highLuma422ToBgr(a.data(), b.data(), c.data(), d.data(), w); break;
-        case LineKernelId::RoundedLuma422: k.roundedLumaLE422ToBgr(a.data(), b.data(), c.data(), d.data(), w); break;
-        case LineKernelId::ChromaBlend: k.chromaBlend(b.data(), c.data(), d.data(), w / 2, 1, 3, 2); break;
-        case LineKernelId::VuyaDouble: k.vuyaDoubleToBgr(a.data(), d.data(), w, kVuyaFullColour); break;
+        case LineKernelId::Matrix444:
+            k.planar444ToBgr(a.data(), b.data(), c.data(), d.data(), w);
+            break;
+        case LineKernelId::Matrix422:
+            k.planar422ToBgr(a.data(), b.data(), c.data(), d.data(), w);
+            break;
+        case LineKernelId::PairSplit:
+            k.uyvyToPlanar(a.data(), d.data(), b.data(), c.data(), w);
+            break;
+        case LineKernelId::HighLuma422:
+            k.highLuma422ToBgr(a.data(), b.data(), c.data(), d.data(), w);
+            break;
+        case LineKernelId::RoundedLuma422:
+            k.roundedLumaLE422ToBgr(a.data(), b.data(), c.data(), d.data(), w);
+            break;
+        case LineKernelId::ChromaBlend:
+            k.chromaBlend(b.data(), c.data(), d.data(), w / 2, 1, 3, 2);
+            break;
+        case LineKernelId::VuyaDouble:
+            k.vuyaDoubleToBgr(a.data(), d.data(), w, kVuyaFullColour);
+            break;
         }
         benchmark::ClobberMemory();
     }
@@ -356,20 +389,33 @@ void RegisterAll() {
     for (auto [w, h] : sizes)
         for (int i = 0; i < kLayoutCount; ++i) {
             const PixelLayoutInfo& info = LayoutCatalogue()[i];
-            const std::string tail = std::string("/") + info.name + "/" + std::to_string(w) + "x" + std::to_string(h);
+            const std::string tail =
+                std::string("/") + info.name + "/" + std::to_string(w) + "x" + std::to_string(h);
             const uint32_t code = info.code;
-            benchmark::RegisterBenchmark(("kavlo" + tail + "/1t").c_str(), Kavlo, code, w, h, 1)->UseRealTime()->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark(("kavlo" + tail + "/" + std::to_string(cores) + "t").c_str(), Kavlo, code, w, h, cores)
-                ->UseRealTime()->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("kavlo" + tail + "/1t").c_str(), Kavlo, code, w, h, 1)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(
+                ("kavlo" + tail + "/" + std::to_string(cores) + "t").c_str(), Kavlo, code, w, h,
+                cores)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(("kavlo" + tail + "/auto").c_str(), Kavlo, code, w, h, 0)
-                ->UseRealTime()->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark(("floor" + tail).c_str(), Floor, code, w, h)->UseRealTime()->Unit(benchmark::kMillisecond);
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("floor" + tail).c_str(), Floor, code, w, h)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
             std::string variant;
             if (LibyuvFor(code, variant))
-                benchmark::RegisterBenchmark(("libyuv" + tail).c_str(), Libyuv, code, w, h)->UseRealTime()->Unit(benchmark::kMillisecond);
+                benchmark::RegisterBenchmark(("libyuv" + tail).c_str(), Libyuv, code, w, h)
+                    ->UseRealTime()
+                    ->Unit(benchmark::kMillisecond);
             const AVPixelFormat fmt = SwsFormat(code);
             if (fmt != AV_PIX_FMT_NONE && sws_isSupportedInput(fmt))
-                benchmark::RegisterBenchmark(("swscale" + tail).c_str(), Swscale, code, w, h)->UseRealTime()->Unit(benchmark::kMillisecond);
+                benchmark::RegisterBenchmark(("swscale" + tail).c_str(), Swscale, code, w, h)
+                    ->UseRealTime()
+                    ->Unit(benchmark::kMillisecond);
         }
     const std::pair<const char*, LineKernelId> lines[] = {
         {"line/planar444ToBgr", LineKernelId::Matrix444},

@@ -40,7 +40,8 @@ void BM_Paint(benchmark::State& state) {
         port->render(&target);
         benchmark::DoNotOptimize(target.constBits());
     }
-    const QRect visible = gView->PictureRect().intersected(QRect(QPoint(0, 0), gView->ClientSize()));
+    const QRect visible =
+        gView->PictureRect().intersected(QRect(QPoint(0, 0), gView->ClientSize()));
     state.counters["zoom"] = zoom;
     state.counters["painted_px"] = double(visible.width()) * double(visible.height());
     state.counters["zoomed_px"] =

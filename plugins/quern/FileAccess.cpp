@@ -81,7 +81,7 @@ TNRESULT QuernFileReadAt(int fd, int64_t offset, uint8_t* buffer, uint32_t lengt
                 return TN_E_SEEK;
             return TN_E_READ;
         }
-        if (n == 0) return TN_E_READ;   // end of file before the frame's last byte
+        if (n == 0) return TN_E_READ;  // end of file before the frame's last byte
         done += static_cast<uint32_t>(n);
     }
     return TN_OK;

@@ -116,9 +116,9 @@ TNRESULT CTNMemAllocator::GetBuffer(ITNSample** out) {
     *out = nullptr;
     if (freeCount_ == 0) return TN_E_NOTINITIALIZED;
     uint8_t* buffer = freeList_[freeCount_ - 1];
-    auto* sample = new (std::nothrow)
-        CTNSample(this, buffer, static_cast<uint32_t>(props_.bufferSize));
-    if (!sample) return TN_E_OOM;   // the buffer stays in the free list
+    auto* sample =
+        new (std::nothrow) CTNSample(this, buffer, static_cast<uint32_t>(props_.bufferSize));
+    if (!sample) return TN_E_OOM;  // the buffer stays in the free list
     --freeCount_;
     inUseList_[inUseCount_] = buffer;
     inUseOwners_[inUseCount_] = sample;

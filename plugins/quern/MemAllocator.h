@@ -11,8 +11,8 @@ public:
     TN_OBJECT_METHODS
 
     TNRESULT Commit() override;
-    TNRESULT Decommit() override;                      // always TN_OK
-    TNRESULT GetBuffer(ITNSample** out) override;      // out owns a reference
+    TNRESULT Decommit() override;                  // always TN_OK
+    TNRESULT GetBuffer(ITNSample** out) override;  // out owns a reference
     TNRESULT SetProperties(const TNAllocatorProperties* request,
                            TNAllocatorProperties* actual) override;
     TNRESULT GetProperties(TNAllocatorProperties* out) override;
@@ -30,8 +30,8 @@ private:
     TNAllocatorProperties props_{0, 0, 0, 0};
     // Both lists hold at most the number of buffers made by the last Commit, so their storage is
     // allocated once there and moving a buffer between them never allocates.
-    uint8_t** freeList_ = nullptr;    // the last one is lent first
-    uint8_t** inUseList_ = nullptr;   // in the order they were lent
+    uint8_t** freeList_ = nullptr;   // the last one is lent first
+    uint8_t** inUseList_ = nullptr;  // in the order they were lent
     // The sample each in-use buffer was lent to. A buffer is taken back only from the sample
     // that holds it: a sample released again after its buffer went to another sample must not
     // return that buffer a second time, or two samples would share it.
@@ -53,8 +53,8 @@ public:
     TNRESULT QueryInterface(const TNUUID* iid, void** out) override;
 
     uint32_t GetSize() override;
-    TNRESULT GetPointer(uint8_t** out) override;         // borrowed buffer
-    TNRESULT GetMediaType(TNMediaType* out) override;    // hands the media type over once
+    TNRESULT GetPointer(uint8_t** out) override;       // borrowed buffer
+    TNRESULT GetMediaType(TNMediaType* out) override;  // hands the media type over once
     TNRESULT SetMediaType(const TNMediaType* type) override;
     int64_t GetStart() override;
     TNRESULT SetStart(int64_t start) override;
@@ -68,8 +68,8 @@ public:
     TNRESULT SetDataLength(uint32_t length) override;
 
 private:
-    CTNMemAllocator* allocator_;   // not referenced: the allocator outlives its samples
-    uint8_t* buffer_;              // lent by the allocator, not owned
+    CTNMemAllocator* allocator_;  // not referenced: the allocator outlives its samples
+    uint8_t* buffer_;             // lent by the allocator, not owned
     uint32_t size_;
     uint32_t dataLength_ = 0;
     int64_t start_ = 0;

@@ -9,7 +9,7 @@
 
 namespace {
 
-int32_t g_lockCount = 0;   // plain integer: LockServer is not synchronised
+int32_t g_lockCount = 0;  // plain integer: LockServer is not synchronised
 
 // The year of the build, taken from the compiler's date ("Mmm dd yyyy").
 const char* BuildYear() { return &__DATE__[7]; }
@@ -27,8 +27,8 @@ void RawVideoSourceLoadHook(bool load, const TNUUID* classId) {
         if (!classId || !TNIsEqual(*e.classId, *classId)) continue;
         if (load) {
             char notice[96];
-            std::snprintf(notice, sizeof(notice), "Copyright (C) %s Brellin GmbH. All rights reserved.",
-                          BuildYear());
+            std::snprintf(notice, sizeof(notice),
+                          "Copyright (C) %s Brellin GmbH. All rights reserved.", BuildYear());
             e.name = CTNStrCreateFromCString("RawVideoSource Plug-In");
             e.vendor = CTNStrCreateFromCString("Brellin GmbH");
             e.legalNotice = CTNStrCreateFromCString(notice);

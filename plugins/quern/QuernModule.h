@@ -6,7 +6,7 @@
 
 // One class the library offers.
 struct TNClassEntry {
-    _TNStr* name;          // created by the load hook at library load, released at unload
+    _TNStr* name;  // created by the load hook at library load, released at unload
     _TNStr* vendor;
     _TNStr* legalNotice;
     _TNStr* buildType;

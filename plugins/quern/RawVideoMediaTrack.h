@@ -18,9 +18,9 @@ public:
     TN_OBJECT_METHODS
 
     // ITNMediaTrack
-    TNRESULT GetMediaType(TNMediaType* out) override;   // deep copy: caller owns the block
+    TNRESULT GetMediaType(TNMediaType* out) override;  // deep copy: caller owns the block
     int32_t GetSegmentCount() override;
-    TNRESULT GetSegment(int32_t index, ITNMediaTrackSegment** out) override;   // out owns a ref
+    TNRESULT GetSegment(int32_t index, ITNMediaTrackSegment** out) override;  // out owns a ref
     int64_t GetFrameCount() override;
     uint32_t GetFrameDuration() override;
     uint32_t GetTimeScale() override;
@@ -28,9 +28,9 @@ public:
 
     // ITNSeeking
     TNRESULT Reset() override;
-    TNRESULT GetCurrentSample(ITNSample** out) override;    // out owns a reference
-    TNRESULT GetPreviousSample(ITNSample** out) override;   // out owns a reference
-    TNRESULT GetNextSample(ITNSample** out) override;       // out owns a reference
+    TNRESULT GetCurrentSample(ITNSample** out) override;   // out owns a reference
+    TNRESULT GetPreviousSample(ITNSample** out) override;  // out owns a reference
+    TNRESULT GetNextSample(ITNSample** out) override;      // out owns a reference
     TNRESULT GetPosition(int64_t* out) override;
     TNRESULT SetPosition(int64_t position) override;
 
@@ -40,11 +40,11 @@ private:
     TNRESULT PrepareAllocator();
     TNRESULT ReadFrame(int64_t index, ITNSample** out);
 
-    CTNRawVideoSource* source_;                            // not referenced
-    CTNRawVideoMediaTrackSegment* segment_ = nullptr;      // one reference held
-    ITNMemAllocator* allocator_ = nullptr;                 // one reference held
+    CTNRawVideoSource* source_;                        // not referenced
+    CTNRawVideoMediaTrackSegment* segment_ = nullptr;  // one reference held
+    ITNMemAllocator* allocator_ = nullptr;             // one reference held
     bool allocatorReady_ = false;
-    int64_t position_ = -1;                                // -1: before the first frame
+    int64_t position_ = -1;  // -1: before the first frame
     uint32_t frameDuration_;
     uint32_t timeScale_;
 };
@@ -67,6 +67,6 @@ public:
 private:
     explicit CTNRawVideoMediaTrackSegment(CTNRawVideoMediaTrack* track);
 
-    CTNRawVideoMediaTrack* track_;   // not referenced: the track holds the segment
+    CTNRawVideoMediaTrack* track_;  // not referenced: the track holds the segment
     TNMediaType mediaType_;
 };

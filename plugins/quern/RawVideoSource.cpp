@@ -34,8 +34,8 @@ bool RawVideoFramePayload(const TNMediaType& type, uint32_t* payload) {
     if (!type.format || type.formatSize < kFormatFieldsEnd) return false;
     const int64_t height = ReadI32(type.format, kFormatHeightOffset);
     int64_t lineBytes = ReadI32(type.format, kFormatLineBytesOffset);
-    if (lineBytes < 0) lineBytes = -lineBytes;   // negative: rows stored bottom-up
-    const int64_t bytes = lineBytes * height;     // both below 2^31: no overflow in 64 bits
+    if (lineBytes < 0) lineBytes = -lineBytes;  // negative: rows stored bottom-up
+    const int64_t bytes = lineBytes * height;   // both below 2^31: no overflow in 64 bits
     if (bytes <= 0 || bytes > static_cast<int64_t>(kMaxFramePayload)) return false;
     *payload = static_cast<uint32_t>(bytes);
     return true;
@@ -138,10 +138,10 @@ void CTNRawVideoSource::ComputeGeometry() {
     geomFramePrefix_ = framePrefix_;
     frameStride_ = uint64_t{framePostfix_} + framePrefix_ + payload;
     if (fileSize_ < static_cast<int64_t>(filePrefix_))
-        frameCount_ = 0;   // not even the file prefix is complete
+        frameCount_ = 0;  // not even the file prefix is complete
     else
-        frameCount_ = (fileSize_ - static_cast<int64_t>(filePrefix_)) /
-                      static_cast<int64_t>(frameStride_);
+        frameCount_ =
+            (fileSize_ - static_cast<int64_t>(filePrefix_)) / static_cast<int64_t>(frameStride_);
 }
 
 bool CTNRawVideoSource::FrameOffset(int64_t index, int64_t* offset) const {
@@ -192,7 +192,7 @@ TNRESULT CTNRawVideoSource::SetMediaType(int32_t index, const TNMediaType* type)
             TNMediaTypeFreeFormat(&copy);
             return TN_E_OOM;
         }
-        std::swap(copy, mediaType_);   // copy now holds the previous media type
+        std::swap(copy, mediaType_);  // copy now holds the previous media type
     }
     CTNRawVideoMediaTrack* track = nullptr;
     const TNRESULT r = CTNRawVideoMediaTrack::Create(this, &track);
@@ -203,7 +203,7 @@ TNRESULT CTNRawVideoSource::SetMediaType(int32_t index, const TNMediaType* type)
     }
     TNMediaTypeFreeFormat(&copy);
     if (track_) track_->Release();
-    track_ = track;   // Create handed over one reference
+    track_ = track;  // Create handed over one reference
     return TN_OK;
 }
 
@@ -231,8 +231,8 @@ TNRESULT CTNRawVideoSource::SetTimeScale(int32_t index, uint32_t value) {
     return TN_OK;
 }
 
-TNRESULT CTNRawVideoSource::SetFileLayout(int32_t index, uint32_t filePrefix,
-                                          uint32_t framePrefix, uint32_t framePostfix) {
+TNRESULT CTNRawVideoSource::SetFileLayout(int32_t index, uint32_t filePrefix, uint32_t framePrefix,
+                                          uint32_t framePostfix) {
     if (index != 0) return TN_E_FAIL;
     filePrefix_ = filePrefix;
     framePrefix_ = framePrefix;

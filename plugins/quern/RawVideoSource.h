@@ -39,12 +39,12 @@ public:
 
     // ITNFileSource
     TNRESULT Open(_TNStr* path) override;
-    _TNStr* GetFileName() override;   // borrowed, or null
+    _TNStr* GetFileName() override;  // borrowed, or null
 
     // ITNMediaContainer
-    _TNStr* GetLabel() override;      // borrowed, or null
+    _TNStr* GetLabel() override;  // borrowed, or null
     bool IsOpen() override;
-    TNRESULT GetTrack(int32_t index, ITNMediaTrack** out) override;   // out owns a reference
+    TNRESULT GetTrack(int32_t index, ITNMediaTrack** out) override;  // out owns a reference
     int64_t GetFrameCount() override;
     uint32_t GetFrameDuration() override;
     uint32_t GetTimeScale() override;
@@ -71,10 +71,10 @@ private:
     void CloseFile();
 
     TNMediaType mediaType_;
-    CTNRawVideoMediaTrack* track_ = nullptr;   // one reference held
-    _TNStr* fileName_ = nullptr;               // one reference held
-    _TNStr* label_ = nullptr;                  // one reference held
-    int fd_;                                   // kNoFile when no file is open
+    CTNRawVideoMediaTrack* track_ = nullptr;  // one reference held
+    _TNStr* fileName_ = nullptr;              // one reference held
+    _TNStr* label_ = nullptr;                 // one reference held
+    int fd_;                                  // kNoFile when no file is open
     int64_t fileSize_ = 0;
     uint32_t option_ = 0;
     uint32_t frameDuration_ = 0;

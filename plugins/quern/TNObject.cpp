@@ -14,7 +14,7 @@ CTNBaseObject::~CTNBaseObject() { g_liveObjects.fetch_sub(1, std::memory_order_a
 
 uint32_t CTNObject::AddRef() {
     const uint32_t n = refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-    return n == 0 ? 1 : n;   // a wrapped count still reports a live object
+    return n == 0 ? 1 : n;  // a wrapped count still reports a live object
 }
 
 uint32_t CTNObject::Release() {

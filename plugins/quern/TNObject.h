@@ -22,7 +22,7 @@ public:
     const wchar_t* ObjectName() const { return name_; }
 
 private:
-    const wchar_t* name_;   // a string literal of the derived class
+    const wchar_t* name_;  // a string literal of the derived class
 };
 
 // The reference count and the three ITNObject operations. Slots: AddRef, Release,
@@ -47,9 +47,9 @@ private:
 
 // Declares the one AddRef/Release/QueryInterface of a component class: the final overrider for
 // every interface base, all forwarding to the object's single CTNObject count.
-#define TN_OBJECT_METHODS                                                   \
-    uint32_t AddRef() override { return CTNObject::AddRef(); }             \
-    uint32_t Release() override { return CTNObject::Release(); }           \
+#define TN_OBJECT_METHODS                                        \
+    uint32_t AddRef() override { return CTNObject::AddRef(); }   \
+    uint32_t Release() override { return CTNObject::Release(); } \
     TNRESULT QueryInterface(const TNUUID* iid, void** out) override;
 
 // Stores `p` (or null) in *out; takes a reference on success.

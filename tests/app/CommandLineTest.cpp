@@ -35,15 +35,22 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, ParseErrors,
     ::testing::Values(
         ErrorCase{"dash_alone", {"-"}, "Error: Not enougth arguments."},
-        ErrorCase{"dash_before_file", {"-w", "720", "-", "clip.raw"}, "Error: Not enougth arguments."},
+        ErrorCase{
+            "dash_before_file", {"-w", "720", "-", "clip.raw"}, "Error: Not enougth arguments."},
         ErrorCase{"unknown_letter", {"-x"}, "Error: Unknown setting or option."},
         ErrorCase{"letter_is_case_sensitive", {"-W", "720"}, "Error: Unknown setting or option."},
         ErrorCase{"double_dash", {"--width"}, "Error: Unknown setting or option."},
-        ErrorCase{"two_file_names", {"a.raw", "-w", "64", "b.raw"}, "Error: More than one file name given."},
-        ErrorCase{"open_after_a_file", {"a.raw", "/open", "b.raw"}, "Error: More than one file name given."},
+        ErrorCase{"two_file_names",
+                  {"a.raw", "-w", "64", "b.raw"},
+                  "Error: More than one file name given."},
+        ErrorCase{"open_after_a_file",
+                  {"a.raw", "/open", "b.raw"},
+                  "Error: More than one file name given."},
         ErrorCase{"negative_offset", {"-o", "-1"}, "Error: Negative offsets are not allowed."},
-        ErrorCase{"negative_frame_prefix", {"-b-5", "x"}, "Error: Negative offsets are not allowed."},
-        ErrorCase{"negative_frame_postfix", {"-e", "-5"}, "Error: Negative offsets are not allowed."},
+        ErrorCase{
+            "negative_frame_prefix", {"-b-5", "x"}, "Error: Negative offsets are not allowed."},
+        ErrorCase{
+            "negative_frame_postfix", {"-e", "-5"}, "Error: Negative offsets are not allowed."},
         ErrorCase{"width_missing", {"-w"}, "Error: Wrong or missing width."},
         ErrorCase{"height_missing", {"-h"}, "Error: Wrong or missing height."},
         ErrorCase{"stride_missing", {"-s"}, "Error: Wrong or missing stride."},
@@ -57,13 +64,15 @@ INSTANTIATE_TEST_SUITE_P(
         // Offsets beyond their 32-bit fields are refused, not cut.
         ErrorCase{"file_prefix_too_large", {"-o", "2147483648"}, "Error: Offset too large."},
         ErrorCase{"frame_prefix_too_large", {"-b", "4294967296"}, "Error: Offset too large."},
-        ErrorCase{"frame_postfix_too_large", {"-e99999999999999999999999"}, "Error: Offset too large."},
+        ErrorCase{
+            "frame_postfix_too_large", {"-e99999999999999999999999"}, "Error: Offset too large."},
         // A negative or oversized size is no size.
         ErrorCase{"negative_width", {"-w", "-5"}, "Error: Wrong or missing width."},
         ErrorCase{"width_beyond_32_bits", {"-w4294967297"}, "Error: Wrong or missing width."},
         ErrorCase{"negative_height", {"-h-2"}, "Error: Wrong or missing height."},
         ErrorCase{"stride_beyond_32_bits", {"-s", "2147483648"}, "Error: Wrong or missing stride."},
-        ErrorCase{"stride_without_magnitude", {"-s", "-2147483648"}, "Error: Wrong or missing stride."},
+        ErrorCase{
+            "stride_without_magnitude", {"-s", "-2147483648"}, "Error: Wrong or missing stride."},
         ErrorCase{"tmp_too_long", {"-tmpx"}, "Error: Unknown setting or option."},
         ErrorCase{"t_alone", {"-t"}, "Error: Unknown setting or option."}),
     [](const ::testing::TestParamInfo<ErrorCase>& p) { return p.param.what; });
@@ -71,8 +80,9 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- values and switches -------------------------------------------------------------------
 
 TEST(Parse, SettingsThenFile) {
-    for (const auto& args : {std::vector<std::string>{"-w", "720", "-h", "576", "-l", "UYVY", "clip.raw"},
-                             std::vector<std::string>{"-w720", "-h576", "-luyvy", "clip.raw"}}) {
+    for (const auto& args :
+         {std::vector<std::string>{"-w", "720", "-h", "576", "-l", "UYVY", "clip.raw"},
+          std::vector<std::string>{"-w720", "-h576", "-luyvy", "clip.raw"}}) {
         const CommandLine r = Parse(args);
         EXPECT_EQ(r.error, "");
         EXPECT_EQ(r.fileName, "clip.raw");
@@ -87,8 +97,9 @@ TEST(Parse, SettingsThenFile) {
 
 TEST(Parse, OptionsMayFollowTheFileName) {
     const CommandLine before = Parse({"-w", "64", "-h", "48", "-l", "GRAY", "clip.yuv"});
-    for (const auto& args : {std::vector<std::string>{"clip.yuv", "-w", "64", "-h", "48", "-l", "GRAY"},
-                             std::vector<std::string>{"-w", "64", "clip.yuv", "-h48", "-lgray"}}) {
+    for (const auto& args :
+         {std::vector<std::string>{"clip.yuv", "-w", "64", "-h", "48", "-l", "GRAY"},
+          std::vector<std::string>{"-w", "64", "clip.yuv", "-h48", "-lgray"}}) {
         const CommandLine after = Parse(args);
         EXPECT_EQ(after.error, "");
         EXPECT_EQ(after.fileName, "clip.yuv");
@@ -101,8 +112,9 @@ TEST(Parse, OptionsMayFollowTheFileName) {
 
 TEST(Parse, FileWithoutFormatOptionsHasNoRecord) {
     // What a file manager runs: the file alone, or with switches that say nothing of its layout.
-    for (const auto& args : {std::vector<std::string>{"clip.raw"}, std::vector<std::string>{"-play", "clip.raw"},
-                             std::vector<std::string>{"clip.raw", "-d", "-mv"}}) {
+    for (const auto& args :
+         {std::vector<std::string>{"clip.raw"}, std::vector<std::string>{"-play", "clip.raw"},
+          std::vector<std::string>{"clip.raw", "-d", "-mv"}}) {
         const CommandLine r = Parse(args);
         EXPECT_EQ(r.error, "");
         EXPECT_EQ(r.fileName, "clip.raw");
@@ -171,9 +183,16 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"each_offset_its_field", {"-o1", "-b2", "-e", "3"}, 1, 2, 3, 0, 0, 0},
         ValueCase{"offset_last_reads_option_text", {"-o"}, 0, 0, 0, 0, 0, 0},
         ValueCase{"frame_prefix_last", {"-o5", "-b"}, 5, 0, 0, 0, 0, 0},
-        ValueCase{"largest_offsets", {"-o2147483647", "-b4294967295", "-e4294967295"},
-                  2147483647, 4294967295, 4294967295, 0, 0, 0},
-        ValueCase{"atoi_blanks_sign_digits", {"-w", "  +720px", "-h", "\t576"}, 0, 0, 0, 720, 576, 0},
+        ValueCase{"largest_offsets",
+                  {"-o2147483647", "-b4294967295", "-e4294967295"},
+                  2147483647,
+                  4294967295,
+                  4294967295,
+                  0,
+                  0,
+                  0},
+        ValueCase{
+            "atoi_blanks_sign_digits", {"-w", "  +720px", "-h", "\t576"}, 0, 0, 0, 720, 576, 0},
         ValueCase{"not_a_number_is_zero", {"-w", "abc", "-h", "x1"}, 0, 0, 0, 0, 0, 0},
         ValueCase{"next_argument_taken_whatever", {"-w", "-l", "-h", "-seq"}, 0, 0, 0, 0, 0, 0},
         ValueCase{"stride_attached", {"-s12"}, 0, 0, 0, 0, 0, 12},
@@ -212,10 +231,31 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{"tmp_any_case", {"-tMP"}, false, true, false, false, false, false},
         SwitchCase{"mirror_v", {"-mv"}, false, false, false, true, false, false},
         SwitchCase{"mirror_h_upper", {"-mH"}, false, false, false, false, true, false},
-        SwitchCase{"mirror_other_ignored", {"-mx", "-mvv", "-m"}, false, false, false, false, false, false},
+        SwitchCase{"mirror_other_ignored",
+                   {"-mx", "-mvv", "-m"},
+                   false,
+                   false,
+                   false,
+                   false,
+                   false,
+                   false},
         SwitchCase{"play_any_case", {"-pLAY"}, false, false, false, false, false, true},
-        SwitchCase{"play_other_ignored", {"-plays", "-p", "-pl"}, false, false, false, false, false, false},
-        SwitchCase{"all", {"-i", "-tmp", "-d", "-mv", "-mh", "-play", "f"}, true, true, true, true, true, true}),
+        SwitchCase{"play_other_ignored",
+                   {"-plays", "-p", "-pl"},
+                   false,
+                   false,
+                   false,
+                   false,
+                   false,
+                   false},
+        SwitchCase{"all",
+                   {"-i", "-tmp", "-d", "-mv", "-mh", "-play", "f"},
+                   true,
+                   true,
+                   true,
+                   true,
+                   true,
+                   true}),
     [](const ::testing::TestParamInfo<SwitchCase>& p) { return p.param.what; });
 
 // ---- keywords ------------------------------------------------------------------------------
@@ -276,9 +316,8 @@ TEST(Keywords, TableHasFortyDistinctKeywords) {
 // ---- the record ----------------------------------------------------------------------------
 
 TEST(Record, BuiltFromSettings) {
-    const CommandLine r =
-        Parse({"-o", "100", "-b", "8", "-e", "4", "-w", "720", "-h", "576", "-l", "YV12", "-d",
-               "-mv", "-mh", "clip.raw"});
+    const CommandLine r = Parse({"-o", "100", "-b", "8", "-e", "4", "-w", "720", "-h", "576", "-l",
+                                 "YV12", "-d", "-mv", "-mh", "clip.raw"});
     ASSERT_TRUE(r.hasSettings);
     const RawSettings& s = r.settings;
     EXPECT_EQ(+s.size, 208u);
@@ -324,9 +363,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, RecordFields,
                                            FieldCase{"interlaced_seq", {"-i", "-seq"}, 2, 1},
                                            FieldCase{"interlaced_tmp", {"-tmp", "-i"}, 2, 1},
                                            FieldCase{"seq_alone", {"-seq"}, 1, 0}),
-                         [](const ::testing::TestParamInfo<FieldCase>& p) {
-                             return p.param.what;
-                         });
+                         [](const ::testing::TestParamInfo<FieldCase>& p) { return p.param.what; });
 
 TEST(Record, BottomUpKeywordsNegateThePitch) {
     CommandLine r = Parse({"-w", "64", "-h", "4", "-l", "BGR3", "f"});
@@ -396,8 +433,9 @@ TEST(Record, OnlyWithAFileAndNoError) {
 TEST(Bounds, NeverReadsPastTheList) {
     // Each list ends where an option would take the next argument.
     const std::vector<std::vector<std::string>> lists = {
-        {"-o"}, {"-b"}, {"-e"}, {"-w"}, {"-h"}, {"-s"}, {"-l"}, {"/open"}, {"-i", "/OPEN"},
-        {"-w", "1", "-h"}, {"f"}, {}};
+        {"-o"}, {"-b"}, {"-e"},    {"-w"},          {"-h"},
+        {"-s"}, {"-l"}, {"/open"}, {"-i", "/OPEN"}, {"-w", "1", "-h"},
+        {"f"},  {}};
     for (const auto& l : lists) {
         // An exact-size heap copy: reading one element too far is an AddressSanitizer report.
         std::vector<std::string> args(l.size() + 1);
@@ -417,7 +455,10 @@ TEST(Bounds, EmbeddedNulEndsAnArgument) {
     EXPECT_EQ(r.error, "");
     EXPECT_EQ(r.code, kLayoutYV12);
     EXPECT_EQ(r.fileName, "f");
-    const CommandLine s = Parse({std::string("-w7\0" "2", 5), std::string("\0f", 2)});
+    const CommandLine s = Parse({std::string("-w7\0"
+                                             "2",
+                                             5),
+                                 std::string("\0f", 2)});
     EXPECT_EQ(s.width, 7);
     EXPECT_EQ(s.fileName, "");
 }

@@ -67,8 +67,10 @@ struct RemoveOnExit {
 void OnNextModal(std::function<void(QWidget*)> act) {
     QTimer::singleShot(0, [act] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal) act(modal);
-        else OnNextModal(act);
+        if (modal)
+            act(modal);
+        else
+            OnNextModal(act);
     });
 }
 
@@ -233,4 +235,3 @@ TEST(NonUtf8Names, OpenDialogChoosesTheClipByItsLossyName) {
 }
 
 }  // namespace
-

@@ -28,8 +28,10 @@ constexpr size_t kSampleBytes = 256 * 1024;
 std::vector<uint8_t> PictureSample(uint32_t code, int32_t width, int32_t height) {
     clipgen::RgbPicture picture;
     picture.width = width;
-    picture.height = std::min<int32_t>(height, (static_cast<int32_t>(kSampleBytes) / width + 4) & ~3);
-    picture.rgb.resize(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 3);
+    picture.height =
+        std::min<int32_t>(height, (static_cast<int32_t>(kSampleBytes) / width + 4) & ~3);
+    picture.rgb.resize(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) *
+                       3);
     constexpr int32_t kCell = 24;
     const int32_t gridW = width / kCell + 2;
     uint32_t state = 2463534242u;
@@ -39,14 +41,16 @@ std::vector<uint8_t> PictureSample(uint32_t code, int32_t width, int32_t height)
         state ^= state << 5;
         return state;
     };
-    std::vector<int> grid(static_cast<size_t>(gridW) * static_cast<size_t>(picture.height / kCell + 2));
+    std::vector<int> grid(static_cast<size_t>(gridW) *
+                          static_cast<size_t>(picture.height / kCell + 2));
     for (int& g : grid) g = static_cast<int>(next() % 200) + 20;
     for (int32_t y = 0; y < picture.height; ++y) {
         const int32_t gy = y / kCell, fy = y % kCell;
         for (int32_t x = 0; x < picture.width; ++x) {
             const int32_t gx = x / kCell, fx = x % kCell;
             const auto at = [&](int32_t i, int32_t j) {
-                return grid[static_cast<size_t>(j) * static_cast<size_t>(gridW) + static_cast<size_t>(i)];
+                return grid[static_cast<size_t>(j) * static_cast<size_t>(gridW) +
+                            static_cast<size_t>(i)];
             };
             const int top = at(gx, gy) * (kCell - fx) + at(gx + 1, gy) * fx;
             const int bottom = at(gx, gy + 1) * (kCell - fx) + at(gx + 1, gy + 1) * fx;
@@ -61,7 +65,8 @@ std::vector<uint8_t> PictureSample(uint32_t code, int32_t width, int32_t height)
     RawVideoFormat format{};
     EXPECT_TRUE(BuildRawVideoFormat(format, width, picture.height, code, 0, -1));
     std::vector<uint8_t> frame;
-    EXPECT_TRUE(clipgen::PackPicture(code, picture, format.lineBytes, clipgen::FieldMode::Progressive, frame));
+    EXPECT_TRUE(clipgen::PackPicture(code, picture, format.lineBytes,
+                                     clipgen::FieldMode::Progressive, frame));
     frame.resize(std::min(frame.size(), kSampleBytes));
     return frame;
 }

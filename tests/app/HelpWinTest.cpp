@@ -17,7 +17,8 @@ namespace {
 QStringList Lines(const QString& text) { return text.split(QStringLiteral("\r\n")); }
 
 TEST(HelpText, ListsEveryLayoutInCatalogueOrderBetweenTheLAndWLines) {
-    const QString text = CHelpWin::BuildUsageText(QStringLiteral("Kavlo"), [](const QString&) { return false; });
+    const QString text =
+        CHelpWin::BuildUsageText(QStringLiteral("Kavlo"), [](const QString&) { return false; });
     EXPECT_TRUE(text.startsWith(QStringLiteral("Usage: Kavlo [Settings] [Filename]\r\n\t\t\r\n")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("-mv\t\tmirror the output vertically\r\n\t\t\r\n")));
     const QStringList lines = Lines(text);
@@ -27,7 +28,9 @@ TEST(HelpText, ListsEveryLayoutInCatalogueOrderBetweenTheLAndWLines) {
     ASSERT_EQ(w - l - 2, kLayoutCount);  // the rows, then the blank "\t\t" line before -w
     for (int i = 0; i < kLayoutCount; ++i) {
         const PixelLayoutInfo& row = LayoutCatalogue()[i];
-        EXPECT_EQ(lines[l + 1 + i], QStringLiteral("\t\t%1\t\t- %2").arg(QLatin1String(row.name), QLatin1String(row.description)));
+        EXPECT_EQ(lines[l + 1 + i],
+                  QStringLiteral("\t\t%1\t\t- %2")
+                      .arg(QLatin1String(row.name), QLatin1String(row.description)));
     }
 }
 
@@ -51,7 +54,8 @@ TEST(HelpWindow, MeasuresNamesWithTheUsageControlsFont) {
         const QString name = QLatin1String(LayoutCatalogue()[i].name);
         const bool isWide = metrics.horizontalAdvance(name) >= 60;
         (isWide ? wide : narrow)++;
-        const QString expected = QStringLiteral("\n\t\t") + name + (isWide ? QStringLiteral("\t- ") : QStringLiteral("\t\t- "));
+        const QString expected = QStringLiteral("\n\t\t") + name +
+                                 (isWide ? QStringLiteral("\t- ") : QStringLiteral("\t\t- "));
         EXPECT_TRUE(shown.contains(expected)) << name.toStdString();
     }
     EXPECT_GT(wide, 0);

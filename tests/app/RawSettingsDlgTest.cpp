@@ -247,15 +247,18 @@ TEST_F(SettingsDialog, TypedValuesAreValidatedAndEnterNeverCloses) {
     ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutYUYV, 720, 480)), 0);
     TypeInto(CRawSettingsDlg::kIdWidthEdit, QStringLiteral("353"));
     EXPECT_EQ(Format().width, 352);
-    EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdWidthEdit)->text(), QStringLiteral("352"));
+    EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdWidthEdit)->text(),
+              QStringLiteral("352"));
     EXPECT_EQ(Control<QSlider>(dlg, CRawSettingsDlg::kIdWidthSlider)->value(), 352);
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(Control<QComboBox>(dlg, CRawSettingsDlg::kIdPreset)->currentIndex(), 0);  // 352 x 480: Custom
+    EXPECT_EQ(Control<QComboBox>(dlg, CRawSettingsDlg::kIdPreset)->currentIndex(),
+              0);  // 352 x 480: Custom
 
     // Too wide for the file: the previous width is shown again.
     TypeInto(CRawSettingsDlg::kIdWidthEdit, QStringLiteral("4000"));
     EXPECT_EQ(Format().width, 352);
-    EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdWidthEdit)->text(), QStringLiteral("352"));
+    EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdWidthEdit)->text(),
+              QStringLiteral("352"));
 
     EXPECT_EQ(
         dlg.Note(),
@@ -289,7 +292,8 @@ TEST_F(SettingsDialog, PrefixLargerThanTheFileKeepsThePreviousOne) {
     EXPECT_EQ(dlg.Settings().filePrefix, 60);
     TypeInto(CRawSettingsDlg::kIdFilePrefix, QStringLiteral("5000"));
     EXPECT_EQ(dlg.Settings().filePrefix, 60);
-    EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdFilePrefix)->text(), QStringLiteral("60"));
+    EXPECT_EQ(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdFilePrefix)->text(),
+              QStringLiteral("60"));
 }
 
 TEST_F(SettingsDialog, SpinArrowsStepByTheMultiples) {
@@ -338,7 +342,8 @@ TEST_F(SettingsDialog, LayoutThatNothingBelowCanHoldKeepsThePrevious) {
     ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutGRAY, 720, 480)), 0);
     Choose(CRawSettingsDlg::kIdLayout, *LayoutIndex(kLayoutGRAYLE16));
     EXPECT_EQ(Format().code, kLayoutGRAY);
-    EXPECT_EQ(Control<QComboBox>(dlg, CRawSettingsDlg::kIdLayout)->currentIndex(), *LayoutIndex(kLayoutGRAY));
+    EXPECT_EQ(Control<QComboBox>(dlg, CRawSettingsDlg::kIdLayout)->currentIndex(),
+              *LayoutIndex(kLayoutGRAY));
 }
 
 TEST_F(SettingsDialog, PresetsApplyOrFallBackToTheMatchingEntry) {

@@ -21,7 +21,8 @@ namespace {
 using namespace rawsettings;
 
 int64_t FramesOf(const RawSettings& r, int64_t fileSize) {
-    const int64_t bytes = std::llabs(int64_t(r.rawFormat.lineBytes)) * std::llabs(int64_t(r.rawFormat.height));
+    const int64_t bytes =
+        std::llabs(int64_t(r.rawFormat.lineBytes)) * std::llabs(int64_t(r.rawFormat.height));
     return WholeFrames(fileSize, r.filePrefix, bytes, r.framePostfix, r.framePrefix);
 }
 
@@ -56,7 +57,9 @@ TEST(SettingsGuess, FollowsTheFileSize) {
         EXPECT_EQ(r.rawFormat.height, c.height) << c.fileSize;
         const int64_t frames = FramesOf(r, c.fileSize);
         EXPECT_EQ(frames, c.frames) << c.fileSize;
-        EXPECT_EQ(c.fileSize - frames * std::llabs(int64_t(r.rawFormat.lineBytes)) * r.rawFormat.height, c.rest)
+        EXPECT_EQ(
+            c.fileSize - frames * std::llabs(int64_t(r.rawFormat.lineBytes)) * r.rawFormat.height,
+            c.rest)
             << c.fileSize;
     }
 }
@@ -111,7 +114,7 @@ TEST(SettingsValidation, HeightAndTheRangeLimit) {
     EXPECT_EQ(ValidateHeight(r, 1441), 480);  // no whole frame: the current height stays
     RawSettings yv12 = shelltest::SettingsFor(kLayoutYV12, 720, 576);
     yv12.fileSize = 10 * 622080;
-    EXPECT_EQ(ValidateHeight(yv12, 577), 576);  // height multiple 2
+    EXPECT_EQ(ValidateHeight(yv12, 577), 576);    // height multiple 2
     EXPECT_EQ(ValidateHeight(yv12, 5000), 5000);  // beyond the old 4096
 }
 
@@ -194,7 +197,8 @@ TEST(SettingsPresets, MatchBySize) {
     EXPECT_EQ(PresetFor(721, 480), 0);
     EXPECT_EQ(PresetFor(0, 0), 0);
     EXPECT_EQ(PresetFor(4096, 3112), 1);
-    EXPECT_EQ(QString::fromUtf8(SizePresets()[1].name), QStringLiteral("4096\u00D73112 (Full Aperture 4K)"));
+    EXPECT_EQ(QString::fromUtf8(SizePresets()[1].name),
+              QStringLiteral("4096\u00D73112 (Full Aperture 4K)"));
     EXPECT_EQ(PresetFor(176, 120), 19);
 }
 
@@ -211,8 +215,10 @@ TEST(SettingsDecimal, ReadsLikeAtoi) {
     const struct {
         const char* text;
         int64_t value;
-    } cases[] = {{"720", 720}, {"  -12abc", -12}, {"+7", 7}, {"abc", 0}, {"", 0}, {"99999999999", 2147483647}};
-    for (const auto& c : cases) EXPECT_EQ(ReadDecimal(QString::fromLatin1(c.text)), c.value) << c.text;
+    } cases[] = {{"720", 720}, {"  -12abc", -12}, {"+7", 7},
+                 {"abc", 0},   {"", 0},           {"99999999999", 2147483647}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadDecimal(QString::fromLatin1(c.text)), c.value) << c.text;
     // With a 64-bit limit: whole numbers past 2^31, saturation instead of wrapping past 2^63.
     constexpr int64_t kMax64 = std::numeric_limits<int64_t>::max();
     EXPECT_EQ(ReadDecimal(QStringLiteral("2147483650"), kMax64), 2147483650);

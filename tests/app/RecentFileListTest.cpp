@@ -44,7 +44,8 @@ TEST(RecentChecksum, KnownValues) {
         {"bytes 00 01", {0x00, 0x01}, 0xB6DC4190u},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(CMyRecentFileList::Checksum(c.bytes.data(), c.bytes.size()), c.expected) << c.name;
+        EXPECT_EQ(CMyRecentFileList::Checksum(c.bytes.data(), c.bytes.size()), c.expected)
+            << c.name;
     // Any byte other than 0 and 1 counts as unequal to the bit, so 2 and 0xFF checksum alike.
     const uint8_t two = 2, ff = 0xFF;
     EXPECT_EQ(CMyRecentFileList::Checksum(&two, 1), CMyRecentFileList::Checksum(&ff, 1));
@@ -199,7 +200,8 @@ TEST_F(RecentFileListTest, WritingDropsEveryEntryPastTheListAndKeepsTheListAsItR
 
     store->beginGroup(CMyRecentFileList::Section());
     QStringList expected;
-    for (int n = 1; n <= CMyRecentFileList::kMaxEntries; ++n) expected << CMyRecentFileList::NameKey(n);
+    for (int n = 1; n <= CMyRecentFileList::kMaxEntries; ++n)
+        expected << CMyRecentFileList::NameKey(n);
     QStringList keys = store->childKeys();
     keys.sort();
     expected.sort();
@@ -240,15 +242,21 @@ struct DisplayCase {
 };
 
 TEST(RecentDisplayName, ShortensLongPathsToTheLongestFittingTail) {
-    const QString p45 = QStringLiteral("/") + QString(39, QLatin1Char('d')) + QStringLiteral("/a.ra");
-    const QString p46 = QStringLiteral("/") + QString(39, QLatin1Char('d')) + QStringLiteral("/a.raw");
-    const QString deep = QStringLiteral("/videos/archive/2024/interlaced/tests/clip.raw");  // 46 chars
-    const QString longName = QStringLiteral("/d/") + QString(50, QLatin1Char('n')) + QStringLiteral(".raw");
+    const QString p45 =
+        QStringLiteral("/") + QString(39, QLatin1Char('d')) + QStringLiteral("/a.ra");
+    const QString p46 =
+        QStringLiteral("/") + QString(39, QLatin1Char('d')) + QStringLiteral("/a.raw");
+    const QString deep =
+        QStringLiteral("/videos/archive/2024/interlaced/tests/clip.raw");  // 46 chars
+    const QString longName =
+        QStringLiteral("/d/") + QString(50, QLatin1Char('n')) + QStringLiteral(".raw");
     const DisplayCase cases[] = {
         {"45 characters in full", p45, true, p45},
         {"46 characters, one long folder", p46, true, QStringLiteral("/.../a.raw")},
-        {"longest tail that fits", deep, true, QStringLiteral("/.../archive/2024/interlaced/tests/clip.raw")},
-        {"no tail fits, name wanted", longName, true, QString(50, QLatin1Char('n')) + QStringLiteral(".raw")},
+        {"longest tail that fits", deep, true,
+         QStringLiteral("/.../archive/2024/interlaced/tests/clip.raw")},
+        {"no tail fits, name wanted", longName, true,
+         QString(50, QLatin1Char('n')) + QStringLiteral(".raw")},
         {"no tail fits, name not wanted", longName, false, QString()},
     };
     ASSERT_EQ(p45.size(), 45);

@@ -36,7 +36,8 @@ void ClearSettings() {
 }
 
 std::unique_ptr<QSettings> Store() {
-    return std::make_unique<QSettings>(QSettings::UserScope, QStringLiteral("Brellin GmbH"), QStringLiteral("Kavlo"));
+    return std::make_unique<QSettings>(QSettings::UserScope, QStringLiteral("Brellin GmbH"),
+                                       QStringLiteral("Kavlo"));
 }
 
 QString FileOfSize(const QString& name, int64_t size) {

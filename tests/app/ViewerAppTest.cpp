@@ -68,7 +68,8 @@ TEST_F(StartUp, FileThatDoesNotOpenEndsInTheUsageWindowWithoutMainWindow) {
     EXPECT_FALSE(Run({"-w", "64", "-h", "48", "-l", "GRAY", "/nonexistent/clip.raw"}));
     EXPECT_EQ(app.MainWindow(), nullptr);
     // The text the view gave stays, and the file it is about follows.
-    EXPECT_TRUE(app.ShownError().startsWith(QStringLiteral("Error: coudn't video open file (TNErr: File not found)")))
+    EXPECT_TRUE(app.ShownError().startsWith(
+        QStringLiteral("Error: coudn't video open file (TNErr: File not found)")))
         << app.ShownError().toStdString();
     EXPECT_TRUE(app.ShownError().contains(QStringLiteral("/nonexistent/clip.raw")));
     EXPECT_EQ(app.ExitInstance(), 1);
@@ -78,7 +79,8 @@ TEST_F(StartUp, FileTooSmallForItsSettingsReportsTheLoadFailure) {
     const QString small = shelltest::FileOfSize(QStringLiteral("startsmall.raw"), 100);
     EXPECT_FALSE(Run({"-w", "64", "-h", "48", "-l", "GRAY", Path(small)}));
     EXPECT_EQ(app.MainWindow(), nullptr);
-    EXPECT_TRUE(app.ShownError().startsWith(QStringLiteral("Error: "))) << app.ShownError().toStdString();
+    EXPECT_TRUE(app.ShownError().startsWith(QStringLiteral("Error: ")))
+        << app.ShownError().toStdString();
     EXPECT_TRUE(app.ShownError().contains(small));
     EXPECT_EQ(app.ExitInstance(), 1);
 }
@@ -133,8 +135,10 @@ void OnNextModal(std::function<void(QWidget*)> act, int triesLeft = 500,
                  std::shared_ptr<bool> alive = std::make_shared<bool>(true)) {
     QTimer::singleShot(2, [act, triesLeft, alive] {
         if (!*alive) return;
-        if (QWidget* modal = QApplication::activeModalWidget()) act(modal);
-        else if (triesLeft > 0) OnNextModal(act, triesLeft - 1, alive);
+        if (QWidget* modal = QApplication::activeModalWidget())
+            act(modal);
+        else if (triesLeft > 0)
+            OnNextModal(act, triesLeft - 1, alive);
     });
 }
 
@@ -196,16 +200,20 @@ TEST_F(StartUp, PlayNeverWaitsForAPersonAndFailsWithTheReason) {
         {empty, {}, "empty"},
         {folder, {}, "folder"},
         {folder + QStringLiteral("/nosuch.raw"), {}, "No such file"},
-        {folder + QStringLiteral("/nosuch.raw"), {"-w", "32", "-h", "16", "-l", "GRAY"}, "File not found"},
+        {folder + QStringLiteral("/nosuch.raw"),
+         {"-w", "32", "-h", "16", "-l", "GRAY"},
+         "File not found"},
     };
     for (const auto& c : cases) {
         CTNViewerApp one;  // modal runs on: a window would block the test
         auto windowShown = std::make_shared<bool>(false);
         auto alive = std::make_shared<bool>(true);
-        OnNextModal([windowShown](QWidget* w) {
-            *windowShown = true;
-            w->close();
-        }, 20, alive);
+        OnNextModal(
+            [windowShown](QWidget* w) {
+                *windowShown = true;
+                w->close();
+            },
+            20, alive);
         std::vector<std::string> args{"/usr/bin/Kavlo", "-play"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back(Path(c.file));
@@ -276,7 +284,8 @@ TEST(FileNames, AbsoluteFormIsCleanAndLossless) {
     const QByteArray folder = QFile::encodeName(QFileInfo(clip).absolutePath());
     const QString name = kavlo::FileNameFromBytes(QByteArray("a//./b/../caf\xE9.raw"));
     EXPECT_EQ(kavlo::FileNameToBytes(kavlo::AbsoluteFileName(name)), folder + "/a/caf\xE9.raw");
-    EXPECT_EQ(kavlo::AbsoluteFileName(QStringLiteral("/x/./y/../z.raw")), QStringLiteral("/x/z.raw"));
+    EXPECT_EQ(kavlo::AbsoluteFileName(QStringLiteral("/x/./y/../z.raw")),
+              QStringLiteral("/x/z.raw"));
     EXPECT_EQ(kavlo::AbsoluteFileName(QString()), QString());
     ASSERT_TRUE(QDir::setCurrent(home));
 }

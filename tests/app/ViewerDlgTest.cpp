@@ -38,8 +38,10 @@ namespace {
 void OnNextModal(std::function<void(QWidget*)> act) {
     QTimer::singleShot(0, [act] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal) act(modal);
-        else OnNextModal(act);
+        if (modal)
+            act(modal);
+        else
+            OnNextModal(act);
     });
 }
 
@@ -68,7 +70,8 @@ protected:
         dlg->View()->setFocus();
     }
     void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : dlg.get(), Qt::Key(key), mods);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : dlg.get(),
+                        Qt::Key(key), mods);
     }
     bool Checked(int id) const { return dlg->Action(id)->isChecked(); }
 
@@ -205,18 +208,17 @@ TEST_F(MainWindow, FrameFieldRules) {
         int expected;
         bool enter;
     } cases[] = {
-        {"99999", 99, true},
-        {"100", 99, false},
-        {"-3", 0, false},
-        {"42", 42, true},
-        {"7", 7, false},
+        {"99999", 99, true}, {"100", 99, false}, {"-3", 0, false},
+        {"42", 42, true},    {"7", 7, false},
     };
     for (const auto& c : cases) {
         field->setFocus();
         field->selectAll();
         QTest::keyClicks(field, QString::fromLatin1(c.typed));
-        if (c.enter) QTest::keyClick(field, Qt::Key_Return);
-        else dlg->FrameSlider()->setFocus();
+        if (c.enter)
+            QTest::keyClick(field, Qt::Key_Return);
+        else
+            dlg->FrameSlider()->setFocus();
         EXPECT_EQ(field->text(), QString::number(c.expected)) << c.typed;
         EXPECT_EQ(dlg->FrameSlider()->value(), c.expected) << c.typed;
         EXPECT_EQ(dlg->View()->CurrentPosition(), c.expected) << c.typed;
@@ -272,7 +274,8 @@ TEST_F(MainWindow, FrameFieldLimitFollowsTheFileAndNeverCutsANumber) {
 
 TEST_F(MainWindow, FramesPastTwoToThe31AreLoadedByTheirWholeNumber) {
     const int64_t border = int64_t(1) << 31;
-    path = shelltest::SparseFile(QStringLiteral("huge.raw"), (border + 8) * 2);  // 2 x 1 GRAY frames
+    path =
+        shelltest::SparseFile(QStringLiteral("huge.raw"), (border + 8) * 2);  // 2 x 1 GRAY frames
     ASSERT_FALSE(path.isEmpty());
     RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 2, 1);
     QString error;
@@ -333,7 +336,8 @@ TEST_F(MainWindow, FailedRecentOpenOffersRemoval) {
     OnNextModal([](QWidget* w) {
         auto* box = qobject_cast<QMessageBox*>(w);
         ASSERT_NE(box, nullptr);
-        EXPECT_TRUE(box->text().startsWith(QStringLiteral("An error occrured while loading the video file.")));
+        EXPECT_TRUE(box->text().startsWith(
+            QStringLiteral("An error occrured while loading the video file.")));
         // The file and the reason, before the question.
         EXPECT_TRUE(box->text().contains(QStringLiteral("gone.raw:\n")));
         EXPECT_TRUE(box->text().endsWith(QStringLiteral("remove the file from the list?")));
@@ -354,7 +358,8 @@ TEST_F(MainWindow, DroppedFilesOpenOnlyTheFirst) {
     dlg->RecentFiles()->Add(second, sizeof s, &s);
     Show();
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second), QUrl::fromLocalFile(second)});
+    mime.setUrls(
+        {QUrl::fromLocalFile(first), QUrl::fromLocalFile(second), QUrl::fromLocalFile(second)});
     // The drop as the window receives it: a drag that enters, then the drop itself.
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(dlg.get(), &enter);
@@ -421,7 +426,8 @@ TEST_F(MainWindow, PropertiesOnAFileThatWentAwayTellsWhy) {
     });
     dlg->OnCommand(CmdProperties);
     ASSERT_TRUE(*came);
-    EXPECT_TRUE(text.startsWith(QStringLiteral("An error occrured while loading the video file.\n\n") + path))
+    EXPECT_TRUE(text.startsWith(
+        QStringLiteral("An error occrured while loading the video file.\n\n") + path))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("No such file or directory")));
 }
@@ -433,7 +439,8 @@ TEST_F(MainWindow, StandardShortcutsOpenCloseAndExit) {
     } expected[] = {{CmdOpen, QKeySequence(Qt::CTRL | Qt::Key_O)},
                     {CmdClose, QKeySequence(Qt::CTRL | Qt::Key_W)},
                     {CmdExit, QKeySequence(Qt::CTRL | Qt::Key_Q)}};
-    for (const auto& e : expected) EXPECT_TRUE(dlg->Action(e.id)->shortcuts().contains(e.key)) << e.id;
+    for (const auto& e : expected)
+        EXPECT_TRUE(dlg->Action(e.id)->shortcuts().contains(e.key)) << e.id;
     OpenClip(2, QStringLiteral("keys.raw"));
     // Q alone still toggles the view's method-2 label.
     const uint8_t label = dlg->View()->Switches().method2Label;

@@ -79,7 +79,9 @@ TEST(CoreString, Utf8RoundTrip) {
 }
 
 TEST(CoreString, MalformedUtf8BecomesReplacementCharacter) {
-    const CTNString s = CTNString::FromUtf8(std::string("a\xFF" "b"));
+    const CTNString s =
+        CTNString::FromUtf8(std::string("a\xFF"
+                                        "b"));
     EXPECT_EQ(std::wstring(s.c_str()), L"a\uFFFDb");
     const wchar_t bad[] = {L'x', static_cast<wchar_t>(0xD800), L'y', 0};
     EXPECT_EQ(CTNString(bad).ToUtf8(), "x\xEF\xBF\xBDy");

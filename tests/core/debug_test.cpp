@@ -20,7 +20,10 @@ protected:
 }  // namespace
 
 TEST(ResultTexts, TableAndGaps) {
-    struct Case { uint32_t code; const wchar_t* text; };
+    struct Case {
+        uint32_t code;
+        const wchar_t* text;
+    };
     const Case cases[] = {
         {0x00000000, L"Ok"},
         {0x00000001, L"False"},
@@ -50,7 +53,11 @@ TEST(ResultTexts, TableAndGaps) {
 }
 
 TEST(Identifiers, PrintedInNativeFieldOrder) {
-    struct Case { const char* name; TNUUID id; const wchar_t* text; };
+    struct Case {
+        const char* name;
+        TNUUID id;
+        const wchar_t* text;
+    };
     TNUUID firstByteOne{};
     reinterpret_cast<uint8_t*>(&firstByteOne)[0] = 0x01;  // bytes 01 00 00 00 ...
     const Case cases[] = {
@@ -73,7 +80,7 @@ TEST(Identifiers, RefusesNullAndShortBuffers) {
     EXPECT_FALSE(TNPrintTNUUID(nullptr, 37, &IID_ITNObject));
     EXPECT_FALSE(TNPrintTNUUID(buf, 37, nullptr));
     EXPECT_FALSE(TNPrintTNUUID(buf, 36, &IID_ITNObject));  // no room for the terminator
-    for (wchar_t c : buf) EXPECT_EQ(c, L'#');               // nothing written
+    for (wchar_t c : buf) EXPECT_EQ(c, L'#');              // nothing written
 }
 
 TEST_F(DebugLog, LineFormat) {
@@ -92,15 +99,17 @@ TEST_F(DebugLog, LineFormat) {
 }
 
 TEST_F(DebugLog, OnlyLevelFourIsFiltered) {
-    struct Case { int levelValue; int level; int verbosity; bool written; };
+    struct Case {
+        int levelValue;
+        int level;
+        int verbosity;
+        bool written;
+    };
     const Case cases[] = {
-        {3, 4, 3, true},    // verbosity at the initial level value
-        {3, 4, 4, false},
-        {4, 4, 4, true},
-        {3, 4, -5, true},
-        {0, 1, 100, true},  // levels 1 to 3 ignore the verbosity
-        {0, 2, 100, true},
-        {-7, 3, 100, true},
+        {3, 4, 3, true},  // verbosity at the initial level value
+        {3, 4, 4, false},  {4, 4, 4, true},
+        {3, 4, -5, true},  {0, 1, 100, true},  // levels 1 to 3 ignore the verbosity
+        {0, 2, 100, true}, {-7, 3, 100, true},
     };
     for (const Case& c : cases) {
         TNDebugSetLevelValue(c.levelValue);
@@ -108,9 +117,8 @@ TEST_F(DebugLog, OnlyLevelFourIsFiltered) {
         StderrCapture cap;
         TNDebugOutputStr(c.level, c.verbosity, L"message");
         const std::string out = cap.Stop();
-        EXPECT_EQ(!out.empty(), c.written)
-            << "level value " << c.levelValue << ", level " << c.level << ", verbosity "
-            << c.verbosity;
+        EXPECT_EQ(!out.empty(), c.written) << "level value " << c.levelValue << ", level "
+                                           << c.level << ", verbosity " << c.verbosity;
     }
 }
 
@@ -130,8 +138,7 @@ TEST_F(DebugLog, ArgumentsAreNotFormatsAgain) {
     StderrCapture cap;
     TNDebugOutputStr(3, 0, L"path '%ls'", L"/tmp/100%d %s %ls %%n");
     TNDebugOutputString(L"%ls", L"50%");
-    EXPECT_EQ(cap.Stop(),
-              LinePrefix("Info") + "path '/tmp/100%d %s %ls %%n'\n" + "50%\n");
+    EXPECT_EQ(cap.Stop(), LinePrefix("Info") + "path '/tmp/100%d %s %ls %%n'\n" + "50%\n");
 }
 
 TEST_F(DebugLog, WideTextIsWrittenAsUtf8) {

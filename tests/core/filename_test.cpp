@@ -20,7 +20,11 @@ bool Encode(const std::u16string& text, std::string* bytes) {
 }  // namespace
 
 TEST(FileName, Utf8DecodesAsTextAndNotUtf8AsEscapes) {
-    struct Case { const char* what; std::string bytes; std::u16string text; };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::u16string text;
+    };
     const Case cases[] = {
         {"ascii", "/tmp/clip.raw", u"/tmp/clip.raw"},
         {"utf-8", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xA5", u"caf\u00E9 \u20AC \U0001F3A5"},

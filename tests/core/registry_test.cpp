@@ -44,9 +44,7 @@ TNRESULT InitWith(const std::string& dir) {
 }
 
 std::string Info(const std::string& message) { return LinePrefix("Info") + message; }
-std::string Loaded(const std::string& path) {
-    return Info("Class library loaded: '" + path + "'");
-}
+std::string Loaded(const std::string& path) { return Info("Class library loaded: '" + path + "'"); }
 std::string Released(const std::string& tag, const std::string& cls) {
     return Info("FakePlugin " + tag + ": class object " + cls + " released");
 }
@@ -70,7 +68,8 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(CoreIsOpen()) << "an earlier test left the core open";
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tncore-" + std::string(6, 'X');  // mkdtemp's template
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tncore-" +
+                              std::string(6, 'X');  // mkdtemp's template
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         char real[PATH_MAX];
         ASSERT_NE(::realpath(pattern.c_str(), real), nullptr);
@@ -196,7 +195,11 @@ TEST_F(Registry, RelativeDirectoryIsMadeAbsolute) {
 }
 
 TEST_F(Registry, NoLibraryFailsTheScan) {
-    struct Case { const char* name; const char* file; const char* scanDir; };
+    struct Case {
+        const char* name;
+        const char* file;
+        const char* scanDir;
+    };
     const Case cases[] = {
         {"empty", nullptr, ""},
         {"other files only", "notes.txt", ""},
@@ -325,9 +328,10 @@ TEST_F(Registry, ActiveObjectAtCloseIsReported) {
     EXPECT_EQ(CountLines(lines, Released("full", "A")), 1);
     EXPECT_EQ(CountLines(lines, Released("full", "B")), 1);
     // Once per class entry of the busy library.
-    EXPECT_EQ(CountLines(lines, LinePrefix("Warning") +
-                                    "TNCanUnloadNow: Cannot unload, locked: '0', active objects: 1!"),
-              2);
+    EXPECT_EQ(
+        CountLines(lines, LinePrefix("Warning") +
+                              "TNCanUnloadNow: Cannot unload, locked: '0', active objects: 1!"),
+        2);
     EXPECT_EQ(CountLines(lines, LinePrefix("Warning") + kActive), 2);
     EXPECT_EQ(CountLines(lines, Unloaded("full")), 0);  // still mapped by this test
     EXPECT_FALSE(CoreIsOpen());
@@ -438,7 +442,8 @@ std::string ReadFile(const std::string& path) {
 }
 
 ProbeRun RunProbe(const std::string& exe, const std::string& outDir) {
-    const std::string cmd = "'" + exe + "' >'" + outDir + "/probe.out' 2>'" + outDir + "/probe.err'";
+    const std::string cmd =
+        "'" + exe + "' >'" + outDir + "/probe.out' 2>'" + outDir + "/probe.err'";
     const int status = std::system(cmd.c_str());
     EXPECT_EQ(status, 0) << cmd;
     return {ReadFile(outDir + "/probe.out"), ReadFile(outDir + "/probe.err")};
@@ -447,7 +452,10 @@ ProbeRun RunProbe(const std::string& exe, const std::string& outDir) {
 }  // namespace
 
 TEST_F(Registry, NoDirectoryMeansBesideTheExecutable) {
-    struct Case { const char* name; const char* libraryDir; };
+    struct Case {
+        const char* name;
+        const char* libraryDir;
+    };
     const Case cases[] = {
         {"with plugins directory", "app/plugins"},
         {"without plugins directory", "app"},

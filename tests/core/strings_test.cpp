@@ -59,13 +59,17 @@ TEST(Strings, EmptyCString) {
 
 TEST(Strings, HighBytesWidenAsLatin1) {
     Str s(CTNStrCreateFromCString("\xE9\xFF"));
-    EXPECT_EQ(Units(s.s), std::u16string(u"\u00E9\u00FF\0", 3));  // zero-extended, not sign-extended
+    EXPECT_EQ(Units(s.s),
+              std::u16string(u"\u00E9\u00FF\0", 3));  // zero-extended, not sign-extended
     EXPECT_EQ(CTNStrGetUtf8Length(s.s), 5);
     EXPECT_EQ(Utf8(s.s, 5), std::string("\xC3\xA9\xC3\xBF\0", 5));
 }
 
 TEST(Strings, CharsToTNCharsWritesExactlyCount) {
-    struct Case { int count; std::u16string expected; };
+    struct Case {
+        int count;
+        std::u16string expected;
+    };
     const Case cases[] = {
         {3, std::u16string{u'a', 0x80, 0xFF, kGuard16, kGuard16}},
         {0, std::u16string(5, kGuard16)},
@@ -80,7 +84,10 @@ TEST(Strings, CharsToTNCharsWritesExactlyCount) {
 
 TEST(Strings, CreateFromBufferLengths) {
     const TNChar text[] = u"hello";
-    struct Case { int length; std::u16string units; };
+    struct Case {
+        int length;
+        std::u16string units;
+    };
     const Case cases[] = {
         {3, std::u16string(u"hel\0", 4)},
         {0, std::u16string(u"hello\0", 6)},
@@ -103,7 +110,11 @@ TEST(Strings, CreateFromBufferStopsAtNul) {
 }
 
 TEST(Strings, CreateFromUnicode) {
-    struct Case { const wchar_t* text; int length; std::u16string units; };
+    struct Case {
+        const wchar_t* text;
+        int length;
+        std::u16string units;
+    };
     const Case cases[] = {
         {L"h\u00E9llo", 0, std::u16string(u"h\u00E9llo\0", 6)},
         {L"h\u00E9llo", -1, std::u16string(u"h\u00E9llo\0", 6)},
@@ -209,7 +220,11 @@ TEST(Strings, ToUnicodeRefusesUnpairedSurrogate) {
 }
 
 TEST(Strings, Utf8Conversion) {
-    struct Case { const char* name; std::u16string units; std::string utf8; };
+    struct Case {
+        const char* name;
+        std::u16string units;
+        std::string utf8;
+    };
     const Case cases[] = {
         {"ascii", u"abc", std::string("abc\0", 4)},
         {"two-byte", u"\u00E9", std::string("\xC3\xA9\0", 3)},
@@ -254,7 +269,10 @@ TEST(Strings, Utf8AddsZeroWhenRoomIsLeft) {
 
 TEST(Strings, CopyToBuffer) {
     Str s(CTNStrCreateFromCString("hello"));
-    struct Case { int size; std::u16string expected; };
+    struct Case {
+        int size;
+        std::u16string expected;
+    };
     const Case cases[] = {
         {3, std::u16string{u'h', u'e', u'l', kGuard16, kGuard16, kGuard16, kGuard16, kGuard16}},
         {6, std::u16string{u'h', u'e', u'l', u'l', u'o', 0, kGuard16, kGuard16}},

@@ -6,8 +6,8 @@
 // grey), "blend" or "topfield" (deinterlaced by blending the fields or from the top field). The
 // expected picture is scaled by ZOOM: a whole number, or 1/N for a picture shown N times smaller
 // (every Nth pixel of every Nth row, as the view samples it). Exit status 0 when a place in
-// the screenshot shows it (every channel within a tolerance on at least 99.5% of the pixels), 1 when
-// none does, 2 on bad input. The place found is printed.
+// the screenshot shows it (every channel within a tolerance on at least 99.5% of the pixels), 1
+// when none does, 2 on bad input. The place found is printed.
 #include "clipgen/ClipGen.h"
 #include "image/PixelLayout.h"
 
@@ -25,7 +25,9 @@ namespace {
 struct Image {
     int width = 0, height = 0;
     std::vector<uint8_t> rgb;
-    const uint8_t* At(int x, int y) const { return &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3]; }
+    const uint8_t* At(int x, int y) const {
+        return &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3];
+    }
 };
 
 bool ReadToken(FILE* f, std::string& out) {
@@ -58,7 +60,8 @@ bool ReadPpm(const char* path, Image& image) {
         image.height = std::atoi(h.c_str());
         image.rgb.resize(size_t(image.width) * size_t(image.height) * 3);
     }
-    const bool read = ok && std::fread(image.rgb.data(), 1, image.rgb.size(), f) == image.rgb.size();
+    const bool read =
+        ok && std::fread(image.rgb.data(), 1, image.rgb.size(), f) == image.rgb.size();
     std::fclose(f);
     return read;
 }
@@ -87,8 +90,9 @@ Image Deinterlaced(const Image& r, const std::string& mode) {
                 d[i] = Clamp((row(y - 1)[i] + 2 * row(y)[i] + row(y + 1)[i] + 2) >> 2);
             } else if (y % 2 == 1 && y / 2 < h2) {
                 const int j = y / 2;
-                d[i] = Clamp((top(j - 2)[i] - 5 * top(j - 1)[i] + 20 * top(j)[i] + 20 * top(j + 1)[i] -
-                              5 * top(j + 2)[i] + top(j + 3)[i] + 16) >> 5);
+                d[i] = Clamp((top(j - 2)[i] - 5 * top(j - 1)[i] + 20 * top(j)[i] +
+                              20 * top(j + 1)[i] - 5 * top(j + 2)[i] + top(j + 3)[i] + 16) >>
+                             5);
             }
         }
     }
@@ -138,7 +142,10 @@ bool Close(const uint8_t* a, const uint8_t* b, int tolerance) {
 
 int main(int argc, char** argv) {
     if (argc != 8) {
-        std::fprintf(stderr, "usage: %s SHOT.ppm LAYOUT WIDTH HEIGHT FRAME normal|split|luma|blend|topfield ZOOM\n", argv[0]);
+        std::fprintf(
+            stderr,
+            "usage: %s SHOT.ppm LAYOUT WIDTH HEIGHT FRAME normal|split|luma|blend|topfield ZOOM\n",
+            argv[0]);
         return 2;
     }
     Image shot;
@@ -148,7 +155,8 @@ int main(int argc, char** argv) {
     }
     clipgen::ClipOptions o;
     for (int i = 0; i < kLayoutCount; ++i)
-        if (std::strcmp(LayoutCatalogue()[i].name, argv[2]) == 0) o.code = LayoutCatalogue()[i].code;
+        if (std::strcmp(LayoutCatalogue()[i].name, argv[2]) == 0)
+            o.code = LayoutCatalogue()[i].code;
     o.width = std::atoi(argv[3]);
     o.height = std::atoi(argv[4]);
     o.frames = std::atoi(argv[5]) + 1;
@@ -159,7 +167,8 @@ int main(int argc, char** argv) {
     const int zoom = fraction ? 1 : std::atoi(zoomText.c_str());
     const int shrink = fraction ? std::atoi(zoomText.c_str() + 2) : 1;
     if (o.code == 0 || zoom < 1 || shrink < 1 ||
-        (mode != "normal" && mode != "split" && mode != "luma" && mode != "blend" && mode != "topfield"))
+        (mode != "normal" && mode != "split" && mode != "luma" && mode != "blend" &&
+         mode != "topfield"))
         return 2;
     const Image want = Expected(o, std::atoi(argv[5]), mode, zoom, shrink);
     if (want.width > shot.width || want.height > shot.height) return 1;
@@ -176,7 +185,8 @@ int main(int argc, char** argv) {
         for (int ox = 0; ox + want.width <= shot.width; ++ox) {
             long bad = 0;
             for (const auto& p : probes) {
-                if (!Close(shot.At(ox + p.first, oy + p.second), want.At(p.first, p.second), kTolerance) &&
+                if (!Close(shot.At(ox + p.first, oy + p.second), want.At(p.first, p.second),
+                           kTolerance) &&
                     ++bad > probeAllowed)
                     break;
             }

@@ -29,18 +29,19 @@ std::vector<SimdLevel> AllLevels() {
     return levels;
 }
 
-int32_t PitchFor(uint32_t code, int32_t w, int32_t h) {
-    return int32_t(MinLineBytes(code, w, h));
-}
+int32_t PitchFor(uint32_t code, int32_t w, int32_t h) { return int32_t(MinLineBytes(code, w, h)); }
 
 // A converted frame with guard bytes between and around the rows: each destination row has
 // 3 x W bytes followed by 48 guard bytes, and 48 guard bytes precede row 0.
 struct Output {
     int32_t width, height, pitch;
     std::vector<uint8_t> buf;
-    Output(int32_t w, int32_t h) : width(w), height(h), pitch(3 * w + 48), buf(size_t(pitch) * size_t(h) + 48, kGuard) {}
+    Output(int32_t w, int32_t h)
+        : width(w), height(h), pitch(3 * w + 48), buf(size_t(pitch) * size_t(h) + 48, kGuard) {}
     uint8_t* data() { return buf.data() + 48; }
-    const uint8_t* Px(int x, int y) const { return buf.data() + 48 + size_t(y) * size_t(pitch) + 3 * size_t(x); }
+    const uint8_t* Px(int x, int y) const {
+        return buf.data() + 48 + size_t(y) * size_t(pitch) + 3 * size_t(x);
+    }
     bool GuardsIntact() const {
         for (size_t i = 0; i < 48; ++i)
             if (buf[i] != kGuard) return false;
@@ -60,7 +61,8 @@ struct Output {
 struct Source {
     std::unique_ptr<uint8_t[]> block;
     size_t size;
-    explicit Source(const std::vector<uint8_t>& bytes) : block(new uint8_t[std::max<size_t>(bytes.size(), 1)]), size(bytes.size()) {
+    explicit Source(const std::vector<uint8_t>& bytes)
+        : block(new uint8_t[std::max<size_t>(bytes.size(), 1)]), size(bytes.size()) {
         if (!bytes.empty()) std::memcpy(block.get(), bytes.data(), bytes.size());
     }
     const uint8_t* data() const { return block.get(); }
@@ -68,7 +70,8 @@ struct Source {
 
 bool Convert(const Source& src, uint32_t code, int32_t w, int32_t h, int32_t pitch, uint32_t flags,
              Output& out, const ConvertOptions& opt = {}) {
-    return ConvertFrameWith(opt, w, h, flags, code, src.data(), pitch, kLayoutBGR3, out.data(), out.pitch);
+    return ConvertFrameWith(opt, w, h, flags, code, src.data(), pitch, kLayoutBGR3, out.data(),
+                            out.pitch);
 }
 
 // Fills every sample of a frame with one value per component, scaled to the slot's width:
@@ -88,9 +91,11 @@ std::vector<uint8_t> UniformFrame(uint32_t code, int32_t w, int32_t h, int32_t p
                 for (int s = 0; s < d.slotCount; ++s) {
                     const SampleSlot& slot = d.sampleSlots[s];
                     const uint32_t v = values[int(slot.component)];
-                    const uint32_t sample = slot.bits >= 8 ? (v << (slot.bits - 8)) | (slot.bits == 16 ? 0x80u : 0u)
-                                                           : v >> (8 - slot.bits);
-                    WriteSample(frame.data() + pe.offset + r * pe.pitch + g, d, l.byteOrder, slot, sample);
+                    const uint32_t sample =
+                        slot.bits >= 8 ? (v << (slot.bits - 8)) | (slot.bits == 16 ? 0x80u : 0u)
+                                       : v >> (8 - slot.bits);
+                    WriteSample(frame.data() + pe.offset + r * pe.pitch + g, d, l.byteOrder, slot,
+                                sample);
                 }
     }
     return frame;
@@ -99,12 +104,16 @@ std::vector<uint8_t> UniformFrame(uint32_t code, int32_t w, int32_t h, int32_t p
 // Layouts whose 16-bit samples are rounded ((s + 128) >> 8) rather than cut to the high byte.
 bool Rounds16(uint32_t code) {
     switch (code) {
-    case kLayoutI420LE16: case kLayoutI420BE16: case kLayoutBGR444P: case kLayoutRGB444P:
-    case kLayoutBGR161616: case kLayoutRGB161616: case kLayoutBGRA16161616:
-    case kLayoutARGB16161616: case kLayoutGRAYLE16:
-        return true;
-    default:
-        return false;
+    case kLayoutI420LE16:
+    case kLayoutI420BE16:
+    case kLayoutBGR444P:
+    case kLayoutRGB444P:
+    case kLayoutBGR161616:
+    case kLayoutRGB161616:
+    case kLayoutBGRA16161616:
+    case kLayoutARGB16161616:
+    case kLayoutGRAYLE16: return true;
+    default: return false;
     }
 }
 
@@ -120,8 +129,9 @@ void Expected(uint32_t code, uint32_t flags, uint8_t* bgr) {
         return;
     }
     if (l.model == ColourModel::RGB) {
-        const bool studio = l.studioRange || ((flags & CONVERT_RGB_STUDIO_RANGE) &&
-                                              (code == kLayoutBGR3 || code == kLayoutBGR4 || code == kLayoutBGRA));
+        const bool studio =
+            l.studioRange || ((flags & CONVERT_RGB_STUDIO_RANGE) &&
+                              (code == kLayoutBGR3 || code == kLayoutBGR4 || code == kLayoutBGRA));
         const uint8_t r = eff(3, 255), g = eff(4, 255), b = eff(5, 255);
         bgr[0] = studio ? kernels::StudioExpand(b) : b;
         bgr[1] = studio ? kernels::StudioExpand(g) : g;
@@ -133,16 +143,24 @@ void Expected(uint32_t code, uint32_t flags, uint8_t* bgr) {
                   cr = eff(2, limited ? 240 : 255);
     if (code == kLayoutVUYA) {
         // Double-precision path, values worked out by hand for Y' 81, Cb 90, Cr 240.
-        if (flags & CONVERT_LUMA_ONLY) bgr[0] = bgr[1] = bgr[2] = 76;
-        else if (flags & CONVERT_CB_ONLY) bgr[1] = bgr[2] = 84, bgr[0] = 51;
-        else if (flags & CONVERT_CR_ONLY) bgr[0] = bgr[1] = bgr[2] = 255;
-        else bgr[0] = 0, bgr[1] = 0, bgr[2] = 254;
+        if (flags & CONVERT_LUMA_ONLY)
+            bgr[0] = bgr[1] = bgr[2] = 76;
+        else if (flags & CONVERT_CB_ONLY)
+            bgr[1] = bgr[2] = 84, bgr[0] = 51;
+        else if (flags & CONVERT_CR_ONLY)
+            bgr[0] = bgr[1] = bgr[2] = 255;
+        else
+            bgr[0] = 0, bgr[1] = 0, bgr[2] = 254;
         return;
     }
-    if (flags & CONVERT_LUMA_ONLY) bgr[0] = bgr[1] = bgr[2] = kernels::LumaGreyReference(y);
-    else if (flags & CONVERT_CB_ONLY) bgr[0] = bgr[1] = bgr[2] = kernels::ChromaGreyReference(cb);
-    else if (flags & CONVERT_CR_ONLY) bgr[0] = bgr[1] = bgr[2] = kernels::ChromaGreyReference(cr);
-    else kernels::VuyaToBgrReference(cr, cb, y, bgr);
+    if (flags & CONVERT_LUMA_ONLY)
+        bgr[0] = bgr[1] = bgr[2] = kernels::LumaGreyReference(y);
+    else if (flags & CONVERT_CB_ONLY)
+        bgr[0] = bgr[1] = bgr[2] = kernels::ChromaGreyReference(cb);
+    else if (flags & CONVERT_CR_ONLY)
+        bgr[0] = bgr[1] = bgr[2] = kernels::ChromaGreyReference(cr);
+    else
+        kernels::VuyaToBgrReference(cr, cb, y, bgr);
 }
 
 TEST(ConvertFrame, ResultCodesAndUntouchedDestination) {
@@ -150,16 +168,22 @@ TEST(ConvertFrame, ResultCodesAndUntouchedDestination) {
     const Source src(bytes);
     Output out(16, 4);
     const std::vector<uint8_t> before = out.buf;
-    EXPECT_FALSE(ConvertFrame(16, 4, 0, kLayoutUYVY, src.data(), 32, kLayoutRGB3, out.data(), out.pitch));
+    EXPECT_FALSE(
+        ConvertFrame(16, 4, 0, kLayoutUYVY, src.data(), 32, kLayoutRGB3, out.data(), out.pitch));
     EXPECT_EQ(out.buf, before);
     // An unknown source code converts nothing and says so.
-    EXPECT_FALSE(ConvertFrame(16, 4, 0, 0x00000001, src.data(), 32, kLayoutBGR3, out.data(), out.pitch));
+    EXPECT_FALSE(
+        ConvertFrame(16, 4, 0, 0x00000001, src.data(), 32, kLayoutBGR3, out.data(), out.pitch));
     EXPECT_EQ(out.buf, before);
-    EXPECT_FALSE(ConvertFrame(0, 4, 0, kLayoutUYVY, src.data(), 32, kLayoutBGR3, out.data(), out.pitch));
-    EXPECT_FALSE(ConvertFrame(16, -1, 0, kLayoutUYVY, src.data(), 32, kLayoutBGR3, out.data(), out.pitch));
-    EXPECT_FALSE(ConvertFrame(kConvertMaxWidth + 1, 1, 0, kLayoutUYVY, src.data(), 32, kLayoutBGR3, out.data(), out.pitch));
+    EXPECT_FALSE(
+        ConvertFrame(0, 4, 0, kLayoutUYVY, src.data(), 32, kLayoutBGR3, out.data(), out.pitch));
+    EXPECT_FALSE(
+        ConvertFrame(16, -1, 0, kLayoutUYVY, src.data(), 32, kLayoutBGR3, out.data(), out.pitch));
+    EXPECT_FALSE(ConvertFrame(kConvertMaxWidth + 1, 1, 0, kLayoutUYVY, src.data(), 32, kLayoutBGR3,
+                              out.data(), out.pitch));
     EXPECT_EQ(out.buf, before);
-    EXPECT_TRUE(ConvertFrame(16, 4, 0, kLayoutUYVY, src.data(), 32, kLayoutBGR3, out.data(), out.pitch));
+    EXPECT_TRUE(
+        ConvertFrame(16, 4, 0, kLayoutUYVY, src.data(), 32, kLayoutBGR3, out.data(), out.pitch));
     EXPECT_NE(out.buf, before);
     EXPECT_TRUE(out.GuardsIntact());
 }
@@ -167,9 +191,15 @@ TEST(ConvertFrame, ResultCodesAndUntouchedDestination) {
 // Every layout, every flag set, every kernel set: a uniform frame gives the expected pixel
 // everywhere. Wrong plane order, byte order, sample position or 16-bit rounding changes it.
 TEST(ConvertFrame, UniformFramesPerLayoutAndFlag) {
-    const uint32_t flagSets[] = {0, CONVERT_LUMA_ONLY, CONVERT_CB_ONLY, CONVERT_CR_ONLY,
-                                 CONVERT_LUMA_ONLY | CONVERT_CR_ONLY, CONVERT_CB_ONLY | CONVERT_CR_ONLY,
-                                 CONVERT_INTERLACED, CONVERT_RGB_STUDIO_RANGE, 0x004 | 0x008 | 0x010};
+    const uint32_t flagSets[] = {0,
+                                 CONVERT_LUMA_ONLY,
+                                 CONVERT_CB_ONLY,
+                                 CONVERT_CR_ONLY,
+                                 CONVERT_LUMA_ONLY | CONVERT_CR_ONLY,
+                                 CONVERT_CB_ONLY | CONVERT_CR_ONLY,
+                                 CONVERT_INTERLACED,
+                                 CONVERT_RGB_STUDIO_RANGE,
+                                 0x004 | 0x008 | 0x010};
     const int32_t w = 50, h = 8;  // 48 pixels for v210 would be whole blocks; 50 is not
     for (int i = 0; i < kFrameMemoryLayoutCount; ++i) {
         const uint32_t code = FrameMemoryLayouts()[i].code;
@@ -192,8 +222,9 @@ TEST(ConvertFrame, UniformFramesPerLayoutAndFlag) {
                         for (int c = 0; c < 3; ++c) {
                             const int tol = (fixedPoint && c == 1) ? 1 : 0;
                             ASSERT_LE(std::abs(int(out.Px(x, y)[c]) - int(want[c])), tol)
-                                << LayoutName(code) << " flags " << flags << " " << SimdLevelName(level)
-                                << " pixel " << x << "," << y << " byte " << c;
+                                << LayoutName(code) << " flags " << flags << " "
+                                << SimdLevelName(level) << " pixel " << x << "," << y << " byte "
+                                << c;
                         }
             }
         }
@@ -216,20 +247,31 @@ using Bgr = std::vector<uint8_t>;
 TEST(ConvertFrame, KnownValuesFromTheDefinitions) {
     // UYVY and VUYA: black, white and a saturated red.
     EXPECT_EQ(Px(ConvertBytes(kLayoutUYVY, 2, 1, 4, 0, {128, 16, 128, 16}), 0), (Bgr{0, 0, 0}));
-    EXPECT_EQ(Px(ConvertBytes(kLayoutUYVY, 2, 1, 4, 0, {128, 235, 128, 235}), 1), (Bgr{255, 255, 255}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutUYVY, 2, 1, 4, 0, {128, 235, 128, 235}), 1),
+              (Bgr{255, 255, 255}));
     EXPECT_EQ(Px(ConvertBytes(kLayoutUYVY, 2, 1, 4, 0, {90, 81, 240, 81}), 0), (Bgr{0, 0, 254}));
     EXPECT_EQ(Px(ConvertBytes(kLayoutVUYA, 1, 1, 4, 0, {240, 90, 81, 0}), 0), (Bgr{0, 0, 254}));
-    EXPECT_EQ(Px(ConvertBytes(kLayoutVUYA, 1, 1, 4, 0, {128, 128, 235, 0}), 0), (Bgr{255, 255, 255}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutVUYA, 1, 1, 4, 0, {128, 128, 235, 0}), 0),
+              (Bgr{255, 255, 255}));
     // Luma alone: Y' 126 -> 128, 10 -> 0, 250 -> 255.
-    EXPECT_EQ(Px(ConvertBytes(kLayoutUYVY, 2, 1, 4, CONVERT_LUMA_ONLY, {128, 126, 128, 10}), 0), (Bgr{128, 128, 128}));
-    EXPECT_EQ(Px(ConvertBytes(kLayoutUYVY, 2, 1, 4, CONVERT_LUMA_ONLY, {128, 126, 128, 10}), 1), (Bgr{0, 0, 0}));
-    EXPECT_EQ(Px(ConvertBytes(kLayoutVUYA, 1, 1, 4, CONVERT_LUMA_ONLY, {0, 0, 250, 0}), 0), (Bgr{255, 255, 255}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutUYVY, 2, 1, 4, CONVERT_LUMA_ONLY, {128, 126, 128, 10}), 0),
+              (Bgr{128, 128, 128}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutUYVY, 2, 1, 4, CONVERT_LUMA_ONLY, {128, 126, 128, 10}), 1),
+              (Bgr{0, 0, 0}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutVUYA, 1, 1, 4, CONVERT_LUMA_ONLY, {0, 0, 250, 0}), 0),
+              (Bgr{255, 255, 255}));
     // Cb alone on VUYA: 128 gives R' = G' = 128 and B' = 127.
-    EXPECT_EQ(Px(ConvertBytes(kLayoutVUYA, 1, 1, 4, CONVERT_CB_ONLY, {128, 128, 16, 0}), 0), (Bgr{127, 128, 128}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutVUYA, 1, 1, 4, CONVERT_CB_ONLY, {128, 128, 16, 0}), 0),
+              (Bgr{127, 128, 128}));
     // Flags 0x080 and 0x200 together show Y' only; AYUV with Cr alone shows Cr.
-    EXPECT_EQ(Px(ConvertBytes(kLayoutAYUV, 1, 1, 4, CONVERT_LUMA_ONLY | CONVERT_CR_ONLY, {0, 126, 16, 240}), 0), (Bgr{128, 128, 128}));
-    EXPECT_EQ(Px(ConvertBytes(kLayoutAYUV, 1, 1, 4, CONVERT_CR_ONLY, {0, 126, 16, 240}), 0), (Bgr{255, 255, 255}));
-    EXPECT_EQ(Px(ConvertBytes(kLayoutAYUV, 1, 1, 4, CONVERT_CR_ONLY, {0, 126, 240, 16}), 0), (Bgr{0, 0, 0}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutAYUV, 1, 1, 4, CONVERT_LUMA_ONLY | CONVERT_CR_ONLY,
+                              {0, 126, 16, 240}),
+                 0),
+              (Bgr{128, 128, 128}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutAYUV, 1, 1, 4, CONVERT_CR_ONLY, {0, 126, 16, 240}), 0),
+              (Bgr{255, 255, 255}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutAYUV, 1, 1, 4, CONVERT_CR_ONLY, {0, 126, 240, 16}), 0),
+              (Bgr{0, 0, 0}));
     // R'G'B' studio range and copies.
     const std::vector<uint8_t> studioIn = {0, 16, 126, 235, 255, 126};
     const Output r24c = ConvertBytes(kLayoutR24C, 2, 1, 6, 0, studioIn);
@@ -248,10 +290,17 @@ TEST(ConvertFrame, KnownValuesFromTheDefinitions) {
     EXPECT_EQ(Px(ConvertBytes(kLayoutR565, 1, 1, 2, 0, {0xE0, 0x07}), 0), (Bgr{0, 252, 0}));
     // 16-bit: rounding and limits.
     EXPECT_EQ(Px(ConvertBytes(kLayoutGRAYLE16, 1, 1, 2, 0, {0xFF, 0xFF}), 0), (Bgr{255, 255, 255}));
-    EXPECT_EQ(Px(ConvertBytes(kLayoutGRAYLE16, 1, 1, 2, 0, {0x80, 0x11}), 0), (Bgr{0x12, 0x12, 0x12}));
-    EXPECT_EQ(Px(ConvertBytes(kLayoutGRAYBE16, 1, 1, 2, 0, {0x12, 0xFF}), 0), (Bgr{0x12, 0x12, 0x12}));
-    EXPECT_EQ(Px(ConvertBytes(kLayoutRGB161616, 1, 1, 6, 0, {0x10, 0x80, 0x20, 0x7F, 0xFF, 0xFF}), 0), (Bgr{255, 0x20, 0x11}));
-    EXPECT_EQ(Px(ConvertBytes(kLayoutARGB16161616, 1, 1, 8, 0, {0x10, 0x80, 0x20, 0x7F, 0x30, 0, 0xFF, 0xFF}), 0), (Bgr{0x30, 0x20, 0x11}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutGRAYLE16, 1, 1, 2, 0, {0x80, 0x11}), 0),
+              (Bgr{0x12, 0x12, 0x12}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutGRAYBE16, 1, 1, 2, 0, {0x12, 0xFF}), 0),
+              (Bgr{0x12, 0x12, 0x12}));
+    EXPECT_EQ(
+        Px(ConvertBytes(kLayoutRGB161616, 1, 1, 6, 0, {0x10, 0x80, 0x20, 0x7F, 0xFF, 0xFF}), 0),
+        (Bgr{255, 0x20, 0x11}));
+    EXPECT_EQ(Px(ConvertBytes(kLayoutARGB16161616, 1, 1, 8, 0,
+                              {0x10, 0x80, 0x20, 0x7F, 0x30, 0, 0xFF, 0xFF}),
+                 0),
+              (Bgr{0x30, 0x20, 0x11}));
     EXPECT_EQ(Px(ConvertBytes(kLayoutGRAY, 1, 1, 1, 0, {0x42}), 0), (Bgr{0x42, 0x42, 0x42}));
 }
 
@@ -262,8 +311,10 @@ TEST(ConvertFrame, Reduced16Bit420Limits) {
         std::vector<uint8_t> f(12, 0xFF);
         // Luma 0x7F80 rounds up to 0x80 = 128 (truncation would give 127): grey 130 vs 129.
         const uint8_t hi = 0x7F, lo = 0x80;
-        if (code == kLayoutI420LE16) f[0] = lo, f[1] = hi;
-        else f[0] = hi, f[1] = lo;
+        if (code == kLayoutI420LE16)
+            f[0] = lo, f[1] = hi;
+        else
+            f[0] = hi, f[1] = lo;
         EXPECT_EQ(Px(ConvertBytes(code, 2, 2, 6, CONVERT_LUMA_ONLY, f), 0), (Bgr{130, 130, 130}));
         // Luma 0xFFFF -> 235 -> 255; a luma of 236 or more would be refused by the limit, seen
         // through full colour: Y' 235 with Cb = Cr = 240 gives a definite colour.
@@ -287,7 +338,8 @@ TEST(ConvertFrame, ChromaUpsamplingRows) {
         const int other = (r & 1) ? std::min(j + 1, 3) : std::max(j - 1, 0);
         EXPECT_EQ(prog.Px(0, r)[0], grey((c[other] + 3 * c[j] + 2) >> 2)) << "row " << r;
     }
-    const Output field = ConvertBytes(kLayoutI420, 2, 8, 3, CONVERT_CB_ONLY | CONVERT_INTERLACED, f);
+    const Output field =
+        ConvertBytes(kLayoutI420, 2, 8, 3, CONVERT_CB_ONLY | CONVERT_INTERLACED, f);
     // T = c0, c2; B = c1, c3.
     const int want[8] = {
         (c[0] + 7 * c[0] + 4) >> 3,      // row 0: T(0), T(0)
@@ -323,8 +375,9 @@ TEST(ConvertFrame, ChromaUpsamplingWithinSeparatedFields) {
         std::vector<int> want;  // expected Cb per row
     };
     const Case cases[] = {
-        {8, {taps(0, 0), taps(1, 0), taps(0, 1), taps(1, 1),     // first field: c0, c1
-             taps(2, 2), taps(3, 2), taps(2, 3), taps(3, 3)}},   // second field: c2, c3
+        {8,
+         {taps(0, 0), taps(1, 0), taps(0, 1), taps(1, 1),    // first field: c0, c1
+          taps(2, 2), taps(3, 2), taps(2, 3), taps(3, 3)}},  // second field: c2, c3
         {6, {taps(0, 0), taps(1, 0), taps(0, 1), c[2], c[2], c[2]}},
         {2, {c[0], c[0]}},
     };
@@ -333,8 +386,8 @@ TEST(ConvertFrame, ChromaUpsamplingWithinSeparatedFields) {
         std::vector<uint8_t> f(size_t(2 * k.height), 128);
         for (int j = 0; j < rows; ++j) f.push_back(uint8_t(c[j]));
         for (int j = 0; j < rows; ++j) f.push_back(128);
-        for (const ConvertFlags flags : {CONVERT_FIELDS_SEPARATED,
-                                         CONVERT_FIELDS_SEPARATED | CONVERT_INTERLACED}) {
+        for (const ConvertFlags flags :
+             {CONVERT_FIELDS_SEPARATED, CONVERT_FIELDS_SEPARATED | CONVERT_INTERLACED}) {
             const Output out =
                 ConvertBytes(kLayoutI420, 2, k.height, 3, CONVERT_CB_ONLY | flags, f);
             for (int r = 0; r < k.height; ++r)
@@ -362,11 +415,14 @@ TEST(ConvertFrame, OddWidthsFillEveryPixel) {
     const Output one = ConvertBytes(kLayoutI420, 1, 2, 1, 0, {126, 126});
     EXPECT_EQ(Px(one, 0, 1), (Bgr{128, 128, 128}));
     // I420 722 and YUY2 1918 wide: every column converted (a uniform white frame).
-    for (auto [code, w] : {std::pair<uint32_t, int>{kLayoutI420, 722}, {kLayoutYUY2, 1918}, {kLayoutYV16, 1001}}) {
+    for (auto [code, w] :
+         {std::pair<uint32_t, int>{kLayoutI420, 722}, {kLayoutYUY2, 1918}, {kLayoutYV16, 1001}}) {
         const uint8_t white[8] = {235, 128, 128, 0, 0, 0, 0, 0};
         const int32_t pitch = PitchFor(code, w, 2);
-        const Output out = ConvertBytes(code, w, 2, pitch, 0, UniformFrame(code, w, 2, pitch, white));
-        for (int x = 0; x < w; ++x) ASSERT_EQ(Px(out, x, 1), (Bgr{255, 255, 255})) << LayoutName(code) << " " << x;
+        const Output out =
+            ConvertBytes(code, w, 2, pitch, 0, UniformFrame(code, w, 2, pitch, white));
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(Px(out, x, 1), (Bgr{255, 255, 255})) << LayoutName(code) << " " << x;
     }
 }
 
@@ -425,14 +481,19 @@ TEST(ConvertFrame, KernelSetsAndThreadCountsAgree) {
     std::mt19937 rng(7);
     const KernelTable sse2 = MakeKernelTable(SimdLevel::SSE2);
     const KernelTable scalar = MakeKernelTable(SimdLevel::Scalar);
-    const uint32_t flagSets[] = {0, CONVERT_INTERLACED, CONVERT_LUMA_ONLY, CONVERT_CB_ONLY,
-                                 CONVERT_CR_ONLY | CONVERT_INTERLACED, CONVERT_RGB_STUDIO_RANGE};
+    const uint32_t flagSets[] = {0,
+                                 CONVERT_INTERLACED,
+                                 CONVERT_LUMA_ONLY,
+                                 CONVERT_CB_ONLY,
+                                 CONVERT_CR_ONLY | CONVERT_INTERLACED,
+                                 CONVERT_RGB_STUDIO_RANGE};
     for (int i = 0; i < kFrameMemoryLayoutCount; ++i) {
         const FrameMemoryLayout& l = FrameMemoryLayouts()[i];
         for (auto [w, h] : {std::pair<int, int>{97, 10}, {48, 6}, {1, 2}, {200, 4}}) {
             int32_t width = w;
             if (l.code == kLayoutV210 && w == 97) width = 96;
-            const int32_t pitch = int32_t(MinLineBytes(l.code, width, h)) + (l.arrangement == Arrangement::Packed ? 5 : 0);
+            const int32_t pitch = int32_t(MinLineBytes(l.code, width, h)) +
+                                  (l.arrangement == Arrangement::Packed ? 5 : 0);
             std::vector<uint8_t> bytes(size_t(pitch) * size_t(h));
             for (auto& b : bytes) b = uint8_t(rng());
             const Source src(bytes);
@@ -450,7 +511,9 @@ TEST(ConvertFrame, KernelSetsAndThreadCountsAgree) {
                     opt.kernels = &t;
                     Output out(width, h);
                     ASSERT_TRUE(Convert(src, l.code, width, h, pitch, flags, out, opt));
-                    ASSERT_EQ(out.Pixels(), ref.Pixels()) << LayoutName(l.code) << " " << SimdLevelName(level) << " flags " << flags << " " << width << "x" << h;
+                    ASSERT_EQ(out.Pixels(), ref.Pixels())
+                        << LayoutName(l.code) << " " << SimdLevelName(level) << " flags " << flags
+                        << " " << width << "x" << h;
                     ASSERT_TRUE(out.GuardsIntact());
                 }
                 ConvertOptions team = base;
@@ -459,7 +522,8 @@ TEST(ConvertFrame, KernelSetsAndThreadCountsAgree) {
                 team.followLoad = false;  // a real team of three, however busy the machine
                 Output par(width, h);
                 ASSERT_TRUE(Convert(src, l.code, width, h, pitch, flags, par, team));
-                ASSERT_EQ(par.Pixels(), ref.Pixels()) << LayoutName(l.code) << " threads, flags " << flags;
+                ASSERT_EQ(par.Pixels(), ref.Pixels())
+                    << LayoutName(l.code) << " threads, flags " << flags;
                 ASSERT_TRUE(par.GuardsIntact());
             }
             (void)scalar;
@@ -521,7 +585,9 @@ TEST(ConvertFrame, RoundTripThroughTheClipGenerator) {
                 }
         if (l.model == ColourModel::Grey) {
             // Grey layouts carry the picture's luma: all three bytes equal.
-            for (int x = 0; x < w; ++x) EXPECT_TRUE(out.Px(x, 3)[0] == out.Px(x, 3)[1] && out.Px(x, 3)[1] == out.Px(x, 3)[2]);
+            for (int x = 0; x < w; ++x)
+                EXPECT_TRUE(out.Px(x, 3)[0] == out.Px(x, 3)[1] &&
+                            out.Px(x, 3)[1] == out.Px(x, 3)[2]);
         }
         EXPECT_LE(worst, tol) << LayoutName(l.code);
     }

@@ -129,13 +129,19 @@ std::vector<LineCase> LineCases() {
         {"StudioExpand", 0, [](int w) { return size_t(w); }, [](int w) { return size_t(w); },
          line(&KernelTable::studioExpand), true},
         {"Reduce16LE/235", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return size_t(w); },
-         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.reduce16LE(s, d, w, 235); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.reduce16LE(s, d, w, 235);
+         },
          true},
         {"Reduce16BE/240", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return size_t(w); },
-         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.reduce16BE(s, d, w, 240); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.reduce16BE(s, d, w, 240);
+         },
          true},
         {"Reduce16LE/255", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return size_t(w); },
-         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.reduce16LE(s, d, w, 255); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.reduce16LE(s, d, w, 255);
+         },
          true},
         {"HighBytes16", 0, [](int w) { return 2 * size_t(w); }, [](int w) { return size_t(w); },
          line(&KernelTable::highBytes16), true},
@@ -157,14 +163,23 @@ std::vector<LineCase> LineCases() {
              t.chromaBlend(s, s + w, d, w, 5, 3, 3);
          },
          true},
-        {"UyvyToPlanar", 0, [](int w) { return 4 * Pairs(w); }, [](int w) { return size_t(w) + 2 * Pairs(w); },
-         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.uyvyToPlanar(s, d, d + w, d + w + Pairs(w), w); },
+        {"UyvyToPlanar", 0, [](int w) { return 4 * Pairs(w); },
+         [](int w) { return size_t(w) + 2 * Pairs(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.uyvyToPlanar(s, d, d + w, d + w + Pairs(w), w);
+         },
          true},
-        {"YuyvToPlanar", 0, [](int w) { return 4 * Pairs(w); }, [](int w) { return size_t(w) + 2 * Pairs(w); },
-         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.yuyvToPlanar(s, d, d + w, d + w + Pairs(w), w); },
+        {"YuyvToPlanar", 0, [](int w) { return 4 * Pairs(w); },
+         [](int w) { return size_t(w) + 2 * Pairs(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.yuyvToPlanar(s, d, d + w, d + w + Pairs(w), w);
+         },
          true},
-        {"VyuyToPlanar", 0, [](int w) { return 4 * Pairs(w); }, [](int w) { return size_t(w) + 2 * Pairs(w); },
-         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.vyuyToPlanar(s, d, d + w, d + w + Pairs(w), w); },
+        {"VyuyToPlanar", 0, [](int w) { return 4 * Pairs(w); },
+         [](int w) { return size_t(w) + 2 * Pairs(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.vyuyToPlanar(s, d, d + w, d + w + Pairs(w), w);
+         },
          true},
         {"Planar422ToBgr", 0, [](int w) { return size_t(w) + 2 * Pairs(w); },
          [](int w) { return 3 * size_t(w); }, planar(&KernelTable::planar422ToBgr, 2), false},
@@ -177,17 +192,29 @@ std::vector<LineCase> LineCases() {
          [](int w) { return 3 * size_t(w); }, luma16(&KernelTable::roundedLumaLE422ToBgr), false},
         {"Planar422ToBgr/rounded16BE", 0, [](int w) { return 2 * size_t(w) + 2 * Pairs(w); },
          [](int w) { return 3 * size_t(w); }, luma16(&KernelTable::roundedLumaBE422ToBgr), false},
-        {"VuyaDouble full", 0, [](int w) { return 4 * size_t(w); }, [](int w) { return 3 * size_t(w); },
-         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.vuyaDoubleToBgr(s, d, w, kVuyaFullColour); },
+        {"VuyaDouble full", 0, [](int w) { return 4 * size_t(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.vuyaDoubleToBgr(s, d, w, kVuyaFullColour);
+         },
          true},
-        {"VuyaDouble luma", 0, [](int w) { return 4 * size_t(w); }, [](int w) { return 3 * size_t(w); },
-         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.vuyaDoubleToBgr(s, d, w, kVuyaLuma); },
+        {"VuyaDouble luma", 0, [](int w) { return 4 * size_t(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.vuyaDoubleToBgr(s, d, w, kVuyaLuma);
+         },
          true},
-        {"VuyaDouble cb", 0, [](int w) { return 4 * size_t(w); }, [](int w) { return 3 * size_t(w); },
-         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.vuyaDoubleToBgr(s, d, w, kVuyaCb); },
+        {"VuyaDouble cb", 0, [](int w) { return 4 * size_t(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.vuyaDoubleToBgr(s, d, w, kVuyaCb);
+         },
          true},
-        {"VuyaDouble cr", 0, [](int w) { return 4 * size_t(w); }, [](int w) { return 3 * size_t(w); },
-         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) { t.vuyaDoubleToBgr(s, d, w, kVuyaCr); },
+        {"VuyaDouble cr", 0, [](int w) { return 4 * size_t(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.vuyaDoubleToBgr(s, d, w, kVuyaCr);
+         },
          true},
         {"VerticalLowPass121", 0, [](int w) { return 3 * size_t(w); },
          [](int w) { return size_t(w); },
@@ -207,8 +234,9 @@ std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, i
         if (name == "Planar422ToBgr/high16")
             kernels::HighBytes16_Scalar(s, planar.data(), w);
         else
-            (name == "Planar422ToBgr/rounded16LE" ? kernels::Reduce16LE_Scalar
-                                                  : kernels::Reduce16BE_Scalar)(s, planar.data(), w, 235);
+            (name == "Planar422ToBgr/rounded16LE"
+                 ? kernels::Reduce16LE_Scalar
+                 : kernels::Reduce16BE_Scalar)(s, planar.data(), w, 235);
         std::copy(s + 2 * w, s + 2 * w + 2 * Pairs(w), planar.begin() + w);
         return FloatReference("Planar422ToBgr", planar.data(), w);
     }
@@ -216,8 +244,9 @@ std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, i
         // The fused kernels equal the planar-to-VUYA kernel followed by the reference matrix.
         std::vector<uint8_t> vuya(4 * size_t(w));
         const size_t c = name == "Planar422ToBgr" ? Pairs(w) : size_t(w);
-        (name == "Planar422ToBgr" ? kernels::Planar422ToVuya_Scalar : kernels::Planar444ToVuya_Scalar)(
-            s, s + w, s + w + c, vuya.data(), w);
+        (name == "Planar422ToBgr"
+             ? kernels::Planar422ToVuya_Scalar
+             : kernels::Planar444ToVuya_Scalar)(s, s + w, s + w + c, vuya.data(), w);
         return FloatReference("VuyaToBgr", vuya.data(), w);
     }
     for (int i = 0; i < w; ++i) {
@@ -270,7 +299,8 @@ TEST(ConvertKernels, EveryVectorSetMatchesTheReference) {
                 c.run(t, in.data, out.data(), w);
                 ASSERT_TRUE(out.GuardsIntact())
                     << c.name << " " << SimdLevelName(level) << " wrote outside, width " << w;
-                ASSERT_EQ(out.Payload(), ref) << c.name << " " << SimdLevelName(level) << ", width " << w;
+                ASSERT_EQ(out.Payload(), ref)
+                    << c.name << " " << SimdLevelName(level) << ", width " << w;
             }
         }
     }
@@ -292,7 +322,8 @@ TEST(ConvertKernels, VuyaToBgrOverAllInputs) {
                 line[4 * size_t(y) + 1] = uint8_t(cb);
                 line[4 * size_t(y) + 2] = uint8_t(y);
                 line[4 * size_t(y) + 3] = 255;
-                kernels::VuyaToBgrReference(uint8_t(cr), uint8_t(cb), uint8_t(y), &ref[3 * size_t(y)]);
+                kernels::VuyaToBgrReference(uint8_t(cr), uint8_t(cb), uint8_t(y),
+                                            &ref[3 * size_t(y)]);
             }
             for (const KernelTable& t : vec) {
                 t.vuyaToBgr(line.data(), out.data(), 256);
@@ -300,8 +331,10 @@ TEST(ConvertKernels, VuyaToBgrOverAllInputs) {
                 // The fused 4:4:4 kernel computes the matrix with its own unpacking.
                 if (t.planar444ToBgr) {
                     t.planar444ToBgr(lumaRamp.data(), std::vector<uint8_t>(256, uint8_t(cb)).data(),
-                                     std::vector<uint8_t>(256, uint8_t(cr)).data(), out.data(), 256);
-                    ASSERT_EQ(out, ref) << SimdLevelName(t.level) << " 4:4:4 Cb " << cb << " Cr " << cr;
+                                     std::vector<uint8_t>(256, uint8_t(cr)).data(), out.data(),
+                                     256);
+                    ASSERT_EQ(out, ref)
+                        << SimdLevelName(t.level) << " 4:4:4 Cb " << cb << " Cr " << cr;
                 }
             }
             scalar.vuyaToBgr(line.data(), out.data(), 256);
@@ -355,7 +388,8 @@ TEST(ConvertKernels, GreyReferenceAndScalarDifference) {
 
 // Hand-checked values of single kernels.
 TEST(ConvertKernels, KnownValues) {
-    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2}) {
+    for (SimdLevel level :
+         {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2}) {
         const KernelTable t = MakeKernelTable(level);
         SCOPED_TRACE(SimdLevelName(t.level));
         // UYVY chroma pairs 16, 240, 240, 16 (and more pairs so vector steps run): the odd pixel
@@ -367,7 +401,7 @@ TEST(ConvertKernels, KnownValues) {
         t.uyvyToVuya(uyvy.data(), vuya.data(), 24);
         EXPECT_EQ(vuya[4 * 3 + 0], 255);
         EXPECT_EQ(vuya[4 * 3 + 1], 255);
-        EXPECT_EQ(vuya[4 * 3 + 2], 60);  // Y'1 of pair 1 unchanged
+        EXPECT_EQ(vuya[4 * 3 + 2], 60);   // Y'1 of pair 1 unchanged
         EXPECT_EQ(vuya[4 * 2 + 1], 240);  // even pixel keeps the pair's own chroma
         // Odd pixel of pair 0: (9 (16 + 240) - 16 - 240 + 8) >> 4 = 128.
         EXPECT_EQ(vuya[4 * 1 + 1], 128);
@@ -381,7 +415,8 @@ TEST(ConvertKernels, KnownValues) {
         EXPECT_EQ(nv[4 * 3 + 1], 0);
 
         // 4:2:0 blends clamp to 16..240.
-        const uint8_t hi[16] = {250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250};
+        const uint8_t hi[16] = {250, 250, 250, 250, 250, 250, 250, 250,
+                                250, 250, 250, 250, 250, 250, 250, 250};
         const uint8_t lo[16] = {5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5};
         uint8_t out[16];
         t.chromaBlend(hi, hi, out, 16, 1, 3, 2);
@@ -390,7 +425,8 @@ TEST(ConvertKernels, KnownValues) {
         t.chromaBlend(lo, lo, out, 16, 5, 3, 3);
         EXPECT_EQ(out[7], 16);
         // The rounding term: (1 x 0 + 3 x 101 + 2) >> 2 = 76.
-        const uint8_t z[16] = {}, h[16] = {101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101, 101};
+        const uint8_t z[16] = {}, h[16] = {101, 101, 101, 101, 101, 101, 101, 101,
+                                           101, 101, 101, 101, 101, 101, 101, 101};
         t.chromaBlend(z, h, out, 16, 1, 3, 2);
         EXPECT_EQ(out[3], 76);
 
@@ -400,7 +436,8 @@ TEST(ConvertKernels, KnownValues) {
         for (int i = 0; i < 4; ++i) std::memcpy(v210 + 4 * i, &word, 4);
         uint8_t uyvyOut[12];
         t.v210ToUyvy(v210, uyvyOut, 6);
-        const uint8_t want[12] = {0xFF, 0x80, 0x01, 0xFF, 0x80, 0x01, 0xFF, 0x80, 0x01, 0xFF, 0x80, 0x01};
+        const uint8_t want[12] = {0xFF, 0x80, 0x01, 0xFF, 0x80, 0x01,
+                                  0xFF, 0x80, 0x01, 0xFF, 0x80, 0x01};
         EXPECT_EQ(0, std::memcmp(uyvyOut, want, 12));
 
         // VerticalLowPass121 rounds: (1 + 2 x 2 + 4 + 2) >> 2 = 2 (not 2.75 truncated by pairs).
@@ -429,7 +466,8 @@ TEST(ConvertKernels, StudioExpansionTable) {
     for (int i = 0; i < 256; ++i) all[size_t(i)] = uint8_t(i);
     for (SimdLevel level : VectorLevels()) {
         MakeKernelTable(level).studioExpand(all.data(), out.data(), 256);
-        for (int i = 0; i < 256; ++i) ASSERT_EQ(out[size_t(i)], kernels::StudioExpand(uint8_t(i))) << i;
+        for (int i = 0; i < 256; ++i)
+            ASSERT_EQ(out[size_t(i)], kernels::StudioExpand(uint8_t(i))) << i;
     }
 }
 
@@ -437,15 +475,23 @@ TEST(ConvertKernels, DetectionAndTables) {
     EXPECT_LE(int(DetectSimdLevel()), int(CpuSimdLevel()));
     EXPECT_EQ(Kernels().level, DetectSimdLevel());
     // A level above the processor's falls back to what it has; every entry is filled.
-    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2}) {
+    for (SimdLevel level :
+         {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2}) {
         const KernelTable t = MakeKernelTable(level);
         EXPECT_LE(int(t.level), int(CpuSimdLevel()));
         const void* const* entries = reinterpret_cast<const void* const*>(&t.uyvyToVuya);
-        const size_t count = (sizeof(KernelTable) - offsetof(KernelTable, uyvyToVuya)) / sizeof(void*);
+        const size_t count =
+            (sizeof(KernelTable) - offsetof(KernelTable, uyvyToVuya)) / sizeof(void*);
         // Every entry is filled, except the fused kernels that only some sets have.
-        const size_t fused422 = (offsetof(KernelTable, planar422ToBgr) - offsetof(KernelTable, uyvyToVuya)) / sizeof(void*);
-        const size_t fused444 = (offsetof(KernelTable, planar444ToBgr) - offsetof(KernelTable, uyvyToVuya)) / sizeof(void*);
-        const size_t fusedLuma16 = (offsetof(KernelTable, roundedLumaBE422ToBgr) - offsetof(KernelTable, uyvyToVuya)) / sizeof(void*);
+        const size_t fused422 =
+            (offsetof(KernelTable, planar422ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
+            sizeof(void*);
+        const size_t fused444 =
+            (offsetof(KernelTable, planar444ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
+            sizeof(void*);
+        const size_t fusedLuma16 =
+            (offsetof(KernelTable, roundedLumaBE422ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
+            sizeof(void*);
         for (size_t i = 0; i < count; ++i) {
             if (i == fused422 || (i >= fused444 && i <= fusedLuma16)) {
                 EXPECT_EQ(entries[i] != nullptr, t.level == SimdLevel::AVX2) << i;

@@ -201,7 +201,8 @@ TEST(FrameMemory, SixteenBitWordsAndBitFields) {
 }
 
 TEST(FrameMemory, V210WordsHoldThreeSamplesEach) {
-    // Word w holds samples 3w, 3w+1, 3w+2 of the sequence Cb0 Y0 Cr0 Y1 Cb2 Y2 Cr2 Y3 Cb4 Y4 Cr4 Y5.
+    // Word w holds samples 3w, 3w+1, 3w+2 of the sequence Cb0 Y0 Cr0 Y1 Cb2 Y2 Cr2 Y3 Cb4 Y4 Cr4
+    // Y5.
     std::vector<uint8_t> block(16);
     for (uint32_t w = 0; w < 4; ++w) {
         const uint32_t word = (3 * w + 1) | (3 * w + 2) << 10 | (3 * w + 3) << 20 | 0xC0000000u;
@@ -237,17 +238,17 @@ class PlaneOrderTest : public ::testing::TestWithParam<PlaneOrder> {};
 TEST_P(PlaneOrderTest, PlanesInStoredOrder) {
     const FrameMemoryLayout& l = *FindFrameMemoryLayout(GetParam().code);
     ASSERT_EQ(l.planeCount, 3);
-    for (int p = 0; p < 3; ++p) EXPECT_EQ(l.planes[p].sampleSlots[0].component, GetParam().components[p]);
+    for (int p = 0; p < 3; ++p)
+        EXPECT_EQ(l.planes[p].sampleSlots[0].component, GetParam().components[p]);
 }
-INSTANTIATE_TEST_SUITE_P(
-    Planar, PlaneOrderTest,
-    ::testing::Values(PlaneOrder{kLayoutYV12, {C::Y, C::Cr, C::Cb}},
-                      PlaneOrder{kLayoutI420, {C::Y, C::Cb, C::Cr}},
-                      PlaneOrder{kLayoutI420LE16, {C::Y, C::Cb, C::Cr}},
-                      PlaneOrder{kLayoutYV16, {C::Y, C::Cr, C::Cb}},
-                      PlaneOrder{kLayoutYV24, {C::Y, C::Cr, C::Cb}},
-                      PlaneOrder{kLayoutBGR444P, {C::R, C::G, C::B}},
-                      PlaneOrder{kLayoutRGB444P, {C::R, C::G, C::B}}));
+INSTANTIATE_TEST_SUITE_P(Planar, PlaneOrderTest,
+                         ::testing::Values(PlaneOrder{kLayoutYV12, {C::Y, C::Cr, C::Cb}},
+                                           PlaneOrder{kLayoutI420, {C::Y, C::Cb, C::Cr}},
+                                           PlaneOrder{kLayoutI420LE16, {C::Y, C::Cb, C::Cr}},
+                                           PlaneOrder{kLayoutYV16, {C::Y, C::Cr, C::Cb}},
+                                           PlaneOrder{kLayoutYV24, {C::Y, C::Cr, C::Cb}},
+                                           PlaneOrder{kLayoutBGR444P, {C::R, C::G, C::B}},
+                                           PlaneOrder{kLayoutRGB444P, {C::R, C::G, C::B}}));
 
 struct ExtentCase {
     const char* what;
@@ -271,10 +272,16 @@ TEST_P(ExtentTest, PlaneOffsetsAndPitches) {
 INSTANTIATE_TEST_SUITE_P(
     Frames, ExtentTest,
     ::testing::Values(
-        ExtentCase{"yv12_pal", kLayoutYV12, 720, 576, 1080, {0, 414720, 518400}, {720, 360, 360},
+        ExtentCase{"yv12_pal",
+                   kLayoutYV12,
+                   720,
+                   576,
+                   1080,
+                   {0, 414720, 518400},
+                   {720, 360, 360},
                    {576, 288, 288}},
-        ExtentCase{"p010_hd", kLayoutP010, 1920, 1080, 5760, {0, 4147200}, {3840, 3840},
-                   {1080, 540}},
+        ExtentCase{
+            "p010_hd", kLayoutP010, 1920, 1080, 5760, {0, 4147200}, {3840, 3840}, {1080, 540}},
         ExtentCase{"p216", kLayoutP216, 64, 4, 256, {0, 512}, {128, 128}, {4, 4}},
         ExtentCase{"yv16", kLayoutYV16, 64, 4, 128, {0, 256, 384}, {64, 32, 32}, {4, 4, 4}},
         ExtentCase{"yuy2_padded_bottom_up", kLayoutYUY2, 721, 480, -1448, {0}, {1448}, {480}},

@@ -9,8 +9,12 @@
 namespace {
 
 TEST(ImageBuffer, OwnedGeometryAndAlignment) {
-    struct Case { uint32_t w, h, bpp; int32_t line; };
-    const Case cases[] = {{1, 1, 12, 16}, {721, 3, 16, 1456}, {1920, 2, 32, 7680}, {5, 4, 24, 16}, {6, 1, 24, 32}};
+    struct Case {
+        uint32_t w, h, bpp;
+        int32_t line;
+    };
+    const Case cases[] = {
+        {1, 1, 12, 16}, {721, 3, 16, 1456}, {1920, 2, 32, 7680}, {5, 4, 24, 16}, {6, 1, 24, 32}};
     for (const Case& c : cases) {
         CTNImage img = CTNImage::Create(c.w, c.h, c.bpp);
         ASSERT_TRUE(img);

@@ -44,7 +44,8 @@ const Row kExpected[kLayoutCount] = {
      "R'G'B' 5 bits (red), 5 bits (blue) and 6 bits (green) (little endian, 16 bpp)"},
     {"BGR3", 0x33524742, "BGR3", "R'G'B' 4:4:4, little endian (24 bpp)"},
     {"RGB3", 0x33424752, "RGB3", "R'G'B' 4:4:4, big endian (24 bpp)"},
-    {"R24C", 0x43343252, "R24C", "R'G'B' 4:4:4, 8 bits per channel (16-235) (little endian, 24 bpp)"},
+    {"R24C", 0x43343252, "R24C",
+     "R'G'B' 4:4:4, 8 bits per channel (16-235) (little endian, 24 bpp)"},
     {"BGR444P", 0x00000400, nullptr,
      "R'G'B' 4:4:4, 8 bits per channel (16-235) (little endian, 24 bpp)"},
     {"RGB444P", 0x00000401, nullptr, "R'G'B' 4:4:4 16-bit planar (48 bpp)"},
@@ -52,9 +53,11 @@ const Row kExpected[kLayoutCount] = {
     {"RGB161616", 0x00000501, nullptr, "R'G'B' 4:4:4 16-bit interleaved (big endian, 48 bpp)"},
     {"BGR4", 0x34524742, "BGR4", "R'G'B' 4:4:4, 8 bits per channel (little endian, 32 bpp)"},
     {"RGB4", 0x34424752, "RGB4", "R'G'B' 4:4:4, 8 bits per channel (little endian, 32 bpp)"},
-    {"R32C", 0x43323352, "R32C", "R'G'B' 4:4:4, 8 bits per channel (16-235) (little endian, 32 bpp)"},
+    {"R32C", 0x43323352, "R32C",
+     "R'G'B' 4:4:4, 8 bits per channel (16-235) (little endian, 32 bpp)"},
     {"BGRA", 0x41524742, "BGRA", "A'R'G'B' 4:4:4:4, 8 bits per channel (little endian, 32 bpp)"},
-    {"ARGB", 0x42475241, "ARGB", "R'G'B' 4:4:4, 8 bits per channel (16-235) (little endian, 32 bpp)"},
+    {"ARGB", 0x42475241, "ARGB",
+     "R'G'B' 4:4:4, 8 bits per channel (16-235) (little endian, 32 bpp)"},
     {"BGRA16161616", 0x00000600, nullptr,
      "A'R'G'B' 4:4:4:4, 16 bits per channel (little endian, 64 bpp)"},
     {"ARGB16161616", 0x00000601, nullptr,
@@ -154,8 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
         Geometry{kLayoutR32C, 4, 1, 32, 1, 1}, Geometry{kLayoutBGRA, 4, 1, 32, 1, 1},
         Geometry{kLayoutARGB, 4, 1, 32, 1, 1}, Geometry{kLayoutBGR444P, 6, 1, 48, 1, 1},
         Geometry{kLayoutRGB444P, 6, 1, 48, 1, 1}, Geometry{kLayoutBGR161616, 6, 1, 48, 1, 1},
-        Geometry{kLayoutRGB161616, 6, 1, 48, 1, 1},
-        Geometry{kLayoutBGRA16161616, 8, 1, 64, 1, 1},
+        Geometry{kLayoutRGB161616, 6, 1, 48, 1, 1}, Geometry{kLayoutBGRA16161616, 8, 1, 64, 1, 1},
         Geometry{kLayoutARGB16161616, 8, 1, 64, 1, 1}, Geometry{kLayoutGRAY, 1, 1, 8, 1, 1}),
     [](const ::testing::TestParamInfo<Geometry>& p) { return LayoutName(p.param.code); });
 
@@ -399,17 +401,13 @@ TEST_P(FrameSizeDefaults, Step10ColourAndAspect) {
     EXPECT_EQ((yuv.extensionFlags & kExtCleanAperture) != 0, aperture);
     EXPECT_EQ(yuv.extensionFlags & ~kExtCleanAperture, 0x0Bu);
 }
-INSTANTIATE_TEST_SUITE_P(Sizes, FrameSizeDefaults,
-                         ::testing::Values(SizeCase{1280, 720, 1, 1, 1, 1, 1},
-                                           SizeCase{528, 576, 5, 1, 5, 1, 1},
-                                           SizeCase{720, 576, 5, 1, 5, 1, 1},
-                                           SizeCase{720, 480, 6, 1, 5, 1, 1},
-                                           SizeCase{960, 1080, 1, 1, 1, 2, 1},
-                                           SizeCase{1280, 1080, 1, 1, 1, 3, 2},
-                                           SizeCase{1440, 1080, 1, 1, 1, 4, 3},
-                                           SizeCase{1920, 1080, 1, 1, 1, 1, 1},
-                                           SizeCase{640, 480, 2, 2, 2, 1, 1},
-                                           SizeCase{720, 486, 2, 2, 2, 1, 1}));
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, FrameSizeDefaults,
+    ::testing::Values(SizeCase{1280, 720, 1, 1, 1, 1, 1}, SizeCase{528, 576, 5, 1, 5, 1, 1},
+                      SizeCase{720, 576, 5, 1, 5, 1, 1}, SizeCase{720, 480, 6, 1, 5, 1, 1},
+                      SizeCase{960, 1080, 1, 1, 1, 2, 1}, SizeCase{1280, 1080, 1, 1, 1, 3, 2},
+                      SizeCase{1440, 1080, 1, 1, 1, 4, 3}, SizeCase{1920, 1080, 1, 1, 1, 1, 1},
+                      SizeCase{640, 480, 2, 2, 2, 1, 1}, SizeCase{720, 486, 2, 2, 2, 1, 1}));
 
 TEST(Builder, Step10CleanApertureFor1920x1080) {
     const RawVideoFormat f = Fresh(1920, 1080, kLayoutUYVY);

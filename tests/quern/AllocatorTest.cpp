@@ -35,7 +35,7 @@ TEST_F(Allocator, SizesAreRoundedToTheLargerAlignment) {
         int32_t size, align, minAlign, expected;
     };
     const Case cases[] = {{100, 16, 1, 112}, {691200, 16, 1, 691200}, {1, 1, 16, 16},
-                          {17, 4, 8, 24},    {0, 16, 1, 0},            {5, 1, 1, 5},
+                          {17, 4, 8, 24},    {0, 16, 1, 0},           {5, 1, 1, 5},
                           {100, 0, 32, 128}};
     for (const Case& c : cases) {
         TNAllocatorProperties act{};
@@ -172,7 +172,7 @@ TEST_F(Allocator, SampleMediaTypeIsHandedOverOnce) {
         MediaType in(FormatBlock(8, 4, 16));
         ASSERT_EQ(s->SetMediaType(in.get()), TN_OK);
         MediaType replaced(FormatBlock(8, 8, 16));
-        ASSERT_EQ(s->SetMediaType(replaced.get()), TN_OK);   // frees the first copy
+        ASSERT_EQ(s->SetMediaType(replaced.get()), TN_OK);  // frees the first copy
     }
     EXPECT_EQ(s->GetMediaType(out.get()), TN_OK);
     ASSERT_NE(out->format, nullptr);

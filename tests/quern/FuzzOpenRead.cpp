@@ -18,7 +18,8 @@ namespace {
 struct Reader {
     const uint8_t* data;
     size_t size;
-    template <class T> T Take() {
+    template <class T>
+    T Take() {
         T v{};
         const size_t n = size < sizeof(T) ? size : sizeof(T);
         std::memcpy(&v, data, n);
@@ -48,7 +49,7 @@ const std::string& ClipPath() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Reader in{data, size};
-    const int32_t height = static_cast<int32_t>(in.Take<uint8_t>() % 40) - 2;        // -2..37
+    const int32_t height = static_cast<int32_t>(in.Take<uint8_t>() % 40) - 2;         // -2..37
     const int32_t lineBytes = static_cast<int32_t>(in.Take<uint16_t>() % 601) - 300;  // +-300
     const uint32_t filePrefix = in.Take<uint16_t>() % 700;
     const uint32_t framePrefix = in.Take<uint8_t>() % 50;
@@ -60,13 +61,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         positions.push_back(static_cast<int64_t>(in.Take<int16_t>()));
         ops.push_back(in.Take<uint8_t>());
     }
-    const std::vector<uint8_t> file(in.data, in.data + in.size);   // the rest is the file
+    const std::vector<uint8_t> file(in.data, in.data + in.size);  // the rest is the file
 
     {
         const int fd = ::open(ClipPath().c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
         Check(fd >= 0, "create clip");
-        Check(file.empty() || ::write(fd, file.data(), file.size()) ==
-                                  static_cast<ssize_t>(file.size()),
+        Check(file.empty() ||
+                  ::write(fd, file.data(), file.size()) == static_cast<ssize_t>(file.size()),
               "write clip");
         ::close(fd);
     }
@@ -137,9 +138,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(sample->GetSize() >= sample->GetDataLength(), "size");
             Check(sample->GetStart() == pos && sample->GetEnd() == pos + 1, "start/end");
             Check(std::memcmp(p, file.data() + at, static_cast<size_t>(payload)) == 0, "bytes");
-            if (ops[i] & 0x80) {   // hold the sample: the next request must be refused
+            if (ops[i] & 0x80) {  // hold the sample: the next request must be refused
                 TNPtr<ITNSample> second;
-                Check(seeking->GetCurrentSample(second.Out()) == TN_E_NOTINITIALIZED, "one at a time");
+                Check(seeking->GetCurrentSample(second.Out()) == TN_E_NOTINITIALIZED,
+                      "one at a time");
             }
         }
     }

@@ -55,14 +55,14 @@ TEST(Identifiers, PrintAsDocumented) {
 }
 
 TEST(Identifiers, StoredBytes) {
-    const std::array<uint8_t, 16> object = {0, 0, 0, 0, 0, 0, 0, 0,
+    const std::array<uint8_t, 16> object = {0,    0,    0, 0, 0, 0, 0,    0,
                                             0x54, 0x4E, 0, 0, 0, 0, 0x42, 0x4C};
     EXPECT_EQ(0, std::memcmp(&IID_ITNObject, object.data(), 16));
     std::array<uint8_t, 16> factory = object;
     factory[0] = 0x01;
     EXPECT_EQ(0, std::memcmp(&IID_ITNClassFactory, factory.data(), 16));
 
-    const TNUUID sub = TNMakeRawVideoSubtype(0x32595559u);   // "YUY2"
+    const TNUUID sub = TNMakeRawVideoSubtype(0x32595559u);  // "YUY2"
     const uint8_t expected[16] = {0x59, 0x55, 0x59, 0x32, 0x8D, 0x45, 0xB6, 0x59,
                                   0x6B, 0x1F, 0xFB, 0x8A, 0x88, 0x5B, 0x11, 0xE2};
     EXPECT_EQ(0, std::memcmp(&sub, expected, 16));
@@ -87,7 +87,7 @@ TEST(MediaTypeHelpers, EmptyIsSetAndDeepCopy) {
 
     MediaType src(FormatBlock(720, 480, 1440));
     EXPECT_TRUE(TNMediaTypeIsSet(src.get()));
-    MediaType dst(FormatBlock(2, 2, 4));   // its own block must be freed by the copy
+    MediaType dst(FormatBlock(2, 2, 4));  // its own block must be freed by the copy
     ASSERT_EQ(TNMediaTypeCopy(dst.get(), src.get()), TN_OK);
     EXPECT_NE(dst->format, src->format);
     EXPECT_EQ(dst->formatSize, 150);
@@ -95,7 +95,7 @@ TEST(MediaTypeHelpers, EmptyIsSetAndDeepCopy) {
     EXPECT_TRUE(TNIsEqual(dst->subType, src->subType));
     EXPECT_EQ(TNMediaTypeCopy(nullptr, src.get()), TN_E_POINTER);
     EXPECT_EQ(TNMediaTypeCopy(dst.get(), nullptr), TN_E_POINTER);
-    EXPECT_EQ(TNMediaTypeCopy(dst.get(), dst.get()), TN_OK);   // onto itself: unchanged
+    EXPECT_EQ(TNMediaTypeCopy(dst.get(), dst.get()), TN_OK);  // onto itself: unchanged
     EXPECT_EQ(dst->formatSize, 150);
 }
 
@@ -193,10 +193,17 @@ TEST_F(ObjectModel, AnswersOfEveryClass) {
     TNPtr<ITNClassFactory> factory;
     ASSERT_EQ(TNGetClassObject(&CLSID_TNRawVideoSource, &IID_ITNObject, factory.Out()), TN_OK);
 
-    const TNUUID* all[] = {&IID_ITNObject,         &IID_ITNClassFactory,  &IID_ITNBasePlugin,
-                           &IID_ITNSample,         &IID_ITNMemAllocator,  &IID_ITNSeeking,
-                           &IID_ITNMediaTrackSegment, &IID_ITNMediaTrack, &IID_ITNFileSource,
-                           &IID_ITNMediaContainer, &IID_ITNRawVideoMediaContainer};
+    const TNUUID* all[] = {&IID_ITNObject,
+                           &IID_ITNClassFactory,
+                           &IID_ITNBasePlugin,
+                           &IID_ITNSample,
+                           &IID_ITNMemAllocator,
+                           &IID_ITNSeeking,
+                           &IID_ITNMediaTrackSegment,
+                           &IID_ITNMediaTrack,
+                           &IID_ITNFileSource,
+                           &IID_ITNMediaContainer,
+                           &IID_ITNRawVideoMediaContainer};
     struct Answer {
         const TNUUID* iid;
         const void* expected;
@@ -218,7 +225,8 @@ TEST_F(ObjectModel, AnswersOfEveryClass) {
           {&IID_ITNObject, static_cast<CTNObject*>(src)->Identity()}}},
         {"RawVideoMediaTrack",
          track.get(),
-         {{&IID_ITNMediaTrack, track.get()}, {&IID_ITNSeeking, trk},
+         {{&IID_ITNMediaTrack, track.get()},
+          {&IID_ITNSeeking, trk},
           {&IID_ITNObject, dynamic_cast<CTNObject*>(track.get())->Identity()}}},
         {"RawVideoMediaTrackSegment",
          segment.get(),
@@ -260,8 +268,8 @@ TEST_F(ObjectModel, SlotsOfTheSourceInterfaces) {
     ASSERT_EQ(Query(source, plugin), TN_OK);
     ASSERT_EQ(Query(source, file), TN_OK);
     const void* p = plugin.get();
-    EXPECT_EQ(CallSlot<uint32_t>(p, 0), 4u);   // AddRef: source, plugin, file + this one
-    EXPECT_EQ(CallSlot<uint32_t>(p, 1), 3u);   // Release
+    EXPECT_EQ(CallSlot<uint32_t>(p, 0), 4u);  // AddRef: source, plugin, file + this one
+    EXPECT_EQ(CallSlot<uint32_t>(p, 1), 3u);  // Release
     EXPECT_TRUE(TNIsEqual(*CallSlot<const TNUUID*>(p, 3), TNPLUGINTYPE_RawVideoSource));
     EXPECT_EQ(Utf8(CallSlot<_TNStr*>(p, 4)), "RawVideoSource Plug-In");
     EXPECT_EQ(Utf8(CallSlot<_TNStr*>(p, 5)), "Brellin GmbH");
@@ -277,20 +285,20 @@ TEST_F(ObjectModel, SlotsOfTheSourceInterfaces) {
 
     const void* c = source.get();
     Str label("label");
-    EXPECT_EQ(CallSlot<TNRESULT>(c, 12, int32_t{0}, uint32_t{7}), TN_OK);   // SetFrameDuration
-    EXPECT_EQ(CallSlot<TNRESULT>(c, 13, int32_t{0}, uint32_t{9}), TN_OK);   // SetTimeScale
+    EXPECT_EQ(CallSlot<TNRESULT>(c, 12, int32_t{0}, uint32_t{7}), TN_OK);  // SetFrameDuration
+    EXPECT_EQ(CallSlot<TNRESULT>(c, 13, int32_t{0}, uint32_t{9}), TN_OK);  // SetTimeScale
     EXPECT_EQ(CallSlot<uint32_t>(c, 7), 7u);
     EXPECT_EQ(CallSlot<uint32_t>(c, 8), 9u);
-    EXPECT_EQ(CallSlot<TNRESULT>(c, 14, int32_t{1}, 0u, 0u, 0u), TN_E_FAIL);   // SetFileLayout
-    EXPECT_EQ(CallSlot<TNRESULT>(c, 10, label.get()), TN_OK);                // SetLabel
-    EXPECT_EQ(CallSlot<_TNStr*>(c, 3), label.get());                         // GetLabel
-    EXPECT_FALSE(CallSlot<bool>(c, 4));                                      // IsOpen
-    EXPECT_EQ(CallSlot<TNRESULT>(c, 11, uint32_t{5}), TN_OK);                // SetOption
+    EXPECT_EQ(CallSlot<TNRESULT>(c, 14, int32_t{1}, 0u, 0u, 0u), TN_E_FAIL);  // SetFileLayout
+    EXPECT_EQ(CallSlot<TNRESULT>(c, 10, label.get()), TN_OK);                 // SetLabel
+    EXPECT_EQ(CallSlot<_TNStr*>(c, 3), label.get());                          // GetLabel
+    EXPECT_FALSE(CallSlot<bool>(c, 4));                                       // IsOpen
+    EXPECT_EQ(CallSlot<TNRESULT>(c, 11, uint32_t{5}), TN_OK);                 // SetOption
     EXPECT_EQ(CallSlot<TNRESULT>(c, 9, int32_t{0}, static_cast<const TNMediaType*>(nullptr)),
-              TN_E_POINTER);                                                 // SetMediaType
+              TN_E_POINTER);  // SetMediaType
     ITNMediaTrack* none = reinterpret_cast<ITNMediaTrack*>(0x1);
-    EXPECT_EQ(CallSlot<TNRESULT>(c, 5, int32_t{0}, &none), TN_E_FAIL);       // GetTrack
-    EXPECT_EQ(CallSlot<int64_t>(c, 6), 0);                                   // GetFrameCount
+    EXPECT_EQ(CallSlot<TNRESULT>(c, 5, int32_t{0}, &none), TN_E_FAIL);  // GetTrack
+    EXPECT_EQ(CallSlot<int64_t>(c, 6), 0);                              // GetFrameCount
 }
 
 TEST_F(ObjectModel, SlotsOfTrackSeekingAndSegment) {
@@ -305,15 +313,15 @@ TEST_F(ObjectModel, SlotsOfTrackSeekingAndSegment) {
     TNPtr<ITNMediaTrack> track;
     ASSERT_EQ(source->GetTrack(0, track.Out()), TN_OK);
     const void* t = track.get();
-    EXPECT_EQ(CallSlot<int32_t>(t, 4), 1);                 // GetSegmentCount
-    EXPECT_EQ(CallSlot<int64_t>(t, 6), 3);                 // GetFrameCount
-    EXPECT_EQ(CallSlot<uint32_t>(t, 7), 3u);               // GetFrameDuration
-    EXPECT_EQ(CallSlot<uint32_t>(t, 8), 50u);              // GetTimeScale
+    EXPECT_EQ(CallSlot<int32_t>(t, 4), 1);     // GetSegmentCount
+    EXPECT_EQ(CallSlot<int64_t>(t, 6), 3);     // GetFrameCount
+    EXPECT_EQ(CallSlot<uint32_t>(t, 7), 3u);   // GetFrameDuration
+    EXPECT_EQ(CallSlot<uint32_t>(t, 8), 50u);  // GetTimeScale
     MediaType out;
-    EXPECT_EQ(CallSlot<TNRESULT>(t, 3, out.get()), TN_OK);   // GetMediaType
+    EXPECT_EQ(CallSlot<TNRESULT>(t, 3, out.get()), TN_OK);  // GetMediaType
     EXPECT_EQ(out->formatSize, 150);
     ITNMediaTrackSegment* seg = nullptr;
-    EXPECT_EQ(CallSlot<TNRESULT>(t, 5, int32_t{0}, &seg), TN_OK);   // GetSegment
+    EXPECT_EQ(CallSlot<TNRESULT>(t, 5, int32_t{0}, &seg), TN_OK);  // GetSegment
     auto segment = TNPtr<ITNMediaTrackSegment>::Adopt(seg);
     EXPECT_EQ(CallSlot<TNRESULT>(t, 9, static_cast<ITNMemAllocator*>(nullptr)), TN_E_POINTER);
 
@@ -330,10 +338,10 @@ TEST_F(ObjectModel, SlotsOfTrackSeekingAndSegment) {
     ASSERT_EQ(Query(track, seeking), TN_OK);
     const void* k = seeking.get();
     int64_t pos = 99;
-    EXPECT_EQ(CallSlot<TNRESULT>(k, 8, int64_t{2}), TN_OK);   // SetPosition
-    EXPECT_EQ(CallSlot<TNRESULT>(k, 7, &pos), TN_OK);         // GetPosition
+    EXPECT_EQ(CallSlot<TNRESULT>(k, 8, int64_t{2}), TN_OK);  // SetPosition
+    EXPECT_EQ(CallSlot<TNRESULT>(k, 7, &pos), TN_OK);        // GetPosition
     EXPECT_EQ(pos, 2);
-    EXPECT_EQ(CallSlot<TNRESULT>(k, 3), TN_OK);               // Reset
+    EXPECT_EQ(CallSlot<TNRESULT>(k, 3), TN_OK);  // Reset
     EXPECT_EQ(CallSlot<TNRESULT>(k, 7, &pos), TN_OK);
     EXPECT_EQ(pos, -1);
     struct SlotCase {
@@ -352,23 +360,23 @@ TEST_F(ObjectModel, SlotsOfSampleAllocatorAndClassObject) {
     auto allocator = TNPtr<ITNMemAllocator>::Share(new CTNMemAllocator());
     const void* a = allocator.get();
     TNAllocatorProperties req{1, 100, 16, 1}, act{}, got{};
-    EXPECT_EQ(CallSlot<TNRESULT>(a, 6, &req, &act), TN_OK);   // SetProperties
+    EXPECT_EQ(CallSlot<TNRESULT>(a, 6, &req, &act), TN_OK);  // SetProperties
     EXPECT_EQ(act.bufferSize, 112);
-    EXPECT_EQ(CallSlot<TNRESULT>(a, 7, &got), TN_OK);          // GetProperties
+    EXPECT_EQ(CallSlot<TNRESULT>(a, 7, &got), TN_OK);  // GetProperties
     EXPECT_EQ(got.bufferSize, 112);
     ITNSample* raw = nullptr;
-    EXPECT_EQ(CallSlot<TNRESULT>(a, 5, &raw), TN_E_NOTINITIALIZED);   // GetBuffer before Commit
-    EXPECT_EQ(CallSlot<TNRESULT>(a, 3), TN_OK);                       // Commit
+    EXPECT_EQ(CallSlot<TNRESULT>(a, 5, &raw), TN_E_NOTINITIALIZED);  // GetBuffer before Commit
+    EXPECT_EQ(CallSlot<TNRESULT>(a, 3), TN_OK);                      // Commit
     ASSERT_EQ(CallSlot<TNRESULT>(a, 5, &raw), TN_OK);
     auto sample = TNPtr<ITNSample>::Adopt(raw);
 
     const void* s = raw;
-    EXPECT_EQ(CallSlot<uint32_t>(s, 3), 112u);                  // GetSize
+    EXPECT_EQ(CallSlot<uint32_t>(s, 3), 112u);  // GetSize
     uint8_t* buffer = nullptr;
-    EXPECT_EQ(CallSlot<TNRESULT>(s, 4, &buffer), TN_OK);        // GetPointer
+    EXPECT_EQ(CallSlot<TNRESULT>(s, 4, &buffer), TN_OK);  // GetPointer
     EXPECT_NE(buffer, nullptr);
     MediaType mt;
-    EXPECT_EQ(CallSlot<TNRESULT>(s, 5, mt.get()), TN_FALSE);    // GetMediaType, none yet
+    EXPECT_EQ(CallSlot<TNRESULT>(s, 5, mt.get()), TN_FALSE);  // GetMediaType, none yet
     MediaType set(FormatBlock(2, 2, 4));
     EXPECT_EQ(CallSlot<TNRESULT>(s, 6, static_cast<const TNMediaType*>(set.get())), TN_OK);
     EXPECT_EQ(CallSlot<TNRESULT>(s, 8, int64_t{41}), TN_OK);
@@ -381,11 +389,11 @@ TEST_F(ObjectModel, SlotsOfSampleAllocatorAndClassObject) {
     EXPECT_EQ(CallSlot<uint32_t>(s, 13), 44u);
     EXPECT_EQ(CallSlot<TNRESULT>(s, 16, uint32_t{45}), TN_OK);
     EXPECT_EQ(CallSlot<uint32_t>(s, 15), 45u);
-    EXPECT_EQ(CallSlot<TNRESULT>(s, 5, mt.get()), TN_OK);       // handed over once
+    EXPECT_EQ(CallSlot<TNRESULT>(s, 5, mt.get()), TN_OK);  // handed over once
     EXPECT_EQ(mt->formatSize, 150);
 
-    EXPECT_EQ(CallSlot<TNRESULT>(a, 8, raw), TN_OK);   // ReleaseBuffer: back in the free list
-    EXPECT_EQ(CallSlot<TNRESULT>(a, 4), TN_OK);        // Decommit frees it
+    EXPECT_EQ(CallSlot<TNRESULT>(a, 8, raw), TN_OK);  // ReleaseBuffer: back in the free list
+    EXPECT_EQ(CallSlot<TNRESULT>(a, 4), TN_OK);       // Decommit frees it
     EXPECT_EQ(static_cast<CTNMemAllocator*>(allocator.get())->FreeCount(), 0);
     sample.reset();
 
@@ -394,11 +402,11 @@ TEST_F(ObjectModel, SlotsOfSampleAllocatorAndClassObject) {
               TN_OK);
     const void* f = factory.get();
     const int32_t locks = QuernLockCount();
-    EXPECT_EQ(CallSlot<TNRESULT>(f, 4, true), TN_OK);   // LockServer
+    EXPECT_EQ(CallSlot<TNRESULT>(f, 4, true), TN_OK);  // LockServer
     EXPECT_EQ(QuernLockCount(), locks + 1);
     EXPECT_EQ(CallSlot<TNRESULT>(f, 4, false), TN_OK);
     void* created = nullptr;
-    EXPECT_EQ(CallSlot<TNRESULT>(f, 3, &IID_ITNBasePlugin, &created), TN_OK);   // CreateInstance
+    EXPECT_EQ(CallSlot<TNRESULT>(f, 3, &IID_ITNBasePlugin, &created), TN_OK);  // CreateInstance
     ASSERT_NE(created, nullptr);
     static_cast<ITNBasePlugin*>(created)->Release();
 }
@@ -412,7 +420,7 @@ TEST_F(ObjectModel, ClassIdList) {
     TNUUID ids[2] = {TNUUID_NULL, TNUUID_NULL};
     count = 77;
     EXPECT_EQ(TNGetClassIDList(ids, &count), TN_OK);
-    EXPECT_EQ(count, 77);   // untouched when an array is given
+    EXPECT_EQ(count, 77);  // untouched when an array is given
     EXPECT_TRUE(TNIsEqual(ids[0], CLSID_TNRawVideoSource));
     EXPECT_EQ(TNGetClassIDList(ids, nullptr), TN_OK);
     EXPECT_EQ(TNGetClassIDList(nullptr, nullptr), static_cast<TNRESULT>(0x80000005));
@@ -514,7 +522,7 @@ TEST_F(ObjectModel, CanUnloadNowLogsHeldObjectsAndLocks) {
     }
     TNPtr<ITNClassFactory> again;
     ASSERT_EQ(TNGetClassObject(&CLSID_TNRawVideoSource, &IID_ITNClassFactory, again.Out()), TN_OK);
-    again->LockServer(true);   // back to 0 for later tests
+    again->LockServer(true);  // back to 0 for later tests
 }
 
 TEST(ClassTable, LoadHookMadeTheStrings) {

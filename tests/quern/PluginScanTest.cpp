@@ -96,9 +96,9 @@ TEST(PluginScan, LoadsQuernBesideLibrariesThatAreNoPlugins) {
     EXPECT_EQ(LiveObjectsOf(pd.Quern()), 1) << "the class object the core keeps";
     {
         TNPtr<ITNBasePlugin> plugin;
-        ASSERT_EQ(TNCoreCreateInstance(&CLSID_TNRawVideoSource, &IID_ITNBasePlugin,
-                                       plugin.OutVoid()),
-                  TN_OK);
+        ASSERT_EQ(
+            TNCoreCreateInstance(&CLSID_TNRawVideoSource, &IID_ITNBasePlugin, plugin.OutVoid()),
+            TN_OK);
         EXPECT_EQ(Utf8(plugin->GetName()), "RawVideoSource Plug-In");
         EXPECT_EQ(plugin->GetVersion(), 0x00010000u);
         EXPECT_EQ(LiveObjectsOf(pd.Quern()), 2);
@@ -125,8 +125,9 @@ TEST(PluginScan, ObjectsStillAliveAtCloseAreReported) {
     void* keep = ::dlopen(pd.Quern().c_str(), RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(keep, nullptr);
     const std::string closing = core.Close();
-    EXPECT_NE(closing.find("Warning: TNCanUnloadNow: Cannot unload, locked: '0', active objects: 1!"),
-              std::string::npos)
+    EXPECT_NE(
+        closing.find("Warning: TNCanUnloadNow: Cannot unload, locked: '0', active objects: 1!"),
+        std::string::npos)
         << closing;
     EXPECT_NE(closing.find("Class library not unloaded, has active objects."), std::string::npos)
         << closing;
@@ -176,7 +177,7 @@ _TNStr* Units(const std::string& ascii, const std::u16string& rest) {
 // the clip is told apart from one whose UTF-8 name reads the same.
 TEST(PluginScan, NamesThatAreNotUtf8OpenTheirOwnFiles) {
     TempDir dir;
-    const std::string base = dir.File("k\xE4se");   // "käse" in ISO 8859-1
+    const std::string base = dir.File("k\xE4se");  // "käse" in ISO 8859-1
     ASSERT_EQ(::mkdir(base.c_str(), 0755), 0);
     ASSERT_EQ(::mkdir((base + "/plugins").c_str(), 0755), 0);
     CopyFile(QUERN_PLUGIN_PATH, base + "/plugins/quern.dll");
@@ -227,7 +228,7 @@ struct ClipCase {
     const char* name;
     Layout layout;
     uint32_t frames;
-    uint32_t tail;   // bytes after the last whole frame
+    uint32_t tail;  // bytes after the last whole frame
 };
 
 class Clips : public ::testing::TestWithParam<ClipCase> {};
@@ -256,7 +257,7 @@ TEST_P(Clips, EverySampleHoldsTheFileBytesOfItsFrame) {
         ASSERT_EQ(source->GetTrack(0, track.Out()), TN_OK);
         TNPtr<ITNSeeking> seeking;
         ASSERT_EQ(Query(track, seeking), TN_OK);
-        track.reset();   // the view keeps only the source and the seeking interface
+        track.reset();  // the view keeps only the source and the seeking interface
 
         // Forward, backward and random positions.
         std::vector<int64_t> order;
@@ -286,22 +287,22 @@ TEST_P(Clips, EverySampleHoldsTheFileBytesOfItsFrame) {
     EXPECT_EQ(closing.find("not unloaded"), std::string::npos) << closing;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, Clips,
-    ::testing::Values(ClipCase{"plain", {6, 16, 0, 0, 0}, 5, 0},
-                      ClipCase{"file prefix", {6, 16, 37, 0, 0}, 5, 3},
-                      ClipCase{"frame prefix", {6, 16, 0, 5, 0}, 4, 0},
-                      ClipCase{"frame postfix", {6, 16, 0, 0, 9}, 4, 11},
-                      ClipCase{"all three", {5, 24, 1000, 12, 4}, 6, 99},
-                      ClipCase{"bottom-up rows", {4, -18, 2, 1, 3}, 5, 1},
-                      ClipCase{"odd sizes", {7, 13, 1, 3, 7}, 9, 2},
-                      ClipCase{"large frame", {576, 1440, 4096, 64, 64}, 3, 0}),
-    [](const ::testing::TestParamInfo<ClipCase>& param) {
-        std::string n = param.param.name;
-        for (char& ch : n)
-            if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-        return n;
-    });
+INSTANTIATE_TEST_SUITE_P(Layouts, Clips,
+                         ::testing::Values(ClipCase{"plain", {6, 16, 0, 0, 0}, 5, 0},
+                                           ClipCase{"file prefix", {6, 16, 37, 0, 0}, 5, 3},
+                                           ClipCase{"frame prefix", {6, 16, 0, 5, 0}, 4, 0},
+                                           ClipCase{"frame postfix", {6, 16, 0, 0, 9}, 4, 11},
+                                           ClipCase{"all three", {5, 24, 1000, 12, 4}, 6, 99},
+                                           ClipCase{"bottom-up rows", {4, -18, 2, 1, 3}, 5, 1},
+                                           ClipCase{"odd sizes", {7, 13, 1, 3, 7}, 9, 2},
+                                           ClipCase{
+                                               "large frame", {576, 1440, 4096, 64, 64}, 3, 0}),
+                         [](const ::testing::TestParamInfo<ClipCase>& param) {
+                             std::string n = param.param.name;
+                             for (char& ch : n)
+                                 if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return n;
+                         });
 
 }  // namespace
 }  // namespace quern_test

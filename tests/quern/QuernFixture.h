@@ -36,7 +36,8 @@ protected:
 // Calls virtual slot `slot` of an interface pointer directly through its table, bypassing the
 // declarations of TNInterfaces.h, so that the tests check the header's slot order against the
 // numbers the binary contract fixes.
-template <class R, class... A> R CallSlot(const void* iface, int slot, A... args) {
+template <class R, class... A>
+R CallSlot(const void* iface, int slot, A... args) {
     using Fn = R (*)(const void*, A...);
     Fn const* table = *static_cast<Fn const* const*>(iface);
     return table[slot](iface, args...);

@@ -39,7 +39,8 @@ std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     if (!f) throw std::runtime_error("cannot write " + path);
 }
 

@@ -57,7 +57,7 @@ std::vector<uint8_t> FormatBlock(int32_t width, int32_t height, int32_t lineByte
 class MediaType {
 public:
     explicit MediaType(const std::vector<uint8_t>& block, uint32_t code = 0x32595559u);
-    MediaType();   // empty
+    MediaType();  // empty
     ~MediaType();
     MediaType(const MediaType&) = delete;
     MediaType& operator=(const MediaType&) = delete;

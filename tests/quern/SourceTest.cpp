@@ -89,7 +89,7 @@ TEST_F(Source, TwoGetTrackCallsShareOneTrack) {
     ASSERT_EQ(source_->GetTrack(0, a.Out()), TN_OK);
     ASSERT_EQ(source_->GetTrack(0, b.Out()), TN_OK);
     EXPECT_EQ(a.get(), b.get());
-    EXPECT_EQ(a->AddRef(), 4u);   // the source's, a's, b's and this one
+    EXPECT_EQ(a->AddRef(), 4u);  // the source's, a's, b's and this one
     a->Release();
     // A new media type makes a new track; the old one stays usable by its holder.
     ASSERT_EQ(Configure(source_.get(), Layout{2, 4, 0, 0, 0}), TN_OK);
@@ -104,7 +104,7 @@ struct GeometryCase {
     Layout layout;
     off_t fileSize;
     int64_t frames;
-    int64_t pixelsOfFrame2;   // offset of frame 2's pixels, -1 to skip
+    int64_t pixelsOfFrame2;  // offset of frame 2's pixels, -1 to skip
 };
 
 class Geometry : public Source, public ::testing::WithParamInterface<GeometryCase> {};
@@ -210,7 +210,7 @@ TEST_F(Source, ErrorsOfOpen) {
         {"missing directory", dir_.File("nowhere/x.raw"), TN_E_FILENOTFOUND},
         {"directory", dir_.path(), TN_E_ISDIRECTORY},
         {"subdirectory", dir_.File("sub"), TN_E_ISDIRECTORY},
-        {"file used as directory", good + "/x", TN_E_FAIL},   // ENOTDIR
+        {"file used as directory", good + "/x", TN_E_FAIL},  // ENOTDIR
     };
     for (const Case& c : cases) {
         Str path(c.path);
@@ -254,10 +254,14 @@ TEST_F(Source, UnreadableFile) {
 
 TEST(OpenErrors, ErrorNumbersMapToResultCodes) {
     const std::pair<int, TNRESULT> table[] = {
-        {ENOENT, static_cast<TNRESULT>(0x80CF000A)}, {EACCES, static_cast<TNRESULT>(0x80CF0006)},
-        {EEXIST, static_cast<TNRESULT>(0x80CF0007)}, {EISDIR, static_cast<TNRESULT>(0x80CF0008)},
-        {EMFILE, static_cast<TNRESULT>(0x80CF0009)}, {ENOSPC, static_cast<TNRESULT>(0x80CF000B)},
-        {EPERM, TN_E_FAIL},                          {ENOTDIR, TN_E_FAIL},
+        {ENOENT, static_cast<TNRESULT>(0x80CF000A)},
+        {EACCES, static_cast<TNRESULT>(0x80CF0006)},
+        {EEXIST, static_cast<TNRESULT>(0x80CF0007)},
+        {EISDIR, static_cast<TNRESULT>(0x80CF0008)},
+        {EMFILE, static_cast<TNRESULT>(0x80CF0009)},
+        {ENOSPC, static_cast<TNRESULT>(0x80CF000B)},
+        {EPERM, TN_E_FAIL},
+        {ENOTDIR, TN_E_FAIL},
         {ELOOP, TN_E_FAIL},
     };
     for (const auto& [e, r] : table) EXPECT_EQ(QuernMapOpenError(e), r) << "errno " << e;
@@ -265,7 +269,7 @@ TEST(OpenErrors, ErrorNumbersMapToResultCodes) {
 
 TEST_F(Source, NonAsciiPath) {
     ASSERT_EQ(Configure(source_.get(), Layout{2, 4, 0, 0, 0}), TN_OK);
-    SizedFile("Bild \xC3\xA4\xE2\x82\xAC.raw", 16);   // "Bild ä€.raw" in UTF-8
+    SizedFile("Bild \xC3\xA4\xE2\x82\xAC.raw", 16);  // "Bild ä€.raw" in UTF-8
     const std::wstring wide = L"/Bild \u00E4\u20AC.raw";
     std::wstring full(dir_.path().begin(), dir_.path().end());
     full += wide;
@@ -279,7 +283,7 @@ TEST_F(Source, FileOnDescriptorZero) {
     ASSERT_EQ(Configure(source_.get(), Layout{2, 4, 0, 0, 0}), TN_OK);
     const auto bytes = RandomBytes(24, 7);
     WriteFile(dir_.File("zero.raw"), bytes);
-    const int saved = ::dup(0);   // -1 when the test runs without standard input
+    const int saved = ::dup(0);  // -1 when the test runs without standard input
     if (saved >= 0) ::close(0);
     const TNRESULT r = Open(dir_.File("zero.raw"));
     const bool open = source_->IsOpen();
@@ -289,7 +293,8 @@ TEST_F(Source, FileOnDescriptorZero) {
         TNPtr<ITNMediaTrack> track;
         TNPtr<ITNSeeking> seeking;
         TNPtr<ITNSample> sample;
-        if (TN_SUCCEEDED(source_->GetTrack(0, track.Out())) && TN_SUCCEEDED(Query(track, seeking))) {
+        if (TN_SUCCEEDED(source_->GetTrack(0, track.Out())) &&
+            TN_SUCCEEDED(Query(track, seeking))) {
             seeking->SetPosition(2);
             read = seeking->GetCurrentSample(sample.Out());
             uint8_t* p = nullptr;
@@ -298,7 +303,7 @@ TEST_F(Source, FileOnDescriptorZero) {
     }
     const bool zeroWasTaken = ::fcntl(0, F_GETFD) != -1;
     file_.reset();
-    source_.reset();   // closes descriptor 0
+    source_.reset();  // closes descriptor 0
     if (saved >= 0) {
         ::dup2(saved, 0);
         ::close(saved);
@@ -312,7 +317,7 @@ TEST_F(Source, FileOnDescriptorZero) {
 
 TEST_F(Source, OpeningReadsNothingAndClosesThePreviousFile) {
     ASSERT_EQ(Configure(source_.get(), Layout{480, 1440, 0, 0, 0}), TN_OK);
-    const std::string p = SizedFile("big.raw", off_t{6} << 30);   // 6 GiB, sparse
+    const std::string p = SizedFile("big.raw", off_t{6} << 30);  // 6 GiB, sparse
     auto fdCount = [] {
         int n = 0;
         for (auto& e : std::filesystem::directory_iterator("/proc/self/fd")) (void)e, ++n;

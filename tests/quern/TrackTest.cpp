@@ -63,7 +63,7 @@ TEST_F(Track, StepsThroughThreeFrames) {
     OpenFile(Layout{4, 12, 10, 3, 5}, 3);
     EXPECT_EQ(Position(), -1);
     TNPtr<ITNSample> s;
-    ASSERT_EQ(seeking_->GetCurrentSample(s.Out()), TN_OK);   // -1 is read as frame 0
+    ASSERT_EQ(seeking_->GetCurrentSample(s.Out()), TN_OK);  // -1 is read as frame 0
     ExpectFrame(s.get(), 0);
     EXPECT_EQ(Position(), 0);
     ASSERT_EQ(seeking_->Reset(), TN_OK);
@@ -95,8 +95,8 @@ TEST_F(Track, StepsThroughThreeFrames) {
 
 TEST_F(Track, PositionsAreClamped) {
     OpenFile(Layout{2, 4, 0, 0, 0}, 3);
-    const std::pair<int64_t, int64_t> cases[] = {
-        {10, 3}, {3, 3}, {2, 2}, {0, 0}, {-5, 0}, {INT64_MIN, 0}, {INT64_MAX, 3}};
+    const std::pair<int64_t, int64_t> cases[] = {{10, 3}, {3, 3},         {2, 2},        {0, 0},
+                                                 {-5, 0}, {INT64_MIN, 0}, {INT64_MAX, 3}};
     for (const auto& [set, got] : cases) {
         EXPECT_EQ(seeking_->SetPosition(set), TN_OK);
         EXPECT_EQ(Position(), got) << set;
@@ -110,7 +110,7 @@ TEST_F(Track, PositionsAreClamped) {
 // Position 3 of 3 frames reads whatever follows the last whole frame: it succeeds only when the
 // bytes after it hold at least framePrefix + payload bytes.
 TEST_F(Track, ReadAtTheCount) {
-    OpenFile(Layout{2, 4, 0, 2, 6}, 3, 2 + 8);   // a partial fourth frame with all its pixels
+    OpenFile(Layout{2, 4, 0, 2, 6}, 3, 2 + 8);  // a partial fourth frame with all its pixels
     EXPECT_EQ(source_->GetFrameCount(), 3);
     seeking_->SetPosition(10);
     TNPtr<ITNSample> s;
@@ -119,7 +119,7 @@ TEST_F(Track, ReadAtTheCount) {
 }
 
 TEST_F(Track, OneSampleAtATimeInTheSameBuffer) {
-    OpenFile(Layout{3, 33, 0, 0, 0}, 4);   // payload 99
+    OpenFile(Layout{3, 33, 0, 0, 0}, 4);  // payload 99
     TNPtr<ITNSample> first;
     ASSERT_EQ(seeking_->GetNextSample(first.Out()), TN_OK);
     EXPECT_EQ(first->GetSize(), 112u) << "rounded up to a multiple of 16";
@@ -231,7 +231,7 @@ TEST_F(Track, SeekingQueryIsRetriedAfterARefusal) {
     ASSERT_EQ(source_->SetMediaType(0, none.get()), TN_OK);
     ASSERT_EQ(source_->GetTrack(0, track_.Out()), TN_OK);
     EXPECT_EQ(Query(track_, seeking_), TN_E_INVALIDARG);
-    ASSERT_EQ(Configure(source_.get(), Layout{2, 4, 0, 0, 0}), TN_OK);   // a new track for others
+    ASSERT_EQ(Configure(source_.get(), Layout{2, 4, 0, 0, 0}), TN_OK);  // a new track for others
     ASSERT_EQ(Query(track_, seeking_), TN_OK);
     TNPtr<ITNSeeking> again;
     EXPECT_EQ(Query(track_, again), TN_OK);
@@ -286,7 +286,7 @@ TEST_F(Track, FileBeyondFourGiB) {
     EXPECT_EQ(s->GetStart(), 6299);
     EXPECT_EQ(0, std::memcmp(px, last.data(), last.size()));
     s.reset();
-    ASSERT_EQ(seeking_->GetPreviousSample(s.Out()), TN_OK);   // a hole reads as zero bytes
+    ASSERT_EQ(seeking_->GetPreviousSample(s.Out()), TN_OK);  // a hole reads as zero bytes
     s->GetPointer(&px);
     EXPECT_EQ(px[0], 0);
     EXPECT_EQ(px[l.Payload() - 1], 0);
@@ -303,14 +303,14 @@ TEST_F(Track, FileRemovedAfterOpenStaysReadable) {
 
 TEST_F(Track, FileTruncatedAfterOpen) {
     OpenFile(Layout{2, 4, 0, 0, 0}, 4);
-    ASSERT_EQ(::truncate(path_.c_str(), 20), 0);   // frames 0, 1 whole; frame 2 half
+    ASSERT_EQ(::truncate(path_.c_str(), 20), 0);  // frames 0, 1 whole; frame 2 half
     TNPtr<ITNSample> s;
     EXPECT_EQ(source_->GetFrameCount(), 4) << "the count stays as Open found it";
     seeking_->SetPosition(2);
     EXPECT_EQ(seeking_->GetCurrentSample(s.Out()), TN_E_READ);
     seeking_->SetPosition(3);
     EXPECT_EQ(seeking_->GetCurrentSample(s.Out()), TN_E_READ);
-    EXPECT_EQ(seeking_->GetPreviousSample(s.Out()), TN_E_READ);   // frame 2, cut in half
+    EXPECT_EQ(seeking_->GetPreviousSample(s.Out()), TN_E_READ);  // frame 2, cut in half
     ASSERT_EQ(seeking_->GetPreviousSample(s.Out()), TN_OK);
     ExpectFrame(s.get(), 1);
 }

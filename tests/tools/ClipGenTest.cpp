@@ -71,7 +71,8 @@ TEST_P(EveryLayout, FileSizeAndFramePositions) {
         o.framePostfix = 3;
         o.fields = v.fields;
         o.bottomUp = v.bottomUp;
-        if (v.extraPitch) o.lineBytes = int32_t(MinLineBytes(o.code, o.width, o.height)) + v.extraPitch;
+        if (v.extraPitch)
+            o.lineBytes = int32_t(MinLineBytes(o.code, o.width, o.height)) + v.extraPitch;
         std::string error;
         ASSERT_TRUE(clipgen::ValidateClip(o, error)) << error;
         const int32_t pitch = clipgen::ClipLineBytes(o);
@@ -122,7 +123,8 @@ TEST_P(EveryLayout, FlatColourPacksToExactSamples) {
     pic.width = 96;
     pic.height = 4;
     pic.rgb.resize(96 * 4 * 3);
-    for (size_t i = 0; i < pic.rgb.size(); i += 3) pic.rgb[i] = r, pic.rgb[i + 1] = g, pic.rgb[i + 2] = b;
+    for (size_t i = 0; i < pic.rgb.size(); i += 3)
+        pic.rgb[i] = r, pic.rgb[i + 1] = g, pic.rgb[i + 2] = b;
     const int32_t pitch = int32_t(MinLineBytes(code, 96, 4));
     std::vector<uint8_t> frame;
     ASSERT_TRUE(clipgen::PackPicture(code, pic, pitch, FieldMode::Progressive, frame));
@@ -136,24 +138,24 @@ TEST_P(EveryLayout, FlatColourPacksToExactSamples) {
             for (uint64_t at = 0; at + d.groupBytes <= e.planes[p].rowBytes; at += d.groupBytes)
                 for (int s = 0; s < d.slotCount; ++s) {
                     const SampleSlot& slot = d.sampleSlots[s];
-                    const uint32_t got = ReadSample(
-                        frame.data() + e.planes[p].offset + row * e.planes[p].pitch + at, d,
-                        l.byteOrder, slot);
+                    const uint32_t got =
+                        ReadSample(frame.data() + e.planes[p].offset + row * e.planes[p].pitch + at,
+                                   d, l.byteOrder, slot);
                     uint32_t want = 0;
                     switch (slot.component) {
-                        case Component::Y: want = clipgen::Quantise(ycc.y, slot.bits); break;
-                        case Component::Cb: want = clipgen::Quantise(ycc.cb, slot.bits); break;
-                        case Component::Cr: want = clipgen::Quantise(ycc.cr, slot.bits); break;
-                        case Component::R: want = ExpectedRgb(r, slot.bits, l.studioRange); break;
-                        case Component::G: want = ExpectedRgb(g, slot.bits, l.studioRange); break;
-                        case Component::B: want = ExpectedRgb(b, slot.bits, l.studioRange); break;
-                        case Component::A: want = (1u << slot.bits) - 1u; break;
-                        case Component::Grey:
-                            want = uint32_t(std::lround(grey * ((1 << slot.bits) - 1) / 255.0));
-                            break;
+                    case Component::Y: want = clipgen::Quantise(ycc.y, slot.bits); break;
+                    case Component::Cb: want = clipgen::Quantise(ycc.cb, slot.bits); break;
+                    case Component::Cr: want = clipgen::Quantise(ycc.cr, slot.bits); break;
+                    case Component::R: want = ExpectedRgb(r, slot.bits, l.studioRange); break;
+                    case Component::G: want = ExpectedRgb(g, slot.bits, l.studioRange); break;
+                    case Component::B: want = ExpectedRgb(b, slot.bits, l.studioRange); break;
+                    case Component::A: want = (1u << slot.bits) - 1u; break;
+                    case Component::Grey:
+                        want = uint32_t(std::lround(grey * ((1 << slot.bits) - 1) / 255.0));
+                        break;
                     }
-                    ASSERT_EQ(got, want) << "plane " << p << " row " << row << " byte " << at
-                                         << " slot " << s;
+                    ASSERT_EQ(got, want)
+                        << "plane " << p << " row " << row << " byte " << at << " slot " << s;
                 }
     }
 }
@@ -391,7 +393,8 @@ TEST_P(EveryLayout, PrintedArgumentsOpenTheClipAsWritten) {
         ASSERT_NE(read, nullptr);
         EXPECT_EQ(std::memcmp(mine->planes, read->planes, sizeof mine->planes), 0);
         EXPECT_EQ(mine->byteOrder, read->byteOrder);
-        EXPECT_EQ(mine->studioRange != read->studioRange, !note.empty() && note.find("full-range") != std::string::npos);
+        EXPECT_EQ(mine->studioRange != read->studioRange,
+                  !note.empty() && note.find("full-range") != std::string::npos);
         if (bottomUp) {
             EXPECT_LT(+s.rawFormat.lineBytes, 0);
         } else if (s.rawFormat.lineBytes < 0) {
@@ -428,7 +431,10 @@ TEST(Tool, WritesTheClipAndPrintsViewerSettings) {
     const std::string path = TempPath("tool.raw");
     std::string out;
     ASSERT_EQ(RunTool("-l UYVY -w 64 -h 4 -n 2 --file-prefix 3 --frame-prefix 1 --interlaced woven "
-                  "--print-args -o " + path, &out), 0);
+                      "--print-args -o " +
+                          path,
+                      &out),
+              0);
     EXPECT_EQ(ReadFile(path).size(), 3u + 2u * (1u + 128u * 4u));
     std::remove(path.c_str());
     EXPECT_EQ(out, "-w 64 -h 4 -l UYVY -o 3 -b 1 -i " + path + "\n");

@@ -21,13 +21,13 @@ int32_t gFrameBytes = 0;
 
 enum Failure : int32_t {
     kFailNone = 0,
-    kFailCreate = 1,             // the class object refuses to create the source
-    kFailRawContainer = 2,       // no ITNRawVideoMediaContainer
-    kFailFileSource = 3,         // no ITNFileSource
-    kFailMediaContainer = 4,     // no ITNMediaContainer (the raw container answers)
-    kFailGetTrack = 5,           // GetTrack fails
-    kFailSeeking = 6,            // the track has no ITNSeeking
-    kFailSample = 7,             // GetCurrentSample fails
+    kFailCreate = 1,          // the class object refuses to create the source
+    kFailRawContainer = 2,    // no ITNRawVideoMediaContainer
+    kFailFileSource = 3,      // no ITNFileSource
+    kFailMediaContainer = 4,  // no ITNMediaContainer (the raw container answers)
+    kFailGetTrack = 5,        // GetTrack fails
+    kFailSeeking = 6,         // the track has no ITNSeeking
+    kFailSample = 7,          // GetCurrentSample fails
 };
 
 class Counted {
@@ -49,9 +49,9 @@ private:
     std::atomic<uint32_t> refs_{0};
 };
 
-#define FAKE_OBJECT_METHODS                                  \
-    uint32_t AddRef() override { return AddRefImpl(); }     \
-    uint32_t Release() override { return ReleaseImpl(); }   \
+#define FAKE_OBJECT_METHODS                               \
+    uint32_t AddRef() override { return AddRefImpl(); }   \
+    uint32_t Release() override { return ReleaseImpl(); } \
     TNRESULT QueryInterface(const TNUUID* iid, void** out) override;
 
 class FakeSample final : public ITNSample, public Counted {

@@ -44,14 +44,15 @@ TEST_P(ZoomRectTest, FactorFollowsTheLargerSide) {
     EXPECT_EQ(ZoomRectangleFactor(c.rectW, c.rectH, c.clientW, c.clientH), c.factor);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, ZoomRectTest,
-                         ::testing::Values(RectCase{100, 50, 800, 600, 4},   // 8 x 100 = 800
-                                           RectCase{100, 50, 801, 600, 8},
-                                           RectCase{50, 100, 800, 600, 4},   // along the height: 8 x 100 > 600
-                                           RectCase{60, 60, 800, 600, 8},    // square: along the height
-                                           RectCase{400, 10, 800, 600, 1},
-                                           RectCase{0, 0, 800, 600, 32},     // never above 32
-                                           RectCase{10, 10, 10000, 10000, 32}));
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ZoomRectTest,
+    ::testing::Values(RectCase{100, 50, 800, 600, 4},  // 8 x 100 = 800
+                      RectCase{100, 50, 801, 600, 8},
+                      RectCase{50, 100, 800, 600, 4},  // along the height: 8 x 100 > 600
+                      RectCase{60, 60, 800, 600, 8},   // square: along the height
+                      RectCase{400, 10, 800, 600, 1},
+                      RectCase{0, 0, 800, 600, 32},  // never above 32
+                      RectCase{10, 10, 10000, 10000, 32}));
 
 TEST(ZoomArithmetic, ZoomedExtentsAndLineSizes) {
     EXPECT_EQ(ZoomedExtent(101, 0.5), 50);
@@ -65,7 +66,8 @@ TEST(ZoomArithmetic, ZoomedExtentsAndLineSizes) {
 namespace {
 
 // h rows of n bytes, row r filled by value(r, i).
-template <class F> std::vector<uint8_t> Rows(int h, int n, F value) {
+template <class F>
+std::vector<uint8_t> Rows(int h, int n, F value) {
     std::vector<uint8_t> v(static_cast<size_t>(h * n));
     for (int r = 0; r < h; ++r) {
         for (int i = 0; i < n; ++i) v[static_cast<size_t>(r * n + i)] = value(r, i);
@@ -101,7 +103,8 @@ TEST(Deinterlace, FieldMethodsKeepTheirFieldAndClampTheirResult) {
     ASSERT_TRUE(
         Deinterlace(kDeinterlaceBottomField, in, RowImage{bottom.data(), n, h}, n, nullptr));
     ASSERT_TRUE(Deinterlace(kDeinterlaceLowPass, in, RowImage{low.data(), n, h}, n, nullptr));
-    for (int r = 0; r < h; r += 2) EXPECT_EQ(top[static_cast<size_t>(r * n)], src[static_cast<size_t>(r * n)]);
+    for (int r = 0; r < h; r += 2)
+        EXPECT_EQ(top[static_cast<size_t>(r * n)], src[static_cast<size_t>(r * n)]);
     for (int r = 1; r < h; r += 2) EXPECT_EQ(bottom[static_cast<size_t>(r * n)], 0);
     // Row 1 from top-field lines -2..3 = 255, 255, 255, 255, 0, 255 (clamped at the top):
     // (255 - 1275 + 5100 + 5100 + 0 + 255 + 16) >> 5 = 295 -> 255.

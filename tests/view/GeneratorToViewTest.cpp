@@ -140,8 +140,7 @@ TEST_P(GeneratorToView, ScreenShowsTheGeneratorsPicture) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryLayout, GeneratorToView,
-                         ::testing::Range(0, kFrameMemoryLayoutCount),
+INSTANTIATE_TEST_SUITE_P(EveryLayout, GeneratorToView, ::testing::Range(0, kFrameMemoryLayoutCount),
                          [](const ::testing::TestParamInfo<int>& p) {
                              return LayoutName(FrameMemoryLayouts()[p.param].code);
                          });

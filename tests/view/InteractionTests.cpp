@@ -290,8 +290,8 @@ TEST_F(InteractionTest, ChannelKeysAndShowAll) {
     EXPECT_EQ(view_->Switches().lumaOnly, 0);
 
     // 0: everything back to normal but the interlace toggle and the method-2 label.
-    for (Qt::Key k : {Qt::Key_V, Qt::Key_F, Qt::Key_T, Qt::Key_D, Qt::Key_I, Qt::Key_Q, Qt::Key_1,
-                      Qt::Key_9}) {
+    for (Qt::Key k :
+         {Qt::Key_V, Qt::Key_F, Qt::Key_T, Qt::Key_D, Qt::Key_I, Qt::Key_Q, Qt::Key_1, Qt::Key_9}) {
         QTest::keyClick(view_.get(), k);
     }
     QTest::keyClick(view_.get(), Qt::Key_F, Qt::ShiftModifier);
@@ -340,11 +340,11 @@ TEST_F(InteractionTest, StatusPrefixShowsFilterAndMethodLabels) {
         Qt::Key key;
         const char* expected;
     } const steps[] = {
-        {Qt::Key_2, ""},                           // filter 2 alone: no label
-        {Qt::Key_3, ""},                           // filters 2 and 3 without 1: no label
-        {Qt::Key_1, "[Filter 3] "},                // 1, 2, 3
-        {Qt::Key_3, "[Filter 2] "},                // 1, 2
-        {Qt::Key_2, "[Filter 1] "},                // 1 alone
+        {Qt::Key_2, ""},             // filter 2 alone: no label
+        {Qt::Key_3, ""},             // filters 2 and 3 without 1: no label
+        {Qt::Key_1, "[Filter 3] "},  // 1, 2, 3
+        {Qt::Key_3, "[Filter 2] "},  // 1, 2
+        {Qt::Key_2, "[Filter 1] "},  // 1 alone
         {Qt::Key_Q, "Method 2 - [Filter 1] "},
     };
     for (const auto& step : steps) {

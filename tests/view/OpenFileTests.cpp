@@ -8,9 +8,7 @@
 
 using namespace viewtest;
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 TEST_F(ViewFixture, RecordOfTheWrongSizeFailsWithoutTouchingTheOpenFile) {
     Clip clip = MakeClip("a.raw", Uyvy(32, 8, 2));
@@ -108,8 +106,8 @@ TEST_F(ViewFixture, CoreThatIsNotInitialisedCannotCreateTheSource) {
     TNCoreClose();
     QString error;
     EXPECT_EQ(view_->OpenFile(&clip.settings, clip.path, error, 0), -1);
-    EXPECT_EQ(error, WithResult("coudn't create plug-in instance (TNErr: %ls)",
-                                TN_E_NOTINITIALIZED));
+    EXPECT_EQ(error,
+              WithResult("coudn't create plug-in instance (TNErr: %ls)", TN_E_NOTINITIALIZED));
     EXPECT_FALSE(view_->IsOpen());
     ASSERT_EQ(TNCoreInitialize(nullptr), TN_OK);
 }

@@ -51,7 +51,8 @@ int Clamp(int v, int lo, int hi) { return std::min(std::max(v, lo), hi); }
 uint8_t Byte(int v) { return static_cast<uint8_t>(Clamp(v, 0, 255)); }
 
 // Deinterlaced byte i of display row y, from the arranged rows R(k) (k in display order).
-template <class RowOf> uint8_t DeinterlacedByte(uint32_t method, int y, int i, int h, RowOf R) {
+template <class RowOf>
+uint8_t DeinterlacedByte(uint32_t method, int y, int i, int h, RowOf R) {
     const int last = h - 1;
     const int h2 = h / 2;
     auto at = [&](int row) { return static_cast<int>(R(Clamp(row, 0, last))[i]); };
@@ -61,15 +62,17 @@ template <class RowOf> uint8_t DeinterlacedByte(uint32_t method, int y, int i, i
         if (y % 2 == 0 || y >= 2 * h2) return R(y)[i];
         const int j = (y - 1) / 2;
         auto T = [&](int k) { return static_cast<int>(R(2 * Clamp(k, 0, h2 - 1))[i]); };
-        return Byte((T(j - 2) - 5 * T(j - 1) + 20 * T(j) + 20 * T(j + 1) - 5 * T(j + 2) +
-                     T(j + 3) + 16) >> 5);
+        return Byte(
+            (T(j - 2) - 5 * T(j - 1) + 20 * T(j) + 20 * T(j + 1) - 5 * T(j + 2) + T(j + 3) + 16) >>
+            5);
     }
     case 2: {
         if (y % 2 == 1 || y >= 2 * h2) return R(y)[i];
         const int j = y / 2;
         auto U = [&](int k) { return static_cast<int>(R(2 * Clamp(k, 0, h2 - 1) + 1)[i]); };
-        return Byte((U(j - 3) - 5 * U(j - 2) + 20 * U(j - 1) + 20 * U(j) - 5 * U(j + 1) +
-                     U(j + 2) + 16) >> 5);
+        return Byte(
+            (U(j - 3) - 5 * U(j - 2) + 20 * U(j - 1) + 20 * U(j) - 5 * U(j + 1) + U(j + 2) + 16) >>
+            5);
     }
     case 3:
         return Byte((-at(y - 2) + 2 * at(y - 1) + 6 * at(y) + 2 * at(y + 1) - at(y + 2) + 4) >> 3);
@@ -152,9 +155,7 @@ TEST_P(DeinterlaceTest, RowsFollowTheMethodsFilter) {
     view_->SetDeinterlacingMethod(c.method);
 
     const Converted conv = ConvertClipFrame(clip.options, 0, CONVERT_INTERLACED);
-    auto R = [&](int y) {
-        return conv.Row(SourceRow(y, c.height, c.separated, false, false));
-    };
+    auto R = [&](int y) { return conv.Row(SourceRow(y, c.height, c.separated, false, false)); };
     const kavlo::DisplayBitmap* bitmap = view_->Bitmap();
     ASSERT_NE(bitmap, nullptr);
     int mismatches = 0;
@@ -162,8 +163,8 @@ TEST_P(DeinterlaceTest, RowsFollowTheMethodsFilter) {
         for (int i = 0; i < 3 * 38; ++i) {
             const uint8_t want = DeinterlacedByte(c.method, y, i, c.height, R);
             if (bitmap->Row(y)[i] != want && ++mismatches < 5) {
-                ADD_FAILURE() << "row " << y << " byte " << i << ": "
-                              << int(bitmap->Row(y)[i]) << " != " << int(want);
+                ADD_FAILURE() << "row " << y << " byte " << i << ": " << int(bitmap->Row(y)[i])
+                              << " != " << int(want);
             }
         }
     }
@@ -181,9 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DeinterlaceCase{"BlendAfterWeaving", 0, 24, true},
                       DeinterlaceCase{"LowPassAfterWeaving", 3, 24, true},
                       DeinterlaceCase{"UnknownMethodLeavesBlack", 7, 24, false}),
-    [](const ::testing::TestParamInfo<DeinterlaceCase>& p) {
-        return std::string(p.param.name);
-    });
+    [](const ::testing::TestParamInfo<DeinterlaceCase>& p) { return std::string(p.param.name); });
 
 TEST_F(ViewFixture, SplitFieldsSwitchesDeinterlacingOff) {
     Clip clip = MakeClip("split.raw", Options(kLayoutUYVY, 40, 24, clipgen::FieldMode::Woven));
@@ -193,8 +192,8 @@ TEST_F(ViewFixture, SplitFieldsSwitchesDeinterlacingOff) {
     view_->ToggleSplitFields();
     const Converted conv = ConvertClipFrame(clip.options, 0, CONVERT_INTERLACED);
     for (int y = 0; y < 24; ++y) {
-        EXPECT_EQ(std::memcmp(view_->Bitmap()->Row(y), conv.Row(SourceRow(y, 24, false, true, false)),
-                              120),
+        EXPECT_EQ(std::memcmp(view_->Bitmap()->Row(y),
+                              conv.Row(SourceRow(y, 24, false, true, false)), 120),
                   0)
             << y;
     }
@@ -282,15 +281,12 @@ TEST_P(OrientationTest, ScreenShowsThePictureUprightUnlessFlippedOnce) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryCombination, OrientationTest,
-                         ::testing::Values(OrientationCase{false, false, false},
-                                           OrientationCase{false, false, true},
-                                           OrientationCase{false, true, false},
-                                           OrientationCase{false, true, true},
-                                           OrientationCase{true, false, false},
-                                           OrientationCase{true, false, true},
-                                           OrientationCase{true, true, false},
-                                           OrientationCase{true, true, true}));
+INSTANTIATE_TEST_SUITE_P(
+    EveryCombination, OrientationTest,
+    ::testing::Values(OrientationCase{false, false, false}, OrientationCase{false, false, true},
+                      OrientationCase{false, true, false}, OrientationCase{false, true, true},
+                      OrientationCase{true, false, false}, OrientationCase{true, false, true},
+                      OrientationCase{true, true, false}, OrientationCase{true, true, true}));
 
 // ---- Pixel probe and painting ---------------------------------------------------------------
 
@@ -331,7 +327,8 @@ TEST_F(ViewFixture, ProbeAtZoomOneAndFour) {
         };
         for (Probe p : {Probe{0, 0}, Probe{63, 47}, Probe{17, 30}, Probe{40, 5}}) {
             // The last client pixel of the frame pixel: truncation, not rounding.
-            QTest::mouseMove(port, QPoint(left + p.x * zoom + zoom - 1, top + p.y * zoom + zoom - 1));
+            QTest::mouseMove(port,
+                             QPoint(left + p.x * zoom + zoom - 1, top + p.y * zoom + zoom - 1));
             EXPECT_EQ(status_.Last(), ProbeText(picture, p.x, p.y)) << "zoom " << zoom;
         }
         QTest::mouseMove(port, QPoint(left - 1, top));

@@ -336,7 +336,8 @@ const FakePlugin& Fake() {
         if (f.handle) {
             f.configure = reinterpret_cast<void (*)(int32_t, int32_t)>(
                 ::dlsym(f.handle, "fakeSourceConfigure"));
-            f.live = reinterpret_cast<int32_t (*)()>(::dlsym(f.handle, "fakeSourceLiveObjectCount"));
+            f.live =
+                reinterpret_cast<int32_t (*)()>(::dlsym(f.handle, "fakeSourceLiveObjectCount"));
             f.references =
                 reinterpret_cast<int32_t (*)()>(::dlsym(f.handle, "fakeSourceReferenceCount"));
         }
@@ -429,18 +430,14 @@ INSTANTIATE_TEST_SUITE_P(
     EveryStep, ComponentFailureTest,
     ::testing::Values(
         FailureCase{"NoFailure", 0, "", 0},
-        FailureCase{"CreateInstance", 1, "coudn't create plug-in instance (TNErr: %ls)",
-                    TN_E_OOM},
+        FailureCase{"CreateInstance", 1, "coudn't create plug-in instance (TNErr: %ls)", TN_E_OOM},
         FailureCase{"RawContainer", 2, "coundn't get RawVideoContainer interface (TNErr: %ls)",
                     TN_E_NOINTERFACE},
         FailureCase{"FileSource", 3,
                     "an error occured when getting the ITNPersistFile interface (TNErr: %ls)",
                     TN_E_NOINTERFACE},
-        FailureCase{"MediaContainer", 4, "coudn't open container (TNErr: %ls)",
-                    TN_E_NOINTERFACE},
-        FailureCase{"GetTrack", 5, "coudn't get seeking interface (TNErr: %ls)",
-                    TN_E_INVALIDARG},
-        FailureCase{"Seeking", 6, "coudn't get seeking interface (TNErr: %ls)",
-                    TN_E_NOINTERFACE},
+        FailureCase{"MediaContainer", 4, "coudn't open container (TNErr: %ls)", TN_E_NOINTERFACE},
+        FailureCase{"GetTrack", 5, "coudn't get seeking interface (TNErr: %ls)", TN_E_INVALIDARG},
+        FailureCase{"Seeking", 6, "coudn't get seeking interface (TNErr: %ls)", TN_E_NOINTERFACE},
         FailureCase{"Sample", kFailSample, "", 0}),
     [](const ::testing::TestParamInfo<FailureCase>& p) { return std::string(p.param.name); });

@@ -48,12 +48,12 @@ Rgb Hue(double h) {
     const auto t = uint8_t(std::lround(v * f));
     const auto V = uint8_t(v);
     switch (i) {
-        case 0: return {V, t, 0};
-        case 1: return {q, V, 0};
-        case 2: return {0, V, t};
-        case 3: return {0, q, V};
-        case 4: return {t, 0, V};
-        default: return {V, 0, q};
+    case 0: return {V, t, 0};
+    case 1: return {q, V, 0};
+    case 2: return {0, V, t};
+    case 3: return {0, q, V};
+    case 4: return {t, 0, V};
+    default: return {V, 0, q};
     }
 }
 
@@ -292,33 +292,28 @@ bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldM
                     const size_t i = size_t(py) * size_t(W) + size_t(px);
                     uint32_t v = 0;
                     switch (slot.component) {
-                        case Component::Y:
-                            v = Quantise(luma[i], slot.bits);
-                            break;
-                        case Component::Cb:
-                        case Component::Cr: {
-                            const int32_t cx = std::min(px / hsub, cw - 1);
-                            const int32_t cy = std::min(int32_t(r), ch - 1);
-                            const size_t ci = size_t(cy) * size_t(cw) + size_t(cx);
-                            v = Quantise(slot.component == Component::Cb ? cb[ci] : cr[ci],
-                                         slot.bits);
-                            break;
-                        }
-                        case Component::R:
-                            v = RgbSample(pic.At(px, py)[0], slot.bits, l->studioRange);
-                            break;
-                        case Component::G:
-                            v = RgbSample(pic.At(px, py)[1], slot.bits, l->studioRange);
-                            break;
-                        case Component::B:
-                            v = RgbSample(pic.At(px, py)[2], slot.bits, l->studioRange);
-                            break;
-                        case Component::A:
-                            v = MaxValue(slot.bits);
-                            break;
-                        case Component::Grey:
-                            v = uint32_t(std::lround(luma[i] * double(MaxValue(slot.bits)) / 255.0));
-                            break;
+                    case Component::Y: v = Quantise(luma[i], slot.bits); break;
+                    case Component::Cb:
+                    case Component::Cr: {
+                        const int32_t cx = std::min(px / hsub, cw - 1);
+                        const int32_t cy = std::min(int32_t(r), ch - 1);
+                        const size_t ci = size_t(cy) * size_t(cw) + size_t(cx);
+                        v = Quantise(slot.component == Component::Cb ? cb[ci] : cr[ci], slot.bits);
+                        break;
+                    }
+                    case Component::R:
+                        v = RgbSample(pic.At(px, py)[0], slot.bits, l->studioRange);
+                        break;
+                    case Component::G:
+                        v = RgbSample(pic.At(px, py)[1], slot.bits, l->studioRange);
+                        break;
+                    case Component::B:
+                        v = RgbSample(pic.At(px, py)[2], slot.bits, l->studioRange);
+                        break;
+                    case Component::A: v = MaxValue(slot.bits); break;
+                    case Component::Grey:
+                        v = uint32_t(std::lround(luma[i] * double(MaxValue(slot.bits)) / 255.0));
+                        break;
                     }
                     WriteSample(group, plane, l->byteOrder, slot, v);
                 }
@@ -336,7 +331,8 @@ int32_t ClipLineBytes(const ClipOptions& o, std::string* error) {
     if (!FindFrameMemoryLayout(o.code)) return fail("unknown pixel layout");
     if (o.width <= 0) return fail("the width must be positive");
     if (o.height <= 0) return fail("the height must be positive");
-    if (o.lineBytes < 0) return fail("the line pitch must be positive (use bottom-up rows instead)");
+    if (o.lineBytes < 0)
+        return fail("the line pitch must be positive (use bottom-up rows instead)");
     RawVideoFormat f{};
     if (!BuildRawVideoFormat(f, o.width, o.height, o.code, o.lineBytes, 0)) {
         const LayoutGeometry* g = FindLayoutGeometry(o.code);
@@ -393,7 +389,8 @@ bool WriteClip(const ClipOptions& o, const std::string& path, std::string& error
         return v;
     };
     auto put = [&](const std::vector<uint8_t>& bytes) {
-        return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+        return bytes.empty() ||
+               std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
     };
     const std::vector<uint8_t> filePrefix = pattern(o.filePrefix);
     const std::vector<uint8_t> framePrefix = pattern(o.framePrefix);

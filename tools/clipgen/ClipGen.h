@@ -36,10 +36,10 @@ enum class FieldMode {
 };
 
 struct ClipOptions {
-    uint32_t code = 0;          // layout code of the catalogue
+    uint32_t code = 0;  // layout code of the catalogue
     int32_t width = 0;
     int32_t height = 0;
-    int32_t lineBytes = 0;      // |line pitch|; 0 computes it as the viewer would
+    int32_t lineBytes = 0;  // |line pitch|; 0 computes it as the viewer would
     int32_t frames = 1;
     uint32_t filePrefix = 0;    // bytes before the first frame
     uint32_t framePrefix = 0;   // bytes before every frame
@@ -78,8 +78,8 @@ uint32_t Quantise(double value8, int bits);
 // from pairs of rows of one stored field, each field's chroma rows beside its luma rows (the
 // first field's, then the second's). False, with `frame` left empty, when the code is unknown
 // or the pitch is too small.
-bool PackPicture(uint32_t code, const RgbPicture& memoryOrder, int32_t lineBytes,
-                 FieldMode fields, std::vector<uint8_t>& frame);
+bool PackPicture(uint32_t code, const RgbPicture& memoryOrder, int32_t lineBytes, FieldMode fields,
+                 std::vector<uint8_t>& frame);
 
 // The line pitch the clip uses (positive), or 0 when the options describe no valid stream.
 int32_t ClipLineBytes(const ClipOptions& options, std::string* error = nullptr);

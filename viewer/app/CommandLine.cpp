@@ -174,100 +174,98 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             EqualNoCase(a, "-tmp"))
             r.formatGiven = true;
         switch (letter) {
-            case 'o':
-            case 'b':
-            case 'e': {
-                // A missing value is read from the option text itself, which gives 0.
-                if (!takeValue(value)) value = a;
-                const int64_t v = ReadNumber(value);
-                if (v < 0) {
-                    r.error = kErrNegativeOffset;
-                    return r;
-                }
-                // The file prefix is a signed 32-bit field, the per-frame sizes unsigned ones.
-                const int64_t limit = letter == 'o' ? int64_t(INT32_MAX) : int64_t(UINT32_MAX);
-                if (v > limit) {
-                    r.error = kErrOffsetTooLarge;
-                    return r;
-                }
-                (letter == 'o' ? r.filePrefix : letter == 'b' ? r.framePrefix : r.framePostfix) = v;
-                break;
-            }
-            case 'w':
-            case 'h': {
-                const char* err = letter == 'w' ? kErrWidth : kErrHeight;
-                if (!takeValue(value)) {
-                    r.error = err;
-                    return r;
-                }
-                // Not a number reads as 0; a negative or oversized size is no size at all.
-                const int64_t v = ReadNumber(value);
-                if (v < 0 || v > INT32_MAX) {
-                    r.error = err;
-                    return r;
-                }
-                (letter == 'w' ? r.width : r.height) = int32_t(v);
-                break;
-            }
-            case 's': {
-                if (a.size() == 4 && AsciiLower(a[2]) == 'e' && AsciiLower(a[3]) == 'q') {
-                    r.fieldSequence = true;
-                    break;
-                }
-                if (!takeValue(value)) {
-                    r.error = kErrStride;
-                    return r;
-                }
-                // Negative pitches mean rows stored bottom-up; the most negative 32-bit value
-                // has no magnitude and is refused with everything outside 32 bits.
-                const int64_t v = ReadNumber(value);
-                if (!FitsInt32(v) || v == INT32_MIN) {
-                    r.error = kErrStride;
-                    return r;
-                }
-                r.lineBytes = int32_t(v);
-                break;
-            }
-            case 'l': {
-                if (!takeValue(value)) {
-                    r.error = kErrLayout;
-                    return r;
-                }
-                const std::optional<LayoutKeyword> k = FindLayoutKeyword(value);
-                if (!k) {
-                    r.error = kErrLayout;
-                    return r;
-                }
-                r.code = k->code;
-                r.bottomUp = k->bottomUp;
-                break;
-            }
-            case 't':
-                // "-tmp": temporal fields, i.e. fields stored one after the other, as -seq.
-                if (a.size() == 4 && AsciiLower(a[2]) == 'm' && AsciiLower(a[3]) == 'p') {
-                    r.fieldSequence = true;
-                    break;
-                }
-                r.error = kErrUnknownSetting;
+        case 'o':
+        case 'b':
+        case 'e': {
+            // A missing value is read from the option text itself, which gives 0.
+            if (!takeValue(value)) value = a;
+            const int64_t v = ReadNumber(value);
+            if (v < 0) {
+                r.error = kErrNegativeOffset;
                 return r;
-            case 'i':
-                if (a.size() == 2) r.interlaced = true;
-                break;
-            case 'd':
-                if (a.size() == 2) r.deinterlace = true;
-                break;
-            case 'm':
-                if (a.size() == 3) {
-                    if (AsciiLower(a[2]) == 'v') r.mirrorVertical = true;
-                    if (AsciiLower(a[2]) == 'h') r.mirrorHorizontal = true;
-                }
-                break;
-            case 'p':
-                if (a.size() == 5 && EqualNoCase(a.substr(2), "lay")) r.play = true;
-                break;
-            default:
-                r.error = kErrUnknownSetting;
+            }
+            // The file prefix is a signed 32-bit field, the per-frame sizes unsigned ones.
+            const int64_t limit = letter == 'o' ? int64_t(INT32_MAX) : int64_t(UINT32_MAX);
+            if (v > limit) {
+                r.error = kErrOffsetTooLarge;
                 return r;
+            }
+            (letter == 'o' ? r.filePrefix : letter == 'b' ? r.framePrefix : r.framePostfix) = v;
+            break;
+        }
+        case 'w':
+        case 'h': {
+            const char* err = letter == 'w' ? kErrWidth : kErrHeight;
+            if (!takeValue(value)) {
+                r.error = err;
+                return r;
+            }
+            // Not a number reads as 0; a negative or oversized size is no size at all.
+            const int64_t v = ReadNumber(value);
+            if (v < 0 || v > INT32_MAX) {
+                r.error = err;
+                return r;
+            }
+            (letter == 'w' ? r.width : r.height) = int32_t(v);
+            break;
+        }
+        case 's': {
+            if (a.size() == 4 && AsciiLower(a[2]) == 'e' && AsciiLower(a[3]) == 'q') {
+                r.fieldSequence = true;
+                break;
+            }
+            if (!takeValue(value)) {
+                r.error = kErrStride;
+                return r;
+            }
+            // Negative pitches mean rows stored bottom-up; the most negative 32-bit value
+            // has no magnitude and is refused with everything outside 32 bits.
+            const int64_t v = ReadNumber(value);
+            if (!FitsInt32(v) || v == INT32_MIN) {
+                r.error = kErrStride;
+                return r;
+            }
+            r.lineBytes = int32_t(v);
+            break;
+        }
+        case 'l': {
+            if (!takeValue(value)) {
+                r.error = kErrLayout;
+                return r;
+            }
+            const std::optional<LayoutKeyword> k = FindLayoutKeyword(value);
+            if (!k) {
+                r.error = kErrLayout;
+                return r;
+            }
+            r.code = k->code;
+            r.bottomUp = k->bottomUp;
+            break;
+        }
+        case 't':
+            // "-tmp": temporal fields, i.e. fields stored one after the other, as -seq.
+            if (a.size() == 4 && AsciiLower(a[2]) == 'm' && AsciiLower(a[3]) == 'p') {
+                r.fieldSequence = true;
+                break;
+            }
+            r.error = kErrUnknownSetting;
+            return r;
+        case 'i':
+            if (a.size() == 2) r.interlaced = true;
+            break;
+        case 'd':
+            if (a.size() == 2) r.deinterlace = true;
+            break;
+        case 'm':
+            if (a.size() == 3) {
+                if (AsciiLower(a[2]) == 'v') r.mirrorVertical = true;
+                if (AsciiLower(a[2]) == 'h') r.mirrorHorizontal = true;
+            }
+            break;
+        case 'p':
+            if (a.size() == 5 && EqualNoCase(a.substr(2), "lay")) r.play = true;
+            break;
+        default: r.error = kErrUnknownSetting; return r;
         }
     }
 

@@ -43,17 +43,17 @@ struct CommandLine {
     int64_t framePostfix = 0;  // -e
     int32_t width = 0;
     int32_t height = 0;
-    int32_t lineBytes = 0;     // -s
-    uint32_t code = 0;         // -l
+    int32_t lineBytes = 0;  // -s
+    uint32_t code = 0;      // -l
 
-    bool interlaced = false;      // -i
-    bool fieldSequence = false;   // -seq, -tmp
-    bool deinterlace = false;     // -d
-    bool mirrorVertical = false;  // -mv
+    bool interlaced = false;        // -i
+    bool fieldSequence = false;     // -seq, -tmp
+    bool deinterlace = false;       // -d
+    bool mirrorVertical = false;    // -mv
     bool mirrorHorizontal = false;  // -mh
-    bool play = false;            // -play
-    bool bottomUp = false;        // the -l keyword stores rows bottom-up
-    bool help = false;            // -help, --help or -?: show the usage
+    bool play = false;              // -play
+    bool bottomUp = false;          // the -l keyword stores rows bottom-up
+    bool help = false;              // -help, --help or -?: show the usage
     // An option that describes the file's layout was given (-w -h -l -s -o -b -e -i -seq -tmp).
     // Without one the file opens with the settings stored for it, or asks for them.
     bool formatGiven = false;

@@ -27,7 +27,8 @@ QString FileProblem(const QString& path) {
 QString OpenFailureReason(const QString& path, const QString& openError) {
     const QString problem = FileProblem(path);
     if (openError.isEmpty())
-        return problem.isEmpty() ? QStringLiteral("the file cannot be read with these settings") : problem;
+        return problem.isEmpty() ? QStringLiteral("the file cannot be read with these settings")
+                                 : problem;
     return problem.isEmpty() ? openError : QStringLiteral("%1; %2").arg(openError, problem);
 }
 
@@ -41,7 +42,8 @@ QString AbsoluteFileName(const QString& path) {
         folder.resize(folder.size() * 2);
     }
     folder.resize(std::strlen(folder.c_str()));
-    return QDir::cleanPath(FileNameFromBytes(QByteArray::fromStdString(folder)) + QLatin1Char('/') + path);
+    return QDir::cleanPath(FileNameFromBytes(QByteArray::fromStdString(folder)) + QLatin1Char('/') +
+                           path);
 }
 
 }  // namespace kavlo

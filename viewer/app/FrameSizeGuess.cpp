@@ -19,22 +19,20 @@ struct FrameSize {
 // Frame sizes, most common first: broadcast HD and UHD, then the standard-definition rasters,
 // computer and cinema sizes, and the small conference formats.
 constexpr FrameSize kCommonSizes[] = {
-    {1920, 1080}, {1280, 720},  {3840, 2160}, {720, 576},   {720, 480},   {7680, 4320},
-    {4096, 2160}, {2048, 1080}, {1440, 1080}, {640, 480},   {352, 288},   {176, 144},
-    {1920, 1200}, {2560, 1440}, {1920, 1088}, {720, 486},   {704, 576},   {704, 480},
-    {352, 240},   {176, 120},   {320, 240},   {1024, 768},  {1280, 1024}, {1600, 1200},
-    {800, 600},   {1366, 768},  {2560, 1600}, {960, 720},   {1408, 1152}, {1408, 960},
-    {1056, 864},  {1056, 720},  {4096, 3112}, {3656, 2664}, {8192, 4320}, {5120, 2880},
-    {160, 120},   {128, 96},
+    {1920, 1080}, {1280, 720},  {3840, 2160}, {720, 576},  {720, 480},   {7680, 4320}, {4096, 2160},
+    {2048, 1080}, {1440, 1080}, {640, 480},   {352, 288},  {176, 144},   {1920, 1200}, {2560, 1440},
+    {1920, 1088}, {720, 486},   {704, 576},   {704, 480},  {352, 240},   {176, 120},   {320, 240},
+    {1024, 768},  {1280, 1024}, {1600, 1200}, {800, 600},  {1366, 768},  {2560, 1600}, {960, 720},
+    {1408, 1152}, {1408, 960},  {1056, 864},  {1056, 720}, {4096, 3112}, {3656, 2664}, {8192, 4320},
+    {5120, 2880}, {160, 120},   {128, 96},
 };
 
 // Layouts, most common in raw files first. Layouts whose frames have the same byte size follow
 // the most common of them, so that the name a user most likely means comes first.
 constexpr uint32_t kCommonLayouts[] = {
-    kLayoutI420, kLayoutUYVY, kLayoutYUY2, kLayoutYV12, kLayoutP010, kLayoutI420LE16,
-    kLayoutBGR3, kLayoutRGB3, kLayoutYV16, kLayoutYV24, kLayoutV210, kLayoutBGRA,
-    kLayoutGRAY, kLayoutY210, kLayoutP210, kLayoutGRAYLE16, kLayoutBGR161616,
-    kLayoutBGRA16161616,
+    kLayoutI420, kLayoutUYVY, kLayoutYUY2, kLayoutYV12,     kLayoutP010,      kLayoutI420LE16,
+    kLayoutBGR3, kLayoutRGB3, kLayoutYV16, kLayoutYV24,     kLayoutV210,      kLayoutBGRA,
+    kLayoutGRAY, kLayoutY210, kLayoutP210, kLayoutGRAYLE16, kLayoutBGR161616, kLayoutBGRA16161616,
 };
 
 // What PictureContinuity compares at most: a few windows of groups across the first rows and the
@@ -55,8 +53,7 @@ bool ContinuityFits(double value, double best) { return value < 0 || value <= be
 
 }  // namespace
 
-double PictureContinuity(const uint8_t* sample, size_t sampleBytes, uint32_t code,
-                         size_t pitch) {
+double PictureContinuity(const uint8_t* sample, size_t sampleBytes, uint32_t code, size_t pitch) {
     const FrameMemoryLayout* layout = FindFrameMemoryLayout(code);
     if (!sample || !layout || pitch == 0 || sampleBytes / pitch < 2) return -1;
     const PlaneDesc& plane = layout->planes[0];

@@ -50,12 +50,14 @@ CHelpWin::~CHelpWin() {
 
 void CHelpWin::Build() {
     setWindowTitle(kavlo::AppName());
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
 
     auto* icon = new QLabel(this);
     icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
-    auto* program = new QLabel(
-        QStringLiteral("%1, %2\n%3").arg(kavlo::AppName(), kavlo::VersionText(), kavlo::MakerLine()), this);
+    auto* program = new QLabel(QStringLiteral("%1, %2\n%3")
+                                   .arg(kavlo::AppName(), kavlo::VersionText(), kavlo::MakerLine()),
+                               this);
     program->setAlignment(Qt::AlignCenter);
     errorLine_ = new QLabel(QStringLiteral("Error:"), this);
     errorLine_->setObjectName(QStringLiteral("ErrorLine"));
@@ -90,7 +92,8 @@ void CHelpWin::Build() {
     resize(570, 570);
 }
 
-QString CHelpWin::BuildUsageText(const QString& appName, const std::function<bool(const QString&)>& isWide) {
+QString CHelpWin::BuildUsageText(const QString& appName,
+                                 const std::function<bool(const QString&)>& isWide) {
     QString text = QString::fromLatin1(kUsageHead).arg(appName);
     const PixelLayoutInfo* rows = LayoutCatalogue();
     for (int i = 0; i < kLayoutCount; ++i) {

@@ -28,7 +28,8 @@ public:
 
     // The usage text, with "\r\n" line ends. isWide tells whether a layout name is at least
     // 60 pixels wide in the usage control's font.
-    static QString BuildUsageText(const QString& appName, const std::function<bool(const QString&)>& isWide);
+    static QString BuildUsageText(const QString& appName,
+                                  const std::function<bool(const QString&)>& isWide);
 
     QPlainTextEdit* UsageControl() const { return usage_; }
     QLabel* ErrorControl() const { return errorLine_; }

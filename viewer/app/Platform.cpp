@@ -37,7 +37,8 @@ bool OpenWebPage(const QString& url) { return QDesktopServices::openUrl(QUrl(url
 
 QString ProgramDirectory() {
     char buffer[PATH_MAX];
-    if (::realpath("/proc/self/exe", buffer)) return QFileInfo(QFile::decodeName(buffer)).absolutePath();
+    if (::realpath("/proc/self/exe", buffer))
+        return QFileInfo(QFile::decodeName(buffer)).absolutePath();
     return QCoreApplication::applicationDirPath();
 }
 

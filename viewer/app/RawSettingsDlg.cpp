@@ -21,8 +21,8 @@ CRawSettingsDlg::~CRawSettingsDlg() {
     if (filterInstalled_) qApp->removeEventFilter(this);
 }
 
-int CRawSettingsDlg::RunForFile(const QString& path, const RawSettings& settings, QString& errorText,
-                                int64_t startFrame) {
+int CRawSettingsDlg::RunForFile(const QString& path, const RawSettings& settings,
+                                QString& errorText, int64_t startFrame) {
     int result = Prepare(path, settings, errorText, startFrame);
     if (result == 0) result = exec() == QDialog::Accepted ? kResultOk : kResultCancel;
     FinishRun();
@@ -198,7 +198,9 @@ void CRawSettingsDlg::OnHeightStep(int direction) {
     SetHeightValue(v);
 }
 
-void CRawSettingsDlg::OnByteCountTyped(ByteCount which, int64_t value) { SetByteCountValue(which, value); }
+void CRawSettingsDlg::OnByteCountTyped(ByteCount which, int64_t value) {
+    SetByteCountValue(which, value);
+}
 
 void CRawSettingsDlg::OnByteCountStep(ByteCount which, int direction) {
     // From the number typed, or from the value in force when the text is not a number.
@@ -347,9 +349,12 @@ bool CRawSettingsDlg::HandleEditKey(QLineEdit* edit, int key) {
             ShowValue(edit, record_.framePostfix);
         edit->deselect();
         edit->setCursorPosition(0);
-        if (isWidth) widthSlider_->setFocus();
-        else if (isHeight) heightSlider_->setFocus();
-        else setFocus();
+        if (isWidth)
+            widthSlider_->setFocus();
+        else if (isHeight)
+            heightSlider_->setFocus();
+        else
+            setFocus();
         return true;
     }
     return false;
@@ -359,14 +364,17 @@ bool CRawSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
         return QDialog::eventFilter(watched, event);
     auto* w = qobject_cast<QWidget*>(watched);
-    if (!w || !isVisible() || (w != this && !isAncestorOf(w))) return QDialog::eventFilter(watched, event);
+    if (!w || !isVisible() || (w != this && !isAncestorOf(w)))
+        return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     const bool overrideCheck = event->type() == QEvent::ShortcutOverride;
     auto* edit = qobject_cast<QLineEdit*>(w);
-    const bool isOurEdit = edit && (edit == widthEdit_ || edit == heightEdit_ || edit == filePrefixEdit_ ||
-                                    edit == framePrefixEdit_ || edit == framePostfixEdit_);
+    const bool isOurEdit =
+        edit && (edit == widthEdit_ || edit == heightEdit_ || edit == filePrefixEdit_ ||
+                 edit == framePrefixEdit_ || edit == framePostfixEdit_);
     if (isOurEdit) {
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape) {
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+            key->key() == Qt::Key_Escape) {
             if (overrideCheck) {
                 event->accept();
                 return true;
@@ -384,9 +392,7 @@ bool CRawSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
         if (w == frameSlider_) return false;
         QCoreApplication::sendEvent(frameSlider_, event);
         return true;
-    case Qt::Key_V:
-        OnFlip();
-        return true;
+    case Qt::Key_V: OnFlip(); return true;
     default: return QDialog::eventFilter(watched, event);
     }
 }

@@ -45,12 +45,29 @@ public:
     enum Result { kResultOk = 1, kResultCancel = 2, kResultFailed = 3 };
     // Control ids of the template, kept as object names "Control<id>" for tests and tools.
     enum ControlId {
-        kIdPreview = 1007, kIdWidthEdit = 1008, kIdWidthSpin = 1009, kIdHeightEdit = 1010,
-        kIdHeightSpin = 1011, kIdWidthSlider = 1012, kIdHeightSlider = 1013, kIdPreset = 1014,
-        kIdProgressive = 1015, kIdInterlaced = 1016, kIdFieldArrangement = 1017, kIdFrameSlider = 1018,
-        kIdFlip = 1019, kIdFilePrefix = 1020, kIdFilePrefixSpin = 1021, kIdFramePrefix = 1022,
-        kIdFramePrefixSpin = 1023, kIdFramePostfixSpin = 1024, kIdFramePostfix = 1025, kIdLayout = 1026,
-        kIdSizeGroup = 1027, kIdInfo = 1029, kIdFrameLabel = 1030,
+        kIdPreview = 1007,
+        kIdWidthEdit = 1008,
+        kIdWidthSpin = 1009,
+        kIdHeightEdit = 1010,
+        kIdHeightSpin = 1011,
+        kIdWidthSlider = 1012,
+        kIdHeightSlider = 1013,
+        kIdPreset = 1014,
+        kIdProgressive = 1015,
+        kIdInterlaced = 1016,
+        kIdFieldArrangement = 1017,
+        kIdFrameSlider = 1018,
+        kIdFlip = 1019,
+        kIdFilePrefix = 1020,
+        kIdFilePrefixSpin = 1021,
+        kIdFramePrefix = 1022,
+        kIdFramePrefixSpin = 1023,
+        kIdFramePostfixSpin = 1024,
+        kIdFramePostfix = 1025,
+        kIdLayout = 1026,
+        kIdSizeGroup = 1027,
+        kIdInfo = 1029,
+        kIdFrameLabel = 1030,
     };
 
     explicit CRawSettingsDlg(QWidget* parent = nullptr);
@@ -58,12 +75,14 @@ public:
 
     // 1 after OK, 2 after Cancel, 3 when the dialog cannot be shown (the file is missing,
     // unreadable, empty or not a regular file; error text filled then).
-    int RunForFile(const QString& path, const RawSettings& settings, QString& errorText, int64_t startFrame);
+    int RunForFile(const QString& path, const RawSettings& settings, QString& errorText,
+                   int64_t startFrame);
 
     // Before the modal run: the steps of RunForFile up to and including opening the preview,
     // and the start of the window. Returns 0 when the dialog can be shown, else 3. Tests use
     // this to drive the dialog without a modal loop; FinishRun completes the run.
-    int Prepare(const QString& path, const RawSettings& settings, QString& errorText, int64_t startFrame);
+    int Prepare(const QString& path, const RawSettings& settings, QString& errorText,
+                int64_t startFrame);
     // Puts the remembered deinterlace values back into the record.
     void FinishRun();
 

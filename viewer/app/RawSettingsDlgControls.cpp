@@ -147,7 +147,8 @@ void CRawSettingsDlg::BuildControls() {
     auto* framePostfixSpin = Place(new CUpDown(this), 410, 55, 11, 14);
     Name(framePostfixSpin, kIdFramePostfixSpin);
 
-    progressive_ = Place(new QRadioButton(QStringLiteral("Progressive Scan"), this), 279, 97, 81, 10);
+    progressive_ =
+        Place(new QRadioButton(QStringLiteral("Progressive Scan"), this), 279, 97, 81, 10);
     Name(progressive_, kIdProgressive);
     interlaced_ = Place(new QRadioButton(QStringLiteral("Interlaced"), this), 279, 112, 72, 10);
     Name(interlaced_, kIdInterlaced);
@@ -217,13 +218,14 @@ void CRawSettingsDlg::FillControls() {
     const QFontMetrics metrics(layout_->view()->font());
     int widest = 0;
     for (int i = 0; i < kLayoutCount; ++i) {
-        const QString text = QStringLiteral("%1 - %2")
-                                 .arg(QString::fromLatin1(rows[i].name), QString::fromLatin1(rows[i].description));
+        const QString text = QStringLiteral("%1 - %2").arg(
+            QString::fromLatin1(rows[i].name), QString::fromLatin1(rows[i].description));
         layout_->addItem(text, rows[i].code);
         widest = std::max(widest, metrics.horizontalAdvance(text));
     }
     const int extent = widest + metrics.averageCharWidth();
-    layout_->view()->setMinimumWidth(extent + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+    layout_->view()->setMinimumWidth(extent +
+                                     2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
                                      style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     layout_->setMaxVisibleItems(23);
     layout_->setCurrentIndex(0);

@@ -20,8 +20,12 @@ namespace {
 
 constexpr SizePreset kPresets[kPresetCount] = {
     {"Custom", 0, 0},
-    {"4096\xC3\x97" "3112 (Full Aperture 4K)", 4096, 3112},
-    {"3656\xC3\x97" "2664 (Academy 4K)", 3656, 2664},
+    {"4096\xC3\x97"
+     "3112 (Full Aperture 4K)",
+     4096, 3112},
+    {"3656\xC3\x97"
+     "2664 (Academy 4K)",
+     3656, 2664},
     {"1920x1080 (HDTV)", 1920, 1080},
     {"1440x1080 (HDTV)", 1440, 1080},
     {"1408x1152 16CIF (625)", 1408, 1152},
@@ -161,8 +165,8 @@ int32_t ValidateWidth(const RawSettings& record, int64_t value) {
     const int32_t w = LimitWidth(record, value);
     RawVideoFormat scratch = f;
     if (!BuildRawVideoFormat(scratch, w, f.height, f.code, 0, -1)) return f.width;
-    if (WholeFrames(int64_t(record.fileSize), record.filePrefix, AbsFrameBytes(scratch), record.framePostfix,
-                    record.framePrefix) < 1)
+    if (WholeFrames(int64_t(record.fileSize), record.filePrefix, AbsFrameBytes(scratch),
+                    record.framePostfix, record.framePrefix) < 1)
         return f.width;
     return w;
 }
@@ -198,8 +202,8 @@ int64_t ValidateByteCount(const RawSettings& record, ByteCount which, int64_t va
     const int64_t v = LimitByteCount(which, value);
     RawSettings trial = record;
     SetByteCount(trial, which, v);
-    if (WholeFrames(int64_t(trial.fileSize), trial.filePrefix, AbsFrameBytes(trial.rawFormat), trial.framePostfix,
-                    trial.framePrefix) < 1)
+    if (WholeFrames(int64_t(trial.fileSize), trial.filePrefix, AbsFrameBytes(trial.rawFormat),
+                    trial.framePostfix, trial.framePrefix) < 1)
         return CurrentByteCount(record, which);
     return v;
 }
@@ -261,11 +265,13 @@ bool RebuildFormat(RawSettings& candidate) {
 int64_t ReadDecimal(const QString& text, int64_t limit) {
     int i = 0;
     const int n = int(text.size());
-    while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t') || text[i] == QLatin1Char('\n') ||
-                     text[i] == QLatin1Char('\r') || text[i] == QLatin1Char('\v') || text[i] == QLatin1Char('\f')))
+    while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t') ||
+                     text[i] == QLatin1Char('\n') || text[i] == QLatin1Char('\r') ||
+                     text[i] == QLatin1Char('\v') || text[i] == QLatin1Char('\f')))
         ++i;
     bool negative = false;
-    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) negative = text[i++] == QLatin1Char('-');
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        negative = text[i++] == QLatin1Char('-');
     int64_t value = 0;
     for (; i < n && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
         const int64_t digit = text[i].unicode() - '0';

@@ -38,7 +38,8 @@ QString WithTrailingSeparator(QString dir) {
 // Whether two names lead to the same file: a relative name (as older lists stored them) counts
 // as the file it names from the working folder.
 bool SameFile(const QString& a, const QString& b) {
-    return kavlo::SameFileName(a, b) || kavlo::SameFileName(kavlo::AbsoluteFileName(a), kavlo::AbsoluteFileName(b));
+    return kavlo::SameFileName(a, b) ||
+           kavlo::SameFileName(kavlo::AbsoluteFileName(a), kavlo::AbsoluteFileName(b));
 }
 
 // An ampersand in a file name is shown as itself, not taken as a mnemonic.
@@ -135,7 +136,8 @@ void CMyRecentFileList::ReadList(QSettings& store) {
             if (stored.size() >= kChecksumSize && stored.size() <= kChecksumSize + kDataSize) {
                 const auto* bytes = reinterpret_cast<const uint8_t*>(stored.constData());
                 const uint32_t expected = qFromLittleEndian<quint32>(bytes);
-                if (Checksum(bytes + kChecksumSize, size_t(stored.size() - kChecksumSize)) == expected)
+                if (Checksum(bytes + kChecksumSize, size_t(stored.size() - kChecksumSize)) ==
+                    expected)
                     entry.data = stored.mid(kChecksumSize);
             }
         }
@@ -156,9 +158,9 @@ void CMyRecentFileList::WriteList(QSettings& store) const {
         store.setValue(nameKey, kavlo::FileNameToSettingValue(e.name));
         if (!e.data.isEmpty()) {
             QByteArray block(kChecksumSize, '\0');
-            qToLittleEndian<quint32>(
-                Checksum(reinterpret_cast<const uint8_t*>(e.data.constData()), size_t(e.data.size())),
-                block.data());
+            qToLittleEndian<quint32>(Checksum(reinterpret_cast<const uint8_t*>(e.data.constData()),
+                                              size_t(e.data.size())),
+                                     block.data());
             block += e.data;
             store.setValue(DataKey(nameKey), block);
         }
@@ -198,7 +200,8 @@ void CMyRecentFileList::UpdateMenu(QMenu* submenu) {
     for (int i = 0; i < GetSize(); ++i) {
         QString display;
         GetDisplayName(display, i, nullptr, true);
-        auto* a = new QAction(QStringLiteral("%1 %2").arg(i + 1).arg(MenuEscaped(display)), submenu);
+        auto* a =
+            new QAction(QStringLiteral("%1 %2").arg(i + 1).arg(MenuEscaped(display)), submenu);
         a->setData(kFirstCommand + i);
         a->setEnabled(true);
         submenu->insertAction(before, a);
@@ -210,7 +213,8 @@ bool CMyRecentFileList::GetDisplayName(QString& text, int index, const QString* 
     if (index < 0 || index >= GetSize()) return false;
     const QString& path = entries_[index].name;
     const SplitName s = Split(path);
-    const QString shortName = (s.fileName.size() <= kMaxDisplayLength || atLeastName) ? s.fileName : QString();
+    const QString shortName =
+        (s.fileName.size() <= kMaxDisplayLength || atLeastName) ? s.fileName : QString();
     if (currentDirectory) {
         const QString current = WithTrailingSeparator(QDir(*currentDirectory).absolutePath());
         if (kavlo::SameFileName(s.drive + s.directory, current)) {

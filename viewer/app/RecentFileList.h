@@ -64,7 +64,9 @@ public:
 
     static QString Section() { return QStringLiteral("Recent Files"); }
     static QString NameKey(int n) { return QStringLiteral("File%1").arg(n); }
-    static QString DataKey(const QString& nameKey) { return QStringLiteral("%1 Data").arg(nameKey); }
+    static QString DataKey(const QString& nameKey) {
+        return QStringLiteral("%1 Data").arg(nameKey);
+    }
     // Text of the single disabled item that stands in the submenu while the list is empty.
     static QString EmptyListText() { return QStringLiteral("(Empty)"); }
 

@@ -59,9 +59,7 @@ bool CTNViewerApp::ApplyStoredDebugLevel() {
     int level = 0;
     switch (value.userType()) {
     case QMetaType::Int:
-    case QMetaType::UInt:
-        level = value.toInt(&ok);
-        break;
+    case QMetaType::UInt: level = value.toInt(&ok); break;
     case QMetaType::QString:
         // A text store keeps numbers as text: only a whole 32-bit number counts.
         level = value.toString().trimmed().toInt(&ok, 10);
@@ -118,8 +116,9 @@ QString CTNViewerApp::OpenWithoutSettings(const QString& path) {
     }
     if (play_) {
         mainWindow_.reset();
-        return StartErrorText(path, QStringLiteral("no settings are stored for this file; give them "
-                                                   "on the command line (-w, -h, -l)"));
+        return StartErrorText(path,
+                              QStringLiteral("no settings are stored for this file; give them "
+                                             "on the command line (-w, -h, -l)"));
     }
     // As "/open" does: the settings dialog, and the main window whatever it ends with.
     mainWindow_->OpenByName(path);
@@ -153,8 +152,9 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     if (parsed.help) {
         // The usage asked for is no error: exit code 0.
         if (play_) {
-            Print(stdout, CHelpWin::BuildUsageText(kavlo::AppName(),
-                                                   [](const QString& name) { return name.size() >= 8; }));
+            Print(stdout, CHelpWin::BuildUsageText(kavlo::AppName(), [](const QString& name) {
+                      return name.size() >= 8;
+                  }));
         } else {
             ShowUsage(QString());
         }
@@ -164,13 +164,17 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     if (parsed.openTarget) {
         const QString target = kavlo::FileNameFromBytes(parsed.openTarget->c_str());
         // Under -play nothing may wait for a person: the stored settings or an error.
-        if (!target.isEmpty() && play_) error = OpenWithoutSettings(kavlo::AbsoluteFileName(target));
-        else if (!target.isEmpty()) mainWindow_->OpenByName(target);
+        if (!target.isEmpty() && play_)
+            error = OpenWithoutSettings(kavlo::AbsoluteFileName(target));
+        else if (!target.isEmpty())
+            mainWindow_->OpenByName(target);
         if (!play_) error.clear();
     } else if (error.isEmpty() && !parsed.fileName.empty()) {
         // 5. Open the named file in the main window's view, by its absolute name.
-        const QString fileName = kavlo::AbsoluteFileName(kavlo::FileNameFromBytes(parsed.fileName.c_str()));
-        error = parsed.hasSettings ? OpenAtStart(fileName, parsed.settings) : OpenWithoutSettings(fileName);
+        const QString fileName =
+            kavlo::AbsoluteFileName(kavlo::FileNameFromBytes(parsed.fileName.c_str()));
+        error = parsed.hasSettings ? OpenAtStart(fileName, parsed.settings)
+                                   : OpenWithoutSettings(fileName);
     }
 
     // 6. Anything wrong: the usage window (or standard error), then the end.

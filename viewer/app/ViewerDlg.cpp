@@ -60,8 +60,8 @@ QString ForMessageBox(QString text) { return text.replace(QLatin1Char('\r'), QLa
 
 CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     kavlo::InitResources();
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
     setWindowTitle(kavlo::AppName());
     setWindowIcon(QIcon(QStringLiteral(":/kavlo/icons/kavlo.png")));
@@ -123,10 +123,13 @@ QString CTNViewerDlg::OpenFilter() {
         "RAW Video Files (*.raw; *.bin; *.dat; *.yuv*; *.rgb; *.420; *.422; *.yv12; *.yv16)|"
         "*.raw;*.bin;*.dat;*.yuv*;*.rgb;*.420;*.422;*.yv12;*.yv16|All Files (*.*)|*.*||");
 }
-QString CTNViewerDlg::LoadErrorText() { return QStringLiteral("An error occrured while loading the video file."); }
+QString CTNViewerDlg::LoadErrorText() {
+    return QStringLiteral("An error occrured while loading the video file.");
+}
 QString CTNViewerDlg::LoadErrorRemoveText() {
     return QStringLiteral(
-        "An error occrured while loading the video file.\r\rWould you like to remove the file from the list?");
+        "An error occrured while loading the video file.\r\rWould you like to remove the file from "
+        "the list?");
 }
 QString CTNViewerDlg::LoadErrorText(const QString& path, const QString& reason) {
     return QStringLiteral("%1\r\r%2:\r%3").arg(LoadErrorText(), path, reason);
@@ -161,10 +164,10 @@ void CTNViewerDlg::UpdateTitle(CVideoBuffer* view, const QString& status) {
         return;
     }
     // One substitution pass: a file name may itself hold "%1" or "%2b".
-    QString title = QStringLiteral("%1 (%2) (%3%) - %4")
-                        .arg(QFileInfo(view->FileName()).fileName(), view->LayoutNameText(),
-                             QString::number(static_cast<qint64>(view->Zoom() * 100.0)),
-                             kavlo::AppName());
+    QString title =
+        QStringLiteral("%1 (%2) (%3%) - %4")
+            .arg(QFileInfo(view->FileName()).fileName(), view->LayoutNameText(),
+                 QString::number(static_cast<qint64>(view->Zoom() * 100.0)), kavlo::AppName());
     if (!minimized_) title += QLatin1Char(' ') + status;
     setWindowTitle(title);
 }
@@ -284,7 +287,8 @@ void CTNViewerDlg::dropEvent(QDropEvent* event) {
     const QString path = kavlo::FileNameFromUrl(urls.first());
     if (path.isEmpty() || path.size() >= PATH_MAX) return;
     // The drop ends first, so the source is not held while the settings dialog or an error is up.
-    QMetaObject::invokeMethod(this, [this, path] { OpenByName(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, path] { OpenByName(path); }, Qt::QueuedConnection);
 }
 
 // ---- Opening ---------------------------------------------------------------------------------
@@ -331,7 +335,8 @@ void CTNViewerDlg::OpenWithDialog(const QString& path, int offerRemoval) {
     if (result == CRawSettingsDlg::kResultCancel) return;
     bool opened = false;
     RawSettings settings = dialog.Settings();
-    if (result == CRawSettingsDlg::kResultOk) opened = view_->OpenFile(&settings, path, error, 0) == 0;
+    if (result == CRawSettingsDlg::kResultOk)
+        opened = view_->OpenFile(&settings, path, error, 0) == 0;
     if (opened) {
         AfterOpen(path, settings);
         return;
@@ -400,8 +405,10 @@ void CTNViewerDlg::OnOpenCommand() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ReadOnly, false);
-    dialog.setNameFilters({QStringLiteral("RAW Video Files (*.raw *.bin *.dat *.yuv* *.rgb *.420 *.422 *.yv12 *.yv16)"),
-                           QStringLiteral("All Files (*)")});
+    dialog.setNameFilters(
+        {QStringLiteral(
+             "RAW Video Files (*.raw *.bin *.dat *.yuv* *.rgb *.420 *.422 *.yv12 *.yv16)"),
+         QStringLiteral("All Files (*)")});
     if (view_->IsOpen()) dialog.selectFile(view_->FileName());
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         OpenByName(dialog.ChosenFile());
@@ -437,7 +444,8 @@ bool CTNViewerDlg::eventFilter(QObject* watched, QEvent* event) {
         return QDialog::eventFilter(watched, event);
     }
     const QEvent::Type t = event->type();
-    if (t != QEvent::KeyPress && t != QEvent::KeyRelease && t != QEvent::Wheel && t != QEvent::ShortcutOverride)
+    if (t != QEvent::KeyPress && t != QEvent::KeyRelease && t != QEvent::Wheel &&
+        t != QEvent::ShortcutOverride)
         return QDialog::eventFilter(watched, event);
     auto* w = qobject_cast<QWidget*>(watched);
     if (!w || (w != this && !isAncestorOf(w))) return QDialog::eventFilter(watched, event);

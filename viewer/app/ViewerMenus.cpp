@@ -107,7 +107,8 @@ void CTNViewerDlg::BuildMenus() {
             viewMenu_->addSeparator();
         } else if (c.id == kMethodPopup) {
             QMenu* methods = viewMenu_->addMenu(QString::fromUtf8(c.text));
-            for (const MethodRow& m : kMethodCommands) add(methods, m.id, QString::fromUtf8(m.text), true);
+            for (const MethodRow& m : kMethodCommands)
+                add(methods, m.id, QString::fromUtf8(m.text), true);
         } else {
             add(viewMenu_, c.id, QString::fromUtf8(c.text), c.checkable);
         }
@@ -147,7 +148,8 @@ void CTNViewerDlg::UpdateMenuState() {
         recent_->UpdateMenu(popup);
         for (QAction* item : popup->actions()) {
             // The stand-in of an empty list stays disabled.
-            const bool emptyListItem = recent_->GetSize() == 0 && item->data().toInt() == CmdRecentFirst;
+            const bool emptyListItem =
+                recent_->GetSize() == 0 && item->data().toInt() == CmdRecentFirst;
             item->setEnabled(!emptyListItem);
         }
     }
@@ -166,10 +168,12 @@ void CTNViewerDlg::UpdateCheckMarks() {
     Action(CmdToggleInterlaced)->setChecked(s.interlaceToggle);
     Action(CmdSplitFields)->setChecked(s.splitFields);
     // A method number of no item leaves the marks as they are.
-    const bool knownMethod = std::any_of(std::begin(kMethodCommands), std::end(kMethodCommands),
-                                         [&s](const MethodRow& m) { return m.method == s.deinterlaceMethod; });
+    const bool knownMethod =
+        std::any_of(std::begin(kMethodCommands), std::end(kMethodCommands),
+                    [&s](const MethodRow& m) { return m.method == s.deinterlaceMethod; });
     if (knownMethod)
-        for (const MethodRow& m : kMethodCommands) Action(m.id)->setChecked(m.method == s.deinterlaceMethod);
+        for (const MethodRow& m : kMethodCommands)
+            Action(m.id)->setChecked(m.method == s.deinterlaceMethod);
 }
 
 void CTNViewerDlg::ShowAbout() {
@@ -178,8 +182,9 @@ void CTNViewerDlg::ShowAbout() {
     about.setWindowTitle(QStringLiteral("About %1").arg(kavlo::AppName()));
     auto* icon = new QLabel(&about);
     icon->setPixmap(windowIcon().pixmap(32, 32));
-    auto* texts = new QLabel(
-        QStringLiteral("%1, %2\n%3").arg(kavlo::AppName(), kavlo::VersionText(), kavlo::MakerLine()), &about);
+    auto* texts = new QLabel(QStringLiteral("%1, %2\n%3")
+                                 .arg(kavlo::AppName(), kavlo::VersionText(), kavlo::MakerLine()),
+                             &about);
     auto* license = new QTextBrowser(&about);
     license->setObjectName(QStringLiteral("License"));
     license->setProperty("controlId", kIdLicense);

@@ -540,17 +540,12 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
     switch (l.code) {
     case kLayoutYUY2:
     case kLayoutV422:
-    case kLayoutYUYV:
-        return packed422(asIs, k.yuyvToVuya, k.yuyvToPlanar);
-    case kLayoutUYVY:
-        return packed422(asIs, k.uyvyToVuya, k.uyvyToPlanar);
-    case kLayoutVYUY:
-        return packed422(asIs, k.vyuyToVuya, k.vyuyToPlanar);
+    case kLayoutYUYV: return packed422(asIs, k.yuyvToVuya, k.yuyvToPlanar);
+    case kLayoutUYVY: return packed422(asIs, k.uyvyToVuya, k.uyvyToPlanar);
+    case kLayoutVYUY: return packed422(asIs, k.vyuyToVuya, k.vyuyToPlanar);
     case kLayoutY210:
-    case kLayoutY216:
-        return packed422(highBytes, k.yuyvToVuya, k.yuyvToPlanar);
-    case kLayoutV216:
-        return packed422(highBytes, k.uyvyToVuya, k.uyvyToPlanar);
+    case kLayoutY216: return packed422(highBytes, k.yuyvToVuya, k.yuyvToPlanar);
+    case kLayoutV216: return packed422(highBytes, k.uyvyToVuya, k.uyvyToPlanar);
     case kLayoutV210:
         return packed422(
             [&](const uint8_t* src, const Lines& s) {
@@ -566,15 +561,18 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
         });
     case kLayoutBGR3:
         return direct([&](const uint8_t* src, uint8_t* out, const Lines&) {
-            if (studio) k.studioExpand(src, out, int(outBytes));
-            else CopyRow(src, out, outBytes);
+            if (studio)
+                k.studioExpand(src, out, int(outBytes));
+            else
+                CopyRow(src, out, outBytes);
         });
     case kLayoutR24C:
         return direct([&](const uint8_t* src, uint8_t* out, const Lines&) {
             k.studioExpand(src, out, int(outBytes));
         });
     case kLayoutRGB3:
-        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.rgbToBgr(src, out, w); });
+        return direct(
+            [&](const uint8_t* src, uint8_t* out, const Lines&) { k.rgbToBgr(src, out, w); });
     case kLayoutBGR4:
     case kLayoutBGRA:
     case kLayoutR32C: {
@@ -585,13 +583,17 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
         });
     }
     case kLayoutRGB4:
-        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.rgbxToBgr(src, out, w); });
+        return direct(
+            [&](const uint8_t* src, uint8_t* out, const Lines&) { k.rgbxToBgr(src, out, w); });
     case kLayoutARGB:
-        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.xrgbToBgr(src, out, w); });
+        return direct(
+            [&](const uint8_t* src, uint8_t* out, const Lines&) { k.xrgbToBgr(src, out, w); });
     case kLayoutR555:
-        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.r555ToBgr(src, out, w); });
+        return direct(
+            [&](const uint8_t* src, uint8_t* out, const Lines&) { k.r555ToBgr(src, out, w); });
     case kLayoutR565:
-        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.r565ToBgr(src, out, w); });
+        return direct(
+            [&](const uint8_t* src, uint8_t* out, const Lines&) { k.r565ToBgr(src, out, w); });
     case kLayoutBGR161616:
     case kLayoutRGB161616: {
         const Reduce16Kernel reduce = l.code == kLayoutBGR161616 ? k.reduce16LE : k.reduce16BE;
@@ -609,7 +611,8 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
         });
     }
     case kLayoutGRAY:
-        return direct([&](const uint8_t* src, uint8_t* out, const Lines&) { k.greyToBgr(src, out, w); });
+        return direct(
+            [&](const uint8_t* src, uint8_t* out, const Lines&) { k.greyToBgr(src, out, w); });
     case kLayoutGRAYLE16:
         return direct([&](const uint8_t* src, uint8_t* out, const Lines& s) {
             k.reduce16LE(src, s.a, w, 255);
@@ -636,10 +639,11 @@ bool ConvertFrameWith(const ConvertOptions& options, int32_t width, int32_t heig
     const FrameMemoryLayout* layout = FindFrameMemoryLayout(sourceCode);
     if (!layout) return false;
     const KernelTable& k = options.kernels ? *options.kernels : Kernels();
-    const size_t pitch = sourceLineBytes < 0 ? size_t(-int64_t(sourceLineBytes))
-                                             : size_t(sourceLineBytes);
-    const Context c{options, k,      width,       height, flags, source, pitch,
-                    destination, ptrdiff_t(destinationLineBytes)};
+    const size_t pitch =
+        sourceLineBytes < 0 ? size_t(-int64_t(sourceLineBytes)) : size_t(sourceLineBytes);
+    const Context c{options, k,           width,
+                    height,  flags,       source,
+                    pitch,   destination, ptrdiff_t(destinationLineBytes)};
     if (layout->arrangement == Arrangement::Packed) return ConvertPacked(c, *layout);
     return ConvertPlanar(c, *layout);
 }

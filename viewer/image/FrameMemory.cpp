@@ -58,7 +58,10 @@ constexpr SampleSlot V() { return S(C::Cr, 0, 0, 0, 0); }
 
 // Semi-planar chroma plane: Cb,Cr pairs of u16 words, one pair per two pixels.
 constexpr PlaneDesc CbCrPairs(int yDiv, int shift, int bits) {
-    return PlaneBuilder(2, 4, 2, yDiv).Add(S(C::Cb, 0, 0, shift, bits)).Add(S(C::Cr, 0, 1, shift, bits)).p;
+    return PlaneBuilder(2, 4, 2, yDiv)
+        .Add(S(C::Cb, 0, 0, shift, bits))
+        .Add(S(C::Cr, 0, 1, shift, bits))
+        .p;
 }
 
 // v210: 6 pixels in four 32-bit LE words, three 10-bit samples per word at bits 0, 10, 20.
@@ -81,8 +84,8 @@ constexpr PlaneDesc Rgb16(int rShift, int rBits, int gShift, int gBits, int bShi
 }
 
 constexpr FrameMemoryLayout L(uint32_t code, Arrangement arr, ColourModel model, ByteOrder order,
-                              int sampleBits, bool studio, PlaneDesc p0,
-                              PlaneDesc p1 = PlaneDesc{}, PlaneDesc p2 = PlaneDesc{}) {
+                              int sampleBits, bool studio, PlaneDesc p0, PlaneDesc p1 = PlaneDesc{},
+                              PlaneDesc p2 = PlaneDesc{}) {
     FrameMemoryLayout l{};
     l.code = code;
     l.arrangement = arr;
@@ -109,19 +112,19 @@ constexpr auto BE = ByteOrder::Big;
 // Catalogue order.
 constexpr FrameMemoryLayout kLayouts[kFrameMemoryLayoutCount] = {
     // "YV12": planes Y' (W x H), Cr (W/2 x H/2), Cb (W/2 x H/2)
-    L(kLayoutYV12, Planar, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8),
-      Mono(C::Cr, 2, 2, 1, 0, 8), Mono(C::Cb, 2, 2, 1, 0, 8)),
+    L(kLayoutYV12, Planar, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8), Mono(C::Cr, 2, 2, 1, 0, 8),
+      Mono(C::Cb, 2, 2, 1, 0, 8)),
     // "I420": planes Y', Cb, Cr
-    L(kLayoutI420, Planar, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8),
-      Mono(C::Cb, 2, 2, 1, 0, 8), Mono(C::Cr, 2, 2, 1, 0, 8)),
+    L(kLayoutI420, Planar, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8), Mono(C::Cb, 2, 2, 1, 0, 8),
+      Mono(C::Cr, 2, 2, 1, 0, 8)),
     // "I420LE16" / "I420BE16": u16 planes Y', Cb, Cr
     L(kLayoutI420LE16, Planar, YUV, LE, 16, false, Mono(C::Y, 1, 1, 2, 0, 16),
       Mono(C::Cb, 2, 2, 2, 0, 16), Mono(C::Cr, 2, 2, 2, 0, 16)),
     L(kLayoutI420BE16, Planar, YUV, BE, 16, false, Mono(C::Y, 1, 1, 2, 0, 16),
       Mono(C::Cb, 2, 2, 2, 0, 16), Mono(C::Cr, 2, 2, 2, 0, 16)),
     // "YV16": planes Y' (W x H), Cr (W/2 x H), Cb (W/2 x H)
-    L(kLayoutYV16, Planar, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8),
-      Mono(C::Cr, 2, 1, 1, 0, 8), Mono(C::Cb, 2, 1, 1, 0, 8)),
+    L(kLayoutYV16, Planar, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8), Mono(C::Cr, 2, 1, 1, 0, 8),
+      Mono(C::Cb, 2, 1, 1, 0, 8)),
     // "P010" / "P016": u16 LE Y' plane, then H/2 rows of Cb,Cr pairs; 10 bits at the top
     L(kLayoutP010, Semi, YUV, LE, 10, false, Mono(C::Y, 1, 1, 2, 6, 10), CbCrPairs(2, 6, 10)),
     L(kLayoutP016, Semi, YUV, LE, 16, false, Mono(C::Y, 1, 1, 2, 0, 16), CbCrPairs(2, 0, 16)),
@@ -143,8 +146,8 @@ constexpr FrameMemoryLayout kLayouts[kFrameMemoryLayoutCount] = {
     L(kLayoutY216, Packed, YUV, LE, 16, false, Pair(2, 0, 16, Y0(), U(), Y1(), V())),
     L(kLayoutV216, Packed, YUV, LE, 16, false, Pair(2, 0, 16, U(), Y0(), V(), Y1())),
     // "YV24": planes Y', Cr, Cb, all W x H
-    L(kLayoutYV24, Planar, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8),
-      Mono(C::Cr, 1, 1, 1, 0, 8), Mono(C::Cb, 1, 1, 1, 0, 8)),
+    L(kLayoutYV24, Planar, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8), Mono(C::Cr, 1, 1, 1, 0, 8),
+      Mono(C::Cb, 1, 1, 1, 0, 8)),
     // "VUYA": Cr, Cb, Y', A;  "AYUV": A, Y', Cb, Cr
     L(kLayoutVUYA, Packed, YUV, LE, 8, false, Pixel(1, 4, 8, C::Cr, C::Cb, C::Y, 3)),
     L(kLayoutAYUV, Packed, YUV, LE, 8, false,

@@ -14,8 +14,8 @@
 // sample inside a group is a *slot*: the component it carries, the frame pixel of the group it
 // belongs to, the word holding it, and the bit position and width inside that word.
 //
-//   "YUY2":  one plane, group = 2 pixels in 4 one-byte words: Y'(px 0), Cb(px 0), Y'(px 1), Cr(px 0)
-//   "v210":  one plane, group = 6 pixels in four 32-bit LE words, three 10-bit slots per word
+//   "YUY2":  one plane, group = 2 pixels in 4 one-byte words: Y'(px 0), Cb(px 0), Y'(px 1), Cr(px
+//   0) "v210":  one plane, group = 6 pixels in four 32-bit LE words, three 10-bit slots per word
 //   "P010":  plane 0 = Y' (group 1 pixel, one u16), plane 1 = Cb,Cr pairs (group 2 pixels, two
 //            u16), every sample's 10 significant bits at bits 6..15 of its word
 //   "R565":  one plane, group = 1 pixel in one u16 LE word: R' bits 11-15, G' 5-10, B' 0-4
@@ -77,12 +77,12 @@ struct PlaneDesc {
 };
 
 struct FrameMemoryLayout {
-    uint32_t code;              // layout code of the catalogue
+    uint32_t code;  // layout code of the catalogue
     Arrangement arrangement;
     ColourModel model;
-    ByteOrder byteOrder;        // of every word wider than one byte
-    uint8_t sampleBits;         // widest significant sample: 5 to 16
-    bool studioRange;           // 8-bit R'G'B' samples use 16-235 ("R24C", "R32C")
+    ByteOrder byteOrder;  // of every word wider than one byte
+    uint8_t sampleBits;   // widest significant sample: 5 to 16
+    bool studioRange;     // 8-bit R'G'B' samples use 16-235 ("R24C", "R32C")
     uint8_t planeCount;
     PlaneDesc planes[kMaxPlanes];
 };
@@ -99,7 +99,7 @@ struct PlaneExtent {
     uint64_t pitch;     // bytes from one row to the next
     uint64_t rowBytes;  // bytes of one row that hold samples (<= pitch)
     uint64_t rows;
-    uint64_t size;      // pitch x rows
+    uint64_t size;  // pitch x rows
 };
 
 struct FrameExtent {

@@ -8,13 +8,13 @@
 #include <vector>
 
 struct ImageBuffer {
-    uint32_t borrowed = 0;          // 0: storage belongs to the block; 1: to someone else
-    uint32_t width = 0;             // pixels
+    uint32_t borrowed = 0;  // 0: storage belongs to the block; 1: to someone else
+    uint32_t width = 0;     // pixels
     uint32_t height = 0;
-    int32_t lineBytes = 0;          // byte distance between rows
+    int32_t lineBytes = 0;  // byte distance between rows
     uint32_t bitsPerPixel = 0;
-    uint32_t size = 0;              // lineBytes x height
-    uint32_t capacity = 0;          // bytes available in the storage
+    uint32_t size = 0;      // lineBytes x height
+    uint32_t capacity = 0;  // bytes available in the storage
     uint32_t rowAlignment = 16;
     uint32_t storageAlignment = 1;  // 1 for owned storage, 4096 for the view's frame store
     uint8_t* storage = nullptr;     // first byte of row 0

@@ -73,9 +73,9 @@ struct KernelTable {
     LineKernel studioExpand = nullptr;
 
     // 8-bit samples from 16-bit ones. `count` samples, reads 2 x count bytes, writes count.
-    Reduce16Kernel reduce16LE = nullptr;  // u16 LE, rounded and limited
-    Reduce16Kernel reduce16BE = nullptr;  // u16 BE, rounded and limited
-    LineKernel highBytes16 = nullptr;     // u16 LE: the high byte, no rounding (width = count)
+    Reduce16Kernel reduce16LE = nullptr;     // u16 LE, rounded and limited
+    Reduce16Kernel reduce16BE = nullptr;     // u16 BE, rounded and limited
+    LineKernel highBytes16 = nullptr;        // u16 LE: the high byte, no rounding (width = count)
     LineKernel lowAddressBytes16 = nullptr;  // the byte at the lower address of each pair
     // Interleaved u16 LE (Cb, Cr) pairs to two lines of high bytes: `width` pairs.
     void (*splitHighBytes16)(const uint8_t* src, uint8_t* cb, uint8_t* cr, int pairs) = nullptr;
@@ -164,8 +164,8 @@ void Reduce16BE_Scalar(const uint8_t* src, uint8_t* dst, int count, int maxValue
 void HighBytes16_Scalar(const uint8_t* src, uint8_t* dst, int count);
 void LowAddressBytes16_Scalar(const uint8_t* src, uint8_t* dst, int count);
 void SplitHighBytes16_Scalar(const uint8_t* src, uint8_t* cb, uint8_t* cr, int pairs);
-void ChromaBlend_Scalar(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa,
-                        int wb, int shift);
+void ChromaBlend_Scalar(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa, int wb,
+                        int shift);
 void UyvyToPlanar_Scalar(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr, int width);
 void YuyvToPlanar_Scalar(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr, int width);
 void VyuyToPlanar_Scalar(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* cr, int width);

@@ -55,46 +55,26 @@ constexpr PixelLayoutInfo kCatalogue[kLayoutCount] = {
 
 // Bytes N per D pixels, default depth, width multiple, height multiple.
 constexpr LayoutGeometry kGeometry[] = {
-    {kLayoutYV12, 3, 2, 12, 2, 2},
-    {kLayoutI420, 3, 2, 12, 2, 2},
-    {kLayoutI420LE16, 3, 1, 24, 2, 2},
-    {kLayoutI420BE16, 3, 1, 24, 2, 2},
-    {kLayoutP010, 3, 1, 24, 2, 2},
-    {kLayoutP016, 3, 1, 24, 2, 2},
-    {kLayoutYV16, 2, 1, 16, 2, 1},
-    {kLayoutYUY2, 2, 1, 16, 2, 1},
-    {kLayoutV422, 2, 1, 16, 2, 1},
-    {kLayoutYUYV, 2, 1, 16, 2, 1},
-    {kLayoutUYVY, 2, 1, 16, 2, 1},
-    {kLayoutVYUY, 2, 1, 16, 2, 1},
-    {kLayoutP210, 4, 1, 32, 2, 1},
-    {kLayoutP216, 4, 1, 32, 2, 1},
-    {kLayoutY210, 4, 1, 32, 2, 1},
-    {kLayoutY216, 4, 1, 32, 2, 1},
-    {kLayoutV216, 4, 1, 32, 2, 1},
-    {kLayoutV210, 8, 3, 20, 48, 1},
-    {kLayoutYV24, 3, 1, 24, 2, 1},
-    {kLayoutVUYA, 4, 1, 32, 1, 1},
-    {kLayoutAYUV, 4, 1, 32, 1, 1},
-    {kLayoutR555, 2, 1, 16, 1, 1},
-    {kLayoutR565, 2, 1, 16, 1, 1},
-    {kLayoutGRAYLE16, 2, 1, 16, 1, 1},
-    {kLayoutGRAYBE16, 2, 1, 16, 1, 1},
-    {kLayoutBGR3, 3, 1, 24, 1, 1},
-    {kLayoutRGB3, 3, 1, 24, 1, 1},
-    {kLayoutR24C, 3, 1, 24, 1, 1},
-    {kLayoutBGR4, 4, 1, 32, 1, 1},
-    {kLayoutRGB4, 4, 1, 32, 1, 1},
-    {kLayoutR32C, 4, 1, 32, 1, 1},
-    {kLayoutBGRA, 4, 1, 32, 1, 1},
-    {kLayoutARGB, 4, 1, 32, 1, 1},
-    {kLayoutBGR444P, 6, 1, 48, 1, 1},
-    {kLayoutRGB444P, 6, 1, 48, 1, 1},
-    {kLayoutBGR161616, 6, 1, 48, 1, 1},
-    {kLayoutRGB161616, 6, 1, 48, 1, 1},
-    {kLayoutBGRA16161616, 8, 1, 64, 1, 1},
-    {kLayoutARGB16161616, 8, 1, 64, 1, 1},
-    {kLayoutGRAY, 1, 1, 8, 1, 1},
+    {kLayoutYV12, 3, 2, 12, 2, 2},         {kLayoutI420, 3, 2, 12, 2, 2},
+    {kLayoutI420LE16, 3, 1, 24, 2, 2},     {kLayoutI420BE16, 3, 1, 24, 2, 2},
+    {kLayoutP010, 3, 1, 24, 2, 2},         {kLayoutP016, 3, 1, 24, 2, 2},
+    {kLayoutYV16, 2, 1, 16, 2, 1},         {kLayoutYUY2, 2, 1, 16, 2, 1},
+    {kLayoutV422, 2, 1, 16, 2, 1},         {kLayoutYUYV, 2, 1, 16, 2, 1},
+    {kLayoutUYVY, 2, 1, 16, 2, 1},         {kLayoutVYUY, 2, 1, 16, 2, 1},
+    {kLayoutP210, 4, 1, 32, 2, 1},         {kLayoutP216, 4, 1, 32, 2, 1},
+    {kLayoutY210, 4, 1, 32, 2, 1},         {kLayoutY216, 4, 1, 32, 2, 1},
+    {kLayoutV216, 4, 1, 32, 2, 1},         {kLayoutV210, 8, 3, 20, 48, 1},
+    {kLayoutYV24, 3, 1, 24, 2, 1},         {kLayoutVUYA, 4, 1, 32, 1, 1},
+    {kLayoutAYUV, 4, 1, 32, 1, 1},         {kLayoutR555, 2, 1, 16, 1, 1},
+    {kLayoutR565, 2, 1, 16, 1, 1},         {kLayoutGRAYLE16, 2, 1, 16, 1, 1},
+    {kLayoutGRAYBE16, 2, 1, 16, 1, 1},     {kLayoutBGR3, 3, 1, 24, 1, 1},
+    {kLayoutRGB3, 3, 1, 24, 1, 1},         {kLayoutR24C, 3, 1, 24, 1, 1},
+    {kLayoutBGR4, 4, 1, 32, 1, 1},         {kLayoutRGB4, 4, 1, 32, 1, 1},
+    {kLayoutR32C, 4, 1, 32, 1, 1},         {kLayoutBGRA, 4, 1, 32, 1, 1},
+    {kLayoutARGB, 4, 1, 32, 1, 1},         {kLayoutBGR444P, 6, 1, 48, 1, 1},
+    {kLayoutRGB444P, 6, 1, 48, 1, 1},      {kLayoutBGR161616, 6, 1, 48, 1, 1},
+    {kLayoutRGB161616, 6, 1, 48, 1, 1},    {kLayoutBGRA16161616, 8, 1, 64, 1, 1},
+    {kLayoutARGB16161616, 8, 1, 64, 1, 1}, {kLayoutGRAY, 1, 1, 8, 1, 1},
 };
 static_assert(sizeof(kGeometry) / sizeof(kGeometry[0]) == kLayoutCount,
               "every layout of the catalogue has a geometry");
@@ -103,14 +83,23 @@ static_assert(sizeof(kGeometry) / sizeof(kGeometry[0]) == kLayoutCount,
 // ("unspecified") so the frame-size table can fill it.
 bool IsRgbLayout(uint32_t code) {
     switch (code) {
-        case kLayoutR555: case kLayoutR565: case kLayoutBGR3: case kLayoutRGB3:
-        case kLayoutR24C: case kLayoutBGR444P: case kLayoutRGB444P: case kLayoutBGR161616:
-        case kLayoutRGB161616: case kLayoutBGR4: case kLayoutRGB4: case kLayoutR32C:
-        case kLayoutBGRA: case kLayoutARGB: case kLayoutBGRA16161616:
-        case kLayoutARGB16161616:
-            return true;
-        default:
-            return false;
+    case kLayoutR555:
+    case kLayoutR565:
+    case kLayoutBGR3:
+    case kLayoutRGB3:
+    case kLayoutR24C:
+    case kLayoutBGR444P:
+    case kLayoutRGB444P:
+    case kLayoutBGR161616:
+    case kLayoutRGB161616:
+    case kLayoutBGR4:
+    case kLayoutRGB4:
+    case kLayoutR32C:
+    case kLayoutBGRA:
+    case kLayoutARGB:
+    case kLayoutBGRA16161616:
+    case kLayoutARGB16161616: return true;
+    default: return false;
     }
 }
 
@@ -146,18 +135,21 @@ const SizeDefaults& DefaultsFor(int32_t width, int32_t height) {
 void WriteFieldInfo(RawVideoFormat& f, int32_t fieldDetail) {
     f.extensionFlags |= kExtFieldInfo;
     switch (fieldDetail) {
-        case 0:
-            f.fieldCount = 1;
-            f.fieldDetail = 0;
-            break;
-        case 9: case 14: case 1: case 6:
-            f.fieldCount = 2;
-            f.fieldDetail = uint8_t(fieldDetail);
-            break;
-        default:
-            f.fieldCount = 2;
-            f.fieldDetail = 9;
-            break;
+    case 0:
+        f.fieldCount = 1;
+        f.fieldDetail = 0;
+        break;
+    case 9:
+    case 14:
+    case 1:
+    case 6:
+        f.fieldCount = 2;
+        f.fieldDetail = uint8_t(fieldDetail);
+        break;
+    default:
+        f.fieldCount = 2;
+        f.fieldDetail = 9;
+        break;
     }
 }
 
@@ -211,8 +203,8 @@ bool BuildRawVideoFormat(RawVideoFormat& f, int32_t width, int32_t height, uint3
     } else {
         // Pixel aspect: 8 bytes at 44; clean aperture: 32 bytes at 54; colour description:
         // 42 bytes at 86, its size field included, so a filled one is never filled again.
-        fillAspect = (f.extensionFlags & kExtAspect) &&
-                     BytesZero(f, offsetof(RawVideoFormat, aspectH), 8);
+        fillAspect =
+            (f.extensionFlags & kExtAspect) && BytesZero(f, offsetof(RawVideoFormat, aspectH), 8);
         fillAperture = (f.extensionFlags & kExtCleanAperture) &&
                        BytesZero(f, offsetof(RawVideoFormat, cleanAperture), 32);
         fillColour = (f.extensionFlags & kExtColour) &&

@@ -79,32 +79,32 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "little-endian host req
 // The 150-byte little-endian raw video format block. It is part of the stored settings record
 // and travels as the format block of the raw video media type, so its layout never changes.
 struct RawVideoFormat {
-    uint32_t size;              // 0: always 150
-    uint32_t code;              // 4: layout code
-    int32_t width;              // 8
-    int32_t height;             // 12
-    uint32_t bitsPerPixel;      // 16
-    uint32_t widthMultiple;     // 20
-    uint32_t heightMultiple;    // 24
-    int32_t lineBytes;          // 28: negative = rows stored bottom-up
-    uint32_t hResolution;       // 32: 16.16 fixed point
-    uint32_t vResolution;       // 36
-    uint32_t extensionFlags;    // 40: 1 aspect, 2 field info, 4 clean aperture, 8 colour
-    uint32_t aspectH;           // 44
-    uint32_t aspectV;           // 48
-    uint8_t fieldCount;         // 52: 1 progressive, 2 interlaced
-    uint8_t fieldDetail;        // 53: 0, 9, 14, 1, 6
-    int32_t cleanAperture[8];   // 54
-    uint32_t colourSize;        // 86: 42
-    uint16_t colourPrimaries;   // 90
-    uint16_t colourTransfer;    // 92
-    uint16_t colourMatrix;      // 94
-    uint8_t colourRest[32];     // 96
-    uint32_t sampleRange;       // 128: 1 full, 2 16-235 R'G'B'
-    uint32_t reserved132;       // 132: kept when non-zero, else 5
-    uint8_t zero136[2];         // 136
-    int32_t colourTableId;      // 138: default -1
-    uint8_t zero142[8];         // 142
+    uint32_t size;             // 0: always 150
+    uint32_t code;             // 4: layout code
+    int32_t width;             // 8
+    int32_t height;            // 12
+    uint32_t bitsPerPixel;     // 16
+    uint32_t widthMultiple;    // 20
+    uint32_t heightMultiple;   // 24
+    int32_t lineBytes;         // 28: negative = rows stored bottom-up
+    uint32_t hResolution;      // 32: 16.16 fixed point
+    uint32_t vResolution;      // 36
+    uint32_t extensionFlags;   // 40: 1 aspect, 2 field info, 4 clean aperture, 8 colour
+    uint32_t aspectH;          // 44
+    uint32_t aspectV;          // 48
+    uint8_t fieldCount;        // 52: 1 progressive, 2 interlaced
+    uint8_t fieldDetail;       // 53: 0, 9, 14, 1, 6
+    int32_t cleanAperture[8];  // 54
+    uint32_t colourSize;       // 86: 42
+    uint16_t colourPrimaries;  // 90
+    uint16_t colourTransfer;   // 92
+    uint16_t colourMatrix;     // 94
+    uint8_t colourRest[32];    // 96
+    uint32_t sampleRange;      // 128: 1 full, 2 16-235 R'G'B'
+    uint32_t reserved132;      // 132: kept when non-zero, else 5
+    uint8_t zero136[2];        // 136
+    int32_t colourTableId;     // 138: default -1
+    uint8_t zero142[8];        // 142
 };
 #pragma pack(pop)
 
@@ -136,8 +136,7 @@ static_assert(offsetof(RawVideoFormat, zero136) == 136, "layout");
 static_assert(offsetof(RawVideoFormat, colourTableId) == 138, "layout");
 static_assert(offsetof(RawVideoFormat, zero142) == 142, "layout");
 
-constexpr uint32_t kExtAspect = 0x1, kExtFieldInfo = 0x2, kExtCleanAperture = 0x4,
-                   kExtColour = 0x8;
+constexpr uint32_t kExtAspect = 0x1, kExtFieldInfo = 0x2, kExtCleanAperture = 0x4, kExtColour = 0x8;
 
 constexpr uint32_t kRawVideoFormatSize = 150;
 constexpr uint32_t kColourDescriptionSize = 42;

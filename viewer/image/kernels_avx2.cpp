@@ -52,9 +52,8 @@ void GreyFromVuya_AVX2(const uint8_t* src, uint8_t* dst, int width) {
     const __m256i mask = _mm256_set1_epi32(0xFF);
     auto grey8 = [&](const uint8_t* p) {
         const __m256i x = _mm256_and_si256(_mm256_srli_epi32(Load256(p), 8 * kByte), mask);
-        return Narrow(_mm256_cvtps_epi32(
-            _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_sub_epi32(x, _mm256_set1_epi32(kLumaBlack))),
-                          gain)));
+        return Narrow(_mm256_cvtps_epi32(_mm256_mul_ps(
+            _mm256_cvtepi32_ps(_mm256_sub_epi32(x, _mm256_set1_epi32(kLumaBlack))), gain)));
     };
     int i = 0;
     for (; i + 16 <= width; i += 16)
@@ -108,11 +107,14 @@ void Planar422ToVuya_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr
             const __m128i odd =
                 h ? _mm_unpackhi_epi8(crOdd8, cbOdd8) : _mm_unpacklo_epi8(crOdd8, cbOdd8);
             const __m128i luma = Load(y + 2 * k + 16 * h);
-            const __m128i yaLo = _mm_unpacklo_epi8(luma, ones), yaHi = _mm_unpackhi_epi8(luma, ones);
+            const __m128i yaLo = _mm_unpacklo_epi8(luma, ones),
+                          yaHi = _mm_unpackhi_epi8(luma, ones);
             const __m128i cLo = _mm_unpacklo_epi16(even, odd), cHi = _mm_unpackhi_epi16(even, odd);
             uint8_t* dh = d + 64 * h;
-            Store256(dh, _mm256_setr_m128i(_mm_unpacklo_epi16(cLo, yaLo), _mm_unpackhi_epi16(cLo, yaLo)));
-            Store256(dh + 32, _mm256_setr_m128i(_mm_unpacklo_epi16(cHi, yaHi), _mm_unpackhi_epi16(cHi, yaHi)));
+            Store256(dh, _mm256_setr_m128i(_mm_unpacklo_epi16(cLo, yaLo),
+                                           _mm_unpackhi_epi16(cLo, yaLo)));
+            Store256(dh + 32, _mm256_setr_m128i(_mm_unpacklo_epi16(cHi, yaHi),
+                                                _mm_unpackhi_epi16(cHi, yaHi)));
         }
     }
     for (; k < n; ++k) scalarPair(k);
@@ -141,11 +143,10 @@ inline void YuvToBgr8(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g,
 }
 
 // Sixteen pixels: luma bytes, chroma as 16-bit lanes (pixels 0..7 and 8..15).
-inline void Store16Bgr(uint8_t* dst, __m128i luma, __m128i u0, __m128i u1, __m128i v0,
-                       __m128i v1) {
+inline void Store16Bgr(uint8_t* dst, __m128i luma, __m128i u0, __m128i u1, __m128i v0, __m128i v1) {
     __m256i b0, g0, r0, b1, g1, r1;
-    YuvToBgr8(_mm256_cvtepu8_epi32(luma), _mm256_cvtepu16_epi32(u0), _mm256_cvtepu16_epi32(v0),
-              b0, g0, r0);
+    YuvToBgr8(_mm256_cvtepu8_epi32(luma), _mm256_cvtepu16_epi32(u0), _mm256_cvtepu16_epi32(v0), b0,
+              g0, r0);
     YuvToBgr8(_mm256_cvtepu8_epi32(_mm_srli_si128(luma, 8)), _mm256_cvtepu16_epi32(u1),
               _mm256_cvtepu16_epi32(v1), b1, g1, r1);
     StoreBgr16(dst, b0, b1, g0, g1, r0, r1);
@@ -197,8 +198,10 @@ KAVLO_STEP void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256
     r = _mm256_packs_epi32(_mm256_cvtps_epi32(_mm256_add_ps(yyl, _mm256_mul_ps(vl, kr))),
                            _mm256_cvtps_epi32(_mm256_add_ps(yyh, _mm256_mul_ps(vh, kr))));
     g = _mm256_packs_epi32(
-        _mm256_cvtps_epi32(_mm256_sub_ps(_mm256_sub_ps(yyl, _mm256_mul_ps(ul, kgu)), _mm256_mul_ps(vl, kgv))),
-        _mm256_cvtps_epi32(_mm256_sub_ps(_mm256_sub_ps(yyh, _mm256_mul_ps(uh, kgu)), _mm256_mul_ps(vh, kgv))));
+        _mm256_cvtps_epi32(
+            _mm256_sub_ps(_mm256_sub_ps(yyl, _mm256_mul_ps(ul, kgu)), _mm256_mul_ps(vl, kgv))),
+        _mm256_cvtps_epi32(
+            _mm256_sub_ps(_mm256_sub_ps(yyh, _mm256_mul_ps(uh, kgu)), _mm256_mul_ps(vh, kgv))));
     b = _mm256_packs_epi32(_mm256_cvtps_epi32(_mm256_add_ps(yyl, _mm256_mul_ps(ul, kb))),
                            _mm256_cvtps_epi32(_mm256_add_ps(yyh, _mm256_mul_ps(uh, kb))));
 }
@@ -207,7 +210,7 @@ KAVLO_STEP void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256
 // unpacking gives: the "A" vectors hold pixels 0-7 | 16-23, the "B" vectors pixels 8-15 | 24-31.
 // The unsigned packing of A with B then gives bytes 0..31 in order.
 KAVLO_STEP void Yuv32ToBgr(uint8_t* dst, __m256i yA, __m256i yB, __m256i uA, __m256i uB, __m256i vA,
-                       __m256i vB) {
+                           __m256i vB) {
     __m256i bA, gA, rA, bB, gB, rB;
     YuvToBgr16(yA, uA, vA, bA, gA, rA);
     YuvToBgr16(yB, uB, vB, bB, gB, rB);
@@ -245,10 +248,12 @@ struct LumaUnits {
         case kRoundBE:
         default: {
             if (kUnit == kRoundBE)
-                s = _mm256_shuffle_epi8(s, _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14,
-                                                            1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
-            const __m256i rounded = _mm256_add_epi16(
-                _mm256_srli_epi16(s, 8), _mm256_and_si256(_mm256_srli_epi16(s, 7), _mm256_set1_epi16(1)));
+                s = _mm256_shuffle_epi8(
+                    s, _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0,
+                                        3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
+            const __m256i rounded =
+                _mm256_add_epi16(_mm256_srli_epi16(s, 8),
+                                 _mm256_and_si256(_mm256_srli_epi16(s, 7), _mm256_set1_epi16(1)));
             return _mm256_min_epi16(rounded, _mm256_set1_epi16(235));
         }
         }
@@ -301,10 +306,12 @@ void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint
         const __m256i s = _mm256_add_epi16(even, w16(c + 1));
         const __m256i nine = _mm256_add_epi16(_mm256_slli_epi16(s, 3), s);
         const __m256i v = _mm256_srai_epi16(
-            _mm256_sub_epi16(_mm256_sub_epi16(_mm256_add_epi16(nine, _mm256_set1_epi16(8)), w16(c - 1)),
-                             w16(c + 2)),
+            _mm256_sub_epi16(
+                _mm256_sub_epi16(_mm256_add_epi16(nine, _mm256_set1_epi16(8)), w16(c - 1)),
+                w16(c + 2)),
             4);
-        return _mm256_min_epi16(_mm256_max_epi16(v, _mm256_setzero_si256()), _mm256_set1_epi16(255));
+        return _mm256_min_epi16(_mm256_max_epi16(v, _mm256_setzero_si256()),
+                                _mm256_set1_epi16(255));
     };
     for (; k + 18 <= n; k += 16) {
         const __m256i cbEven = w16(cb + k), crEven = w16(cr + k);
@@ -313,16 +320,20 @@ void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint
         // interleaving gives pixels 0-7 | 16-23 and 8-15 | 24-31, as the luma unpacking does.
         __m256i lumaA, lumaB;
         y.Wide32(2 * k, lumaA, lumaB);
-        Yuv32ToBgr(dst + 6 * k, lumaA, lumaB,
-                   _mm256_unpacklo_epi16(cbEven, cbOdd), _mm256_unpackhi_epi16(cbEven, cbOdd),
-                   _mm256_unpacklo_epi16(crEven, crOdd), _mm256_unpackhi_epi16(crEven, crOdd));
+        Yuv32ToBgr(dst + 6 * k, lumaA, lumaB, _mm256_unpacklo_epi16(cbEven, cbOdd),
+                   _mm256_unpackhi_epi16(cbEven, cbOdd), _mm256_unpacklo_epi16(crEven, crOdd),
+                   _mm256_unpackhi_epi16(crEven, crOdd));
     }
     for (; k + 10 <= n; k += 8) {
         const __m128i cbEven = wide(cb + k), crEven = wide(cr + k);
         const __m128i cbOdd = _mm_min_epi16(
-            _mm_max_epi16(Interpolate16(wide(cb + k - 1), cbEven, wide(cb + k + 1), wide(cb + k + 2)), zero), hi);
+            _mm_max_epi16(
+                Interpolate16(wide(cb + k - 1), cbEven, wide(cb + k + 1), wide(cb + k + 2)), zero),
+            hi);
         const __m128i crOdd = _mm_min_epi16(
-            _mm_max_epi16(Interpolate16(wide(cr + k - 1), crEven, wide(cr + k + 1), wide(cr + k + 2)), zero), hi);
+            _mm_max_epi16(
+                Interpolate16(wide(cr + k - 1), crEven, wide(cr + k + 1), wide(cr + k + 2)), zero),
+            hi);
         Store16Bgr(dst + 6 * k, y.Bytes16(2 * k), _mm_unpacklo_epi16(cbEven, cbOdd),
                    _mm_unpackhi_epi16(cbEven, cbOdd), _mm_unpacklo_epi16(crEven, crOdd),
                    _mm_unpackhi_epi16(crEven, crOdd));
@@ -333,9 +344,15 @@ void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint
         const int kk = n - 10;
         const __m128i cbEven = wide(cb + kk), crEven = wide(cr + kk);
         const __m128i cbOdd = _mm_min_epi16(
-            _mm_max_epi16(Interpolate16(wide(cb + kk - 1), cbEven, wide(cb + kk + 1), wide(cb + kk + 2)), zero), hi);
+            _mm_max_epi16(
+                Interpolate16(wide(cb + kk - 1), cbEven, wide(cb + kk + 1), wide(cb + kk + 2)),
+                zero),
+            hi);
         const __m128i crOdd = _mm_min_epi16(
-            _mm_max_epi16(Interpolate16(wide(cr + kk - 1), crEven, wide(cr + kk + 1), wide(cr + kk + 2)), zero), hi);
+            _mm_max_epi16(
+                Interpolate16(wide(cr + kk - 1), crEven, wide(cr + kk + 1), wide(cr + kk + 2)),
+                zero),
+            hi);
         Store16Bgr(dst + 6 * kk, y.Bytes16(2 * kk), _mm_unpacklo_epi16(cbEven, cbOdd),
                    _mm_unpackhi_epi16(cbEven, cbOdd), _mm_unpacklo_epi16(crEven, crOdd),
                    _mm_unpackhi_epi16(crEven, crOdd));
@@ -344,7 +361,6 @@ void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint
     for (; k < n; ++k) scalarPair(k);
     if (width & 1) VuyaToBgrReference(cr[n], cb[n], y.At(2 * n), dst + 6 * n);
 }
-
 
 // Planar 4:2:2 lines straight to B', G', R': the VUYA line of Planar422ToVuya is never stored.
 // Reads width luma bytes and ceil(width / 2) bytes of each chroma line; writes 3 x width.
@@ -443,16 +459,16 @@ void V210ToUyvy_AVX2(const uint8_t* src, uint8_t* dst, int width) {
     const int outBytes = 4 * ((width + 1) / 2);
     const __m256i m0 = _mm256_set1_epi32(0xFF), m1 = _mm256_set1_epi32(0xFF00),
                   m2 = _mm256_set1_epi32(0xFF0000);
-    const __m256i drop = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
-                                          0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i drop = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
+                                          1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
     int o = 0;
     for (; o + 32 <= outBytes; o += 24, src += 32) {
         const __m256i w = Load256(src);
-        const __m256i t = _mm256_or_si256(
-            _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(w, 2), m0),
-                            _mm256_and_si256(_mm256_srli_epi32(w, 4), m1)),
-            _mm256_and_si256(_mm256_srli_epi32(w, 6), m2));
+        const __m256i t =
+            _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(w, 2), m0),
+                                            _mm256_and_si256(_mm256_srli_epi32(w, 4), m1)),
+                            _mm256_and_si256(_mm256_srli_epi32(w, 6), m2));
         Store256(dst + o, _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(t, drop), join));
     }
     const int done = o / 2;
@@ -476,7 +492,8 @@ void PackedToPlanar_AVX2(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* c
         const __m256i split =
             PackInOrder(_mm256_and_si256(chroma, low), _mm256_srli_epi16(chroma, 8));
         Store256(y + 2 * k, luma);
-        const __m128i first = _mm256_castsi256_si128(split), second = _mm256_extracti128_si256(split, 1);
+        const __m128i first = _mm256_castsi256_si128(split),
+                      second = _mm256_extracti128_si256(split, 1);
         Store(cb + k, kCbFirst ? first : second);
         Store(cr + k, kCbFirst ? second : first);
     }
@@ -503,14 +520,16 @@ void ChromaBlend_AVX2(const uint8_t* a, const uint8_t* b, uint8_t* out, int coun
     const __m128i sh = _mm_cvtsi32_si128(shift);
     auto mix = [&](__m256i p, __m256i q) {
         return _mm256_srl_epi16(
-            _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(p, va), _mm256_mullo_epi16(q, vb)), round), sh);
+            _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(p, va), _mm256_mullo_epi16(q, vb)),
+                             round),
+            sh);
     };
     int i = 0;
     for (; i + 32 <= count; i += 32) {
         const __m256i x = Load256(a + i), y = Load256(b + i);
-        const __m256i v = _mm256_packus_epi16(
-            mix(_mm256_unpacklo_epi8(x, zero), _mm256_unpacklo_epi8(y, zero)),
-            mix(_mm256_unpackhi_epi8(x, zero), _mm256_unpackhi_epi8(y, zero)));
+        const __m256i v =
+            _mm256_packus_epi16(mix(_mm256_unpacklo_epi8(x, zero), _mm256_unpacklo_epi8(y, zero)),
+                                mix(_mm256_unpackhi_epi8(x, zero), _mm256_unpackhi_epi8(y, zero)));
         Store256(out + i, _mm256_min_epu8(_mm256_max_epu8(v, _mm256_set1_epi8(16)),
                                           _mm256_set1_epi8(char(240))));
     }
@@ -522,15 +541,18 @@ void VerticalLowPass121_AVX2(const uint8_t* above, const uint8_t* middle, const 
                              uint8_t* out, int count) {
     const __m256i zero = _mm256_setzero_si256(), two = _mm256_set1_epi16(2);
     auto f = [&](__m256i p, __m256i q, __m256i r) {
-        return _mm256_srli_epi16(
-            _mm256_add_epi16(_mm256_add_epi16(p, _mm256_slli_epi16(q, 1)), _mm256_add_epi16(r, two)), 2);
+        return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(p, _mm256_slli_epi16(q, 1)),
+                                                  _mm256_add_epi16(r, two)),
+                                 2);
     };
     int i = 0;
     for (; i + 32 <= count; i += 32) {
         const __m256i a = Load256(above + i), m = Load256(middle + i), b = Load256(below + i);
-        Store256(out + i, _mm256_packus_epi16(
-                              f(_mm256_unpacklo_epi8(a, zero), _mm256_unpacklo_epi8(m, zero), _mm256_unpacklo_epi8(b, zero)),
-                              f(_mm256_unpackhi_epi8(a, zero), _mm256_unpackhi_epi8(m, zero), _mm256_unpackhi_epi8(b, zero))));
+        Store256(out + i,
+                 _mm256_packus_epi16(f(_mm256_unpacklo_epi8(a, zero), _mm256_unpacklo_epi8(m, zero),
+                                       _mm256_unpacklo_epi8(b, zero)),
+                                     f(_mm256_unpackhi_epi8(a, zero), _mm256_unpackhi_epi8(m, zero),
+                                       _mm256_unpackhi_epi8(b, zero))));
     }
     VerticalLowPass121_Scalar(above + i, middle + i, below + i, out + i, count - i);
 }
@@ -557,9 +579,15 @@ void FourToThree_AVX2(const uint8_t* src, uint8_t* dst, int width,
     tail(src + 4 * i, dst + 3 * i, width - i);
 }
 
-void BgrxToBgr_AVX2(const uint8_t* s, uint8_t* d, int w) { FourToThree_AVX2<0, 1, 2>(s, d, w, BgrxToBgr_Scalar); }
-void RgbxToBgr_AVX2(const uint8_t* s, uint8_t* d, int w) { FourToThree_AVX2<2, 1, 0>(s, d, w, RgbxToBgr_Scalar); }
-void XrgbToBgr_AVX2(const uint8_t* s, uint8_t* d, int w) { FourToThree_AVX2<3, 2, 1>(s, d, w, XrgbToBgr_Scalar); }
+void BgrxToBgr_AVX2(const uint8_t* s, uint8_t* d, int w) {
+    FourToThree_AVX2<0, 1, 2>(s, d, w, BgrxToBgr_Scalar);
+}
+void RgbxToBgr_AVX2(const uint8_t* s, uint8_t* d, int w) {
+    FourToThree_AVX2<2, 1, 0>(s, d, w, RgbxToBgr_Scalar);
+}
+void XrgbToBgr_AVX2(const uint8_t* s, uint8_t* d, int w) {
+    FourToThree_AVX2<3, 2, 1>(s, d, w, XrgbToBgr_Scalar);
+}
 
 }  // namespace
 

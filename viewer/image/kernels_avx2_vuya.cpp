@@ -38,8 +38,8 @@ KAVLO_STEP bool VuyaIntegerToBgr8(__m256i px, __m256i& b, __m256i& g, __m256i& r
     // The offsets fold in the sample offsets (Y' - 16, Cb - 128, Cr - 128) and the rounding.
     constexpr int kLuma16 = kMilliLuma * kLumaBlack;
     const __m256i nG = _mm256_sub_epi32(
-        _mm256_add_epi32(yy, k(128000 + kMilliCbToG * kChromaZero - kLuma16 +
-                               kMilliCrToG * kChromaZero)),
+        _mm256_add_epi32(
+            yy, k(128000 + kMilliCbToG * kChromaZero - kLuma16 + kMilliCrToG * kChromaZero)),
         _mm256_add_epi32(mul(cb, kMilliCbToG), mul(cr, kMilliCrToG)));
     g = Div256000(nG);
     if (!_mm256_testz_si256(_mm256_cmpeq_epi32(nG, mul(g, 256000)), _mm256_cmpeq_epi32(nG, nG)))
@@ -60,15 +60,17 @@ void VuyaDoubleToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width, int mode)
     const __m128i mask = _mm_set1_epi32(0xFF);
     auto d = [](double v) { return _mm256_set1_pd(v); };
     auto T = [](__m256d v) { return _mm256_cvttpd_epi32(v); };
-    auto shift8 = [](__m128i v) { return _mm_srai_epi32(_mm_add_epi32(v, _mm_set1_epi32(128)), 8); };
+    auto shift8 = [](__m128i v) {
+        return _mm_srai_epi32(_mm_add_epi32(v, _mm_set1_epi32(128)), 8);
+    };
     auto four = [&](const uint8_t* p, __m128i& b, __m128i& g, __m128i& r) {
         const __m128i px = Load(p);
         const __m128i zero = _mm_set1_epi32(kChromaZero);
         const __m256d v = _mm256_cvtepi32_pd(_mm_sub_epi32(_mm_and_si128(px, mask), zero));
         const __m256d u =
             _mm256_cvtepi32_pd(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), mask), zero));
-        const __m256d y = _mm256_cvtepi32_pd(_mm_sub_epi32(
-            _mm_and_si128(_mm_srli_epi32(px, 16), mask), _mm_set1_epi32(kLumaBlack)));
+        const __m256d y = _mm256_cvtepi32_pd(
+            _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 16), mask), _mm_set1_epi32(kLumaBlack)));
         // One component as grey: (c + offset) x 255 / range + 0.5, truncated.
         auto grey = [&](__m256d c, double offset, double range) {
             return T(_mm256_add_pd(
@@ -84,9 +86,7 @@ void VuyaDoubleToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width, int mode)
             r = g = grey(u, kChromaRange / 2, kChromaRange);
             b = shift8(T(_mm256_add_pd(_mm256_mul_pd(u, d(kDoubleCbToB)), d(kDoubleCbGreyBias))));
             break;
-        case kVuyaCr:
-            r = g = b = grey(v, kChromaRange / 2, kChromaRange);
-            break;
+        case kVuyaCr: r = g = b = grey(v, kChromaRange / 2, kChromaRange); break;
         default: {
             const __m256d yy = _mm256_mul_pd(y, d(kDoubleLuma));
             r = shift8(T(_mm256_add_pd(yy, _mm256_mul_pd(v, d(kDoubleCrToR)))));

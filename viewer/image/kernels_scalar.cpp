@@ -298,8 +298,8 @@ void SplitHighBytes16_Scalar(const uint8_t* src, uint8_t* cb, uint8_t* cr, int p
 }
 
 // Read `count` bytes of each line, write `count`.
-void ChromaBlend_Scalar(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa,
-                        int wb, int shift) {
+void ChromaBlend_Scalar(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa, int wb,
+                        int shift) {
     const int round = 1 << (shift - 1);
     for (int i = 0; i < count; ++i) {
         const int v = (wa * a[i] + wb * b[i] + round) >> shift;

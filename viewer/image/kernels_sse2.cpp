@@ -60,10 +60,9 @@ void V210ToUyvy_SSE2(const uint8_t* src, uint8_t* dst, int width) {
                   m2 = _mm_set1_epi32(0xFF0000);
     auto block = [&](const uint8_t* p) {
         const __m128i w = Load(p);
-        return Compact4to3(_mm_or_si128(
-            _mm_or_si128(_mm_and_si128(_mm_srli_epi32(w, 2), m0),
-                         _mm_and_si128(_mm_srli_epi32(w, 4), m1)),
-            _mm_and_si128(_mm_srli_epi32(w, 6), m2)));
+        return Compact4to3(_mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_srli_epi32(w, 2), m0),
+                                                     _mm_and_si128(_mm_srli_epi32(w, 4), m1)),
+                                        _mm_and_si128(_mm_srli_epi32(w, 6), m2)));
     };
     int o = 0;
     for (; o + 48 <= outBytes; o += 48, src += 64)
@@ -87,7 +86,8 @@ void FourToThree_SSE2(const uint8_t* src, uint8_t* dst, int width, Swizzle swz,
 }
 
 void BgrxToBgr_SSE2(const uint8_t* src, uint8_t* dst, int width) {
-    FourToThree_SSE2(src, dst, width, [](__m128i v) { return v; }, BgrxToBgr_Scalar);
+    FourToThree_SSE2(
+        src, dst, width, [](__m128i v) { return v; }, BgrxToBgr_Scalar);
 }
 void RgbxToBgr_SSE2(const uint8_t* src, uint8_t* dst, int width) {
     FourToThree_SSE2(
@@ -150,9 +150,12 @@ void StudioExpand_SSE2(const uint8_t* src, uint8_t* dst, int count) {
 
 // (s + 128) >> 8 on u16 lanes without overflow: the high byte plus bit 7.
 inline __m128i Round16(__m128i s) {
-    return _mm_add_epi16(_mm_srli_epi16(s, 8), _mm_and_si128(_mm_srli_epi16(s, 7), _mm_set1_epi16(1)));
+    return _mm_add_epi16(_mm_srli_epi16(s, 8),
+                         _mm_and_si128(_mm_srli_epi16(s, 7), _mm_set1_epi16(1)));
 }
-inline __m128i SwapBytes16(__m128i s) { return _mm_or_si128(_mm_slli_epi16(s, 8), _mm_srli_epi16(s, 8)); }
+inline __m128i SwapBytes16(__m128i s) {
+    return _mm_or_si128(_mm_slli_epi16(s, 8), _mm_srli_epi16(s, 8));
+}
 
 template <bool kBig>
 void Reduce16_SSE2(const uint8_t* src, uint8_t* dst, int count, int maxValue) {
@@ -161,8 +164,8 @@ void Reduce16_SSE2(const uint8_t* src, uint8_t* dst, int count, int maxValue) {
     for (; i + 16 <= count; i += 16) {
         __m128i a = Load(src + 2 * i), b = Load(src + 2 * i + 16);
         if (kBig) a = SwapBytes16(a), b = SwapBytes16(b);
-        Store(dst + i, _mm_packus_epi16(_mm_min_epi16(Round16(a), limit),
-                                        _mm_min_epi16(Round16(b), limit)));
+        Store(dst + i,
+              _mm_packus_epi16(_mm_min_epi16(Round16(a), limit), _mm_min_epi16(Round16(b), limit)));
     }
     (kBig ? Reduce16BE_Scalar : Reduce16LE_Scalar)(src + 2 * i, dst + i, count - i, maxValue);
 }
@@ -212,8 +215,9 @@ void ChromaBlend_SSE2(const uint8_t* a, const uint8_t* b, uint8_t* out, int coun
                 _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(p, va), _mm_mullo_epi16(q, vb)), round),
                 sh);
         };
-        const __m128i v = _mm_packus_epi16(mix(_mm_unpacklo_epi8(x, zero), _mm_unpacklo_epi8(y, zero)),
-                                           mix(_mm_unpackhi_epi8(x, zero), _mm_unpackhi_epi8(y, zero)));
+        const __m128i v =
+            _mm_packus_epi16(mix(_mm_unpacklo_epi8(x, zero), _mm_unpacklo_epi8(y, zero)),
+                             mix(_mm_unpackhi_epi8(x, zero), _mm_unpackhi_epi8(y, zero)));
         Store(out + i, _mm_min_epu8(_mm_max_epu8(v, _mm_set1_epi8(16)), _mm_set1_epi8(char(240))));
     }
     ChromaBlend_Scalar(a + i, b + i, out + i, count - i, wa, wb, shift);
@@ -226,13 +230,13 @@ void VerticalLowPass121_SSE2(const uint8_t* above, const uint8_t* middle, const 
     for (; i + 16 <= count; i += 16) {
         const __m128i a = Load(above + i), m = Load(middle + i), b = Load(below + i);
         auto f = [&](__m128i p, __m128i q, __m128i r) {
-            return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(p, _mm_slli_epi16(q, 1)),
-                                                _mm_add_epi16(r, two)),
-                                  2);
+            return _mm_srli_epi16(
+                _mm_add_epi16(_mm_add_epi16(p, _mm_slli_epi16(q, 1)), _mm_add_epi16(r, two)), 2);
         };
-        Store(out + i, _mm_packus_epi16(
-                           f(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(m, zero), _mm_unpacklo_epi8(b, zero)),
-                           f(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(m, zero), _mm_unpackhi_epi8(b, zero))));
+        Store(out + i, _mm_packus_epi16(f(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(m, zero),
+                                          _mm_unpacklo_epi8(b, zero)),
+                                        f(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(m, zero),
+                                          _mm_unpackhi_epi8(b, zero))));
     }
     VerticalLowPass121_Scalar(above + i, middle + i, below + i, out + i, count - i);
 }
@@ -248,11 +252,11 @@ void PackedToPlanar_SSE2(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* c
     for (; k + 8 <= n; k += 8) {
         const __m128i a = Load(src + 4 * k), b = Load(src + 4 * k + 16);
         const __m128i luma = kChromaOdd
-            ? _mm_packus_epi16(_mm_and_si128(a, low), _mm_and_si128(b, low))
-            : _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8));
+                                 ? _mm_packus_epi16(_mm_and_si128(a, low), _mm_and_si128(b, low))
+                                 : _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8));
         const __m128i chroma = kChromaOdd
-            ? _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8))
-            : _mm_packus_epi16(_mm_and_si128(a, low), _mm_and_si128(b, low));
+                                   ? _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8))
+                                   : _mm_packus_epi16(_mm_and_si128(a, low), _mm_and_si128(b, low));
         const __m128i first = _mm_packus_epi16(_mm_and_si128(chroma, low), _mm_setzero_si128());
         const __m128i second = _mm_packus_epi16(_mm_srli_epi16(chroma, 8), _mm_setzero_si128());
         Store(y + 2 * k, luma);

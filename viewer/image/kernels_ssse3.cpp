@@ -7,7 +7,6 @@
 
 #include <array>
 
-
 namespace kernels {
 namespace {
 
@@ -37,9 +36,15 @@ void FourToThree(const uint8_t* src, uint8_t* dst, int width,
     tail(src + 4 * i, dst + 3 * i, width - i);
 }
 
-void BgrxToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) { FourToThree<0, 1, 2>(s, d, w, BgrxToBgr_Scalar); }
-void RgbxToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) { FourToThree<2, 1, 0>(s, d, w, RgbxToBgr_Scalar); }
-void XrgbToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) { FourToThree<3, 2, 1>(s, d, w, XrgbToBgr_Scalar); }
+void BgrxToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) {
+    FourToThree<0, 1, 2>(s, d, w, BgrxToBgr_Scalar);
+}
+void RgbxToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) {
+    FourToThree<2, 1, 0>(s, d, w, RgbxToBgr_Scalar);
+}
+void XrgbToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) {
+    FourToThree<3, 2, 1>(s, d, w, XrgbToBgr_Scalar);
+}
 
 // Masks that swap the first and third byte of every 3-byte pixel across 48 bytes:
 // kSwap[out][in] picks, for each byte of output chunk `out`, its byte from input chunk `in`.
@@ -49,8 +54,7 @@ constexpr std::array<std::array<Mask, 3>, 3> MakeSwap() {
         for (int in = 0; in < 3; ++in)
             for (int i = 0; i < 16; ++i) {
                 const int j = 16 * out + i, from = 3 * (j / 3) + 2 - j % 3;
-                m[size_t(out)][size_t(in)][size_t(i)] =
-                    int8_t(from / 16 == in ? from % 16 : -128);
+                m[size_t(out)][size_t(in)][size_t(i)] = int8_t(from / 16 == in ? from % 16 : -128);
             }
     return m;
 }
@@ -63,11 +67,13 @@ void RgbToBgr_SSSE3(const uint8_t* src, uint8_t* dst, int width) {
         const uint8_t* s = src + 3 * i;
         const __m128i a = Load(s), b = Load(s + 16), c = Load(s + 32);
         uint8_t* d = dst + 3 * i;
-        Store(d, _mm_or_si128(_mm_shuffle_epi8(a, M(kSwap[0][0])), _mm_shuffle_epi8(b, M(kSwap[0][1]))));
+        Store(d, _mm_or_si128(_mm_shuffle_epi8(a, M(kSwap[0][0])),
+                              _mm_shuffle_epi8(b, M(kSwap[0][1]))));
         Store(d + 16, _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, M(kSwap[1][0])),
                                                 _mm_shuffle_epi8(b, M(kSwap[1][1]))),
                                    _mm_shuffle_epi8(c, M(kSwap[1][2]))));
-        Store(d + 32, _mm_or_si128(_mm_shuffle_epi8(b, M(kSwap[2][1])), _mm_shuffle_epi8(c, M(kSwap[2][2]))));
+        Store(d + 32, _mm_or_si128(_mm_shuffle_epi8(b, M(kSwap[2][1])),
+                                   _mm_shuffle_epi8(c, M(kSwap[2][2]))));
     }
     RgbToBgr_Scalar(src + 3 * i, dst + 3 * i, width - i);
 }

@@ -44,10 +44,14 @@ SimdLevel DetectSimdLevel() {
         SimdLevel l = CpuSimdLevel();
         if (const char* env = std::getenv("KAVLO_SIMD")) {
             SimdLevel wanted = l;
-            if (!std::strcmp(env, "scalar")) wanted = SimdLevel::Scalar;
-            else if (!std::strcmp(env, "sse2")) wanted = SimdLevel::SSE2;
-            else if (!std::strcmp(env, "ssse3")) wanted = SimdLevel::SSSE3;
-            else if (!std::strcmp(env, "avx2")) wanted = SimdLevel::AVX2;
+            if (!std::strcmp(env, "scalar"))
+                wanted = SimdLevel::Scalar;
+            else if (!std::strcmp(env, "sse2"))
+                wanted = SimdLevel::SSE2;
+            else if (!std::strcmp(env, "ssse3"))
+                wanted = SimdLevel::SSSE3;
+            else if (!std::strcmp(env, "avx2"))
+                wanted = SimdLevel::AVX2;
             if (int(wanted) < int(l)) l = wanted;
         }
         return l;

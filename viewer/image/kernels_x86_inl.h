@@ -17,8 +17,12 @@
 
 namespace {
 
-inline __m128i Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline __m128i Load8(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i Load(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline __m128i Load8(const uint8_t* p) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+}
 inline void Store(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
 // Four vectors of 12 valid bytes each (bytes 12..15 zero) to 48 contiguous bytes.
@@ -38,7 +42,8 @@ inline __m128i Compact4to3(__m128i v) {
     const __m128i moved = _mm_and_si128(_mm_srli_epi64(v, 8), highPixel);
     const __m128i lanes = _mm_or_si128(keep, moved);  // bytes 0..5 and 8..13 valid
     const __m128i lo = _mm_and_si128(lanes, _mm_set_epi32(0, 0, 0x0000FFFF, -1));
-    const __m128i hi = _mm_and_si128(_mm_srli_si128(lanes, 2), _mm_set_epi32(0, -1, int(0xFFFF0000u), 0));
+    const __m128i hi =
+        _mm_and_si128(_mm_srli_si128(lanes, 2), _mm_set_epi32(0, -1, int(0xFFFF0000u), 0));
     return _mm_or_si128(lo, hi);
 }
 
@@ -71,7 +76,8 @@ template <class CbFn, class CrFn, class YFn>
 inline void Pair422(uint8_t* d, int k, int n, CbFn cb, CrFn cr, YFn y) {
     auto interp = [&](auto c) {
         const int v = (9 * (c(ClampPair(k, n)) + c(ClampPair(k + 1, n))) - c(ClampPair(k - 1, n)) -
-                       c(ClampPair(k + 2, n)) + 8) >> 4;
+                       c(ClampPair(k + 2, n)) + 8) >>
+                      4;
         return ClampByte(v);
     };
     d[0] = cr(k);
@@ -88,7 +94,8 @@ inline void Pair422(uint8_t* d, int k, int n, CbFn cb, CrFn cr, YFn y) {
 template <int kY0, int kCb, int kY1, int kCr>
 inline void PackedPair(const uint8_t* s, uint8_t* dst, int k, int n) {
     Pair422(
-        dst + 8 * k, k, n, [&](int j) { return s[4 * j + kCb]; }, [&](int j) { return s[4 * j + kCr]; },
+        dst + 8 * k, k, n, [&](int j) { return s[4 * j + kCb]; },
+        [&](int j) { return s[4 * j + kCr]; },
         [&](int i) { return s[4 * (i / 2) + ((i & 1) ? kY1 : kY0)]; });
 }
 
@@ -171,13 +178,13 @@ inline void Planar422ToVuya_SSE2(const uint8_t* y, const uint8_t* cb, const uint
         k = 1;
     }
     for (; k + 10 <= n; k += 8) {
-        const __m128i cbOdd = Interpolate16(wide(cb + k - 1), wide(cb + k), wide(cb + k + 1),
-                                            wide(cb + k + 2));
-        const __m128i crOdd = Interpolate16(wide(cr + k - 1), wide(cr + k), wide(cr + k + 1),
-                                            wide(cr + k + 2));
+        const __m128i cbOdd =
+            Interpolate16(wide(cb + k - 1), wide(cb + k), wide(cb + k + 1), wide(cb + k + 2));
+        const __m128i crOdd =
+            Interpolate16(wide(cr + k - 1), wide(cr + k), wide(cr + k + 1), wide(cr + k + 2));
         const __m128i even = _mm_unpacklo_epi8(Load8(cr + k), Load8(cb + k));
-        const __m128i odd = _mm_unpacklo_epi8(_mm_packus_epi16(crOdd, crOdd),
-                                              _mm_packus_epi16(cbOdd, cbOdd));
+        const __m128i odd =
+            _mm_unpacklo_epi8(_mm_packus_epi16(crOdd, crOdd), _mm_packus_epi16(cbOdd, cbOdd));
         const __m128i luma = Load(y + 2 * k);
         const __m128i yaLo = _mm_unpacklo_epi8(luma, ones), yaHi = _mm_unpackhi_epi8(luma, ones);
         const __m128i cLo = _mm_unpacklo_epi16(even, odd), cHi = _mm_unpackhi_epi16(even, odd);
@@ -206,10 +213,10 @@ inline void VuyaToBgr4(__m128i px, __m128i& b, __m128i& g, __m128i& r) {
     const __m128 v = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(px, mask), zero));
     const __m128 u =
         _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), mask), zero));
-    const __m128 yy = _mm_mul_ps(
-        _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 16), mask),
-                                      _mm_set1_epi32(kLumaBlack))),
-        _mm_set1_ps(kLumaGain));
+    const __m128 yy =
+        _mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 16), mask),
+                                                 _mm_set1_epi32(kLumaBlack))),
+                   _mm_set1_ps(kLumaGain));
     r = _mm_cvtps_epi32(_mm_add_ps(yy, _mm_mul_ps(v, _mm_set1_ps(kCrToR))));
     g = _mm_cvtps_epi32(_mm_sub_ps(_mm_sub_ps(yy, _mm_mul_ps(u, _mm_set1_ps(kCbToG))),
                                    _mm_mul_ps(v, _mm_set1_ps(kCrToG))));
@@ -231,7 +238,8 @@ inline __m128i Grey16(const uint8_t* s, int byteIndex, float gain) {
     const __m128 f = _mm_set1_ps(gain);
     __m128i q[4];
     for (int i = 0; i < 4; ++i) {
-        const __m128i x = _mm_and_si128(_mm_srl_epi32(Load(s + 16 * i), _mm_cvtsi32_si128(8 * byteIndex)), mask);
+        const __m128i x =
+            _mm_and_si128(_mm_srl_epi32(Load(s + 16 * i), _mm_cvtsi32_si128(8 * byteIndex)), mask);
         q[i] = _mm_cvtps_epi32(
             _mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(x, _mm_set1_epi32(colour::kLumaBlack))), f));
     }
@@ -297,7 +305,9 @@ inline void PlanesToBgrLine(const uint8_t* b, const uint8_t* g, const uint8_t* r
 // Byte-shuffle helpers, only in files built with SSSE3 or above.
 using Mask = std::array<int8_t, 16>;
 
-inline __m128i M(const Mask& m) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m.data())); }
+inline __m128i M(const Mask& m) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m.data()));
+}
 
 // Masks that spread 16 bytes of one component over the 48 bytes of 16 B', G', R' pixels:
 // kSpread[component][chunk] picks, for each byte of output chunk `chunk`, the source byte of that
@@ -316,10 +326,9 @@ constexpr auto kSpread = MakeSpread();
 
 inline void StoreBgr48(uint8_t* dst, __m128i b, __m128i g, __m128i r) {
     for (int c = 0; c < 3; ++c) {
-        const __m128i v = _mm_or_si128(
-            _mm_or_si128(_mm_shuffle_epi8(b, M(kSpread[0][size_t(c)])),
-                         _mm_shuffle_epi8(g, M(kSpread[1][size_t(c)]))),
-            _mm_shuffle_epi8(r, M(kSpread[2][size_t(c)])));
+        const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, M(kSpread[0][size_t(c)])),
+                                                    _mm_shuffle_epi8(g, M(kSpread[1][size_t(c)]))),
+                                       _mm_shuffle_epi8(r, M(kSpread[2][size_t(c)])));
         Store(dst + 16 * c, v);
     }
 }

@@ -9,22 +9,22 @@
 
 #pragma pack(push, 1)
 struct RawSettings {
-    uint32_t size;              // 0: always 208
-    int32_t filePrefix;         // 4
-    uint32_t framePrefix;       // 8
-    uint32_t framePostfix;      // 12
-    uint64_t fileSize;          // 16: written back when the file is opened
-    int64_t trailingBytes;      // 24: bytes after the last whole frame
-    uint8_t deinterlace;        // 32
-    uint8_t reserved33[3];      // 33
-    uint32_t deinterlaceMethod; // 36
-    uint8_t mirrorVertical;     // 40
-    uint8_t mirrorHorizontal;   // 41
-    uint8_t reserved42[2];      // 42
-    uint32_t frameDuration;     // 44
-    uint32_t timeScale;         // 48
-    RawVideoFormat rawFormat;   // 52
-    uint8_t reserved202[6];     // 202
+    uint32_t size;               // 0: always 208
+    int32_t filePrefix;          // 4
+    uint32_t framePrefix;        // 8
+    uint32_t framePostfix;       // 12
+    uint64_t fileSize;           // 16: written back when the file is opened
+    int64_t trailingBytes;       // 24: bytes after the last whole frame
+    uint8_t deinterlace;         // 32
+    uint8_t reserved33[3];       // 33
+    uint32_t deinterlaceMethod;  // 36
+    uint8_t mirrorVertical;      // 40
+    uint8_t mirrorHorizontal;    // 41
+    uint8_t reserved42[2];       // 42
+    uint32_t frameDuration;      // 44
+    uint32_t timeScale;          // 48
+    RawVideoFormat rawFormat;    // 52
+    uint8_t reserved202[6];      // 202
 };
 #pragma pack(pop)
 

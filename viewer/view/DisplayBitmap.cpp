@@ -54,8 +54,7 @@ void AlignedBuffer::Reset() {
     size_ = 0;
 }
 
-std::unique_ptr<DisplayBitmap> DisplayBitmap::Create(int pictureWidth, int height,
-                                                     bool bottomUp) {
+std::unique_ptr<DisplayBitmap> DisplayBitmap::Create(int pictureWidth, int height, bool bottomUp) {
     if (pictureWidth <= 0 || height <= 0) return nullptr;
     const uint64_t width = (static_cast<uint64_t>(pictureWidth) + 3) / 4 * 4;
     const uint64_t stride = width * 3;
@@ -78,8 +77,6 @@ std::unique_ptr<DisplayBitmap> DisplayBitmap::Create(int pictureWidth, int heigh
     return bitmap;
 }
 
-void DisplayBitmap::Clear() {
-    std::memset(bits_.get(), 0, stride_ * static_cast<size_t>(height_));
-}
+void DisplayBitmap::Clear() { std::memset(bits_.get(), 0, stride_ * static_cast<size_t>(height_)); }
 
 }  // namespace kavlo

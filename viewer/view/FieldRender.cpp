@@ -113,8 +113,7 @@ bool Deinterlace(uint32_t method, const RowImage& src, const RowImage& dst, size
             LowPassRow(taps, dst.Row(r), rowBytes);
         }
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

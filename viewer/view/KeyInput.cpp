@@ -66,8 +66,8 @@ constexpr DigitKey kDigitKeys[] = {
 };
 
 // Shift+1 .. Shift+4: the deinterlacing methods in the order of the View menu.
-constexpr DeinterlaceMethod kMethodOfShiftDigit[] = {
-    kDeinterlaceTopField, kDeinterlaceBottomField, kDeinterlaceBlendFields, kDeinterlaceLowPass};
+constexpr DeinterlaceMethod kMethodOfShiftDigit[] = {kDeinterlaceTopField, kDeinterlaceBottomField,
+                                                     kDeinterlaceBlendFields, kDeinterlaceLowPass};
 
 // Letters without Shift.
 constexpr LetterKey kLetterKeys[] = {

@@ -18,13 +18,13 @@ int PhysicalDigitKey(const QKeyEvent& event);
 // What a view key does.
 enum class ViewKeyAction : uint8_t {
     None,
-    ShowAll,                // 0: fit the picture into the window
-    ActualSize,             // Ctrl+0: zoom 1
-    ToggleFilter1,          // 1, 2, 3: filter switches
+    ShowAll,        // 0: fit the picture into the window
+    ActualSize,     // Ctrl+0: zoom 1
+    ToggleFilter1,  // 1, 2, 3: filter switches
     ToggleFilter2,
     ToggleFilter3,
-    ShowAllChannels,        // 6: back from a single channel to the picture
-    ShowY,                  // 7, 8, 9: one channel alone
+    ShowAllChannels,  // 6: back from a single channel to the picture
+    ShowY,            // 7, 8, 9: one channel alone
     ShowCb,
     ShowCr,
     ToggleMethod2Label,     // Q

@@ -81,8 +81,8 @@ int CVideoBuffer::OpenFile(RawSettings* settings, const QString& fileName, QStri
     if (!file_.Open(settings, fileName, errorText)) return fail();
     const uint64_t rgbBytes = kavlo::VideoFile::ConvertedBufferBytes(file_.Width(), file_.Height());
     if (!rgbBuffer_.Allocate(rgbBytes)) {
-        errorText = QStringLiteral("couldn't allocate %1 bytes for the display buffer")
-                        .arg(rgbBytes);
+        errorText =
+            QStringLiteral("couldn't allocate %1 bytes for the display buffer").arg(rgbBytes);
         return fail();
     }
     if (startFrame < 0) startFrame = 0;
@@ -146,11 +146,13 @@ void CVideoBuffer::UpdateScrollBars() {
     const int fullW = static_cast<int>(std::lround(room.width() * dpr));
     const int fullH = static_cast<int>(std::lround(room.height() * dpr));
     const int barW = static_cast<int>(std::lround(verticalScrollBar()->sizeHint().width() * dpr));
-    const int barH = static_cast<int>(std::lround(horizontalScrollBar()->sizeHint().height() * dpr));
+    const int barH =
+        static_cast<int>(std::lround(horizontalScrollBar()->sizeHint().height() * dpr));
     bool needH = total_.width() > fullW, needV = total_.height() > fullH;
     if (needH && !needV) needV = total_.height() > fullH - barH;
     if (needV && !needH) needH = total_.width() > fullW - barW;
-    const QSize client(std::max(0, fullW - (needV ? barW : 0)), std::max(0, fullH - (needH ? barH : 0)));
+    const QSize client(std::max(0, fullW - (needV ? barW : 0)),
+                       std::max(0, fullH - (needH ? barH : 0)));
     QScrollBar* h = horizontalScrollBar();
     QScrollBar* v = verticalScrollBar();
     h->setRange(0, std::max(0, total_.width() - client.width()));
@@ -439,8 +441,8 @@ void CVideoBuffer::InputZoomToRectangle(const QRect& rect) {
     const int f = ZoomRectangleFactor(rect.right() - rect.left(), rect.bottom() - rect.top(),
                                       client.width(), client.height());
     const double newZoom = f * zoom_;
-    const QPointF at = mapToImage(QPointF((rect.left() + rect.right()) / 2,
-                                          (rect.top() + rect.bottom()) / 2));
+    const QPointF at =
+        mapToImage(QPointF((rect.left() + rect.right()) / 2, (rect.top() + rect.bottom()) / 2));
     const QPoint centre(static_cast<int>(at.x()), static_cast<int>(at.y()));
     if (newZoom == zoom_) {
         CenterOnPoint(
@@ -493,7 +495,7 @@ bool CVideoBuffer::InputViewKey(const ViewKey& viewKey) {
     case ViewKeyAction::ToggleFilter3: {
         uint8_t& filter = viewKey.action == ViewKeyAction::ToggleFilter1   ? switches_.filter1
                           : viewKey.action == ViewKeyAction::ToggleFilter2 ? switches_.filter2
-                                                                            : switches_.filter3;
+                                                                           : switches_.filter3;
         filter ^= 1;
         AfterSwitchChange(true);
         return true;
@@ -538,8 +540,8 @@ bool CVideoBuffer::PreTranslateMessage(QObject* target, QEvent* event) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         const QPointF global = wheel->globalPosition();
         QWheelEvent copy(viewport()->mapFromGlobal(global), global, wheel->pixelDelta(),
-                         wheel->angleDelta(), wheel->buttons(), wheel->modifiers(),
-                         wheel->phase(), wheel->inverted(), wheel->source());
+                         wheel->angleDelta(), wheel->buttons(), wheel->modifiers(), wheel->phase(),
+                         wheel->inverted(), wheel->source());
         QCoreApplication::sendEvent(viewport(), &copy);
         return true;
     }

@@ -42,12 +42,12 @@ struct ViewSwitches {
     uint8_t filter1 = 0;            // 1, 2, 3: status labels, passed to the conversion
     uint8_t filter2 = 0;
     uint8_t filter3 = 0;
-    uint8_t method2Label = 0;       // Q: status label only
-    uint8_t lumaOnly = 0;           // 7 (or Y' only)
-    uint8_t cbOnly = 0;             // 8
-    uint8_t crOnly = 0;             // 9
-    uint8_t deinterlace = 0;        // D
-    uint32_t deinterlaceMethod = 0; // Shift+1..4: 1 top, 2 bottom, 0 blend, 3 low-pass
+    uint8_t method2Label = 0;        // Q: status label only
+    uint8_t lumaOnly = 0;            // 7 (or Y' only)
+    uint8_t cbOnly = 0;              // 8
+    uint8_t crOnly = 0;              // 9
+    uint8_t deinterlace = 0;         // D
+    uint32_t deinterlaceMethod = 0;  // Shift+1..4: 1 top, 2 bottom, 0 blend, 3 low-pass
 };
 
 // The mouse modes and drag states (MouseNone .. MouseZoomOut, DragNone .. DragZoomPressed) are

@@ -137,18 +137,16 @@ void CVideoBuffer::PaintBackground(QPainter& painter, const QRect& client, const
         painter.fillRect(client, brush);
         return;
     }
-    painter.fillRect(QRect(client.left(), client.top(), client.width(),
-                           inside.top() - client.top()),
-                     brush);
+    painter.fillRect(
+        QRect(client.left(), client.top(), client.width(), inside.top() - client.top()), brush);
     painter.fillRect(QRect(client.left(), inside.bottom() + 1, client.width(),
                            client.bottom() - inside.bottom()),
                      brush);
-    painter.fillRect(QRect(client.left(), inside.top(), inside.left() - client.left(),
-                           inside.height()),
-                     brush);
-    painter.fillRect(QRect(inside.right() + 1, inside.top(), client.right() - inside.right(),
-                           inside.height()),
-                     brush);
+    painter.fillRect(
+        QRect(client.left(), inside.top(), inside.left() - client.left(), inside.height()), brush);
+    painter.fillRect(
+        QRect(inside.right() + 1, inside.top(), client.right() - inside.right(), inside.height()),
+        brush);
 }
 
 void CVideoBuffer::PaintPicture(QPainter& painter, const QRect& visible) {
@@ -177,8 +175,8 @@ void CVideoBuffer::PaintPicture(QPainter& painter, const QRect& visible) {
     const bool consecutive = columns.back() - columns.front() == 3 * (vw - 1);
     int previousLine = -1;
     for (int j = 0; j < vh; ++j) {
-        const int y = std::clamp(
-            static_cast<int>(mapToImage(QPointF(0, visible.top() + j)).y()), 0, lastY);
+        const int y =
+            std::clamp(static_cast<int>(mapToImage(QPointF(0, visible.top() + j)).y()), 0, lastY);
         auto* out = reinterpret_cast<uint32_t*>(scratch_.scanLine(j));
         if (y == previousLine) {
             std::memcpy(out, scratch_.constScanLine(j - 1), static_cast<size_t>(vw) * 4);
@@ -240,4 +238,3 @@ void CVideoBuffer::paintEvent(QPaintEvent*) {
                                std::max(0, zoomRect.bottom() - zoomRect.top() - 1)));
     }
 }
-

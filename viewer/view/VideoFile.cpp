@@ -108,15 +108,17 @@ uint64_t VideoFile::ConvertedBufferBytes(int width, int height) {
 
 bool VideoFile::CheckFrameGeometry(const RawVideoFormat& format, QString& errorText) const {
     if (format.width <= 0 || format.height <= 0) {
-        errorText = QStringLiteral("invalid frame size %1 x %2: width and height must be greater "
-                                   "than 0")
+        errorText = QStringLiteral(
+                        "invalid frame size %1 x %2: width and height must be greater "
+                        "than 0")
                         .arg(format.width)
                         .arg(format.height);
         return false;
     }
     if (format.width > kConvertMaxWidth) {
-        errorText = QStringLiteral("frame width %1 is larger than the widest frame that can be "
-                                   "shown (%2 pixels)")
+        errorText = QStringLiteral(
+                        "frame width %1 is larger than the widest frame that can be "
+                        "shown (%2 pixels)")
                         .arg(format.width)
                         .arg(kConvertMaxWidth);
         return false;
@@ -157,9 +159,10 @@ bool VideoFile::CheckFrameGeometry(const RawVideoFormat& format, QString& errorT
                                  .arg(cause, Bytes(need));
             }
         } else {
-            errorText = QStringLiteral("frame of %1 bytes (line pitch %2 x height %3) is too "
-                                       "small for the planes of layout %4 at %5 x %6 (they need "
-                                       "%7 bytes)")
+            errorText = QStringLiteral(
+                            "frame of %1 bytes (line pitch %2 x height %3) is too "
+                            "small for the planes of layout %4 at %5 x %6 (they need "
+                            "%7 bytes)")
                             .arg(pitch * format.height)
                             .arg(pitch)
                             .arg(format.height)
@@ -225,8 +228,8 @@ bool VideoFile::Open(RawSettings* settings, const QString& fileName, QString& er
     return opened;
 }
 
-bool VideoFile::OpenComponents(RawSettings* settings, const QString& fileName,
-                               QString& errorText, uint64_t rawBytes) {
+bool VideoFile::OpenComponents(RawSettings* settings, const QString& fileName, QString& errorText,
+                               uint64_t rawBytes) {
     const RawVideoFormat& format = settings->rawFormat;
     // The source component, configured for this file's layout.
     TNRESULT r = TNCoreCreateInstance(&CLSID_TNRawVideoSource, &IID_ITNBasePlugin,
@@ -303,9 +306,9 @@ bool VideoFile::OpenComponents(RawSettings* settings, const QString& fileName,
     const bool measured = ::stat(kavlo::FileNameToBytes(fileName).constData(), &status) == 0;
     if (measured) {
         settings->fileSize = static_cast<uint64_t>(status.st_size);
-        settings->trailingBytes = static_cast<int64_t>(status.st_size) -
-                                  (frameStride * frameCount_ +
-                                   static_cast<int64_t>(settings->filePrefix));
+        settings->trailingBytes =
+            static_cast<int64_t>(status.st_size) -
+            (frameStride * frameCount_ + static_cast<int64_t>(settings->filePrefix));
     }
     if (frameCount_ <= 0) {
         // No whole frame: say what one frame needs, prefixes and postfix included.

@@ -19,10 +19,10 @@
 
 // What the frame says about itself, from the settings record at open.
 struct StoredFrameFlags {
-    uint8_t bottomUp = 0;           // negative line bytes
-    uint8_t flip = 0;               // the record's mirror-vertical switch
-    uint8_t interlaced = 0;         // field count 2
-    uint8_t fieldsSeparated = 0;    // field detail 1 or 6
+    uint8_t bottomUp = 0;         // negative line bytes
+    uint8_t flip = 0;             // the record's mirror-vertical switch
+    uint8_t interlaced = 0;       // field count 2
+    uint8_t fieldsSeparated = 0;  // field detail 1 or 6
 };
 
 namespace kavlo {

@@ -43,7 +43,7 @@ public:
     // Carries out a key of the key table; true when it was consumed.
     virtual bool InputViewKey(const ViewKey& key) = 0;
     virtual void InputModeChanged(int mouseMode) = 0;  // the cursor follows the mode
-    virtual void InputRepaint() = 0;                    // the zoom rectangle changed
+    virtual void InputRepaint() = 0;                   // the zoom rectangle changed
 
 protected:
     ~ViewInputHost() = default;
