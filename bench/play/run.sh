@@ -69,7 +69,7 @@ cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 {
   echo "# Play-through speed: Kavlo -play next to ffmpeg"
   echo
-  echo "Measured $(date -u '+%Y-%m-%d') on $cpu, $(nproc) cores, $(uname -sr); release build (gcc -O2, preset "release"),"
+  echo "Measured $(date -u '+%Y-%m-%d') on $cpu, $(nproc) cores, $(uname -sr); release build (gcc -O2, the release preset),"
   echo "Qt offscreen platform, clips from kavlo-clipgen read from the page cache; best of $runs runs."
   echo "The machine was shared with other builds while it ran, so single rows can be off by a wide margin."
   echo
