@@ -150,4 +150,66 @@ wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^RAW Video Settings
 [ -n "$wid" ] || fail "the desktop entry with a new file did not show the settings dialog"
 kill -0 "$kavlo_pid" 2>/dev/null || fail "Kavlo ended"
 stop
+
+# expect_luma LAYOUT W H ZOOM: the Y' of frame 0 of a generated clip of that geometry is on the
+# screen (Y' alone compares exactly whatever the chroma subsampling).
+expect_luma() {
+  local deadline=$((SECONDS + 30)) out
+  while :; do
+    shot
+    if out=$("$check" "$work/shot.ppm" "$1" "$2" "$3" 0 luma "$4"); then
+      echo "$1 $2x$3, Y' only, zoom $4: $out"
+      return 0
+    fi
+    [ $SECONDS -ge $deadline ] && fail "screen does not show the Y' of a $2x$3 $1 frame at zoom $4"
+    sleep 0.5
+  done
+}
+# open_guessed FILE TITLE: Kavlo started on FILE alone shows the settings dialog; OK takes its
+# guess and the main window opens the file.
+open_guessed() {
+  "$prefix/bin/Kavlo" "$1" >"$work/kavlo.log" 2>&1 &
+  kavlo_pid=$!
+  wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^RAW Video Settings' | head -n 1) || true
+  [ -n "$wid" ] || fail "no settings dialog for $(basename "$1")"
+  timeout 10 xdotool windowfocus --sync "$wid" || true
+  key Return
+  wid=$(timeout 30 xdotool search --sync --onlyvisible --name "$2" | head -n 1) || true
+  [ -n "$wid" ] || fail "$(basename "$1") did not open with the dialog's guess: $(cat "$work/kavlo.log")"
+  timeout 10 xdotool windowfocus --sync "$wid" || true
+}
+
+# File > Open (Ctrl+O) of a valid 6,144-byte 64x48 GRAY clip reaches the settings dialog, however
+# little the file is.
+"$clipgen" -l GRAY -w 64 -h 48 -n 2 -o "$work/small.gray" >/dev/null
+"$prefix/bin/Kavlo" >"$work/kavlo.log" 2>&1 &
+kavlo_pid=$!
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Kavlo$' | head -n 1) || true
+[ -n "$wid" ] || fail "Kavlo without a file did not show the main window"
+timeout 10 xdotool windowfocus --sync "$wid" || true
+key ctrl+o
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Open$' | head -n 1) || true
+[ -n "$wid" ] || fail "File > Open did not show the file dialog"
+timeout 10 xdotool windowfocus --sync "$wid" || true
+xdotool type --delay 20 "$work/small.gray"; key Return
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^RAW Video Settings \(.*small\.gray\)' | head -n 1) || true
+[ -n "$wid" ] || fail "File > Open of a 6,144-byte clip did not reach the settings dialog"
+stop
+
+# Kavlo FILE on five 1080p I420 frames (15,552,000 bytes, also 25 PAL frames by size alone): the
+# dialog proposes 1920x1080 I420; shown at 1/2, Y' only.
+"$clipgen" -l I420 -w 1920 -h 1080 -n 5 -o "$work/five.yuv" >/dev/null
+open_guessed "$work/five.yuv" 'five\.yuv \(I420\)'
+key minus 7
+expect_luma I420 1920 1080 1/2
+stop
+rm -f "$work/five.yuv"
+
+# A 7680x4320 file opened through the dialog, shown at 1/8.
+"$clipgen" -l I420 -w 7680 -h 4320 -n 1 -o "$work/eight.yuv" >/dev/null
+open_guessed "$work/eight.yuv" 'eight\.yuv \(I420\)'
+key minus minus minus 7
+expect_luma I420 7680 4320 1/8
+stop
+rm -f "$work/eight.yuv"
 echo "PASS"
