@@ -10,7 +10,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <sys/stat.h>
 
 // Resources of a static library are registered by name from outside any namespace.
 static void RegisterShellResources() { Q_INIT_RESOURCE(kavlo); }
@@ -48,13 +47,6 @@ bool SameFileName(const QString& a, const QString& b) {
 #else
     return a == b;
 #endif
-}
-
-bool FileSizeOf(const QString& path, qint64& size) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return false;
-    size = qint64(st.st_size);
-    return true;
 }
 
 }  // namespace kavlo

@@ -33,7 +33,4 @@ QString ProgramDirectory();
 // by case, and without regard to case on Windows.
 bool SameFileName(const QString& a, const QString& b);
 
-// Size of a file in bytes; false when the file system cannot tell.
-bool FileSizeOf(const QString& path, qint64& size);
-
 }  // namespace kavlo
