@@ -63,17 +63,6 @@ struct RemoveOnExit {
     }
 };
 
-// Runs `act` on the next modal dialog or message box that opens.
-void OnNextModal(std::function<void(QWidget*)> act) {
-    QTimer::singleShot(0, [act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal)
-            act(modal);
-        else
-            OnNextModal(act);
-    });
-}
-
 bool MakeFile(const QByteArray& path) {
     FILE* f = std::fopen(path.constData(), "wb");
     return f && std::fclose(f) == 0;
@@ -213,12 +202,12 @@ TEST(NonUtf8Names, OpenDialogChoosesTheClipByItsLossyName) {
     const RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 32, 16);
     window.RecentFiles()->Add(kavlo::FileNameFromBytes(clip), sizeof s, &s);
     QString refused;
-    OnNextModal([&](QWidget* w) {
+    shelltest::OnNextModal([&](QWidget* w) {
         auto* dialog = qobject_cast<QFileDialog*>(w);
         ASSERT_NE(dialog, nullptr);
         dialog->selectFile(QFile::decodeName(clip));
         // A refusal comes as a message box; it is noted and everything is closed.
-        OnNextModal([&refused, dialog](QWidget* m) {
+        shelltest::OnNextModal([&refused, dialog](QWidget* m) {
             if (auto* box = qobject_cast<QMessageBox*>(m)) {
                 refused = box->text();
                 box->close();

@@ -2,10 +2,12 @@
 
 #include "clipgen/ClipGen.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstring>
 
@@ -81,6 +83,17 @@ RawSettings SettingsFor(uint32_t code, int32_t width, int32_t height) {
     r.timeScale = 25;
     BuildRawVideoFormat(r.rawFormat, width, height, code, 0, 0);
     return r;
+}
+
+// Runs `act` on the next modal dialog or message box that opens.
+void OnNextModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal)
+            act(modal);
+        else
+            OnNextModal(act);
+    });
 }
 
 }  // namespace shelltest

@@ -6,9 +6,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QSettings;
+class QWidget;
 
 namespace shelltest {
 
@@ -27,5 +29,8 @@ QString SparseFile(const QString& name, int64_t size);
 QString Clip(const QString& name, uint32_t code, int32_t width, int32_t height, int32_t frames);
 // A settings record for a clip as the command line would build it.
 RawSettings SettingsFor(uint32_t code, int32_t width, int32_t height);
+
+// Runs `act` on the next modal dialog or message box that opens.
+void OnNextModal(std::function<void(QWidget*)> act);
 
 }  // namespace shelltest

@@ -34,17 +34,6 @@
 
 namespace {
 
-// Runs `act` on the next modal dialog or message box that opens.
-void OnNextModal(std::function<void(QWidget*)> act) {
-    QTimer::singleShot(0, [act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal)
-            act(modal);
-        else
-            OnNextModal(act);
-    });
-}
-
 class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -333,7 +322,7 @@ TEST_F(MainWindow, FailedRecentOpenOffersRemoval) {
     RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 64, 48);  // needs 3072 bytes per frame
     dlg->RecentFiles()->Add(gone, sizeof s, &s);
     Show();
-    OnNextModal([](QWidget* w) {
+    shelltest::OnNextModal([](QWidget* w) {
         auto* box = qobject_cast<QMessageBox*>(w);
         ASSERT_NE(box, nullptr);
         EXPECT_TRUE(box->text().startsWith(
@@ -378,7 +367,7 @@ TEST_F(MainWindow, PropertiesReopensAtThePreviewsFrame) {
     OpenClip(10, QStringLiteral("props.raw"));
     dlg->FrameSlider()->setValue(4);
     ASSERT_EQ(dlg->View()->CurrentPosition(), 4);
-    OnNextModal([](QWidget* w) {
+    shelltest::OnNextModal([](QWidget* w) {
         auto* settings = qobject_cast<CRawSettingsDlg*>(w);
         ASSERT_NE(settings, nullptr);
         EXPECT_EQ(settings->Preview()->CurrentPosition(), 4);
@@ -472,7 +461,7 @@ TEST_F(MainWindow, CtrlZeroIsActualSizeEvenAtTheLargestZoom) {
 TEST_F(MainWindow, AboutBoxShowsTheLicenceFromTheProgramFolder) {
     Show();
     QString license;
-    OnNextModal([&license](QWidget* w) {
+    shelltest::OnNextModal([&license](QWidget* w) {
         if (auto* browser = w->findChild<QTextBrowser*>()) license = browser->toPlainText();
         static_cast<QDialog*>(w)->accept();
     });

@@ -1,6 +1,8 @@
 // Raw video source: media type checks, frame geometry, opening files and the error codes.
 #include "QuernFixture.h"
 
+#include "../common/SpecialFiles.h"
+
 #include "quern/FileAccess.h"
 #include "quern/RawVideoSource.h"
 
@@ -8,9 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace quern_test {
@@ -229,13 +229,8 @@ TEST_F(Source, NonRegularFilesAreRefused) {
     const std::string fifo = dir_.File("pipe.raw");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string socketPath = dir_.File("s.raw");
-    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const int s = testfiles::BindUnixSocket(socketPath);
     ASSERT_GE(s, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
-    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-    ASSERT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
     for (const std::string& path : {fifo, socketPath, std::string("/dev/zero"),
                                     std::string("/dev/null"), std::string("/proc/self/stat")}) {
         EXPECT_EQ(Open(path), TN_E_NOTSUPPORTED) << path;

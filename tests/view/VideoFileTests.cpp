@@ -3,6 +3,8 @@
 // in turn through a fake plug-in.
 #include "ViewTestSupport.h"
 
+#include "../common/SpecialFiles.h"
+
 #include "view/VideoFile.h"
 
 #include "image/PixelLayout.h"
@@ -15,9 +17,7 @@
 
 #include <dlfcn.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -200,13 +200,8 @@ TEST_F(FileFixture, NonRegularFilesAreRefusedWithTheReason) {
     const std::string fifo = dir_.filePath(QStringLiteral("pipe.raw")).toStdString();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string socketPath = dir_.filePath(QStringLiteral("s.raw")).toStdString();
-    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const int s = testfiles::BindUnixSocket(socketPath);
     ASSERT_GE(s, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
-    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-    ASSERT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
     QDir(dir_.path()).mkdir(QStringLiteral("sub.raw"));
 
     const struct {
