@@ -575,10 +575,12 @@ constexpr ViewKeyCommand kViewKeyCommands[] = {
 bool CTNViewerDlg::HandleNavigationKey(QKeyEvent* event) {
     if (!view_->IsOpen()) return false;
     if (event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier)) return false;
-    // A text field keeps its keys: they move its cursor.
+    // A text field keeps its keys (they move its cursor), and so does the menu bar while it is
+    // worked with the keyboard.
     const QWidget* focus = QApplication::focusWidget();
     if (focus && (focus->inherits("QLineEdit") || focus->inherits("QAbstractSpinBox") ||
-                  focus->inherits("QTextEdit") || focus->inherits("QPlainTextEdit")))
+                  focus->inherits("QTextEdit") || focus->inherits("QPlainTextEdit") ||
+                  focus->inherits("QMenuBar")))
         return false;
     const int64_t position = std::max<int64_t>(view_->CurrentPosition(), 0);
     // The directions are the frame slider's: PgUp goes ten frames on, as on the slider.
