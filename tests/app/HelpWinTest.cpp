@@ -41,6 +41,44 @@ TEST(HelpText, WideNamesGetOneTabNarrowOnesTwo) {
     EXPECT_TRUE(text.contains(QStringLiteral("\r\n\t\tBGRA16161616\t- ")));
 }
 
+TEST(HelpText, KeysSectionNamesTheTableKeysAndTheWindowKeys) {
+    const QStringList lines = Lines(CHelpWin::BuildKeysText());
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.first(), QStringLiteral("Keys:"));
+    for (const char* line : {
+             "0\t\t- show all: fit, and every display switch off",
+             "Ctrl+0\t\t- actual size (zoom 100%)",
+             "7\t\t- Y' channel alone",
+             "D\t\t- deinterlace on or off",
+             "Shift+F\t\t- fields stored separately, inverted",
+             "Shift+1\t\t- deinterlacing method: top field",
+             "Shift+4\t\t- deinterlacing method: low-pass filter",
+             "Keypad +\t- zoom in",
+             "Left, Right\t- previous, next frame",
+             "PgUp, PgDn\t- ten frames on, back",
+             "Home, End\t- first, last frame",
+             "Ctrl+wheel\t- zoom about the pointer",
+         }) {
+        EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line;
+    }
+    // Keys without a meaning in the table are not listed.
+    for (const char* absent : {"4\t", "5\t", "A\t", "Shift+5", "Shift+D"})
+        EXPECT_FALSE(
+            CHelpWin::BuildKeysText().contains(QStringLiteral("\n") + QLatin1String(absent)))
+            << absent;
+}
+
+TEST(HelpWindow, ShowsTheKeysAfterTheUsage) {
+    CHelpWin help;
+    ASSERT_TRUE(help.OnInitDialog());
+    const QString shown = help.UsageControl()->toPlainText();
+    const qsizetype usageEnd = shown.indexOf(QStringLiteral("-mv\t\tmirror the output vertically"));
+    const qsizetype keys = shown.indexOf(QStringLiteral("\nKeys:\n"));
+    ASSERT_GE(usageEnd, 0);
+    EXPECT_GT(keys, usageEnd);
+    EXPECT_TRUE(shown.contains(QStringLiteral("\nHome, End\t- first, last frame\n")));
+}
+
 TEST(HelpWindow, MeasuresNamesWithTheUsageControlsFont) {
     CHelpWin help;
     help.SetErrorText(QStringLiteral("Error: Unknown pixel layout."));

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
@@ -230,6 +231,78 @@ TEST_F(MainWindow, FrameFieldRules) {
     dlg->FrameSlider()->setValue(55);
     EXPECT_EQ(field->text(), QStringLiteral("55"));
     EXPECT_EQ(dlg->View()->CurrentPosition(), 55);
+}
+
+TEST_F(MainWindow, ArrowPageHomeAndEndKeysStepFramesWhereverTheFocusIs) {
+    OpenClip();
+    QLineEdit* field = dlg->FrameField();
+    auto expectFrame = [&](int64_t frame, const char* after) {
+        EXPECT_EQ(dlg->View()->CurrentPosition(), frame) << after;
+        EXPECT_EQ(dlg->FrameSlider()->value(), frame) << after;
+        EXPECT_EQ(field->text(), QString::number(frame)) << after;
+        EXPECT_EQ(dlg->StatusFrameText(), QStringLiteral("Frame %1 / 100").arg(frame)) << after;
+    };
+    for (QWidget* focus :
+         {static_cast<QWidget*>(dlg->View()), static_cast<QWidget*>(dlg->FrameSlider()),
+          static_cast<QWidget*>(dlg.get())}) {
+        dlg->GoToFrame(0);
+        focus->setFocus();
+        const std::string name = focus->objectName().toStdString();
+        SCOPED_TRACE(name);
+        Key(Qt::Key_Right);
+        expectFrame(1, "Right");
+        Key(Qt::Key_PageUp);
+        expectFrame(11, "PgUp: ten on, as on the slider");
+        Key(Qt::Key_Left);
+        expectFrame(10, "Left");
+        Key(Qt::Key_PageDown);
+        expectFrame(0, "PgDn");
+        Key(Qt::Key_Left);
+        expectFrame(0, "Left stops at the first frame");
+        Key(Qt::Key_End);
+        expectFrame(99, "End");
+        Key(Qt::Key_PageUp);
+        expectFrame(99, "PgUp stops at the last frame");
+        Key(Qt::Key_Home);
+        expectFrame(0, "Home");
+    }
+    // In the frame field the keys move the cursor.
+    dlg->GoToFrame(42);
+    field->setFocus();
+    field->setCursorPosition(2);
+    QTest::keyClick(field, Qt::Key_Left);
+    QTest::keyClick(field, Qt::Key_Home);
+    EXPECT_EQ(field->cursorPosition(), 0);
+    EXPECT_EQ(dlg->View()->CurrentPosition(), 42);
+}
+
+TEST_F(MainWindow, StatusBarShowsFrameZoomFormatAndProbe) {
+    dlg->show();
+    EXPECT_EQ(dlg->StatusFrameText(), QString()) << "nothing open";
+    OpenClip();
+    ASSERT_NE(dlg->StatusBar(), nullptr);
+    EXPECT_TRUE(dlg->StatusBar()->isVisible());
+    EXPECT_GE(dlg->StatusBar()->geometry().top(),
+              dlg->FrameField()->mapTo(dlg.get(), QPoint(0, 0)).y() + dlg->FrameField()->height());
+    EXPECT_EQ(dlg->StatusFrameText(), QStringLiteral("Frame 0 / 100"));
+    EXPECT_EQ(dlg->StatusZoomText(), QStringLiteral("100%"));
+    EXPECT_EQ(dlg->StatusFormatText(), QStringLiteral("GRAY 64x48"));
+    EXPECT_EQ(dlg->StatusProbeText(), QString());
+    dlg->FrameSlider()->setValue(5);
+    EXPECT_EQ(dlg->StatusFrameText(), QStringLiteral("Frame 5 / 100"));
+    QWidget* port = dlg->View()->viewport();
+    const QRect picture = dlg->View()->PictureRect();
+    QTest::mouseMove(port, picture.topLeft() + QPoint(5, 3));
+    EXPECT_TRUE(dlg->StatusProbeText().startsWith(QStringLiteral("Pos: (5,3), RGB: (")))
+        << dlg->StatusProbeText().toStdString();
+    EXPECT_TRUE(dlg->windowTitle().startsWith(
+        QStringLiteral("main.raw (GRAY) (100%) - Kavlo  - Pos: (5,3), RGB: (")))
+        << "the title keeps its format";
+    Key(Qt::Key_Equal);
+    EXPECT_EQ(dlg->StatusZoomText(), QStringLiteral("200%"));
+    dlg->OnCommand(CmdClose);
+    EXPECT_EQ(dlg->StatusFrameText(), QString());
+    EXPECT_EQ(dlg->StatusFormatText(), QString());
 }
 
 TEST_F(MainWindow, FrameFieldLimitFollowsTheFileAndNeverCutsANumber) {

@@ -217,6 +217,70 @@ TEST_F(InteractionTest, WheelZoomsInZoomModeAndScrollsOtherwise) {
     EXPECT_GT(view_->ScrollPosition().y(), before.y()) << "the scroll area's own wheel handling";
 }
 
+TEST_F(InteractionTest, CtrlWheelZoomsAboutThePointer) {
+    Clip clip = MakeClip("about.raw", Grey(1600, 1200));
+    Open(clip);
+    view_->horizontalScrollBar()->setValue(400);
+    view_->verticalScrollBar()->setValue(300);
+    const QPoint at(100, 80);
+    const QPointF under = view_->mapToImage(QPointF(at));
+    SendWheel(Port(), at, 120, Qt::ControlModifier);
+    ASSERT_EQ(view_->Zoom(), 2.0);
+    const QPointF in = view_->mapToImage(QPointF(at));
+    EXPECT_NEAR(in.x(), under.x(), 1.0);
+    EXPECT_NEAR(in.y(), under.y(), 1.0);
+    SendWheel(Port(), at, -120, Qt::ControlModifier);
+    ASSERT_EQ(view_->Zoom(), 1.0);
+    const QPointF out = view_->mapToImage(QPointF(at));
+    EXPECT_NEAR(out.x(), under.x(), 1.0);
+    EXPECT_NEAR(out.y(), under.y(), 1.0);
+}
+
+TEST_F(InteractionTest, WheelNotchScrollsATenthOfThePage) {
+    Clip clip = MakeClip("notch.raw", Grey(4000, 3000));
+    Open(clip);
+    const QSize client = view_->ClientSize();
+    SendWheel(Port(), QPoint(10, 10), -120, Qt::NoModifier);
+    EXPECT_EQ(view_->ScrollPosition(), QPoint(0, client.height() / 10));
+    SendWheel(Port(), QPoint(10, 10), -240, Qt::AltModifier);
+    EXPECT_EQ(view_->ScrollPosition(), QPoint(2 * (client.width() / 10), client.height() / 10))
+        << "Alt scrolls sideways";
+    SendWheel(Port(), QPoint(10, 10), 120, Qt::NoModifier);
+    EXPECT_EQ(view_->ScrollPosition().y(), 0);
+}
+
+TEST_F(InteractionTest, ProbeFollowsScrollZoomAndFrameUnderAStillPointer) {
+    clipgen::ClipOptions o = Grey(1600, 1200);
+    o.frames = 2;
+    Clip clip = MakeClip("still.raw", o);
+    Open(clip);
+    const QPoint at(123, 77);
+    // What the probe says for the pointer at `at` when it arrives there afresh.
+    auto fresh = [&] {
+        QTest::mouseMove(Port(), at + QPoint(5, 5));
+        QTest::mouseMove(Port(), at);
+        return status_.Last();
+    };
+    const QString start = fresh();
+    ASSERT_TRUE(start.startsWith(QStringLiteral(" - Pos: (123,77)"))) << start.toStdString();
+
+    view_->verticalScrollBar()->setValue(200);
+    const QString scrolled = status_.Last();
+    EXPECT_TRUE(scrolled.startsWith(QStringLiteral(" - Pos: (123,277)"))) << scrolled.toStdString();
+    EXPECT_EQ(scrolled, fresh());
+
+    view_->SetZoom(4.0);
+    const QString zoomed = status_.Last();
+    EXPECT_NE(zoomed, scrolled);
+    EXPECT_EQ(zoomed, fresh());
+
+    status_.texts.clear();
+    ASSERT_TRUE(view_->LoadFrame(1));
+    ASSERT_FALSE(status_.texts.empty()) << "a new frame refreshes the probe";
+    const QString next = status_.Last();
+    EXPECT_EQ(next, fresh());
+}
+
 TEST_F(InteractionTest, OwnerHandsWheelAndKeysToTheView) {
     Clip clip = MakeClip("owner.raw", Grey(64, 48));
     Open(clip);

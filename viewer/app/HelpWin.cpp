@@ -2,17 +2,21 @@
 
 #include "AppInfo.h"
 #include "image/PixelLayout.h"
+#include "view/KeyInput.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <vector>
 
 namespace {
 
@@ -35,7 +39,90 @@ const char kUsageTail[] =
     "-s\t\tstride in bytes (optional)\r\n\t\t\r\n"
     "-mv\t\tmirror the output vertically\r\n\t\t\r\n";
 
+// What each view key does, in the words of the help text.
+const char* ActionText(const kavlo::ViewKey& key) {
+    using kavlo::ViewKeyAction;
+    switch (key.action) {
+    case ViewKeyAction::None: return nullptr;
+    case ViewKeyAction::ShowAll: return "show all: fit, and every display switch off";
+    case ViewKeyAction::ActualSize: return "actual size (zoom 100%)";
+    case ViewKeyAction::ToggleFilter1: return "filter 1 on or off";
+    case ViewKeyAction::ToggleFilter2: return "filter 2 on or off";
+    case ViewKeyAction::ToggleFilter3: return "filter 3 on or off";
+    case ViewKeyAction::ShowAllChannels: return "all channels";
+    case ViewKeyAction::ShowY: return "Y' channel alone";
+    case ViewKeyAction::ShowCb: return "Cb channel alone";
+    case ViewKeyAction::ShowCr: return "Cr channel alone";
+    case ViewKeyAction::ToggleMethod2Label: return "\"Method 2\" label on or off";
+    case ViewKeyAction::ToggleDeinterlace: return "deinterlace on or off";
+    case ViewKeyAction::ToggleSplitFields: return "split fields on or off";
+    case ViewKeyAction::ToggleSeparatedFields: return "fields stored separately, inverted";
+    case ViewKeyAction::ToggleInterlace: return "interlaced, inverted";
+    case ViewKeyAction::ToggleFieldOrder: return "toggle field order";
+    case ViewKeyAction::ToggleFlip: return "flip vertically";
+    case ViewKeyAction::SetDeinterlaceMethod:
+        switch (key.method) {
+        case kavlo::kDeinterlaceTopField: return "deinterlacing method: top field";
+        case kavlo::kDeinterlaceBottomField: return "deinterlacing method: bottom field";
+        case kavlo::kDeinterlaceBlendFields: return "deinterlacing method: blend fields";
+        case kavlo::kDeinterlaceLowPass: return "deinterlacing method: low-pass filter";
+        }
+        return nullptr;
+    case ViewKeyAction::ZoomIn: return "zoom in";
+    case ViewKeyAction::ZoomOut: return "zoom out";
+    }
+    return nullptr;
+}
+
+// The keys of the main window outside the key table, and the mouse.
+const char kWindowKeys[] =
+    "= or +\t\t- zoom in\r\n"
+    "-\t\t- zoom out\r\n"
+    "Left, Right\t- previous, next frame\r\n"
+    "PgUp, PgDn\t- ten frames on, back\r\n"
+    "Home, End\t- first, last frame\r\n"
+    "Ctrl+G\t\t- go to the frame field\r\n"
+    "Ctrl+O\t\t- open a file\r\n"
+    "Ctrl+W\t\t- close the file\r\n"
+    "Ctrl+Q\t\t- exit\r\n"
+    "Space+drag\t- pan (Space+wheel scrolls)\r\n"
+    "Ctrl+click\t- zoom in (a drag zooms to the rectangle)\r\n"
+    "Ctrl+right click\t- zoom out about the point\r\n"
+    "Ctrl+wheel\t- zoom about the pointer\r\n"
+    "Wheel\t\t- scroll a tenth of the view\r\n";
+
 }  // namespace
+
+QString CHelpWin::BuildKeysText() {
+    QString text = QStringLiteral("Keys:\r\n\t\t\r\n");
+    // Every key the table might know, asked of the table itself.
+    struct Candidate {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    std::vector<Candidate> candidates;
+    for (int key = Qt::Key_0; key <= Qt::Key_9; ++key) candidates.push_back({key, Qt::NoModifier});
+    candidates.push_back({Qt::Key_0, Qt::ControlModifier});
+    for (int key = Qt::Key_0; key <= Qt::Key_9; ++key)
+        candidates.push_back({key, Qt::ShiftModifier});
+    for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key) candidates.push_back({key, Qt::NoModifier});
+    for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key)
+        candidates.push_back({key, Qt::ShiftModifier});
+    candidates.push_back({Qt::Key_Plus, Qt::KeypadModifier});
+    candidates.push_back({Qt::Key_Minus, Qt::KeypadModifier});
+    for (const Candidate& c : candidates) {
+        const QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers);
+        const char* action = ActionText(kavlo::LookUpViewKey(event));
+        if (!action) continue;
+        const QString name = c.modifiers == Qt::KeypadModifier
+                                 ? QStringLiteral("Keypad %1").arg(QChar(c.key))
+                                 : QKeySequence(c.key | int(c.modifiers)).toString();
+        text += name + (name.size() < 8 ? QStringLiteral("\t\t- ") : QStringLiteral("\t- ")) +
+                QLatin1String(action) + QStringLiteral("\r\n");
+    }
+    text += QString::fromLatin1(kWindowKeys);
+    return text;
+}
 
 CHelpWin::CHelpWin() : QDialog(nullptr) { Build(); }
 
@@ -112,7 +199,7 @@ bool CHelpWin::OnInitDialog() {
         return metrics.horizontalAdvance(name) >= kWideNamePixels;
     });
     // The control keeps plain line feeds; the text itself is built with the window line ends.
-    QString shown = text;
+    QString shown = text + QStringLiteral("\r\n") + BuildKeysText();
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     usage_->setPlainText(shown);
     usage_->setLineWrapMode(QPlainTextEdit::WidgetWidth);

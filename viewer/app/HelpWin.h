@@ -31,6 +31,10 @@ public:
     static QString BuildUsageText(const QString& appName,
                                   const std::function<bool(const QString&)>& isWide);
 
+    // The "Keys" section shown after the usage, with "\r\n" line ends: the view keys as the key
+    // table assigns them, then the keys of the main window and the mouse.
+    static QString BuildKeysText();
+
     QPlainTextEdit* UsageControl() const { return usage_; }
     QLabel* ErrorControl() const { return errorLine_; }
 

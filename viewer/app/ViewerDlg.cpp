@@ -30,7 +30,9 @@
 #include <QLayout>
 #include <QScreen>
 #include <QShortcut>
+#include <QLabel>
 #include <QSlider>
+#include <QStatusBar>
 #include <QUrl>
 #include <QWindow>
 
@@ -89,11 +91,25 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     frameField_->setEnabled(false);
     frameField_->installEventFilter(this);
 
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setObjectName(QStringLiteral("StatusBar"));
+    statusBar_->setSizeGripEnabled(false);
+    auto addField = [this](QLabel*& label, const char* name, int stretch) {
+        label = new QLabel(statusBar_);
+        label->setObjectName(QLatin1String(name));
+        statusBar_->addWidget(label, stretch);
+    };
+    addField(statusFrame_, "StatusFrame", 0);
+    addField(statusZoom_, "StatusZoom", 0);
+    addField(statusFormat_, "StatusFormat", 0);
+    addField(statusProbe_, "StatusProbe", 1);
+
     BuildMenus();
     const int menuHeight = menuBar_->sizeHint().height();
     const QSize clientSize = DialogUnits(0, 0, 325, 201).size();
-    resize(clientSize.width(), clientSize.height() + menuHeight);
+    resize(clientSize.width(), clientSize.height() + menuHeight + StatusBarHeight());
     menuBar_->setGeometry(0, 0, width(), menuHeight);
+    statusBar_->setGeometry(0, height() - StatusBarHeight(), width(), StatusBarHeight());
     client_->setGeometry(0, menuHeight, clientSize.width(), clientSize.height());
     clientRect_ = QRect(QPoint(0, 0), clientSize);
     setMinimumSize(kMinWidth, kMinHeight);
@@ -159,6 +175,7 @@ void CTNViewerDlg::StatusCallback(void* context, CVideoBuffer* view, const QStri
 }
 
 void CTNViewerDlg::UpdateTitle(CVideoBuffer* view, const QString& status) {
+    UpdateStatusBar();
     if (!view || !view->IsOpen()) {
         setWindowTitle(kavlo::AppName());
         return;
@@ -176,6 +193,43 @@ void CTNViewerDlg::UpdateWindowState() {
     UpdateTitle(view_, QString());
     UpdateFrameControls();
     UpdateMenuState();
+}
+
+int CTNViewerDlg::StatusBarHeight() const { return statusBar_->sizeHint().height(); }
+
+QString CTNViewerDlg::StatusFrameText() const { return statusFrame_->text(); }
+QString CTNViewerDlg::StatusZoomText() const { return statusZoom_->text(); }
+QString CTNViewerDlg::StatusFormatText() const { return statusFormat_->text(); }
+QString CTNViewerDlg::StatusProbeText() const { return statusProbe_->text(); }
+
+void CTNViewerDlg::UpdateStatusBar() {
+    if (!view_->IsOpen()) {
+        for (QLabel* label : {statusFrame_, statusZoom_, statusFormat_, statusProbe_})
+            label->clear();
+        return;
+    }
+    const int64_t position = std::max<int64_t>(view_->CurrentPosition(), 0);
+    statusFrame_->setText(QStringLiteral("Frame %1 / %2")
+                              .arg(position)
+                              .arg(static_cast<qint64>(view_->FrameCount())));
+    // The zoom as the title shows it.
+    statusZoom_->setText(QStringLiteral("%1%").arg(static_cast<qint64>(view_->Zoom() * 100.0)));
+    const QString size = QStringLiteral("%1x%2").arg(view_->FrameWidth()).arg(view_->FrameHeight());
+    statusFormat_->setText(view_->LayoutNameText().isEmpty()
+                               ? size
+                               : QStringLiteral("%1 %2").arg(view_->LayoutNameText(), size));
+    // The view's text starts with the separator it needs behind the title.
+    QString probe = view_->StatusText().trimmed();
+    if (probe.startsWith(QLatin1String("- "))) probe.remove(0, 2);
+    statusProbe_->setText(probe);
+}
+
+void CTNViewerDlg::GoToFrame(int64_t frame) {
+    if (!view_->IsOpen()) return;
+    const int64_t last = std::max<int64_t>(view_->FrameCount() - 1, 0);
+    view_->LoadFrame(std::clamp<int64_t>(frame, 0, last));
+    UpdateFrameControls();
+    UpdateStatusBar();
 }
 
 void CTNViewerDlg::UpdateFrameControls() {
@@ -233,8 +287,10 @@ void CTNViewerDlg::LayoutControls(QSize client) {
 void CTNViewerDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     const int menuHeight = menuBar_->sizeHint().height();
+    const int statusHeight = StatusBarHeight();
     menuBar_->setGeometry(0, 0, width(), menuHeight);
-    const QSize client(width(), std::max(height() - menuHeight, 0));
+    statusBar_->setGeometry(0, std::max(height() - statusHeight, 0), width(), statusHeight);
+    const QSize client(width(), std::max(height() - menuHeight - statusHeight, 0));
     client_->setGeometry(0, menuHeight, client.width(), client.height());
     LayoutControls(client);
 }
@@ -422,6 +478,7 @@ void CTNViewerDlg::OnOpenCommand() {
 void CTNViewerDlg::OnSliderMoved(int position) {
     frameField_->setText(QString::number(position));
     view_->LoadFrame(position);
+    UpdateStatusBar();
 }
 
 void CTNViewerDlg::OnFrameFieldFocusLost() {
@@ -434,6 +491,7 @@ void CTNViewerDlg::OnFrameFieldFocusLost() {
     updatingControls_ = false;
     frameField_->setText(QString::number(value));
     view_->LoadFrame(value);
+    UpdateStatusBar();
 }
 
 // ---- Keyboard ----------------------------------------------------------------------------------
@@ -514,7 +572,31 @@ constexpr ViewKeyCommand kViewKeyCommands[] = {
 
 }  // namespace
 
+bool CTNViewerDlg::HandleNavigationKey(QKeyEvent* event) {
+    if (!view_->IsOpen()) return false;
+    if (event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier)) return false;
+    // A text field keeps its keys (they move its cursor), and so does the menu bar while it is
+    // worked with the keyboard.
+    const QWidget* focus = QApplication::focusWidget();
+    if (focus && (focus->inherits("QLineEdit") || focus->inherits("QAbstractSpinBox") ||
+                  focus->inherits("QTextEdit") || focus->inherits("QPlainTextEdit") ||
+                  focus->inherits("QMenuBar")))
+        return false;
+    const int64_t position = std::max<int64_t>(view_->CurrentPosition(), 0);
+    // The directions are the frame slider's: PgUp goes ten frames on, as on the slider.
+    switch (event->key()) {
+    case Qt::Key_Left: GoToFrame(position - 1); return true;
+    case Qt::Key_Right: GoToFrame(position + 1); return true;
+    case Qt::Key_PageUp: GoToFrame(position + 10); return true;
+    case Qt::Key_PageDown: GoToFrame(position - 10); return true;
+    case Qt::Key_Home: GoToFrame(0); return true;
+    case Qt::Key_End: GoToFrame(view_->FrameCount() - 1); return true;
+    default: return false;
+    }
+}
+
 bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
+    if (HandleNavigationKey(event)) return true;
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool shift = mods & Qt::ShiftModifier;
     const bool ctrl = mods & Qt::ControlModifier;

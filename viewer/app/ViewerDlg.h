@@ -1,5 +1,6 @@
 // The viewer's main window: the video view, a frame slider and a frame number field under a
-// menu bar, with the keyboard table, dropped files and the window title that carries the probe.
+// menu bar and above a status bar, with the keyboard table, dropped files and the window title
+// that carries the probe.
 #pragma once
 
 #include "Commands.h"
@@ -20,7 +21,9 @@ class QAction;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
+class QLabel;
 class QSlider;
+class QStatusBar;
 
 class CTNViewerDlg : public QDialog {
     Q_OBJECT
@@ -45,6 +48,10 @@ public:
     // Title, frame slider and field, and menus, all from the view's present state.
     void UpdateWindowState();
     void UpdateFrameControls();
+    // The status bar: "Frame n / N" (n as in the frame field), zoom, layout and frame size, probe.
+    void UpdateStatusBar();
+    // Shows frame `frame` clamped into the file, with slider, field and status bar following.
+    void GoToFrame(int64_t frame);
     void UpdateMenuState();
     // The check marks of the View menu, from the view's display switches.
     void UpdateCheckMarks();
@@ -66,6 +73,12 @@ public:
     QSlider* FrameSlider() const { return slider_; }
     QLineEdit* FrameField() const { return frameField_; }
     QMenuBar* MenuBar() const { return menuBar_; }
+    QStatusBar* StatusBar() const { return statusBar_; }
+    // The texts of the status bar's fields.
+    QString StatusFrameText() const;
+    QString StatusZoomText() const;
+    QString StatusFormatText() const;
+    QString StatusProbeText() const;
     QMenu* RecentMenu() const { return recentMenu_; }
     QAction* Action(int id) const;
     int64_t FrameCountCopy() const { return frameCount_; }
@@ -97,6 +110,9 @@ private:
     bool PreTranslateMessage(QObject* target, QEvent* event);
     bool HandleFrameFieldKey(QKeyEvent* event);
     bool HandleWindowKey(QKeyEvent* event);
+    // Left/Right, PgUp/PgDn, Home/End: true when the key moved (or tried to move) the frame.
+    bool HandleNavigationKey(QKeyEvent* event);
+    int StatusBarHeight() const;
     void OnSliderMoved(int position);
     void OnFrameFieldFocusLost();
     void OnOpenCommand();
@@ -117,6 +133,11 @@ private:
     FrameNumberValidator* frameValidator_ = nullptr;
     QWidget* client_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
+    QStatusBar* statusBar_ = nullptr;
+    QLabel* statusFrame_ = nullptr;
+    QLabel* statusZoom_ = nullptr;
+    QLabel* statusFormat_ = nullptr;
+    QLabel* statusProbe_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QMenu* recentMenu_ = nullptr;

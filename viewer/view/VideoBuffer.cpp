@@ -106,6 +106,8 @@ int CVideoBuffer::OpenFile(RawSettings* settings, const QString& fileName, QStri
 bool CVideoBuffer::LoadFrame(int64_t frame) {
     if (!file_.LoadFrame(frame)) return false;
     RenderFrame();
+    // The pixel under a pointer over the view is another one now.
+    if (mouseInside_) RefreshProbe();
     viewport()->update();
     return true;
 }
@@ -248,7 +250,7 @@ void CVideoBuffer::ZoomAbout(double zoom, QPoint picturePoint) {
     const int h = file_.Height();
     SetScrollSizes(QSize(ZoomedExtent(w, zoom_), ZoomedExtent(h, zoom_)),
                    QSize(ScrollLineSize(zoom_), ScrollLineSize(zoom_)));
-    UpdateStatusText();
+    RefreshProbe();
     // Where the picture point lies in the zoomed picture, by the same ratio as the mapping.
     CenterOnPoint(QPoint(static_cast<int>(ToView(picturePoint.x(), w, total_.width())),
                          static_cast<int>(ToView(picturePoint.y(), h, total_.height()))));
@@ -265,6 +267,17 @@ void CVideoBuffer::ZoomOut(std::optional<QPoint> picturePoint) {
     ZoomAbout(zoom_ * 0.5, picturePoint ? *picturePoint : WindowCentrePicturePoint());
 }
 
+void CVideoBuffer::ZoomAtClientPoint(bool in, QPoint at) {
+    if (in ? zoom_ >= kMaxZoom : zoom_ <= kMinZoom) return;
+    const QPointF picture = mapToImage(QPointF(at));
+    ZoomAbout(in ? zoom_ * 2.0 : zoom_ * 0.5,
+              QPoint(static_cast<int>(picture.x()), static_cast<int>(picture.y())));
+    // ZoomAbout centred the point; move it back under the pointer (as far as scrolling can).
+    const QPointF now = mapToView(picture);
+    ScrollToPosition(ScrollPosition() + QPoint(static_cast<int>(std::lround(now.x() - at.x())),
+                                               static_cast<int>(std::lround(now.y() - at.y()))));
+}
+
 void CVideoBuffer::SetZoom(double zoom, std::optional<QPoint> picturePoint) {
     if (zoom_ >= kMaxZoom || !(zoom > 0.0)) return;
     zoom = std::min(zoom, kMaxZoom);
@@ -277,7 +290,7 @@ void CVideoBuffer::ActualSize() {
     zoom_ = 1.0;
     SetScrollSizes(QSize(file_.Width(), file_.Height()));
     CenterOnPoint(QPoint(file_.Width() / 2, file_.Height() / 2));
-    UpdateStatusText();
+    RefreshProbe();
     viewport()->update();
 }
 
@@ -403,7 +416,18 @@ void CVideoBuffer::resizeEvent(QResizeEvent*) {
     FitToClient();
 }
 
-void CVideoBuffer::scrollContentsBy(int, int) { viewport()->update(); }
+void CVideoBuffer::RefreshProbe() {
+    if (mouseInside_) {
+        UpdateStatusText(pointer_);
+    } else {
+        UpdateStatusText();
+    }
+}
+
+void CVideoBuffer::scrollContentsBy(int, int) {
+    if (mouseInside_) RefreshProbe();
+    viewport()->update();
+}
 
 bool CVideoBuffer::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Leave) {
@@ -457,6 +481,7 @@ void CVideoBuffer::InputZoomToRectangle(const QRect& rect) {
 void CVideoBuffer::mouseMoveEvent(QMouseEvent* event) {
     const QPoint point = ClientPointOf(event->position());
     mouseInside_ = true;
+    pointer_ = point;
     UpdateStatusText(point);
     input_.MouseMove(point);
 }
@@ -475,11 +500,26 @@ void CVideoBuffer::wheelEvent(QWheelEvent* event) {
     const QPoint angle = event->angleDelta();
     const int delta = angle.y() != 0 ? angle.y() : angle.x();
     // In the zoom mode the scroll area's own handling would do nothing while Ctrl is down.
-    if (input_.Wheel(delta, event->modifiers())) {
+    // In fit mode (the settings dialog's preview) Ctrl on the wheel does not zoom.
+    Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (fitMode_) modifiers &= ~Qt::KeyboardModifiers(Qt::ControlModifier);
+    if (input_.Wheel(delta, modifiers, ClientPointOf(event->position()))) {
         event->accept();
         return;
     }
-    QAbstractScrollArea::wheelEvent(event);
+    // The scroll bars' own step (a few lines of one pixel each) would crawl over a large
+    // picture; a notch moves a tenth of what the client area shows instead.
+    const QSize client = ClientSize();
+    const int stepX = std::max(client.width() / 10, 1);
+    const int stepY = std::max(client.height() / 10, 1);
+    const bool sideways = angle.y() == 0 || (event->modifiers() & Qt::AltModifier);
+    const QPoint scroll = ScrollPosition();
+    if (sideways) {
+        ScrollToPosition(QPoint(scroll.x() - delta * stepX / 120, scroll.y()));
+    } else {
+        ScrollToPosition(QPoint(scroll.x(), scroll.y() - delta * stepY / 120));
+    }
+    event->accept();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -88,6 +88,8 @@ public:
 
     void ZoomIn();
     void ZoomOut(std::optional<QPoint> picturePoint = std::nullopt);
+    // Zooms one step in or out so that the picture point under client point `at` stays there.
+    void ZoomAtClientPoint(bool in, QPoint at);
     void SetZoom(double zoom, std::optional<QPoint> picturePoint = std::nullopt);
     void ActualSize();
     void ShowAll();
@@ -166,12 +168,15 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Repaints, and refreshes the probe: the picture moved under the pointer.
     void scrollContentsBy(int dx, int dy) override;
     bool viewportEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Outside the pan and zoom modes a wheel notch (120 eighths of a degree) scrolls a tenth of
+    // the client area, vertically or, for a sideways wheel, horizontally.
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
@@ -198,6 +203,9 @@ private:
 
     // Switch changes, in the order the keyboard handler uses them.
     void AfterSwitchChange(bool updateStatus);
+    // The status text with the probe at the pointer's last point while it is over the view
+    // (zoom, scrolling and a new frame change the pixel under a pointer that stays still).
+    void RefreshProbe();
 
     // What the input state machine asks of the view.
     QSize InputClientSize() const override { return ClientSize(); }
@@ -206,6 +214,7 @@ private:
     void InputScrollTo(QPoint position) override { ScrollToPosition(position); }
     void InputZoomIn() override { ZoomIn(); }
     void InputZoomOut(const QPoint* at) override;
+    void InputZoomAtPoint(bool in, QPoint at) override { ZoomAtClientPoint(in, at); }
     void InputZoomToRectangle(const QRect& rect) override;
     bool InputViewKey(const kavlo::ViewKey& key) override;
     void InputModeChanged(int mouseMode) override;
@@ -230,6 +239,7 @@ private:
     // Mouse and keys.
     kavlo::ViewInput input_{*this};
     bool mouseInside_ = false;
+    QPoint pointer_;  // the pointer's last client point while mouseInside_
     QCursor panCursor_;
     QCursor zoomInCursor_;
     QCursor zoomOutCursor_;

@@ -95,7 +95,7 @@ void ViewInput::ButtonUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers
     captured_ = false;
 }
 
-bool ViewInput::Wheel(int delta, Qt::KeyboardModifiers modifiers) {
+bool ViewInput::Wheel(int delta, Qt::KeyboardModifiers modifiers, QPoint point) {
     if (mode_ == MousePan) {
         const QPoint scroll = host_.InputScrollPosition();
         if (modifiers & Qt::AltModifier) {
@@ -105,12 +105,10 @@ bool ViewInput::Wheel(int delta, Qt::KeyboardModifiers modifiers) {
         }
         return true;
     }
-    if (mode_ == MouseZoom) {
-        if (delta < 0) {
-            host_.InputZoomOut(nullptr);
-        } else {
-            host_.InputZoomIn();
-        }
+    // Ctrl on the wheel event zooms even when the view never saw the Ctrl key go down (the key
+    // went to another window, or the focus was elsewhere).
+    if (mode_ == MouseZoom || (mode_ == MouseNone && (modifiers & Qt::ControlModifier))) {
+        host_.InputZoomAtPoint(delta >= 0, point);
         return true;
     }
     return false;

@@ -3,8 +3,9 @@
 // Space held: pan mode (a left drag scrolls the picture, the wheel scrolls it). Ctrl held: zoom
 // mode (a left click zooms in, a left drag of 9 pixels or more draws a zoom rectangle, a right
 // click zooms out about its point and holds the zoom-out mode until the button comes up, the
-// wheel zooms). What the other view keys do comes from the key table (kavlo::LookUpViewKey);
-// this unit hands them on to the view without deciding anything about them.
+// wheel zooms about the pointer; so does the wheel with Ctrl among its modifiers). What the other
+// view keys do comes from the key table (kavlo::LookUpViewKey); this unit hands them on to the view
+// without deciding anything about them.
 //
 // The state machine reaches the view through ViewInputHost; all points are client points
 // (device pixels of the viewport).
@@ -38,6 +39,8 @@ public:
     // Zooms out one step about the picture point under client point `at`, or about the window
     // centre without one.
     virtual void InputZoomOut(const QPoint* at) = 0;
+    // Zooms one step in (`in`) or out, keeping the picture point under client point `at` there.
+    virtual void InputZoomAtPoint(bool in, QPoint at) = 0;
     // Zooms to show the client rectangle `rect` (at least 1 pixel on one side).
     virtual void InputZoomToRectangle(const QRect& rect) = 0;
     // Carries out a key of the key table; true when it was consumed.
@@ -61,8 +64,9 @@ public:
     void MouseMove(QPoint point);
     void ButtonDown(Qt::MouseButton button, QPoint point);
     void ButtonUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
-    // True when the wheel was the view's (pan and zoom modes); otherwise the scroll area's.
-    bool Wheel(int delta, Qt::KeyboardModifiers modifiers);
+    // True when the wheel was the view's (pan and zoom modes, or Ctrl held); otherwise the
+    // scroll area's. `point` is the pointer's client point, about which the zoom mode zooms.
+    bool Wheel(int delta, Qt::KeyboardModifiers modifiers, QPoint point);
 
     // Key presses and releases of the view keys; true when consumed.
     bool KeyPress(const QKeyEvent& event);
