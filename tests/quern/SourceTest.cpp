@@ -1,7 +1,7 @@
 // Raw video source: media type checks, frame geometry, opening files and the error codes.
 #include "QuernFixture.h"
 
-#include "../common/SpecialFiles.h"
+#include "../common/NonRegularFiles.h"
 
 #include "quern/FileAccess.h"
 #include "quern/RawVideoSource.h"

@@ -3,7 +3,7 @@
 // in turn through a fake plug-in.
 #include "ViewTestSupport.h"
 
-#include "../common/SpecialFiles.h"
+#include "../common/NonRegularFiles.h"
 
 #include "view/VideoFile.h"
 
