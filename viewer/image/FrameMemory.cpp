@@ -116,6 +116,7 @@ constexpr auto GREY = ColourModel::Grey;
 constexpr auto LE = ByteOrder::Little;
 constexpr auto BE = ByteOrder::Big;
 
+static_assert(kFrameMemoryLayoutCount == kLayoutCount, "one entry per row of the catalogue");
 // Catalogue order.
 constexpr FrameMemoryLayout kLayouts[kFrameMemoryLayoutCount] = {
     // "YV12": planes Y' (W x H), Cr (W/2 x H/2), Cb (W/2 x H/2)
