@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"height_missing", {"-h"}, "Error: Wrong or missing height."},
         ErrorCase{"stride_missing", {"-s"}, "Error: Wrong or missing stride."},
         ErrorCase{"layout_missing", {"-l"}, "Error: Unknown pixel layout."},
-        ErrorCase{"layout_unknown", {"-l", "NV12"}, "Error: Unknown pixel layout."},
+        ErrorCase{"layout_unknown", {"-l", "NV99"}, "Error: Unknown pixel layout."},
         ErrorCase{"v216_upper_case", {"-l", "V216"}, "Error: Unknown pixel layout."},
         ErrorCase{"v210_upper_case", {"-lV210"}, "Error: Unknown pixel layout."},
         ErrorCase{"layout_with_blank", {"-l", "YV12 "}, "Error: Unknown pixel layout."},
@@ -302,15 +302,27 @@ INSTANTIATE_TEST_SUITE_P(
         KeywordCase{"BGRA16161616", 1536, false}, KeywordCase{"ARGB16161616", 1537, false},
         KeywordCase{"R555", 0x3535354C, true}, KeywordCase{"VUYA", kLayoutVUYA, false},
         KeywordCase{"AYUV", kLayoutAYUV, false}, KeywordCase{"GRAY", 40, false},
-        KeywordCase{"GRAYLE16", 512, false}, KeywordCase{"GRAYBE16", 513, false}),
+        KeywordCase{"GRAYLE16", 512, false}, KeywordCase{"GRAYBE16", 513, false},
+        KeywordCase{"NV12", 0x3231564E, false}, KeywordCase{"NV21", 0x3132564E, false},
+        KeywordCase{"NV16", 0x3631564E, false}, KeywordCase{"NV61", 0x3136564E, false},
+        KeywordCase{"NV24", 0x3432564E, false}, KeywordCase{"NV42", 0x3234564E, false},
+        KeywordCase{"YVYU", 0x55595659, false}),
     [](const ::testing::TestParamInfo<KeywordCase>& p) {
         return std::string(p.param.keyword) + (p.param.keyword[0] == 'v' ? "_lower" : "");
     });
 
-TEST(Keywords, TableHasFortyDistinctKeywords) {
+// Keywords differ even without case (all but the first two are matched that way), and every
+// row after the stored 40 has the keyword of its own name.
+TEST(Keywords, TableHasDistinctKeywords) {
     for (int i = 0; i < kLayoutKeywordCount; ++i)
         for (int j = i + 1; j < kLayoutKeywordCount; ++j)
-            EXPECT_STRNE(LayoutKeywords()[i].keyword, LayoutKeywords()[j].keyword);
+            EXPECT_STRCASENE(LayoutKeywords()[i].keyword, LayoutKeywords()[j].keyword);
+    for (int i = kStoredLayoutCount; i < kLayoutCount; ++i) {
+        const PixelLayoutInfo& row = LayoutCatalogue()[i];
+        const std::optional<LayoutKeyword> k = FindLayoutKeyword(row.name);
+        ASSERT_TRUE(k.has_value()) << row.name;
+        EXPECT_EQ(k->code, row.code);
+    }
 }
 
 // ---- the record ----------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,23 @@ TEST(FrameSizeGuess, KnownFactsNarrowTheReadings) {
     for (const FrameSizeGuess& g : guesses) EXPECT_EQ(g.code, kLayoutGRAY);
     EXPECT_EQ(guesses[0].width, 1920);
     EXPECT_EQ(guesses[0].frames, 20);
+
+    // NV12 frames are as large as I420 ones: proposed when named, after I420 when not.
+    known = {};
+    known.code = kLayoutNV12;
+    guesses = RankFrameSizeGuesses(1920LL * 1080 * 3 / 2 * 5, known);
+    ASSERT_FALSE(guesses.empty());
+    EXPECT_EQ(Describe(guesses[0]), Describe({1920, 1080, kLayoutNV12, 0, 5, 0}));
+    guesses = RankFrameSizeGuesses(1920LL * 1080 * 3 / 2 * 5);
+    const auto rank = [&](uint32_t code) {
+        return std::find_if(
+                   guesses.begin(), guesses.end(),
+                   [&](const FrameSizeGuess& g) { return g.code == code && g.width == 1920; }) -
+               guesses.begin();
+    };
+    EXPECT_EQ(rank(kLayoutI420), 0);
+    EXPECT_LT(rank(kLayoutNV12), std::ptrdiff_t(guesses.size()));
+    EXPECT_LT(rank(kLayoutYV12), rank(kLayoutNV12));
 
     // A size outside the table, given by name, is still proposed; the file prefix is skipped.
     known = {};

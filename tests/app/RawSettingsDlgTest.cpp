@@ -337,6 +337,21 @@ TEST_F(SettingsDialog, LayoutFallsBackInTheDirectionOfTheChoice) {
     EXPECT_EQ(layout->currentIndex(), indexOf(kLayoutI420));
 }
 
+// The list holds every row of the catalogue, the rows after the stored 40 too, and a record
+// of such a layout opens on its row; a layout of the same frame size can be chosen.
+TEST_F(SettingsDialog, ListsEveryLayoutAndOpensOnTheNewerRows) {
+    const QString path = shelltest::FileOfSize(QStringLiteral("nv12.raw"), 518400);
+    ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutNV12, 720, 480)), 0);
+    auto* layout = Control<QComboBox>(dlg, CRawSettingsDlg::kIdLayout);
+    EXPECT_EQ(layout->count(), kLayoutCount);
+    EXPECT_EQ(layout->currentIndex(), *LayoutIndex(kLayoutNV12));
+    EXPECT_TRUE(layout->currentText().startsWith(QStringLiteral("NV12 - ")))
+        << layout->currentText().toStdString();
+    Choose(CRawSettingsDlg::kIdLayout, *LayoutIndex(kLayoutNV21));
+    EXPECT_EQ(Format().code, kLayoutNV21);
+    ExpectFit(true);
+}
+
 TEST_F(SettingsDialog, LayoutThatNothingBelowCanHoldKeepsThePrevious) {
     const QString path = shelltest::FileOfSize(QStringLiteral("gray.raw"), 345600);
     ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutGRAY, 720, 480)), 0);

@@ -149,6 +149,11 @@ TEST(FrameMemory, PackedByteOrders) {
     auto vyuy = Unpack(kLayoutVYUY, 0, bytes);
     EXPECT_EQ(Find(vyuy, C::Cr, 0), 0x10u);
     EXPECT_EQ(Find(vyuy, C::Cb, 0), 0x30u);
+    auto yvyu = Unpack(kLayoutYVYU, 0, bytes);
+    EXPECT_EQ(Find(yvyu, C::Y, 0), 0x10u);
+    EXPECT_EQ(Find(yvyu, C::Cr, 0), 0x20u);
+    EXPECT_EQ(Find(yvyu, C::Y, 1), 0x30u);
+    EXPECT_EQ(Find(yvyu, C::Cb, 0), 0x40u);
     auto vuya = Unpack(kLayoutVUYA, 0, bytes);
     EXPECT_EQ(Find(vuya, C::Cr, 0), 0x10u);
     EXPECT_EQ(Find(vuya, C::Cb, 0), 0x20u);
@@ -167,6 +172,31 @@ TEST(FrameMemory, PackedByteOrders) {
     EXPECT_EQ(Find(bgr4, C::R, 0), 0x30u);
     auto rgb4 = Unpack(kLayoutRGB4, 0, bytes);
     EXPECT_EQ(Find(rgb4, C::R, 0), 0x10u);
+}
+
+// 8-bit semi-planar layouts: a byte Y' plane, then byte pairs whose first byte is Cb (NV12,
+// NV16, NV24) or Cr (NV21, NV61, NV42), one pair per 2 pixels (4:2:x) or per pixel (4:4:4).
+TEST(FrameMemory, EightBitChromaPairs) {
+    struct Case {
+        uint32_t code;
+        C first, second;
+        int groupPixels, heightDivisor;
+    };
+    for (const Case& c :
+         {Case{kLayoutNV12, C::Cb, C::Cr, 2, 2}, Case{kLayoutNV21, C::Cr, C::Cb, 2, 2},
+          Case{kLayoutNV16, C::Cb, C::Cr, 2, 1}, Case{kLayoutNV61, C::Cr, C::Cb, 2, 1},
+          Case{kLayoutNV24, C::Cb, C::Cr, 1, 1}, Case{kLayoutNV42, C::Cr, C::Cb, 1, 1}}) {
+        SCOPED_TRACE(LayoutName(c.code));
+        const FrameMemoryLayout& l = *FindFrameMemoryLayout(c.code);
+        EXPECT_EQ(l.arrangement, Arrangement::SemiPlanar);
+        ASSERT_EQ(l.planeCount, 2);
+        EXPECT_EQ(Find(Unpack(c.code, 0, {0x5A}), C::Y, 0), 0x5Au);
+        const auto u = Unpack(c.code, 1, {0x11, 0x22});
+        EXPECT_EQ(Find(u, c.first, 0), 0x11u);
+        EXPECT_EQ(Find(u, c.second, 0), 0x22u);
+        EXPECT_EQ(l.planes[1].groupPixels, c.groupPixels);
+        EXPECT_EQ(l.planes[1].heightDivisor, c.heightDivisor);
+    }
 }
 
 TEST(FrameMemory, SixteenBitWordsAndBitFields) {
@@ -284,6 +314,10 @@ INSTANTIATE_TEST_SUITE_P(
             "p010_hd", kLayoutP010, 1920, 1080, 5760, {0, 4147200}, {3840, 3840}, {1080, 540}},
         ExtentCase{"p216", kLayoutP216, 64, 4, 256, {0, 512}, {128, 128}, {4, 4}},
         ExtentCase{"yv16", kLayoutYV16, 64, 4, 128, {0, 256, 384}, {64, 32, 32}, {4, 4, 4}},
+        // Semi-planar 8-bit: an odd width drops the last pair, as I420 drops the last sample.
+        ExtentCase{"nv12_odd_width", kLayoutNV12, 5, 4, 7, {0, 20}, {5, 4}, {4, 2}},
+        ExtentCase{"nv61", kLayoutNV61, 64, 4, 128, {0, 256}, {64, 64}, {4, 4}},
+        ExtentCase{"nv42", kLayoutNV42, 64, 4, 192, {0, 256}, {64, 128}, {4, 4}},
         ExtentCase{"yuy2_padded_bottom_up", kLayoutYUY2, 721, 480, -1448, {0}, {1448}, {480}},
         ExtentCase{"v210_720p", kLayoutV210, 1280, 720, 3456, {0}, {3456}, {720}},
         ExtentCase{"bgr444p", kLayoutBGR444P, 10, 2, 60, {0, 40, 80}, {20, 20, 20}, {2, 2, 2}}),
@@ -317,6 +351,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MinCase{"rgb3", kLayoutRGB3, 7, 3, 21},
                       MinCase{"yv12_odd_height", kLayoutYV12, 4, 3, 6},  // 12 + 2 + 2 over 3 rows
                       MinCase{"yv12_single_row", kLayoutYV12, 4, 1, 4},
+                      MinCase{"nv21_odd_height", kLayoutNV21, 4, 3, 6},  // as YV12
+                      MinCase{"yvyu_odd_width", kLayoutYVYU, 97, 63, 194},
                       MinCase{"unknown_code", 0x00000001, 64, 64, 0},
                       MinCase{"zero_width", kLayoutUYVY, 0, 64, 0},
                       MinCase{"negative_height", kLayoutUYVY, 64, -1, 0}),

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstring>
+#include <strings.h>
 #include <vector>
 
 namespace {
@@ -65,6 +66,14 @@ const Row kExpected[kLayoutCount] = {
     {"GRAY", 0x00000028, nullptr, "Indexed gray (8 bpp)"},
     {"GRAYLE16", 0x00000200, nullptr, "Indexed gray (little endian, 16 bpp)"},
     {"GRAYBE16", 0x00000201, nullptr, "Indexed gray (big endian, 16 bpp)"},
+    // Rows after the stored 40.
+    {"NV12", 0x3231564E, "NV12", "Y'CbCr 4:2:0 semi-planar, Cb,Cr pairs (12 bpp)"},
+    {"NV21", 0x3132564E, "NV21", "Y'CbCr 4:2:0 semi-planar, Cr,Cb pairs (12 bpp)"},
+    {"NV16", 0x3631564E, "NV16", "Y'CbCr 4:2:2 semi-planar, Cb,Cr pairs (16 bpp)"},
+    {"NV61", 0x3136564E, "NV61", "Y'CbCr 4:2:2 semi-planar, Cr,Cb pairs (16 bpp)"},
+    {"NV24", 0x3432564E, "NV24", "Y'CbCr 4:4:4 semi-planar, Cb,Cr pairs (24 bpp)"},
+    {"NV42", 0x3234564E, "NV42", "Y'CbCr 4:4:4 semi-planar, Cr,Cb pairs (24 bpp)"},
+    {"YVYU", 0x55595659, "YVYU", "Y'CbCr 4:2:2 packed, Y'0 Cr Y'1 Cb (16 bpp)"},
 };
 
 TEST(Catalogue, RowsInOrderWithExactTexts) {
@@ -90,13 +99,23 @@ TEST(Catalogue, FourccCodesSpellTheirLettersLowByteFirst) {
     }
 }
 
+// No two rows share a code or a name (names compared without case, as keywords are).
+TEST(Catalogue, CodesAndNamesAreUnique) {
+    for (int i = 0; i < kLayoutCount; ++i)
+        for (int j = i + 1; j < kLayoutCount; ++j) {
+            EXPECT_NE(kExpected[i].code, kExpected[j].code) << kExpected[i].name;
+            EXPECT_NE(strcasecmp(kExpected[i].name, kExpected[j].name), 0) << kExpected[i].name;
+        }
+}
+
 TEST(Catalogue, NameAndIndexOfCodes) {
     EXPECT_EQ(LayoutName(0x3535354C), "R555");
     EXPECT_EQ(LayoutName(0x3536354C), "R565");
     EXPECT_EQ(LayoutName(0x00000001), "");
     EXPECT_EQ(LayoutName(0), "");
     EXPECT_EQ(LayoutIndex(kLayoutYV12), 0);
-    EXPECT_EQ(LayoutIndex(kLayoutGRAYBE16), 39);
+    EXPECT_EQ(LayoutIndex(kLayoutGRAYBE16), kStoredLayoutCount - 1);
+    EXPECT_EQ(LayoutIndex(kLayoutNV12), kStoredLayoutCount);
     EXPECT_EQ(LayoutIndex(kLayoutR24C), 25);
     EXPECT_FALSE(LayoutIndex(0x00000001).has_value());
     for (int i = 0; i < kLayoutCount; ++i) {
@@ -158,7 +177,11 @@ INSTANTIATE_TEST_SUITE_P(
         Geometry{kLayoutARGB, 4, 1, 32, 1, 1}, Geometry{kLayoutBGR444P, 6, 1, 48, 1, 1},
         Geometry{kLayoutRGB444P, 6, 1, 48, 1, 1}, Geometry{kLayoutBGR161616, 6, 1, 48, 1, 1},
         Geometry{kLayoutRGB161616, 6, 1, 48, 1, 1}, Geometry{kLayoutBGRA16161616, 8, 1, 64, 1, 1},
-        Geometry{kLayoutARGB16161616, 8, 1, 64, 1, 1}, Geometry{kLayoutGRAY, 1, 1, 8, 1, 1}),
+        Geometry{kLayoutARGB16161616, 8, 1, 64, 1, 1}, Geometry{kLayoutGRAY, 1, 1, 8, 1, 1},
+        Geometry{kLayoutNV12, 3, 2, 12, 2, 2}, Geometry{kLayoutNV21, 3, 2, 12, 2, 2},
+        Geometry{kLayoutNV16, 2, 1, 16, 2, 1}, Geometry{kLayoutNV61, 2, 1, 16, 2, 1},
+        Geometry{kLayoutNV24, 3, 1, 24, 2, 1}, Geometry{kLayoutNV42, 3, 1, 24, 2, 1},
+        Geometry{kLayoutYVYU, 2, 1, 16, 2, 1}),
     [](const ::testing::TestParamInfo<Geometry>& p) { return LayoutName(p.param.code); });
 
 // ---- the builder, by step --------------------------------------------------------------------

@@ -419,7 +419,7 @@ int RunTool(const std::string& args, std::string* out = nullptr) {
 
 TEST(Tool, UsageOnBadArguments) {
     std::string out;
-    EXPECT_EQ(RunTool("-l NV12 -w 8 -h 8 -o x.raw", &out), 2);
+    EXPECT_EQ(RunTool("-l NV99 -w 8 -h 8 -o x.raw", &out), 2);
     EXPECT_NE(out.find("Usage: kavlo-clipgen"), std::string::npos);
     EXPECT_EQ(RunTool("-w 8", &out), 2);
     EXPECT_EQ(RunTool("-l YV12 -w 8 -h 3 -o x.raw", &out), 2);

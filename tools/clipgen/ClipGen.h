@@ -1,4 +1,4 @@
-// Synthetic raw clips in any of the 40 pixel layouts.
+// Synthetic raw clips in any pixel layout of the catalogue.
 //
 // Every frame shows colour bars, a luma ramp, a chroma sweep, a box that moves with the frame
 // number and the frame number drawn as digits, so that a wrong layout, pitch, byte order, field

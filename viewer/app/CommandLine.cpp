@@ -59,6 +59,13 @@ constexpr LayoutKeyword kKeywords[kLayoutKeywordCount] = {
     {"GRAY", kLayoutGRAY, false},
     {"GRAYLE16", kLayoutGRAYLE16, false},
     {"GRAYBE16", kLayoutGRAYBE16, false},
+    {"NV12", kLayoutNV12, false},
+    {"NV21", kLayoutNV21, false},
+    {"NV16", kLayoutNV16, false},
+    {"NV61", kLayoutNV61, false},
+    {"NV24", kLayoutNV24, false},
+    {"NV42", kLayoutNV42, false},
+    {"YVYU", kLayoutYVYU, false},
 };
 constexpr int kCaseSensitiveKeywords = 2;
 

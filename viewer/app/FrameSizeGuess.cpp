@@ -30,9 +30,10 @@ constexpr FrameSize kCommonSizes[] = {
 // Layouts, most common in raw files first. Layouts whose frames have the same byte size follow
 // the most common of them, so that the name a user most likely means comes first.
 constexpr uint32_t kCommonLayouts[] = {
-    kLayoutI420, kLayoutUYVY, kLayoutYUY2, kLayoutYV12,     kLayoutP010,      kLayoutI420LE16,
-    kLayoutBGR3, kLayoutRGB3, kLayoutYV16, kLayoutYV24,     kLayoutV210,      kLayoutBGRA,
-    kLayoutGRAY, kLayoutY210, kLayoutP210, kLayoutGRAYLE16, kLayoutBGR161616, kLayoutBGRA16161616,
+    kLayoutI420, kLayoutUYVY,     kLayoutYUY2,      kLayoutYV12,         kLayoutNV12,
+    kLayoutP010, kLayoutI420LE16, kLayoutBGR3,      kLayoutRGB3,         kLayoutYV16,
+    kLayoutYV24, kLayoutV210,     kLayoutBGRA,      kLayoutGRAY,         kLayoutY210,
+    kLayoutP210, kLayoutGRAYLE16, kLayoutBGR161616, kLayoutBGRA16161616,
 };
 
 // What PictureContinuity compares at most: a few windows of groups across the first rows and the

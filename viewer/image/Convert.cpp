@@ -393,6 +393,20 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
     const int cbp = PlaneOf(p, l.planeCount, Component::Cb);
     const int crp = PlaneOf(p, l.planeCount, Component::Cr);
     auto row = [&](int plane, size_t r) { return p.plane[plane] + r * p.pitch[plane]; };
+    // 8-bit chroma pairs of a semi-planar layout into a Cb and a Cr line: the byte at the lower
+    // address of each pair is Cb in NV12, NV16 and NV24, Cr in NV21, NV61 and NV42.
+    const bool crFirst = l.planeCount > 1 && l.planes[1].sampleSlots[0].component == Component::Cr;
+    auto splitPairs = [&](const uint8_t* pairs, uint8_t* cb, uint8_t* cr, int count) {
+        k.lowAddressBytes16(pairs, crFirst ? cr : cb, count);
+        k.highBytes16(pairs, crFirst ? cb : cr, count);
+    };
+    // Chroma row j of a 4:2:0 or 4:2:2 semi-planar layout, split into the given lines.
+    auto fetchPairs = [&](int j, uint8_t* cbLine, uint8_t* crLine, const uint8_t*& cb,
+                          const uint8_t*& cr) {
+        splitPairs(row(1, size_t(j)), cbLine, crLine, cw);
+        cb = cbLine;
+        cr = crLine;
+    };
 
     switch (l.code) {
     case kLayoutYV12:
@@ -456,16 +470,29 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
                 cr = crLine;
             },
             RawLuma{k.highLuma422ToBgr, p.plane[0], p.pitch[0]});
-    case kLayoutYV24: {
+    case kLayoutNV12:
+    case kLayoutNV21:
+        return Run420(
+            c, int(p.rows[1]), [&](int r, uint8_t*) { return row(0, size_t(r)); }, fetchPairs);
+    case kLayoutNV16:
+    case kLayoutNV61:
+        return Run422(
+            c, [&](int r, uint8_t*) { return row(0, size_t(r)); }, fetchPairs);
+    case kLayoutYV24:
+    case kLayoutNV24:
+    case kLayoutNV42: {
         const LineKernel final = FinalKernel(k, c.flags);
-        if (k.planar444ToBgr && FullColour(c.flags))
-            return ForEachRow(c.opt, w, c.height, 0, [&](int r, const Lines&) {
-                k.planar444ToBgr(row(yp, size_t(r)), row(cbp, size_t(r)), row(crp, size_t(r)),
-                                 c.Out(r), w);
-            });
+        const bool fused = k.planar444ToBgr && FullColour(c.flags);
         return ForEachRow(c.opt, w, c.height, 0, [&](int r, const Lines& s) {
-            k.planar444ToVuya(row(yp, size_t(r)), row(cbp, size_t(r)), row(crp, size_t(r)), s.vuya,
-                              w);
+            const uint8_t *cb = s.a, *cr = s.b;
+            if (l.arrangement == Arrangement::SemiPlanar) {
+                splitPairs(row(1, size_t(r)), s.a, s.b, w);
+            } else {
+                cb = row(cbp, size_t(r));
+                cr = row(crp, size_t(r));
+            }
+            if (fused) return k.planar444ToBgr(row(yp, size_t(r)), cb, cr, c.Out(r), w);
+            k.planar444ToVuya(row(yp, size_t(r)), cb, cr, s.vuya, w);
             final(s.vuya, c.Out(r), w);
         });
     }
@@ -543,6 +570,20 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
     case kLayoutYUYV: return packed422(asIs, k.yuyvToVuya, k.yuyvToPlanar);
     case kLayoutUYVY: return packed422(asIs, k.uyvyToVuya, k.uyvyToPlanar);
     case kLayoutVYUY: return packed422(asIs, k.vyuyToVuya, k.vyuyToPlanar);
+    case kLayoutYVYU:
+        // Y'0 Cr Y'1 Cb: the chroma bytes of each pair swapped into line a give YUYV.
+        return packed422(
+            [&](const uint8_t* src, const Lines& s) {
+                const size_t bytes = size_t((w + 1) / 2) * 4;
+                for (size_t i = 0; i < bytes; i += 4) {
+                    s.a[i] = src[i];
+                    s.a[i + 1] = src[i + 3];
+                    s.a[i + 2] = src[i + 2];
+                    s.a[i + 3] = src[i + 1];
+                }
+                return static_cast<const uint8_t*>(s.a);
+            },
+            k.yuyvToVuya, k.yuyvToPlanar);
     case kLayoutY210:
     case kLayoutY216: return packed422(highBytes, k.yuyvToVuya, k.yuyvToPlanar);
     case kLayoutV216: return packed422(highBytes, k.uyvyToVuya, k.uyvyToPlanar);

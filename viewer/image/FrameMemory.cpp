@@ -64,6 +64,13 @@ constexpr PlaneDesc CbCrPairs(int yDiv, int shift, int bits) {
         .p;
 }
 
+// 8-bit semi-planar chroma plane: one pair of bytes per `xDiv` pixels, `first` then the other
+// chroma component.
+constexpr PlaneDesc ChromaPairs8(Component first, int xDiv, int yDiv) {
+    const Component second = first == C::Cb ? C::Cr : C::Cb;
+    return PlaneBuilder(xDiv, 2, 1, yDiv).Add(S(first, 0, 0, 0, 8)).Add(S(second, 0, 1, 0, 8)).p;
+}
+
 // v210: 6 pixels in four 32-bit LE words, three 10-bit samples per word at bits 0, 10, 20.
 constexpr PlaneDesc V210Block() {
     PlaneBuilder b(6, 16, 4, 1);
@@ -109,6 +116,7 @@ constexpr auto GREY = ColourModel::Grey;
 constexpr auto LE = ByteOrder::Little;
 constexpr auto BE = ByteOrder::Big;
 
+static_assert(kFrameMemoryLayoutCount == kLayoutCount, "one entry per row of the catalogue");
 // Catalogue order.
 constexpr FrameMemoryLayout kLayouts[kFrameMemoryLayoutCount] = {
     // "YV12": planes Y' (W x H), Cr (W/2 x H/2), Cb (W/2 x H/2)
@@ -192,6 +200,17 @@ constexpr FrameMemoryLayout kLayouts[kFrameMemoryLayoutCount] = {
     L(kLayoutGRAY, Packed, GREY, LE, 8, false, Mono(C::Grey, 1, 1, 1, 0, 8)),
     L(kLayoutGRAYLE16, Packed, GREY, LE, 16, false, Mono(C::Grey, 1, 1, 2, 0, 16)),
     L(kLayoutGRAYBE16, Packed, GREY, BE, 16, false, Mono(C::Grey, 1, 1, 2, 0, 16)),
+    // "NV12" / "NV21": Y' plane, then H/2 rows of Cb,Cr (Cr,Cb) byte pairs, one per 2 pixels
+    L(kLayoutNV12, Semi, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8), ChromaPairs8(C::Cb, 2, 2)),
+    L(kLayoutNV21, Semi, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8), ChromaPairs8(C::Cr, 2, 2)),
+    // "NV16" / "NV61": as above with H rows of pairs
+    L(kLayoutNV16, Semi, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8), ChromaPairs8(C::Cb, 2, 1)),
+    L(kLayoutNV61, Semi, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8), ChromaPairs8(C::Cr, 2, 1)),
+    // "NV24" / "NV42": H rows of pairs, one per pixel
+    L(kLayoutNV24, Semi, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8), ChromaPairs8(C::Cb, 1, 1)),
+    L(kLayoutNV42, Semi, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8), ChromaPairs8(C::Cr, 1, 1)),
+    // "YVYU": Y'0, Cr, Y'1, Cb
+    L(kLayoutYVYU, Packed, YUV, LE, 8, false, Pair(1, 0, 8, Y0(), V(), Y1(), U())),
 };
 
 bool ValidSize(int32_t width, int32_t height) { return width > 0 && height > 0; }

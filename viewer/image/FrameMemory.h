@@ -1,4 +1,4 @@
-// Where every sample of a frame lies in memory, for each of the 40 pixel layouts.
+// Where every sample of a frame lies in memory, for each pixel layout of the catalogue.
 //
 // This is the one description of frame memory in the code base: the conversion reads frames by
 // it, the clip generator writes frames by it, and the view uses its size helpers to refuse a
@@ -8,7 +8,7 @@
 // The model
 // ---------
 // A frame is a list of planes (one plane for packed layouts, two for the semi-planar P0xx/P2xx
-// layouts, three for planar ones). A plane is a sequence of rows; a row is a sequence of
+// and NVxx layouts, three for planar ones). A plane is a sequence of rows; a row is a sequence of
 // *groups*. A group covers `groupPixels` frame pixels horizontally, occupies `groupBytes` bytes
 // and consists of words of `wordBytes` bytes (1, 2 or 4) stored in the layout's byte order. Each
 // sample inside a group is a *slot*: the component it carries, the frame pixel of the group it
@@ -49,7 +49,7 @@ enum class ByteOrder : uint8_t { Little, Big };
 enum class Arrangement : uint8_t {
     Packed,      // one plane holding all samples of a row
     Planar,      // one plane per component
-    SemiPlanar,  // a luma plane, then one plane of interleaved Cb,Cr pairs
+    SemiPlanar,  // a luma plane, then one plane of interleaved chroma pairs (Cb,Cr or Cr,Cb)
 };
 
 enum class ColourModel : uint8_t { YCbCr, RGB, Grey };
@@ -88,7 +88,7 @@ struct FrameMemoryLayout {
 };
 
 // Every layout of the catalogue, in catalogue order (kFrameMemoryLayoutCount entries).
-constexpr int kFrameMemoryLayoutCount = 40;
+constexpr int kFrameMemoryLayoutCount = 47;
 const FrameMemoryLayout* FrameMemoryLayouts();
 // The entry for a code; nullptr when the catalogue has no such layout.
 const FrameMemoryLayout* FindFrameMemoryLayout(uint32_t code);

@@ -5,7 +5,8 @@
 
 namespace {
 
-// Display text; the descriptions are shown as they stand (some rows repeat another's text).
+// Display text, the original 40 rows first; the descriptions are shown as they stand (some rows
+// repeat another's text).
 constexpr PixelLayoutInfo kCatalogue[kLayoutCount] = {
     {"YV12", kLayoutYV12, "Y'CbCr 4:2:0 planar (little endian, 12 bpp)"},
     {"I420", kLayoutI420, "Y'CbCr 4:2:0 planar (little endian, 12 bpp)"},
@@ -51,6 +52,13 @@ constexpr PixelLayoutInfo kCatalogue[kLayoutCount] = {
     {"GRAY", kLayoutGRAY, "Indexed gray (8 bpp)"},
     {"GRAYLE16", kLayoutGRAYLE16, "Indexed gray (little endian, 16 bpp)"},
     {"GRAYBE16", kLayoutGRAYBE16, "Indexed gray (big endian, 16 bpp)"},
+    {"NV12", kLayoutNV12, "Y'CbCr 4:2:0 semi-planar, Cb,Cr pairs (12 bpp)"},
+    {"NV21", kLayoutNV21, "Y'CbCr 4:2:0 semi-planar, Cr,Cb pairs (12 bpp)"},
+    {"NV16", kLayoutNV16, "Y'CbCr 4:2:2 semi-planar, Cb,Cr pairs (16 bpp)"},
+    {"NV61", kLayoutNV61, "Y'CbCr 4:2:2 semi-planar, Cr,Cb pairs (16 bpp)"},
+    {"NV24", kLayoutNV24, "Y'CbCr 4:4:4 semi-planar, Cb,Cr pairs (24 bpp)"},
+    {"NV42", kLayoutNV42, "Y'CbCr 4:4:4 semi-planar, Cr,Cb pairs (24 bpp)"},
+    {"YVYU", kLayoutYVYU, "Y'CbCr 4:2:2 packed, Y'0 Cr Y'1 Cb (16 bpp)"},
 };
 
 // Bytes N per D pixels, default depth, width multiple, height multiple.
@@ -75,6 +83,10 @@ constexpr LayoutGeometry kGeometry[] = {
     {kLayoutRGB444P, 6, 1, 48, 1, 1},      {kLayoutBGR161616, 6, 1, 48, 1, 1},
     {kLayoutRGB161616, 6, 1, 48, 1, 1},    {kLayoutBGRA16161616, 8, 1, 64, 1, 1},
     {kLayoutARGB16161616, 8, 1, 64, 1, 1}, {kLayoutGRAY, 1, 1, 8, 1, 1},
+    {kLayoutNV12, 3, 2, 12, 2, 2},         {kLayoutNV21, 3, 2, 12, 2, 2},
+    {kLayoutNV16, 2, 1, 16, 2, 1},         {kLayoutNV61, 2, 1, 16, 2, 1},
+    {kLayoutNV24, 3, 1, 24, 2, 1},         {kLayoutNV42, 3, 1, 24, 2, 1},
+    {kLayoutYVYU, 2, 1, 16, 2, 1},
 };
 static_assert(sizeof(kGeometry) / sizeof(kGeometry[0]) == kLayoutCount,
               "every layout of the catalogue has a geometry");

@@ -1,4 +1,4 @@
-// The catalogue of the 40 pixel layouts Kavlo shows, and the raw video format block that
+// The catalogue of the pixel layouts Kavlo shows, and the raw video format block that
 // describes one stream's layout and geometry.
 #pragma once
 
@@ -54,6 +54,14 @@ enum LayoutCode : uint32_t {
     kLayoutGRAY = 0x00000028,
     kLayoutGRAYLE16 = 0x00000200,
     kLayoutGRAYBE16 = 0x00000201,
+    // Rows after the first 40: 8-bit semi-planar Y'CbCr and one more 4:2:2 pair order.
+    kLayoutNV12 = MakeFourCC('N', 'V', '1', '2'),
+    kLayoutNV21 = MakeFourCC('N', 'V', '2', '1'),
+    kLayoutNV16 = MakeFourCC('N', 'V', '1', '6'),
+    kLayoutNV61 = MakeFourCC('N', 'V', '6', '1'),
+    kLayoutNV24 = MakeFourCC('N', 'V', '2', '4'),
+    kLayoutNV42 = MakeFourCC('N', 'V', '4', '2'),
+    kLayoutYVYU = MakeFourCC('Y', 'V', 'Y', 'U'),
 };
 
 // One row of the catalogue. Texts are ASCII.
@@ -63,9 +71,12 @@ struct PixelLayoutInfo {
     const char* description;
 };
 
-constexpr int kLayoutCount = 40;
+// Rows of the catalogue. The first kStoredLayoutCount rows are the original ones, whose
+// positions and codes never change; newer rows follow them.
+constexpr int kStoredLayoutCount = 40;
+constexpr int kLayoutCount = 47;
 
-// The 40 rows in catalogue order.
+// All rows in catalogue order.
 const PixelLayoutInfo* LayoutCatalogue();
 // Name of the first row with this code; empty when no row has it.
 std::string LayoutName(uint32_t code);
