@@ -1,5 +1,6 @@
 #include "Convert.h"
 
+#include "ChromaTaps.h"
 #include "ConvertInternal.h"
 #include "FrameMemory.h"
 #include "Kernels.h"
@@ -204,52 +205,6 @@ int PlaneOf(const Planes& p, int count, Component c) {
     return 0;
 }
 
-// Which two source chroma rows, with which weights, give output chroma row r of a 4:2:0 frame
-// with `rows` chroma rows and `height` luma rows.
-struct ChromaTaps {
-    int a, b, wa, wb, shift;
-};
-
-ChromaTaps ProgressiveTaps(int r, int rows) {
-    const int j = std::min(r / 2, rows - 1);
-    const int other = (r & 1) ? std::min(j + 1, rows - 1) : std::max(j - 1, 0);
-    return {other, j, 1, 3, 2};
-}
-
-// Field-wise taps for the rows 0 .. 4 x (H / 4) - 1; the last two rows of a height that is not a
-// multiple of 4 take the progressive rule.
-ChromaTaps Taps(int r, int rows, int height, bool interlaced) {
-    const int quads = height / 4;
-    if (!interlaced || r >= 4 * quads) return ProgressiveTaps(r, rows);
-    const int k = r / 4, p = std::max(k - 1, 0), n = std::min(k + 1, quads - 1);
-    switch (r % 4) {
-    case 0: return {2 * p, 2 * k, 1, 7, 3};
-    case 2: return {2 * n, 2 * k, 3, 5, 3};
-    case 1: return {2 * p + 1, 2 * k + 1, 5, 3, 3};
-    default: return {2 * n + 1, 2 * k + 1, 1, 7, 3};
-    }
-}
-
-// Taps for separately stored fields: each stored field is a progressive picture with chroma
-// rows of its own (the split is documented with CONVERT_FIELDS_SEPARATED). No tap leaves its
-// field's chroma rows, except that a second field without any takes the first field's.
-ChromaTaps SeparatedTaps(int r, int rows, int height) {
-    // Taps within one field of `fieldRows` chroma rows; a luma row past the pairs those rows
-    // cover takes the last one alone.
-    auto within = [](int local, int fieldRows) {
-        if (local >= 2 * fieldRows) return ChromaTaps{fieldRows - 1, fieldRows - 1, 1, 3, 2};
-        return ProgressiveTaps(local, fieldRows);
-    };
-    const int lumaSplit = height / 2;
-    const int chromaSplit = (rows + 1) / 2;
-    if (r < lumaSplit) return within(r, chromaSplit);
-    const int first = std::min(chromaSplit, rows - 1);
-    ChromaTaps t = within(r - lumaSplit, rows - first);
-    t.a += first;
-    t.b += first;
-    return t;
-}
-
 // An odd width's last pixel has no chroma column of its own in planar layouts: it takes the
 // last column's value, or neutral 128 when the line has no chroma at all (W = 1).
 void ExtendChroma(uint8_t* line, int chromaWidth, int width) {
@@ -322,7 +277,7 @@ bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma ra
             std::memset(cr, 128, size_t(cw) + 1);
         } else {
             const ChromaTaps t = separated ? SeparatedTaps(r, chromaRows, c.height)
-                                           : Taps(r, chromaRows, c.height, interlaced);
+                                           : ChromaTapsFor(r, chromaRows, c.height, interlaced);
             // Consecutive output rows share source chroma rows: a row this worker fetched for
             // the previous output row is still in its slot and is not fetched (reduced) again.
             ChromaSlot* slot = s.slots;

@@ -2,6 +2,7 @@
 # conversion, its thread-team policy and the reference-counted image storage. No Qt.
 add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Convert.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ChromaTaps.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageBuffer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ThreadTeam.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_table.cpp
