@@ -131,36 +131,28 @@ void CRawSettingsDlg::NoteRefused(const QString& what, RawSettings trial) {
     if (!why.isEmpty()) ShowNote(QStringLiteral("%1 refused: %2").arg(what, why));
 }
 
-void CRawSettingsDlg::SetWidthValue(int64_t value) {
+void CRawSettingsDlg::SetWidthValue(int64_t value) { SetSizeValue(true, value); }
+void CRawSettingsDlg::SetHeightValue(int64_t value) { SetSizeValue(false, value); }
+
+void CRawSettingsDlg::SetSizeValue(bool width, int64_t value) {
     ShowNote(QString());
-    const int32_t limited = rawsettings::LimitWidth(record_, value);
-    const int32_t v = fits_ ? rawsettings::ValidateWidth(record_, value) : limited;
+    int32_t& inForce = width ? record_.rawFormat.width : record_.rawFormat.height;
+    const int32_t limited =
+        width ? rawsettings::LimitWidth(record_, value) : rawsettings::LimitHeight(record_, value);
+    const int32_t v = !fits_  ? limited
+                      : width ? rawsettings::ValidateWidth(record_, value)
+                              : rawsettings::ValidateHeight(record_, value);
     RawSettings candidate = record_;
-    candidate.rawFormat.width = v != record_.rawFormat.width ? v : limited;
-    if (v != record_.rawFormat.width)
+    (width ? candidate.rawFormat.width : candidate.rawFormat.height) = v != inForce ? v : limited;
+    if (v != inForce)
         ApplySettings(candidate);
-    else if (limited != record_.rawFormat.width)
-        NoteRefused(QStringLiteral("Width %1").arg(limited), candidate);
+    else if (limited != inForce)
+        NoteRefused((width ? QStringLiteral("Width %1") : QStringLiteral("Height %1")).arg(limited),
+                    candidate);
     // The controls show the value in force, whether the new one was taken or not.
     refreshing_ = true;
-    widthSlider_->setValue(record_.rawFormat.width);
-    ShowValue(widthEdit_, record_.rawFormat.width);
-    refreshing_ = false;
-}
-
-void CRawSettingsDlg::SetHeightValue(int64_t value) {
-    ShowNote(QString());
-    const int32_t limited = rawsettings::LimitHeight(record_, value);
-    const int32_t v = fits_ ? rawsettings::ValidateHeight(record_, value) : limited;
-    RawSettings candidate = record_;
-    candidate.rawFormat.height = v != record_.rawFormat.height ? v : limited;
-    if (v != record_.rawFormat.height)
-        ApplySettings(candidate);
-    else if (limited != record_.rawFormat.height)
-        NoteRefused(QStringLiteral("Height %1").arg(limited), candidate);
-    refreshing_ = true;
-    heightSlider_->setValue(record_.rawFormat.height);
-    ShowValue(heightEdit_, record_.rawFormat.height);
+    (width ? widthSlider_ : heightSlider_)->setValue(inForce);
+    ShowValue(width ? widthEdit_ : heightEdit_, inForce);
     refreshing_ = false;
 }
 

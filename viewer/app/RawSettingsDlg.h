@@ -140,6 +140,9 @@ private:
     void UpdateOk();
     void SetWidthValue(int64_t value);
     void SetHeightValue(int64_t value);
+    // Takes a typed or stepped width (or height): applied when a frame still fits, else refused
+    // with a note; the controls show the value in force either way.
+    void SetSizeValue(bool width, int64_t value);
     void SetByteCountValue(rawsettings::ByteCount which, int64_t value);
     QLineEdit* ByteCountEdit(rawsettings::ByteCount which) const;
     QString EditName(QLineEdit* edit) const;
