@@ -79,8 +79,8 @@ int CVideoBuffer::OpenFile(RawSettings* settings, const QString& fileName, QStri
         return -1;
     };
     if (!file_.Open(settings, fileName, errorText)) return fail();
-    const uint64_t rgbBytes = kavlo::VideoFile::ConvertedBufferBytes(file_.Width(), file_.Height());
-    if (!rgbBuffer_.Allocate(rgbBytes)) {
+    const uint64_t rgbBytes = kavlo::FrameRenderer::ScratchBytes(file_.Width(), file_.Height());
+    if (!renderer_.Reserve(file_.Width(), file_.Height())) {
         errorText =
             QStringLiteral("couldn't allocate %1 bytes for the display buffer").arg(rgbBytes);
         return fail();
@@ -114,7 +114,7 @@ bool CVideoBuffer::LoadFrame(int64_t frame) {
 
 void CVideoBuffer::CloseFile() {
     bitmap_.reset();
-    rgbBuffer_.Reset();
+    renderer_.Release();
     file_.Close();
     if (!fitMode_) SetScrollSizes(QSize(0, 0));
     viewport()->update();

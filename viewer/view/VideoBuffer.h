@@ -14,6 +14,7 @@
 
 #include "DisplayBitmap.h"
 #include "FieldRender.h"
+#include "FrameRender.h"
 #include "VideoFile.h"
 #include "ViewInput.h"
 
@@ -31,24 +32,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-
-// The display switches of the view: bytes, 0 or 1, except the method.
-struct ViewSwitches {
-    uint8_t flipToggle = 0;         // V: reverses the vertical orientation
-    uint8_t splitFields = 0;        // F: the two fields one above the other
-    uint8_t separatedToggle = 0;    // Shift+F: inverts "fields stored separately"
-    uint8_t interlaceToggle = 0;    // I: inverts "interlaced" for the conversion
-    uint8_t swappedFieldOrder = 0;  // T: exchanges the two fields
-    uint8_t filter1 = 0;            // 1, 2, 3: status labels, passed to the conversion
-    uint8_t filter2 = 0;
-    uint8_t filter3 = 0;
-    uint8_t method2Label = 0;        // Q: status label only
-    uint8_t lumaOnly = 0;            // 7 (or Y' only)
-    uint8_t cbOnly = 0;              // 8
-    uint8_t crOnly = 0;              // 9
-    uint8_t deinterlace = 0;         // D
-    uint32_t deinterlaceMethod = 0;  // Shift+1..4: 1 top, 2 bottom, 0 blend, 3 low-pass
-};
 
 // The mouse modes and drag states (MouseNone .. MouseZoomOut, DragNone .. DragZoomPressed) are
 // those of kavlo::ViewInputStates.
@@ -141,7 +124,7 @@ public:
     // The bitmap of the last rendering; null while nothing has been rendered.
     const kavlo::DisplayBitmap* Bitmap() const { return bitmap_.get(); }
     // The converted frame (rows of 3-byte B', G', R' pixels) and its row stride.
-    const uint8_t* ConvertedFrame() const { return rgbBuffer_.data(); }
+    const uint8_t* ConvertedFrame() const { return renderer_.Converted(); }
     ptrdiff_t ConvertedStride() const;
     const QString& StatusText() const { return statusText_; }
 
@@ -222,7 +205,7 @@ private:
 
     // File state.
     kavlo::VideoFile file_;
-    kavlo::AlignedBuffer rgbBuffer_;
+    kavlo::FrameRenderer renderer_;
     ViewSwitches switches_;
     QString layoutName_;
 

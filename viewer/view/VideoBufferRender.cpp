@@ -3,9 +3,6 @@
 // at the current zoom by the view's mapping.
 #include "VideoBuffer.h"
 
-#include "image/Convert.h"
-#include "image/ImageBuffer.h"
-
 #include <QPaintEvent>
 #include <QPainter>
 #include <QtEndian>
@@ -16,111 +13,16 @@
 
 using namespace kavlo;
 
-namespace {
-
-constexpr uint32_t kDestinationBGR3 = 0x33524742;  // "BGR3"
-
-// Row stride of a 32-bit image `width` pixels wide, rounded down as the image storage does.
-ptrdiff_t ImageStride32(int width) {
-    return static_cast<ptrdiff_t>((static_cast<int64_t>(width) * 4 + 15) & ~int64_t(15));
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------------------------------------
 // Rendering
 
-ptrdiff_t CVideoBuffer::ConvertedStride() const { return ImageStride32(file_.Width() + 4); }
+ptrdiff_t CVideoBuffer::ConvertedStride() const { return renderer_.ConvertedStride(); }
 
 void CVideoBuffer::RenderFrame() {
     if (!file_.IsOpen()) return;
-    const int w = file_.Width();
-    const int h = file_.Height();
-    const StoredFrameFlags& stored_ = file_.StoredFlags();
-
-    // The converted image lives in the view's display buffer, 4 pixels wider and 16 rows taller
-    // than the frame so that the conversion may finish whole groups.
-    const ptrdiff_t convertedStride = ConvertedStride();
-    CTNImage converted = CTNImage::Borrow(
-        rgbBuffer_.data(), static_cast<uint32_t>(w + 4), static_cast<uint32_t>(h + 16),
-        static_cast<int32_t>(convertedStride), 32, static_cast<uint32_t>(rgbBuffer_.size()));
-    if (!converted) return;
-    converted->size = static_cast<uint32_t>(convertedStride * (h + 16));
-    converted->rowAlignment = 16;
-    converted->storageAlignment = 4096;
-
-    // Interlaced 4:2:0 chroma is upsampled within each field: the fields alternate row by row,
-    // or, stored one after the other, each field's chroma rows follow the first field's.
-    const bool fieldsSeparated = (stored_.fieldsSeparated ^ switches_.separatedToggle) != 0;
-    uint32_t flags = 0;
-    if ((stored_.interlaced ^ switches_.interlaceToggle) != 0)
-        flags |= fieldsSeparated ? CONVERT_FIELDS_SEPARATED : CONVERT_INTERLACED;
-    if (switches_.filter1) flags |= CONVERT_FILTER_1;
-    if (switches_.filter2) flags |= CONVERT_FILTER_2;
-    if (switches_.filter3) flags |= CONVERT_FILTER_3;
-    if (switches_.lumaOnly) flags |= CONVERT_LUMA_ONLY;
-    if (switches_.cbOnly) flags |= CONVERT_CB_ONLY;
-    if (switches_.crOnly) flags |= CONVERT_CR_ONLY;
-    if (file_.SampleRange() == 2) flags |= CONVERT_RGB_STUDIO_RANGE;
-
-    const bool bottomUp = ((stored_.bottomUp ^ stored_.flip) ^ switches_.flipToggle) != 0;
-    // The bitmap is kept from frame to frame (a new one per frame would cost an allocation, page
-    // faults and a clear of the whole picture each time); every path below writes all its rows.
-    if (!bitmap_ || bitmap_->PictureWidth() != w || bitmap_->Height() != h) {
-        bitmap_.reset();
-        bitmap_ = DisplayBitmap::Create(w, h, bottomUp);
-        if (!bitmap_) return;
-    }
-    bitmap_->SetBottomUp(bottomUp);
-
-    FieldArrangement arrangement;
-    arrangement.separated = fieldsSeparated;
-    arrangement.split = switches_.splitFields != 0;
-    arrangement.swapped = switches_.swappedFieldOrder != 0;
-    const bool deinterlace = switches_.deinterlace && !switches_.splitFields;
-    // Without a field step the converted rows are the picture: convert straight into the
-    // bitmap (the conversion writes exactly 3 x W bytes a row, the bitmap's rows hold at least
-    // that) and save a copy of the whole picture per frame.
-    const bool direct = ArrangementIsIdentity(arrangement) && !deinterlace;
-    uint8_t* destination = direct ? bitmap_->Row(0) : converted->storage;
-    const int32_t destinationPitch = direct ? static_cast<int32_t>(bitmap_->Stride())
-                                            : static_cast<int32_t>(converted->lineBytes);
-    // A frame the conversion could not produce (no scratch memory) shows black, never the
-    // previous frame's picture.
-    if (!ConvertFrame(w, h, flags, file_.LayoutCode(), file_.RawFrame(), file_.LineBytes(),
-                      kDestinationBGR3, destination, destinationPitch)) {
-        bitmap_->Clear();
-        return;
-    }
-    if (direct) return;
-
-    const RowImage source{converted->storage, converted->lineBytes, h};
-    RowImage result = source;
-    CTNImage field;
-    if (!ArrangementIsIdentity(arrangement)) {
-        field = CTNImage::Create(static_cast<uint32_t>(w), static_cast<uint32_t>(h), 32);
-        if (!field || !field->storage) {  // no field image: black rather than a stale picture
-            bitmap_->Clear();
-            return;
-        }
-        const RowImage fieldRows{field->storage, field->lineBytes, h};
-        ArrangeFields(source, fieldRows, static_cast<size_t>(fieldRows.stride), arrangement);
-        result = fieldRows;
-    }
-
-    const RowImage out{bitmap_->Row(0), static_cast<ptrdiff_t>(bitmap_->Stride()), h};
-    const size_t rowBytes = bitmap_->Stride();
-    if (!deinterlace) {
-        CopyRows(result, out, rowBytes);
-    } else {
-        // An unknown method writes nothing: the picture is black.
-        if (!Deinterlace(switches_.deinterlaceMethod, result, out, rowBytes, &VerticalLowPass121)) {
-            bitmap_->Clear();
-        }
-    }
+    renderer_.Render(file_.Frame(), switches_, bitmap_);
 }
 
-// ---------------------------------------------------------------------------------------------
 // ---------------------------------------------------------------------------------------------
 // Painting
 

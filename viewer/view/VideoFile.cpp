@@ -103,7 +103,7 @@ QString FileOpenReason(const QString& fileName, TNRESULT result) {
 }
 
 uint64_t VideoFile::ConvertedBufferBytes(int width, int height) {
-    return (static_cast<uint64_t>(width) + 16) * (static_cast<uint64_t>(height) + 16) * 4;
+    return FrameRenderer::ScratchBytes(width, height);
 }
 
 bool VideoFile::CheckFrameGeometry(const RawVideoFormat& format, QString& errorText) const {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "DisplayBitmap.h"
+#include "FrameRender.h"
 
 #include "settings/RawSettings.h"
 #include "TNPtr.h"
@@ -16,14 +17,6 @@
 #include <QString>
 
 #include <cstdint>
-
-// What the frame says about itself, from the settings record at open.
-struct StoredFrameFlags {
-    uint8_t bottomUp = 0;         // negative line bytes
-    uint8_t flip = 0;             // the record's mirror-vertical switch
-    uint8_t interlaced = 0;       // field count 2
-    uint8_t fieldsSeparated = 0;  // field detail 1 or 6
-};
 
 namespace kavlo {
 
@@ -76,6 +69,10 @@ public:
 
     // The frame read last: Height() rows of LineBytes() bytes, top row first as stored.
     const uint8_t* RawFrame() const { return rawFrame_.data(); }
+    // The frame read last with its geometry and stored flags, as the renderer takes it.
+    SourceFrame Frame() const {
+        return {RawFrame(), width_, height_, layoutCode_, lineBytes_, sampleRange_, stored_};
+    }
     size_t RawFrameBytes() const { return rawFrame_.size(); }
 
     // Bytes of the display buffer the view converts a frame of this size into (4 pixels wider
