@@ -26,10 +26,15 @@ struct LayoutKeyword {
     uint32_t code;
     bool bottomUp;
 };
-constexpr int kLayoutKeywordCount = 47;
+constexpr int kLayoutKeywordCount = 82;
 // The keyword table in the order it is searched.
 const LayoutKeyword* LayoutKeywords();
-// Looks a -l value up: "v216" and "v210" only as written, every other keyword in any case.
+// ffmpeg's pixel-format names of layouts of the catalogue ("yuv420p10le", "p010le", ...), which
+// -l accepts in any case after the keywords: a name equal to a keyword is the keyword.
+constexpr int kLayoutAliasCount = 48;
+const LayoutKeyword* LayoutAliases();
+// Looks a -l value up: "v216" and "v210" only as written, every other keyword in any case, then
+// the aliases in any case.
 std::optional<LayoutKeyword> FindLayoutKeyword(const std::string& value);
 
 struct CommandLine {

@@ -607,6 +607,7 @@ void InstallAVX2(KernelTable& t) {
     t.vuyaDoubleToBgr = VuyaDoubleToBgr_AVX2;
     t.reduce16LE = Reduce16_AVX2<false>;
     t.reduce16BE = Reduce16_AVX2<true>;
+    InstallWideAVX2(t);
     t.highBytes16 = HighBytes16_AVX2;
     t.splitHighBytes16 = SplitHighBytes16_AVX2;
     t.v210ToUyvy = V210ToUyvy_AVX2;
