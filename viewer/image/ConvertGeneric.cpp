@@ -72,6 +72,18 @@ void Expand411(const uint8_t* q, int samples, uint8_t* out, int count) {
     }
 }
 
+int CountOf(const PlaneDesc& p, Component c) {
+    int n = 0;
+    for (int i = 0; i < p.slotCount; ++i) n += p.sampleSlots[i].component == c ? 1 : 0;
+    return n;
+}
+
+const SampleSlot& SlotOf(const PlaneDesc& p, Component c) {
+    for (int i = 0; i < p.slotCount; ++i)
+        if (p.sampleSlots[i].component == c) return p.sampleSlots[i];
+    return p.sampleSlots[0];
+}
+
 bool IsChroma(Component c) { return c == Component::Cb || c == Component::Cr; }
 
 }  // namespace
@@ -153,6 +165,12 @@ const uint8_t* SampleReader::Read(Component c, const uint8_t* row, uint8_t* line
         got = row;  // the row's bytes are the samples
     } else if (p.slotCount == 1 && p.wordBytes == 2 && s.bits > 8) {
         reduce(row, out, groups, s.shift, s.bits, ReduceLimit(c));
+    } else if (p.wordBytes == 4 && p.groupBytes == 4 && CountOf(p, c) == 1 &&
+               SlotOf(p, c).bits > 8) {
+        // One field of each 32-bit word (one-pixel groups of packed 10-bit samples).
+        const SampleSlot& f = SlotOf(p, c);
+        (l_.byteOrder == ByteOrder::Big ? k_.reduceBits32BE : k_.reduceBits32LE)(
+            row, out, groups, f.shift, f.bits, ReduceLimit(c));
     } else if (same) {
         // Pairs of equal 16-bit samples (semi-planar chroma): both reduced into the line's upper
         // half as byte pairs, then the bytes of c taken out.

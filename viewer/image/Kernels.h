@@ -82,6 +82,9 @@ struct KernelTable {
     Reduce16Kernel reduce16BE = nullptr;          // u16 BE, rounded and limited
     Reduce16BitsKernel reduceBits16LE = nullptr;  // any bit field of u16 LE words, rounded
     Reduce16BitsKernel reduceBits16BE = nullptr;  // the same of u16 BE words
+    // The same rule for one field of u32 words (LE / BE): reads 4 x count, writes count.
+    Reduce16BitsKernel reduceBits32LE = nullptr;
+    Reduce16BitsKernel reduceBits32BE = nullptr;
     LineKernel highBytes16 = nullptr;        // u16 LE: the high byte, no rounding (width = count)
     LineKernel lowAddressBytes16 = nullptr;  // the byte at the lower address of each pair
     // Interleaved u16 LE (Cb, Cr) pairs to two lines of high bytes: `width` pairs.
@@ -171,6 +174,10 @@ void Reduce16BE_Scalar(const uint8_t* src, uint8_t* dst, int count, int maxValue
 void ReduceBits16LE_Scalar(const uint8_t* src, uint8_t* dst, int count, int shift, int bits,
                            int maxValue);
 void ReduceBits16BE_Scalar(const uint8_t* src, uint8_t* dst, int count, int shift, int bits,
+                           int maxValue);
+void ReduceBits32LE_Scalar(const uint8_t* src, uint8_t* dst, int count, int shift, int bits,
+                           int maxValue);
+void ReduceBits32BE_Scalar(const uint8_t* src, uint8_t* dst, int count, int shift, int bits,
                            int maxValue);
 void HighBytes16_Scalar(const uint8_t* src, uint8_t* dst, int count);
 void LowAddressBytes16_Scalar(const uint8_t* src, uint8_t* dst, int count);
