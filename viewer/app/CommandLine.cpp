@@ -206,6 +206,23 @@ bool IsHelpRequest(const std::string& a) {
 const LayoutKeyword* LayoutKeywords() { return kKeywords; }
 const LayoutKeyword* LayoutAliases() { return kAliases; }
 
+std::string LayoutOtherNames(uint32_t code) {
+    const std::string own = LayoutName(code);
+    const std::optional<LayoutKeyword> ownKeyword = FindLayoutKeyword(own);
+    const bool ownBottomUp = ownKeyword && ownKeyword->bottomUp;
+    std::string text;
+    auto add = [&](const LayoutKeyword& k) {
+        if (k.code != code || EqualNoCase(own, k.keyword)) return;
+        for (int i = 0; i < kLayoutCount; ++i)
+            if (EqualNoCase(LayoutCatalogue()[i].name, k.keyword)) return;  // a row's own name
+        text += (text.empty() ? "" : ", ") + std::string(k.keyword);
+        if (ownBottomUp && !k.bottomUp) text += " (top-down)";
+    };
+    for (const LayoutKeyword& k : kKeywords) add(k);
+    for (const LayoutKeyword& k : kAliases) add(k);
+    return text;
+}
+
 std::optional<LayoutKeyword> FindLayoutKeyword(const std::string& value) {
     for (int i = 0; i < kCaseSensitiveKeywords; ++i)
         if (value == kKeywords[i].keyword) return kKeywords[i];

@@ -33,6 +33,10 @@ const LayoutKeyword* LayoutKeywords();
 // -l accepts in any case after the keywords: a name equal to a keyword is the keyword.
 constexpr int kLayoutAliasCount = 48;
 const LayoutKeyword* LayoutAliases();
+// The other names -l accepts for a layout code, comma-separated: keywords that name no row of
+// the catalogue ("RGB0" for the bytes of "RGB4") and ffmpeg's names, each with " (top-down)"
+// when its rows are top-down but the keyword of the row's own name stores them bottom-up.
+std::string LayoutOtherNames(uint32_t code);
 // Looks a -l value up: "v216" and "v210" only as written, every other keyword in any case, then
 // the aliases in any case.
 std::optional<LayoutKeyword> FindLayoutKeyword(const std::string& value);
