@@ -234,9 +234,11 @@ bool ConvertTableDriven(const Context& c, const FrameMemoryLayout& l, size_t nee
             c.k.greyToBgr(read(C::Grey, r, s.a, s.bounce), c.Out(r), c.width);
         });
     return ForEachRow(c.opt, c.width, c.height, need, [&](int r, const Lines& s) {
-        const uint8_t* red = read(C::R, r, s.a, s.bounce);
-        const uint8_t* green = read(C::G, r, s.b, s.bounce);
-        c.k.planesToBgr(read(C::B, r, s.c, s.bounce), green, red, c.Out(r), c.width);
+        if (!rd.Rgb32ToBgr(rowOf(0, r, s.bounce), c.Out(r))) {
+            const uint8_t* red = read(C::R, r, s.a, s.bounce);
+            const uint8_t* green = read(C::G, r, s.b, s.bounce);
+            c.k.planesToBgr(read(C::B, r, s.c, s.bounce), green, red, c.Out(r), c.width);
+        }
         if (l.studioRange) c.k.studioExpand(c.Out(r), c.Out(r), 3 * c.width);
     });
 }
@@ -531,8 +533,11 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
             k.greyToBgr(s.a, out, w);
         });
     default:
-        return ConvertTableDriven(c, l, need,
-                                  [&](int, int r, uint8_t* bounce) { return rows.Row(r, bounce); });
+        // Packed rows are asked for with the worker's bounce line: the reader takes no packed
+        // layout whose chroma is subsampled, the only paths that ask without one.
+        return ConvertTableDriven(c, l, need, [&](int, int r, uint8_t* bounce) {
+            return bounce ? rows.Row(r, bounce) : nullptr;
+        });
     }
 }
 

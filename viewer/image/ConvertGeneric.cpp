@@ -10,11 +10,11 @@ struct Reduction {
     uint32_t mask, half;
     int down;
     uint32_t limit;
-    Reduction(const SampleSlot& s, int limit)
+    Reduction(const SampleSlot& s, int componentLimit)
         : mask(s.bits >= 32 ? 0xFFFFFFFFu : (1u << s.bits) - 1u),
           half(s.bits > 8 ? 1u << (s.bits - 9) : 0u),
           down(s.bits > 8 ? s.bits - 8 : 0),
-          limit(s.bits > 8 ? uint32_t(limit) : 255u) {}
+          limit(s.bits > 8 ? uint32_t(componentLimit) : 255u) {}
     uint8_t operator()(uint32_t word, int shift) const {
         const uint32_t r = (((word >> shift) & mask) + half) >> down;
         return uint8_t(r < limit ? r : limit);
@@ -110,6 +110,22 @@ SampleReader::SampleReader(const KernelTable& k, const FrameMemoryLayout& l, int
     }
     if (l.model != ColourModel::YCbCr) {
         supported_ = true;
+        const PlaneDesc& p = l.planes[0];
+        if (l.model != ColourModel::RGB || l.planeCount != 1 || p.groupBytes != 4 ||
+            p.wordBytes != 1 || count[int(Component::R)] != 1 || count[int(Component::G)] != 1 ||
+            count[int(Component::B)] != 1)
+            return;
+        const Component rgb[3] = {Component::R, Component::G, Component::B};
+        for (int i = 0; i < 3; ++i) {
+            const SampleSlot& s = SlotOf(p, rgb[i]);
+            if (s.bits != 8 || s.shift != 0) return;
+            byteOf_[i] = s.word;
+        }
+        const int r = byteOf_[0], g = byteOf_[1], b = byteOf_[2];
+        if (b == 0 && g == 1 && r == 2) rgb32_ = k.bgrxToBgr;
+        if (r == 0 && g == 1 && b == 2) rgb32_ = k.rgbxToBgr;
+        if (r == 1 && g == 2 && b == 3) rgb32_ = k.xrgbToBgr;
+        if (b == 1 && g == 2 && r == 3) rgb32_ = k.bgrxToBgr, rgb32Offset_ = 1;
         return;
     }
     const PlaneDesc& y = l.planes[plane_[int(Component::Y)]];
@@ -184,4 +200,22 @@ const uint8_t* SampleReader::Read(Component c, const uint8_t* row, uint8_t* line
     if (!quarter) return got;
     Expand411(got, groups, line, (width_ + 1) / 2);
     return line;
+}
+
+bool SampleReader::Rgb32ToBgr(const uint8_t* row, uint8_t* out) const {
+    if (!rgb32_) return false;
+    if (rgb32Offset_ == 0) {
+        rgb32_(row, out, width_);
+        return true;
+    }
+    // Read one byte on, the kernel would take a byte past the row for the last pixel: that pixel
+    // is done here.
+    const int last = width_ - 1;
+    if (last > 0) rgb32_(row + rgb32Offset_, out, last);
+    const uint8_t* px = row + 4 * size_t(last);
+    uint8_t* o = out + 3 * size_t(last);
+    o[0] = px[byteOf_[2]];
+    o[1] = px[byteOf_[1]];
+    o[2] = px[byteOf_[0]];
+    return true;
 }

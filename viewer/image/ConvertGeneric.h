@@ -57,6 +57,11 @@ public:
     // 4 x W + 64 bytes (its upper half is scratch).
     const uint8_t* Read(Component c, const uint8_t* row, uint8_t* line) const;
 
+    // 8-bit R'G'B' in 4-byte pixels whose bytes one of the 4-byte R'G'B' kernels reads
+    // (B'G'R'x, R'G'B'x, xR'G'B', or xB'G'R' read one byte on): the W pixels of a row straight
+    // to B', G', R'. False, with nothing written, for any other layout.
+    bool Rgb32ToBgr(const uint8_t* row, uint8_t* out) const;
+
 private:
     void ReadSlots(Component c, const uint8_t* row, uint8_t* out) const;
 
@@ -66,4 +71,7 @@ private:
     bool supported_ = false;
     ChromaShape shape_ = ChromaShape::None;
     int plane_[8] = {};
+    LineKernel rgb32_ = nullptr;  // the kernel Rgb32ToBgr uses, and where its bytes start
+    int rgb32Offset_ = 0;
+    int byteOf_[3] = {};  // bytes of R', G', B' in a pixel
 };
