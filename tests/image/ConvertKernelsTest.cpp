@@ -563,8 +563,9 @@ TEST(ConvertKernels, DetectionAndTables) {
             (offsetof(KernelTable, planar444ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
             sizeof(void*);
         const size_t fusedLuma16 =
-            (offsetof(KernelTable, roundedLumaBE422ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
-            sizeof(void*);
+            (offsetof(KernelTable, lowBitsLuma422ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
+                sizeof(void*) +
+            3;  // the last of the four low-bits luma kernels
         for (size_t i = 0; i < count; ++i) {
             if (i == fused422 || (i >= fused444 && i <= fusedLuma16)) {
                 EXPECT_EQ(entries[i] != nullptr, t.level == SimdLevel::AVX2) << i;

@@ -217,11 +217,15 @@ bool ConvertTableDriven(const Context& c, const FrameMemoryLayout& l, size_t nee
         cr = read(C::Cr, j, crLine, nullptr);
     };
     const int chromaRows = c.height / l.planes[rd.PlaneOf(C::Cb)].heightDivisor;
+    // Planar 16-bit luma that a fused kernel reads as it lies (tightly packed rows of 2 x W).
+    RawLuma raw;
+    if (need == 0 && rd.FusedLuma422())
+        raw = RawLuma{rd.FusedLuma422(), rowOf(rd.PlaneOf(C::Y), 0, nullptr), 2 * size_t(c.width)};
     switch (rd.Shape()) {
-    case ChromaShape::Sub420: return Run420(c, chromaRows, luma, chroma);
+    case ChromaShape::Sub420: return Run420(c, chromaRows, luma, chroma, raw);
     case ChromaShape::Sub440: return Run420(c, chromaRows, luma, chroma, {}, true);
     case ChromaShape::Sub422:
-    case ChromaShape::Sub411: return Run422(c, luma, chroma);
+    case ChromaShape::Sub411: return Run422(c, luma, chroma, raw);
     case ChromaShape::Full444:
         return ForEachRow(c.opt, c.width, c.height, need, [&](int r, const Lines& s) {
             Finish444(c, read(C::Y, r, s.luma, s.bounce), read(C::Cb, r, s.a, s.bounce),

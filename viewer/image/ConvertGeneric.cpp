@@ -219,3 +219,18 @@ bool SampleReader::Rgb32ToBgr(const uint8_t* row, uint8_t* out) const {
     o[2] = px[byteOf_[0]];
     return true;
 }
+
+PlanarKernel SampleReader::FusedLuma422() const {
+    if (l_.arrangement != Arrangement::Planar && l_.arrangement != Arrangement::SemiPlanar)
+        return nullptr;
+    const PlaneDesc& p = l_.planes[plane_[int(Component::Y)]];
+    const SampleSlot& s = p.sampleSlots[0];
+    if (p.slotCount != 1 || p.wordBytes != 2 || p.groupPixels != 1 || s.shift != 0) return nullptr;
+    const bool big = l_.byteOrder == ByteOrder::Big;
+    switch (s.bits) {
+    case 10: return k_.lowBitsLuma422ToBgr[0][big ? 1 : 0];
+    case 12: return k_.lowBitsLuma422ToBgr[1][big ? 1 : 0];
+    case 16: return big ? k_.roundedLumaBE422ToBgr : k_.roundedLumaLE422ToBgr;
+    default: return nullptr;
+    }
+}

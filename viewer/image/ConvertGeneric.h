@@ -57,6 +57,10 @@ public:
     // 4 x W + 64 bytes (its upper half is scratch).
     const uint8_t* Read(Component c, const uint8_t* row, uint8_t* line) const;
 
+    // The fused 4:2:2 kernel of the set that reads this layout's luma plane as it lies (u16
+    // words of 10, 12 or 16 low bits: KernelTable), or nullptr.
+    PlanarKernel FusedLuma422() const;
+
     // 8-bit R'G'B' in 4-byte pixels whose bytes one of the 4-byte R'G'B' kernels reads
     // (B'G'R'x, R'G'B'x, xR'G'B', or xB'G'R' read one byte on): the W pixels of a row straight
     // to B', G', R'. False, with nothing written, for any other layout.

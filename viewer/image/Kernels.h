@@ -112,6 +112,9 @@ struct KernelTable {
     PlanarKernel highLuma422ToBgr = nullptr;
     PlanarKernel roundedLumaLE422ToBgr = nullptr;
     PlanarKernel roundedLumaBE422ToBgr = nullptr;
+    // The same with luma in the low 10 ([0]) or 12 ([1]) bits of u16 LE ([.][0]) or BE ([.][1])
+    // samples, bits above dropped: min((v + 2^(bits-9)) >> (bits-8), 235).
+    PlanarKernel lowBitsLuma422ToBgr[2][2] = {};
 
     // The "VUYA" layout's own conversion in double precision (VuyaMode says which picture):
     // read 4 x width, write 3 x width.
