@@ -60,7 +60,7 @@ std::vector<uint8_t> Widen411(const std::vector<uint8_t>& q, int entries) {
 // widths with no chroma sample at all.
 TEST(ConvertSubsampling, FourOneOneWidensToFourTwoTwo) {
     std::mt19937 rng(3);
-    for (int32_t w : {16, 18, 17, 9, 5, 3, 1, 70}) {
+    for (int32_t w : {16, 18, 17, 9, 5, 3, 1, 70, 137}) {
         const int32_t h = 3, qw = w / 4, cw = w / 2;
         std::vector<uint8_t> luma(size_t(w * h)), cb(size_t(qw * h)), cr(cb.size());
         for (auto* plane : {&luma, &cb, &cr})
