@@ -236,6 +236,64 @@ YuvFn LibyuvFor(uint32_t code, std::string& variant) {
         return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
             AB64ToARGB(reinterpret_cast<const uint16_t*>(s), f.pitch / 2, d, 4 * f.w, f.w, f.h);
         };
+    case kLayoutI422:
+        variant = "I422ToRGB24";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            I422ToRGB24(p(f, s, 0), f.w, p(f, s, 1), f.w / 2, p(f, s, 2), f.w / 2, d,
+                        int(DstPitch(f.w)), f.w, f.h);
+        };
+    case kLayoutI444:
+        variant = "I444ToRGB24";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            I444ToRGB24(p(f, s, 0), f.w, p(f, s, 1), f.w, p(f, s, 2), f.w, d, int(DstPitch(f.w)),
+                        f.w, f.h);
+        };
+    case kLayoutI420LE10:
+        variant = "I010ToARGBMatrixFilter(bilinear)";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            I010ToARGBMatrixFilter(p16(f, s, 0), f.w, p16(f, s, 1), f.w / 2, p16(f, s, 2), f.w / 2,
+                                   d, 4 * f.w, &kYuvI601Constants, f.w, f.h, kFilterBilinear);
+        };
+    case kLayoutI420LE12:
+        variant = "I012ToARGBMatrix";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            I012ToARGBMatrix(p16(f, s, 0), f.w, p16(f, s, 1), f.w / 2, p16(f, s, 2), f.w / 2, d,
+                             4 * f.w, &kYuvI601Constants, f.w, f.h);
+        };
+    case kLayoutI422LE10:
+        variant = "I210ToARGBMatrixFilter(linear)";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            I210ToARGBMatrixFilter(p16(f, s, 0), f.w, p16(f, s, 1), f.w / 2, p16(f, s, 2), f.w / 2,
+                                   d, 4 * f.w, &kYuvI601Constants, f.w, f.h, kFilterLinear);
+        };
+    case kLayoutI444LE10:
+        variant = "I410ToARGBMatrix";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            I410ToARGBMatrix(p16(f, s, 0), f.w, p16(f, s, 1), f.w, p16(f, s, 2), f.w, d, 4 * f.w,
+                             &kYuvI601Constants, f.w, f.h);
+        };
+    case kLayoutX2R10G10B10:
+        variant = "AR30ToARGB";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            AR30ToARGB(s, f.pitch, d, 4 * f.w, f.w, f.h);
+        };
+    case kLayoutX2B10G10R10:
+        variant = "AB30ToARGB";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            AB30ToARGB(s, f.pitch, d, 4 * f.w, f.w, f.h);
+        };
+    case kLayoutRGBA:
+        // libyuv names bytes R, G, B, A in memory "ABGR".
+        variant = "ABGRToARGB";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            ABGRToARGB(s, f.pitch, d, 4 * f.w, f.w, f.h);
+        };
+    case kLayoutABGR:
+        // libyuv names bytes A, B, G, R in memory "RGBA".
+        variant = "RGBAToARGB";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            RGBAToARGB(s, f.pitch, d, 4 * f.w, f.w, f.h);
+        };
     case kLayoutGRAY:
         variant = "J400ToARGB";
         return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
@@ -295,6 +353,34 @@ AVPixelFormat SwsFormat(uint32_t code) {
     case kLayoutGRAY: return AV_PIX_FMT_GRAY8;
     case kLayoutGRAYLE16: return AV_PIX_FMT_GRAY16LE;
     case kLayoutGRAYBE16: return AV_PIX_FMT_GRAY16BE;
+    case kLayoutI422: return AV_PIX_FMT_YUV422P;
+    case kLayoutI444: return AV_PIX_FMT_YUV444P;
+    case kLayoutY41B: return AV_PIX_FMT_YUV411P;
+    case kLayoutI440: return AV_PIX_FMT_YUV440P;
+    case kLayoutI420LE10: return AV_PIX_FMT_YUV420P10LE;
+    case kLayoutI420LE12: return AV_PIX_FMT_YUV420P12LE;
+    case kLayoutI420BE10: return AV_PIX_FMT_YUV420P10BE;
+    case kLayoutI420BE12: return AV_PIX_FMT_YUV420P12BE;
+    case kLayoutI422LE10: return AV_PIX_FMT_YUV422P10LE;
+    case kLayoutI422LE12: return AV_PIX_FMT_YUV422P12LE;
+    case kLayoutI422LE16: return AV_PIX_FMT_YUV422P16LE;
+    case kLayoutI422BE10: return AV_PIX_FMT_YUV422P10BE;
+    case kLayoutI422BE12: return AV_PIX_FMT_YUV422P12BE;
+    case kLayoutI422BE16: return AV_PIX_FMT_YUV422P16BE;
+    case kLayoutI444LE10: return AV_PIX_FMT_YUV444P10LE;
+    case kLayoutI444LE12: return AV_PIX_FMT_YUV444P12LE;
+    case kLayoutI444LE16: return AV_PIX_FMT_YUV444P16LE;
+    case kLayoutI444BE10: return AV_PIX_FMT_YUV444P10BE;
+    case kLayoutI444BE12: return AV_PIX_FMT_YUV444P12BE;
+    case kLayoutI444BE16: return AV_PIX_FMT_YUV444P16BE;
+    case kLayoutP410: return AV_PIX_FMT_P410LE;
+    case kLayoutP416: return AV_PIX_FMT_P416LE;
+    case kLayoutGRAYLE10: return AV_PIX_FMT_GRAY10LE;
+    case kLayoutGRAYLE12: return AV_PIX_FMT_GRAY12LE;
+    case kLayoutX2R10G10B10: return AV_PIX_FMT_X2RGB10LE;
+    case kLayoutX2B10G10R10: return AV_PIX_FMT_X2BGR10LE;
+    case kLayoutRGBA: return AV_PIX_FMT_RGBA;
+    case kLayoutABGR: return AV_PIX_FMT_ABGR;
     default: return AV_PIX_FMT_NONE;
     }
 }

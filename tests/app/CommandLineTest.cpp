@@ -325,6 +325,51 @@ TEST(Keywords, TableHasDistinctKeywords) {
     }
 }
 
+// ffmpeg's pixel-format names: any case; a name equal to a keyword is the keyword, with the
+// keyword's row direction; the direction of an alias is its own.
+TEST(Keywords, AliasesInAnyCaseAndKeywordsWin) {
+    struct AliasCase {
+        const char* value;
+        uint32_t code;
+        bool bottomUp;
+    };
+    for (const AliasCase& c : {
+             AliasCase{"yuv420p10le", kLayoutI420LE10, false},
+             AliasCase{"YUV420P10LE", kLayoutI420LE10, false},
+             AliasCase{"Yuv444P16Be", kLayoutI444BE16, false},
+             AliasCase{"yuv420p", kLayoutI420, false},
+             AliasCase{"yuv411p", kLayoutY41B, false},
+             AliasCase{"p010le", kLayoutP010, false},
+             AliasCase{"yuyv422", kLayoutYUYV, false},
+             AliasCase{"rgb24", kLayoutRGB3, false},
+             AliasCase{"bgr24", kLayoutBGR3, false},  // the row of BGR3, top-down
+             AliasCase{"BGR3", kLayoutBGR3, true},
+             AliasCase{"bgra", kLayoutBGRA, true},  // the keyword BGRA: bottom-up
+             AliasCase{"rgb0", kLayoutRGB4, false},
+             AliasCase{"RGB4", kLayoutRGB4, true},
+             AliasCase{"0bgr", kLayoutABGR, false},
+             AliasCase{"gray", kLayoutGRAY, false},
+             AliasCase{"gray16le", kLayoutGRAYLE16, false},
+             AliasCase{"V410", kLayoutV410, false},
+             AliasCase{"x2rgb10le", kLayoutX2R10G10B10, false},
+         }) {
+        const CommandLine r = Parse({"-l", c.value});
+        EXPECT_EQ(r.error, "") << c.value;
+        EXPECT_EQ(r.code, c.code) << c.value;
+        EXPECT_EQ(r.bottomUp, c.bottomUp) << c.value;
+    }
+    for (const char* bad : {"V210", "yuv420p10", "yuv420p10lee", "gbrp16le"})
+        EXPECT_EQ(Parse({"-l", bad}).error, kErrLayout) << bad;
+    // No alias could ever be reached if it equalled a keyword, and every alias names a row.
+    for (int i = 0; i < kLayoutAliasCount; ++i) {
+        const LayoutKeyword& a = LayoutAliases()[i];
+        for (int j = 0; j < kLayoutKeywordCount; ++j)
+            EXPECT_STRCASENE(a.keyword, LayoutKeywords()[j].keyword);
+        EXPECT_TRUE(LayoutIndex(a.code).has_value()) << a.keyword;
+        EXPECT_EQ(FindLayoutKeyword(a.keyword)->code, a.code);
+    }
+}
+
 // ---- the record ----------------------------------------------------------------------------
 
 TEST(Record, BuiltFromSettings) {

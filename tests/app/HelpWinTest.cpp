@@ -25,12 +25,29 @@ TEST(HelpText, ListsEveryLayoutInCatalogueOrderBetweenTheLAndWLines) {
     const int l = int(lines.indexOf(QStringLiteral("-l\t\tone of the pixel layouts:")));
     const int w = int(lines.indexOf(QStringLiteral("-w\t\tthe image file's width")));
     ASSERT_GE(l, 0);
-    ASSERT_EQ(w - l - 2, kLayoutCount);  // the rows, then the blank "\t\t" line before -w
+    ASSERT_GT(w - l - 2, kLayoutCount);  // the rows, the other names, the blank line before -w
     for (int i = 0; i < kLayoutCount; ++i) {
         const PixelLayoutInfo& row = LayoutCatalogue()[i];
         EXPECT_EQ(lines[l + 1 + i],
                   QStringLiteral("\t\t%1\t\t- %2")
                       .arg(QLatin1String(row.name), QLatin1String(row.description)));
+    }
+}
+
+// After the rows: the other names of each layout that has some, between the rows and -w.
+TEST(HelpText, OtherNamesFollowTheRows) {
+    const QString text =
+        CHelpWin::BuildUsageText(QStringLiteral("Kavlo"), [](const QString&) { return false; });
+    const QStringList lines = Lines(text);
+    const int l = int(lines.indexOf(QStringLiteral("-l\t\tone of the pixel layouts:")));
+    const int w = int(lines.indexOf(QStringLiteral("-w\t\tthe image file's width")));
+    for (const char* line :
+         {"\t\tI420\t- yuv420p", "\t\tI420LE10\t- yuv420p10le", "\t\tBGR3\t- bgr24 (top-down)",
+          "\t\tRGB4\t- RGB0 (top-down)", "\t\tARGB\t- 0RGB", "\t\tY410\t- xv30le",
+          "\t\tBGR161616\t- rgb48le"}) {
+        const int at = int(lines.indexOf(QString::fromLatin1(line)));
+        EXPECT_GT(at, l + kLayoutCount) << line;
+        EXPECT_LT(at, w) << line;
     }
 }
 

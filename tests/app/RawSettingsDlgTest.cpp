@@ -344,6 +344,9 @@ TEST_F(SettingsDialog, ListsEveryLayoutAndOpensOnTheNewerRows) {
     ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutNV12, 720, 480)), 0);
     auto* layout = Control<QComboBox>(dlg, CRawSettingsDlg::kIdLayout);
     EXPECT_EQ(layout->count(), kLayoutCount);
+    // A row's other names show on hover.
+    EXPECT_EQ(layout->itemData(*LayoutIndex(kLayoutI420LE10), Qt::ToolTipRole).toString(),
+              QStringLiteral("Also named: yuv420p10le"));
     EXPECT_EQ(layout->currentIndex(), *LayoutIndex(kLayoutNV12));
     EXPECT_TRUE(layout->currentText().startsWith(QStringLiteral("NV12 - ")))
         << layout->currentText().toStdString();

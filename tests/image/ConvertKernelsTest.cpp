@@ -308,6 +308,79 @@ TEST(ConvertKernels, EveryVectorSetMatchesTheReference) {
 
 // Every Y'CbCr triple: the vector sets give the single-precision reference; the scalar fixed
 // point equals it on B' and R' and differs by at most 1 on G'.
+// The bit-field reduction of 16-bit words over every word (so every value and every pattern of
+// garbage bits above the field), both byte orders, every set, against the stated rule
+// min(((w >> shift) masked + 2^(bits-9)) >> (bits-8), limit); the count is odd so that every
+// set ends the line with its scalar tail; guard bytes catch a write past it.
+TEST(ConvertKernels, ReduceBitsOfEveryWord) {
+    const int count = 65535;
+    std::vector<uint8_t> le(2 * size_t(count)), be(le.size());
+    for (int i = 0; i < count; ++i) {
+        const unsigned word = unsigned(i) * 40503u % 65536u;  // every word but one, shuffled
+        le[2 * size_t(i)] = be[2 * size_t(i) + 1] = uint8_t(word);
+        le[2 * size_t(i) + 1] = be[2 * size_t(i)] = uint8_t(word >> 8);
+    }
+    const ExactInput inLE(le), inBE(be);
+    struct Field {
+        int shift, bits, limit;
+    };
+    std::vector<SimdLevel> levels = VectorLevels();
+    levels.insert(levels.begin(), SimdLevel::Scalar);
+    for (const Field f : {Field{0, 10, 235}, Field{0, 10, 255}, Field{0, 12, 240},
+                          Field{0, 16, 235}, Field{6, 10, 240}, Field{4, 12, 255}}) {
+        std::vector<uint8_t> want(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            const unsigned word = unsigned(le[2 * size_t(i)]) | unsigned(le[2 * size_t(i) + 1])
+                                                                    << 8;
+            const unsigned v = (word >> f.shift) & ((1u << f.bits) - 1u);
+            want[size_t(i)] =
+                uint8_t(std::min((v + (1u << (f.bits - 9))) >> (f.bits - 8), unsigned(f.limit)));
+        }
+        for (SimdLevel level : levels) {
+            const KernelTable t = MakeKernelTable(level);
+            for (bool big : {false, true}) {
+                Guarded out(static_cast<size_t>(count));
+                (big ? t.reduceBits16BE : t.reduceBits16LE)((big ? inBE : inLE).data, out.data(),
+                                                            count, f.shift, f.bits, f.limit);
+                ASSERT_TRUE(out.GuardsIntact()) << SimdLevelName(level);
+                ASSERT_EQ(out.Payload(), want) << SimdLevelName(level) << " big " << big
+                                               << " shift " << f.shift << " bits " << f.bits;
+            }
+        }
+    }
+}
+
+// The same rule for a field of 32-bit words, at every position the packed 10-bit layouts use,
+// on random words (so random bits around the field), both byte orders, every set.
+TEST(ConvertKernels, ReduceBitsOfWords32) {
+    const int count = 1031;
+    const std::vector<uint8_t> bytes = RandomBytes(4 * size_t(count), 17);
+    const ExactInput in(bytes);
+    std::vector<SimdLevel> levels = VectorLevels();
+    levels.insert(levels.begin(), SimdLevel::Scalar);
+    for (int shift : {0, 2, 10, 12, 20, 22}) {
+        for (bool big : {false, true}) {
+            std::vector<uint8_t> want(static_cast<size_t>(count));
+            for (size_t i = 0; i < want.size(); ++i) {
+                uint32_t w = 0;
+                for (int b = 0; b < 4; ++b)
+                    w |= uint32_t(bytes[4 * i + size_t(big ? 3 - b : b)]) << (8 * b);
+                const uint32_t v = (w >> shift) & 0x3FFu;
+                want[i] = uint8_t(std::min((v + 2u) >> 2, 240u));
+            }
+            for (SimdLevel level : levels) {
+                const KernelTable t = MakeKernelTable(level);
+                Guarded out(static_cast<size_t>(count));
+                (big ? t.reduceBits32BE : t.reduceBits32LE)(in.data, out.data(), count, shift, 10,
+                                                            240);
+                ASSERT_TRUE(out.GuardsIntact()) << SimdLevelName(level);
+                ASSERT_EQ(out.Payload(), want)
+                    << SimdLevelName(level) << " big " << big << " shift " << shift;
+            }
+        }
+    }
+}
+
 TEST(ConvertKernels, VuyaToBgrOverAllInputs) {
     const KernelTable scalar = MakeKernelTable(SimdLevel::Scalar);
     std::vector<KernelTable> vec;
@@ -490,8 +563,9 @@ TEST(ConvertKernels, DetectionAndTables) {
             (offsetof(KernelTable, planar444ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
             sizeof(void*);
         const size_t fusedLuma16 =
-            (offsetof(KernelTable, roundedLumaBE422ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
-            sizeof(void*);
+            (offsetof(KernelTable, lowBitsLuma422ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
+                sizeof(void*) +
+            3;  // the last of the four low-bits luma kernels
         for (size_t i = 0; i < count; ++i) {
             if (i == fused422 || (i >= fused444 && i <= fusedLuma16)) {
                 EXPECT_EQ(entries[i] != nullptr, t.level == SimdLevel::AVX2) << i;

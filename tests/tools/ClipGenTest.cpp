@@ -111,7 +111,8 @@ TEST_P(EveryLayout, FileSizeAndFramePositions) {
 uint32_t ExpectedRgb(uint8_t v, int bits, bool studio) {
     if (bits < 8) return uint32_t(v) >> (8 - bits);
     if (bits == 8) return studio ? uint32_t(16 + (v * 219 + 127) / 255) : v;
-    return uint32_t(v) * 257u;  // 16 bits: 0..255 spread over 0..65535
+    // Wider samples: 0..255 spread over the full scale (16 bits: v x 257).
+    return uint32_t(std::lround(v * double((1u << bits) - 1u) / 255.0));
 }
 
 // A flat picture packs to the same exact samples everywhere, in every plane and group.

@@ -19,7 +19,7 @@ namespace {
 // Largest error allowed on a byte of the picture: the tolerances of the conversion's round trip
 // through the generator (8-bit rounding of samples and matrix; one more for the vertical 4:2:0
 // filter; wide samples cut to their high byte lose a step of each component; top bits only for
-// 15- and 16-bit R'G'B'; 16-bit R'G'B' rounds full scale up by one; 16-235 expansion).
+// 15- and 16-bit R'G'B'; 10- and 16-bit R'G'B' round full scale up by one; 16-235 expansion).
 int Tolerance(const FrameMemoryLayout& l) {
     const bool rounds16 = l.code == kLayoutI420LE16 || l.code == kLayoutI420BE16;
     if (l.model == ColourModel::YCbCr) {
@@ -28,7 +28,7 @@ int Tolerance(const FrameMemoryLayout& l) {
     }
     if (l.model == ColourModel::Grey) return 1;
     if (l.sampleBits < 8) return 7;
-    if (l.sampleBits == 16) return 1;
+    if (l.sampleBits > 8) return 1;
     return l.studioRange ? 2 : 0;
 }
 

@@ -17,7 +17,7 @@ const char* const kErrTwoFiles = "Error: More than one file name given.";
 
 namespace {
 
-// Searched in this order; the first two only as written, the rest after upper-casing the value.
+// Searched in this order; the first two only as written, the rest in any case.
 constexpr LayoutKeyword kKeywords[kLayoutKeywordCount] = {
     {"v216", kLayoutV216, false},
     {"v210", kLayoutV210, false},
@@ -66,10 +66,99 @@ constexpr LayoutKeyword kKeywords[kLayoutKeywordCount] = {
     {"NV24", kLayoutNV24, false},
     {"NV42", kLayoutNV42, false},
     {"YVYU", kLayoutYVYU, false},
+    {"I422", kLayoutI422, false},
+    {"I444", kLayoutI444, false},
+    {"Y41B", kLayoutY41B, false},
+    {"I440", kLayoutI440, false},
+    {"I420LE10", kLayoutI420LE10, false},
+    {"I420LE12", kLayoutI420LE12, false},
+    {"I420BE10", kLayoutI420BE10, false},
+    {"I420BE12", kLayoutI420BE12, false},
+    {"I422LE10", kLayoutI422LE10, false},
+    {"I422LE12", kLayoutI422LE12, false},
+    {"I422LE16", kLayoutI422LE16, false},
+    {"I422BE10", kLayoutI422BE10, false},
+    {"I422BE12", kLayoutI422BE12, false},
+    {"I422BE16", kLayoutI422BE16, false},
+    {"I444LE10", kLayoutI444LE10, false},
+    {"I444LE12", kLayoutI444LE12, false},
+    {"I444LE16", kLayoutI444LE16, false},
+    {"I444BE10", kLayoutI444BE10, false},
+    {"I444BE12", kLayoutI444BE12, false},
+    {"I444BE16", kLayoutI444BE16, false},
+    {"P410", kLayoutP410, false},
+    {"P416", kLayoutP416, false},
+    {"GRAYLE10", kLayoutGRAYLE10, false},
+    {"GRAYLE12", kLayoutGRAYLE12, false},
+    {"Y410", kLayoutY410, false},
+    {"v410", kLayoutV410, false},
+    {"r210", kLayoutR210, false},
+    {"X2R10G10B10", kLayoutX2R10G10B10, false},
+    {"X2B10G10R10", kLayoutX2B10G10R10, false},
+    {"RGBA", kLayoutRGBA, false},
+    {"ABGR", kLayoutABGR, false},
+    // Byte orders that rows above already store, with their rows top-down.
+    {"RGB0", kLayoutRGB4, false},
+    {"BGR0", kLayoutBGR4, false},
+    {"0RGB", kLayoutARGB, false},
+    {"0BGR", kLayoutABGR, false},
 };
 constexpr int kCaseSensitiveKeywords = 2;
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
+// ffmpeg's names of the pixel formats whose bytes a row of the catalogue stores the same way,
+// searched after the keywords in any case. Names equal to a keyword ("bgra", "gray", "nv12",
+// ...) are not here: the keyword keeps its meaning (e.g. "BGRA" rows bottom-up).
+constexpr LayoutKeyword kAliases[kLayoutAliasCount] = {
+    {"yuv420p", kLayoutI420, false},
+    {"yuv422p", kLayoutI422, false},
+    {"yuv444p", kLayoutI444, false},
+    {"yuv411p", kLayoutY41B, false},
+    {"yuv440p", kLayoutI440, false},
+    {"yuv420p10le", kLayoutI420LE10, false},
+    {"yuv420p12le", kLayoutI420LE12, false},
+    {"yuv420p16le", kLayoutI420LE16, false},
+    {"yuv420p10be", kLayoutI420BE10, false},
+    {"yuv420p12be", kLayoutI420BE12, false},
+    {"yuv420p16be", kLayoutI420BE16, false},
+    {"yuv422p10le", kLayoutI422LE10, false},
+    {"yuv422p12le", kLayoutI422LE12, false},
+    {"yuv422p16le", kLayoutI422LE16, false},
+    {"yuv422p10be", kLayoutI422BE10, false},
+    {"yuv422p12be", kLayoutI422BE12, false},
+    {"yuv422p16be", kLayoutI422BE16, false},
+    {"yuv444p10le", kLayoutI444LE10, false},
+    {"yuv444p12le", kLayoutI444LE12, false},
+    {"yuv444p16le", kLayoutI444LE16, false},
+    {"yuv444p10be", kLayoutI444BE10, false},
+    {"yuv444p12be", kLayoutI444BE12, false},
+    {"yuv444p16be", kLayoutI444BE16, false},
+    {"p010le", kLayoutP010, false},
+    {"p016le", kLayoutP016, false},
+    {"p210le", kLayoutP210, false},
+    {"p216le", kLayoutP216, false},
+    {"p410le", kLayoutP410, false},
+    {"p416le", kLayoutP416, false},
+    {"uyvy422", kLayoutUYVY, false},
+    {"yuyv422", kLayoutYUYV, false},
+    {"yvyu422", kLayoutYVYU, false},
+    {"y210le", kLayoutY210, false},
+    {"xv30le", kLayoutY410, false},
+    {"rgb24", kLayoutRGB3, false},
+    {"bgr24", kLayoutBGR3, false},
+    {"rgb565le", kLayoutR565, false},
+    {"rgb555le", kLayoutR555, false},
+    {"rgb48le", kLayoutBGR161616, false},
+    {"rgb48be", kLayoutRGB161616, false},
+    {"rgba64le", kLayoutBGRA16161616, false},
+    {"rgba64be", kLayoutARGB16161616, false},
+    {"x2rgb10le", kLayoutX2R10G10B10, false},
+    {"x2bgr10le", kLayoutX2B10G10R10, false},
+    {"gray10le", kLayoutGRAYLE10, false},
+    {"gray12le", kLayoutGRAYLE12, false},
+    {"gray16le", kLayoutGRAYLE16, false},
+    {"gray16be", kLayoutGRAYBE16, false},
+};
+
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 bool EqualNoCase(const std::string& a, const char* b) {
@@ -115,14 +204,32 @@ bool IsHelpRequest(const std::string& a) {
 }  // namespace
 
 const LayoutKeyword* LayoutKeywords() { return kKeywords; }
+const LayoutKeyword* LayoutAliases() { return kAliases; }
+
+std::string LayoutOtherNames(uint32_t code) {
+    const std::string own = LayoutName(code);
+    const std::optional<LayoutKeyword> ownKeyword = FindLayoutKeyword(own);
+    const bool ownBottomUp = ownKeyword && ownKeyword->bottomUp;
+    std::string text;
+    auto add = [&](const LayoutKeyword& k) {
+        if (k.code != code || EqualNoCase(own, k.keyword)) return;
+        for (int i = 0; i < kLayoutCount; ++i)
+            if (EqualNoCase(LayoutCatalogue()[i].name, k.keyword)) return;  // a row's own name
+        text += (text.empty() ? "" : ", ") + std::string(k.keyword);
+        if (ownBottomUp && !k.bottomUp) text += " (top-down)";
+    };
+    for (const LayoutKeyword& k : kKeywords) add(k);
+    for (const LayoutKeyword& k : kAliases) add(k);
+    return text;
+}
 
 std::optional<LayoutKeyword> FindLayoutKeyword(const std::string& value) {
     for (int i = 0; i < kCaseSensitiveKeywords; ++i)
         if (value == kKeywords[i].keyword) return kKeywords[i];
-    std::string upper = value;
-    for (char& c : upper) c = AsciiUpper(c);
     for (int i = kCaseSensitiveKeywords; i < kLayoutKeywordCount; ++i)
-        if (upper == kKeywords[i].keyword) return kKeywords[i];
+        if (EqualNoCase(value, kKeywords[i].keyword)) return kKeywords[i];
+    for (const LayoutKeyword& alias : kAliases)
+        if (EqualNoCase(value, alias.keyword)) return alias;
     return std::nullopt;
 }
 

@@ -26,10 +26,19 @@ struct LayoutKeyword {
     uint32_t code;
     bool bottomUp;
 };
-constexpr int kLayoutKeywordCount = 47;
+constexpr int kLayoutKeywordCount = 82;
 // The keyword table in the order it is searched.
 const LayoutKeyword* LayoutKeywords();
-// Looks a -l value up: "v216" and "v210" only as written, every other keyword in any case.
+// ffmpeg's pixel-format names of layouts of the catalogue ("yuv420p10le", "p010le", ...), which
+// -l accepts in any case after the keywords: a name equal to a keyword is the keyword.
+constexpr int kLayoutAliasCount = 48;
+const LayoutKeyword* LayoutAliases();
+// The other names -l accepts for a layout code, comma-separated: keywords that name no row of
+// the catalogue ("RGB0" for the bytes of "RGB4") and ffmpeg's names, each with " (top-down)"
+// when its rows are top-down but the keyword of the row's own name stores them bottom-up.
+std::string LayoutOtherNames(uint32_t code);
+// Looks a -l value up: "v216" and "v210" only as written, every other keyword in any case, then
+// the aliases in any case.
 std::optional<LayoutKeyword> FindLayoutKeyword(const std::string& value);
 
 struct CommandLine {

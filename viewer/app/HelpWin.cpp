@@ -1,6 +1,7 @@
 #include "HelpWin.h"
 
 #include "AppInfo.h"
+#include "CommandLine.h"
 #include "image/PixelLayout.h"
 #include "view/KeyInput.h"
 
@@ -32,6 +33,11 @@ const char kUsageHead[] =
     "-i\t\tinput has interlaced fields\r\n\t\t\r\n"
     "-tmp\t\tinput has temporal fields\r\n\t\t\r\n"
     "-l\t\tone of the pixel layouts:\r\n";
+
+const char kUsageOtherNames[] =
+    "\t\t\r\n\t\tOther names of the layouts, in any case (ffmpeg's pixel formats among them);\r\n"
+    "\t\ta name that is also a keyword above is that keyword (\"bgra\" is BGRA, rows "
+    "bottom-up):\r\n";
 
 const char kUsageTail[] =
     "\t\t\r\n-w\t\tthe image file's width\r\n\t\t\r\n"
@@ -188,6 +194,13 @@ QString CHelpWin::BuildUsageText(const QString& appName,
         text += QStringLiteral("\t\t") + name;
         text += isWide(name) ? QStringLiteral("\t") : QStringLiteral("\t\t");
         text += QStringLiteral("- %1\r\n").arg(QString::fromLatin1(rows[i].description));
+    }
+    text += QString::fromLatin1(kUsageOtherNames);
+    for (int i = 0; i < kLayoutCount; ++i) {
+        const std::string names = LayoutOtherNames(rows[i].code);
+        if (!names.empty())
+            text += QStringLiteral("\t\t%1\t- %2\r\n")
+                        .arg(QString::fromLatin1(rows[i].name), QString::fromStdString(names));
     }
     text += QString::fromLatin1(kUsageTail);
     return text;

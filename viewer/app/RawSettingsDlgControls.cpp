@@ -3,6 +3,7 @@
 #include "RawSettingsDlg.h"
 
 #include "AppInfo.h"
+#include "CommandLine.h"
 #include "view/VideoBuffer.h"
 
 #include <QCheckBox>
@@ -221,6 +222,12 @@ void CRawSettingsDlg::FillControls() {
         const QString text = QStringLiteral("%1 - %2").arg(
             QString::fromLatin1(rows[i].name), QString::fromLatin1(rows[i].description));
         layout_->addItem(text, rows[i].code);
+        // The other names -l accepts for the layout (ffmpeg's among them), shown on hover.
+        const std::string names = LayoutOtherNames(rows[i].code);
+        if (!names.empty())
+            layout_->setItemData(
+                i, QStringLiteral("Also named: %1").arg(QString::fromStdString(names)),
+                Qt::ToolTipRole);
         widest = std::max(widest, metrics.horizontalAdvance(text));
     }
     const int extent = widest + metrics.averageCharWidth();

@@ -1,166 +1,21 @@
 #include "Convert.h"
 
 #include "ChromaTaps.h"
+#include "ConvertGeneric.h"
 #include "ConvertInternal.h"
+#include "ConvertRows.h"
 #include "FrameMemory.h"
 #include "Kernels.h"
 #include "PixelLayout.h"
 #include "ThreadTeam.h"
 
-#include <emmintrin.h>
-#include <omp.h>
-
 #include <algorithm>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 namespace {
 
-constexpr size_t kAlign = 64;
-
-size_t RoundUp(size_t n, size_t m) { return (n + m - 1) / m * m; }
-
-// One aligned block for the whole call; freed when the call ends.
-class ScratchBlock {
-public:
-    explicit ScratchBlock(size_t bytes) {
-        void* p = nullptr;
-        if (bytes != 0 && posix_memalign(&p, kAlign, RoundUp(bytes, kAlign)) == 0)
-            data_ = static_cast<uint8_t*>(p);
-    }
-    ~ScratchBlock() { std::free(data_); }
-    ScratchBlock(const ScratchBlock&) = delete;
-    ScratchBlock& operator=(const ScratchBlock&) = delete;
-    uint8_t* get() const { return data_; }
-
-private:
-    uint8_t* data_ = nullptr;
-};
-
-// A chroma row pair fetched for a 4:2:0 frame: which source row it is, and where its two lines
-// are (in the frame itself or in the worker's lines).
-struct ChromaSlot {
-    int row = -1;
-    const uint8_t* cb = nullptr;
-    const uint8_t* cr = nullptr;
-};
-
-// Per-worker scratch lines, carved from one slice of the call's scratch block.
-struct Lines {
-    uint8_t* vuya;    // 4 x W (+ slack): the VUYA line
-    uint8_t* luma;    // an 8-bit luma line
-    uint8_t* bounce;  // a source row that its pitch cannot hold, zero-padded
-    uint8_t* a;       // 8-bit lines of at least W bytes each
-    uint8_t* b;
-    uint8_t* c;
-    uint8_t* d;
-    uint8_t* e;
-    uint8_t* f;
-    ChromaSlot* slots;  // two slots: rows held by lines c/d and e/f
-};
-
-struct Layout {
-    size_t lineBytes;    // one intermediate line: up to 4 bytes per pixel, rounded
-    size_t bounceBytes;  // the widest source row, rounded
-    size_t sliceBytes;   // everything one worker needs
-};
-
-// Copies one row. Rows of a few kilobytes are copied with 16-byte vector moves: glibc's memcpy
-// takes its string-move path at these sizes, which measured about 15 % slower on whole frames.
-void CopyRow(const uint8_t* src, uint8_t* dst, size_t n) {
-    size_t i = 0;
-    for (; i + 16 <= n; i += 16)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
-    std::memcpy(dst + i, src + i, n - i);
-}
-
-Layout PlanLines(int width, size_t rowNeed) {
-    Layout l;
-    // Intermediate lines hold up to 4 bytes per pixel (16-bit reductions of 4:2:2 pairs).
-    l.lineBytes = RoundUp(4 * size_t(width) + 64, kAlign);
-    l.bounceBytes = RoundUp(rowNeed + 64, kAlign);
-    l.sliceBytes = 2 * l.lineBytes + l.bounceBytes + 6 * l.lineBytes + kAlign;
-    return l;
-}
-
-Lines CarveLines(uint8_t* slice, const Layout& l) {
-    Lines s;
-    s.vuya = slice;
-    s.luma = slice + l.lineBytes;
-    slice += 2 * l.lineBytes;
-    s.bounce = slice;
-    slice += l.bounceBytes;
-    uint8_t** rest[] = {&s.a, &s.b, &s.c, &s.d, &s.e, &s.f};
-    for (uint8_t** p : rest) {
-        *p = slice;
-        slice += l.lineBytes;
-    }
-    static_assert(2 * sizeof(ChromaSlot) <= kAlign, "chroma slots fit their room");
-    s.slots = new (slice) ChromaSlot[2];
-    return s;
-}
-
-// Runs body(row, lines) for every row, as a static work-sharing loop. A team of threads works
-// when the frame is large enough; each worker has its own scratch slice, and no row depends on
-// another, so the result does not depend on the team. False when scratch memory is missing
-// (then no row has run).
-template <class Body>
-bool ForEachRow(const ConvertOptions& opt, int width, int height, size_t rowNeed, Body body) {
-    const int threads = TeamSize(opt, int64_t(width) * height, height);
-    const Layout plan = PlanLines(width, rowNeed);
-    ScratchBlock scratch(plan.sliceBytes * size_t(threads));
-    if (!scratch.get()) return false;
-    uint8_t* base = scratch.get();
-#pragma omp parallel num_threads(threads) if (threads > 1)
-    {
-        const int member = omp_get_thread_num();
-        RecordTeamMember(member);
-        const Lines lines = CarveLines(base + plan.sliceBytes * size_t(member), plan);
-#pragma omp for schedule(static)
-        for (int r = 0; r < height; ++r) body(r, lines);
-    }
-    return true;
-}
-
-// The unpaired last pixel of an odd-width row of 4:2:2 pairs whose row stops inside the last
-// pair (FrameMemory.h, "Rows and pitches"): the chroma words of that pair become those of the
-// pair before it, or neutral chroma when there is none (W = 1). `row` is the bounce line.
-void BorrowLastChroma(uint8_t* row, size_t lastPair, const PlaneDesc& p, ByteOrder order) {
-    uint8_t* pair = row + lastPair;
-    for (int i = 0; i < p.slotCount; ++i) {
-        const SampleSlot& slot = p.sampleSlots[i];
-        if (slot.component != Component::Cb && slot.component != Component::Cr) continue;
-        uint8_t* word = pair + size_t(slot.word) * p.wordBytes;
-        if (lastPair >= p.groupBytes) {
-            std::memcpy(word, word - p.groupBytes, p.wordBytes);
-        } else {
-            std::memset(word, 0, p.wordBytes);
-            WriteSample(pair, p, order, slot, 1u << (slot.bits - 1));
-        }
-    }
-}
-
-// Rows of a packed layout. A row whose pitch is shorter than the bytes of its whole groups is
-// read through the worker's bounce line: the row's own bytes, then zeros; an odd-width row of
-// 4:2:2 pairs that holds its last pixel's luma gets that pixel's chroma from BorrowLastChroma.
-struct PackedRows {
-    const uint8_t* frame;
-    size_t pitch;
-    size_t need;
-    const PlaneDesc* pairs = nullptr;  // set when the last pair's chroma is borrowed
-    ByteOrder order = ByteOrder::Little;
-    const uint8_t* Row(int r, uint8_t* bounce) const {
-        const uint8_t* p = frame + size_t(r) * pitch;
-        if (need <= pitch) return p;
-        std::memcpy(bounce, p, pitch);
-        std::memset(bounce + pitch, 0, need - pitch);
-        if (pairs) BorrowLastChroma(bounce, need - pairs->groupBytes, *pairs, order);
-        return bounce;
-    }
-};
+using namespace convert_rows;
 
 LineKernel FinalKernel(const KernelTable& k, ConvertFlags flags) {
     if (flags & CONVERT_LUMA_ONLY) return k.vuyaLumaToGrey;
@@ -240,6 +95,18 @@ void Finish422(const Context& c, const uint8_t* y, const uint8_t* cb, const uint
     FinalKernel(c.k, c.flags)(s.vuya, c.Out(r), c.width);
 }
 
+// Planar 4:4:4 lines of row r to the destination: the fused kernel where the set has one and the
+// picture is in full colour, else the VUYA line and the final kernel.
+void Finish444(const Context& c, const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
+               const Lines& s, int r) {
+    if (c.k.planar444ToBgr && FullColour(c.flags)) {
+        c.k.planar444ToBgr(y, cb, cr, c.Out(r), c.width);
+        return;
+    }
+    c.k.planar444ToVuya(y, cb, cr, s.vuya, c.width);
+    FinalKernel(c.k, c.flags)(s.vuya, c.Out(r), c.width);
+}
+
 // Luma rows that a fused kernel reads as they lie in the frame (16-bit units, see KernelTable),
 // used for full-colour pictures when the set has that kernel; otherwise rows come through the
 // path's 8-bit luma lines.
@@ -263,10 +130,12 @@ void Finish422Raw(const Context& c, const RawLuma& raw, Luma& luma, const uint8_
 
 // 4:2:0: the chroma rows of the source come through fetch(j, cbOut, crOut), which returns
 // pointers to 8-bit chroma rows j (either straight into the frame or into the given lines);
-// luma rows through luma(r, lineOut).
+// luma rows through luma(r, lineOut). With fullWidth the chroma rows have W samples (4:4:0)
+// and end in Finish444.
 template <class Luma, class Fetch>
-bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma raw = {}) {
-    const int cw = c.width / 2;
+bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma raw = {},
+            bool fullWidth = false) {
+    const int cw = fullWidth ? c.width : c.width / 2;
     const bool separated = (c.flags & CONVERT_FIELDS_SEPARATED) != 0;
     const bool interlaced = !separated && (c.flags & CONVERT_INTERLACED) != 0;
     return ForEachRow(c.opt, c.width, c.height, 0, [&](int r, const Lines& s) {
@@ -305,6 +174,7 @@ bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma ra
             ExtendChroma(cb, cw, c.width);
             ExtendChroma(cr, cw, c.width);
         }
+        if (fullWidth) return Finish444(c, luma(r, s.luma), cb, cr, s, r);
         Finish422Raw(c, raw, luma, cb, cr, s, r);
     });
 }
@@ -326,6 +196,54 @@ bool Run422(const Context& c, Luma luma, Fetch fetch, RawLuma raw = {}) {
             cr = s.b;
         }
         Finish422Raw(c, raw, luma, cb, cr, s, r);
+    });
+}
+
+// Layouts read through the frame-memory table (ConvertGeneric.h), ending in the same final
+// steps as the paths above. rowOf(plane, r, bounce) gives row r of a plane (packed rows may go
+// through the worker's bounce line); need is the bounce line's size.
+template <class RowOf>
+bool ConvertTableDriven(const Context& c, const FrameMemoryLayout& l, size_t need, RowOf rowOf) {
+    const SampleReader rd(c.k, l, c.width);
+    if (!rd.Supported()) return false;
+    using C = Component;
+    auto read = [&](C comp, int r, uint8_t* line, uint8_t* bounce) {
+        return rd.Read(comp, rowOf(rd.PlaneOf(comp), r, bounce), line);
+    };
+    auto luma = [&](int r, uint8_t* line) { return read(C::Y, r, line, nullptr); };
+    auto chroma = [&](int j, uint8_t* cbLine, uint8_t* crLine, const uint8_t*& cb,
+                      const uint8_t*& cr) {
+        cb = read(C::Cb, j, cbLine, nullptr);
+        cr = read(C::Cr, j, crLine, nullptr);
+    };
+    const int chromaRows = c.height / l.planes[rd.PlaneOf(C::Cb)].heightDivisor;
+    // Planar 16-bit luma that a fused kernel reads as it lies (tightly packed rows of 2 x W).
+    RawLuma raw;
+    if (need == 0 && rd.FusedLuma422())
+        raw = RawLuma{rd.FusedLuma422(), rowOf(rd.PlaneOf(C::Y), 0, nullptr), 2 * size_t(c.width)};
+    switch (rd.Shape()) {
+    case ChromaShape::Sub420: return Run420(c, chromaRows, luma, chroma, raw);
+    case ChromaShape::Sub440: return Run420(c, chromaRows, luma, chroma, {}, true);
+    case ChromaShape::Sub422:
+    case ChromaShape::Sub411: return Run422(c, luma, chroma, raw);
+    case ChromaShape::Full444:
+        return ForEachRow(c.opt, c.width, c.height, need, [&](int r, const Lines& s) {
+            Finish444(c, read(C::Y, r, s.luma, s.bounce), read(C::Cb, r, s.a, s.bounce),
+                      read(C::Cr, r, s.b, s.bounce), s, r);
+        });
+    case ChromaShape::None: break;
+    }
+    if (l.model == ColourModel::Grey)
+        return ForEachRow(c.opt, c.width, c.height, need, [&](int r, const Lines& s) {
+            c.k.greyToBgr(read(C::Grey, r, s.a, s.bounce), c.Out(r), c.width);
+        });
+    return ForEachRow(c.opt, c.width, c.height, need, [&](int r, const Lines& s) {
+        if (!rd.Rgb32ToBgr(rowOf(0, r, s.bounce), c.Out(r))) {
+            const uint8_t* red = read(C::R, r, s.a, s.bounce);
+            const uint8_t* green = read(C::G, r, s.b, s.bounce);
+            c.k.planesToBgr(read(C::B, r, s.c, s.bounce), green, red, c.Out(r), c.width);
+        }
+        if (l.studioRange) c.k.studioExpand(c.Out(r), c.Out(r), 3 * c.width);
     });
 }
 
@@ -436,8 +354,6 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
     case kLayoutYV24:
     case kLayoutNV24:
     case kLayoutNV42: {
-        const LineKernel final = FinalKernel(k, c.flags);
-        const bool fused = k.planar444ToBgr && FullColour(c.flags);
         return ForEachRow(c.opt, w, c.height, 0, [&](int r, const Lines& s) {
             const uint8_t *cb = s.a, *cr = s.b;
             if (l.arrangement == Arrangement::SemiPlanar) {
@@ -446,9 +362,7 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
                 cb = row(cbp, size_t(r));
                 cr = row(crp, size_t(r));
             }
-            if (fused) return k.planar444ToBgr(row(yp, size_t(r)), cb, cr, c.Out(r), w);
-            k.planar444ToVuya(row(yp, size_t(r)), cb, cr, s.vuya, w);
-            final(s.vuya, c.Out(r), w);
+            Finish444(c, row(yp, size_t(r)), cb, cr, s, r);
         });
     }
     case kLayoutBGR444P:
@@ -464,7 +378,10 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
             k.planesToBgr(s.c, s.b, s.a, c.Out(r), w);
         });
     }
-    default: return false;
+    default:
+        return ConvertTableDriven(c, l, 0, [&](int plane, int r, uint8_t*) {
+            return static_cast<const uint8_t*>(row(plane, size_t(r)));
+        });
     }
 }
 
@@ -619,7 +536,12 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
             k.lowAddressBytes16(src, s.a, w);
             k.greyToBgr(s.a, out, w);
         });
-    default: return false;
+    default:
+        // Packed rows are asked for with the worker's bounce line: the reader takes no packed
+        // layout whose chroma is subsampled, the only paths that ask without one.
+        return ConvertTableDriven(c, l, need, [&](int, int r, uint8_t* bounce) {
+            return bounce ? rows.Row(r, bounce) : nullptr;
+        });
     }
 }
 

@@ -1,7 +1,13 @@
 // Conversion of one frame of any catalogue layout to rows of 3-byte B', G', R' pixels.
 //
 // All Y'CbCr input goes through the BT.601 matrix for video-range samples to full-range R'G'B';
-// samples wider than 8 bits are reduced to 8 bits first. The display options that act on
+// samples wider than 8 bits are reduced to 8 bits first. The layouts read through the
+// frame-memory table (ConvertGeneric.h: every row after "YVYU") reduce a b-bit sample v, masked
+// to its b bits (garbage above them is dropped, never wrapped), to min((v + 2^(b-9)) >> (b-8),
+// limit) with limit 235 for Y', 240 for Cb and Cr, 255 for R', G', B' and grey: 10 bits
+// min((v + 2) >> 2, limit), 16 bits min((v + 128) >> 8, limit) as on the older 16-bit planar
+// paths. Their 4:1:1 chroma is widened to 4:2:2 by midpoints (ConvertGeneric.h), their 4:4:0
+// chroma blended down the rows as 4:2:0 chroma is. The display options that act on
 // samples (one component as grey, field-wise 4:2:0 chroma, 16-235 R'G'B') are flags.
 #pragma once
 

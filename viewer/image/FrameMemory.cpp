@@ -64,6 +64,24 @@ constexpr PlaneDesc CbCrPairs(int yDiv, int shift, int bits) {
         .p;
 }
 
+// Semi-planar chroma plane of 4:4:4: Cb,Cr pairs of u16 words, one pair per pixel.
+constexpr PlaneDesc CbCrPairs444(int shift, int bits) {
+    return PlaneBuilder(1, 4, 2, 1)
+        .Add(S(C::Cb, 0, 0, shift, bits))
+        .Add(S(C::Cr, 0, 1, shift, bits))
+        .p;
+}
+
+// One pixel in one 32-bit word: three 10-bit samples at bits `s0`, `s1`, `s2`, and optionally a
+// 2-bit alpha at bit 30.
+constexpr PlaneDesc Word32(Component c0, int s0, Component c1, int s1, Component c2, int s2,
+                           bool alpha = false) {
+    PlaneBuilder b(1, 4, 4, 1);
+    b.Add(S(c0, 0, 0, s0, 10)).Add(S(c1, 0, 0, s1, 10)).Add(S(c2, 0, 0, s2, 10));
+    if (alpha) b.Add(S(C::A, 0, 0, 30, 2));
+    return b.p;
+}
+
 // 8-bit semi-planar chroma plane: one pair of bytes per `xDiv` pixels, `first` then the other
 // chroma component.
 constexpr PlaneDesc ChromaPairs8(Component first, int xDiv, int yDiv) {
@@ -105,6 +123,15 @@ constexpr FrameMemoryLayout L(uint32_t code, Arrangement arr, ColourModel model,
     l.planes[2] = p2;
     l.planeCount = uint8_t(p2.groupBytes ? 3 : p1.groupBytes ? 2 : 1);
     return l;
+}
+
+// Planar Y'CbCr, planes Y', Cb, Cr; chroma planes divided by xDiv and yDiv; words of wordBytes
+// holding `bits` low bits.
+constexpr FrameMemoryLayout PlanarYuv(uint32_t code, ByteOrder order, int xDiv, int yDiv,
+                                      int wordBytes, int bits) {
+    return L(code, Arrangement::Planar, ColourModel::YCbCr, order, bits, false,
+             Mono(C::Y, 1, 1, wordBytes, 0, bits), Mono(C::Cb, xDiv, yDiv, wordBytes, 0, bits),
+             Mono(C::Cr, xDiv, yDiv, wordBytes, 0, bits));
 }
 
 constexpr auto Packed = Arrangement::Packed;
@@ -211,6 +238,60 @@ constexpr FrameMemoryLayout kLayouts[kFrameMemoryLayoutCount] = {
     L(kLayoutNV42, Semi, YUV, LE, 8, false, Mono(C::Y, 1, 1, 1, 0, 8), ChromaPairs8(C::Cr, 1, 1)),
     // "YVYU": Y'0, Cr, Y'1, Cb
     L(kLayoutYVYU, Packed, YUV, LE, 8, false, Pair(1, 0, 8, Y0(), V(), Y1(), U())),
+    // "I422", "I444", "Y41B", "I440": 8-bit planes Y', Cb, Cr; chroma planes W/2 x H, W x H,
+    // W/4 x H and W x H/2
+    PlanarYuv(kLayoutI422, LE, 2, 1, 1, 8),
+    PlanarYuv(kLayoutI444, LE, 1, 1, 1, 8),
+    PlanarYuv(kLayoutY41B, LE, 4, 1, 1, 8),
+    PlanarYuv(kLayoutI440, LE, 1, 2, 1, 8),
+    // "I4xxLE10" ... "I4xxBE16": u16 planes Y', Cb, Cr, the value in the low 10, 12 or 16 bits
+    // (higher bits of a 10- or 12-bit word are not part of the sample)
+    PlanarYuv(kLayoutI420LE10, LE, 2, 2, 2, 10),
+    PlanarYuv(kLayoutI420LE12, LE, 2, 2, 2, 12),
+    PlanarYuv(kLayoutI420BE10, BE, 2, 2, 2, 10),
+    PlanarYuv(kLayoutI420BE12, BE, 2, 2, 2, 12),
+    PlanarYuv(kLayoutI422LE10, LE, 2, 1, 2, 10),
+    PlanarYuv(kLayoutI422LE12, LE, 2, 1, 2, 12),
+    PlanarYuv(kLayoutI422LE16, LE, 2, 1, 2, 16),
+    PlanarYuv(kLayoutI422BE10, BE, 2, 1, 2, 10),
+    PlanarYuv(kLayoutI422BE12, BE, 2, 1, 2, 12),
+    PlanarYuv(kLayoutI422BE16, BE, 2, 1, 2, 16),
+    PlanarYuv(kLayoutI444LE10, LE, 1, 1, 2, 10),
+    PlanarYuv(kLayoutI444LE12, LE, 1, 1, 2, 12),
+    PlanarYuv(kLayoutI444LE16, LE, 1, 1, 2, 16),
+    PlanarYuv(kLayoutI444BE10, BE, 1, 1, 2, 10),
+    PlanarYuv(kLayoutI444BE12, BE, 1, 1, 2, 12),
+    PlanarYuv(kLayoutI444BE16, BE, 1, 1, 2, 16),
+    // "P410" / "P416": u16 LE Y' plane, then H rows of Cb,Cr pairs, one pair per pixel; 10 bits
+    // at the top of each word, or all 16
+    L(kLayoutP410, Semi, YUV, LE, 10, false, Mono(C::Y, 1, 1, 2, 6, 10), CbCrPairs444(6, 10)),
+    L(kLayoutP416, Semi, YUV, LE, 16, false, Mono(C::Y, 1, 1, 2, 0, 16), CbCrPairs444(0, 16)),
+    // "GRAYLE10" / "GRAYLE12": one u16 LE per pixel, the value in the low 10 or 12 bits
+    L(kLayoutGRAYLE10, Packed, GREY, LE, 10, false, Mono(C::Grey, 1, 1, 2, 0, 10)),
+    L(kLayoutGRAYLE12, Packed, GREY, LE, 12, false, Mono(C::Grey, 1, 1, 2, 0, 12)),
+    // One pixel per 32-bit word of three 10-bit samples:
+    //   "Y410": u32 LE, Cb bits 0-9, Y' 10-19, Cr 20-29, A 30-31 (the fields of ffmpeg's
+    //           xv30le, whose top two bits are unused)
+    //   "v410": u32 LE, Cb bits 2-11, Y' 12-21, Cr 22-31 (bits 0-1 unused)
+    //   "r210": u32 BE, R' bits 20-29, G' 10-19, B' 0-9 (bits 30-31 unused)
+    //   "X2R10G10B10": u32 LE, B' bits 0-9, G' 10-19, R' 20-29, bits 30-31 unused (ffmpeg's
+    //           x2rgb10le, "(msb)2X 10R 10G 10B(lsb)"; libyuv's AR30 with the alpha unused)
+    //   "X2B10G10R10": u32 LE, R' bits 0-9, G' 10-19, B' 20-29, bits 30-31 unused (ffmpeg's
+    //           x2bgr10le, "(msb)2X 10B 10G 10R(lsb)"; libyuv's AB30 with the alpha unused)
+    L(kLayoutY410, Packed, YUV, LE, 10, false, Word32(C::Cb, 0, C::Y, 10, C::Cr, 20, true)),
+    L(kLayoutV410, Packed, YUV, LE, 10, false, Word32(C::Cb, 2, C::Y, 12, C::Cr, 22)),
+    L(kLayoutR210, Packed, RGB, BE, 10, false, Word32(C::B, 0, C::G, 10, C::R, 20)),
+    L(kLayoutX2R10G10B10, Packed, RGB, LE, 10, false, Word32(C::B, 0, C::G, 10, C::R, 20)),
+    L(kLayoutX2B10G10R10, Packed, RGB, LE, 10, false, Word32(C::R, 0, C::G, 10, C::B, 20)),
+    // "RGBA": R', G', B', A;  "ABGR": A, B', G', R'
+    L(kLayoutRGBA, Packed, RGB, LE, 8, false, Pixel(1, 4, 8, C::R, C::G, C::B, 3)),
+    L(kLayoutABGR, Packed, RGB, LE, 8, false,
+      PlaneBuilder(1, 4, 1, 1)
+          .Add(S(C::A, 0, 0, 0, 8))
+          .Add(S(C::B, 0, 1, 0, 8))
+          .Add(S(C::G, 0, 2, 0, 8))
+          .Add(S(C::R, 0, 3, 0, 8))
+          .p),
 };
 
 bool ValidSize(int32_t width, int32_t height) { return width > 0 && height > 0; }

@@ -88,7 +88,7 @@ struct FrameMemoryLayout {
 };
 
 // Every layout of the catalogue, in catalogue order (kFrameMemoryLayoutCount entries).
-constexpr int kFrameMemoryLayoutCount = 47;
+constexpr int kFrameMemoryLayoutCount = 78;
 const FrameMemoryLayout* FrameMemoryLayouts();
 // The entry for a code; nullptr when the catalogue has no such layout.
 const FrameMemoryLayout* FindFrameMemoryLayout(uint32_t code);

@@ -24,6 +24,11 @@ using ChromaBlendKernel = void (*)(const uint8_t* a, const uint8_t* b, uint8_t* 
                                    int wa, int wb, int shift);
 // 16-bit samples to 8 bits: min((s + 128) >> 8, maxValue), `count` samples.
 using Reduce16Kernel = void (*)(const uint8_t* src, uint8_t* dst, int count, int maxValue);
+// Samples of `bits` bits (9 to 16) at bit `shift` of u16 words to 8 bits: v = (s >> shift) masked
+// to `bits` bits, then min((v + 2^(bits-9)) >> (bits-8), maxValue); `count` samples, reads
+// 2 x count bytes, writes count.
+using Reduce16BitsKernel = void (*)(const uint8_t* src, uint8_t* dst, int count, int shift,
+                                    int bits, int maxValue);
 // Three lines to one: the vertical (1, 2, 1) / 4 filter on `count` bytes.
 using LowPassKernel = void (*)(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
                                uint8_t* out, int count);
@@ -73,8 +78,13 @@ struct KernelTable {
     LineKernel studioExpand = nullptr;
 
     // 8-bit samples from 16-bit ones. `count` samples, reads 2 x count bytes, writes count.
-    Reduce16Kernel reduce16LE = nullptr;     // u16 LE, rounded and limited
-    Reduce16Kernel reduce16BE = nullptr;     // u16 BE, rounded and limited
+    Reduce16Kernel reduce16LE = nullptr;          // u16 LE, rounded and limited
+    Reduce16Kernel reduce16BE = nullptr;          // u16 BE, rounded and limited
+    Reduce16BitsKernel reduceBits16LE = nullptr;  // any bit field of u16 LE words, rounded
+    Reduce16BitsKernel reduceBits16BE = nullptr;  // the same of u16 BE words
+    // The same rule for one field of u32 words (LE / BE): reads 4 x count, writes count.
+    Reduce16BitsKernel reduceBits32LE = nullptr;
+    Reduce16BitsKernel reduceBits32BE = nullptr;
     LineKernel highBytes16 = nullptr;        // u16 LE: the high byte, no rounding (width = count)
     LineKernel lowAddressBytes16 = nullptr;  // the byte at the lower address of each pair
     // Interleaved u16 LE (Cb, Cr) pairs to two lines of high bytes: `width` pairs.
@@ -102,6 +112,9 @@ struct KernelTable {
     PlanarKernel highLuma422ToBgr = nullptr;
     PlanarKernel roundedLumaLE422ToBgr = nullptr;
     PlanarKernel roundedLumaBE422ToBgr = nullptr;
+    // The same with luma in the low 10 ([0]) or 12 ([1]) bits of u16 LE ([.][0]) or BE ([.][1])
+    // samples, bits above dropped: min((v + 2^(bits-9)) >> (bits-8), 235).
+    PlanarKernel lowBitsLuma422ToBgr[2][2] = {};
 
     // The "VUYA" layout's own conversion in double precision (VuyaMode says which picture):
     // read 4 x width, write 3 x width.
@@ -161,6 +174,14 @@ void R565ToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width);
 void StudioExpand_Scalar(const uint8_t* src, uint8_t* dst, int count);
 void Reduce16LE_Scalar(const uint8_t* src, uint8_t* dst, int count, int maxValue);
 void Reduce16BE_Scalar(const uint8_t* src, uint8_t* dst, int count, int maxValue);
+void ReduceBits16LE_Scalar(const uint8_t* src, uint8_t* dst, int count, int shift, int bits,
+                           int maxValue);
+void ReduceBits16BE_Scalar(const uint8_t* src, uint8_t* dst, int count, int shift, int bits,
+                           int maxValue);
+void ReduceBits32LE_Scalar(const uint8_t* src, uint8_t* dst, int count, int shift, int bits,
+                           int maxValue);
+void ReduceBits32BE_Scalar(const uint8_t* src, uint8_t* dst, int count, int shift, int bits,
+                           int maxValue);
 void HighBytes16_Scalar(const uint8_t* src, uint8_t* dst, int count);
 void LowAddressBytes16_Scalar(const uint8_t* src, uint8_t* dst, int count);
 void SplitHighBytes16_Scalar(const uint8_t* src, uint8_t* cb, uint8_t* cr, int pairs);
@@ -177,5 +198,8 @@ void VerticalLowPass121_Scalar(const uint8_t* above, const uint8_t* middle, cons
 void InstallSSE2(KernelTable& table);
 void InstallSSSE3(KernelTable& table);
 void InstallAVX2(KernelTable& table);
+// The kernels of wide samples in 16-bit words (kernels_wide.cpp, kernels_avx2_wide.cpp).
+void InstallWideSSE2(KernelTable& table);
+void InstallWideAVX2(KernelTable& table);
 
 }  // namespace kernels

@@ -59,6 +59,53 @@ constexpr PixelLayoutInfo kCatalogue[kLayoutCount] = {
     {"NV24", kLayoutNV24, "Y'CbCr 4:4:4 semi-planar, Cb,Cr pairs (24 bpp)"},
     {"NV42", kLayoutNV42, "Y'CbCr 4:4:4 semi-planar, Cr,Cb pairs (24 bpp)"},
     {"YVYU", kLayoutYVYU, "Y'CbCr 4:2:2 packed, Y'0 Cr Y'1 Cb (16 bpp)"},
+    {"I422", kLayoutI422, "Y'CbCr 4:2:2 planar, Cb plane first (16 bpp)"},
+    {"I444", kLayoutI444, "Y'CbCr 4:4:4 planar, Cb plane first (24 bpp)"},
+    {"Y41B", kLayoutY41B, "Y'CbCr 4:1:1 planar, Cb plane first (12 bpp)"},
+    {"I440", kLayoutI440, "Y'CbCr 4:4:0 planar, Cb plane first (16 bpp)"},
+    {"I420LE10", kLayoutI420LE10,
+     "Y'CbCr 4:2:0 10-bit planar in 16-bit words (little endian, 24 bpp)"},
+    {"I420LE12", kLayoutI420LE12,
+     "Y'CbCr 4:2:0 12-bit planar in 16-bit words (little endian, 24 bpp)"},
+    {"I420BE10", kLayoutI420BE10,
+     "Y'CbCr 4:2:0 10-bit planar in 16-bit words (big endian, 24 bpp)"},
+    {"I420BE12", kLayoutI420BE12,
+     "Y'CbCr 4:2:0 12-bit planar in 16-bit words (big endian, 24 bpp)"},
+    {"I422LE10", kLayoutI422LE10,
+     "Y'CbCr 4:2:2 10-bit planar in 16-bit words (little endian, 32 bpp)"},
+    {"I422LE12", kLayoutI422LE12,
+     "Y'CbCr 4:2:2 12-bit planar in 16-bit words (little endian, 32 bpp)"},
+    {"I422LE16", kLayoutI422LE16,
+     "Y'CbCr 4:2:2 16-bit planar in 16-bit words (little endian, 32 bpp)"},
+    {"I422BE10", kLayoutI422BE10,
+     "Y'CbCr 4:2:2 10-bit planar in 16-bit words (big endian, 32 bpp)"},
+    {"I422BE12", kLayoutI422BE12,
+     "Y'CbCr 4:2:2 12-bit planar in 16-bit words (big endian, 32 bpp)"},
+    {"I422BE16", kLayoutI422BE16,
+     "Y'CbCr 4:2:2 16-bit planar in 16-bit words (big endian, 32 bpp)"},
+    {"I444LE10", kLayoutI444LE10,
+     "Y'CbCr 4:4:4 10-bit planar in 16-bit words (little endian, 48 bpp)"},
+    {"I444LE12", kLayoutI444LE12,
+     "Y'CbCr 4:4:4 12-bit planar in 16-bit words (little endian, 48 bpp)"},
+    {"I444LE16", kLayoutI444LE16,
+     "Y'CbCr 4:4:4 16-bit planar in 16-bit words (little endian, 48 bpp)"},
+    {"I444BE10", kLayoutI444BE10,
+     "Y'CbCr 4:4:4 10-bit planar in 16-bit words (big endian, 48 bpp)"},
+    {"I444BE12", kLayoutI444BE12,
+     "Y'CbCr 4:4:4 12-bit planar in 16-bit words (big endian, 48 bpp)"},
+    {"I444BE16", kLayoutI444BE16,
+     "Y'CbCr 4:4:4 16-bit planar in 16-bit words (big endian, 48 bpp)"},
+    {"P410", kLayoutP410, "Y'CbCr 4:4:4 10-bit semi-planar (little endian)"},
+    {"P416", kLayoutP416, "Y'CbCr 4:4:4 16-bit semi-planar (little endian)"},
+    {"GRAYLE10", kLayoutGRAYLE10, "Gray 10-bit in 16-bit words (little endian, 16 bpp)"},
+    {"GRAYLE12", kLayoutGRAYLE12, "Gray 12-bit in 16-bit words (little endian, 16 bpp)"},
+    {"Y410", kLayoutY410, "Y'CbCr 4:4:4 10-bit packed, 2-bit alpha (little endian, 32 bpp)"},
+    {"v410", kLayoutV410, "Y'CbCr 4:4:4 10-bit packed (little endian, 32 bpp)"},
+    {"r210", kLayoutR210, "R'G'B' 10-bit packed (big endian, 32 bpp)"},
+    {"X2R10G10B10", kLayoutX2R10G10B10, "R'G'B' 10-bit packed, B' lowest (little endian, 32 bpp)"},
+    {"X2B10G10R10", kLayoutX2B10G10R10, "R'G'B' 10-bit packed, R' lowest (little endian, 32 bpp)"},
+    {"RGBA", kLayoutRGBA, "R'G'B'A 4:4:4:4, bytes R', G', B', A (32 bpp)"},
+    {"ABGR", kLayoutABGR, "R'G'B'A 4:4:4:4, bytes A, B', G', R' (32 bpp)"},
 };
 
 // Bytes N per D pixels, default depth, width multiple, height multiple.
@@ -86,7 +133,22 @@ constexpr LayoutGeometry kGeometry[] = {
     {kLayoutNV12, 3, 2, 12, 2, 2},         {kLayoutNV21, 3, 2, 12, 2, 2},
     {kLayoutNV16, 2, 1, 16, 2, 1},         {kLayoutNV61, 2, 1, 16, 2, 1},
     {kLayoutNV24, 3, 1, 24, 2, 1},         {kLayoutNV42, 3, 1, 24, 2, 1},
-    {kLayoutYVYU, 2, 1, 16, 2, 1},
+    {kLayoutYVYU, 2, 1, 16, 2, 1},         {kLayoutI422, 2, 1, 16, 2, 1},
+    {kLayoutI444, 3, 1, 24, 1, 1},         {kLayoutY41B, 3, 2, 12, 4, 1},
+    {kLayoutI440, 2, 1, 16, 1, 2},         {kLayoutI420LE10, 3, 1, 24, 2, 2},
+    {kLayoutI420LE12, 3, 1, 24, 2, 2},     {kLayoutI420BE10, 3, 1, 24, 2, 2},
+    {kLayoutI420BE12, 3, 1, 24, 2, 2},     {kLayoutI422LE10, 4, 1, 32, 2, 1},
+    {kLayoutI422LE12, 4, 1, 32, 2, 1},     {kLayoutI422LE16, 4, 1, 32, 2, 1},
+    {kLayoutI422BE10, 4, 1, 32, 2, 1},     {kLayoutI422BE12, 4, 1, 32, 2, 1},
+    {kLayoutI422BE16, 4, 1, 32, 2, 1},     {kLayoutI444LE10, 6, 1, 48, 1, 1},
+    {kLayoutI444LE12, 6, 1, 48, 1, 1},     {kLayoutI444LE16, 6, 1, 48, 1, 1},
+    {kLayoutI444BE10, 6, 1, 48, 1, 1},     {kLayoutI444BE12, 6, 1, 48, 1, 1},
+    {kLayoutI444BE16, 6, 1, 48, 1, 1},     {kLayoutP410, 6, 1, 48, 1, 1},
+    {kLayoutP416, 6, 1, 48, 1, 1},         {kLayoutGRAYLE10, 2, 1, 16, 1, 1},
+    {kLayoutGRAYLE12, 2, 1, 16, 1, 1},     {kLayoutY410, 4, 1, 32, 1, 1},
+    {kLayoutV410, 4, 1, 32, 1, 1},         {kLayoutR210, 4, 1, 32, 1, 1},
+    {kLayoutX2R10G10B10, 4, 1, 32, 1, 1},  {kLayoutX2B10G10R10, 4, 1, 32, 1, 1},
+    {kLayoutRGBA, 4, 1, 32, 1, 1},         {kLayoutABGR, 4, 1, 32, 1, 1},
 };
 static_assert(sizeof(kGeometry) / sizeof(kGeometry[0]) == kLayoutCount,
               "every layout of the catalogue has a geometry");
@@ -110,7 +172,12 @@ bool IsRgbLayout(uint32_t code) {
     case kLayoutBGRA:
     case kLayoutARGB:
     case kLayoutBGRA16161616:
-    case kLayoutARGB16161616: return true;
+    case kLayoutARGB16161616:
+    case kLayoutR210:
+    case kLayoutX2R10G10B10:
+    case kLayoutX2B10G10R10:
+    case kLayoutRGBA:
+    case kLayoutABGR: return true;
     default: return false;
     }
 }

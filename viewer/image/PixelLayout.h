@@ -62,6 +62,43 @@ enum LayoutCode : uint32_t {
     kLayoutNV24 = MakeFourCC('N', 'V', '2', '4'),
     kLayoutNV42 = MakeFourCC('N', 'V', '4', '2'),
     kLayoutYVYU = MakeFourCC('Y', 'V', 'Y', 'U'),
+    // 8-bit planar Y'CbCr with the Cb plane first: 4:2:2, 4:4:4, 4:1:1 and 4:4:0.
+    kLayoutI422 = MakeFourCC('I', '4', '2', '2'),
+    kLayoutI444 = MakeFourCC('I', '4', '4', '4'),
+    kLayoutY41B = MakeFourCC('Y', '4', '1', 'B'),
+    kLayoutI440 = MakeFourCC('I', '4', '4', '0'),
+    // Planar Y'CbCr in 16-bit words, the value in the low bits, Cb plane first.
+    kLayoutI420LE10 = 0x00000700,
+    kLayoutI420LE12 = 0x00000701,
+    kLayoutI420BE10 = 0x00000702,
+    kLayoutI420BE12 = 0x00000703,
+    kLayoutI422LE10 = 0x00000710,
+    kLayoutI422LE12 = 0x00000711,
+    kLayoutI422LE16 = 0x00000712,
+    kLayoutI422BE10 = 0x00000713,
+    kLayoutI422BE12 = 0x00000714,
+    kLayoutI422BE16 = 0x00000715,
+    kLayoutI444LE10 = 0x00000720,
+    kLayoutI444LE12 = 0x00000721,
+    kLayoutI444LE16 = 0x00000722,
+    kLayoutI444BE10 = 0x00000723,
+    kLayoutI444BE12 = 0x00000724,
+    kLayoutI444BE16 = 0x00000725,
+    // Semi-planar 4:4:4 in 16-bit words.
+    kLayoutP410 = MakeFourCC('P', '4', '1', '0'),
+    kLayoutP416 = MakeFourCC('P', '4', '1', '6'),
+    // Grey in 16-bit LE words, the value in the low bits.
+    kLayoutGRAYLE10 = 0x00000202,
+    kLayoutGRAYLE12 = 0x00000203,
+    // Packed 10-bit samples in 32-bit words.
+    kLayoutY410 = MakeFourCC('Y', '4', '1', '0'),
+    kLayoutV410 = MakeFourCC('v', '4', '1', '0'),
+    kLayoutR210 = MakeFourCC('r', '2', '1', '0'),
+    kLayoutX2R10G10B10 = 0x00000800,
+    kLayoutX2B10G10R10 = 0x00000801,
+    // 8-bit R'G'B' byte orders with alpha.
+    kLayoutRGBA = MakeFourCC('R', 'G', 'B', 'A'),
+    kLayoutABGR = MakeFourCC('A', 'B', 'G', 'R'),
 };
 
 // One row of the catalogue. Texts are ASCII.
@@ -74,7 +111,7 @@ struct PixelLayoutInfo {
 // Rows of the catalogue. The first kStoredLayoutCount rows are the original ones, whose
 // positions and codes never change; newer rows follow them.
 constexpr int kStoredLayoutCount = 40;
-constexpr int kLayoutCount = 47;
+constexpr int kLayoutCount = 78;
 
 // All rows in catalogue order.
 const PixelLayoutInfo* LayoutCatalogue();

@@ -2,6 +2,7 @@
 # conversion, its thread-team policy and the reference-counted image storage. No Qt.
 add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Convert.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ConvertGeneric.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ChromaTaps.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageBuffer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ThreadTeam.cpp
@@ -10,7 +11,9 @@ add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/kernels_sse2.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_ssse3.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_vuya.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_vuya.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kernels_wide.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_wide.cpp)
 target_include_directories(kavlo_convert PUBLIC ${PROJECT_SOURCE_DIR}/viewer)
 target_link_libraries(kavlo_convert PUBLIC kavlo_layouts OpenMP::OpenMP_CXX PRIVATE kavlo_warnings)
 # Only these files may use instructions beyond the x86-64 baseline; the table picks them by
@@ -18,4 +21,5 @@ target_link_libraries(kavlo_convert PUBLIC kavlo_layouts OpenMP::OpenMP_CXX PRIV
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/kernels_ssse3.cpp PROPERTIES COMPILE_OPTIONS -mssse3)
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/kernels_avx2.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_vuya.cpp
+                            ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_wide.cpp
                             PROPERTIES COMPILE_OPTIONS -mavx2)

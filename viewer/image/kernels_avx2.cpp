@@ -376,6 +376,44 @@ void Units422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, 
     Fused422ToBgr_AVX2(LumaUnits<kUnit>{y}, cb, cr, dst, width);
 }
 
+// Luma in the low kBits bits of u16 LE / BE samples, the bits above dropped:
+// min((v + 2^(kBits-9)) >> (kBits-8), 235), the rule of the table-driven reader (ConvertGeneric.h).
+template <int kBits, bool kBig>
+struct LumaLowBits {
+    const uint8_t* p;
+    KAVLO_STEP static __m256i Eight(__m256i s) {
+        if (kBig)
+            s = _mm256_shuffle_epi8(
+                s, _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0, 3,
+                                    2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
+        const __m256i v = _mm256_and_si256(s, _mm256_set1_epi16(short((1 << kBits) - 1)));
+        const __m256i r = _mm256_add_epi16(
+            _mm256_srli_epi16(v, kBits - 8),
+            _mm256_and_si256(_mm256_srli_epi16(v, kBits - 9), _mm256_set1_epi16(1)));
+        return _mm256_min_epi16(r, _mm256_set1_epi16(235));
+    }
+    uint8_t At(int i) const {
+        const int lo = p[2 * i + (kBig ? 1 : 0)], hi = p[2 * i + (kBig ? 0 : 1)];
+        const int v = (hi << 8 | lo) & ((1 << kBits) - 1);
+        return uint8_t(std::min((v + (1 << (kBits - 9))) >> (kBits - 8), 235));
+    }
+    KAVLO_STEP __m128i Bytes16(int i) const {
+        const __m256i e = Eight(Load256(p + 2 * i));
+        return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(e, e), 0x08));
+    }
+    KAVLO_STEP void Wide32(int i, __m256i& a, __m256i& b) const {
+        const __m256i e0 = Eight(Load256(p + 2 * i)), e1 = Eight(Load256(p + 2 * i + 32));
+        a = _mm256_permute2x128_si256(e0, e1, 0x20);
+        b = _mm256_permute2x128_si256(e0, e1, 0x31);
+    }
+};
+
+template <int kBits, bool kBig>
+void LowBits422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
+                          int width) {
+    Fused422ToBgr_AVX2(LumaLowBits<kBits, kBig>{y}, cb, cr, dst, width);
+}
+
 // Planar 4:4:4 lines straight to B', G', R'. Reads width bytes of each line; writes 3 x width.
 void Planar444ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
                          int width) {
@@ -604,9 +642,14 @@ void InstallAVX2(KernelTable& t) {
     t.highLuma422ToBgr = Units422ToBgr_AVX2<kHigh>;
     t.roundedLumaLE422ToBgr = Units422ToBgr_AVX2<kRoundLE>;
     t.roundedLumaBE422ToBgr = Units422ToBgr_AVX2<kRoundBE>;
+    t.lowBitsLuma422ToBgr[0][0] = LowBits422ToBgr_AVX2<10, false>;
+    t.lowBitsLuma422ToBgr[0][1] = LowBits422ToBgr_AVX2<10, true>;
+    t.lowBitsLuma422ToBgr[1][0] = LowBits422ToBgr_AVX2<12, false>;
+    t.lowBitsLuma422ToBgr[1][1] = LowBits422ToBgr_AVX2<12, true>;
     t.vuyaDoubleToBgr = VuyaDoubleToBgr_AVX2;
     t.reduce16LE = Reduce16_AVX2<false>;
     t.reduce16BE = Reduce16_AVX2<true>;
+    InstallWideAVX2(t);
     t.highBytes16 = HighBytes16_AVX2;
     t.splitHighBytes16 = SplitHighBytes16_AVX2;
     t.v210ToUyvy = V210ToUyvy_AVX2;

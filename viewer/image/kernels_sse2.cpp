@@ -304,6 +304,7 @@ void InstallSSE2(KernelTable& t) {
     t.studioExpand = StudioExpand_SSE2;
     t.reduce16LE = Reduce16_SSE2<false>;
     t.reduce16BE = Reduce16_SSE2<true>;
+    InstallWideSSE2(t);
     t.highBytes16 = HighBytes16_SSE2;
     t.lowAddressBytes16 = LowAddressBytes16_SSE2;
     t.splitHighBytes16 = SplitHighBytes16_SSE2;

@@ -85,6 +85,10 @@ KernelTable MakeKernelTable(SimdLevel level) {
     t.studioExpand = StudioExpand_Scalar;
     t.reduce16LE = Reduce16LE_Scalar;
     t.reduce16BE = Reduce16BE_Scalar;
+    t.reduceBits16LE = ReduceBits16LE_Scalar;
+    t.reduceBits16BE = ReduceBits16BE_Scalar;
+    t.reduceBits32LE = ReduceBits32LE_Scalar;
+    t.reduceBits32BE = ReduceBits32BE_Scalar;
     t.highBytes16 = HighBytes16_Scalar;
     t.lowAddressBytes16 = LowAddressBytes16_Scalar;
     t.splitHighBytes16 = SplitHighBytes16_Scalar;
