@@ -74,6 +74,22 @@ const Row kExpected[kLayoutCount] = {
     {"NV24", 0x3432564E, "NV24", "Y'CbCr 4:4:4 semi-planar, Cb,Cr pairs (24 bpp)"},
     {"NV42", 0x3234564E, "NV42", "Y'CbCr 4:4:4 semi-planar, Cr,Cb pairs (24 bpp)"},
     {"YVYU", 0x55595659, "YVYU", "Y'CbCr 4:2:2 packed, Y'0 Cr Y'1 Cb (16 bpp)"},
+    {"RGGB", 0x42474752, "RGGB", "Bayer mosaic R G / G B, 8 bits (8 bpp)"},
+    {"BGGR", 0x31384142, "BA81", "Bayer mosaic B G / G R, 8 bits (8 bpp)"},
+    {"GRBG", 0x47425247, "GRBG", "Bayer mosaic G R / B G, 8 bits (8 bpp)"},
+    {"GBRG", 0x47524247, "GBRG", "Bayer mosaic G B / R G, 8 bits (8 bpp)"},
+    {"RGGBLE10", 0x30314752, "RG10", "Bayer mosaic R G / G B, 10 bits (little endian, 16 bpp)"},
+    {"BGGRLE10", 0x30314742, "BG10", "Bayer mosaic B G / G R, 10 bits (little endian, 16 bpp)"},
+    {"GRBGLE10", 0x30314142, "BA10", "Bayer mosaic G R / B G, 10 bits (little endian, 16 bpp)"},
+    {"GBRGLE10", 0x30314247, "GB10", "Bayer mosaic G B / R G, 10 bits (little endian, 16 bpp)"},
+    {"RGGBLE12", 0x32314752, "RG12", "Bayer mosaic R G / G B, 12 bits (little endian, 16 bpp)"},
+    {"BGGRLE12", 0x32314742, "BG12", "Bayer mosaic B G / G R, 12 bits (little endian, 16 bpp)"},
+    {"GRBGLE12", 0x32314142, "BA12", "Bayer mosaic G R / B G, 12 bits (little endian, 16 bpp)"},
+    {"GBRGLE12", 0x32314247, "GB12", "Bayer mosaic G B / R G, 12 bits (little endian, 16 bpp)"},
+    {"RGGBLE16", 0x36314752, "RG16", "Bayer mosaic R G / G B, 16 bits (little endian, 16 bpp)"},
+    {"BGGRLE16", 0x32525942, "BYR2", "Bayer mosaic B G / G R, 16 bits (little endian, 16 bpp)"},
+    {"GRBGLE16", 0x36315247, "GR16", "Bayer mosaic G R / B G, 16 bits (little endian, 16 bpp)"},
+    {"GBRGLE16", 0x36314247, "GB16", "Bayer mosaic G B / R G, 16 bits (little endian, 16 bpp)"},
 };
 
 TEST(Catalogue, RowsInOrderWithExactTexts) {
@@ -181,7 +197,15 @@ INSTANTIATE_TEST_SUITE_P(
         Geometry{kLayoutNV12, 3, 2, 12, 2, 2}, Geometry{kLayoutNV21, 3, 2, 12, 2, 2},
         Geometry{kLayoutNV16, 2, 1, 16, 2, 1}, Geometry{kLayoutNV61, 2, 1, 16, 2, 1},
         Geometry{kLayoutNV24, 3, 1, 24, 2, 1}, Geometry{kLayoutNV42, 3, 1, 24, 2, 1},
-        Geometry{kLayoutYVYU, 2, 1, 16, 2, 1}),
+        Geometry{kLayoutYVYU, 2, 1, 16, 2, 1}, Geometry{kLayoutRGGB, 1, 1, 8, 2, 2},
+        Geometry{kLayoutBGGR, 1, 1, 8, 2, 2}, Geometry{kLayoutGRBG, 1, 1, 8, 2, 2},
+        Geometry{kLayoutGBRG, 1, 1, 8, 2, 2}, Geometry{kLayoutRGGBLE10, 2, 1, 16, 2, 2},
+        Geometry{kLayoutBGGRLE10, 2, 1, 16, 2, 2}, Geometry{kLayoutGRBGLE10, 2, 1, 16, 2, 2},
+        Geometry{kLayoutGBRGLE10, 2, 1, 16, 2, 2}, Geometry{kLayoutRGGBLE12, 2, 1, 16, 2, 2},
+        Geometry{kLayoutBGGRLE12, 2, 1, 16, 2, 2}, Geometry{kLayoutGRBGLE12, 2, 1, 16, 2, 2},
+        Geometry{kLayoutGBRGLE12, 2, 1, 16, 2, 2}, Geometry{kLayoutRGGBLE16, 2, 1, 16, 2, 2},
+        Geometry{kLayoutBGGRLE16, 2, 1, 16, 2, 2}, Geometry{kLayoutGRBGLE16, 2, 1, 16, 2, 2},
+        Geometry{kLayoutGBRGLE16, 2, 1, 16, 2, 2}),
     [](const ::testing::TestParamInfo<Geometry>& p) { return LayoutName(p.param.code); });
 
 // ---- the builder, by step --------------------------------------------------------------------

@@ -26,7 +26,7 @@ struct LayoutKeyword {
     uint32_t code;
     bool bottomUp;
 };
-constexpr int kLayoutKeywordCount = 47;
+constexpr int kLayoutKeywordCount = 71;
 // The keyword table in the order it is searched.
 const LayoutKeyword* LayoutKeywords();
 // Looks a -l value up: "v216" and "v210" only as written, every other keyword in any case.

@@ -2,6 +2,7 @@
 
 #include "ChromaTaps.h"
 #include "ConvertInternal.h"
+#include "Demosaic.h"
 #include "FrameMemory.h"
 #include "Kernels.h"
 #include "PixelLayout.h"
@@ -640,6 +641,9 @@ bool ConvertFrameWith(const ConvertOptions& options, int32_t width, int32_t heig
     const Context c{options, k,           width,
                     height,  flags,       source,
                     pitch,   destination, ptrdiff_t(destinationLineBytes)};
+    if (layout->model == ColourModel::Bayer)
+        return ConvertMosaic(options, k, width, height, flags, *layout, source, pitch, destination,
+                             ptrdiff_t(destinationLineBytes));
     if (layout->arrangement == Arrangement::Packed) return ConvertPacked(c, *layout);
     return ConvertPlanar(c, *layout);
 }

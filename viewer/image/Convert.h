@@ -1,8 +1,9 @@
 // Conversion of one frame of any catalogue layout to rows of 3-byte B', G', R' pixels.
 //
-// All Y'CbCr input goes through the BT.601 matrix for video-range samples to full-range R'G'B';
-// samples wider than 8 bits are reduced to 8 bits first. The display options that act on
-// samples (one component as grey, field-wise 4:2:0 chroma, 16-235 R'G'B') are flags.
+// Bayer mosaics are demosaiced (Demosaic.h). All Y'CbCr input goes through the BT.601 matrix for
+// video-range samples to full-range R'G'B'; samples wider than 8 bits are reduced to 8 bits first.
+// The display options that act on samples (one component as grey, field-wise 4:2:0 chroma, 16-235
+// R'G'B') are flags.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +34,9 @@ constexpr ConvertFlags CONVERT_CB_ONLY = 0x100;
 constexpr ConvertFlags CONVERT_CR_ONLY = 0x200;
 // "BGR3", "BGR4" and "BGRA" samples are expanded from 16-235.
 constexpr ConvertFlags CONVERT_RGB_STUDIO_RANGE = 0x400;
+// Bayer mosaics show every sample, reduced to 8 bits, as grey instead of demosaicing them
+// (Demosaic.h). Other layouts ignore it.
+constexpr ConvertFlags CONVERT_MOSAIC_GREY = 0x10000;
 
 // Widest frame ConvertFrame accepts (keeps every per-line byte count inside an int).
 constexpr int32_t kConvertMaxWidth = 1 << 24;

@@ -3,6 +3,7 @@
 add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Convert.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ChromaTaps.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Demosaic.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageBuffer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ThreadTeam.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_table.cpp
