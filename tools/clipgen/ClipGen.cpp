@@ -291,7 +291,9 @@ bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldM
                     if (mosaic && &slot != &MosaicSlot(plane, int64_t(g), int64_t(r))) continue;
                     if (g * plane.groupBytes + (slot.word + 1u) * plane.wordBytes > pe.rowBytes)
                         continue;
-                    const int32_t px = std::min(int32_t(g) * plane.groupPixels + slot.pixel, W - 1);
+                    // (A mosaic slot's `pixel` is its cell position; its group is one pixel.)
+                    const int32_t px =
+                        std::min(int32_t(g) * plane.groupPixels + (mosaic ? 0 : slot.pixel), W - 1);
                     const size_t i = size_t(py) * size_t(W) + size_t(px);
                     uint32_t v = 0;
                     switch (slot.component) {
