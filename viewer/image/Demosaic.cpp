@@ -1,5 +1,6 @@
 #include "Demosaic.h"
 
+#include "DemosaicRows.h"
 #include "FrameMemory.h"
 #include "Kernels.h"
 #include "ThreadTeam.h"
@@ -84,16 +85,14 @@ inline __m128i Load(const uint8_t* p) {
 }
 inline void Store(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
-// The interior of a row (rows above and below present, W >= 2) sixteen pixels at a time from
-// column 1 on, reading columns up to W - 1 only; the same bytes as DemosaicSpan. Returns the
-// first column not done.
+}  // namespace
+
 int DemosaicInteriorSSE2(const uint8_t* a, const uint8_t* c, const uint8_t* b, int width,
-                         int xParity, uint8_t* xs, uint8_t* gs, uint8_t* ys) {
+                         int xParity, int x, uint8_t* xs, uint8_t* gs, uint8_t* ys) {
     // Blocks start at odd columns: byte i of a block is an X site when i's parity differs from
     // xParity.
     const __m128i evenBytes = _mm_set1_epi16(0x00FF);
     const __m128i xMask = xParity ? evenBytes : _mm_andnot_si128(evenBytes, _mm_set1_epi8(-1));
-    int x = 1;
     for (; x + 17 <= width; x += 16) {
         const __m128i cl = Load(c + x - 1), cc = Load(c + x), cr = Load(c + x + 1);
         const __m128i al = Load(a + x - 1), ac = Load(a + x), ar = Load(a + x + 1);
@@ -108,6 +107,8 @@ int DemosaicInteriorSSE2(const uint8_t* a, const uint8_t* c, const uint8_t* b, i
     }
     return x;
 }
+
+namespace {
 
 // Samples of 10, 12 or 16 bits in u16 LE words to 8 bits (Demosaic.h): `count` words.
 void ReduceScalar(const uint8_t* src, uint8_t* dst, int count, int bits) {
@@ -206,6 +207,7 @@ bool ConvertMosaic(const ConvertOptions& options, const KernelTable& k, int32_t 
     const Mosaic mosaic{source,          sourcePitch,       width,
                         plane.wordBytes, layout.sampleBits, k.level != SimdLevel::Scalar};
     const bool grey = (flags & CONVERT_MOSAIC_GREY) != 0;
+    const bool avx2 = k.level == SimdLevel::AVX2;
 
     const size_t lineBytes = RoundUp(size_t(width) + 64, kAlign);
     const size_t bounceBytes = RoundUp(size_t(width) * plane.wordBytes + 64, kAlign);
@@ -242,7 +244,10 @@ bool ConvertMosaic(const ConvertOptions& options, const KernelTable& k, int32_t 
             int from = 0;
             if (mosaic.simd && a && width >= 2) {
                 DemosaicSpan(a, c, b, width, p.xParity, 0, 1, w.xs, w.gs, w.ys);
-                from = DemosaicInteriorSSE2(a, c, b, width, p.xParity, w.xs, w.gs, w.ys);
+                from = 1;
+                if (avx2)
+                    from = DemosaicInteriorAVX2(a, c, b, width, p.xParity, from, w.xs, w.gs, w.ys);
+                from = DemosaicInteriorSSE2(a, c, b, width, p.xParity, from, w.xs, w.gs, w.ys);
             }
             DemosaicSpan(a, c, b, width, p.xParity, from, width, w.xs, w.gs, w.ys);
             if (p.xIsRed)
