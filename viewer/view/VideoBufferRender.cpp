@@ -61,6 +61,7 @@ void CVideoBuffer::RenderFrame() {
     if (switches_.lumaOnly) flags |= CONVERT_LUMA_ONLY;
     if (switches_.cbOnly) flags |= CONVERT_CB_ONLY;
     if (switches_.crOnly) flags |= CONVERT_CR_ONLY;
+    if (switches_.mosaicGrey) flags |= CONVERT_MOSAIC_GREY;
     if (file_.SampleRange() == 2) flags |= CONVERT_RGB_STUDIO_RANGE;
 
     const bool bottomUp = ((stored_.bottomUp ^ stored_.flip) ^ switches_.flipToggle) != 0;
