@@ -241,19 +241,27 @@ bool ConvertMosaic(const ConvertOptions& options, const KernelTable& k, int32_t 
                 b = mosaic.Row(Mirror(y + 1, height), w);
             }
             const RowPattern p = PatternOfRow(plane, y);
+            const uint8_t* bs = p.xIsRed ? w.ys : w.xs;
+            const uint8_t* rs = p.xIsRed ? w.xs : w.ys;
+            if (avx2 && a && width >= 2) {
+                // The interior straight into the row; column 0 and the last columns by the rule.
+                const int from = DemosaicInteriorAVX2(a, c, b, width, p.xParity, p.xIsRed, 1, out);
+                DemosaicSpan(a, c, b, width, p.xParity, 0, 1, w.xs, w.gs, w.ys);
+                DemosaicSpan(a, c, b, width, p.xParity, from, width, w.xs, w.gs, w.ys);
+                for (int x = 0; x < width; x = x == 0 ? from : x + 1) {
+                    out[3 * x] = bs[x];
+                    out[3 * x + 1] = w.gs[x];
+                    out[3 * x + 2] = rs[x];
+                }
+                continue;
+            }
             int from = 0;
             if (mosaic.simd && a && width >= 2) {
                 DemosaicSpan(a, c, b, width, p.xParity, 0, 1, w.xs, w.gs, w.ys);
-                from = 1;
-                if (avx2)
-                    from = DemosaicInteriorAVX2(a, c, b, width, p.xParity, from, w.xs, w.gs, w.ys);
-                from = DemosaicInteriorSSE2(a, c, b, width, p.xParity, from, w.xs, w.gs, w.ys);
+                from = DemosaicInteriorSSE2(a, c, b, width, p.xParity, 1, w.xs, w.gs, w.ys);
             }
             DemosaicSpan(a, c, b, width, p.xParity, from, width, w.xs, w.gs, w.ys);
-            if (p.xIsRed)
-                k.planesToBgr(w.ys, w.gs, w.xs, out, width);
-            else
-                k.planesToBgr(w.xs, w.gs, w.ys, out, width);
+            k.planesToBgr(bs, w.gs, rs, out, width);
         }
     }
     return true;

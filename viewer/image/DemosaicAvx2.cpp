@@ -1,14 +1,16 @@
 // The demosaic's row loop with AVX2: 32 pixels a step, the same arithmetic as the SSE2 loop.
 #include "DemosaicRows.h"
+#include "kernels_x86_inl.h"
 
 #include <immintrin.h>
 
+#include <cstddef>
+
 namespace {
 
-inline __m256i Load(const uint8_t* p) {
+inline __m256i Load32(const uint8_t* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
-inline void Store(uint8_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 
 // (p + q + r + s + 2) >> 2 of 32 bytes. Unpacking and packing both work within 128-bit lanes,
 // so the bytes come back in their places.
@@ -28,22 +30,28 @@ inline __m256i Average4(__m256i p, __m256i q, __m256i r, __m256i s) {
 }  // namespace
 
 int DemosaicInteriorAVX2(const uint8_t* a, const uint8_t* c, const uint8_t* b, int width,
-                         int xParity, int x, uint8_t* xs, uint8_t* gs, uint8_t* ys) {
+                         int xParity, bool xIsRed, int x, uint8_t* bgr) {
     // Blocks start at odd columns: byte i is an X site when i's parity differs from xParity.
     const __m256i evenBytes = _mm256_set1_epi16(0x00FF);
     const __m256i xMask =
         xParity ? evenBytes : _mm256_andnot_si256(evenBytes, _mm256_set1_epi8(-1));
     for (; x + 33 <= width; x += 32) {
-        const __m256i cl = Load(c + x - 1), cc = Load(c + x), cr = Load(c + x + 1);
-        const __m256i al = Load(a + x - 1), ac = Load(a + x), ar = Load(a + x + 1);
-        const __m256i bl = Load(b + x - 1), bc = Load(b + x), br = Load(b + x + 1);
+        const __m256i cl = Load32(c + x - 1), cc = Load32(c + x), cr = Load32(c + x + 1);
+        const __m256i al = Load32(a + x - 1), ac = Load32(a + x), ar = Load32(a + x + 1);
+        const __m256i bl = Load32(b + x - 1), bc = Load32(b + x), br = Load32(b + x + 1);
         const __m256i along = _mm256_avg_epu8(cl, cr);
         const __m256i down = _mm256_avg_epu8(ac, bc);
         const __m256i orthogonal = Average4(cl, cr, ac, bc);
         const __m256i diagonal = Average4(al, ar, bl, br);
-        Store(xs + x, _mm256_blendv_epi8(along, cc, xMask));
-        Store(gs + x, _mm256_blendv_epi8(cc, orthogonal, xMask));
-        Store(ys + x, _mm256_blendv_epi8(down, diagonal, xMask));
+        const __m256i xs = _mm256_blendv_epi8(along, cc, xMask);
+        const __m256i gs = _mm256_blendv_epi8(cc, orthogonal, xMask);
+        const __m256i ys = _mm256_blendv_epi8(down, diagonal, xMask);
+        const __m256i bs = xIsRed ? ys : xs, rs = xIsRed ? xs : ys;
+        uint8_t* out = bgr + 3 * size_t(x);
+        StoreBgr48(out, _mm256_castsi256_si128(bs), _mm256_castsi256_si128(gs),
+                   _mm256_castsi256_si128(rs));
+        StoreBgr48(out + 48, _mm256_extracti128_si256(bs, 1), _mm256_extracti128_si256(gs, 1),
+                   _mm256_extracti128_si256(rs, 1));
     }
     return x;
 }

@@ -10,6 +10,8 @@
 // column not done.
 int DemosaicInteriorSSE2(const uint8_t* a, const uint8_t* c, const uint8_t* b, int width,
                          int xParity, int x, uint8_t* xs, uint8_t* gs, uint8_t* ys);
-// Needs a processor with AVX2 (chosen by the kernel table's level).
+// The same columns straight to B', G', R' pixels of the destination row `bgr` (3 bytes each),
+// in blocks of 32; xIsRed says whether X is red (else blue). Needs a processor with AVX2
+// (chosen by the kernel table's level).
 int DemosaicInteriorAVX2(const uint8_t* a, const uint8_t* c, const uint8_t* b, int width,
-                         int xParity, int x, uint8_t* xs, uint8_t* gs, uint8_t* ys);
+                         int xParity, bool xIsRed, int x, uint8_t* bgr);
