@@ -295,6 +295,14 @@ AVPixelFormat SwsFormat(uint32_t code) {
     case kLayoutGRAY: return AV_PIX_FMT_GRAY8;
     case kLayoutGRAYLE16: return AV_PIX_FMT_GRAY16LE;
     case kLayoutGRAYBE16: return AV_PIX_FMT_GRAY16BE;
+    case kLayoutRGGB: return AV_PIX_FMT_BAYER_RGGB8;
+    case kLayoutBGGR: return AV_PIX_FMT_BAYER_BGGR8;
+    case kLayoutGRBG: return AV_PIX_FMT_BAYER_GRBG8;
+    case kLayoutGBRG: return AV_PIX_FMT_BAYER_GBRG8;
+    case kLayoutRGGBLE16: return AV_PIX_FMT_BAYER_RGGB16LE;
+    case kLayoutBGGRLE16: return AV_PIX_FMT_BAYER_BGGR16LE;
+    case kLayoutGRBGLE16: return AV_PIX_FMT_BAYER_GRBG16LE;
+    case kLayoutGBRGLE16: return AV_PIX_FMT_BAYER_GBRG16LE;
     default: return AV_PIX_FMT_NONE;
     }
 }
