@@ -28,7 +28,7 @@ constexpr ConvertFlags CONVERT_FILTER_1 = 0x004;
 constexpr ConvertFlags CONVERT_FILTER_2 = 0x008;
 constexpr ConvertFlags CONVERT_FILTER_3 = 0x010;
 // Y'CbCr layouts show Y' (0x080), Cb (0x100) or Cr (0x200) as grey; 0x080 wins over 0x100 and
-// 0x100 over 0x200. R'G'B' and grey layouts ignore them.
+// 0x100 over 0x200. R'G'B', grey and Bayer mosaic layouts ignore them.
 constexpr ConvertFlags CONVERT_LUMA_ONLY = 0x080;
 constexpr ConvertFlags CONVERT_CB_ONLY = 0x100;
 constexpr ConvertFlags CONVERT_CR_ONLY = 0x200;
