@@ -381,6 +381,14 @@ AVPixelFormat SwsFormat(uint32_t code) {
     case kLayoutX2B10G10R10: return AV_PIX_FMT_X2BGR10LE;
     case kLayoutRGBA: return AV_PIX_FMT_RGBA;
     case kLayoutABGR: return AV_PIX_FMT_ABGR;
+    case kLayoutRGGB: return AV_PIX_FMT_BAYER_RGGB8;
+    case kLayoutBGGR: return AV_PIX_FMT_BAYER_BGGR8;
+    case kLayoutGRBG: return AV_PIX_FMT_BAYER_GRBG8;
+    case kLayoutGBRG: return AV_PIX_FMT_BAYER_GBRG8;
+    case kLayoutRGGBLE16: return AV_PIX_FMT_BAYER_RGGB16LE;
+    case kLayoutBGGRLE16: return AV_PIX_FMT_BAYER_BGGR16LE;
+    case kLayoutGRBGLE16: return AV_PIX_FMT_BAYER_GRBG16LE;
+    case kLayoutGBRGLE16: return AV_PIX_FMT_BAYER_GBRG16LE;
     default: return AV_PIX_FMT_NONE;
     }
 }

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -368,6 +369,24 @@ TEST(Keywords, AliasesInAnyCaseAndKeywordsWin) {
         EXPECT_TRUE(LayoutIndex(a.code).has_value()) << a.keyword;
         EXPECT_EQ(FindLayoutKeyword(a.keyword)->code, a.code);
     }
+}
+
+// Bayer mosaics also go by ffmpeg's names, in any case; its 16-bit ones are the LE16 rows.
+TEST(Keywords, FfmpegBayerNames) {
+    const std::pair<const char*, uint32_t> names[] = {
+        {"bayer_rggb8", kLayoutRGGB},        {"BAYER_BGGR8", kLayoutBGGR},
+        {"Bayer_Grbg8", kLayoutGRBG},        {"bayer_gbrg8", kLayoutGBRG},
+        {"bayer_rggb16le", kLayoutRGGBLE16}, {"bayer_bggr16le", kLayoutBGGRLE16},
+        {"bayer_grbg16LE", kLayoutGRBGLE16}, {"bayer_gbrg16le", kLayoutGBRGLE16},
+        {"rggble10", kLayoutRGGBLE10},       {"GBRGLE12", kLayoutGBRGLE12}};
+    for (const auto& [name, code] : names) {
+        const std::optional<LayoutKeyword> k = FindLayoutKeyword(name);
+        ASSERT_TRUE(k.has_value()) << name;
+        EXPECT_EQ(k->code, code) << name;
+        EXPECT_FALSE(k->bottomUp);
+    }
+    EXPECT_FALSE(FindLayoutKeyword("bayer_rggb16be").has_value());
+    EXPECT_FALSE(FindLayoutKeyword("bayer_rggb10").has_value());
 }
 
 // ---- the record ----------------------------------------------------------------------------

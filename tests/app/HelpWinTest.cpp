@@ -67,6 +67,7 @@ TEST(HelpText, KeysSectionNamesTheTableKeysAndTheWindowKeys) {
              "Ctrl+0\t\t- actual size (zoom 100%)",
              "7\t\t- Y' channel alone",
              "D\t\t- deinterlace on or off",
+             "M\t\t- Bayer mosaic samples as grey on or off",
              "Shift+F\t\t- fields stored separately, inverted",
              "Shift+1\t\t- deinterlacing method: top field",
              "Shift+4\t\t- deinterlacing method: low-pass filter",

@@ -144,6 +144,7 @@ TEST_F(MainWindow, ToggleKeysAndMethodKeys) {
         {Qt::Key_I, CmdToggleInterlaced, [](const ViewSwitches& s) { return s.interlaceToggle; }},
         {Qt::Key_T, CmdToggleFieldOrder, [](const ViewSwitches& s) { return s.swappedFieldOrder; }},
         {Qt::Key_V, CmdFlip, [](const ViewSwitches& s) { return s.flipToggle; }},
+        {Qt::Key_M, CmdMosaicGrey, [](const ViewSwitches& s) { return s.mosaicGrey; }},
     };
     for (const auto& t : toggles) {
         Key(t.key);

@@ -31,6 +31,7 @@ protected:
 TEST_P(EveryLayout, SlotsAreWellFormed) {
     const FrameMemoryLayout& l = L();
     ASSERT_GE(l.planeCount, 1);
+    if (l.model == ColourModel::Bayer) return;  // alternative slots: MosaicCellsAreWellFormed
     for (int p = 0; p < l.planeCount; ++p) {
         const PlaneDesc& d = l.planes[p];
         ASSERT_GT(d.groupPixels, 0);
@@ -48,6 +49,41 @@ TEST_P(EveryLayout, SlotsAreWellFormed) {
                     << "plane " << p << " slot " << s << " overlaps";
         }
     }
+}
+
+// A mosaic's one plane has a word per pixel and four slots, one per cell position, all in the
+// same bits: two greens on one diagonal, red and blue on the other, so that every row and every
+// column alternates green with one other colour.
+TEST_P(EveryLayout, MosaicCellsAreWellFormed) {
+    const FrameMemoryLayout& l = L();
+    if (l.model != ColourModel::Bayer) return;
+    ASSERT_EQ(l.planeCount, 1);
+    const PlaneDesc& d = l.planes[0];
+    EXPECT_EQ(d.groupPixels, 1);
+    EXPECT_EQ(d.groupBytes, d.wordBytes);
+    EXPECT_EQ(d.wordBytes, l.sampleBits > 8 ? 2 : 1);
+    EXPECT_EQ(l.byteOrder, ByteOrder::Little);
+    ASSERT_EQ(d.slotCount, 4);
+    for (int s = 0; s < 4; ++s) {
+        const SampleSlot& slot = d.sampleSlots[s];
+        EXPECT_EQ(slot.pixel, s);
+        EXPECT_EQ(slot.word, 0);
+        EXPECT_EQ(slot.shift, 0);
+        EXPECT_EQ(slot.bits, l.sampleBits);
+        EXPECT_EQ(&MosaicSlot(d, s & 1, s >> 1), &slot);
+        EXPECT_EQ(&MosaicSlot(d, (s & 1) + 6, (s >> 1) + 10), &slot);
+    }
+    const C tl = d.sampleSlots[0].component, tr = d.sampleSlots[1].component;
+    const C bl = d.sampleSlots[2].component, br = d.sampleSlots[3].component;
+    const bool greenMain = tl == C::G;
+    EXPECT_EQ(greenMain ? br : tr, C::G);
+    const C a = greenMain ? tr : tl, b = greenMain ? bl : br;
+    EXPECT_TRUE((a == C::R && b == C::B) || (a == C::B && b == C::R));
+    // The name spells the cell row by row.
+    const std::string name = LayoutName(l.code);
+    const char letter[] = {'Y', 'C', 'C', 'R', 'G', 'B'};
+    for (int s = 0; s < 4; ++s)
+        EXPECT_EQ(name[size_t(s)], letter[int(d.sampleSlots[s].component)]) << name;
 }
 
 // Every pixel carries its full-resolution components exactly once, and each group carries

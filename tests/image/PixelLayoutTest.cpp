@@ -122,6 +122,22 @@ const Row kExpected[kLayoutCount] = {
     {"X2B10G10R10", 0x00000801, nullptr, "R'G'B' 10-bit packed, R' lowest (little endian, 32 bpp)"},
     {"RGBA", 0x41424752, "RGBA", "R'G'B'A 4:4:4:4, bytes R', G', B', A (32 bpp)"},
     {"ABGR", 0x52474241, "ABGR", "R'G'B'A 4:4:4:4, bytes A, B', G', R' (32 bpp)"},
+    {"RGGB", 0x42474752, "RGGB", "Bayer mosaic R G / G B, 8 bits (8 bpp)"},
+    {"BGGR", 0x31384142, "BA81", "Bayer mosaic B G / G R, 8 bits (8 bpp)"},
+    {"GRBG", 0x47425247, "GRBG", "Bayer mosaic G R / B G, 8 bits (8 bpp)"},
+    {"GBRG", 0x47524247, "GBRG", "Bayer mosaic G B / R G, 8 bits (8 bpp)"},
+    {"RGGBLE10", 0x30314752, "RG10", "Bayer mosaic R G / G B, 10 bits (little endian, 16 bpp)"},
+    {"BGGRLE10", 0x30314742, "BG10", "Bayer mosaic B G / G R, 10 bits (little endian, 16 bpp)"},
+    {"GRBGLE10", 0x30314142, "BA10", "Bayer mosaic G R / B G, 10 bits (little endian, 16 bpp)"},
+    {"GBRGLE10", 0x30314247, "GB10", "Bayer mosaic G B / R G, 10 bits (little endian, 16 bpp)"},
+    {"RGGBLE12", 0x32314752, "RG12", "Bayer mosaic R G / G B, 12 bits (little endian, 16 bpp)"},
+    {"BGGRLE12", 0x32314742, "BG12", "Bayer mosaic B G / G R, 12 bits (little endian, 16 bpp)"},
+    {"GRBGLE12", 0x32314142, "BA12", "Bayer mosaic G R / B G, 12 bits (little endian, 16 bpp)"},
+    {"GBRGLE12", 0x32314247, "GB12", "Bayer mosaic G B / R G, 12 bits (little endian, 16 bpp)"},
+    {"RGGBLE16", 0x36314752, "RG16", "Bayer mosaic R G / G B, 16 bits (little endian, 16 bpp)"},
+    {"BGGRLE16", 0x32525942, "BYR2", "Bayer mosaic B G / G R, 16 bits (little endian, 16 bpp)"},
+    {"GRBGLE16", 0x36315247, "GR16", "Bayer mosaic G R / B G, 16 bits (little endian, 16 bpp)"},
+    {"GBRGLE16", 0x36314247, "GB16", "Bayer mosaic G B / R G, 16 bits (little endian, 16 bpp)"},
 };
 
 TEST(Catalogue, RowsInOrderWithExactTexts) {
@@ -244,7 +260,15 @@ INSTANTIATE_TEST_SUITE_P(
         Geometry{kLayoutGRAYLE12, 2, 1, 16, 1, 1}, Geometry{kLayoutY410, 4, 1, 32, 1, 1},
         Geometry{kLayoutV410, 4, 1, 32, 1, 1}, Geometry{kLayoutR210, 4, 1, 32, 1, 1},
         Geometry{kLayoutX2R10G10B10, 4, 1, 32, 1, 1}, Geometry{kLayoutX2B10G10R10, 4, 1, 32, 1, 1},
-        Geometry{kLayoutRGBA, 4, 1, 32, 1, 1}, Geometry{kLayoutABGR, 4, 1, 32, 1, 1}),
+        Geometry{kLayoutRGBA, 4, 1, 32, 1, 1}, Geometry{kLayoutABGR, 4, 1, 32, 1, 1},
+        Geometry{kLayoutRGGB, 1, 1, 8, 2, 2}, Geometry{kLayoutBGGR, 1, 1, 8, 2, 2},
+        Geometry{kLayoutGRBG, 1, 1, 8, 2, 2}, Geometry{kLayoutGBRG, 1, 1, 8, 2, 2},
+        Geometry{kLayoutRGGBLE10, 2, 1, 16, 2, 2}, Geometry{kLayoutBGGRLE10, 2, 1, 16, 2, 2},
+        Geometry{kLayoutGRBGLE10, 2, 1, 16, 2, 2}, Geometry{kLayoutGBRGLE10, 2, 1, 16, 2, 2},
+        Geometry{kLayoutRGGBLE12, 2, 1, 16, 2, 2}, Geometry{kLayoutBGGRLE12, 2, 1, 16, 2, 2},
+        Geometry{kLayoutGRBGLE12, 2, 1, 16, 2, 2}, Geometry{kLayoutGBRGLE12, 2, 1, 16, 2, 2},
+        Geometry{kLayoutRGGBLE16, 2, 1, 16, 2, 2}, Geometry{kLayoutBGGRLE16, 2, 1, 16, 2, 2},
+        Geometry{kLayoutGRBGLE16, 2, 1, 16, 2, 2}, Geometry{kLayoutGBRGLE16, 2, 1, 16, 2, 2}),
     [](const ::testing::TestParamInfo<Geometry>& p) { return LayoutName(p.param.code); });
 
 // ---- the builder, by step --------------------------------------------------------------------

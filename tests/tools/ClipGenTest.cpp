@@ -139,6 +139,10 @@ TEST_P(EveryLayout, FlatColourPacksToExactSamples) {
             for (uint64_t at = 0; at + d.groupBytes <= e.planes[p].rowBytes; at += d.groupBytes)
                 for (int s = 0; s < d.slotCount; ++s) {
                     const SampleSlot& slot = d.sampleSlots[s];
+                    // A mosaic holds one of its cell's slots at each pixel.
+                    if (l.model == ColourModel::Bayer &&
+                        &slot != &MosaicSlot(d, int64_t(at / d.groupBytes), int64_t(row)))
+                        continue;
                     const uint32_t got =
                         ReadSample(frame.data() + e.planes[p].offset + row * e.planes[p].pitch + at,
                                    d, l.byteOrder, slot);
@@ -202,6 +206,33 @@ TEST(Packing, HighBitLayoutsPutSamplesAtTheTop) {
     uint32_t word0;
     std::memcpy(&word0, frame.data(), 4);
     EXPECT_EQ(word0, 512u | 940u << 10 | 512u << 20);  // Cb0, Y'0, Cr0
+}
+
+// A mosaic takes each pixel's own R', G' or B' by its site in the cell, in memory row order: a
+// picture whose every pixel differs shows a sample taken from the wrong pixel or component.
+TEST(Packing, MosaicSamplesEachPixelsOwnColour) {
+    RgbPicture pic;
+    pic.width = 7;
+    pic.height = 4;
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 7; ++x)
+            pic.rgb.insert(pic.rgb.end(), {uint8_t(10 * x + y), uint8_t(100 + 10 * x + y),
+                                           uint8_t(200 + 7 * x + y)});
+    std::vector<uint8_t> frame;
+    ASSERT_TRUE(clipgen::PackPicture(kLayoutGRBG, pic, 7, FieldMode::Progressive, frame));
+    const char* const cell[2] = {"GR", "BG"};
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 7; ++x) {
+            const char c = cell[y & 1][x & 1];
+            const uint8_t want = pic.At(x, y)[c == 'R' ? 0 : c == 'G' ? 1 : 2];
+            EXPECT_EQ(frame[size_t(y * 7 + x)], want) << x << "," << y;
+        }
+    // 12 bits: the same samples scaled to 0..4095 in u16 LE words.
+    ASSERT_TRUE(clipgen::PackPicture(kLayoutBGGRLE12, pic, 14, FieldMode::Progressive, frame));
+    const uint8_t b01 = pic.At(0, 1)[1];  // BGGR: row 1 starts with green
+    EXPECT_EQ(frame[14] | frame[15] << 8, std::lround(b01 * 4095.0 / 255.0));
+    const uint8_t r31 = pic.At(3, 1)[0];
+    EXPECT_EQ(frame[14 + 6] | frame[14 + 7] << 8, std::lround(r31 * 4095.0 / 255.0));
 }
 
 // A picture 4 pixels wide whose rows are red where `red(row)` holds and blue elsewhere, and the

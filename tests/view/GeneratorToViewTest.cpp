@@ -27,6 +27,8 @@ int Tolerance(const FrameMemoryLayout& l) {
         return l.sampleBits > 8 && !rounds16 ? 6 : vertical ? 4 : 3;
     }
     if (l.model == ColourModel::Grey) return 1;
+    // Mosaics: 10- and 12-bit samples of v x (2^b - 1) / 255 reduce to v + 1 at worst.
+    if (l.model == ColourModel::Bayer) return l.sampleBits > 8 ? 1 : 0;
     if (l.sampleBits < 8) return 7;
     if (l.sampleBits > 8) return 1;
     return l.studioRange ? 2 : 0;
@@ -58,6 +60,34 @@ std::vector<bool> FlatChroma(const clipgen::RgbPicture& pic, bool subsampled) {
                     same = std::abs(n.cb - c.cb) <= 1.0 && std::abs(n.cr - c.cr) <= 1.0;
                 }
             flat[size_t(y) * size_t(w) + size_t(x)] = same;
+        }
+    return flat;
+}
+
+// Pixels of a mosaic whose neighbours have the same colour: there bilinear demosaicing gives
+// the colour back exactly. The conversion demosaics rows in memory order (separated fields put
+// rows of different fields side by side), so the neighbourhood is taken in memory order: one
+// pixel either way along the row and one memory row up and down. The result is by displayed row.
+std::vector<bool> FlatMosaic(const clipgen::ClipOptions& o, const clipgen::RgbPicture& pic) {
+    const int w = pic.width, h = pic.height;
+    // Which displayed row each memory row holds: a one-pixel picture numbering its rows.
+    clipgen::RgbPicture rows;
+    rows.width = 1;
+    rows.height = h;
+    for (int y = 0; y < h; ++y) rows.rgb.insert(rows.rgb.end(), {uint8_t(y), uint8_t(y >> 8), 0});
+    const clipgen::RgbPicture order = clipgen::ToMemoryOrder(o, rows);
+    auto displayed = [&](int m) { return int(order.At(0, m)[0]) | int(order.At(0, m)[1]) << 8; };
+    std::vector<bool> flat(size_t(w) * size_t(h), true);
+    for (int m = 0; m < h; ++m)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* c = pic.At(x, displayed(m));
+            bool same = true;
+            for (int dm = -1; dm <= 1 && same; ++dm)
+                for (int dx = -1; dx <= 1 && same; ++dx) {
+                    const int mm = std::clamp(m + dm, 0, h - 1), xx = std::clamp(x + dx, 0, w - 1);
+                    same = std::equal(c, c + 3, pic.At(xx, displayed(mm)));
+                }
+            flat[size_t(displayed(m)) * size_t(w) + size_t(x)] = same;
         }
     return flat;
 }
@@ -112,7 +142,8 @@ TEST_P(GeneratorToView, ScreenShowsTheGeneratorsPicture) {
             ASSERT_EQ(bitmap->Height(), h);
 
             const clipgen::RgbPicture want = clipgen::RenderFrame(o, 0);
-            const std::vector<bool> flat = FlatChroma(want, subsampled);
+            const std::vector<bool> flat =
+                l.model == ColourModel::Bayer ? FlatMosaic(o, want) : FlatChroma(want, subsampled);
             int compared = 0, wrong = 0;
             for (int y = 0; y < h; ++y) {
                 const uint8_t* line = bitmap->LineOnScreen(y);

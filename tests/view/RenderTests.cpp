@@ -239,6 +239,29 @@ TEST_F(ViewFixture, ConversionFlagsFollowTheSwitches) {
     }
 }
 
+// A Bayer mosaic is demosaiced; M shows its samples as grey, and "show all" turns that off.
+TEST_F(ViewFixture, MosaicGreySwitch) {
+    Clip clip =
+        MakeClip("mosaic.raw", Options(kLayoutGRBGLE12, 24, 8, clipgen::FieldMode::Progressive));
+    Open(clip);
+    auto expectBitmap = [&](uint32_t flags, const char* what) {
+        const Converted conv = ConvertClipFrame(clip.options, 0, flags);
+        for (int y = 0; y < 8; ++y)
+            ASSERT_EQ(std::memcmp(view_->Bitmap()->Row(y), conv.Row(y), 3 * 24), 0)
+                << what << ", row " << y;
+    };
+    expectBitmap(0, "demosaiced");
+    ASSERT_NE(std::memcmp(ConvertClipFrame(clip.options, 0, 0).Row(0),
+                          ConvertClipFrame(clip.options, 0, CONVERT_MOSAIC_GREY).Row(0), 3 * 24),
+              0);
+    view_->ToggleMosaicGrey();
+    EXPECT_EQ(view_->Switches().mosaicGrey, 1);
+    expectBitmap(CONVERT_MOSAIC_GREY, "grey");
+    view_->ShowAll();
+    EXPECT_EQ(view_->Switches().mosaicGrey, 0);
+    expectBitmap(0, "after show all");
+}
+
 // ---- Orientation ----------------------------------------------------------------------------
 
 struct OrientationCase {

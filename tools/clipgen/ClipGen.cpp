@@ -208,7 +208,8 @@ bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldM
     std::vector<double> luma, cbFull, crFull, cb, cr;
     int hsub = 1, vsub = 1;
     int32_t cw = 0, ch = 0;
-    if (l->model != ColourModel::RGB) {
+    const bool mosaic = l->model == ColourModel::Bayer;
+    if (l->model != ColourModel::RGB && !mosaic) {
         luma.resize(count);
         cbFull.resize(count);
         crFull.resize(count);
@@ -286,9 +287,13 @@ bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldM
                 uint8_t* group = row + g * plane.groupBytes;
                 for (int s = 0; s < plane.slotCount; ++s) {
                     const SampleSlot& slot = plane.sampleSlots[s];
+                    // A mosaic samples the picture's R', G' or B' at each pixel, by its site.
+                    if (mosaic && &slot != &MosaicSlot(plane, int64_t(g), int64_t(r))) continue;
                     if (g * plane.groupBytes + (slot.word + 1u) * plane.wordBytes > pe.rowBytes)
                         continue;
-                    const int32_t px = std::min(int32_t(g) * plane.groupPixels + slot.pixel, W - 1);
+                    // (A mosaic slot's `pixel` is its cell position; its group is one pixel.)
+                    const int32_t px =
+                        std::min(int32_t(g) * plane.groupPixels + (mosaic ? 0 : slot.pixel), W - 1);
                     const size_t i = size_t(py) * size_t(W) + size_t(px);
                     uint32_t v = 0;
                     switch (slot.component) {

@@ -3,7 +3,8 @@
 // Every frame shows colour bars, a luma ramp, a chroma sweep, a box that moves with the frame
 // number and the frame number drawn as digits, so that a wrong layout, pitch, byte order, field
 // arrangement or frame position is visible at a glance. Pictures are made as 8-bit R'G'B' and
-// converted to BT.601 video-range Y'CbCr, subsampled and packed by the frame-memory table.
+// converted to BT.601 video-range Y'CbCr, subsampled and packed by the frame-memory table; Bayer
+// mosaics take each pixel's R', G' or B' by its site in the 2 x 2 cell.
 //
 // Typical use in a test:
 //   clipgen::ClipOptions o;  o.code = kLayoutUYVY;  o.width = 64;  o.height = 32;

@@ -26,7 +26,7 @@ struct LayoutKeyword {
     uint32_t code;
     bool bottomUp;
 };
-constexpr int kLayoutKeywordCount = 82;
+constexpr int kLayoutKeywordCount = 106;
 // The keyword table in the order it is searched.
 const LayoutKeyword* LayoutKeywords();
 // ffmpeg's pixel-format names of layouts of the catalogue ("yuv420p10le", "p010le", ...), which

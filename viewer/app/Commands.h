@@ -28,4 +28,5 @@ enum Cmd : int {
     CmdMethodBlend = 32812,
     CmdMethodLowPass = 32813,
     CmdWebsite = 32835,
+    CmdMosaicGrey = 32870,
 };

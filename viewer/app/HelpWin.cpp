@@ -76,6 +76,7 @@ const char* ActionText(const kavlo::ViewKey& key) {
         return nullptr;
     case ViewKeyAction::ZoomIn: return "zoom in";
     case ViewKeyAction::ZoomOut: return "zoom out";
+    case ViewKeyAction::ToggleMosaicGrey: return "Bayer mosaic samples as grey on or off";
     }
     return nullptr;
 }

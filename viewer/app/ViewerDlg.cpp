@@ -568,6 +568,7 @@ constexpr ViewKeyCommand kViewKeyCommands[] = {
     {kavlo::ViewKeyAction::ToggleInterlace, CmdToggleInterlaced},
     {kavlo::ViewKeyAction::ToggleFieldOrder, CmdToggleFieldOrder},
     {kavlo::ViewKeyAction::ToggleFlip, CmdFlip},
+    {kavlo::ViewKeyAction::ToggleMosaicGrey, CmdMosaicGrey},
 };
 
 }  // namespace

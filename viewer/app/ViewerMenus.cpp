@@ -39,6 +39,7 @@ constexpr CommandRow kViewCommands[] = {
     {CmdShowY, "Show &Y' Only\t7", true},
     {CmdShowCb, "Show C&b' Only\t8", true},
     {CmdShowCr, "Show C&r' Only\t9", true},
+    {CmdMosaicGrey, "Show Bayer Mosaic as &Grey\tM", true},
     {kSeparator, nullptr, false},
     {CmdZoomIn, "Zoom &In\t+", false},
     {CmdZoomOut, "Zoom &Out\t-", false},
@@ -163,6 +164,7 @@ void CTNViewerDlg::UpdateCheckMarks() {
     Action(CmdShowCb)->setChecked(s.cbOnly);
     Action(CmdShowCr)->setChecked(s.crOnly);
     Action(CmdFlip)->setChecked(s.flipToggle);
+    Action(CmdMosaicGrey)->setChecked(s.mosaicGrey);
     Action(CmdDeinterlace)->setChecked(s.deinterlace);
     Action(CmdToggleFieldOrder)->setChecked(s.swappedFieldOrder);
     Action(CmdToggleInterlaced)->setChecked(s.interlaceToggle);
@@ -238,6 +240,7 @@ void CTNViewerDlg::OnCommand(int id) {
     case CmdZoomOut: view_->ZoomOut(); break;
     case CmdActualSize: view_->ActualSize(); break;
     case CmdFlip: view_->ToggleFlip(); break;
+    case CmdMosaicGrey: view_->ToggleMosaicGrey(); break;
     case CmdDeinterlace: view_->ToggleDeinterlace(); break;
     case CmdToggleFieldOrder: view_->ToggleFieldOrder(); break;
     case CmdToggleInterlaced: view_->ToggleInterlace(); break;

@@ -4,6 +4,7 @@
 #include "ConvertGeneric.h"
 #include "ConvertInternal.h"
 #include "ConvertRows.h"
+#include "Demosaic.h"
 #include "FrameMemory.h"
 #include "Kernels.h"
 #include "PixelLayout.h"
@@ -562,6 +563,9 @@ bool ConvertFrameWith(const ConvertOptions& options, int32_t width, int32_t heig
     const Context c{options, k,           width,
                     height,  flags,       source,
                     pitch,   destination, ptrdiff_t(destinationLineBytes)};
+    if (layout->model == ColourModel::Bayer)
+        return ConvertMosaic(options, k, width, height, flags, *layout, source, pitch, destination,
+                             ptrdiff_t(destinationLineBytes));
     if (layout->arrangement == Arrangement::Packed) return ConvertPacked(c, *layout);
     return ConvertPlanar(c, *layout);
 }

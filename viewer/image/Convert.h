@@ -1,12 +1,12 @@
 // Conversion of one frame of any catalogue layout to rows of 3-byte B', G', R' pixels.
 //
-// All Y'CbCr input goes through the BT.601 matrix for video-range samples to full-range R'G'B';
-// samples wider than 8 bits are reduced to 8 bits first. The layouts read through the
-// frame-memory table (ConvertGeneric.h: every row after "YVYU") reduce a b-bit sample v, masked
-// to its b bits (garbage above them is dropped, never wrapped), to min((v + 2^(b-9)) >> (b-8),
-// limit) with limit 235 for Y', 240 for Cb and Cr, 255 for R', G', B' and grey: 10 bits
-// min((v + 2) >> 2, limit), 16 bits min((v + 128) >> 8, limit) as on the older 16-bit planar
-// paths. Their 4:1:1 chroma is widened to 4:2:2 by midpoints (ConvertGeneric.h), their 4:4:0
+// Bayer mosaics are demosaiced (Demosaic.h). All Y'CbCr input goes through the BT.601 matrix for
+// video-range samples to full-range R'G'B'; samples wider than 8 bits are reduced to 8 bits first.
+// The layouts read through the frame-memory table (ConvertGeneric.h: every row after "YVYU") reduce
+// a b-bit sample v, masked to its b bits (garbage above them is dropped, never wrapped), to min((v
+// + 2^(b-9)) >> (b-8), limit) with limit 235 for Y', 240 for Cb and Cr, 255 for R', G', B' and
+// grey: 10 bits min((v + 2) >> 2, limit), 16 bits min((v + 128) >> 8, limit) as on the older 16-bit
+// planar paths. Their 4:1:1 chroma is widened to 4:2:2 by midpoints (ConvertGeneric.h), their 4:4:0
 // chroma blended down the rows as 4:2:0 chroma is. The display options that act on
 // samples (one component as grey, field-wise 4:2:0 chroma, 16-235 R'G'B') are flags.
 #pragma once
@@ -33,12 +33,15 @@ constexpr ConvertFlags CONVERT_FILTER_1 = 0x004;
 constexpr ConvertFlags CONVERT_FILTER_2 = 0x008;
 constexpr ConvertFlags CONVERT_FILTER_3 = 0x010;
 // Y'CbCr layouts show Y' (0x080), Cb (0x100) or Cr (0x200) as grey; 0x080 wins over 0x100 and
-// 0x100 over 0x200. R'G'B' and grey layouts ignore them.
+// 0x100 over 0x200. R'G'B', grey and Bayer mosaic layouts ignore them.
 constexpr ConvertFlags CONVERT_LUMA_ONLY = 0x080;
 constexpr ConvertFlags CONVERT_CB_ONLY = 0x100;
 constexpr ConvertFlags CONVERT_CR_ONLY = 0x200;
 // "BGR3", "BGR4" and "BGRA" samples are expanded from 16-235.
 constexpr ConvertFlags CONVERT_RGB_STUDIO_RANGE = 0x400;
+// Bayer mosaics show every sample, reduced to 8 bits, as grey instead of demosaicing them
+// (Demosaic.h). Other layouts ignore it.
+constexpr ConvertFlags CONVERT_MOSAIC_GREY = 0x10000;
 
 // Widest frame ConvertFrame accepts (keeps every per-line byte count inside an int).
 constexpr int32_t kConvertMaxWidth = 1 << 24;

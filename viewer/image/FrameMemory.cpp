@@ -108,6 +108,22 @@ constexpr PlaneDesc Rgb16(int rShift, int rBits, int gShift, int gBits, int bShi
         .p;
 }
 
+// Bayer mosaic: one word per pixel, the four slots of the 2 x 2 cell in the order top-left,
+// top-right, bottom-left, bottom-right (see FrameMemory.h).
+constexpr PlaneDesc Mosaic(int wordBytes, int bits, Component c0, Component c1, Component c2,
+                           Component c3) {
+    return PlaneBuilder(1, wordBytes, wordBytes, 1)
+        .Add(S(c0, 0, 0, 0, bits))
+        .Add(S(c1, 1, 0, 0, bits))
+        .Add(S(c2, 2, 0, 0, bits))
+        .Add(S(c3, 3, 0, 0, bits))
+        .p;
+}
+constexpr PlaneDesc MosaicRGGB(int w, int bits) { return Mosaic(w, bits, C::R, C::G, C::G, C::B); }
+constexpr PlaneDesc MosaicBGGR(int w, int bits) { return Mosaic(w, bits, C::B, C::G, C::G, C::R); }
+constexpr PlaneDesc MosaicGRBG(int w, int bits) { return Mosaic(w, bits, C::G, C::R, C::B, C::G); }
+constexpr PlaneDesc MosaicGBRG(int w, int bits) { return Mosaic(w, bits, C::G, C::B, C::R, C::G); }
+
 constexpr FrameMemoryLayout L(uint32_t code, Arrangement arr, ColourModel model, ByteOrder order,
                               int sampleBits, bool studio, PlaneDesc p0, PlaneDesc p1 = PlaneDesc{},
                               PlaneDesc p2 = PlaneDesc{}) {
@@ -140,6 +156,7 @@ constexpr auto Semi = Arrangement::SemiPlanar;
 constexpr auto YUV = ColourModel::YCbCr;
 constexpr auto RGB = ColourModel::RGB;
 constexpr auto GREY = ColourModel::Grey;
+constexpr auto BAYER = ColourModel::Bayer;
 constexpr auto LE = ByteOrder::Little;
 constexpr auto BE = ByteOrder::Big;
 
@@ -292,6 +309,23 @@ constexpr FrameMemoryLayout kLayouts[kFrameMemoryLayoutCount] = {
           .Add(S(C::G, 0, 2, 0, 8))
           .Add(S(C::R, 0, 3, 0, 8))
           .p),
+    // Bayer mosaics: one byte, or one u16 LE word with the sample in its low bits, per pixel
+    L(kLayoutRGGB, Packed, BAYER, LE, 8, false, MosaicRGGB(1, 8)),
+    L(kLayoutBGGR, Packed, BAYER, LE, 8, false, MosaicBGGR(1, 8)),
+    L(kLayoutGRBG, Packed, BAYER, LE, 8, false, MosaicGRBG(1, 8)),
+    L(kLayoutGBRG, Packed, BAYER, LE, 8, false, MosaicGBRG(1, 8)),
+    L(kLayoutRGGBLE10, Packed, BAYER, LE, 10, false, MosaicRGGB(2, 10)),
+    L(kLayoutBGGRLE10, Packed, BAYER, LE, 10, false, MosaicBGGR(2, 10)),
+    L(kLayoutGRBGLE10, Packed, BAYER, LE, 10, false, MosaicGRBG(2, 10)),
+    L(kLayoutGBRGLE10, Packed, BAYER, LE, 10, false, MosaicGBRG(2, 10)),
+    L(kLayoutRGGBLE12, Packed, BAYER, LE, 12, false, MosaicRGGB(2, 12)),
+    L(kLayoutBGGRLE12, Packed, BAYER, LE, 12, false, MosaicBGGR(2, 12)),
+    L(kLayoutGRBGLE12, Packed, BAYER, LE, 12, false, MosaicGRBG(2, 12)),
+    L(kLayoutGBRGLE12, Packed, BAYER, LE, 12, false, MosaicGBRG(2, 12)),
+    L(kLayoutRGGBLE16, Packed, BAYER, LE, 16, false, MosaicRGGB(2, 16)),
+    L(kLayoutBGGRLE16, Packed, BAYER, LE, 16, false, MosaicBGGR(2, 16)),
+    L(kLayoutGRBGLE16, Packed, BAYER, LE, 16, false, MosaicGRBG(2, 16)),
+    L(kLayoutGBRGLE16, Packed, BAYER, LE, 16, false, MosaicGBRG(2, 16)),
 };
 
 bool ValidSize(int32_t width, int32_t height) { return width > 0 && height > 0; }

@@ -20,6 +20,16 @@
 //            u16), every sample's 10 significant bits at bits 6..15 of its word
 //   "R565":  one plane, group = 1 pixel in one u16 LE word: R' bits 11-15, G' 5-10, B' 0-4
 //
+// Bayer mosaics (ColourModel::Bayer) carry one colour sample per pixel, the colour set by the
+// pixel's position in the repeating 2 x 2 cell. Their one plane has groups of one pixel, one word
+// each, and four slots, one per cell position, in the order top-left, top-right, bottom-left,
+// bottom-right; a slot's `pixel` is its cell position 0..3 (2 x row parity + column parity), not
+// a pixel of the group. Exactly one slot applies at each pixel: MosaicSlot() picks it. All four
+// lie in the same bits of the word (8 bits in a byte, or 10, 12 or 16 bits from bit 0 of a u16
+// LE word; bits above them are ignored when reading).
+//
+//   "RGGB":  slots R (0), G (1), G (2), B (3): row 0 = R G R G ..., row 1 = G B G B ...
+//
 // Chroma of a horizontally subsampled layout belongs to the even (left) pixel of its pair
 // (slot.pixel says so); 4:2:0 chroma rows lie midway between luma rows 2j and 2j+1.
 //
@@ -52,7 +62,7 @@ enum class Arrangement : uint8_t {
     SemiPlanar,  // a luma plane, then one plane of interleaved chroma pairs (Cb,Cr or Cr,Cb)
 };
 
-enum class ColourModel : uint8_t { YCbCr, RGB, Grey };
+enum class ColourModel : uint8_t { YCbCr, RGB, Grey, Bayer };
 
 // One sample inside a group.
 struct SampleSlot {
@@ -88,7 +98,7 @@ struct FrameMemoryLayout {
 };
 
 // Every layout of the catalogue, in catalogue order (kFrameMemoryLayoutCount entries).
-constexpr int kFrameMemoryLayoutCount = 78;
+constexpr int kFrameMemoryLayoutCount = 94;
 const FrameMemoryLayout* FrameMemoryLayouts();
 // The entry for a code; nullptr when the catalogue has no such layout.
 const FrameMemoryLayout* FindFrameMemoryLayout(uint32_t code);
@@ -128,6 +138,12 @@ uint64_t MinRowBytes(uint32_t code, int32_t width);
 uint64_t MinLineBytes(uint32_t code, int32_t width, int32_t height);
 // True when |lineBytes| is at least MinLineBytes (and lineBytes is neither 0 nor INT32_MIN).
 bool LineBytesFitLayout(uint32_t code, int32_t width, int32_t height, int32_t lineBytes);
+
+// The slot of a Bayer mosaic's plane that holds pixel (x, y) of the frame (rows counted in
+// memory order from the frame's first row).
+inline const SampleSlot& MosaicSlot(const PlaneDesc& plane, int64_t x, int64_t y) {
+    return plane.sampleSlots[((y & 1) << 1) | (x & 1)];
+}
 
 // True for a packed 4:2:2 plane: groups of two pixels in four words, one sample per word.
 bool IsPackedPair(const PlaneDesc& plane);

@@ -106,9 +106,29 @@ constexpr PixelLayoutInfo kCatalogue[kLayoutCount] = {
     {"X2B10G10R10", kLayoutX2B10G10R10, "R'G'B' 10-bit packed, R' lowest (little endian, 32 bpp)"},
     {"RGBA", kLayoutRGBA, "R'G'B'A 4:4:4:4, bytes R', G', B', A (32 bpp)"},
     {"ABGR", kLayoutABGR, "R'G'B'A 4:4:4:4, bytes A, B', G', R' (32 bpp)"},
+    {"RGGB", kLayoutRGGB, "Bayer mosaic R G / G B, 8 bits (8 bpp)"},
+    {"BGGR", kLayoutBGGR, "Bayer mosaic B G / G R, 8 bits (8 bpp)"},
+    {"GRBG", kLayoutGRBG, "Bayer mosaic G R / B G, 8 bits (8 bpp)"},
+    {"GBRG", kLayoutGBRG, "Bayer mosaic G B / R G, 8 bits (8 bpp)"},
+    {"RGGBLE10", kLayoutRGGBLE10, "Bayer mosaic R G / G B, 10 bits (little endian, 16 bpp)"},
+    {"BGGRLE10", kLayoutBGGRLE10, "Bayer mosaic B G / G R, 10 bits (little endian, 16 bpp)"},
+    {"GRBGLE10", kLayoutGRBGLE10, "Bayer mosaic G R / B G, 10 bits (little endian, 16 bpp)"},
+    {"GBRGLE10", kLayoutGBRGLE10, "Bayer mosaic G B / R G, 10 bits (little endian, 16 bpp)"},
+    {"RGGBLE12", kLayoutRGGBLE12, "Bayer mosaic R G / G B, 12 bits (little endian, 16 bpp)"},
+    {"BGGRLE12", kLayoutBGGRLE12, "Bayer mosaic B G / G R, 12 bits (little endian, 16 bpp)"},
+    {"GRBGLE12", kLayoutGRBGLE12, "Bayer mosaic G R / B G, 12 bits (little endian, 16 bpp)"},
+    {"GBRGLE12", kLayoutGBRGLE12, "Bayer mosaic G B / R G, 12 bits (little endian, 16 bpp)"},
+    {"RGGBLE16", kLayoutRGGBLE16, "Bayer mosaic R G / G B, 16 bits (little endian, 16 bpp)"},
+    {"BGGRLE16", kLayoutBGGRLE16, "Bayer mosaic B G / G R, 16 bits (little endian, 16 bpp)"},
+    {"GRBGLE16", kLayoutGRBGLE16, "Bayer mosaic G R / B G, 16 bits (little endian, 16 bpp)"},
+    {"GBRGLE16", kLayoutGBRGLE16, "Bayer mosaic G B / R G, 16 bits (little endian, 16 bpp)"},
 };
 
-// Bytes N per D pixels, default depth, width multiple, height multiple.
+// Bytes N per D pixels, default depth, width multiple, height multiple. Bayer mosaics (the
+// last rows): a computed pitch needs whole 2 x 2 cells, so that every row starts on the cell's
+// first column and the frame ends after a whole row of cells (an odd width is most likely a
+// wrong width, and would shift the colours of every other row); an explicit pitch takes any
+// width, and the conversion handles every size.
 constexpr LayoutGeometry kGeometry[] = {
     {kLayoutYV12, 3, 2, 12, 2, 2},         {kLayoutI420, 3, 2, 12, 2, 2},
     {kLayoutI420LE16, 3, 1, 24, 2, 2},     {kLayoutI420BE16, 3, 1, 24, 2, 2},
@@ -149,6 +169,14 @@ constexpr LayoutGeometry kGeometry[] = {
     {kLayoutV410, 4, 1, 32, 1, 1},         {kLayoutR210, 4, 1, 32, 1, 1},
     {kLayoutX2R10G10B10, 4, 1, 32, 1, 1},  {kLayoutX2B10G10R10, 4, 1, 32, 1, 1},
     {kLayoutRGBA, 4, 1, 32, 1, 1},         {kLayoutABGR, 4, 1, 32, 1, 1},
+    {kLayoutRGGB, 1, 1, 8, 2, 2},          {kLayoutBGGR, 1, 1, 8, 2, 2},
+    {kLayoutGRBG, 1, 1, 8, 2, 2},          {kLayoutGBRG, 1, 1, 8, 2, 2},
+    {kLayoutRGGBLE10, 2, 1, 16, 2, 2},     {kLayoutBGGRLE10, 2, 1, 16, 2, 2},
+    {kLayoutGRBGLE10, 2, 1, 16, 2, 2},     {kLayoutGBRGLE10, 2, 1, 16, 2, 2},
+    {kLayoutRGGBLE12, 2, 1, 16, 2, 2},     {kLayoutBGGRLE12, 2, 1, 16, 2, 2},
+    {kLayoutGRBGLE12, 2, 1, 16, 2, 2},     {kLayoutGBRGLE12, 2, 1, 16, 2, 2},
+    {kLayoutRGGBLE16, 2, 1, 16, 2, 2},     {kLayoutBGGRLE16, 2, 1, 16, 2, 2},
+    {kLayoutGRBGLE16, 2, 1, 16, 2, 2},     {kLayoutGBRGLE16, 2, 1, 16, 2, 2},
 };
 static_assert(sizeof(kGeometry) / sizeof(kGeometry[0]) == kLayoutCount,
               "every layout of the catalogue has a geometry");
@@ -178,7 +206,7 @@ bool IsRgbLayout(uint32_t code) {
     case kLayoutX2B10G10R10:
     case kLayoutRGBA:
     case kLayoutABGR: return true;
-    default: return false;
+    default: return IsBayerLayout(code);  // camera R'G'B' samples
     }
 }
 
@@ -246,6 +274,28 @@ std::optional<int> LayoutIndex(uint32_t code) {
     for (int i = 0; i < kLayoutCount; ++i)
         if (kCatalogue[i].code == code) return i;
     return std::nullopt;
+}
+
+bool IsBayerLayout(uint32_t code) {
+    switch (code) {
+    case kLayoutRGGB:
+    case kLayoutBGGR:
+    case kLayoutGRBG:
+    case kLayoutGBRG:
+    case kLayoutRGGBLE10:
+    case kLayoutBGGRLE10:
+    case kLayoutGRBGLE10:
+    case kLayoutGBRGLE10:
+    case kLayoutRGGBLE12:
+    case kLayoutBGGRLE12:
+    case kLayoutGRBGLE12:
+    case kLayoutGBRGLE12:
+    case kLayoutRGGBLE16:
+    case kLayoutBGGRLE16:
+    case kLayoutGRBGLE16:
+    case kLayoutGBRGLE16: return true;
+    default: return false;
+    }
 }
 
 const LayoutGeometry* FindLayoutGeometry(uint32_t code) {

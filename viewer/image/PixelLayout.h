@@ -99,6 +99,25 @@ enum LayoutCode : uint32_t {
     // 8-bit R'G'B' byte orders with alpha.
     kLayoutRGBA = MakeFourCC('R', 'G', 'B', 'A'),
     kLayoutABGR = MakeFourCC('A', 'B', 'G', 'R'),
+    // Bayer mosaics straight from image sensors: one colour sample per pixel, the name giving
+    // the colours of the top-left 2 x 2 cell row by row. 8-bit samples, or 10, 12 or 16 bits in
+    // the low bits of little-endian 16-bit words.
+    kLayoutRGGB = MakeFourCC('R', 'G', 'G', 'B'),
+    kLayoutBGGR = MakeFourCC('B', 'A', '8', '1'),
+    kLayoutGRBG = MakeFourCC('G', 'R', 'B', 'G'),
+    kLayoutGBRG = MakeFourCC('G', 'B', 'R', 'G'),
+    kLayoutRGGBLE10 = MakeFourCC('R', 'G', '1', '0'),
+    kLayoutBGGRLE10 = MakeFourCC('B', 'G', '1', '0'),
+    kLayoutGRBGLE10 = MakeFourCC('B', 'A', '1', '0'),
+    kLayoutGBRGLE10 = MakeFourCC('G', 'B', '1', '0'),
+    kLayoutRGGBLE12 = MakeFourCC('R', 'G', '1', '2'),
+    kLayoutBGGRLE12 = MakeFourCC('B', 'G', '1', '2'),
+    kLayoutGRBGLE12 = MakeFourCC('B', 'A', '1', '2'),
+    kLayoutGBRGLE12 = MakeFourCC('G', 'B', '1', '2'),
+    kLayoutRGGBLE16 = MakeFourCC('R', 'G', '1', '6'),
+    kLayoutBGGRLE16 = MakeFourCC('B', 'Y', 'R', '2'),
+    kLayoutGRBGLE16 = MakeFourCC('G', 'R', '1', '6'),
+    kLayoutGBRGLE16 = MakeFourCC('G', 'B', '1', '6'),
 };
 
 // One row of the catalogue. Texts are ASCII.
@@ -111,7 +130,7 @@ struct PixelLayoutInfo {
 // Rows of the catalogue. The first kStoredLayoutCount rows are the original ones, whose
 // positions and codes never change; newer rows follow them.
 constexpr int kStoredLayoutCount = 40;
-constexpr int kLayoutCount = 78;
+constexpr int kLayoutCount = 94;
 
 // All rows in catalogue order.
 const PixelLayoutInfo* LayoutCatalogue();
@@ -119,6 +138,8 @@ const PixelLayoutInfo* LayoutCatalogue();
 std::string LayoutName(uint32_t code);
 // 0-based position of the first row with this code.
 std::optional<int> LayoutIndex(uint32_t code);
+// True for the codes of the Bayer mosaic rows.
+bool IsBayerLayout(uint32_t code);
 
 // The stored records below are little-endian and are read and written in place.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "little-endian host required");

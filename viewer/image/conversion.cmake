@@ -4,6 +4,8 @@ add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Convert.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConvertGeneric.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ChromaTaps.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Demosaic.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DemosaicAvx2.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageBuffer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ThreadTeam.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_table.cpp
@@ -22,4 +24,5 @@ set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/kernels_ssse3.cpp PROPERTI
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/kernels_avx2.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_vuya.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_wide.cpp
+                            ${CMAKE_CURRENT_LIST_DIR}/DemosaicAvx2.cpp
                             PROPERTIES COMPILE_OPTIONS -mavx2)

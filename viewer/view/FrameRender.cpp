@@ -31,6 +31,7 @@ ConvertFlags RenderConvertFlags(const SourceFrame& frame, const ViewSwitches& sw
     if (switches.lumaOnly) flags |= CONVERT_LUMA_ONLY;
     if (switches.cbOnly) flags |= CONVERT_CB_ONLY;
     if (switches.crOnly) flags |= CONVERT_CR_ONLY;
+    if (switches.mosaicGrey) flags |= CONVERT_MOSAIC_GREY;
     if (frame.sampleRange == 2) flags |= CONVERT_RGB_STUDIO_RANGE;
     return flags;
 }

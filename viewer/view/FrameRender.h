@@ -37,6 +37,7 @@ struct ViewSwitches {
     uint8_t crOnly = 0;              // 9
     uint8_t deinterlace = 0;         // D
     uint32_t deinterlaceMethod = 0;  // Shift+1..4: 1 top, 2 bottom, 0 blend, 3 low-pass
+    uint8_t mosaicGrey = 0;          // M: a Bayer mosaic's samples as grey, not demosaiced
 };
 
 namespace kavlo {

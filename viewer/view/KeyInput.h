@@ -37,6 +37,7 @@ enum class ViewKeyAction : uint8_t {
     SetDeinterlaceMethod,   // Shift+1 .. Shift+4: the method of ViewKey::method
     ZoomIn,                 // + of the numeric pad
     ZoomOut,                // - of the numeric pad
+    ToggleMosaicGrey,       // M: a Bayer mosaic's samples as grey
 };
 
 struct ViewKey {

@@ -312,6 +312,7 @@ void CVideoBuffer::ShowAll() {
     switches_.lumaOnly = switches_.cbOnly = switches_.crOnly = 0;
     switches_.deinterlace = 0;
     switches_.deinterlaceMethod = kDeinterlaceBlendFields;
+    switches_.mosaicGrey = 0;
     AfterSwitchChange(true);
 }
 
@@ -324,6 +325,11 @@ void CVideoBuffer::ShowChannel(Channel channel) {
 
 void CVideoBuffer::ToggleFlip() {
     switches_.flipToggle ^= 1;
+    AfterSwitchChange(false);
+}
+
+void CVideoBuffer::ToggleMosaicGrey() {
+    switches_.mosaicGrey ^= 1;
     AfterSwitchChange(false);
 }
 
@@ -566,6 +572,7 @@ bool CVideoBuffer::InputViewKey(const ViewKey& viewKey) {
         return true;
     case ViewKeyAction::ZoomIn: ZoomIn(); return true;
     case ViewKeyAction::ZoomOut: ZoomOut(); return true;
+    case ViewKeyAction::ToggleMosaicGrey: ToggleMosaicGrey(); return true;
     }
     return false;
 }

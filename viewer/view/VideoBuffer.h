@@ -78,6 +78,7 @@ public:
     void ShowAll();
     void ShowChannel(Channel channel);
     void ToggleFlip();
+    void ToggleMosaicGrey();
     void ToggleSplitFields();
     void ToggleSeparatedFields();
     void ToggleInterlace();
