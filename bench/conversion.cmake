@@ -9,3 +9,10 @@ if(KAVLO_BENCH)
   target_link_libraries(kavlo_bench_conversion PRIVATE
     kavlo_convert benchmark::benchmark PkgConfig::KAVLO_SWSCALE ${KAVLO_LIBYUV} kavlo_warnings)
 endif()
+# The other matrices and ranges against the default path, libyuv's and libswscale's matrix
+# variants (bench/conversion/run_colour.sh writes bench/RESULTS-colour.md).
+if(KAVLO_BENCH)
+  add_executable(kavlo_bench_colour ${CMAKE_CURRENT_LIST_DIR}/conversion/ColourBench.cpp)
+  target_link_libraries(kavlo_bench_colour PRIVATE
+    kavlo_convert benchmark::benchmark PkgConfig::KAVLO_SWSCALE ${KAVLO_LIBYUV} kavlo_warnings)
+endif()

@@ -75,7 +75,20 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{
             "stride_without_magnitude", {"-s", "-2147483648"}, "Error: Wrong or missing stride."},
         ErrorCase{"tmp_too_long", {"-tmpx"}, "Error: Unknown setting or option."},
-        ErrorCase{"t_alone", {"-t"}, "Error: Unknown setting or option."}),
+        ErrorCase{"t_alone", {"-t"}, "Error: Unknown setting or option."},
+        // The colour options name the values they take.
+        ErrorCase{"matrix_missing",
+                  {"-matrix"},
+                  "Error: Wrong or missing colour matrix: -matrix takes 601, 709, 2020 or auto."},
+        ErrorCase{"matrix_unknown",
+                  {"-matrix", "bt709", "clip.raw"},
+                  "Error: Wrong or missing colour matrix: -matrix takes 601, 709, 2020 or auto."},
+        ErrorCase{"range_unknown",
+                  {"-range", "tv"},
+                  "Error: Wrong or missing sample range: -range takes limited or full."},
+        ErrorCase{"range_missing",
+                  {"-w", "64", "-range"},
+                  "Error: Wrong or missing sample range: -range takes limited or full."}),
     [](const ::testing::TestParamInfo<ErrorCase>& p) { return p.param.what; });
 
 // ---- values and switches -------------------------------------------------------------------
@@ -416,6 +429,33 @@ TEST(Record, BuiltFromSettings) {
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&s);
     for (int i : {33, 34, 35, 42, 43, 202, 203, 204, 205, 206, 207}) EXPECT_EQ(bytes[i], 0) << i;
     EXPECT_EQ(bytes[4] | bytes[5] << 8, 100);  // little-endian at offset 4
+}
+
+// -matrix and -range, in any case, into the record's colour bytes (202 and 203).
+TEST(Record, ColourMatrixAndRange) {
+    const struct {
+        std::vector<std::string> args;
+        int matrix, range;
+    } cases[] = {{{"-matrix", "709"}, 1, 0},
+                 {{"-MATRIX", "2020", "-range", "FULL"}, 2, 1},
+                 {{"-matrix", "Auto"}, 3, 0},
+                 {{"-range", "full", "-matrix", "601"}, 0, 1},
+                 {{"-range", "limited"}, 0, 0}};
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"-w", "64", "-h", "48", "-l", "UYVY", "clip.raw"};
+        args.insert(args.begin(), c.args.begin(), c.args.end());
+        const CommandLine r = Parse(args);
+        ASSERT_TRUE(r.error.empty()) << r.error;
+        ASSERT_TRUE(r.hasSettings);
+        EXPECT_EQ(r.settings.reserved202[0], c.matrix) << c.args[0];
+        EXPECT_EQ(r.settings.reserved202[1], c.range) << c.args[0];
+    }
+    // Without format options the choice waits for the stored settings.
+    const CommandLine r = Parse({"-matrix", "709", "clip.raw"});
+    EXPECT_TRUE(r.error.empty());
+    EXPECT_FALSE(r.hasSettings);
+    EXPECT_TRUE(r.colourGiven);
+    EXPECT_EQ(r.matrix, kavlo::MatrixChoice::BT709);
 }
 
 struct FieldCase {

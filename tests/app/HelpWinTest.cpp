@@ -21,6 +21,10 @@ TEST(HelpText, ListsEveryLayoutInCatalogueOrderBetweenTheLAndWLines) {
         CHelpWin::BuildUsageText(QStringLiteral("Kavlo"), [](const QString&) { return false; });
     EXPECT_TRUE(text.startsWith(QStringLiteral("Usage: Kavlo [Settings] [Filename]\r\n\t\t\r\n")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("-mv\t\tmirror the output vertically\r\n\t\t\r\n")));
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("-matrix\t\tY'CbCr colour matrix: 601 (default), 709, 2020 or auto\r\n")));
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("-range\t\tY'CbCr sample range: limited (default) or full\r\n")));
     const QStringList lines = Lines(text);
     const int l = int(lines.indexOf(QStringLiteral("-l\t\tone of the pixel layouts:")));
     const int w = int(lines.indexOf(QStringLiteral("-w\t\tthe image file's width")));
@@ -76,6 +80,8 @@ TEST(HelpText, KeysSectionNamesTheTableKeysAndTheWindowKeys) {
              "PgUp, PgDn\t- ten frames on, back",
              "Home, End\t- first, last frame",
              "Ctrl+wheel\t- zoom about the pointer",
+             "C\t\t- colour matrix: BT.601, BT.709, BT.2020, automatic (View > Colour)",
+             "R\t\t- full-range Y'CbCr on or off (View > Colour)",
          }) {
         EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line;
     }

@@ -432,6 +432,34 @@ TEST_F(SettingsDialog, FlipFollowsTheBoxAndTheVKey) {
     EXPECT_EQ(dlg.Preview()->Switches().flipToggle, 0);
 }
 
+// The Colour and Range boxes show the record's choice, set its bytes, and the preview follows;
+// a value from elsewhere in the record shows as the default.
+TEST_F(SettingsDialog, ColourAndRangeBoxesSetTheRecordAndThePreview) {
+    const QString path = shelltest::Clip(QStringLiteral("colour.raw"), kLayoutUYVY, 32, 16, 3);
+    RawSettings start = shelltest::SettingsFor(kLayoutUYVY, 32, 16);
+    start.reserved202[0] = 9;  // no choice of this program
+    ASSERT_EQ(Start(path, start), 0);
+    auto* matrix = Control<QComboBox>(dlg, CRawSettingsDlg::kIdColourMatrix);
+    auto* range = Control<QComboBox>(dlg, CRawSettingsDlg::kIdSampleRange);
+    ASSERT_NE(matrix, nullptr);
+    ASSERT_NE(range, nullptr);
+    EXPECT_EQ(matrix->currentText(), QStringLiteral("BT.601"));
+    EXPECT_EQ(range->currentText(), QStringLiteral("Limited"));
+    EXPECT_EQ(matrix->count(), 4);
+    Choose(CRawSettingsDlg::kIdColourMatrix, 1);
+    Choose(CRawSettingsDlg::kIdSampleRange, 1);
+    EXPECT_EQ(dlg.Settings().reserved202[0], 1);
+    EXPECT_EQ(dlg.Settings().reserved202[1], 1);
+    EXPECT_EQ(dlg.Preview()->ColourText(), QStringLiteral("BT.709 full"));
+    // A change of the format keeps the choice (the preview opens the file again).
+    TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("8"));
+    EXPECT_EQ(Format().height, 8);
+    EXPECT_EQ(dlg.Preview()->ColourText(), QStringLiteral("BT.709 full"));
+    Choose(CRawSettingsDlg::kIdColourMatrix, 3);
+    EXPECT_EQ(dlg.Settings().reserved202[0], 3);
+    EXPECT_EQ(matrix->currentText(), QStringLiteral("Automatic"));
+}
+
 TEST_F(SettingsDialog, FrameKeysMoveThePreviewAndTheResultFrameIsItsPosition) {
     const QString path = shelltest::Clip(QStringLiteral("frames.raw"), kLayoutGRAY, 32, 16, 5);
     ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutGRAY, 32, 16), 1), 0);

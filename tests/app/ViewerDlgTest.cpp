@@ -391,6 +391,48 @@ TEST_F(MainWindow, OpenedFileGoesToTheRecentMenuAndTheStore) {
     EXPECT_EQ(stored[0].data.size(), int(kRawSettingsSize));
 }
 
+// View > Colour and the keys C and R: the open file's matrix and range change, the menu marks
+// and the status text follow, and the recent entry remembers them for the next open.
+TEST_F(MainWindow, ColourMenuAndKeysAreRememberedWithTheFile) {
+    path = shelltest::Clip(QStringLiteral("colour.raw"), kLayoutUYVY, 64, 48, 3);
+    RawSettings s = shelltest::SettingsFor(kLayoutUYVY, 64, 48);
+    QString error;
+    ASSERT_EQ(dlg->View()->OpenFile(&s, path, error, 0), 0) << error.toStdString();
+    dlg->AfterOpen(path, s);
+    Show();
+    auto stored = [&](int byte) {
+        return static_cast<int>(static_cast<uint8_t>((*dlg->RecentFiles())[0].data[202 + byte]));
+    };
+    EXPECT_EQ(dlg->StatusFormatText(), QStringLiteral("UYVY 64x48 BT.601 limited"));
+    EXPECT_TRUE(Checked(CmdMatrix601));
+    EXPECT_FALSE(Checked(CmdFullRange));
+    Key(Qt::Key_C);
+    EXPECT_TRUE(Checked(CmdMatrix709));
+    EXPECT_FALSE(Checked(CmdMatrix601));
+    EXPECT_EQ(dlg->StatusFormatText(), QStringLiteral("UYVY 64x48 BT.709 limited"));
+    EXPECT_EQ(stored(0), 1);
+    Key(Qt::Key_R);
+    EXPECT_TRUE(Checked(CmdFullRange));
+    EXPECT_EQ(stored(1), 1);
+    EXPECT_EQ(dlg->StatusFormatText(), QStringLiteral("UYVY 64x48 BT.709 full"));
+    EXPECT_TRUE(dlg->windowTitle().startsWith(QStringLiteral("colour.raw (UYVY) (100%) - ")));
+    dlg->Action(CmdMatrix2020)->trigger();
+    EXPECT_TRUE(Checked(CmdMatrix2020));
+    EXPECT_EQ(stored(0), 2);
+    dlg->Action(CmdMatrixAuto)->trigger();
+    EXPECT_EQ(stored(0), 3);
+    dlg->Action(CmdMatrix2020)->trigger();
+    // Reopened from the recent list: the choice comes back.
+    dlg->Action(CmdClose)->trigger();
+    EXPECT_FALSE(dlg->Action(CmdMatrix2020)->isChecked());
+    dlg->RecentMenu()->actions()[0]->trigger();
+    ASSERT_TRUE(dlg->View()->IsOpen());
+    EXPECT_EQ(dlg->View()->ColourMatrixChoice(), kavlo::MatrixChoice::BT2020);
+    EXPECT_TRUE(dlg->View()->FullRange());
+    EXPECT_TRUE(Checked(CmdMatrix2020));
+    EXPECT_TRUE(Checked(CmdFullRange));
+}
+
 TEST_F(MainWindow, FailedRecentOpenOffersRemoval) {
     const QString gone = shelltest::FileOfSize(QStringLiteral("gone.raw"), 64);
     RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 64, 48);  // needs 3072 bytes per frame

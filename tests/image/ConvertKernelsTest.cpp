@@ -566,8 +566,15 @@ TEST(ConvertKernels, DetectionAndTables) {
             (offsetof(KernelTable, lowBitsLuma422ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
                 sizeof(void*) +
             3;  // the last of the four low-bits luma kernels
+        const size_t fusedColour =
+            (offsetof(KernelTable, planar422ToBgrWith) - offsetof(KernelTable, uyvyToVuya)) /
+            sizeof(void*);
+        const size_t fusedColourLuma16 =
+            (offsetof(KernelTable, highLuma422ToBgrWith) - offsetof(KernelTable, uyvyToVuya)) /
+            sizeof(void*);
         for (size_t i = 0; i < count; ++i) {
-            if (i == fused422 || (i >= fused444 && i <= fusedLuma16)) {
+            if (i == fused422 || (i >= fused444 && i <= fusedLuma16) || i == fusedColour ||
+                i == fusedColourLuma16) {
                 EXPECT_EQ(entries[i] != nullptr, t.level == SimdLevel::AVX2) << i;
             } else {
                 EXPECT_NE(entries[i], nullptr) << i;

@@ -6,6 +6,7 @@ add_executable(conversion_tests
   ${CMAKE_CURRENT_LIST_DIR}/ConvertTwinsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConvertSubsamplingTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DemosaicTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ColourConvertTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ThreadTeamTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageBufferTest.cpp)
 target_link_libraries(conversion_tests PRIVATE kavlo_convert kavlo_clipgen GTest::gtest_main kavlo_warnings)

@@ -59,6 +59,11 @@ RawSettings SettingsFor(const clipgen::ClipOptions& o) {
     const int32_t pitch = clipgen::ClipLineBytes(o);
     EXPECT_TRUE(BuildRawVideoFormat(s.rawFormat, o.width, o.height, o.code, pitch, detail));
     if (o.bottomUp) s.rawFormat.lineBytes = -s.rawFormat.lineBytes;
+    const kavlo::MatrixChoice matrix =
+        o.coding.matrix == clipgen::Matrix::BT709    ? kavlo::MatrixChoice::BT709
+        : o.coding.matrix == clipgen::Matrix::BT2020 ? kavlo::MatrixChoice::BT2020
+                                                     : kavlo::MatrixChoice::BT601;
+    kavlo::StoreColourChoice(s, matrix, o.coding.fullRange);
     return s;
 }
 

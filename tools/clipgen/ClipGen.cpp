@@ -112,6 +112,22 @@ YCbCr RgbToYCbCr(uint8_t r8, uint8_t g8, uint8_t b8) {
     return {16.0 + 219.0 * y, 128.0 + 224.0 * cb, 128.0 + 224.0 * cr};
 }
 
+YCbCr RgbToYCbCr(uint8_t r8, uint8_t g8, uint8_t b8, const YCbCrCoding& coding) {
+    if (coding.matrix == Matrix::BT601 && !coding.fullRange) return RgbToYCbCr(r8, g8, b8);
+    const double kr = coding.matrix == Matrix::BT709    ? 0.2126
+                      : coding.matrix == Matrix::BT2020 ? 0.2627
+                                                        : 0.299;
+    const double kb = coding.matrix == Matrix::BT709    ? 0.0722
+                      : coding.matrix == Matrix::BT2020 ? 0.0593
+                                                        : 0.114;
+    const double r = r8 / 255.0, g = g8 / 255.0, b = b8 / 255.0;
+    const double y = kr * r + (1.0 - kr - kb) * g + kb * b;
+    const double cb = (b - y) / (2.0 * (1.0 - kb));
+    const double cr = (r - y) / (2.0 * (1.0 - kr));
+    if (coding.fullRange) return {255.0 * y, 128.0 + 255.0 * cb, 128.0 + 255.0 * cr};
+    return {16.0 + 219.0 * y, 128.0 + 224.0 * cb, 128.0 + 224.0 * cr};
+}
+
 uint32_t Quantise(double value8, int bits) {
     // Exact powers of two; the clamped value is non-negative, so +0.5 and truncation round
     // half up like lround does.
@@ -195,6 +211,11 @@ RgbPicture ToMemoryOrder(const ClipOptions& o, const RgbPicture& displayed) {
 
 bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldMode fields,
                  std::vector<uint8_t>& frame) {
+    return PackPicture(code, pic, lineBytes, fields, frame, YCbCrCoding{});
+}
+
+bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldMode fields,
+                 std::vector<uint8_t>& frame, const YCbCrCoding& coding) {
     frame.clear();
     const FrameMemoryLayout* l = FindFrameMemoryLayout(code);
     FrameExtent ext;
@@ -220,7 +241,7 @@ bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldM
                 if (l->model == ColourModel::Grey) {
                     luma[i] = 0.299 * px[0] + 0.587 * px[1] + 0.114 * px[2];
                 } else {
-                    const YCbCr v = RgbToYCbCr(px[0], px[1], px[2]);
+                    const YCbCr v = RgbToYCbCr(px[0], px[1], px[2], coding);
                     luma[i] = v.y;
                     cbFull[i] = v.cb;
                     crFull[i] = v.cr;
@@ -371,7 +392,7 @@ bool PackFrame(const ClipOptions& o, int32_t n, std::vector<uint8_t>& frame) {
         return false;
     }
     const RgbPicture memory = ToMemoryOrder(o, RenderFrame(o, n));
-    return PackPicture(o.code, memory, pitch, o.fields, frame);
+    return PackPicture(o.code, memory, pitch, o.fields, frame, o.coding);
 }
 
 uint64_t ClipFileSize(const ClipOptions& o) {
@@ -442,6 +463,9 @@ std::vector<std::string> ViewerArguments(const ClipOptions& o, const std::string
     if (o.framePostfix) args.insert(args.end(), {"-e", Num(o.framePostfix)});
     if (o.fields != FieldMode::Progressive) args.push_back("-i");
     if (o.fields == FieldMode::Separated) args.push_back("-seq");
+    if (o.coding.matrix != Matrix::BT601)
+        args.insert(args.end(), {"-matrix", o.coding.matrix == Matrix::BT709 ? "709" : "2020"});
+    if (o.coding.fullRange) args.insert(args.end(), {"-range", "full"});
     if (o.fields != FieldMode::Progressive && o.bottomFieldFirst)
         remarks += "The command line has no setting for bottom-field-first clips. ";
     args.push_back(path);

@@ -3,8 +3,9 @@
 // Every frame shows colour bars, a luma ramp, a chroma sweep, a box that moves with the frame
 // number and the frame number drawn as digits, so that a wrong layout, pitch, byte order, field
 // arrangement or frame position is visible at a glance. Pictures are made as 8-bit R'G'B' and
-// converted to BT.601 video-range Y'CbCr, subsampled and packed by the frame-memory table; Bayer
-// mosaics take each pixel's R', G' or B' by its site in the 2 x 2 cell.
+// converted to Y'CbCr (BT.601 video range unless the options choose another matrix or full
+// range), subsampled and packed by the frame-memory table; Bayer mosaics take each pixel's R',
+// G' or B' by its site in the 2 x 2 cell.
 //
 // Typical use in a test:
 //   clipgen::ClipOptions o;  o.code = kLayoutUYVY;  o.width = 64;  o.height = 32;
@@ -30,6 +31,14 @@ struct RgbPicture {
     }
 };
 
+// The matrix and range Y'CbCr samples are written with. Full range: Y' 0-255 and Cb, Cr 0-255
+// around 128 (at 8 bits; wider samples scale by powers of two as in video range).
+enum class Matrix { BT601, BT709, BT2020 };
+struct YCbCrCoding {
+    Matrix matrix = Matrix::BT601;
+    bool fullRange = false;
+};
+
 enum class FieldMode {
     Progressive,
     Woven,      // interlaced, the two fields' rows alternate
@@ -48,6 +57,7 @@ struct ClipOptions {
     FieldMode fields = FieldMode::Progressive;
     bool bottomFieldFirst = false;  // interlaced: the bottom (odd-row) field is the earlier one
     bool bottomUp = false;          // rows stored bottom row first
+    YCbCrCoding coding;             // matrix and range of Y'CbCr layouts
 };
 
 // Draws one picture: motionTime places the moving box, frameNumber is the number drawn.
@@ -69,6 +79,8 @@ struct YCbCr {
     double y, cb, cr;
 };
 YCbCr RgbToYCbCr(uint8_t r, uint8_t g, uint8_t b);
+// The same in any matrix and range (full range: Y' 0..255, Cb/Cr 0..255 around 128).
+YCbCr RgbToYCbCr(uint8_t r, uint8_t g, uint8_t b, const YCbCrCoding& coding);
 // Rounds an 8-bit-scaled value to a sample of `bits` bits (value x 2^(bits-8)), clamped.
 uint32_t Quantise(double value8, int bits);
 
@@ -81,6 +93,9 @@ uint32_t Quantise(double value8, int bits);
 // or the pitch is too small.
 bool PackPicture(uint32_t code, const RgbPicture& memoryOrder, int32_t lineBytes, FieldMode fields,
                  std::vector<uint8_t>& frame);
+// The same with Y'CbCr samples in the given matrix and range.
+bool PackPicture(uint32_t code, const RgbPicture& memoryOrder, int32_t lineBytes, FieldMode fields,
+                 std::vector<uint8_t>& frame, const YCbCrCoding& coding);
 
 // The line pitch the clip uses (positive), or 0 when the options describe no valid stream.
 int32_t ClipLineBytes(const ClipOptions& options, std::string* error = nullptr);

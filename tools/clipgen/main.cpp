@@ -33,6 +33,8 @@ void Usage(FILE* out) {
                  "                       after the other)\n"
                  "  --bottom-field-first the bottom field is the earlier one\n"
                  "  --bottom-up          store rows bottom row first\n"
+                 "  --matrix M           Y'CbCr matrix: 601 (default), 709 or 2020\n"
+                 "  --range R            Y'CbCr range: limited (default) or full\n"
                  "  --print-args         print the viewer settings that open the clip\n"
                  "\nLayouts:");
     for (int i = 0; i < kLayoutCount; ++i) std::fprintf(out, " %s", LayoutCatalogue()[i].name);
@@ -129,6 +131,22 @@ int main(int argc, char** argv) {
                 o.fields = clipgen::FieldMode::Separated;
             else
                 return Fail("--interlaced takes woven or separated");
+            ++i;
+        } else if (a == "--matrix" && next) {
+            const std::string m = next;
+            if (m == "601")
+                o.coding.matrix = clipgen::Matrix::BT601;
+            else if (m == "709")
+                o.coding.matrix = clipgen::Matrix::BT709;
+            else if (m == "2020")
+                o.coding.matrix = clipgen::Matrix::BT2020;
+            else
+                return Fail("--matrix takes 601, 709 or 2020");
+            ++i;
+        } else if (a == "--range" && next) {
+            const std::string r = next;
+            if (r != "limited" && r != "full") return Fail("--range takes limited or full");
+            o.coding.fullRange = r == "full";
             ++i;
         } else if (a == "--bottom-field-first") {
             o.bottomFieldFirst = true;

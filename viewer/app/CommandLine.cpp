@@ -14,6 +14,9 @@ const char* const kErrHeight = "Error: Wrong or missing height.";
 const char* const kErrStride = "Error: Wrong or missing stride.";
 const char* const kErrLayout = "Error: Unknown pixel layout.";
 const char* const kErrTwoFiles = "Error: More than one file name given.";
+const char* const kErrMatrix =
+    "Error: Wrong or missing colour matrix: -matrix takes 601, 709, 2020 or auto.";
+const char* const kErrRange = "Error: Wrong or missing sample range: -range takes limited or full.";
 
 namespace {
 
@@ -307,6 +310,30 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             return false;
         };
 
+        // -matrix and -range take the next argument, in any case.
+        if (EqualNoCase(a, "-matrix") || EqualNoCase(a, "-range")) {
+            const bool matrix = EqualNoCase(a, "-matrix");
+            const std::string v = i + 1 < count ? arg(++i) : std::string();
+            static const char* const kMatrixValues[] = {"601", "709", "2020", "auto"};
+            bool known = false;
+            if (matrix) {
+                for (int m = 0; m < 4; ++m)
+                    if (EqualNoCase(v, kMatrixValues[m])) {
+                        r.matrix = static_cast<kavlo::MatrixChoice>(m);
+                        known = true;
+                    }
+            } else if (EqualNoCase(v, "limited") || EqualNoCase(v, "full")) {
+                r.fullRange = EqualNoCase(v, "full");
+                known = true;
+            }
+            if (!known) {
+                r.error = matrix ? kErrMatrix : kErrRange;
+                return r;
+            }
+            r.colourGiven = true;
+            continue;
+        }
+
         const char letter = a[1];
         std::string value;
         if (std::strchr("obewhsl", letter) || (letter == 'i' && a.size() == 2) ||
@@ -458,5 +485,6 @@ RawSettings BuildRawSettings(const CommandLine& p) {
     s.mirrorVertical = p.mirrorVertical ? 1 : 0;
     s.mirrorHorizontal = p.mirrorHorizontal ? 1 : 0;
     s.deinterlaceMethod = kavlo::kDeinterlaceBlendFields;
+    kavlo::StoreColourChoice(s, p.matrix, p.fullRange);
     return s;
 }

@@ -2,6 +2,7 @@
 // or a request for the usage.
 #pragma once
 
+#include "settings/ColourChoice.h"
 #include "settings/RawSettings.h"
 
 #include <cstdint>
@@ -19,6 +20,8 @@ extern const char* const kErrHeight;              // "Error: Wrong or missing he
 extern const char* const kErrStride;              // "Error: Wrong or missing stride."
 extern const char* const kErrLayout;              // "Error: Unknown pixel layout."
 extern const char* const kErrTwoFiles;            // "Error: More than one file name given."
+extern const char* const kErrMatrix;              // -matrix without 601, 709, 2020 or auto
+extern const char* const kErrRange;               // -range without limited or full
 
 // A keyword accepted after -l: the code it selects and whether rows are stored bottom-up.
 struct LayoutKeyword {
@@ -63,6 +66,12 @@ struct CommandLine {
     bool play = false;              // -play
     bool bottomUp = false;          // the -l keyword stores rows bottom-up
     bool help = false;              // -help, --help or -?: show the usage
+    // -matrix 601|709|2020|auto and -range limited|full (any case): the colour of Y'CbCr
+    // samples. They describe no layout: a file opened with its stored settings takes them over
+    // those settings' choice.
+    kavlo::MatrixChoice matrix = kavlo::MatrixChoice::BT601;
+    bool fullRange = false;
+    bool colourGiven = false;
     // An option that describes the file's layout was given (-w -h -l -s -o -b -e -i -seq -tmp).
     // Without one the file opens with the settings stored for it, or asks for them.
     bool formatGiven = false;

@@ -29,4 +29,11 @@ enum Cmd : int {
     CmdMethodLowPass = 32813,
     CmdWebsite = 32835,
     CmdMosaicGrey = 32870,
+    // View > Colour: the matrix (radio items), full range (check item), and the C key's cycle.
+    CmdMatrix601 = 32850,
+    CmdMatrix709 = 32851,
+    CmdMatrix2020 = 32852,
+    CmdMatrixAuto = 32853,
+    CmdFullRange = 32854,
+    CmdMatrixCycle = 32855,
 };

@@ -43,6 +43,8 @@ const char kUsageTail[] =
     "\t\t\r\n-w\t\tthe image file's width\r\n\t\t\r\n"
     "-h\t\tthe image file's height\r\n\t\t\r\n"
     "-s\t\tstride in bytes (optional)\r\n\t\t\r\n"
+    "-matrix\t\tY'CbCr colour matrix: 601 (default), 709, 2020 or auto\r\n\t\t\r\n"
+    "-range\t\tY'CbCr sample range: limited (default) or full\r\n\t\t\r\n"
     "-mv\t\tmirror the output vertically\r\n\t\t\r\n";
 
 // What each view key does, in the words of the help text.
@@ -77,6 +79,9 @@ const char* ActionText(const kavlo::ViewKey& key) {
     case ViewKeyAction::ZoomIn: return "zoom in";
     case ViewKeyAction::ZoomOut: return "zoom out";
     case ViewKeyAction::ToggleMosaicGrey: return "Bayer mosaic samples as grey on or off";
+    case ViewKeyAction::CycleColourMatrix:
+        return "colour matrix: BT.601, BT.709, BT.2020, automatic (View > Colour)";
+    case ViewKeyAction::ToggleFullRange: return "full-range Y'CbCr on or off (View > Colour)";
     }
     return nullptr;
 }

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include <algorithm>
 #include <cstdlib>
 
 using rawsettings::ByteCount;
@@ -291,6 +292,13 @@ void CRawSettingsDlg::OnFlip() {
         preview_->viewport()->update();
     }
     flip_->setChecked(record_.mirrorVertical != 0);
+}
+
+void CRawSettingsDlg::OnColourChosen() {
+    const auto matrix = static_cast<kavlo::MatrixChoice>(std::max(matrix_->currentIndex(), 0));
+    const bool full = range_->currentIndex() == 1;
+    kavlo::StoreColourChoice(record_, matrix, full);
+    if (fits_) preview_->SetColour(matrix, full);
 }
 
 void CRawSettingsDlg::OnFrameSlider(int position) {

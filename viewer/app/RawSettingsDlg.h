@@ -68,6 +68,8 @@ public:
         kIdSizeGroup = 1027,
         kIdInfo = 1029,
         kIdFrameLabel = 1030,
+        kIdColourMatrix = 1031,
+        kIdSampleRange = 1032,
     };
 
     explicit CRawSettingsDlg(QWidget* parent = nullptr);
@@ -110,6 +112,9 @@ public:
     void OnInterlaced();
     void OnFieldArrangementChosen(int index);
     void OnFlip();
+    // The "Colour" (matrix: BT.601, BT.709, BT.2020, Automatic) and "Range" (Limited, Full)
+    // boxes: the record's colour bytes, and the preview follows.
+    void OnColourChosen();
     void OnFrameSlider(int position);
 
     // The apply step: tries a candidate record on the preview; true when it is now in force.
@@ -181,5 +186,7 @@ private:
     QRadioButton* interlaced_ = nullptr;
     QComboBox* arrangement_ = nullptr;
     QCheckBox* flip_ = nullptr;
+    QComboBox* matrix_ = nullptr;
+    QComboBox* range_ = nullptr;
     QLabel* info_ = nullptr;
 };

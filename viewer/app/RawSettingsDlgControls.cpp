@@ -161,6 +161,12 @@ void CRawSettingsDlg::BuildControls() {
 
     flip_ = Place(new QCheckBox(QStringLiteral("Flip Vertically"), this), 279, 208, 95, 10);
     Name(flip_, kIdFlip);
+    Place(new QLabel(QStringLiteral("Colour:"), this), 279, 226, 38, 8);
+    matrix_ = Place(new QComboBox(this), 320, 224, 101, 14);
+    Name(matrix_, kIdColourMatrix);
+    Place(new QLabel(QStringLiteral("Range:"), this), 279, 244, 38, 8);
+    range_ = Place(new QComboBox(this), 320, 242, 101, 14);
+    Name(range_, kIdSampleRange);
     info_ = Place(new QLabel(QStringLiteral("Info text"), this), 14, 316, 277, 8);
     Name(info_, kIdInfo);
 
@@ -203,6 +209,8 @@ void CRawSettingsDlg::ConnectControls(CUpDown* filePrefixSpin, CUpDown* framePre
     connect(progressive_, &QRadioButton::clicked, this, [this] { OnProgressive(); });
     connect(interlaced_, &QRadioButton::clicked, this, [this] { OnInterlaced(); });
     connect(flip_, &QCheckBox::clicked, this, [this] { OnFlip(); });
+    connect(matrix_, qOverload<int>(&QComboBox::activated), this, [this] { OnColourChosen(); });
+    connect(range_, qOverload<int>(&QComboBox::activated), this, [this] { OnColourChosen(); });
     connect(frameSlider_, &QSlider::valueChanged, this, [this](int v) {
         if (!refreshing_) OnFrameSlider(v);
     });
@@ -245,6 +253,12 @@ void CRawSettingsDlg::FillControls() {
     for (int i = 0; i < rawsettings::kArrangementCount; ++i)
         arrangement_->addItem(QString::fromLatin1(rawsettings::FieldArrangements()[i].text));
     arrangement_->setCurrentIndex(0);
+    matrix_->clear();
+    for (int m = 0; m < kavlo::kMatrixChoiceCount; ++m)
+        matrix_->addItem(QString::fromLatin1(kavlo::MatrixChoiceName(kavlo::MatrixChoice(m))), m);
+    range_->clear();
+    range_->addItem(QStringLiteral("Limited"));
+    range_->addItem(QStringLiteral("Full"));
     // The dialog's own path: the preview has no file while the settings fit none of it.
     setWindowTitle(QStringLiteral("RAW Video Settings (%1) - %2").arg(path_, kavlo::AppName()));
     refreshing_ = false;
@@ -287,6 +301,8 @@ void CRawSettingsDlg::RefreshControls() {
         arrangement_->setEnabled(false);
     }
     flip_->setChecked(record_.mirrorVertical != 0);
+    matrix_->setCurrentIndex(static_cast<int>(kavlo::StoredMatrixChoice(record_)));
+    range_->setCurrentIndex(kavlo::StoredFullRange(record_) ? 1 : 0);
     // Without a whole frame every byte after the file prefix is left over.
     const int64_t rest =
         fits_ ? record_.trailingBytes : std::max<int64_t>(fileSize_ - record_.filePrefix, 0);

@@ -112,6 +112,8 @@ QString CTNViewerApp::OpenWithoutSettings(const QString& path) {
     if (index >= 0 && recent.HasSettings(index)) {
         RawSettings settings;
         std::memcpy(&settings, recent[index].data.constData(), sizeof settings);
+        if (colour_.colourGiven)
+            kavlo::StoreColourChoice(settings, colour_.matrix, colour_.fullRange);
         return OpenAtStart(path, settings);
     }
     if (play_) {
@@ -149,6 +151,9 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     // 4. Parse.
     CommandLine parsed = ParseCommandLine(args);
     play_ = parsed.play;
+    colour_.colourGiven = parsed.colourGiven;
+    colour_.matrix = parsed.matrix;
+    colour_.fullRange = parsed.fullRange;
     if (parsed.help) {
         // The usage asked for is no error: exit code 0.
         if (play_) {

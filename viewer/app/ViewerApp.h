@@ -2,6 +2,7 @@
 // usage window or the main window, and closes the core at exit.
 #pragma once
 
+#include "settings/ColourChoice.h"
 #include "settings/RawSettings.h"
 
 #include <QString>
@@ -57,6 +58,12 @@ private:
     QString shownError_;
     bool modalRuns_ = true;
     bool play_ = false;
+    // The command line's -matrix and -range, for a file opened with its stored settings.
+    struct {
+        kavlo::MatrixChoice matrix = kavlo::MatrixChoice::BT601;
+        bool fullRange = false;
+        bool colourGiven = false;
+    } colour_;
     bool coreOpen_ = false;
     int exitCode_ = 0;
 };

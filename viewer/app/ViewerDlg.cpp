@@ -215,9 +215,14 @@ void CTNViewerDlg::UpdateStatusBar() {
     // The zoom as the title shows it.
     statusZoom_->setText(QStringLiteral("%1%").arg(static_cast<qint64>(view_->Zoom() * 100.0)));
     const QString size = QStringLiteral("%1x%2").arg(view_->FrameWidth()).arg(view_->FrameHeight());
-    statusFormat_->setText(view_->LayoutNameText().isEmpty()
-                               ? size
-                               : QStringLiteral("%1 %2").arg(view_->LayoutNameText(), size));
+    QString format = view_->LayoutNameText().isEmpty()
+                         ? size
+                         : QStringLiteral("%1 %2").arg(view_->LayoutNameText(), size);
+    // Y'CbCr layouts: the matrix and range in use beside the layout ("UYVY 720x576 BT.601
+    // limited").
+    const QString colour = view_->ColourText();
+    if (!colour.isEmpty()) format += QLatin1Char(' ') + colour;
+    statusFormat_->setText(format);
     // The view's text starts with the separator it needs behind the title.
     QString probe = view_->StatusText().trimmed();
     if (probe.startsWith(QLatin1String("- "))) probe.remove(0, 2);
@@ -569,6 +574,8 @@ constexpr ViewKeyCommand kViewKeyCommands[] = {
     {kavlo::ViewKeyAction::ToggleFieldOrder, CmdToggleFieldOrder},
     {kavlo::ViewKeyAction::ToggleFlip, CmdFlip},
     {kavlo::ViewKeyAction::ToggleMosaicGrey, CmdMosaicGrey},
+    {kavlo::ViewKeyAction::CycleColourMatrix, CmdMatrixCycle},
+    {kavlo::ViewKeyAction::ToggleFullRange, CmdFullRange},
 };
 
 }  // namespace

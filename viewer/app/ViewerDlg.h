@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Commands.h"
+#include "settings/ColourChoice.h"
 #include "settings/RawSettings.h"
 
 #include <QDialog>
@@ -126,6 +127,8 @@ private:
     void OfferRemoval(int index, const QString& path, const QString& reason);
     void ShowLoadError(const QString& path, const QString& reason);
     void SetMethod(uint32_t method);
+    // Sets the open file's colour matrix and range and remembers them with its recent entry.
+    void SetColour(kavlo::MatrixChoice matrix, bool fullRange);
 
     CVideoBuffer* view_ = nullptr;
     QSlider* slider_ = nullptr;

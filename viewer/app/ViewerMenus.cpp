@@ -8,6 +8,7 @@
 #include "view/VideoBuffer.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QHBoxLayout>
@@ -32,6 +33,7 @@ struct CommandRow {
 // Stand-ins for a command in the View menu's table.
 constexpr int kSeparator = 0;
 constexpr int kMethodPopup = -1;
+constexpr int kColourPopup = -2;
 
 // The View menu in order. The channel items are labelled with the keys that select them (7, 8, 9).
 constexpr CommandRow kViewCommands[] = {
@@ -53,6 +55,8 @@ constexpr CommandRow kViewCommands[] = {
     {CmdToggleFieldOrder, "&Toggle Field Order\tT", true},
     {CmdToggleInterlaced, "Toggle Interla&ced\tI", true},
     {CmdSplitFields, "&Split Fields\tF", true},
+    {kSeparator, nullptr, false},
+    {kColourPopup, "Co&lour", false},
 };
 
 // The Deinterlacing Method popup in order, each item with the method it selects.
@@ -66,6 +70,19 @@ constexpr MethodRow kMethodCommands[] = {
     {CmdMethodBottom, kavlo::kDeinterlaceBottomField, "Bottom Field\tShift+2"},
     {CmdMethodBlend, kavlo::kDeinterlaceBlendFields, "Blend Fields\tShift+3"},
     {CmdMethodLowPass, kavlo::kDeinterlaceLowPass, "Low-Pass Filter\tShift+4"},
+};
+
+// The Colour popup's matrix items in order, each with the choice it selects (C cycles them).
+struct MatrixRow {
+    Cmd id;
+    kavlo::MatrixChoice matrix;
+    const char* text;
+};
+constexpr MatrixRow kMatrixCommands[] = {
+    {CmdMatrix601, kavlo::MatrixChoice::BT601, "BT.&601"},
+    {CmdMatrix709, kavlo::MatrixChoice::BT709, "BT.&709"},
+    {CmdMatrix2020, kavlo::MatrixChoice::BT2020, "BT.&2020"},
+    {CmdMatrixAuto, kavlo::MatrixChoice::Automatic, "&Automatic"},
 };
 
 // The platform's keys for a standard command, with the key every desktop knows it by added when
@@ -110,6 +127,13 @@ void CTNViewerDlg::BuildMenus() {
             QMenu* methods = viewMenu_->addMenu(QString::fromUtf8(c.text));
             for (const MethodRow& m : kMethodCommands)
                 add(methods, m.id, QString::fromUtf8(m.text), true);
+        } else if (c.id == kColourPopup) {
+            QMenu* colour = viewMenu_->addMenu(QString::fromUtf8(c.text));
+            auto* matrices = new QActionGroup(colour);
+            for (const MatrixRow& m : kMatrixCommands)
+                matrices->addAction(add(colour, m.id, QString::fromUtf8(m.text), true));
+            colour->addSeparator();
+            add(colour, CmdFullRange, QStringLiteral("&Full Range\tR"), true);
         } else {
             add(viewMenu_, c.id, QString::fromUtf8(c.text), c.checkable);
         }
@@ -176,6 +200,17 @@ void CTNViewerDlg::UpdateCheckMarks() {
     if (knownMethod)
         for (const MethodRow& m : kMethodCommands)
             Action(m.id)->setChecked(m.method == s.deinterlaceMethod);
+    for (const MatrixRow& m : kMatrixCommands)
+        Action(m.id)->setChecked(view_->IsOpen() && m.matrix == view_->ColourMatrixChoice());
+    Action(CmdFullRange)->setChecked(view_->IsOpen() && view_->FullRange());
+}
+
+void CTNViewerDlg::SetColour(kavlo::MatrixChoice matrix, bool fullRange) {
+    if (!view_->IsOpen()) return;
+    view_->SetColour(matrix, fullRange);
+    // Remembered with the file, as the settings dialog's OK remembers its record.
+    recent_->Update(view_->FileName(), kRawSettingsSize, &view_->Settings());
+    UpdateStatusBar();
 }
 
 void CTNViewerDlg::ShowAbout() {
@@ -245,7 +280,20 @@ void CTNViewerDlg::OnCommand(int id) {
     case CmdToggleFieldOrder: view_->ToggleFieldOrder(); break;
     case CmdToggleInterlaced: view_->ToggleInterlace(); break;
     case CmdSplitFields: view_->ToggleSplitFields(); break;
+    case CmdFullRange: SetColour(view_->ColourMatrixChoice(), !view_->FullRange()); break;
+    case CmdMatrixCycle:
+        SetColour(
+            static_cast<kavlo::MatrixChoice>((static_cast<int>(view_->ColourMatrixChoice()) + 1) %
+                                             kavlo::kMatrixChoiceCount),
+            view_->FullRange());
+        break;
     default: {
+        const auto* matrix = std::find_if(std::begin(kMatrixCommands), std::end(kMatrixCommands),
+                                          [id](const MatrixRow& m) { return m.id == id; });
+        if (matrix != std::end(kMatrixCommands)) {
+            SetColour(matrix->matrix, view_->FullRange());
+            break;
+        }
         const auto* row = std::find_if(std::begin(kMethodCommands), std::end(kMethodCommands),
                                        [id](const MethodRow& m) { return m.id == id; });
         if (row == std::end(kMethodCommands)) return;

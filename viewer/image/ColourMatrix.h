@@ -1,6 +1,7 @@
 // The BT.601 matrix from video-range Y'CbCr (Y' 16-235, Cb and Cr 16-240 around 128) to
 // full-range R'G'B', in every form the conversion's kernels compute it. The scalar reference and
 // every instruction-set file take their constants from here, so that all sets compute one matrix.
+// At the end: the run-time coefficients of the other matrices (BT.709, BT.2020) and ranges.
 #pragma once
 
 #include <cstdint>
@@ -74,5 +75,56 @@ static_assert(WholeThousandths(kDoubleLuma) && WholeThousandths(kDoubleCrToR) &&
                   WholeThousandths(kDoubleCbToG) && WholeThousandths(kDoubleCrToG) &&
                   WholeThousandths(kDoubleCbToB),
               "the integer form computes with exactly these coefficients");
+
+// ---- Other matrices and ranges ------------------------------------------------------------
+
+// The coefficients of one matrix and range, for the kernels that take them at run time. Single
+// precision in the order of the BT.601 reference above:
+//   Y = (y - lumaBlack) lumaGain, U = cb - 128, V = cr - 128,
+//   R' = Y + V crToR,  G' = (Y - U cbToG) - V crToG,  B' = Y + U cbToB,
+// each rounded to nearest (ties to even) and clamped to 0..255.
+struct ColourCoefficients {
+    int32_t lumaBlack;
+    float lumaGain;
+    float crToR;
+    float cbToG;
+    float crToG;
+    float cbToB;
+};
+
+// Kr and Kb of a matrix. The gains are computed in double precision and rounded once to single.
+// Limited range: Y' 16-235 and C 16-240 at 8 bits, so luma gains 255 / 219 and chroma 255 / 224;
+// full range: Y' 0-255 and C 0-255 around 128, gains 1.
+constexpr ColourCoefficients MakeColourCoefficients(double kr, double kb, bool fullRange) {
+    const double kg = 1.0 - kr - kb;
+    const double c = fullRange ? 1.0 : 255.0 / 224.0;
+    return ColourCoefficients{fullRange ? 0 : kLumaBlack,
+                              float(fullRange ? 1.0 : 255.0 / 219.0),
+                              float(2.0 * (1.0 - kr) * c),
+                              float(2.0 * kb * (1.0 - kb) / kg * c),
+                              float(2.0 * kr * (1.0 - kr) / kg * c),
+                              float(2.0 * (1.0 - kb) * c)};
+}
+
+// The matrices by index: 0 BT.601, 1 BT.709, 2 BT.2020 (non-constant luminance).
+constexpr int kMatrixCount = 3;
+constexpr double kMatrixKr[kMatrixCount] = {0.299, 0.2126, 0.2627};
+constexpr double kMatrixKb[kMatrixCount] = {0.114, 0.0722, 0.0593};
+
+// Every choice of matrix and range: index 2 x matrix + (1 for full range).
+constexpr int kColourChoiceCount = 2 * kMatrixCount;
+constexpr ColourCoefficients ColourChoiceCoefficients(int choice) {
+    return MakeColourCoefficients(kMatrixKr[choice / 2], kMatrixKb[choice / 2], (choice & 1) != 0);
+}
+inline constexpr ColourCoefficients kColourChoices[kColourChoiceCount] = {
+    ColourChoiceCoefficients(0), ColourChoiceCoefficients(1), ColourChoiceCoefficients(2),
+    ColourChoiceCoefficients(3), ColourChoiceCoefficients(4), ColourChoiceCoefficients(5)};
+
+// BT.601 at limited range is the matrix of the constants above, to the last bit.
+static_assert(kColourChoices[0].lumaBlack == kLumaBlack &&
+                  kColourChoices[0].lumaGain == kLumaGain && kColourChoices[0].crToR == kCrToR &&
+                  kColourChoices[0].cbToG == kCbToG && kColourChoices[0].crToG == kCrToG &&
+                  kColourChoices[0].cbToB == kCbToB,
+              "one derivation for every matrix");
 
 }  // namespace colour

@@ -18,11 +18,29 @@ namespace {
 
 using namespace convert_rows;
 
+// The matrix and range of the flags as an index of colour::kColourChoices; 0 is BT.601 at limited
+// range, the picture without colour flags.
+int ColourChoice(ConvertFlags flags) {
+    const int matrix = (flags & CONVERT_MATRIX_2020) ? 2 : (flags & CONVERT_MATRIX_709) ? 1 : 0;
+    return 2 * matrix + ((flags & CONVERT_FULL_RANGE) ? 1 : 0);
+}
+
+bool FullRange(ConvertFlags flags) { return (flags & CONVERT_FULL_RANGE) != 0; }
+
+// One component shown as grey.
+bool GreyPicture(ConvertFlags flags) {
+    return (flags & (CONVERT_LUMA_ONLY | CONVERT_CB_ONLY | CONVERT_CR_ONLY)) != 0;
+}
+
+// The last step of every Y'CbCr path: a VUYA line to the picture. Another matrix or range takes
+// the kernel with that choice's coefficients; full-range grey shows the sample as it is.
 LineKernel FinalKernel(const KernelTable& k, ConvertFlags flags) {
-    if (flags & CONVERT_LUMA_ONLY) return k.vuyaLumaToGrey;
-    if (flags & CONVERT_CB_ONLY) return k.vuyaCbToGrey;
-    if (flags & CONVERT_CR_ONLY) return k.vuyaCrToGrey;
-    return k.vuyaToBgr;
+    const bool full = FullRange(flags);
+    if (flags & CONVERT_LUMA_ONLY) return full ? k.vuyaLumaAsGrey : k.vuyaLumaToGrey;
+    if (flags & CONVERT_CB_ONLY) return full ? k.vuyaCbAsGrey : k.vuyaCbToGrey;
+    if (flags & CONVERT_CR_ONLY) return full ? k.vuyaCrAsGrey : k.vuyaCrToGrey;
+    const int choice = ColourChoice(flags);
+    return choice == 0 ? k.vuyaToBgr : k.vuyaToBgrChoice[choice];
 }
 
 // Picture of the double-precision "VUYA" path for the flags (Y' wins over Cb, Cb over Cr).
@@ -80,8 +98,15 @@ struct Context {
     uint8_t* Out(int r) const { return dst + ptrdiff_t(r) * dstPitch; }
 };
 
-bool FullColour(ConvertFlags flags) {
-    return !(flags & (CONVERT_LUMA_ONLY | CONVERT_CB_ONLY | CONVERT_CR_ONLY));
+// The picture the fused kernels compute: full colour with BT.601 at limited range. Every other
+// picture takes the VUYA line and FinalKernel.
+bool FullColour(ConvertFlags flags) { return !GreyPicture(flags) && ColourChoice(flags) == 0; }
+
+// Full colour with another matrix or range: the fused kernels with run-time coefficients where the
+// set has them (they compute exactly the VUYA line and FinalKernel), else that path.
+bool OtherColour(ConvertFlags flags) { return !GreyPicture(flags) && ColourChoice(flags) != 0; }
+const colour::ColourCoefficients& Coefficients(ConvertFlags flags) {
+    return colour::kColourChoices[ColourChoice(flags)];
 }
 
 // Planar 4:2:2 lines of row r to the destination: the fused kernel where the set has one and
@@ -90,6 +115,10 @@ void Finish422(const Context& c, const uint8_t* y, const uint8_t* cb, const uint
                const Lines& s, int r) {
     if (c.k.planar422ToBgr && FullColour(c.flags)) {
         c.k.planar422ToBgr(y, cb, cr, c.Out(r), c.width);
+        return;
+    }
+    if (c.k.planar422ToBgrWith && OtherColour(c.flags)) {
+        c.k.planar422ToBgrWith(y, cb, cr, c.Out(r), c.width, Coefficients(c.flags));
         return;
     }
     c.k.planar422ToVuya(y, cb, cr, s.vuya, c.width);
@@ -115,6 +144,7 @@ struct RawLuma {
     PlanarKernel kernel = nullptr;
     const uint8_t* plane = nullptr;
     size_t pitch = 0;
+    ColourPlanarKernel colourKernel = nullptr;  // the same for OtherColour pictures
 };
 
 // Row r of 4:2:2 planar chroma lines to the destination, with the raw luma kernel where it
@@ -124,6 +154,11 @@ void Finish422Raw(const Context& c, const RawLuma& raw, Luma& luma, const uint8_
                   const uint8_t* cr, const Lines& s, int r) {
     if (raw.kernel && FullColour(c.flags)) {
         raw.kernel(raw.plane + size_t(r) * raw.pitch, cb, cr, c.Out(r), c.width);
+        return;
+    }
+    if (raw.colourKernel && OtherColour(c.flags)) {
+        raw.colourKernel(raw.plane + size_t(r) * raw.pitch, cb, cr, c.Out(r), c.width,
+                         Coefficients(c.flags));
         return;
     }
     Finish422(c, luma(r, s.luma), cb, cr, s, r);
@@ -170,8 +205,10 @@ bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma ra
             const uint8_t* crA = slot[sa].cr;
             const uint8_t* cbB = slot[sb].cb;
             const uint8_t* crB = slot[sb].cr;
-            c.k.chromaBlend(cbA, cbB, cb, cw, t.wa, t.wb, t.shift);
-            c.k.chromaBlend(crA, crB, cr, cw, t.wa, t.wb, t.shift);
+            const ChromaBlendKernel blend =
+                FullRange(c.flags) ? c.k.chromaBlendFull : c.k.chromaBlend;
+            blend(cbA, cbB, cb, cw, t.wa, t.wb, t.shift);
+            blend(crA, crB, cr, cw, t.wa, t.wb, t.shift);
             ExtendChroma(cb, cw, c.width);
             ExtendChroma(cr, cw, c.width);
         }
@@ -205,7 +242,7 @@ bool Run422(const Context& c, Luma luma, Fetch fetch, RawLuma raw = {}) {
 // through the worker's bounce line); need is the bounce line's size.
 template <class RowOf>
 bool ConvertTableDriven(const Context& c, const FrameMemoryLayout& l, size_t need, RowOf rowOf) {
-    const SampleReader rd(c.k, l, c.width);
+    const SampleReader rd(c.k, l, c.width, FullRange(c.flags));
     if (!rd.Supported()) return false;
     using C = Component;
     auto read = [&](C comp, int r, uint8_t* line, uint8_t* bounce) {
@@ -294,15 +331,17 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
     case kLayoutI420LE16:
     case kLayoutI420BE16: {
         const Reduce16Kernel reduce = l.code == kLayoutI420LE16 ? k.reduce16LE : k.reduce16BE;
+        const int lumaMax = FullRange(c.flags) ? 255 : 235;
+        const int chromaMax = FullRange(c.flags) ? 255 : 240;
         return Run420(
             c, int(p.rows[cbp]),
             [&](int r, uint8_t* line) {
-                reduce(row(yp, size_t(r)), line, w, 235);
+                reduce(row(yp, size_t(r)), line, w, lumaMax);
                 return static_cast<const uint8_t*>(line);
             },
             [&](int j, uint8_t* cbLine, uint8_t* crLine, const uint8_t*& cb, const uint8_t*& cr) {
-                reduce(row(cbp, size_t(j)), cbLine, cw, 240);
-                reduce(row(crp, size_t(j)), crLine, cw, 240);
+                reduce(row(cbp, size_t(j)), cbLine, cw, chromaMax);
+                reduce(row(crp, size_t(j)), crLine, cw, chromaMax);
                 cb = cbLine;
                 cr = crLine;
             },
@@ -322,7 +361,7 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
                 cb = cbLine;
                 cr = crLine;
             },
-            RawLuma{k.highLuma422ToBgr, p.plane[0], p.pitch[0]});
+            RawLuma{k.highLuma422ToBgr, p.plane[0], p.pitch[0], k.highLuma422ToBgrWith});
     case kLayoutYV16:
         return Run422(
             c, [&](int r, uint8_t*) { return row(yp, size_t(r)); },
@@ -343,7 +382,7 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
                 cb = cbLine;
                 cr = crLine;
             },
-            RawLuma{k.highLuma422ToBgr, p.plane[0], p.pitch[0]});
+            RawLuma{k.highLuma422ToBgr, p.plane[0], p.pitch[0], k.highLuma422ToBgrWith});
     case kLayoutNV12:
     case kLayoutNV21:
         return Run420(
@@ -419,12 +458,16 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
     // 8-bit 4:2:2 pairs (after any unpacking into line a): either split into planar lines and
     // the fused kernel, or the VUYA kernel of the pair order and the final kernel.
     const bool fused = k.planar422ToBgr && FullColour(c.flags);
+    const bool fusedOther = k.planar422ToBgrWith && OtherColour(c.flags);
     auto packed422 = [&](auto unpack, LineKernel toVuya, KernelTable::SplitKernel split) {
         return ForEachRow(c.opt, w, c.height, need, [&](int r, const Lines& s) {
             const uint8_t* pairs = unpack(rows.Row(r, s.bounce), s);
             if (fused) {
                 split(pairs, s.b, s.c, s.d, w);
                 k.planar422ToBgr(s.b, s.c, s.d, c.Out(r), w);
+            } else if (fusedOther) {
+                split(pairs, s.b, s.c, s.d, w);
+                k.planar422ToBgrWith(s.b, s.c, s.d, c.Out(r), w, Coefficients(c.flags));
             } else {
                 toVuya(pairs, s.vuya, w);
                 final(s.vuya, c.Out(r), w);
@@ -470,6 +513,11 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
     case kLayoutAYUV:
         return viaVuya([&](const uint8_t* src, const Lines& s) { k.ayuvToVuya(src, s.vuya, w); });
     case kLayoutVUYA:
+        // The layout's own double-precision conversion is BT.601 at limited range; its pixels
+        // are VUYA lines, so any other matrix or range takes the final kernel on them.
+        if (FullRange(c.flags) || (!GreyPicture(c.flags) && ColourChoice(c.flags) != 0))
+            return direct(
+                [&](const uint8_t* src, uint8_t* out, const Lines&) { final(src, out, w); });
         return direct([&](const uint8_t* src, uint8_t* out, const Lines&) {
             k.vuyaDoubleToBgr(src, out, w, VuyaModeFor(c.flags));
         });

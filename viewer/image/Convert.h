@@ -1,7 +1,9 @@
 // Conversion of one frame of any catalogue layout to rows of 3-byte B', G', R' pixels.
 //
-// Bayer mosaics are demosaiced (Demosaic.h). All Y'CbCr input goes through the BT.601 matrix for
-// video-range samples to full-range R'G'B'; samples wider than 8 bits are reduced to 8 bits first.
+// Bayer mosaics are demosaiced (Demosaic.h). Y'CbCr input goes through the BT.601 matrix for
+// video-range samples to full-range R'G'B', unless the colour flags below choose another matrix or
+// full-range samples; samples wider than 8 bits are reduced to 8 bits first (the matrix and range
+// then apply to the 8-bit samples).
 // The layouts read through the frame-memory table (ConvertGeneric.h: every row after "YVYU") reduce
 // a b-bit sample v, masked to its b bits (garbage above them is dropped, never wrapped), to min((v
 // + 2^(b-9)) >> (b-8), limit) with limit 235 for Y', 240 for Cb and Cr, 255 for R', G', B' and
@@ -42,6 +44,20 @@ constexpr ConvertFlags CONVERT_RGB_STUDIO_RANGE = 0x400;
 // Bayer mosaics show every sample, reduced to 8 bits, as grey instead of demosaicing them
 // (Demosaic.h). Other layouts ignore it.
 constexpr ConvertFlags CONVERT_MOSAIC_GREY = 0x10000;
+
+// The matrix and range of Y'CbCr samples. Without these flags: BT.601, limited range (Y' 16-235,
+// Cb and Cr 16-240 at 8 bits). CONVERT_MATRIX_709 chooses BT.709, CONVERT_MATRIX_2020 BT.2020
+// non-constant luminance (0x2000 wins over 0x1000); CONVERT_FULL_RANGE reads Y', Cb and Cr as
+// 0-255 (chroma centred at 128). Full-colour pictures follow both (ColourMatrix.h gives the
+// arithmetic); one component shown as grey follows the range only: full range shows the sample
+// as it is, limited range expands it as without the flags. Full range also lifts the limits of
+// limited-range samples in the reductions to 8 bits (235 for Y', 16..240 for blended and reduced
+// chroma). R'G'B' and grey layouts ignore them.
+constexpr ConvertFlags CONVERT_MATRIX_709 = 0x1000;
+constexpr ConvertFlags CONVERT_MATRIX_2020 = 0x2000;
+constexpr ConvertFlags CONVERT_FULL_RANGE = 0x4000;
+constexpr ConvertFlags CONVERT_COLOUR_MASK =
+    CONVERT_MATRIX_709 | CONVERT_MATRIX_2020 | CONVERT_FULL_RANGE;
 
 // Widest frame ConvertFrame accepts (keeps every per-line byte count inside an int).
 constexpr int32_t kConvertMaxWidth = 1 << 24;

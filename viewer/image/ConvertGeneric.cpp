@@ -33,12 +33,12 @@ uint32_t LoadWord(const uint8_t* p) {
 // Every sample of component c in `groups` groups of a plane row, slot by slot: out[g x n + o] is
 // the o-th of the n samples of c in group g (slots list a component's samples left to right).
 template <int kBytes, bool kBig>
-void ReadSlotsT(const PlaneDesc& p, Component c, const uint8_t* row, int groups, uint8_t* out) {
+void ReadSlotsT(const PlaneDesc& p, Component c, const uint8_t* row, int groups, uint8_t* out,
+                int limit) {
     int slots[kMaxSampleSlots], n = 0;
     for (int i = 0; i < p.slotCount; ++i)
         if (p.sampleSlots[i].component == c) slots[n++] = i;
     if (n == 0) return;
-    const int limit = ReduceLimit(c);
     if (n == 1) {
         // One sample per group: the common case (planes of one component, one-pixel groups).
         const SampleSlot& s = p.sampleSlots[slots[0]];
@@ -100,6 +100,8 @@ bool IsChroma(Component c) { return c == Component::Cb || c == Component::Cr; }
 
 }  // namespace
 
+int SampleReader::Limit(Component c) const { return fullRange_ ? 255 : ReduceLimit(c); }
+
 int ReduceLimit(Component c) {
     switch (c) {
     case Component::Y: return 235;
@@ -109,8 +111,9 @@ int ReduceLimit(Component c) {
     }
 }
 
-SampleReader::SampleReader(const KernelTable& k, const FrameMemoryLayout& l, int width)
-    : k_(k), l_(l), width_(width) {
+SampleReader::SampleReader(const KernelTable& k, const FrameMemoryLayout& l, int width,
+                           bool fullRange)
+    : k_(k), l_(l), width_(width), fullRange_(fullRange) {
     int count[8] = {};
     for (int i = l.planeCount - 1; i >= 0; --i) {
         const PlaneDesc& p = l.planes[i];
@@ -164,13 +167,13 @@ void SampleReader::ReadSlots(Component c, const uint8_t* row, uint8_t* out) cons
                            : width_ / p.groupPixels;
     const bool big = l_.byteOrder == ByteOrder::Big;
     switch (p.wordBytes) {
-    case 1: return ReadSlotsT<1, false>(p, c, row, groups, out);
+    case 1: return ReadSlotsT<1, false>(p, c, row, groups, out, Limit(c));
     case 2:
-        return big ? ReadSlotsT<2, true>(p, c, row, groups, out)
-                   : ReadSlotsT<2, false>(p, c, row, groups, out);
+        return big ? ReadSlotsT<2, true>(p, c, row, groups, out, Limit(c))
+                   : ReadSlotsT<2, false>(p, c, row, groups, out, Limit(c));
     default:
-        return big ? ReadSlotsT<4, true>(p, c, row, groups, out)
-                   : ReadSlotsT<4, false>(p, c, row, groups, out);
+        return big ? ReadSlotsT<4, true>(p, c, row, groups, out, Limit(c))
+                   : ReadSlotsT<4, false>(p, c, row, groups, out, Limit(c));
     }
 }
 
@@ -192,18 +195,18 @@ const uint8_t* SampleReader::Read(Component c, const uint8_t* row, uint8_t* line
     if (p.slotCount == 1 && p.wordBytes == 1 && s.bits == 8 && s.shift == 0) {
         got = row;  // the row's bytes are the samples
     } else if (p.slotCount == 1 && p.wordBytes == 2 && s.bits > 8) {
-        reduce(row, out, groups, s.shift, s.bits, ReduceLimit(c));
+        reduce(row, out, groups, s.shift, s.bits, Limit(c));
     } else if (p.wordBytes == 4 && p.groupBytes == 4 && CountOf(p, c) == 1 &&
                SlotOf(p, c).bits > 8) {
         // One field of each 32-bit word (one-pixel groups of packed 10-bit samples).
         const SampleSlot& f = SlotOf(p, c);
         (l_.byteOrder == ByteOrder::Big ? k_.reduceBits32BE : k_.reduceBits32LE)(
-            row, out, groups, f.shift, f.bits, ReduceLimit(c));
+            row, out, groups, f.shift, f.bits, Limit(c));
     } else if (same) {
         // Pairs of equal 16-bit samples (semi-planar chroma): both reduced into the line's upper
         // half as byte pairs, then the bytes of c taken out.
         uint8_t* pairs = line + 2 * w + 32;
-        reduce(row, pairs, 2 * groups, s.shift, s.bits, ReduceLimit(c));
+        reduce(row, pairs, 2 * groups, s.shift, s.bits, Limit(c));
         (p.sampleSlots[0].component == c ? k_.lowAddressBytes16 : k_.highBytes16)(pairs, out,
                                                                                   groups);
     } else {

@@ -41,7 +41,10 @@ int ReduceLimit(Component c);
 
 class SampleReader {
 public:
-    SampleReader(const KernelTable& k, const FrameMemoryLayout& l, int width);
+    // fullRange: Y'CbCr samples are full range (CONVERT_FULL_RANGE), so wide samples are reduced
+    // with the limit 255 for every component instead of 235 / 240.
+    SampleReader(const KernelTable& k, const FrameMemoryLayout& l, int width,
+                 bool fullRange = false);
 
     // False when the layout is one this reader cannot read (a packed group of several pixels,
     // a subsampling with no final step).
@@ -68,10 +71,12 @@ public:
 
 private:
     void ReadSlots(Component c, const uint8_t* row, uint8_t* out) const;
+    int Limit(Component c) const;  // the reduction's limit of a component
 
     const KernelTable& k_;
     const FrameMemoryLayout& l_;
     int width_;
+    bool fullRange_;
     bool supported_ = false;
     ChromaShape shape_ = ChromaShape::None;
     int plane_[8] = {};

@@ -10,6 +10,8 @@
 // Vector sets therefore finish a line with scalar code rather than with a whole last group.
 #pragma once
 
+#include "ColourMatrix.h"
+
 #include <cstdint>
 
 enum class SimdLevel { Scalar, SSE2, SSSE3, AVX2 };
@@ -29,6 +31,13 @@ using Reduce16Kernel = void (*)(const uint8_t* src, uint8_t* dst, int count, int
 // 2 x count bytes, writes count.
 using Reduce16BitsKernel = void (*)(const uint8_t* src, uint8_t* dst, int count, int shift,
                                     int bits, int maxValue);
+// A VUYA line to B', G', R' with the coefficients of a matrix and range (ColourMatrix.h).
+using ColourKernel = void (*)(const uint8_t* src, uint8_t* dst, int width,
+                              const colour::ColourCoefficients& coefficients);
+// Three lines to one B', G', R' line with the coefficients of a matrix and range.
+using ColourPlanarKernel = void (*)(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
+                                    uint8_t* dst, int width,
+                                    const colour::ColourCoefficients& coefficients);
 // Three lines to one: the vertical (1, 2, 1) / 4 filter on `count` bytes.
 using LowPassKernel = void (*)(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
                                uint8_t* out, int count);
@@ -119,6 +128,23 @@ struct KernelTable {
     // The "VUYA" layout's own conversion in double precision (VuyaMode says which picture):
     // read 4 x width, write 3 x width.
     void (*vuyaDoubleToBgr)(const uint8_t* src, uint8_t* dst, int width, int mode) = nullptr;
+
+    // Other matrices and ranges. VUYA line to B', G', R' with run-time coefficients: exactly
+    // VuyaToBgrReference with them in every set. Read 4 x width, write 3 x width.
+    ColourKernel vuyaToBgrWith = nullptr;
+    // vuyaToBgrWith bound to each colour::kColourChoices entry (2 x matrix + 1 for full range).
+    LineKernel vuyaToBgrChoice[colour::kColourChoiceCount] = {};
+    // One VUYA byte shown as grey as it is (full-range samples): read 4 x width, write 3 x width.
+    LineKernel vuyaLumaAsGrey = nullptr;
+    LineKernel vuyaCbAsGrey = nullptr;
+    LineKernel vuyaCrAsGrey = nullptr;
+    // chromaBlend limited to 0..255 instead of 16..240 (full-range chroma).
+    ChromaBlendKernel chromaBlendFull = nullptr;
+    // planar422ToBgr and highLuma422ToBgr with run-time coefficients: exactly planar422ToVuya
+    // (of the high bytes) followed by vuyaToBgrWith. Same reads and writes as those; nullptr in
+    // sets without them.
+    ColourPlanarKernel planar422ToBgrWith = nullptr;
+    ColourPlanarKernel highLuma422ToBgrWith = nullptr;
 };
 
 // Pictures of the double-precision "VUYA" conversion.
@@ -145,6 +171,9 @@ uint8_t StudioExpand(uint8_t x);
 // The exact (single precision, ties to even) B', G', R' of one Y'CbCr sample, as every vector
 // set computes it.
 void VuyaToBgrReference(uint8_t cr, uint8_t cb, uint8_t y, uint8_t* bgr);
+// The same with the coefficients of any matrix and range, in the same order and precision.
+void VuyaToBgrReference(uint8_t cr, uint8_t cb, uint8_t y, uint8_t* bgr,
+                        const colour::ColourCoefficients& c);
 uint8_t LumaGreyReference(uint8_t y);
 uint8_t ChromaGreyReference(uint8_t c);
 
@@ -193,6 +222,31 @@ void VyuyToPlanar_Scalar(const uint8_t* src, uint8_t* y, uint8_t* cb, uint8_t* c
 void VuyaDoubleToBgr_Scalar(const uint8_t* src, uint8_t* dst, int width, int mode);
 void VerticalLowPass121_Scalar(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
                                uint8_t* out, int count);
+void VuyaToBgrWith_Scalar(const uint8_t* src, uint8_t* dst, int width,
+                          const colour::ColourCoefficients& c);
+void VuyaLumaAsGrey_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void VuyaCbAsGrey_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void VuyaCrAsGrey_Scalar(const uint8_t* src, uint8_t* dst, int width);
+void ChromaBlendFull_Scalar(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa,
+                            int wb, int shift);
+
+// A set's run-time colour kernel bound to one choice of colour::kColourChoices.
+template <ColourKernel kKernel, int kChoice>
+void ColourChoiceKernel(const uint8_t* src, uint8_t* dst, int width) {
+    kKernel(src, dst, width, colour::kColourChoices[kChoice]);
+}
+// Installs a set's run-time colour kernel and its bindings to every choice.
+template <ColourKernel kKernel>
+void InstallColourKernel(KernelTable& t) {
+    static_assert(colour::kColourChoiceCount == 6, "one binding per choice");
+    t.vuyaToBgrWith = kKernel;
+    t.vuyaToBgrChoice[0] = ColourChoiceKernel<kKernel, 0>;
+    t.vuyaToBgrChoice[1] = ColourChoiceKernel<kKernel, 1>;
+    t.vuyaToBgrChoice[2] = ColourChoiceKernel<kKernel, 2>;
+    t.vuyaToBgrChoice[3] = ColourChoiceKernel<kKernel, 3>;
+    t.vuyaToBgrChoice[4] = ColourChoiceKernel<kKernel, 4>;
+    t.vuyaToBgrChoice[5] = ColourChoiceKernel<kKernel, 5>;
+}
 
 // Fills the entries a vector set replaces; entries it leaves alone keep the lower set's kernel.
 void InstallSSE2(KernelTable& table);

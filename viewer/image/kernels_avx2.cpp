@@ -127,28 +127,65 @@ void Planar422ToVuya_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr
     }
 }
 
+// The matrix of the fused kernels. Bt601Limited: the constants of ColourMatrix.h, as before;
+// RunTimeMatrix: the coefficients of any matrix and range (the same numbers for BT.601 limited),
+// in every lane. Both give the lanes and the scalar reference of their matrix.
+struct Bt601Limited {
+    KAVLO_STEP float Black() const { return float(kLumaBlack); }
+    KAVLO_STEP __m256 Gain() const { return _mm256_set1_ps(kLumaGain); }
+    KAVLO_STEP __m256 CrToR() const { return _mm256_set1_ps(kCrToR); }
+    KAVLO_STEP __m256 CbToG() const { return _mm256_set1_ps(kCbToG); }
+    KAVLO_STEP __m256 CrToG() const { return _mm256_set1_ps(kCrToG); }
+    KAVLO_STEP __m256 CbToB() const { return _mm256_set1_ps(kCbToB); }
+    void Ref(uint8_t cr, uint8_t cb, uint8_t y, uint8_t* bgr) const {
+        VuyaToBgrReference(cr, cb, y, bgr);
+    }
+};
+struct RunTimeMatrix {
+    const ColourCoefficients& c;
+    __m256 gain, crToR, cbToG, crToG, cbToB;
+    explicit RunTimeMatrix(const ColourCoefficients& k)
+        : c(k),
+          gain(_mm256_set1_ps(k.lumaGain)),
+          crToR(_mm256_set1_ps(k.crToR)),
+          cbToG(_mm256_set1_ps(k.cbToG)),
+          crToG(_mm256_set1_ps(k.crToG)),
+          cbToB(_mm256_set1_ps(k.cbToB)) {}
+    KAVLO_STEP float Black() const { return float(c.lumaBlack); }
+    KAVLO_STEP __m256 Gain() const { return gain; }
+    KAVLO_STEP __m256 CrToR() const { return crToR; }
+    KAVLO_STEP __m256 CbToG() const { return cbToG; }
+    KAVLO_STEP __m256 CrToG() const { return crToG; }
+    KAVLO_STEP __m256 CbToB() const { return cbToB; }
+    void Ref(uint8_t cr, uint8_t cb, uint8_t y, uint8_t* bgr) const {
+        VuyaToBgrReference(cr, cb, y, bgr, c);
+    }
+};
+
 // B', G', R' of eight pixels from Y', Cb, Cr as 32-bit integers, in the reference's order.
-inline void YuvToBgr8(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r) {
+template <class M>
+inline void YuvToBgr8(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r,
+                      const M& m) {
     const __m256 yy =
-        _mm256_mul_ps(_mm256_sub_ps(_mm256_cvtepi32_ps(y), _mm256_set1_ps(float(kLumaBlack))),
-                      _mm256_set1_ps(kLumaGain));
+        _mm256_mul_ps(_mm256_sub_ps(_mm256_cvtepi32_ps(y), _mm256_set1_ps(m.Black())), m.Gain());
     const __m256 zero = _mm256_set1_ps(float(kChromaZero));
     const __m256 u = _mm256_sub_ps(_mm256_cvtepi32_ps(cb), zero);
     const __m256 v = _mm256_sub_ps(_mm256_cvtepi32_ps(cr), zero);
-    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, _mm256_set1_ps(kCrToR))));
+    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, m.CrToR())));
     g = _mm256_cvtps_epi32(
-        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToG))),
-                      _mm256_mul_ps(v, _mm256_set1_ps(kCrToG))));
-    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, _mm256_set1_ps(kCbToB))));
+        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, m.CbToG())), _mm256_mul_ps(v, m.CrToG())));
+    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, m.CbToB())));
 }
 
 // Sixteen pixels: luma bytes, chroma as 16-bit lanes (pixels 0..7 and 8..15).
-inline void Store16Bgr(uint8_t* dst, __m128i luma, __m128i u0, __m128i u1, __m128i v0, __m128i v1) {
+template <class M>
+inline void Store16Bgr(uint8_t* dst, __m128i luma, __m128i u0, __m128i u1, __m128i v0, __m128i v1,
+                       const M& m) {
     __m256i b0, g0, r0, b1, g1, r1;
     YuvToBgr8(_mm256_cvtepu8_epi32(luma), _mm256_cvtepu16_epi32(u0), _mm256_cvtepu16_epi32(v0), b0,
-              g0, r0);
+              g0, r0, m);
     YuvToBgr8(_mm256_cvtepu8_epi32(_mm_srli_si128(luma, 8)), _mm256_cvtepu16_epi32(u1),
-              _mm256_cvtepu16_epi32(v1), b1, g1, r1);
+              _mm256_cvtepu16_epi32(v1), b1, g1, r1, m);
     StoreBgr16(dst, b0, b1, g0, g1, r0, r1);
 }
 
@@ -186,14 +223,14 @@ KAVLO_STEP void Biased(__m256i x16, float bias, __m256& lo, __m256& hi) {
 
 // B', G', R' of sixteen pixels as 16-bit lanes (saturated from the rounded 32-bit results) from
 // Y', Cb, Cr as 16-bit lanes 0..255; the operations and their order are those of the reference.
-KAVLO_STEP void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r) {
+template <class M>
+KAVLO_STEP void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r,
+                           const M& m) {
     __m256 yl, yh, ul, uh, vl, vh;
-    Biased(y, float(kLumaBlack), yl, yh);
+    Biased(y, m.Black(), yl, yh);
     Biased(cb, float(kChromaZero), ul, uh);
     Biased(cr, float(kChromaZero), vl, vh);
-    const __m256 ky = _mm256_set1_ps(kLumaGain), kr = _mm256_set1_ps(kCrToR),
-                 kgu = _mm256_set1_ps(kCbToG), kgv = _mm256_set1_ps(kCrToG),
-                 kb = _mm256_set1_ps(kCbToB);
+    const __m256 ky = m.Gain(), kr = m.CrToR(), kgu = m.CbToG(), kgv = m.CrToG(), kb = m.CbToB();
     const __m256 yyl = _mm256_mul_ps(yl, ky), yyh = _mm256_mul_ps(yh, ky);
     r = _mm256_packs_epi32(_mm256_cvtps_epi32(_mm256_add_ps(yyl, _mm256_mul_ps(vl, kr))),
                            _mm256_cvtps_epi32(_mm256_add_ps(yyh, _mm256_mul_ps(vh, kr))));
@@ -209,11 +246,12 @@ KAVLO_STEP void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256
 // Thirty-two pixels to 96 bytes. The samples come as 16-bit lanes in the order in-lane byte
 // unpacking gives: the "A" vectors hold pixels 0-7 | 16-23, the "B" vectors pixels 8-15 | 24-31.
 // The unsigned packing of A with B then gives bytes 0..31 in order.
+template <class M>
 KAVLO_STEP void Yuv32ToBgr(uint8_t* dst, __m256i yA, __m256i yB, __m256i uA, __m256i uB, __m256i vA,
-                           __m256i vB) {
+                           __m256i vB, const M& m) {
     __m256i bA, gA, rA, bB, gB, rB;
-    YuvToBgr16(yA, uA, vA, bA, gA, rA);
-    YuvToBgr16(yB, uB, vB, bB, gB, rB);
+    YuvToBgr16(yA, uA, vA, bA, gA, rA, m);
+    YuvToBgr16(yB, uB, vB, bB, gB, rB, m);
     StoreBgr96(dst, _mm256_packus_epi16(bA, bB), _mm256_packus_epi16(gA, gB),
                _mm256_packus_epi16(rA, rB));
 }
@@ -280,9 +318,9 @@ struct LumaUnits {
 
 // 4:2:2 to B', G', R' from a luma source and two chroma lines, without a VUYA line. Reads the
 // luma of width pixels and ceil(width / 2) bytes of each chroma line; writes 3 x width.
-template <class Luma>
-void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
-                        int width) {
+template <class Luma, class M>
+void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst, int width,
+                        const M& m) {
     const int n = width / 2;
     const __m128i zero = _mm_setzero_si128();
     auto wide = [&](const uint8_t* p) { return _mm_unpacklo_epi8(Load8(p), zero); };
@@ -291,8 +329,8 @@ void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint
         Pair422(
             px, k, n, [&](int j) { return cb[j]; }, [&](int j) { return cr[j]; },
             [&](int i) { return y.At(i); });
-        VuyaToBgrReference(px[0], px[1], px[2], dst + 6 * k);
-        VuyaToBgrReference(px[4], px[5], px[6], dst + 6 * k + 3);
+        m.Ref(px[0], px[1], px[2], dst + 6 * k);
+        m.Ref(px[4], px[5], px[6], dst + 6 * k + 3);
     };
     int k = 0;
     if (n > 0) {
@@ -322,7 +360,7 @@ void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint
         y.Wide32(2 * k, lumaA, lumaB);
         Yuv32ToBgr(dst + 6 * k, lumaA, lumaB, _mm256_unpacklo_epi16(cbEven, cbOdd),
                    _mm256_unpackhi_epi16(cbEven, cbOdd), _mm256_unpacklo_epi16(crEven, crOdd),
-                   _mm256_unpackhi_epi16(crEven, crOdd));
+                   _mm256_unpackhi_epi16(crEven, crOdd), m);
     }
     for (; k + 10 <= n; k += 8) {
         const __m128i cbEven = wide(cb + k), crEven = wide(cr + k);
@@ -336,7 +374,7 @@ void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint
             hi);
         Store16Bgr(dst + 6 * k, y.Bytes16(2 * k), _mm_unpacklo_epi16(cbEven, cbOdd),
                    _mm_unpackhi_epi16(cbEven, cbOdd), _mm_unpacklo_epi16(crEven, crOdd),
-                   _mm_unpackhi_epi16(crEven, crOdd));
+                   _mm_unpackhi_epi16(crEven, crOdd), m);
     }
     // The last whole step again, overlapping pairs already written with the same values, so
     // that only the two pairs whose neighbours are clamped remain for scalar code.
@@ -355,25 +393,37 @@ void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint
             hi);
         Store16Bgr(dst + 6 * kk, y.Bytes16(2 * kk), _mm_unpacklo_epi16(cbEven, cbOdd),
                    _mm_unpackhi_epi16(cbEven, cbOdd), _mm_unpacklo_epi16(crEven, crOdd),
-                   _mm_unpackhi_epi16(crEven, crOdd));
+                   _mm_unpackhi_epi16(crEven, crOdd), m);
         k = n - 2;
     }
     for (; k < n; ++k) scalarPair(k);
-    if (width & 1) VuyaToBgrReference(cr[n], cb[n], y.At(2 * n), dst + 6 * n);
+    if (width & 1) m.Ref(cr[n], cb[n], y.At(2 * n), dst + 6 * n);
 }
 
 // Planar 4:2:2 lines straight to B', G', R': the VUYA line of Planar422ToVuya is never stored.
 // Reads width luma bytes and ceil(width / 2) bytes of each chroma line; writes 3 x width.
 void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
                          int width) {
-    Fused422ToBgr_AVX2(LumaBytes{y}, cb, cr, dst, width);
+    Fused422ToBgr_AVX2(LumaBytes{y}, cb, cr, dst, width, Bt601Limited{});
+}
+
+// The same with the coefficients of any matrix and range.
+void Planar422ToBgrWith_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
+                             int width, const ColourCoefficients& c) {
+    Fused422ToBgr_AVX2(LumaBytes{y}, cb, cr, dst, width, RunTimeMatrix(c));
 }
 
 // The same with luma from 16-bit units (see LumaUnit): reads 2 x width luma bytes.
 template <LumaUnit kUnit>
 void Units422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
                         int width) {
-    Fused422ToBgr_AVX2(LumaUnits<kUnit>{y}, cb, cr, dst, width);
+    Fused422ToBgr_AVX2(LumaUnits<kUnit>{y}, cb, cr, dst, width, Bt601Limited{});
+}
+
+// Luma from the high bytes of u16 LE units with the coefficients of any matrix and range.
+void HighLuma422ToBgrWith_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
+                               int width, const ColourCoefficients& c) {
+    Fused422ToBgr_AVX2(LumaUnits<kHigh>{y}, cb, cr, dst, width, RunTimeMatrix(c));
 }
 
 // Luma in the low kBits bits of u16 LE / BE samples, the bits above dropped:
@@ -411,7 +461,7 @@ struct LumaLowBits {
 template <int kBits, bool kBig>
 void LowBits422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
                           int width) {
-    Fused422ToBgr_AVX2(LumaLowBits<kBits, kBig>{y}, cb, cr, dst, width);
+    Fused422ToBgr_AVX2(LumaLowBits<kBits, kBig>{y}, cb, cr, dst, width, Bt601Limited{});
 }
 
 // Planar 4:4:4 lines straight to B', G', R'. Reads width bytes of each line; writes 3 x width.
@@ -424,12 +474,13 @@ void Planar444ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
         const __m256i l = Load256(y + i), u = Load256(cb + i), v = Load256(cr + i);
         Yuv32ToBgr(dst + 3 * i, _mm256_unpacklo_epi8(l, zero256), _mm256_unpackhi_epi8(l, zero256),
                    _mm256_unpacklo_epi8(u, zero256), _mm256_unpackhi_epi8(u, zero256),
-                   _mm256_unpacklo_epi8(v, zero256), _mm256_unpackhi_epi8(v, zero256));
+                   _mm256_unpacklo_epi8(v, zero256), _mm256_unpackhi_epi8(v, zero256),
+                   Bt601Limited{});
     }
     for (; i + 16 <= width; i += 16) {
         const __m128i u = Load(cb + i), v = Load(cr + i);
         Store16Bgr(dst + 3 * i, Load(y + i), _mm_unpacklo_epi8(u, zero), _mm_unpackhi_epi8(u, zero),
-                   _mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero));
+                   _mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero), Bt601Limited{});
     }
     for (; i < width; ++i) VuyaToBgrReference(cr[i], cb[i], y[i], dst + 3 * i);
 }
@@ -548,8 +599,10 @@ void VyuyToPlanar_AVX2(const uint8_t* s, uint8_t* y, uint8_t* cb, uint8_t* cr, i
     PackedToPlanar_AVX2<false, false>(s, y, cb, cr, w, VyuyToPlanar_Scalar);
 }
 
-// 4:2:0 chroma rows blended and clamped to 16..240, 32 per step (unpacking and packing within
-// each 128-bit half keeps the byte order). Read `count` bytes of each line, write `count`.
+// 4:2:0 chroma rows blended and clamped to 16..240 (kStudio) or 0..255, 32 per step (unpacking
+// and packing within each 128-bit half keeps the byte order). Read `count` bytes of each line,
+// write `count`.
+template <bool kStudio>
 void ChromaBlend_AVX2(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa, int wb,
                       int shift) {
     const __m256i zero = _mm256_setzero_si256();
@@ -568,10 +621,12 @@ void ChromaBlend_AVX2(const uint8_t* a, const uint8_t* b, uint8_t* out, int coun
         const __m256i v =
             _mm256_packus_epi16(mix(_mm256_unpacklo_epi8(x, zero), _mm256_unpacklo_epi8(y, zero)),
                                 mix(_mm256_unpackhi_epi8(x, zero), _mm256_unpackhi_epi8(y, zero)));
-        Store256(out + i, _mm256_min_epu8(_mm256_max_epu8(v, _mm256_set1_epi8(16)),
-                                          _mm256_set1_epi8(char(240))));
+        Store256(out + i, kStudio ? _mm256_min_epu8(_mm256_max_epu8(v, _mm256_set1_epi8(16)),
+                                                    _mm256_set1_epi8(char(240)))
+                                  : v);
     }
-    ChromaBlend_Scalar(a + i, b + i, out + i, count - i, wa, wb, shift);
+    (kStudio ? ChromaBlend_Scalar : ChromaBlendFull_Scalar)(a + i, b + i, out + i, count - i, wa,
+                                                            wb, shift);
 }
 
 // (above + 2 middle + below + 2) >> 2, 32 bytes per step. Read and write `count` bytes.
@@ -646,6 +701,8 @@ void InstallAVX2(KernelTable& t) {
     t.lowBitsLuma422ToBgr[0][1] = LowBits422ToBgr_AVX2<10, true>;
     t.lowBitsLuma422ToBgr[1][0] = LowBits422ToBgr_AVX2<12, false>;
     t.lowBitsLuma422ToBgr[1][1] = LowBits422ToBgr_AVX2<12, true>;
+    t.planar422ToBgrWith = Planar422ToBgrWith_AVX2;
+    t.highLuma422ToBgrWith = HighLuma422ToBgrWith_AVX2;
     t.vuyaDoubleToBgr = VuyaDoubleToBgr_AVX2;
     t.reduce16LE = Reduce16_AVX2<false>;
     t.reduce16BE = Reduce16_AVX2<true>;
@@ -656,7 +713,9 @@ void InstallAVX2(KernelTable& t) {
     t.uyvyToPlanar = UyvyToPlanar_AVX2;
     t.yuyvToPlanar = YuyvToPlanar_AVX2;
     t.vyuyToPlanar = VyuyToPlanar_AVX2;
-    t.chromaBlend = ChromaBlend_AVX2;
+    t.chromaBlend = ChromaBlend_AVX2<true>;
+    t.chromaBlendFull = ChromaBlend_AVX2<false>;
+    InstallColourKernel<VuyaToBgrWith_AVX2>(t);
     t.verticalLowPass121 = VerticalLowPass121_AVX2;
     t.bgrxToBgr = BgrxToBgr_AVX2;
     t.rgbxToBgr = RgbxToBgr_AVX2;

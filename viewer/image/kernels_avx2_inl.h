@@ -12,6 +12,10 @@ namespace kernels {
 
 // The "VUYA" layout's own conversion (kernels_avx2_vuya.cpp): read 4 x width, write 3 x width.
 void VuyaDoubleToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width, int mode);
+// A VUYA line with the coefficients of any matrix and range (kernels_avx2_vuya.cpp): read
+// 4 x width, write 3 x width.
+void VuyaToBgrWith_AVX2(const uint8_t* src, uint8_t* dst, int width,
+                        const colour::ColourCoefficients& coefficients);
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The "VUYA" layout's own double-precision conversion in AVX2: full colour in integers where
-// they give the double-precision result, the rest in double precision. Compiled with -mavx2
-// like kernels_avx2.cpp, which installs it.
+// they give the double-precision result, the rest in double precision; and the VUYA line kernel
+// with run-time coefficients (other matrices and ranges). Compiled with -mavx2 like
+// kernels_avx2.cpp, which installs them.
 #include "ColourMatrix.h"
 #include "Kernels.h"
 #include "kernels_avx2_inl.h"
@@ -49,6 +50,36 @@ KAVLO_STEP bool VuyaIntegerToBgr8(__m256i px, __m256i& b, __m256i& g, __m256i& r
     b = Div256000(_mm256_add_epi32(_mm256_add_epi32(yy, mul(cb, kMilliCbToB)),
                                    k(128000 - kLuma16 - kMilliCbToB * kChromaZero)));
     return true;
+}
+
+// VuyaToBgr8 with run-time coefficients, in the order of the reference with coefficients.
+struct ColourVectors8 {
+    __m256i black;
+    __m256 gain, crToR, cbToG, crToG, cbToB;
+    explicit ColourVectors8(const ColourCoefficients& c)
+        : black(_mm256_set1_epi32(c.lumaBlack)),
+          gain(_mm256_set1_ps(c.lumaGain)),
+          crToR(_mm256_set1_ps(c.crToR)),
+          cbToG(_mm256_set1_ps(c.cbToG)),
+          crToG(_mm256_set1_ps(c.crToG)),
+          cbToB(_mm256_set1_ps(c.cbToB)) {}
+};
+
+KAVLO_STEP void VuyaToBgr8With(__m256i px, const ColourVectors8& c, __m256i& b, __m256i& g,
+                               __m256i& r) {
+    const __m256i mask = _mm256_set1_epi32(0xFF);
+    const __m256i zero = _mm256_set1_epi32(kChromaZero);
+    const __m256 v = _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_and_si256(px, mask), zero));
+    const __m256 u = _mm256_cvtepi32_ps(
+        _mm256_sub_epi32(_mm256_and_si256(_mm256_srli_epi32(px, 8), mask), zero));
+    const __m256 yy =
+        _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_sub_epi32(
+                          _mm256_and_si256(_mm256_srli_epi32(px, 16), mask), c.black)),
+                      c.gain);
+    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, c.crToR)));
+    g = _mm256_cvtps_epi32(
+        _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, c.cbToG)), _mm256_mul_ps(v, c.crToG)));
+    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, c.cbToB)));
 }
 
 }  // namespace
@@ -120,6 +151,21 @@ void VuyaDoubleToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width, int mode)
         StoreBgr48(dst + 3 * i, pack(b), pack(g), pack(r));
     }
     VuyaDoubleToBgr_Scalar(src + 4 * i, dst + 3 * i, width - i, mode);
+}
+
+// Reads 4 x width, writes 3 x width; 16 pixels per step.
+void VuyaToBgrWith_AVX2(const uint8_t* src, uint8_t* dst, int width,
+                        const ColourCoefficients& coefficients) {
+    const ColourVectors8 c(coefficients);
+    int i = 0;
+    for (; i + 16 <= width; i += 16) {
+        __m256i b0, g0, r0, b1, g1, r1;
+        VuyaToBgr8With(Load256(src + 4 * i), c, b0, g0, r0);
+        VuyaToBgr8With(Load256(src + 4 * i + 32), c, b1, g1, r1);
+        StoreBgr16(dst + 3 * i, b0, b1, g0, g1, r0, r1);
+    }
+    for (; i < width; ++i)
+        VuyaToBgrReference(src[4 * i], src[4 * i + 1], src[4 * i + 2], dst + 3 * i, coefficients);
 }
 
 }  // namespace kernels

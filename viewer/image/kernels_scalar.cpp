@@ -101,6 +101,19 @@ void VuyaToBgrReference(uint8_t cr, uint8_t cb, uint8_t y, uint8_t* bgr) {
     bgr[2] = RoundClamp(r);
 }
 
+void VuyaToBgrReference(uint8_t cr, uint8_t cb, uint8_t y, uint8_t* bgr,
+                        const ColourCoefficients& c) {
+    const float yy = float(int(y) - c.lumaBlack) * c.lumaGain;
+    const float u = float(int(cb) - kChromaZero);
+    const float v = float(int(cr) - kChromaZero);
+    const float r = yy + v * c.crToR;
+    const float g = (yy - u * c.cbToG) - v * c.crToG;
+    const float b = yy + u * c.cbToB;
+    bgr[0] = RoundClamp(b);
+    bgr[1] = RoundClamp(g);
+    bgr[2] = RoundClamp(r);
+}
+
 uint8_t LumaGreyReference(uint8_t y) { return RoundClamp(float(int(y) - kLumaBlack) * kLumaGain); }
 uint8_t ChromaGreyReference(uint8_t c) {
     return RoundClamp(float(int(c) - kLumaBlack) * kChromaGain);
@@ -367,6 +380,31 @@ void VerticalLowPass121_Scalar(const uint8_t* above, const uint8_t* middle, cons
                                uint8_t* out, int count) {
     for (int i = 0; i < count; ++i)
         out[i] = uint8_t((above[i] + 2 * middle[i] + below[i] + 2) >> 2);
+}
+
+// Read 4 x width, write 3 x width: the reference itself.
+void VuyaToBgrWith_Scalar(const uint8_t* src, uint8_t* dst, int width,
+                          const ColourCoefficients& c) {
+    for (int i = 0; i < width; ++i)
+        VuyaToBgrReference(src[4 * i], src[4 * i + 1], src[4 * i + 2], dst + 3 * i, c);
+}
+
+// Read 4 x width, write 3 x width.
+void VuyaLumaAsGrey_Scalar(const uint8_t* src, uint8_t* dst, int width) {
+    for (int i = 0; i < width; ++i) PutGrey(dst + 3 * i, src[4 * i + 2]);
+}
+void VuyaCbAsGrey_Scalar(const uint8_t* src, uint8_t* dst, int width) {
+    for (int i = 0; i < width; ++i) PutGrey(dst + 3 * i, src[4 * i + 1]);
+}
+void VuyaCrAsGrey_Scalar(const uint8_t* src, uint8_t* dst, int width) {
+    for (int i = 0; i < width; ++i) PutGrey(dst + 3 * i, src[4 * i]);
+}
+
+// Read `count` bytes of each line, write `count`; the blend of two bytes needs no limit.
+void ChromaBlendFull_Scalar(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa,
+                            int wb, int shift) {
+    const int round = 1 << (shift - 1);
+    for (int i = 0; i < count; ++i) out[i] = Clamp255((wa * a[i] + wb * b[i] + round) >> shift);
 }
 
 }  // namespace kernels

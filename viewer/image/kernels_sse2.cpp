@@ -201,6 +201,8 @@ void SplitHighBytes16_SSE2(const uint8_t* src, uint8_t* cb, uint8_t* cr, int pai
     SplitHighBytes16_Scalar(src + 4 * i, cb + i, cr + i, pairs - i);
 }
 
+// kStudio: the result is limited to 16..240 (chromaBlend), else to 0..255 (chromaBlendFull).
+template <bool kStudio>
 void ChromaBlend_SSE2(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa, int wb,
                       int shift) {
     const __m128i zero = _mm_setzero_si128();
@@ -218,9 +220,12 @@ void ChromaBlend_SSE2(const uint8_t* a, const uint8_t* b, uint8_t* out, int coun
         const __m128i v =
             _mm_packus_epi16(mix(_mm_unpacklo_epi8(x, zero), _mm_unpacklo_epi8(y, zero)),
                              mix(_mm_unpackhi_epi8(x, zero), _mm_unpackhi_epi8(y, zero)));
-        Store(out + i, _mm_min_epu8(_mm_max_epu8(v, _mm_set1_epi8(16)), _mm_set1_epi8(char(240))));
+        Store(out + i,
+              kStudio ? _mm_min_epu8(_mm_max_epu8(v, _mm_set1_epi8(16)), _mm_set1_epi8(char(240)))
+                      : v);
     }
-    ChromaBlend_Scalar(a + i, b + i, out + i, count - i, wa, wb, shift);
+    (kStudio ? ChromaBlend_Scalar : ChromaBlendFull_Scalar)(a + i, b + i, out + i, count - i, wa,
+                                                            wb, shift);
 }
 
 void VerticalLowPass121_SSE2(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
@@ -308,7 +313,12 @@ void InstallSSE2(KernelTable& t) {
     t.highBytes16 = HighBytes16_SSE2;
     t.lowAddressBytes16 = LowAddressBytes16_SSE2;
     t.splitHighBytes16 = SplitHighBytes16_SSE2;
-    t.chromaBlend = ChromaBlend_SSE2;
+    t.chromaBlend = ChromaBlend_SSE2<true>;
+    t.chromaBlendFull = ChromaBlend_SSE2<false>;
+    InstallColourKernel<VuyaToBgrWithLine<Bgr48ByShifts>>(t);
+    t.vuyaLumaAsGrey = ByteFromVuyaLine<Bgr48ByShifts, 2>;
+    t.vuyaCbAsGrey = ByteFromVuyaLine<Bgr48ByShifts, 1>;
+    t.vuyaCrAsGrey = ByteFromVuyaLine<Bgr48ByShifts, 0>;
     t.verticalLowPass121 = VerticalLowPass121_SSE2;
 }
 

@@ -94,6 +94,10 @@ void InstallSSSE3(KernelTable& t) {
     t.vuyaLumaToGrey = GreyFromVuyaLine<Bgr48ByShuffles, 2>;
     t.vuyaCbToGrey = GreyFromVuyaLine<Bgr48ByShuffles, 1>;
     t.vuyaCrToGrey = GreyFromVuyaLine<Bgr48ByShuffles, 0>;
+    InstallColourKernel<VuyaToBgrWithLine<Bgr48ByShuffles>>(t);
+    t.vuyaLumaAsGrey = ByteFromVuyaLine<Bgr48ByShuffles, 2>;
+    t.vuyaCbAsGrey = ByteFromVuyaLine<Bgr48ByShuffles, 1>;
+    t.vuyaCrAsGrey = ByteFromVuyaLine<Bgr48ByShuffles, 0>;
     t.bgrxToBgr = BgrxToBgr_SSSE3;
     t.rgbxToBgr = RgbxToBgr_SSSE3;
     t.xrgbToBgr = XrgbToBgr_SSSE3;

@@ -98,6 +98,11 @@ KernelTable MakeKernelTable(SimdLevel level) {
     t.yuyvToPlanar = YuyvToPlanar_Scalar;
     t.vyuyToPlanar = VyuyToPlanar_Scalar;
     t.vuyaDoubleToBgr = VuyaDoubleToBgr_Scalar;
+    InstallColourKernel<VuyaToBgrWith_Scalar>(t);
+    t.vuyaLumaAsGrey = VuyaLumaAsGrey_Scalar;
+    t.vuyaCbAsGrey = VuyaCbAsGrey_Scalar;
+    t.vuyaCrAsGrey = VuyaCrAsGrey_Scalar;
+    t.chromaBlendFull = ChromaBlendFull_Scalar;
     // A level the processor lacks falls back to the best one it has.
     if (int(level) > int(CpuSimdLevel())) level = CpuSimdLevel();
     switch (level) {

@@ -232,6 +232,34 @@ inline void VuyaToBgr16(const uint8_t* s, __m128i& b, __m128i& g, __m128i& r) {
     r = _mm_packus_epi16(_mm_packs_epi32(rr[0], rr[1]), _mm_packs_epi32(rr[2], rr[3]));
 }
 
+// The coefficients of one matrix and range in every lane, for the run-time colour kernels.
+struct ColourVectors {
+    __m128i black;
+    __m128 gain, crToR, cbToG, crToG, cbToB;
+    explicit ColourVectors(const colour::ColourCoefficients& c)
+        : black(_mm_set1_epi32(c.lumaBlack)),
+          gain(_mm_set1_ps(c.lumaGain)),
+          crToR(_mm_set1_ps(c.crToR)),
+          cbToG(_mm_set1_ps(c.cbToG)),
+          crToG(_mm_set1_ps(c.crToG)),
+          cbToB(_mm_set1_ps(c.cbToB)) {}
+};
+
+// VuyaToBgr4 with run-time coefficients, in the order of the reference with coefficients.
+inline void VuyaToBgr4With(__m128i px, const ColourVectors& c, __m128i& b, __m128i& g, __m128i& r) {
+    const __m128i mask = _mm_set1_epi32(0xFF);
+    const __m128i zero = _mm_set1_epi32(colour::kChromaZero);
+    const __m128 v = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(px, mask), zero));
+    const __m128 u =
+        _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), mask), zero));
+    const __m128 yy = _mm_mul_ps(
+        _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(px, 16), mask), c.black)),
+        c.gain);
+    r = _mm_cvtps_epi32(_mm_add_ps(yy, _mm_mul_ps(v, c.crToR)));
+    g = _mm_cvtps_epi32(_mm_sub_ps(_mm_sub_ps(yy, _mm_mul_ps(u, c.cbToG)), _mm_mul_ps(v, c.crToG)));
+    b = _mm_cvtps_epi32(_mm_add_ps(yy, _mm_mul_ps(u, c.cbToB)));
+}
+
 // 16 VUYA pixels to 16 grey bytes round((x - 16) * gain) from the byte at `byteIndex`.
 inline __m128i Grey16(const uint8_t* s, int byteIndex, float gain) {
     const __m128i mask = _mm_set1_epi32(0xFF);
@@ -269,6 +297,42 @@ inline void VuyaToBgrLine(const uint8_t* src, uint8_t* dst, int width) {
     }
     for (; i < width; ++i)
         kernels::VuyaToBgrReference(src[4 * i], src[4 * i + 1], src[4 * i + 2], dst + 3 * i);
+}
+
+// VuyaToBgrLine with run-time coefficients. Reads 4 x width, writes 3 x width; 16 pixels per
+// step.
+template <class Out>
+inline void VuyaToBgrWithLine(const uint8_t* src, uint8_t* dst, int width,
+                              const colour::ColourCoefficients& coefficients) {
+    const ColourVectors c(coefficients);
+    int i = 0;
+    for (; i + 16 <= width; i += 16) {
+        __m128i bb[4], gg[4], rr[4];
+        for (int j = 0; j < 4; ++j)
+            VuyaToBgr4With(Load(src + 4 * i + 16 * j), c, bb[j], gg[j], rr[j]);
+        Out::Bgr(dst + 3 * i,
+                 _mm_packus_epi16(_mm_packs_epi32(bb[0], bb[1]), _mm_packs_epi32(bb[2], bb[3])),
+                 _mm_packus_epi16(_mm_packs_epi32(gg[0], gg[1]), _mm_packs_epi32(gg[2], gg[3])),
+                 _mm_packus_epi16(_mm_packs_epi32(rr[0], rr[1]), _mm_packs_epi32(rr[2], rr[3])));
+    }
+    for (; i < width; ++i)
+        kernels::VuyaToBgrReference(src[4 * i], src[4 * i + 1], src[4 * i + 2], dst + 3 * i,
+                                    coefficients);
+}
+
+// One VUYA byte (2: Y', 1: Cb, 0: Cr) as grey as it is. Reads 4 x width, writes 3 x width.
+template <class Out, int kByte>
+inline void ByteFromVuyaLine(const uint8_t* src, uint8_t* dst, int width) {
+    const __m128i mask = _mm_set1_epi32(0xFF);
+    int i = 0;
+    for (; i + 16 <= width; i += 16) {
+        __m128i q[4];
+        for (int j = 0; j < 4; ++j)
+            q[j] = _mm_and_si128(_mm_srli_epi32(Load(src + 4 * i + 16 * j), 8 * kByte), mask);
+        Out::Grey(dst + 3 * i,
+                  _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3])));
+    }
+    for (; i < width; ++i) dst[3 * i] = dst[3 * i + 1] = dst[3 * i + 2] = src[4 * i + kByte];
 }
 
 // One VUYA byte (2: Y', 1: Cb, 0: Cr) as grey. Reads 4 x width, writes 3 x width.

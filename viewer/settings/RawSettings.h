@@ -24,7 +24,11 @@ struct RawSettings {
     uint32_t frameDuration;      // 44
     uint32_t timeScale;          // 48
     RawVideoFormat rawFormat;    // 52
-    uint8_t reserved202[6];      // 202
+    // 202: [0] the colour matrix choice (0 BT.601, 1 BT.709, 2 BT.2020, 3 automatic from the
+    // format block's colourMatrix; other values read as 0), [1] the sample range (0 limited,
+    // 1 full; other values read as 0); ColourChoice.h reads and writes them. Every record written
+    // before the choice existed holds 0 in both: BT.601 at limited range. [2..5] are zero.
+    uint8_t reserved202[6];
 };
 #pragma pack(pop)
 

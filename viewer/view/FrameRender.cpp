@@ -33,6 +33,7 @@ ConvertFlags RenderConvertFlags(const SourceFrame& frame, const ViewSwitches& sw
     if (switches.crOnly) flags |= CONVERT_CR_ONLY;
     if (switches.mosaicGrey) flags |= CONVERT_MOSAIC_GREY;
     if (frame.sampleRange == 2) flags |= CONVERT_RGB_STUDIO_RANGE;
+    flags |= frame.colour & CONVERT_COLOUR_MASK;
     return flags;
 }
 

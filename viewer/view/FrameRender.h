@@ -51,6 +51,7 @@ struct SourceFrame {
     int32_t lineBytes = 0;     // the pitch without its sign (stored.bottomUp gives the order)
     uint32_t sampleRange = 0;  // the format block's sample range (2: 16-235 R'G'B')
     StoredFrameFlags stored;
+    ConvertFlags colour = 0;  // matrix and range of Y'CbCr samples (CONVERT_COLOUR_MASK bits)
 };
 
 // The conversion flags for a frame shown with `switches`.

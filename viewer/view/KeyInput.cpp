@@ -74,7 +74,8 @@ constexpr LetterKey kLetterKeys[] = {
     {Qt::Key_Q, ViewKeyAction::ToggleMethod2Label}, {Qt::Key_D, ViewKeyAction::ToggleDeinterlace},
     {Qt::Key_F, ViewKeyAction::ToggleSplitFields},  {Qt::Key_I, ViewKeyAction::ToggleInterlace},
     {Qt::Key_T, ViewKeyAction::ToggleFieldOrder},   {Qt::Key_V, ViewKeyAction::ToggleFlip},
-    {Qt::Key_M, ViewKeyAction::ToggleMosaicGrey},
+    {Qt::Key_M, ViewKeyAction::ToggleMosaicGrey},   {Qt::Key_C, ViewKeyAction::CycleColourMatrix},
+    {Qt::Key_R, ViewKeyAction::ToggleFullRange},
 };
 
 }  // namespace

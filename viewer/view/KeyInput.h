@@ -38,6 +38,8 @@ enum class ViewKeyAction : uint8_t {
     ZoomIn,                 // + of the numeric pad
     ZoomOut,                // - of the numeric pad
     ToggleMosaicGrey,       // M: a Bayer mosaic's samples as grey
+    CycleColourMatrix,      // C: BT.601, BT.709, BT.2020, automatic, BT.601 ...
+    ToggleFullRange,        // R: limited or full range Y'CbCr samples
 };
 
 struct ViewKey {

@@ -3,6 +3,7 @@
 #include "ViewGeometry.h"
 #include "KeyInput.h"
 
+#include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
 
 #include <QCoreApplication>
@@ -370,6 +371,25 @@ bool CVideoBuffer::SetFlip(bool flip) {
     return previous;
 }
 
+void CVideoBuffer::SetColour(kavlo::MatrixChoice matrix, bool fullRange) {
+    if (!IsOpen()) return;
+    file_.SetColourChoice(matrix, fullRange);
+    AfterSwitchChange(true);
+}
+
+void CVideoBuffer::CycleColourMatrix() {
+    const int next = (static_cast<int>(ColourMatrixChoice()) + 1) % kavlo::kMatrixChoiceCount;
+    SetColour(static_cast<kavlo::MatrixChoice>(next), FullRange());
+}
+
+void CVideoBuffer::ToggleFullRange() { SetColour(ColourMatrixChoice(), !FullRange()); }
+
+QString CVideoBuffer::ColourText() const {
+    const FrameMemoryLayout* layout = FindFrameMemoryLayout(file_.LayoutCode());
+    if (!IsOpen() || !layout || layout->model != ColourModel::YCbCr) return QString();
+    return QString::fromLatin1(kavlo::ColourFlagsText(file_.ColourFlags()));
+}
+
 void CVideoBuffer::SetStatusCallback(StatusCallback callback, void* context) {
     statusCallback_ = callback;
     statusContext_ = context;
@@ -573,6 +593,8 @@ bool CVideoBuffer::InputViewKey(const ViewKey& viewKey) {
     case ViewKeyAction::ZoomIn: ZoomIn(); return true;
     case ViewKeyAction::ZoomOut: ZoomOut(); return true;
     case ViewKeyAction::ToggleMosaicGrey: ToggleMosaicGrey(); return true;
+    case ViewKeyAction::CycleColourMatrix: CycleColourMatrix(); return true;
+    case ViewKeyAction::ToggleFullRange: ToggleFullRange(); return true;
     }
     return false;
 }

@@ -85,6 +85,12 @@ public:
     void ToggleFieldOrder();
     void ToggleDeinterlace();
     void SetDeinterlacingMethod(uint32_t method);
+    // The open file's colour matrix and range (VideoFile::SetColourChoice), re-rendered and
+    // repainted; the settings record (Settings()) holds the choice. Nothing while no file is open.
+    void SetColour(kavlo::MatrixChoice matrix, bool fullRange);
+    // BT.601, BT.709, BT.2020, automatic, then BT.601 again.
+    void CycleColourMatrix();
+    void ToggleFullRange();
     // Sets the flip toggle, re-renders and repaints; returns the previous value.
     bool SetFlip(bool flip);
     void SetStatusCallback(StatusCallback callback, void* context);
@@ -122,6 +128,11 @@ public:
     const RawSettings& Settings() const { return file_.Settings(); }
     const ViewSwitches& Switches() const { return switches_; }
     const StoredFrameFlags& StoredFlags() const { return file_.StoredFlags(); }
+    kavlo::MatrixChoice ColourMatrixChoice() const { return file_.ColourMatrixChoice(); }
+    bool FullRange() const { return file_.FullRange(); }
+    // The matrix and range in use ("BT.709 full") for a Y'CbCr layout; empty for other layouts
+    // and while no file is open.
+    QString ColourText() const;
     // The bitmap of the last rendering; null while nothing has been rendered.
     const kavlo::DisplayBitmap* Bitmap() const { return bitmap_.get(); }
     // The converted frame (rows of 3-byte B', G', R' pixels) and its row stride.

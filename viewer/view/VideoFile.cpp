@@ -188,6 +188,7 @@ bool VideoFile::Open(RawSettings* settings, const QString& fileName, QString& er
     stored_.flip = settings->mirrorVertical ? 1 : 0;
     stored_.interlaced = format.fieldCount == 2 ? 1 : 0;
     stored_.fieldsSeparated = (format.fieldDetail == 1 || format.fieldDetail == 6) ? 1 : 0;
+    colourFlags_ = ColourConvertFlags(*settings);
 
     // Frame sizes: a frame the conversion would read past, one larger than the plug-in reads,
     // or one whose display buffer does not fit the 32-bit sizes of images, is refused before
@@ -381,11 +382,18 @@ void VideoFile::Close() {
     layoutCode_ = 0;
     sampleRange_ = 0;
     stored_ = StoredFrameFlags();
+    colourFlags_ = 0;
     frameCount_ = 0;
     frameDuration_ = 0;
     timeScale_ = 0;
     std::memset(&settings_, 0, sizeof(settings_));
     fileName_.clear();
+}
+
+void VideoFile::SetColourChoice(MatrixChoice matrix, bool fullRange) {
+    if (!IsOpen()) return;
+    StoreColourChoice(settings_, matrix, fullRange);
+    colourFlags_ = ColourConvertFlags(settings_);
 }
 
 int64_t VideoFile::Position() const {

@@ -11,6 +11,7 @@
 #include "DisplayBitmap.h"
 #include "FrameRender.h"
 
+#include "settings/ColourChoice.h"
 #include "settings/RawSettings.h"
 #include "TNPtr.h"
 
@@ -71,8 +72,16 @@ public:
     const uint8_t* RawFrame() const { return rawFrame_.data(); }
     // The frame read last with its geometry and stored flags, as the renderer takes it.
     SourceFrame Frame() const {
-        return {RawFrame(), width_, height_, layoutCode_, lineBytes_, sampleRange_, stored_};
+        return {RawFrame(), width_,       height_, layoutCode_,
+                lineBytes_, sampleRange_, stored_, colourFlags_};
     }
+    // The colour matrix and range: as chosen (MatrixChoice::Automatic included), and the
+    // conversion flags in use. SetColourChoice changes them and the settings record's bytes
+    // (Settings()); it reads nothing from the file. Harmless while closed.
+    MatrixChoice ColourMatrixChoice() const { return StoredMatrixChoice(settings_); }
+    bool FullRange() const { return StoredFullRange(settings_); }
+    ConvertFlags ColourFlags() const { return colourFlags_; }
+    void SetColourChoice(MatrixChoice matrix, bool fullRange);
     size_t RawFrameBytes() const { return rawFrame_.size(); }
 
     // Bytes of the display buffer the view converts a frame of this size into (4 pixels wider
@@ -91,6 +100,7 @@ private:
     uint32_t layoutCode_ = 0;
     uint32_t sampleRange_ = 0;
     StoredFrameFlags stored_;
+    ConvertFlags colourFlags_ = 0;
     // The seeking interface is released before the source: the track holds no reference to it.
     TNPtr<ITNBasePlugin> source_;
     TNPtr<ITNSeeking> seeking_;
