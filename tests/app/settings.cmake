@@ -1,7 +1,9 @@
 # Tests of the command-line parser and the raw settings record.
 add_executable(kavlo_settings_tests
   ${CMAKE_CURRENT_LIST_DIR}/CommandLineTest.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/FrameSizeGuessTest.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/FrameSizeGuessTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileNameHintsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Y4mHeaderTest.cpp)
 target_link_libraries(kavlo_settings_tests PRIVATE kavlo_settings kavlo_clipgen GTest::gtest_main kavlo_warnings)
 gtest_discover_tests(kavlo_settings_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "settings.")
 

@@ -187,6 +187,11 @@ std::optional<Size> FindExplicitSize(std::string_view s, size_t& end) {
     return std::nullopt;
 }
 
+bool IsNtscRate(std::string_view text) {
+    const Rate r = ParseRate(text);
+    return r.denominator == 1001 && text.find('.') != std::string_view::npos;
+}
+
 struct Word {
     size_t begin;
     std::string_view text;
@@ -212,7 +217,10 @@ std::vector<Word> SplitWords(std::string_view s) {
                 IsDigit(s[i + 1])) {
                 size_t j = i + 1;
                 while (j < s.size() && IsDigit(s[j])) ++j;
-                if (j < s.size() && IsLetter(s[j])) {
+                size_t k = i;
+                while (k > begin && IsDigit(s[k - 1])) --k;
+                // "29.97fps", or an NTSC rate behind letters ("1080i59.94").
+                if ((j < s.size() && IsLetter(s[j])) || IsNtscRate(s.substr(k, j - k))) {
                     i = j;
                     continue;
                 }
@@ -312,8 +320,11 @@ void ReadRuns(const std::vector<std::string>& runs, ComponentHints& h) {
             if (runs.size() == 1 || afterYuv) h.chroma = n;
             continue;
         }
-        if (std::find(std::begin(kBareHeights), std::end(kBareHeights), n) !=
-            std::end(kBareHeights))
+        // A bare height, unless it is one side of a size ("9999999x1080" is none).
+        const bool sizeSide = (i >= 2 && runs[i - 1] == "x" && IsDigit(runs[i - 2][0])) ||
+                              (next == "x" && !after.empty() && IsDigit(after[0]));
+        if (!sizeSide && std::find(std::begin(kBareHeights), std::end(kBareHeights), n) !=
+                             std::end(kBareHeights))
             SetSize(h, 1, *StandardHeight(n));
     }
 }

@@ -21,7 +21,7 @@
 // Within one component an explicit size beats a standard height, which beats a named size, which
 // beats a bare height; across components the nearest one that says something wins, for each of
 // size, rate, interlacing and each layout piece separately. Only the two nearest folders count,
-// so a disk mounted at /mnt/hd does not make every file 1280x720.
+// so the names of disks and home folders higher up ("/mnt/hd/...") say nothing.
 #pragma once
 
 #include <cstdint>

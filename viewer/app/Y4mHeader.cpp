@@ -195,7 +195,8 @@ bool ReadSettings(const uint8_t* bytes, size_t size, RawSettings& settings, std:
     }
     if (s.interlace == 'm') note = "mixed interlacing (Im) is shown progressive";
     if (s.interlace == '?') note = "unknown interlacing (I?) is shown progressive";
-    if (s.colourSpace != "420" && s.colourSpace.rfind("420", 0) == 0 && s.layoutName == "I420") {
+    // The view places 4:2:0 chroma one way for all; the other sitings are named.
+    if (s.colourSpace == "420mpeg2" || s.colourSpace == "420paldv") {
         if (!note.empty()) note += "; ";
         note += "C" + s.colourSpace + " chroma siting is not shown (read as I420)";
     }
