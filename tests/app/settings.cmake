@@ -11,3 +11,13 @@ kavlo_fuzz_target(kavlo_fuzz_command_line
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/FuzzCommandLine.cpp
   LIBS kavlo_settings
   SECONDS 15)
+
+kavlo_fuzz_target(kavlo_fuzz_y4m_header
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/FuzzY4mHeader.cpp
+  LIBS kavlo_settings
+  SECONDS 15)
+
+kavlo_fuzz_target(kavlo_fuzz_file_name_hints
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/FuzzFileNameHints.cpp
+  LIBS kavlo_settings
+  SECONDS 15)
