@@ -159,9 +159,10 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     if (parsed.help) {
         // The usage asked for is no error: exit code 0.
         if (play_) {
-            Print(stdout, CHelpWin::BuildUsageText(kavlo::AppName(), [](const QString& name) {
-                      return name.size() >= 8;
-                  }));
+            Print(stdout,
+                  CHelpWin::BuildUsageText(kavlo::AppName(),
+                                           [](const QString& name) { return name.size() >= 8; }) +
+                      QStringLiteral("\r\n") + CHelpWin::BuildOpeningText());
         } else {
             ShowUsage(QString());
         }
