@@ -15,12 +15,6 @@ bool HasY4mExtension(const QString& path) {
 
 }  // namespace
 
-bool IsY4mFile(const QString& path) {
-    if (HasY4mExtension(path)) return true;
-    const rawsettings::FileStart start = rawsettings::ReadFileStart(path, 0, y4m::kMagicBytes);
-    return y4m::HasMagic(start.sample.data(), start.sample.size());
-}
-
 bool ReadY4mSettings(const QString& path, RawSettings& settings, QString& error, QString& note) {
     error.clear();
     note.clear();

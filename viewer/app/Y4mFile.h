@@ -7,11 +7,8 @@
 
 namespace kavlo {
 
-// True when `path` is a YUV4MPEG2 file by its extension (.y4m, any case) or by the signature
-// "YUV4MPEG2 " at its start.
-bool IsY4mFile(const QString& path);
-
-// The settings record of a YUV4MPEG2 file (y4m::ReadSettings on its first bytes). True with
+// The settings record of a YUV4MPEG2 file, one by its extension (.y4m, any case) or by the
+// signature "YUV4MPEG2 " at its start (y4m::ReadSettings on its first bytes). True with
 // `settings` and a `note` on what is shown differently from the header; false with `error` set
 // when the file is one (by extension or signature) but cannot be read so; false with `error`
 // empty when the file is no YUV4MPEG2 file at all.
