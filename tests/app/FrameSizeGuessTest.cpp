@@ -1,6 +1,8 @@
 // The frame-size guess: real-world file sizes, with and without the file's first bytes.
 #include "app/FrameSizeGuess.h"
 
+#include "app/FileNameHints.h"
+
 #include "clipgen/ClipGen.h"
 #include "image/PixelLayout.h"
 
@@ -222,6 +224,79 @@ TEST(FrameSizeGuess, PictureContinuityFindsThePitchAndLayoutOfAPicture) {
     EXPECT_LT(PictureContinuity(nullptr, 0, kLayoutUYVY, 1440), 0.0);
     EXPECT_LT(PictureContinuity(sample.data(), sample.size(), kLayoutUYVY, 0), 0.0);
     EXPECT_LT(PictureContinuity(sample.data(), sample.size(), 0x12345678, 1440), 0.0);
+}
+
+// The constraints a file name gives, as the settings dialog passes them.
+GuessConstraints FromName(const char* name) {
+    const FileNameHints h = ReadFileNameHints(name);
+    GuessConstraints c;
+    c.preferredWidth = h.width;
+    c.preferredHeight = h.height;
+    c.preferredCodes = h.codes;
+    return c;
+}
+
+// A name's size and layout win when the file holds whole frames of them, and fall back to what
+// the file's size says when it does not, saying so.
+TEST(FrameSizeGuess, NamesArePreferencesThatFallBackWhenTheFileDisagrees) {
+    struct Case {
+        const char* name;
+        int64_t fileSize;
+        std::string expected;
+        bool sizeUsed, codesUsed;
+    };
+    const int64_t hdI420 = FrameBytesOf(kLayoutI420, 1920, 1080);
+    const Case kCases[] = {
+        {"BQTerrace_1920x1080_60.yuv", 10 * hdI420, "1920x1080 I420, 10 frames + 0", true, false},
+        // Five HD UYVY frames are 25 PAL ones: the name decides.
+        {"pal_720x576.uyvy", 5 * FrameBytesOf(kLayoutUYVY, 1920, 1080),
+         "720x576 UYVY, 25 frames + 0", true, true},
+        {"hd_frames_1920x1080.uyvy", 5 * FrameBytesOf(kLayoutUYVY, 1920, 1080),
+         "1920x1080 UYVY, 5 frames + 0", true, true},
+        // No 720p frame of any layout divides ten HD I420 frames: the name's size is not used.
+        {"clip_1280x720.yuv", 10 * hdI420, "1920x1080 I420, 10 frames + 0", false, false},
+        // The size fits, UYVY does not: the size is used, the layout falls back.
+        {"clip_1920x1080_uyvy.raw", 3 * hdI420, "1920x1080 I420, 3 frames + 0", true, false},
+        {"cam0/2023-10-08_1080p30_nv12.bin", 4 * hdI420, "1920x1080 NV12, 4 frames + 0", true,
+         true},
+        // A size the common table lacks.
+        {"RaceHorses_416x240_30.yuv", 10 * FrameBytesOf(kLayoutI420, 416, 240),
+         "416x240 I420, 10 frames + 0", true, false},
+        // Rest bytes everywhere: the name's size still holds a frame, so it is used.
+        {"clip_1280x720.yuv", 10 * hdI420 + 7,
+         "1280x720 I420, 22 frames + " + std::to_string(10 * hdI420 + 7 - 22 * 1382400), true,
+         false},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        PreferencesUsed used;
+        const std::vector<FrameSizeGuess> guesses =
+            RankFrameSizeGuesses(c.fileSize, FromName(c.name), nullptr, 0, &used);
+        ASSERT_FALSE(guesses.empty());
+        EXPECT_EQ(Describe(guesses[0]), c.expected);
+        EXPECT_EQ(used.size, c.sizeUsed);
+        EXPECT_EQ(used.codes, c.codesUsed);
+    }
+}
+
+// "10bit" and a size: the 10-bit 4:2:0 layouts come first, and the picture tells the low-bit
+// planar layout from P010, whose samples sit in the high bits.
+TEST(FrameSizeGuess, TenBitNameLetsThePictureChooseBetweenTenBitLayouts) {
+    const GuessConstraints c = FromName("clip_1920x1080_10bit.yuv");
+    const int64_t size = 3 * FrameBytesOf(kLayoutP010, 1920, 1080);
+    std::vector<FrameSizeGuess> guesses = RankFrameSizeGuesses(size, c);
+    ASSERT_FALSE(guesses.empty());
+    const std::string first = LayoutName(guesses[0].code);
+    EXPECT_TRUE(first == "I420LE10" || first == "P010") << first;
+    const std::optional<uint32_t> lowBits = LayoutCodeByName("I420LE10");
+    if (!lowBits) GTEST_SKIP() << "the catalogue lacks I420LE10";
+    for (const uint32_t code : {*lowBits, uint32_t{kLayoutP010}}) {
+        SCOPED_TRACE(LayoutName(code));
+        const std::vector<uint8_t> sample = PictureSample(code, 1920, 1080);
+        guesses = RankFrameSizeGuesses(size, c, sample.data(), sample.size());
+        ASSERT_FALSE(guesses.empty());
+        EXPECT_EQ(LayoutName(guesses[0].code), LayoutName(code));
+    }
 }
 
 }  // namespace

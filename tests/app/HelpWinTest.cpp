@@ -101,6 +101,11 @@ TEST(HelpWindow, ShowsTheKeysAfterTheUsage) {
     ASSERT_GE(usageEnd, 0);
     EXPECT_GT(keys, usageEnd);
     EXPECT_TRUE(shown.contains(QStringLiteral("\nHome, End\t- first, last frame\n")));
+    // What names and YUV4MPEG2 headers supply, between the usage and the keys.
+    const qsizetype opening = shown.indexOf(QStringLiteral("\nFiles without settings:\n"));
+    EXPECT_GT(opening, usageEnd);
+    EXPECT_LT(opening, keys);
+    EXPECT_GT(shown.indexOf(QStringLiteral("YUV4MPEG2"), opening), opening);
 }
 
 TEST(HelpWindow, MeasuresNamesWithTheUsageControlsFont) {

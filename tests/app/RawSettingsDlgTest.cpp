@@ -481,4 +481,21 @@ TEST_F(SettingsDialog, FrameKeysMoveThePreviewAndTheResultFrameIsItsPosition) {
     EXPECT_EQ(dlg.ResultFrame(), 3);
 }
 
+// The first proposal for a file without settings takes the file's name: its size and layout
+// (five HD UYVY frames are also 25 PAL ones, which the name decides) and its frame rate, and
+// the note says so.
+TEST_F(SettingsDialog, FirstProposalFollowsTheFileName) {
+    const QString path = shelltest::FileOfSize(QStringLiteral("capture_720x576_uyvy_50fps.raw"),
+                                               5 * 1920 * 1080 * 2);
+    ASSERT_EQ(Start(path, NoSettings()), 0) << error.toStdString();
+    const RawSettings r = dlg.Settings();
+    EXPECT_EQ(r.rawFormat.width, 720);
+    EXPECT_EQ(r.rawFormat.height, 576);
+    EXPECT_EQ(r.rawFormat.code, uint32_t{kLayoutUYVY});
+    EXPECT_EQ(r.timeScale, 50u);
+    EXPECT_EQ(r.frameDuration, 1u);
+    EXPECT_TRUE(dlg.Note().startsWith(QStringLiteral("From the file name: 720\u00D7576")))
+        << dlg.Note().toStdString();
+}
+
 }  // namespace

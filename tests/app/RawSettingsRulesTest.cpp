@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -62,6 +63,40 @@ TEST(SettingsGuess, FollowsTheFileSize) {
             c.rest)
             << c.fileSize;
     }
+}
+
+// The name's rate goes into the record as seconds per frame (frameDuration / timeScale), its
+// interlacing into the field information; the note says what was taken and what was not.
+TEST(SettingsGuess, FileNameGivesRateInterlacingAndSaysWhatItTook) {
+    QString note;
+    const int64_t pal = 10 * 720 * 576 * 2;
+    RawSettings r = GuessSettingsWithName(pal, ReadFileNameHints("capture_uyvy_720x576_25i.raw"),
+                                          nullptr, 0, &note);
+    EXPECT_EQ(r.rawFormat.code, uint32_t{kLayoutUYVY});
+    EXPECT_EQ(r.rawFormat.width, 720);
+    EXPECT_EQ(r.frameDuration, 1u);
+    EXPECT_EQ(r.timeScale, 25u);
+    EXPECT_EQ(r.rawFormat.fieldCount, 2);
+    EXPECT_EQ(r.rawFormat.fieldDetail, 9);
+    EXPECT_EQ(note, QStringLiteral("From the file name: 720\u00D7576, uyvy, 25 fps, interlaced."));
+
+    const int64_t hd = 10 * 1920 * 1080 * 3 / 2;
+    r = GuessSettingsWithName(hd, ReadFileNameHints("movie_1920x1080_29.97fps.yuv"), nullptr, 0,
+                              &note);
+    EXPECT_EQ(r.frameDuration, 1001u);
+    EXPECT_EQ(r.timeScale, 30000u);
+    EXPECT_EQ(r.rawFormat.fieldCount, 1);
+
+    r = GuessSettingsWithName(hd, ReadFileNameHints("clip_1280x720.yuv"), nullptr, 0, &note);
+    EXPECT_EQ(r.rawFormat.width, 1920);
+    EXPECT_TRUE(note.startsWith(QStringLiteral("Not used from the name: 1280\u00D7720 (no layout")))
+        << note.toStdString();
+
+    // A name that says nothing changes nothing.
+    const RawSettings plain = GuessSettings(hd);
+    r = GuessSettingsWithName(hd, ReadFileNameHints("take.yuv"), nullptr, 0, &note);
+    EXPECT_EQ(std::memcmp(&r, &plain, sizeof r), 0);
+    EXPECT_TRUE(note.isEmpty());
 }
 
 RawSettings Yuyv720x480(int64_t fileSize) {

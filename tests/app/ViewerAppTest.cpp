@@ -10,12 +10,14 @@
 #include "view/LocalFileName.h"
 #include "view/VideoBuffer.h"
 #include "app/ViewerDlg.h"
+#include "clipgen/ClipY4m.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QSettings>
 #include <QTimer>
 
@@ -185,6 +187,103 @@ TEST_F(StartUp, FileWithoutSettingsAsksForThemWithTheDialog) {
     EXPECT_TRUE(app.ShownError().isEmpty());
     ASSERT_NE(app.MainWindow(), nullptr);  // cancelled: the empty main window, no error
     EXPECT_FALSE(app.MainWindow()->View()->IsOpen());
+}
+
+// A YUV4MPEG2 file written where the shell tests keep their files.
+QString Y4mClip(const QString& name, const std::string& contents = std::string()) {
+    const QString dir =
+        QFileInfo(shelltest::FileOfSize(QStringLiteral("y4m-dir.raw"), 1)).absolutePath();
+    const QString path = dir + QLatin1Char('/') + name;
+    if (!contents.empty()) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents.data(), static_cast<qint64>(contents.size()));
+        return path;
+    }
+    clipgen::ClipOptions o;
+    o.code = kLayoutI420;
+    o.width = 64;
+    o.height = 48;
+    o.frames = 3;
+    clipgen::Y4mOptions y4m;
+    y4m.rateNumerator = 30000;
+    y4m.rateDenominator = 1001;
+    std::string error;
+    EXPECT_TRUE(clipgen::WriteY4mClip(o, y4m, QFile::encodeName(path).toStdString(), error))
+        << error;
+    return path;
+}
+
+// "Kavlo clip.y4m": no dialog, no typing; by the extension or by the signature alone; with
+// -play too. A record stored for the file in the recent list still wins: it holds what the user
+// chose when the file was opened before.
+TEST_F(StartUp, Y4mFilesOpenByTheirHeaderWithoutTheDialog) {
+    const QString named = Y4mClip(QStringLiteral("stream.y4m"));
+    const QString unnamed = Y4mClip(QStringLiteral("stream-copy.bin"));
+    QFile::remove(unnamed);
+    ASSERT_TRUE(QFile::copy(named, unnamed));
+    for (const QString& file : {named, unnamed}) {
+        for (const bool play : {false, true}) {
+            SCOPED_TRACE(file.toStdString() + (play ? " -play" : ""));
+            shelltest::ClearSettings();
+            CTNViewerApp one;  // modal runs on: a dialog would block the test
+            auto windowShown = std::make_shared<bool>(false);
+            auto alive = std::make_shared<bool>(true);
+            OnNextModal(
+                [windowShown](QWidget* w) {
+                    *windowShown = true;
+                    w->close();
+                },
+                20, alive);
+            std::vector<std::string> args{"/usr/bin/Kavlo", Path(file)};
+            if (play) args.push_back("-play");
+            one.SetModalRuns(false);
+            EXPECT_FALSE(one.InitInstance(args));
+            *alive = false;
+            EXPECT_FALSE(*windowShown);
+            EXPECT_TRUE(one.ShownError().isEmpty()) << one.ShownError().toStdString();
+            ASSERT_NE(one.MainWindow(), nullptr);
+            CVideoBuffer* view = one.MainWindow()->View();
+            EXPECT_EQ(view->FrameWidth(), 64);
+            EXPECT_EQ(view->FrameCount(), 3);
+            EXPECT_EQ(view->TimeScale(), 30000u);
+            EXPECT_EQ(view->FrameDuration(), 1001u);
+            EXPECT_EQ(one.ExitInstance(), 0);
+        }
+    }
+    StoreSettings(named, kLayoutGRAY, 32, 16);
+    ASSERT_FALSE(Run({Path(named)}));
+    ASSERT_NE(app.MainWindow(), nullptr);
+    EXPECT_EQ(app.MainWindow()->View()->FrameWidth(), 32);
+    QCoreApplication::processEvents();
+}
+
+// A malformed header is an error that names what is wrong, in a message box or on standard
+// error under -play; nothing opens.
+TEST_F(StartUp, MalformedY4mHeaderIsAClearError) {
+    const QString bad =
+        Y4mClip(QStringLiteral("alpha.y4m"),
+                "YUV4MPEG2 W64 H48 C444alpha\nFRAME\n" + std::string(64 * 48 * 4, '\x40'));
+    QString boxText;
+    OnNextModal([&boxText](QWidget* w) {
+        boxText = w->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))
+                      ? w->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->text()
+                      : w->windowTitle();
+        w->close();
+    });
+    EXPECT_FALSE(Run({Path(bad)}));
+    EXPECT_NE(boxText.indexOf(QStringLiteral("C444alpha")), -1) << boxText.toStdString();
+    ASSERT_NE(app.MainWindow(), nullptr);
+    EXPECT_FALSE(app.MainWindow()->View()->IsOpen());
+
+    CTNViewerApp one;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(one.InitInstance({"/usr/bin/Kavlo", "-play", Path(bad)}));
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(printed.find("colour space C444alpha is not supported"), std::string::npos)
+        << printed;
+    EXPECT_EQ(one.ExitInstance(), 1);
+    QCoreApplication::processEvents();
 }
 
 TEST_F(StartUp, PlayNeverWaitsForAPersonAndFailsWithTheReason) {

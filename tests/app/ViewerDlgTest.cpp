@@ -6,6 +6,7 @@
 #include "app/RecentFileList.h"
 #include "ShellTestSupport.h"
 #include "view/VideoBuffer.h"
+#include "clipgen/ClipY4m.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -304,6 +305,35 @@ TEST_F(MainWindow, StatusBarShowsFrameZoomFormatAndProbe) {
     dlg->OnCommand(CmdClose);
     EXPECT_EQ(dlg->StatusFrameText(), QString());
     EXPECT_EQ(dlg->StatusFormatText(), QString());
+}
+
+// File > Open of a YUV4MPEG2 file opens it by its header; a frame whose FRAME line carries its
+// own parameters is not shown, and the status bar says why in the probe's place.
+TEST_F(MainWindow, Y4mFramesWithParametersSayWhyInTheStatusBar) {
+    const QString file = shelltest::FileOfSize(QStringLiteral("params.y4m"), 1);
+    clipgen::ClipOptions o;
+    o.code = kLayoutI420;
+    o.width = 64;
+    o.height = 48;
+    o.frames = 4;
+    clipgen::Y4mOptions y4m;
+    y4m.parameterFrame = 2;
+    y4m.frameParameters = "Ip";
+    std::string error;
+    ASSERT_TRUE(clipgen::WriteY4mClip(o, y4m, QFile::encodeName(file).toStdString(), error))
+        << error;
+    dlg->OpenByName(file);
+    Show();
+    ASSERT_TRUE(dlg->View()->IsOpen());
+    EXPECT_EQ(dlg->StatusFormatText(), QStringLiteral("I420 64x48 BT.601 limited"));
+    dlg->FrameSlider()->setValue(1);
+    EXPECT_EQ(dlg->StatusProbeText(), QString());
+    dlg->FrameSlider()->setValue(2);
+    EXPECT_EQ(dlg->StatusProbeText(),
+              QStringLiteral("frame 2's FRAME line is 9 bytes, the first frame's 6; frames with "
+                             "their own parameters are not supported"));
+    dlg->FrameSlider()->setValue(0);
+    EXPECT_EQ(dlg->StatusProbeText(), QString());
 }
 
 TEST_F(MainWindow, FrameFieldLimitFollowsTheFileAndNeverCutsANumber) {

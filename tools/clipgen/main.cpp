@@ -1,6 +1,7 @@
 // kavlo-clipgen: writes a synthetic raw clip and optionally prints the viewer's matching
 // command-line settings.
 #include "ClipGen.h"
+#include "ClipY4m.h"
 
 #include "app/CommandLine.h"
 #include "image/PixelLayout.h"
@@ -36,6 +37,7 @@ void Usage(FILE* out) {
                  "  --matrix M           Y'CbCr matrix: 601 (default), 709 or 2020\n"
                  "  --range R            Y'CbCr range: limited (default) or full\n"
                  "  --print-args         print the viewer settings that open the clip\n"
+                 "  -y4m                 write a YUV4MPEG2 stream (also when FILE ends in .y4m)\n"
                  "\nLayouts:");
     for (int i = 0; i < kLayoutCount; ++i) std::fprintf(out, " %s", LayoutCatalogue()[i].name);
     std::fprintf(out, "\n");
@@ -83,6 +85,7 @@ int main(int argc, char** argv) {
     clipgen::ClipOptions o;
     std::string path;
     bool printArgs = false;
+    bool y4m = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -154,6 +157,8 @@ int main(int argc, char** argv) {
             o.bottomUp = true;
         } else if (a == "--print-args") {
             printArgs = true;
+        } else if (a == "-y4m") {
+            y4m = true;
         } else {
             return Fail("unexpected argument " + a);
         }
@@ -163,8 +168,11 @@ int main(int argc, char** argv) {
     std::string error;
     if (!clipgen::ValidateClip(o, error)) return Fail(error);
 
+    if (path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".y4m") == 0) y4m = true;
     try {
-        if (!clipgen::WriteClip(o, path, error)) {
+        const bool written = y4m ? clipgen::WriteY4mClip(o, clipgen::Y4mOptions(), path, error)
+                                 : clipgen::WriteClip(o, path, error);
+        if (!written) {
             std::fprintf(stderr, "kavlo-clipgen: %s\n", error.c_str());
             return 1;
         }
@@ -173,7 +181,10 @@ int main(int argc, char** argv) {
                      o.height);
         return 1;
     }
-    if (printArgs) {
+    if (printArgs && y4m) {
+        // A YUV4MPEG2 file opens by its header alone.
+        std::printf("%s\n", ShellQuote(path).c_str());
+    } else if (printArgs) {
         std::string note;
         const std::vector<std::string> args = clipgen::ViewerArguments(o, path, &note);
         for (size_t k = 0; k < args.size(); ++k)

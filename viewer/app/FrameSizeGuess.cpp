@@ -109,8 +109,10 @@ double PictureContinuity(const uint8_t* sample, size_t sampleBytes, uint32_t cod
 
 std::vector<FrameSizeGuess> RankFrameSizeGuesses(int64_t fileSize,
                                                  const GuessConstraints& constraints,
-                                                 const uint8_t* sample, size_t sampleBytes) {
+                                                 const uint8_t* sample, size_t sampleBytes,
+                                                 PreferencesUsed* used) {
     std::vector<FrameSizeGuess> guesses;
+    if (used) *used = PreferencesUsed();
     const int64_t payload = fileSize - std::max<int64_t>(constraints.filePrefix, 0);
     if (payload <= 0) return guesses;
 
@@ -120,16 +122,23 @@ std::vector<FrameSizeGuess> RankFrameSizeGuesses(int64_t fileSize,
         int32_t lineBytes;
         size_t sizeRank;
         size_t layoutRank;
+        bool sizeMiss;  // not the preferred size (when that preference is used)
+        bool codeMiss;  // not a preferred layout (when that preference is used)
     };
     const auto classOf = [](const FrameSizeGuess& g) {
         return std::make_pair(g.restBytes != 0, g.frames > kPlausibleFrameLimit);
     };
+    // The common layouts, then preferred ones the table lacks.
+    std::vector<uint32_t> layouts(std::begin(kCommonLayouts), std::end(kCommonLayouts));
+    for (const uint32_t code : constraints.preferredCodes)
+        if (std::find(layouts.begin(), layouts.end(), code) == layouts.end())
+            layouts.push_back(code);
     std::vector<Ranked> ranked;
     const auto consider = [&](FrameSize size, size_t sizeRank) {
         if (constraints.width > 0 && size.width != constraints.width) return;
         if (constraints.height > 0 && size.height != constraints.height) return;
-        for (size_t layoutRank = 0; layoutRank < std::size(kCommonLayouts); ++layoutRank) {
-            const uint32_t code = kCommonLayouts[layoutRank];
+        for (size_t layoutRank = 0; layoutRank < layouts.size(); ++layoutRank) {
+            const uint32_t code = layouts[layoutRank];
             if (constraints.code != 0 && code != constraints.code) continue;
             RawVideoFormat format{};
             if (!BuildRawVideoFormat(format, size.width, size.height, code, 0, -1)) continue;
@@ -142,27 +151,75 @@ std::vector<FrameSizeGuess> RankFrameSizeGuesses(int64_t fileSize,
             guess.frameBytes = frameBytes;
             guess.frames = payload / frameBytes;
             guess.restBytes = payload % frameBytes;
-            ranked.push_back({guess, -1.0, format.lineBytes, sizeRank, layoutRank});
+            ranked.push_back({guess, -1.0, format.lineBytes, sizeRank, layoutRank, false, false});
         }
     };
+    const auto inTable = [](int32_t width, int32_t height) {
+        return std::any_of(std::begin(kCommonSizes), std::end(kCommonSizes),
+                           [&](FrameSize s) { return s.width == width && s.height == height; });
+    };
     for (size_t i = 0; i < std::size(kCommonSizes); ++i) consider(kCommonSizes[i], i);
-    // A known size that is not in the table is still a candidate, after the table's sizes.
+    // A known or preferred size that is not in the table is still a candidate, after the table's.
     if (constraints.width > 0 && constraints.height > 0 &&
-        std::none_of(std::begin(kCommonSizes), std::end(kCommonSizes), [&](FrameSize s) {
-            return s.width == constraints.width && s.height == constraints.height;
-        })) {
+        !inTable(constraints.width, constraints.height)) {
         consider({constraints.width, constraints.height}, std::size(kCommonSizes));
+    } else if (constraints.width <= 0 && constraints.height <= 0 &&
+               constraints.preferredWidth > 0 && constraints.preferredHeight > 0 &&
+               !inTable(constraints.preferredWidth, constraints.preferredHeight)) {
+        consider({constraints.preferredWidth, constraints.preferredHeight},
+                 std::size(kCommonSizes));
     }
 
-    // The picture decides only among the readings of the best class by the first two criteria:
+    // Preferences are used when they fit the file as well as the best reading does: no rest
+    // bytes, or rest bytes everywhere.
+    const bool anyWhole = std::any_of(ranked.begin(), ranked.end(),
+                                      [](const Ranked& r) { return r.guess.restBytes == 0; });
+    const auto fits = [anyWhole](const Ranked& r) { return !anyWhole || r.guess.restBytes == 0; };
+    const auto isPreferredSize = [&constraints](const Ranked& r) {
+        return r.guess.width == constraints.preferredWidth &&
+               r.guess.height == constraints.preferredHeight;
+    };
+    const auto preferredIndex = [&constraints](uint32_t code) {
+        const auto& codes = constraints.preferredCodes;
+        return static_cast<size_t>(std::find(codes.begin(), codes.end(), code) - codes.begin());
+    };
+    const bool useSize = constraints.preferredWidth > 0 && constraints.preferredHeight > 0 &&
+                         std::any_of(ranked.begin(), ranked.end(), [&](const Ranked& r) {
+                             return fits(r) && isPreferredSize(r);
+                         });
+    const bool useCodes =
+        !constraints.preferredCodes.empty() &&
+        std::any_of(ranked.begin(), ranked.end(), [&](const Ranked& r) {
+            return fits(r) && (!useSize || isPreferredSize(r)) &&
+                   preferredIndex(r.guess.code) < constraints.preferredCodes.size();
+        });
+    for (Ranked& r : ranked) {
+        r.sizeMiss = useSize && !isPreferredSize(r);
+        const size_t index = preferredIndex(r.guess.code);
+        r.codeMiss = useCodes && index >= constraints.preferredCodes.size();
+        // Preferred layouts in the order the preference gives them.
+        if (useCodes && !r.codeMiss)
+            r.layoutRank = index;
+        else if (useCodes)
+            r.layoutRank += constraints.preferredCodes.size();
+    }
+    if (used) {
+        used->size = useSize;
+        used->codes = useCodes;
+    }
+    const auto groupOf = [&classOf](const Ranked& r) {
+        return std::make_tuple(r.sizeMiss, r.codeMiss, classOf(r.guess));
+    };
+
+    // The picture decides only among the readings of the best group by the criteria before it:
     // the others come after them anyway. best: the continuity of the reading whose pitch and
     // layout make the sample look most like a picture.
     double best = -1;
     if (sample && !ranked.empty()) {
-        auto bestClass = classOf(ranked.front().guess);
-        for (const Ranked& r : ranked) bestClass = std::min(bestClass, classOf(r.guess));
+        auto bestGroup = groupOf(ranked.front());
+        for (const Ranked& r : ranked) bestGroup = std::min(bestGroup, groupOf(r));
         for (Ranked& r : ranked) {
-            if (classOf(r.guess) != bestClass) continue;
+            if (groupOf(r) != bestGroup) continue;
             FrameExtent extent{};
             if (!GetFrameExtent(r.guess.code, r.guess.width, r.guess.height, r.lineBytes, extent))
                 continue;
@@ -175,11 +232,11 @@ std::vector<FrameSizeGuess> RankFrameSizeGuesses(int64_t fileSize,
     // frames at the same row length) the layout's commonness decides before the size's; without
     // a sample the size's decides first.
     const bool sampled = best >= 0;
-    const auto key = [best, sampled, &classOf](const Ranked& r) {
+    const auto key = [best, sampled, &groupOf](const Ranked& r) {
         const size_t first = sampled ? r.layoutRank : r.sizeRank;
         const size_t second = sampled ? r.sizeRank : r.layoutRank;
-        return std::make_tuple(classOf(r.guess), sampled && !ContinuityFits(r.continuity, best),
-                               first, second);
+        return std::make_tuple(groupOf(r), sampled && !ContinuityFits(r.continuity, best), first,
+                               second);
     };
     std::stable_sort(ranked.begin(), ranked.end(),
                      [&key](const Ranked& a, const Ranked& b) { return key(a) < key(b); });

@@ -24,6 +24,21 @@ struct GuessConstraints {
     int32_t height = 0;
     uint32_t code = 0;
     int64_t filePrefix = 0;  // bytes before the first frame
+
+    // Preferences, from a file name: not certainties. A preferred size is used when a reading of
+    // that size leaves no rest bytes (or when no reading of any size does and one of that size
+    // holds a frame); preferred layouts likewise among the readings left. Used preferences rank
+    // their readings first; preferred layouts among themselves in the order given, before the
+    // picture's continuity decides between layouts whose frames have the same byte size.
+    int32_t preferredWidth = 0;
+    int32_t preferredHeight = 0;
+    std::vector<uint32_t> preferredCodes;
+};
+
+// Which preferences of GuessConstraints the ranking used.
+struct PreferencesUsed {
+    bool size = false;
+    bool codes = false;
 };
 
 // A frame count above this is not a plausible reading of a file (more than 11 hours at 25 frames
@@ -38,12 +53,15 @@ constexpr int64_t kPlausibleFrameLimit = 1000000;
 //      rows lie under each other as a picture's rows do (see PictureContinuity): file sizes alone
 //      cannot tell 25 PAL frames from 5 HD ones, or one 8K frame from 16 HD ones;
 //   4. then the more common frame size, then the more common layout.
+// Preferences that fit the file (see GuessConstraints) come before all of these; `used` (may be
+// null) says which did.
 // Layouts whose frames have the same byte size appear one after the other in the layouts' order.
 // Empty when no reading holds a frame.
 std::vector<FrameSizeGuess> RankFrameSizeGuesses(int64_t fileSize,
                                                  const GuessConstraints& constraints = {},
                                                  const uint8_t* sample = nullptr,
-                                                 size_t sampleBytes = 0);
+                                                 size_t sampleBytes = 0,
+                                                 PreferencesUsed* used = nullptr);
 
 // How much the first plane of a picture in layout `code` changes from one row to the next when
 // rows are `pitch` bytes apart, and from one group of samples to the next: the mean absolute

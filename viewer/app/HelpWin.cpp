@@ -212,13 +212,28 @@ QString CHelpWin::BuildUsageText(const QString& appName,
     return text;
 }
 
+QString CHelpWin::BuildOpeningText() {
+    return QStringLiteral(
+        "Files without settings:\r\n"
+        "\t\tThe file's name and its two nearest folders propose them: a size (1920x1080, "
+        "1080p, 720p50, 1080i, 4k, uhd, cif, qcif, pal, ntsc, vga), a frame rate (30fps, "
+        "29.97fps, 25Hz, 50i) and a layout (any -l keyword, or words such as 420, 422, 444, "
+        "10bit, le, be, yuv, rgb, gray). A size or layout that leaves no whole frames in the file "
+        "is not used; the settings dialog says what was.\r\n"
+        "\t\tA YUV4MPEG2 file (.y4m, or one that starts with \"YUV4MPEG2 \") opens without the "
+        "dialog: its header gives size, layout, frame rate, interlacing and pixel aspect. Frames "
+        "whose FRAME line carries parameters are not shown. Settings stored for the file in the "
+        "recent list win.\r\n");
+}
+
 bool CHelpWin::OnInitDialog() {
     const QFontMetrics metrics(usage_->font());
     const QString text = BuildUsageText(kavlo::AppName(), [&metrics](const QString& name) {
         return metrics.horizontalAdvance(name) >= kWideNamePixels;
     });
     // The control keeps plain line feeds; the text itself is built with the window line ends.
-    QString shown = text + QStringLiteral("\r\n") + BuildKeysText();
+    QString shown = text + QStringLiteral("\r\n") + BuildOpeningText() + QStringLiteral("\r\n") +
+                    BuildKeysText();
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     usage_->setPlainText(shown);
     usage_->setLineWrapMode(QPlainTextEdit::WidgetWidth);

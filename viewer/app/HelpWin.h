@@ -34,6 +34,9 @@ public:
     // The "Keys" section shown after the usage, with "\r\n" line ends: the view keys as the key
     // table assigns them, then the keys of the main window and the mouse.
     static QString BuildKeysText();
+    // What a file's name and a YUV4MPEG2 header supply when no settings are given, with "\r\n"
+    // line ends; shown between the usage and the keys.
+    static QString BuildOpeningText();
 
     QPlainTextEdit* UsageControl() const { return usage_; }
     QLabel* ErrorControl() const { return errorLine_; }

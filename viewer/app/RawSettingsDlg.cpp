@@ -2,6 +2,7 @@
 #include "RawSettingsDlg.h"
 
 #include "view/FieldRender.h"
+#include "view/LocalFileName.h"
 #include "view/VideoBuffer.h"
 
 #include <QApplication>
@@ -44,8 +45,16 @@ int CRawSettingsDlg::Prepare(const QString& path, const RawSettings& settings, Q
         rememberedMethod_ = record_.deinterlaceMethod;
         return kResultFailed;
     }
-    if (guess)
-        record_ = rawsettings::GuessSettings(fileSize_, file.sample.data(), file.sample.size());
+    // The guess takes the file's name and folders as preferences and says what it took.
+    QString nameNote;
+    if (guess) {
+        const QByteArray name = kavlo::FileNameToBytes(path);
+        record_ = rawsettings::GuessSettingsWithName(
+            fileSize_,
+            rawsettings::ReadFileNameHints(
+                std::string_view(name.constData(), static_cast<size_t>(name.size()))),
+            file.sample.data(), file.sample.size(), &nameNote);
+    }
 
     rememberedDeinterlace_ = record_.deinterlace;
     rememberedMethod_ = record_.deinterlaceMethod;
@@ -59,6 +68,7 @@ int CRawSettingsDlg::Prepare(const QString& path, const RawSettings& settings, Q
     path_ = path;
     OpenPreview(startFrame);
     StartWindow();
+    if (!nameNote.isEmpty()) ShowNote(nameNote);
     return 0;
 }
 

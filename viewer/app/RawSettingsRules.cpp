@@ -4,6 +4,7 @@
 #include "view/LocalFileName.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -80,7 +81,10 @@ int PresetFor(int32_t width, int32_t height) {
 
 uint32_t Multiple(uint32_t m) { return m == 0 ? 1u : m; }
 
-RawSettings GuessSettings(int64_t fileSize, const uint8_t* sample, size_t sampleBytes) {
+namespace {
+
+RawSettings GuessWith(int64_t fileSize, const GuessConstraints& constraints, const uint8_t* sample,
+                      size_t sampleBytes, PreferencesUsed* used) {
     RawSettings r;
     std::memset(&r, 0, sizeof r);
     r.size = kRawSettingsSize;
@@ -89,7 +93,7 @@ RawSettings GuessSettings(int64_t fileSize, const uint8_t* sample, size_t sample
     int32_t width = 0, height = 0;
     uint32_t code = 0;
     const std::vector<FrameSizeGuess> readings =
-        RankFrameSizeGuesses(fileSize, {}, sample, sampleBytes);
+        RankFrameSizeGuesses(fileSize, constraints, sample, sampleBytes, used);
     if (!readings.empty()) {
         width = readings.front().width;
         height = readings.front().height;
@@ -112,6 +116,68 @@ RawSettings GuessSettings(int64_t fileSize, const uint8_t* sample, size_t sample
         height = std::max(static_cast<int32_t>(fileSize - width), 1);
     }
     BuildRawVideoFormat(r.rawFormat, width, height, code, 0, -1);
+    return r;
+}
+
+QString SizeText(int32_t width, int32_t height) {
+    return QStringLiteral("%1\u00D7%2").arg(width).arg(height);
+}
+
+QString RateText(uint32_t numerator, uint32_t denominator) {
+    const double rate = static_cast<double>(numerator) / static_cast<double>(denominator);
+    return QStringLiteral("%1 fps").arg(rate, 0, 'g', 6);
+}
+
+}  // namespace
+
+RawSettings GuessSettings(int64_t fileSize, const uint8_t* sample, size_t sampleBytes) {
+    return GuessWith(fileSize, {}, sample, sampleBytes, nullptr);
+}
+
+RawSettings GuessSettingsWithName(int64_t fileSize, const FileNameHints& hints,
+                                  const uint8_t* sample, size_t sampleBytes, QString* note) {
+    GuessConstraints constraints;
+    constraints.preferredWidth = hints.width;
+    constraints.preferredHeight = hints.height;
+    constraints.preferredCodes = hints.codes;
+    PreferencesUsed used;
+    RawSettings r = GuessWith(fileSize, constraints, sample, sampleBytes, &used);
+    // Seconds per frame = frameDuration / timeScale: 25 fps is 1/25, 29.97 fps 1001/30000.
+    if (hints.HasRate()) {
+        r.frameDuration = hints.rateDenominator;
+        r.timeScale = hints.rateNumerator;
+    }
+    if (hints.interlaced.value_or(false))
+        BuildRawVideoFormat(r.rawFormat, r.rawFormat.width, r.rawFormat.height, 0, 0, 9);
+    if (!note) return r;
+    note->clear();
+    QStringList taken, refused;
+    if (hints.HasSize()) {
+        if (used.size)
+            taken << SizeText(hints.width, hints.height);
+        else
+            refused << QStringLiteral(
+                           "%1 (no layout divides the file into whole frames of that "
+                           "size)")
+                           .arg(SizeText(hints.width, hints.height));
+    }
+    if (!hints.codes.empty()) {
+        const QString layout = QString::fromStdString(hints.layoutText);
+        if (used.codes)
+            taken << layout;
+        else
+            refused << QStringLiteral("%1 (no such frame fits the file)").arg(layout);
+    }
+    if (hints.HasRate()) taken << RateText(hints.rateNumerator, hints.rateDenominator);
+    if (hints.interlaced)
+        taken << (*hints.interlaced ? QStringLiteral("interlaced") : QStringLiteral("progressive"));
+    if (!taken.isEmpty())
+        *note = QStringLiteral("From the file name: %1.").arg(taken.join(QStringLiteral(", ")));
+    if (!refused.isEmpty()) {
+        if (!note->isEmpty()) *note += QLatin1Char(' ');
+        *note +=
+            QStringLiteral("Not used from the name: %1.").arg(refused.join(QStringLiteral("; ")));
+    }
     return r;
 }
 

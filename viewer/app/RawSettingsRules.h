@@ -3,6 +3,7 @@
 // reading typed numbers, presets and field arrangements.
 #pragma once
 
+#include "FileNameHints.h"
 #include "settings/RawSettings.h"
 
 #include <QString>
@@ -56,6 +57,12 @@ constexpr size_t kGuessSampleBytes = 256 * 1024;
 // none holds a frame, YUYV sizes halving from 720 x 480, else GRAY file size / 2 by the rest.
 RawSettings GuessSettings(int64_t fileSize, const uint8_t* sample = nullptr,
                           size_t sampleBytes = 0);
+// The same guess with what the file's name says (ReadFileNameHints) as preferences: its size and
+// layout when they fit the file (see GuessConstraints), its frame rate and interlacing always.
+// `note` (may be null) receives what was taken from the name and what was not and why; empty
+// when the name says nothing.
+RawSettings GuessSettingsWithName(int64_t fileSize, const FileNameHints& hints,
+                                  const uint8_t* sample, size_t sampleBytes, QString* note);
 
 // What the dialog needs of a file before it opens: whether it is an existing, readable,
 // non-empty regular file, its size, and up to `sampleBytes` bytes from `offset` (one read, so a

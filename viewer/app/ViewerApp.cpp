@@ -11,6 +11,7 @@
 #include "TNDebug.h"
 #include "view/VideoBuffer.h"
 #include "ViewerDlg.h"
+#include "Y4mFile.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -117,7 +118,13 @@ QString CTNViewerApp::OpenWithoutSettings(const QString& path) {
         return OpenAtStart(path, settings);
     }
     if (play_) {
+        // A YUV4MPEG2 file's header gives its settings; the interactive open below does the same.
+        RawSettings settings;
+        QString y4mError, note;
+        if (kavlo::ReadY4mSettings(path, settings, y4mError, note))
+            return OpenAtStart(path, settings);
         mainWindow_.reset();
+        if (!y4mError.isEmpty()) return StartErrorText(path, y4mError);
         return StartErrorText(path,
                               QStringLiteral("no settings are stored for this file; give them "
                                              "on the command line (-w, -h, -l)"));
@@ -157,9 +164,10 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     if (parsed.help) {
         // The usage asked for is no error: exit code 0.
         if (play_) {
-            Print(stdout, CHelpWin::BuildUsageText(kavlo::AppName(), [](const QString& name) {
-                      return name.size() >= 8;
-                  }));
+            Print(stdout,
+                  CHelpWin::BuildUsageText(kavlo::AppName(),
+                                           [](const QString& name) { return name.size() >= 8; }) +
+                      QStringLiteral("\r\n") + CHelpWin::BuildOpeningText());
         } else {
             ShowUsage(QString());
         }

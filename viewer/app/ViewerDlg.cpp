@@ -8,6 +8,7 @@
 #include "RawSettingsRules.h"
 #include "OpenFileDialog.h"
 #include "RecentFileList.h"
+#include "Y4mFile.h"
 #include "view/LocalFileName.h"
 #include "TNDebug.h"
 #include "view/FieldRender.h"
@@ -226,7 +227,8 @@ void CTNViewerDlg::UpdateStatusBar() {
     // The view's text starts with the separator it needs behind the title.
     QString probe = view_->StatusText().trimmed();
     if (probe.startsWith(QLatin1String("- "))) probe.remove(0, 2);
-    statusProbe_->setText(probe);
+    // A frame the file's structure refused says why in the probe's place.
+    statusProbe_->setText(view_->LoadErrorText().isEmpty() ? probe : view_->LoadErrorText());
 }
 
 void CTNViewerDlg::GoToFrame(int64_t frame) {
@@ -387,7 +389,28 @@ void CTNViewerDlg::OpenWithStoredSettings(int index, const QString& path) {
     AfterOpen(path, settings);
 }
 
+bool CTNViewerDlg::OpenY4m(const QString& path, int offerRemoval) {
+    RawSettings settings;
+    QString error, note;
+    if (!kavlo::ReadY4mSettings(path, settings, error, note) && error.isEmpty()) return false;
+    if (error.isEmpty() && view_->OpenFile(&settings, path, error, 0) == 0) {
+        AfterOpen(path, settings);
+        if (!note.isEmpty()) statusBar_->showMessage(note, 10000);
+        return true;
+    }
+    const QString reason = kavlo::OpenFailureReason(path, error);
+    view_->CloseFile();
+    UpdateWindowState();
+    if (offerRemoval >= 0)
+        OfferRemoval(offerRemoval, path, reason);
+    else
+        ShowLoadError(path, reason);
+    return true;
+}
+
 void CTNViewerDlg::OpenWithDialog(const QString& path, int offerRemoval) {
+    // A YUV4MPEG2 file says everything in its header: no dialog.
+    if (OpenY4m(path, offerRemoval)) return;
     RawSettings zero;
     std::memset(&zero, 0, sizeof zero);
     QString error;
@@ -468,7 +491,7 @@ void CTNViewerDlg::OnOpenCommand() {
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setNameFilters(
         {QStringLiteral(
-             "RAW Video Files (*.raw *.bin *.dat *.yuv* *.rgb *.420 *.422 *.yv12 *.yv16)"),
+             "RAW Video Files (*.raw *.bin *.dat *.yuv* *.rgb *.420 *.422 *.yv12 *.yv16 *.y4m)"),
          QStringLiteral("All Files (*)")});
     if (view_->IsOpen()) dialog.selectFile(view_->FileName());
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {

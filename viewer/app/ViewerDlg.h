@@ -124,6 +124,8 @@ private:
     // Asks the settings dialog and opens; on failure shows the load error, or the removal
     // offer for recent entry `offerRemoval` (-1 for none).
     void OpenWithDialog(const QString& path, int offerRemoval);
+    // Opens a YUV4MPEG2 file by its header, without the dialog; false when the file is none.
+    bool OpenY4m(const QString& path, int offerRemoval);
     void OfferRemoval(int index, const QString& path, const QString& reason);
     void ShowLoadError(const QString& path, const QString& reason);
     void SetMethod(uint32_t method);

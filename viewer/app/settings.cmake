@@ -1,6 +1,8 @@
-# The command-line parser and the frame-size guess (no Qt).
+# The command-line parser, the frame-size guess, file-name hints and the YUV4MPEG2 header (no Qt).
 add_library(kavlo_settings STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CommandLine.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/FrameSizeGuess.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/FrameSizeGuess.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileNameHints.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Y4mHeader.cpp)
 target_include_directories(kavlo_settings PUBLIC ${PROJECT_SOURCE_DIR}/viewer)
 target_link_libraries(kavlo_settings PUBLIC kavlo_settings_record kavlo_layouts PRIVATE kavlo_warnings)

@@ -96,7 +96,8 @@ int CVideoBuffer::OpenFile(RawSettings* settings, const QString& fileName, QStri
         SetScrollSizes(QSize(file_.Width(), file_.Height()));
     }
     if (!LoadFrame(startFrame)) {
-        errorText = QStringLiteral("couldn't load first frame");
+        errorText = file_.LoadError().isEmpty() ? QStringLiteral("couldn't load first frame")
+                                                : file_.LoadError();
         return fail();
     }
     layoutName_ = QString::fromStdString(LayoutName(file_.LayoutCode()));

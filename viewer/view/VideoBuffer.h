@@ -115,6 +115,8 @@ public:
     int64_t FrameCount() const { return file_.FrameCount(); }
     uint32_t FrameDuration() const { return file_.FrameDuration(); }
     uint32_t TimeScale() const { return file_.TimeScale(); }
+    // Why the last frame asked for was refused by the file's own structure; empty otherwise.
+    const QString& LoadErrorText() const { return file_.LoadError(); }
     // The seeking interface's position (the frame shown), -1 when it cannot be had.
     int64_t CurrentPosition() const { return file_.Position(); }
     // Zero while no file is open.

@@ -218,6 +218,7 @@ bool VideoFile::Open(RawSettings* settings, const QString& fileName, QString& er
         } else if (OpenComponents(settings, fileName, errorText, rawBytes)) {
             if (rawFrame_.Allocate(rawBytes)) {
                 opened = true;
+                frameLines_.Open(FileNameToBytes(fileName), *settings, rawBytes);
             } else {
                 errorText =
                     QStringLiteral("couldn't allocate %1 bytes for the frame buffer").arg(rawBytes);
@@ -348,6 +349,8 @@ bool VideoFile::LoadFrame(int64_t frame) {
     int64_t previous = 0;
     if (TN_FAILED(seeking_->GetPosition(&previous))) return false;
     if (previous == frame) return false;
+    loadError_ = frameLines_.Check(frame);
+    if (!loadError_.isEmpty()) return false;
     if (TN_FAILED(seeking_->SetPosition(frame))) return false;
 
     TNPtr<ITNSample> sample;
@@ -373,6 +376,8 @@ bool VideoFile::LoadFrame(int64_t frame) {
 
 void VideoFile::Close() {
     rawFrame_.Reset();
+    frameLines_.Close();
+    loadError_.clear();
     // The seeking interface first: the track holds no reference to its source.
     seeking_.reset();
     source_.reset();

@@ -10,6 +10,7 @@
 
 #include "DisplayBitmap.h"
 #include "FrameRender.h"
+#include "FrameLineCheck.h"
 
 #include "settings/ColourChoice.h"
 #include "settings/RawSettings.h"
@@ -48,6 +49,9 @@ public:
     // was read: no file, frame beyond the frame count, the frame is already the position, or a
     // failed read; a failed read leaves the position where it was.
     bool LoadFrame(int64_t frame);
+    // Why the last LoadFrame read nothing, when a check of the file's own structure refused the
+    // frame (a YUV4MPEG2 frame line that differs from the first); empty otherwise.
+    const QString& LoadError() const { return loadError_; }
     // Releases the components and the buffer and forgets the geometry; harmless when closed.
     void Close();
 
@@ -109,6 +113,8 @@ private:
     uint32_t timeScale_ = 1;
     RawSettings settings_{};
     QString fileName_;
+    FrameLineCheck frameLines_;
+    QString loadError_;
 };
 
 }  // namespace kavlo
