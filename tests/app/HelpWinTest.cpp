@@ -77,6 +77,8 @@ TEST(HelpWindow, ShowsTheKeysAfterTheUsage) {
     ASSERT_GE(usageEnd, 0);
     EXPECT_GT(keys, usageEnd);
     EXPECT_TRUE(shown.contains(QStringLiteral("\nHome, End\t- first, last frame\n")));
+    // The command-line tool is named after the keys.
+    EXPECT_GT(shown.indexOf(QStringLiteral("\nkavlo-tool ")), keys);
 }
 
 TEST(HelpWindow, MeasuresNamesWithTheUsageControlsFont) {
