@@ -6,9 +6,7 @@
 #include "view/FieldRender.h"
 #include "view/FrameRender.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QImageWriter>
+#include "PngWrite.h"
 
 #include <omp.h>
 
@@ -28,10 +26,10 @@
 
 namespace kavlotool {
 
-// zlib level of the PNG files: level 1 packs a frame of the clip generator to about a third of
-// its raw size at a fraction of the default level's time, so that a frame is written about as
-// fast as it is rendered.
-constexpr int kPngCompression = 1;
+// zlib level of the PNG files: level 1 writes a 1080p frame of the clip generator in about 10 ms
+// as about 130 KB (ffmpeg's PNG encoder with its defaults, level 6: 40 KB, in about twice the
+// processor time).
+constexpr int kPngZlibLevel = 1;
 
 namespace {
 
@@ -61,48 +59,43 @@ bool EndsWithPpm(const std::string& name) {
 }
 
 // The picture of a bitmap as the view shows it, top line first, as PPM or PNG bytes.
-bool Encode(const kavlo::DisplayBitmap& bitmap, int width, bool ppm, QByteArray& out) {
+bool Encode(const kavlo::DisplayBitmap& bitmap, int width, bool ppm, std::vector<uint8_t>& out) {
     const int height = bitmap.Height();
     if (ppm) {
         const std::string header =
             "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
-        const qsizetype rowBytes = qsizetype(width) * 3;
-        out.resize(qsizetype(header.size()) + rowBytes * height);
-        char* p = out.data();
+        const size_t rowBytes = size_t(width) * 3;
+        out.resize(header.size() + rowBytes * size_t(height));
+        uint8_t* p = out.data();
         std::memcpy(p, header.data(), header.size());
         p += header.size();
         for (int y = 0; y < height; ++y, p += rowBytes) {
             const uint8_t* line = bitmap.LineOnScreen(y);
             for (int x = 0; x < width; ++x) {
-                p[3 * x] = static_cast<char>(line[3 * x + 2]);
-                p[3 * x + 1] = static_cast<char>(line[3 * x + 1]);
-                p[3 * x + 2] = static_cast<char>(line[3 * x]);
+                p[3 * x] = line[3 * x + 2];
+                p[3 * x + 1] = line[3 * x + 1];
+                p[3 * x + 2] = line[3 * x];
             }
         }
         return true;
     }
-    QImage image(width, height, QImage::Format_RGB888);
-    if (image.isNull()) return false;
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* line = bitmap.LineOnScreen(y);
-        uint8_t* dst = image.scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            dst[3 * x] = line[3 * x + 2];
-            dst[3 * x + 1] = line[3 * x + 1];
-            dst[3 * x + 2] = line[3 * x];
-        }
-    }
     out.clear();
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    writer.setCompression(kPngCompression);
-    return writer.write(image);
+    return WritePng(
+        width, height, kPngZlibLevel,
+        [&bitmap, width](int y, uint8_t* rgb) {
+            const uint8_t* line = bitmap.LineOnScreen(y);
+            for (int x = 0; x < width; ++x) {
+                rgb[3 * x] = line[3 * x + 2];
+                rgb[3 * x + 1] = line[3 * x + 1];
+                rgb[3 * x + 2] = line[3 * x];
+            }
+        },
+        out);
 }
 
 // Writes `bytes` to a temporary file beside `name` and renames it to `name` when complete, so
 // that no half-written file ever carries the name. Without `force` an existing file is kept.
-bool WriteFileAtomically(const std::string& name, const QByteArray& bytes, bool force,
+bool WriteFileAtomically(const std::string& name, const std::vector<uint8_t>& bytes, bool force,
                          std::string& error) {
     const size_t slash = name.rfind('/');
     const std::string folder =
@@ -116,8 +109,8 @@ bool WriteFileAtomically(const std::string& name, const QByteArray& bytes, bool 
         error = "cannot write " + name + ": " + std::strerror(errno);
         return false;
     }
-    const char* p = bytes.constData();
-    size_t left = static_cast<size_t>(bytes.size());
+    const uint8_t* p = bytes.data();
+    size_t left = bytes.size();
     int failure = 0;
     while (left > 0) {
         const ssize_t n = ::write(fd, p, left);
@@ -232,7 +225,7 @@ int RunExport(const Request& request, Input& input) {
         // Frames are the unit of parallel work: with several workers each converts on its own
         // thread, without a team of its own that would compete for the same processors.
         if (workers > 1) omp_set_num_threads(1);
-        QByteArray bytes;
+        std::vector<uint8_t> bytes;
         for (;;) {
             if (stop) return;
             const int64_t n = next++;
