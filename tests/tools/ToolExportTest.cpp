@@ -113,7 +113,9 @@ TEST_P(ExportEqualsView, EveryFrameAndSwitchCombination) {
         ApplyToView(view, s);
         for (int n = 0; n < o.frames; ++n) {
             SCOPED_TRACE("frame " + std::to_string(n));
-            if (n > 0) ASSERT_TRUE(view.LoadFrame(n));
+            if (n > 0) {
+                ASSERT_TRUE(view.LoadFrame(n));
+            }
             const kavlo::DisplayBitmap* bitmap = view.Bitmap();
             ASSERT_NE(bitmap, nullptr);
             const std::vector<uint8_t> exported = ReadPpm(
