@@ -53,6 +53,11 @@ TEST(ToolArguments, ErrorsAndHelp) {
     EXPECT_EQ(Parse({"export", "a", "--flip=1", "--out", "x"}).error, "--flip takes no value");
     EXPECT_EQ(Parse({"info", "a", "--psnr-min", "3"}).error, "--psnr-min is not an option of info");
     EXPECT_EQ(Parse({"compare", "a", "/open", "b"}).error, "unknown argument /open");
+    // The error is one line whatever the arguments hold.
+    EXPECT_EQ(Parse({"info", "a", "--bo\ngus"}).error, "unknown option --bo?gus");
+    EXPECT_EQ(Parse({"export", "a", "--channel", "y\n"}).error,
+              "bad value 'y?' for --channel: expected y, cb or cr");
+    EXPECT_EQ(Parse({"in\nfo"}).error, "unknown command 'in?fo'");
     const Request e = Parse({"export", "a", "--fields", "split,swap", "--out", "f%d.png",
                              "--deinterlace", "3", "--channel", "cr"});
     ASSERT_TRUE(e.error.empty()) << e.error;

@@ -9,6 +9,15 @@ namespace kavlotool {
 
 namespace {
 
+// Text of an argument as an error message shows it: control characters as '?', so that the
+// message stays one line.
+std::string Shown(const std::string& text) {
+    std::string shown = text;
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return shown;
+}
+
 bool IsHelp(const std::string& a) { return a == "--help" || a == "-help" || a == "-?"; }
 
 // A whole decimal number 0 .. limit, nothing else.
@@ -55,7 +64,7 @@ const ToolOption* FindOption(const std::string& name) {
 // Applies one tool option; false with req.error set when its value is wrong.
 bool ApplyOption(Request& req, const std::string& name, const std::string& value) {
     auto bad = [&req, &name, &value](const char* expected) {
-        req.error = "bad value '" + value + "' for " + name + ": expected " + expected;
+        req.error = "bad value '" + Shown(value) + "' for " + name + ": expected " + expected;
         return false;
     };
     if (name == "--json") {
@@ -282,7 +291,7 @@ Request ParseArguments(const std::vector<std::string>& args) {
     } else if (word == "compare") {
         req.command = Command::Compare;
     } else {
-        req.error = "unknown command '" + word + "'";
+        req.error = "unknown command '" + Shown(word) + "'";
         return req;
     }
 
@@ -302,7 +311,7 @@ Request ParseArguments(const std::vector<std::string>& args) {
         const std::string name = a.substr(0, eq);
         const ToolOption* option = FindOption(name);
         if (!option) {
-            req.error = "unknown option " + name;
+            req.error = "unknown option " + Shown(name);
             return req;
         }
         if (!OptionFits(req.command, name)) {
