@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -103,6 +105,11 @@ TEST_F(ToolRun, MissingOrUnreadableFilesAreNamedAndExitWithOne) {
     const auto folder = RunTool({"info", "-w", "4", "-h", "4", "-l", "GRAY", Path("")});
     EXPECT_EQ(folder.status, 1);
     EXPECT_NE(folder.err.find("directory"), std::string::npos) << folder.err;
+    const std::string pipe = Path("pipe.yuv");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const auto fifo = RunTool({"info", pipe});
+    EXPECT_EQ(fifo.status, 1) << "a named pipe is refused, not waited on";
+    EXPECT_NE(fifo.err.find("pipe.yuv: is not a regular file"), std::string::npos) << fifo.err;
     const auto a = Clip("a.yuv", kLayoutI420, 64, 32, 2);
     const auto second = RunTool(Join({"compare"}, Join(a, {Path("gone.yuv")})));
     EXPECT_EQ(second.status, 1);

@@ -32,7 +32,8 @@ std::string LayoutText(uint32_t code) {
 
 bool ExamineFile(const std::string& path, int64_t filePrefix, Input& out, std::string& error) {
     out.path = path;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a named pipe would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
         return false;
