@@ -26,8 +26,8 @@ int ColumnRank(Component c) {
     return 8 + static_cast<int>(c);
 }
 
-// x positions (frame pixels) of the samples of one row of a part, in compared order.
-std::vector<uint64_t> RowPositions(const ComponentSamples::Part& p) {
+// x positions (frame pixels) of the samples of one row of a plane, in compared order.
+std::vector<uint64_t> RowPositions(const ComponentSamples::InPlane& p) {
     std::vector<uint64_t> xs;
     for (uint64_t g = 0; g < p.groups; ++g) {
         const std::vector<int>& pixels = g + 1 == p.groups ? p.lastGroupPixels : p.pixels;
@@ -36,8 +36,8 @@ std::vector<uint64_t> RowPositions(const ComponentSamples::Part& p) {
     return xs;
 }
 
-// One row of a part's samples read through the table into `out`.
-void ReadRow(const FrameSamples& f, const ComponentSamples::Part& p, const uint8_t* frame,
+// One row of a plane's samples of the component, read through the table into `out`.
+void ReadRow(const FrameSamples& f, const ComponentSamples::InPlane& p, const uint8_t* frame,
              uint64_t row, std::vector<uint32_t>& out) {
     const PlaneDesc& plane = f.layout->planes[p.plane];
     const uint8_t* base = frame + p.offset + row * p.pitch;
@@ -92,52 +92,52 @@ bool DescribeSamples(uint32_t code, int32_t width, int32_t height, int32_t lineB
         for (int pl = 0; pl < layout->planeCount; ++pl) {
             const PlaneDesc& plane = layout->planes[pl];
             const PlaneExtent& e = extent.planes[packed ? 0 : pl];
-            ComponentSamples::Part part;
-            part.plane = pl;
-            part.offset = e.offset;
-            part.pitch = e.pitch;
-            part.rows = e.rows;
-            part.groupPixels = plane.groupPixels;
-            part.heightDivisor = packed ? 1 : plane.heightDivisor;
-            part.wordBytes = plane.wordBytes;
+            ComponentSamples::InPlane where;
+            where.plane = pl;
+            where.offset = e.offset;
+            where.pitch = e.pitch;
+            where.rows = e.rows;
+            where.groupPixels = plane.groupPixels;
+            where.heightDivisor = packed ? 1 : plane.heightDivisor;
+            where.wordBytes = plane.wordBytes;
             for (int s = 0; s < plane.slotCount; ++s) {
                 if (plane.sampleSlots[s].component != c) continue;
-                part.slots.push_back(s);
+                where.slots.push_back(s);
                 cs.bits = std::max<int>(cs.bits, plane.sampleSlots[s].bits);
             }
-            if (part.slots.empty()) continue;
-            std::stable_sort(part.slots.begin(), part.slots.end(), [&plane](int a, int b) {
+            if (where.slots.empty()) continue;
+            std::stable_sort(where.slots.begin(), where.slots.end(), [&plane](int a, int b) {
                 return plane.sampleSlots[a].pixel < plane.sampleSlots[b].pixel;
             });
             const uint64_t w = uint64_t(width);
-            part.groups =
+            where.groups =
                 packed ? (w + plane.groupPixels - 1) / plane.groupPixels : w / plane.groupPixels;
-            if (part.groups == 0 || part.rows == 0) continue;
+            if (where.groups == 0 || where.rows == 0) continue;
             // A partial last group (packed layouts at a width that is no multiple of the group)
             // keeps the samples of pixels inside the frame whose words the row holds, and of a
             // horizontally subsampled component only those whose pixels all lie inside.
-            const uint64_t remaining = w - (part.groups - 1) * plane.groupPixels;
-            const uint64_t step = plane.groupPixels / part.slots.size();
-            const uint64_t groupStart = (part.groups - 1) * plane.groupBytes;
-            for (const int s : part.slots) {
+            const uint64_t remaining = w - (where.groups - 1) * plane.groupPixels;
+            const uint64_t step = plane.groupPixels / where.slots.size();
+            const uint64_t groupStart = (where.groups - 1) * plane.groupBytes;
+            for (const int s : where.slots) {
                 const SampleSlot& slot = plane.sampleSlots[s];
                 const bool inside = slot.pixel + (step > 1 ? step : 1) <= remaining;
                 const bool held =
                     groupStart + (uint64_t(slot.word) + 1) * plane.wordBytes <= e.rowBytes;
                 if (inside && held) {
-                    part.lastGroupSlots.push_back(s);
-                    part.lastGroupPixels.push_back(slot.pixel);
+                    where.lastGroupSlots.push_back(s);
+                    where.lastGroupPixels.push_back(slot.pixel);
                 }
             }
-            for (const int s : part.slots) part.pixels.push_back(plane.sampleSlots[s].pixel);
-            const SampleSlot& first = plane.sampleSlots[part.slots[0]];
-            part.contiguous = part.slots.size() == 1 && plane.groupBytes == plane.wordBytes &&
-                              first.shift == 0 && part.lastGroupSlots.size() == 1 &&
-                              ((plane.wordBytes == 1 && first.bits == 8) ||
-                               (plane.wordBytes == 2 && layout->byteOrder == ByteOrder::Little));
-            cs.count +=
-                part.rows * ((part.groups - 1) * part.slots.size() + part.lastGroupSlots.size());
-            cs.parts.push_back(std::move(part));
+            for (const int s : where.slots) where.pixels.push_back(plane.sampleSlots[s].pixel);
+            const SampleSlot& first = plane.sampleSlots[where.slots[0]];
+            where.contiguous = where.slots.size() == 1 && plane.groupBytes == plane.wordBytes &&
+                               first.shift == 0 && where.lastGroupSlots.size() == 1 &&
+                               ((plane.wordBytes == 1 && first.bits == 8) ||
+                                (plane.wordBytes == 2 && layout->byteOrder == ByteOrder::Little));
+            cs.count += where.rows *
+                        ((where.groups - 1) * where.slots.size() + where.lastGroupSlots.size());
+            cs.planes.push_back(std::move(where));
         }
         if (cs.count > 0) out.components.push_back(std::move(cs));
     }
@@ -170,11 +170,11 @@ bool SamplesComparable(const FrameSamples& a, const FrameSamples& b, std::string
             why = "the layouts store samples of different bit depths: " + layouts;
             return false;
         }
-        bool same = ca.count == cb.count && ca.parts.size() == cb.parts.size();
-        for (size_t p = 0; same && p < ca.parts.size(); ++p) {
-            same = ca.parts[p].rows == cb.parts[p].rows &&
-                   ca.parts[p].heightDivisor == cb.parts[p].heightDivisor &&
-                   RowPositions(ca.parts[p]) == RowPositions(cb.parts[p]);
+        bool same = ca.count == cb.count && ca.planes.size() == cb.planes.size();
+        for (size_t p = 0; same && p < ca.planes.size(); ++p) {
+            same = ca.planes[p].rows == cb.planes[p].rows &&
+                   ca.planes[p].heightDivisor == cb.planes[p].heightDivisor &&
+                   RowPositions(ca.planes[p]) == RowPositions(cb.planes[p]);
         }
         if (!same) {
             why = std::string("the layouts sample component ") + ComponentName(ca.component) +
@@ -258,9 +258,9 @@ void SumSquaredDifferences(const FrameSamples& a, const uint8_t* frameA, const F
         const ComponentSamples& cb = b.components[c];
         const uint16_t mask = static_cast<uint16_t>(ca.bits >= 16 ? 0xFFFF : (1u << ca.bits) - 1);
         uint64_t sum = 0;
-        for (size_t p = 0; p < ca.parts.size() && p < cb.parts.size(); ++p) {
-            const ComponentSamples::Part& pa = ca.parts[p];
-            const ComponentSamples::Part& pb = cb.parts[p];
+        for (size_t p = 0; p < ca.planes.size() && p < cb.planes.size(); ++p) {
+            const ComponentSamples::InPlane& pa = ca.planes[p];
+            const ComponentSamples::InPlane& pb = cb.planes[p];
             const bool fast = pa.contiguous && pb.contiguous && pa.wordBytes == pb.wordBytes;
             const uint64_t rowBytes = pa.groups * uint64_t(pa.wordBytes);
             const uint8_t* baseA = frameA + pa.offset;

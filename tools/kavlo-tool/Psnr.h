@@ -28,7 +28,7 @@ struct ComponentSamples {
     Component component = Component::Y;
     int bits = 0;
     // Per plane holding the component (one for every layout of today).
-    struct Part {
+    struct InPlane {
         int plane = 0;
         uint64_t offset = 0;  // of the plane in the frame
         uint64_t pitch = 0;
@@ -49,7 +49,7 @@ struct ComponentSamples {
         bool contiguous = false;
         int wordBytes = 1;
     };
-    std::vector<Part> parts;
+    std::vector<InPlane> planes;
     uint64_t count = 0;  // samples of the component in a frame
 };
 

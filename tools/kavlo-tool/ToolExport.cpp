@@ -103,7 +103,7 @@ bool WriteFileAtomically(const std::string& name, const std::vector<uint8_t>& by
         slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
     const std::string temp =
-        folder + "." + base + ".part-" + std::to_string(::getpid()) + "-" +
+        folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
         std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id()) % 1000000);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
