@@ -106,6 +106,8 @@ TEST(HelpWindow, ShowsTheKeysAfterTheUsage) {
     EXPECT_GT(opening, usageEnd);
     EXPECT_LT(opening, keys);
     EXPECT_GT(shown.indexOf(QStringLiteral("YUV4MPEG2"), opening), opening);
+    // The command-line tool is named after the keys.
+    EXPECT_GT(shown.indexOf(QStringLiteral("\nkavlo-tool ")), keys);
 }
 
 TEST(HelpWindow, MeasuresNamesWithTheUsageControlsFont) {

@@ -10,7 +10,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
-for f in usr/bin/Kavlo usr/lib/kavlo/Kavlo usr/lib/kavlo/libTarnCore.so usr/lib/kavlo/plugins/quern.dll \
+for f in usr/bin/Kavlo usr/lib/kavlo/Kavlo usr/bin/kavlo-tool usr/lib/kavlo/kavlo-tool usr/lib/kavlo/libTarnCore.so usr/lib/kavlo/plugins/quern.dll \
          usr/share/applications/kavlo.desktop usr/share/mime/packages/kavlo.xml \
          usr/share/icons/hicolor/256x256/apps/kavlo.png; do
   [ -e "$root/$f" ] || fail "the package lacks /$f"
@@ -21,7 +21,7 @@ desktop-file-validate --no-hints "$root/usr/share/applications/kavlo.desktop" ||
 # Declared dependencies, without versions; "a | b" alternatives each count.
 depends=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/ //g; s/:.*//' | sort -u)
 missing=0
-for elf in "$root/usr/lib/kavlo/Kavlo" "$root/usr/lib/kavlo/libTarnCore.so" "$root/usr/lib/kavlo/plugins/quern.dll"; do
+for elf in "$root/usr/lib/kavlo/Kavlo" "$root/usr/lib/kavlo/kavlo-tool" "$root/usr/lib/kavlo/libTarnCore.so" "$root/usr/lib/kavlo/plugins/quern.dll"; do
   # The libraries it names itself (NEEDED): those of its dependencies come with their packages.
   needed=$(readelf -d "$elf" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
   resolved=$(ldd "$elf")
@@ -45,4 +45,7 @@ eval "settings=($line)"
 out=$(QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work \
       timeout 60 "$root/usr/bin/Kavlo" -play "${settings[@]}" 2>&1) || fail "Kavlo -play: $out"
 grep -q 'PlayThrough: 10 frames' <<<"$out" || fail "the unpacked Kavlo did not play the clip: $out"
+# The unpacked command-line tool reads it too, through the link in bin.
+out=$(timeout 60 "$root/usr/bin/kavlo-tool" info "${settings[@]}" 2>&1) || fail "kavlo-tool info: $out"
+grep -qx 'frames: 10' <<<"$out" || fail "the unpacked kavlo-tool did not read the clip: $out"
 echo "package ok: $(basename "$deb"), $(wc -l <<<"$depends") declared dependencies"

@@ -284,6 +284,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 return r;
             }
             r.fileName = a;
+            r.fileIndex = i;
             fileGiven = true;
             continue;
         }

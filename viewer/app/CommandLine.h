@@ -47,6 +47,7 @@ std::optional<LayoutKeyword> FindLayoutKeyword(const std::string& value);
 struct CommandLine {
     std::string error;                      // empty when all is well
     std::string fileName;                   // empty when none was given
+    size_t fileIndex = 0;                   // the file name's place in the arguments (0: none)
     std::optional<std::string> openTarget;  // the argument after "/open" (empty: none given)
 
     // Values as read (before any record is built).

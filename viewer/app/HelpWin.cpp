@@ -103,6 +103,11 @@ const char kWindowKeys[] =
     "Ctrl+wheel\t- zoom about the pointer\r\n"
     "Wheel\t\t- scroll a tenth of the view\r\n";
 
+// The command-line tool installed beside the viewer.
+const char kToolLine[] =
+    "kavlo-tool (beside Kavlo) reads the same settings without a window: info, export of frames "
+    "as PNG or PPM, compare (PSNR); kavlo-tool --help tells more.\r\n";
+
 }  // namespace
 
 QString CHelpWin::BuildKeysText() {
@@ -233,7 +238,7 @@ bool CHelpWin::OnInitDialog() {
     });
     // The control keeps plain line feeds; the text itself is built with the window line ends.
     QString shown = text + QStringLiteral("\r\n") + BuildOpeningText() + QStringLiteral("\r\n") +
-                    BuildKeysText();
+                    BuildKeysText() + QStringLiteral("\r\n") + QString::fromLatin1(kToolLine);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     usage_->setPlainText(shown);
     usage_->setLineWrapMode(QPlainTextEdit::WidgetWidth);

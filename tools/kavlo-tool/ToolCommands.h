@@ -1,0 +1,32 @@
+// The three commands of kavlo-tool. Each returns the exit status and prints its own errors.
+#pragma once
+
+#include "ToolArgs.h"
+#include "ToolInput.h"
+
+#include "view/VideoFile.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kavlotool {
+
+int RunInfo(const Request& request, Input& input, const CommandLine& parsed);
+int RunExport(const Request& request, Input& input);
+int RunCompare(const Request& request, Input& first, Input& second);
+
+// Opens the file with the input's settings (a copy: the open writes the file size into it).
+// False with the reason.
+bool OpenVideo(const Input& input, kavlo::VideoFile& file, std::string& error);
+
+// The frames of `range` in a file of `frameCount` frames; false with the reason when the range
+// lies past the end.
+bool ResolveRange(const FrameRange& range, int64_t frameCount, int64_t& first, int64_t& last,
+                  std::string& error);
+
+// A JSON string literal of UTF-8 text.
+std::string JsonString(const std::string& text);
+// A number as printed in the reports: fixed with `decimals` decimals, "inf" for infinity.
+std::string Number(double value, int decimals);
+
+}  // namespace kavlotool
