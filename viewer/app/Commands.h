@@ -28,4 +28,12 @@ enum Cmd : int {
     CmdMethodBlend = 32812,
     CmdMethodLowPass = 32813,
     CmdWebsite = 32835,
+    // Analysis: saving and copying the displayed frame, exporting frames, the source values
+    // and the histogram window.
+    CmdSaveFrameAs = 32900,
+    CmdCopyFrame = 32901,
+    CmdExportFrames = 32902,
+    CmdHexValues = 32903,
+    CmdShowValues = 32904,
+    CmdHistogram = 32905,
 };

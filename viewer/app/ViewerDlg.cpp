@@ -1,5 +1,6 @@
 #include "ViewerDlg.h"
 
+#include "AnalysisTools.h"
 #include "AppInfo.h"
 #include "FileCheck.h"
 #include "FrameNumberValidator.h"
@@ -221,6 +222,8 @@ void CTNViewerDlg::UpdateStatusBar() {
     // The view's text starts with the separator it needs behind the title.
     QString probe = view_->StatusText().trimmed();
     if (probe.startsWith(QLatin1String("- "))) probe.remove(0, 2);
+    if (!view_->SourceValuesText().isEmpty())
+        probe += QStringLiteral("  ") + view_->SourceValuesText();
     statusProbe_->setText(probe);
 }
 
@@ -597,6 +600,7 @@ bool CTNViewerDlg::HandleNavigationKey(QKeyEvent* event) {
 
 bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
     if (HandleNavigationKey(event)) return true;
+    if (analysis_->HandleKey(event)) return true;
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool shift = mods & Qt::ShiftModifier;
     const bool ctrl = mods & Qt::ControlModifier;
