@@ -31,8 +31,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 #include <vector>
+
+#include <sys/resource.h>
 
 using namespace kavlo;
 
@@ -254,6 +257,35 @@ TEST(FrameExport, UnwritableTargetsStopWithTheFileNamed) {
     EXPECT_EQ(result.framesWritten, 1);
     EXPECT_TRUE(result.error.contains(blocked)) << result.error.toStdString();
     EXPECT_FALSE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("f_002.png"))));
+}
+
+TEST(FrameExport, AFullDiskStopsTheRunAndLeavesNoFile) {
+    QTemporaryDir dir;
+    const ExportClip clip = MakeClip(dir.path(), kLayoutGRAY, 4);
+    // A file size limit stands in for a full disk: writes past it fail with EFBIG.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit limited = old;
+    limited.rlim_cur = static_cast<rlim_t>(kW * kH * 5 / 2);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const ExportResult raw =
+        ExportFrames(Request(clip, dir.path(), ExportFormat::RawFrames, 0, 3), {});
+    // No image of the sequence fits 40 bytes.
+    limited.rlim_cur = 40;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const ExportResult images =
+        ExportFrames(Request(clip, dir.path(), ExportFormat::ImageSequence, 0, 3), {});
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(raw.status, ExportResult::Failed);
+    EXPECT_TRUE(raw.error.contains(QDir(dir.path()).filePath(QStringLiteral("out.raw"))))
+        << raw.error.toStdString();
+    EXPECT_EQ(images.status, ExportResult::Failed);
+    EXPECT_EQ(images.framesWritten, 0);
+    EXPECT_TRUE(images.error.contains(QDir(dir.path()).filePath(QStringLiteral("f_000.png"))))
+        << images.error.toStdString();
+    EXPECT_EQ(Written(dir.path()), QStringList()) << "nothing under a final name, no leftovers";
 }
 
 // ---- The main window ----------------------------------------------------------------------------

@@ -40,7 +40,7 @@ void AnalysisTools::AddMenuItems(QMenuBar* menuBar, QMenu* fileMenu, QMenu* view
     // File: after Close, before the recent files.
     save_ = make(fileMenu, CmdSaveFrameAs, QStringLiteral("&Save Frame As..."), false);
     save_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    export_ = make(fileMenu, CmdExportFrames, QStringLiteral("&Export Frames..."), false);
+    export_ = make(fileMenu, CmdExportFrames, QStringLiteral("Export F&rames..."), false);
     export_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     QAction* before = nullptr;
     for (QAction* a : fileMenu->actions())

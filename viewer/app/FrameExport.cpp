@@ -3,6 +3,7 @@
 #include "view/FrameImage.h"
 #include "view/VideoFile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -25,20 +26,31 @@ QString WriteError(const QString& path, const QString& reason) {
     return QStringLiteral("couldn't write %1: %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
-// The image in a temporary file beside `path`, renamed to it when whole.
+// Opens `file` without Qt's write buffer: a buffered write that the system cuts short (a full
+// disk, a file size limit) is not reported, and the file would be committed truncated.
+bool OpenUnbuffered(QSaveFile& file) {
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+// The image encoded in memory, then written in a temporary file beside `path` and renamed to
+// it when whole.
 bool SaveImage(const QImage& image, const QString& path, const QByteArray& format, QString& error) {
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(image)) {
+        error = WriteError(path, writer.errorString());
+        return false;
+    }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!OpenUnbuffered(file)) {
         error = WriteError(path, file.errorString());
         return false;
     }
-    QImageWriter writer(&file, format);
-    if (!writer.write(image)) {
-        // The writer's own text says "Device error" for a full disk; the file's says why.
-        const QString reason =
-            file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+    if (file.write(encoded) != encoded.size()) {
+        error = WriteError(path, file.errorString());
         file.cancelWriting();
-        error = WriteError(path, reason);
         return false;
     }
     if (!file.commit()) {
@@ -182,7 +194,7 @@ ExportResult ExportFrames(const ExportRequest& request, const ExportCallbacks& c
     QByteArray imageFormat;
     if (request.format == ExportFormat::RawFrames) {
         raw = std::make_unique<QSaveFile>(targets.front());
-        if (!raw->open(QIODevice::WriteOnly)) {
+        if (!OpenUnbuffered(*raw)) {
             result.error = WriteError(targets.front(), raw->errorString());
             return result;
         }

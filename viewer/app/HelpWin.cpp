@@ -90,6 +90,7 @@ const char kWindowKeys[] =
     "Ctrl+E\t\t- export frames (images or raw)\r\n"
     "X\t\t- source values in hexadecimal or decimal\r\n"
     "H\t\t- histogram and waveform window\r\n"
+    "Zoom 16 and up\t- source values on every pixel (View > Show Values When Zoomed)\r\n"
     "Space+drag\t- pan (Space+wheel scrolls)\r\n"
     "Ctrl+click\t- zoom in (a drag zooms to the rectangle)\r\n"
     "Ctrl+right click\t- zoom out about the point\r\n"
