@@ -356,9 +356,17 @@ TEST_F(Analysis, KeysAndMenusOfTheValuesAndTheHistogram) {
     ASSERT_NE(dlg->Action(CmdHexValues), nullptr);
     EXPECT_FALSE(dlg->Action(CmdHexValues)->isChecked());
     EXPECT_TRUE(dlg->Action(CmdShowValues)->isChecked()) << "values on zoomed pixels by default";
+    // The status bar names the source samples under the pointer after today's probe.
+    QWidget* port = dlg->View()->viewport();
+    QTest::mouseMove(port, dlg->View()->PictureRect().center());
+    EXPECT_TRUE(dlg->StatusProbeText().startsWith(QStringLiteral("Pos: (")));
+    EXPECT_TRUE(dlg->StatusProbeText().contains(QStringLiteral("  Y' ")))
+        << dlg->StatusProbeText().toStdString();
     Key(Qt::Key_X);
     EXPECT_TRUE(dlg->View()->HexValues());
     EXPECT_TRUE(dlg->Action(CmdHexValues)->isChecked());
+    EXPECT_TRUE(dlg->StatusProbeText().contains(QStringLiteral("  Y' 0x")))
+        << dlg->StatusProbeText().toStdString();
     dlg->OnCommand(CmdShowValues);
     EXPECT_FALSE(dlg->View()->ShowValuesWhenZoomed());
 

@@ -7,6 +7,9 @@
 #include "SourceProbe.h"
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
 #include <QPainter>
 
 #include <algorithm>
@@ -45,33 +48,68 @@ void CVideoBuffer::PaintValues(QPainter& painter, const QRect& visible) {
 
     painter.save();
     painter.setClipRect(visible);
+    // One font for the whole paint, from the first pixel's lines (every pixel of a frame has as
+    // many samples): labels where they fit at a readable size, the values alone otherwise.
+    const SourceValues firstValues = ProbeDisplayedPixel(frame, switches_, x0, y0);
+    const qsizetype lineCount = SourceValueLines(firstValues, hexValues_).size();
+    if (lineCount == 0) {
+        painter.restore();
+        return;
+    }
+    // The widest line: a label of two characters, a space and the widest value of the depth.
+    int valueChars = 1;
+    for (int i = 0; i < firstValues.count; ++i) {
+        const ProbeSample top{firstValues.samples[i].component, firstValues.samples[i].bits,
+                              firstValues.samples[i].bits >= 32
+                                  ? 0xFFFFFFFFu
+                                  : (1u << firstValues.samples[i].bits) - 1u};
+        valueChars = std::max(valueChars, static_cast<int>(SampleText(top, hexValues_).size()));
+    }
+    const double rows = static_cast<double>(lineCount) + 0.5;
+    const double labelled = std::min(cellH / rows, cellW / (0.62 * (valueChars + 5)));
+    const bool labels = labelled >= 7.0;
+    const double size = labels ? labelled : std::min(cellH / rows, cellW / (0.62 * valueChars));
     QFont font = painter.font();
+    font.setPixelSize(std::max(4, static_cast<int>(std::floor(size))));
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, painter.device());
+    const double lineHeight = metrics.height();
+    const int tileW = std::max(1, static_cast<int>(std::ceil(cellW)));
+    const int tileH = std::max(1, static_cast<int>(std::ceil(lineHeight)));
+
+    // Each distinct line is drawn once per paint into a tile, in black and in white, and the
+    // tiles are copied onto the pixels: neighbouring pixels share most of their values.
+    QHash<QString, QImage> tiles;
+    auto tileOf = [&](const QString& text, bool dark) -> const QImage& {
+        const QString key = text + (dark ? QLatin1Char('d') : QLatin1Char('l'));
+        auto it = tiles.find(key);
+        if (it != tiles.end()) return *it;
+        QImage tile(tileW, tileH, QImage::Format_ARGB32_Premultiplied);
+        tile.fill(Qt::transparent);
+        QPainter p(&tile);
+        p.setFont(font);
+        p.setPen(dark ? Qt::black : Qt::white);
+        p.drawText(QRectF(0, 0, tileW, tileH), Qt::AlignCenter, text);
+        return *tiles.insert(key, tile);
+    };
+
     for (int y = y0; y <= y1; ++y) {
         const uint8_t* line = bitmap.LineOnScreen(y);
         for (int x = x0; x <= x1; ++x) {
-            QStringList lines =
-                SourceValueLines(ProbeDisplayedPixel(frame, switches_, x, y), hexValues_);
-            if (lines.isEmpty()) continue;
-            // Labels only where they fit at a readable size; the values alone otherwise.
-            auto widest = [&lines] {
-                qsizetype n = 1;
-                for (const QString& l : lines) n = std::max(n, l.size());
-                return static_cast<double>(n);
-            };
-            const double rows = static_cast<double>(lines.size()) + 0.5;
-            double size = std::min(cellH / rows, cellW / (0.62 * widest()));
-            if (size < 7.0) {
-                for (QString& l : lines) l = l.section(QLatin1Char(' '), -1);
-                size = std::min(cellH / rows, cellW / (0.62 * widest()));
-            }
-            font.setPixelSize(std::max(4, static_cast<int>(std::floor(size))));
-            painter.setFont(font);
+            const SourceValues values = ProbeDisplayedPixel(frame, switches_, x, y);
+            if (!values.valid) continue;
             const uint8_t* p = line + 3 * x;
-            const double luminance = 0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0];
-            painter.setPen(luminance >= 128.0 ? Qt::black : Qt::white);
+            const bool dark = 0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0] >= 128.0;
             const QPointF topLeft = mapToView(QPointF(x, y));
-            const QRectF cell(topLeft, QSizeF(cellW, cellH));
-            painter.drawText(cell, Qt::AlignCenter, lines.join(QLatin1Char('\n')));
+            double top = topLeft.y() + (cellH - lineHeight * values.count) / 2.0;
+            const double left = topLeft.x() + (cellW - tileW) / 2.0;
+            for (int i = 0; i < values.count; ++i, top += lineHeight) {
+                const ProbeSample& sample = values.samples[i];
+                QString text = SampleText(sample, hexValues_);
+                if (labels && sample.component != Component::Grey)
+                    text = ComponentLabel(sample.component) + QLatin1Char(' ') + text;
+                painter.drawImage(QPointF(std::round(left), std::round(top)), tileOf(text, dark));
+            }
         }
     }
     painter.restore();
