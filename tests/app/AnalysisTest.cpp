@@ -32,6 +32,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -291,6 +292,17 @@ TEST(FrameExport, AFullDiskStopsTheRunAndLeavesNoFile) {
     EXPECT_EQ(Written(dir.path()), QStringList()) << "nothing under a final name, no leftovers";
 }
 
+// Runs `act` on the next modal window (polled on the application's own timers).
+void OnModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(5, qApp, [act] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            act(modal);
+        } else {
+            OnModal(act);
+        }
+    });
+}
+
 // ---- The main window ----------------------------------------------------------------------------
 
 namespace {
@@ -346,7 +358,7 @@ TEST_F(Analysis, SaveFrameAndCopyHoldTheViewsBitmap) {
 
     // Ctrl+S asks for the name.
     bool asked = false;
-    shelltest::OnNextModal([&asked](QWidget* w) {
+    OnModal([&asked](QWidget* w) {
         asked = qobject_cast<QFileDialog*>(w) != nullptr;
         w->close();
     });
@@ -418,7 +430,7 @@ TEST_F(Analysis, ExportDialogDefaultsToTheWholeFileAndRefusesBadInput) {
 
     // Ctrl+E opens it from the window.
     bool opened = false;
-    shelltest::OnNextModal([&opened](QWidget* w) {
+    OnModal([&opened](QWidget* w) {
         opened = qobject_cast<ExportFramesDlg*>(w) != nullptr;
         w->close();
     });
