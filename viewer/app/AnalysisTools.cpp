@@ -166,6 +166,13 @@ void AnalysisTools::ExportFramesCommand() {
     ExportJob::Start(request, window_);
 }
 
-void AnalysisTools::ToggleHistogram() { histogram_->setVisible(!histogram_->isVisible()); }
+void AnalysisTools::ToggleHistogram() {
+    if (!histogram_->isVisible() && !histogramPlaced_) {
+        // The first time beside the main window, so that it covers none of the picture.
+        histogramPlaced_ = true;
+        histogram_->move(window_->frameGeometry().topRight() + QPoint(8, 0));
+    }
+    histogram_->setVisible(!histogram_->isVisible());
+}
 
 }  // namespace kavlo

@@ -56,6 +56,7 @@ private:
     QAction* showValues_ = nullptr;
     QAction* histogramAction_ = nullptr;
     QString lastFolder_;
+    bool histogramPlaced_ = false;
 };
 
 }  // namespace kavlo
