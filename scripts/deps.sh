@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format libclang-rt-14-dev libomp-14-dev git
   libyuv-dev libswscale-dev
-  xvfb xdotool x11-apps imagemagick ffmpeg
+  xvfb xdotool x11-apps imagemagick ffmpeg xclip
   dpkg-dev desktop-file-utils shared-mime-info
 )
 if [ "${1:-}" = "--print" ]; then printf '%s\n' "${packages[@]}"; exit 0; fi

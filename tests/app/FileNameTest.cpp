@@ -19,12 +19,15 @@
 #include <QMimeData>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -201,23 +204,29 @@ TEST(NonUtf8Names, OpenDialogChoosesTheClipByItsLossyName) {
     CTNViewerDlg window;
     const RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 32, 16);
     window.RecentFiles()->Add(kavlo::FileNameFromBytes(clip), sizeof s, &s);
-    QString refused;
-    shelltest::OnNextModal([&](QWidget* w) {
+    // Shared with the pollers, which outlive the test when no refusal comes: the next modal
+    // window of the process (another test's) must find neither a dead string nor a dead dialog.
+    auto refused = std::make_shared<QString>();
+    shelltest::OnNextModal([&clip, refused](QWidget* w) {
         auto* dialog = qobject_cast<QFileDialog*>(w);
         ASSERT_NE(dialog, nullptr);
         dialog->selectFile(QFile::decodeName(clip));
         // A refusal comes as a message box; it is noted and everything is closed.
-        shelltest::OnNextModal([&refused, dialog](QWidget* m) {
+        const QPointer<QFileDialog> alive(dialog);
+        shelltest::OnNextModal([refused, alive](QWidget* m) {
+            if (!alive) return;
             if (auto* box = qobject_cast<QMessageBox*>(m)) {
-                refused = box->text();
+                *refused = box->text();
                 box->close();
             }
-            QTimer::singleShot(0, dialog, [dialog] { dialog->reject(); });
+            QTimer::singleShot(0, alive, [alive] {
+                if (alive) alive->reject();
+            });
         });
         static_cast<QDialog*>(dialog)->accept();
     });
     window.OnCommand(CmdOpen);
-    EXPECT_TRUE(refused.isEmpty()) << refused.toStdString();
+    EXPECT_TRUE(refused->isEmpty()) << refused->toStdString();
     EXPECT_TRUE(window.View()->IsOpen());
     EXPECT_EQ(kavlo::FileNameToBytes(window.View()->FileName()), clip);
     shelltest::ClearSettings();

@@ -179,6 +179,65 @@ open_guessed() {
   timeout 10 xdotool windowfocus --sync "$wid" || true
 }
 
+# --- Analysis: source values drawn on zoomed pixels, Save Frame As and Copy -----------------
+# An 8x8 GRAY frame of value 57 everywhere: at zoom 32 the values (white on the dark grey) cover
+# part of its 256x256 pixels on screen, at zoom 8 none of its 64x64.
+head -c 64 /dev/zero | tr '\0' '\071' >"$work/flat.gray"
+"$prefix/bin/Kavlo" -w 8 -h 8 -l GRAY "$work/flat.gray" >"$work/kavlo.log" 2>&1 &
+kavlo_pid=$!
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name 'flat\.gray' | head -n 1) || true
+[ -n "$wid" ] || fail "Kavlo did not open flat.gray"
+xdotool windowsize --sync "$wid" 900 700 || true
+timeout 10 xdotool windowfocus --sync "$wid" || true
+# flat_pixels: how many screen pixels show the frame's grey.
+flat_pixels() {
+  shot
+  convert "$work/shot.ppm" -fill black +opaque 'rgb(57,57,57)' -fill white -opaque 'rgb(57,57,57)' \
+    -format '%[fx:round(mean*w*h)]' info:
+}
+# wait_flat TEST WHAT: waits (at most 15 s) until the count of grey pixels passes the test.
+wait_flat() {
+  local deadline=$((SECONDS + 15)) n
+  while :; do
+    n=$(flat_pixels)
+    if [ "$n" $1 ]; then echo "$2: $n pixels of the frame's grey"; return 0; fi
+    [ $SECONDS -ge $deadline ] && fail "$2: $n pixels of the frame's grey"
+    sleep 0.3
+  done
+}
+key equal equal equal         # zoom 8: the picture alone
+wait_flat "-eq 4096" "zoom 8 draws no values"
+key equal equal               # zoom 32: values on every pixel
+wait_flat "-lt 65000" "zoom 32 draws the values"
+n=$(flat_pixels)
+[ "$n" -gt 40000 ] || fail "zoom 32: only $n pixels of the picture left uncovered"
+expected=$(head -c 192 /dev/zero | tr '\0' '\071' | od -An -tx1 | tr -d ' \n')
+# Save Frame As (Ctrl+S): the file holds the frame at full resolution, not the zoomed view.
+key ctrl+s
+dlg=$(timeout 30 xdotool search --sync --onlyvisible --name '^Save Frame As' | head -n 1) || true
+[ -n "$dlg" ] || fail "Ctrl+S did not ask for a file name"
+timeout 10 xdotool windowfocus --sync "$dlg" || true
+key ctrl+a; xdotool type --delay 20 "$work/saved.png"; key Return
+for _ in $(seq 100); do [ -s "$work/saved.png" ] && break; sleep 0.1; done
+[ -s "$work/saved.png" ] || fail "Save Frame As wrote no file"
+[ "$(convert "$work/saved.png" -depth 8 rgb:- | od -An -tx1 | tr -d ' \n')" = "$expected" ] \
+  || fail "the saved frame is not the 8x8 picture"
+echo "Save Frame As: 8x8 PNG of the frame"
+# Copy (Ctrl+C): the clipboard holds the same picture.
+timeout 10 xdotool windowfocus --sync "$wid" || true
+key ctrl+c
+ok=""
+for _ in $(seq 50); do
+  if timeout 5 xclip -selection clipboard -t image/png -o >"$work/copied.png" 2>/dev/null &&
+     [ "$(convert "$work/copied.png" -depth 8 rgb:- | od -An -tx1 | tr -d ' \n')" = "$expected" ]; then
+    ok=1; break
+  fi
+  sleep 0.2
+done
+[ -n "$ok" ] || fail "the clipboard does not hold the frame after Copy"
+echo "Copy: the clipboard holds the frame"
+stop
+
 # File > Open (Ctrl+O) of a valid 6,144-byte 64x48 GRAY clip reaches the settings dialog, however
 # little the file is.
 "$clipgen" -l GRAY -w 64 -h 48 -n 2 -o "$work/small.gray" >/dev/null

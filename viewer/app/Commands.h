@@ -36,4 +36,12 @@ enum Cmd : int {
     CmdMatrixAuto = 32853,
     CmdFullRange = 32854,
     CmdMatrixCycle = 32855,
+    // Analysis: saving and copying the displayed frame, exporting frames, the source values
+    // and the histogram window.
+    CmdSaveFrameAs = 32900,
+    CmdCopyFrame = 32901,
+    CmdExportFrames = 32902,
+    CmdHexValues = 32903,
+    CmdShowValues = 32904,
+    CmdHistogram = 32905,
 };

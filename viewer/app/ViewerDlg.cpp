@@ -1,5 +1,6 @@
 #include "ViewerDlg.h"
 
+#include "AnalysisTools.h"
 #include "AppInfo.h"
 #include "FileCheck.h"
 #include "FrameNumberValidator.h"
@@ -227,6 +228,8 @@ void CTNViewerDlg::UpdateStatusBar() {
     // The view's text starts with the separator it needs behind the title.
     QString probe = view_->StatusText().trimmed();
     if (probe.startsWith(QLatin1String("- "))) probe.remove(0, 2);
+    if (!view_->SourceValuesText().isEmpty())
+        probe += QStringLiteral("  ") + view_->SourceValuesText();
     // A frame the file's structure refused says why in the probe's place.
     statusProbe_->setText(view_->LoadErrorText().isEmpty() ? probe : view_->LoadErrorText());
 }
@@ -628,6 +631,7 @@ bool CTNViewerDlg::HandleNavigationKey(QKeyEvent* event) {
 
 bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
     if (HandleNavigationKey(event)) return true;
+    if (analysis_->HandleKey(event)) return true;
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool shift = mods & Qt::ShiftModifier;
     const bool ctrl = mods & Qt::ControlModifier;

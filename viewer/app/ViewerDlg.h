@@ -16,6 +16,9 @@
 #include <memory>
 
 class CMyRecentFileList;
+namespace kavlo {
+class AnalysisTools;
+}
 class CVideoBuffer;
 class FrameNumberValidator;
 class QAction;
@@ -71,6 +74,7 @@ public:
 
     CVideoBuffer* View() const { return view_; }
     CMyRecentFileList* RecentFiles() const { return recent_.get(); }
+    kavlo::AnalysisTools* Analysis() const { return analysis_; }
     QSlider* FrameSlider() const { return slider_; }
     QLineEdit* FrameField() const { return frameField_; }
     QMenuBar* MenuBar() const { return menuBar_; }
@@ -147,6 +151,7 @@ private:
     QMenu* viewMenu_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     std::unique_ptr<CMyRecentFileList> recent_;
+    kavlo::AnalysisTools* analysis_ = nullptr;
     int64_t frameCount_ = 999;
     QRect clientRect_;
     bool minimized_ = false;

@@ -1,6 +1,7 @@
 // The main window's menus: their items, their state and check marks, and the commands they run.
 #include "ViewerDlg.h"
 
+#include "AnalysisTools.h"
 #include "AppInfo.h"
 #include "Platform.h"
 #include "RecentFileList.h"
@@ -139,6 +140,9 @@ void CTNViewerDlg::BuildMenus() {
         }
     }
 
+    analysis_ = new kavlo::AnalysisTools(this, view_);
+    analysis_->AddMenuItems(menuBar_, fileMenu_, viewMenu_);
+
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     add(help, CmdWebsite, QStringLiteral("&Visit product website..."), false);
     help->addSeparator();
@@ -166,6 +170,7 @@ void CTNViewerDlg::UpdateMenuState() {
     Action(CmdProperties)->setEnabled(open);
     for (QAction* a : viewMenu_->actions()) a->setEnabled(open);
     UpdateCheckMarks();
+    analysis_->UpdateMenuState();
 
     for (QAction* a : fileMenu_->actions()) {
         QMenu* popup = a->menu();
@@ -251,6 +256,7 @@ void CTNViewerDlg::OnCommand(int id) {
         OpenRecent(id - CmdRecentFirst);
         return;
     }
+    if (analysis_->OnCommand(id)) return;
     switch (id) {
     case CmdOpen: OnOpenCommand(); return;
     case CmdClose:

@@ -29,6 +29,14 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ViewerApp.h
   ${CMAKE_CURRENT_LIST_DIR}/Y4mFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Y4mFile.h
+  ${CMAKE_CURRENT_LIST_DIR}/AnalysisTools.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AnalysisTools.h
+  ${CMAKE_CURRENT_LIST_DIR}/ExportFramesDlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ExportFramesDlg.h
+  ${CMAKE_CURRENT_LIST_DIR}/FrameExport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FrameExport.h
+  ${CMAKE_CURRENT_LIST_DIR}/HistogramDock.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HistogramDock.h
   ${CMAKE_CURRENT_LIST_DIR}/resources/kavlo.qrc)
 set_target_properties(kavlo_app PROPERTIES AUTOMOC ON AUTORCC ON)
 target_include_directories(kavlo_app PUBLIC ${PROJECT_SOURCE_DIR}/viewer)

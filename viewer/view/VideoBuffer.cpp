@@ -2,6 +2,7 @@
 
 #include "ViewGeometry.h"
 #include "KeyInput.h"
+#include "SourceProbe.h"
 
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
@@ -413,6 +414,7 @@ void CVideoBuffer::UpdateStatusText(std::optional<QPoint> clientPoint) {
     }
 
     QString text;
+    QString sourceValues;
     if (bitmap_ && mouseInside_ && clientPoint) {
         const QRect picture = PictureRect();
         const QPoint p = *clientPoint;
@@ -430,11 +432,14 @@ void CVideoBuffer::UpdateStatusText(std::optional<QPoint> clientPoint) {
                        .arg(pixel[2])
                        .arg(pixel[1])
                        .arg(pixel[0]);
+            sourceValues = FormatSourceValues(ProbeDisplayedPixel(file_.Frame(), switches_, x, y),
+                                              hexValues_, x, y);
         } else {
             text = prefix;
         }
     }
     statusText_ = text;
+    sourceValuesText_ = sourceValues;
     if (statusCallback_) statusCallback_(statusContext_, this, text);
 }
 

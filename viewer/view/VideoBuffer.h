@@ -95,6 +95,21 @@ public:
     bool SetFlip(bool flip);
     void SetStatusCallback(StatusCallback callback, void* context);
 
+    // ---- Source values -------------------------------------------------------------------------
+    // The zoom from which every visible pixel shows its source samples on itself.
+    static constexpr double kValueOverlayZoom = 16.0;
+    // Source samples in hexadecimal instead of decimal (the probe and the overlay).
+    void SetHexValues(bool hex);
+    bool HexValues() const { return hexValues_; }
+    // The samples drawn on the pixels from kValueOverlayZoom up (on by default).
+    void SetShowValuesWhenZoomed(bool on);
+    bool ShowValuesWhenZoomed() const { return showValues_; }
+    // The source samples of the pixel under the pointer, empty while there is none; made with
+    // the status text.
+    const QString& SourceValuesText() const { return sourceValuesText_; }
+    // The frame read last, as the renderer takes it (bytes null while no file is open).
+    kavlo::SourceFrame CurrentFrame() const { return file_.Frame(); }
+
     // The view's part of the owner's key handling: key presses and releases and wheel events
     // are offered here first (the owner's application-wide event filter calls it). True when
     // the event was consumed. In fit mode nothing is consumed.
@@ -162,6 +177,10 @@ public:
     // Client point of a mouse or wheel event position (logical pixels of the viewport).
     QPoint ClientPointOf(QPointF logical) const;
 
+Q_SIGNALS:
+    // After every rendering: a new frame, or the same frame with other switches.
+    void FrameRendered();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -197,6 +216,8 @@ private:
     // Painting.
     void PaintPicture(QPainter& painter, const QRect& visible);
     void PaintBackground(QPainter& painter, const QRect& client, const QRect& picture);
+    // The source samples of every visible pixel, drawn on it (ValueOverlay.cpp).
+    void PaintValues(QPainter& painter, const QRect& visible);
 
     // Switch changes, in the order the keyboard handler uses them.
     void AfterSwitchChange(bool updateStatus);
@@ -245,4 +266,7 @@ private:
     StatusCallback statusCallback_ = nullptr;
     void* statusContext_ = nullptr;
     QString statusText_;
+    QString sourceValuesText_;
+    bool hexValues_ = false;
+    bool showValues_ = true;
 };

@@ -21,6 +21,7 @@ ptrdiff_t CVideoBuffer::ConvertedStride() const { return renderer_.ConvertedStri
 void CVideoBuffer::RenderFrame() {
     if (!file_.IsOpen()) return;
     renderer_.Render(file_.Frame(), switches_, bitmap_);
+    Q_EMIT FrameRendered();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -123,6 +124,8 @@ void CVideoBuffer::paintEvent(QPaintEvent*) {
         if (!visible.isEmpty()) {
             if (bitmap_) {
                 PaintPicture(painter, visible);
+                if (showValues_ && !fitMode_ && zoom_ >= kValueOverlayZoom)
+                    PaintValues(painter, visible);
             } else {
                 painter.fillRect(visible, Qt::black);
             }
