@@ -57,6 +57,7 @@ private:
     QString shownError_;
     bool modalRuns_ = true;
     bool play_ = false;
+    double playFps_ = 0.0;  // -fps
     bool coreOpen_ = false;
     int exitCode_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "RawSettingsDlg.h"
 #include "RawSettingsRules.h"
 #include "OpenFileDialog.h"
+#include "Playback.h"
 #include "RecentFileList.h"
 #include "view/LocalFileName.h"
 #include "TNDebug.h"
@@ -33,6 +34,7 @@
 #include <QLabel>
 #include <QSlider>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QUrl>
 #include <QWindow>
 
@@ -105,6 +107,7 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     addField(statusProbe_, "StatusProbe", 1);
 
     BuildMenus();
+    BuildPlayControls();
     const int menuHeight = menuBar_->sizeHint().height();
     const QSize clientSize = DialogUnits(0, 0, 325, 201).size();
     resize(clientSize.width(), clientSize.height() + menuHeight + StatusBarHeight());
@@ -190,6 +193,7 @@ void CTNViewerDlg::UpdateTitle(CVideoBuffer* view, const QString& status) {
 }
 
 void CTNViewerDlg::UpdateWindowState() {
+    playback_->Sync();
     UpdateTitle(view_, QString());
     UpdateFrameControls();
     UpdateMenuState();
@@ -203,6 +207,7 @@ QString CTNViewerDlg::StatusFormatText() const { return statusFormat_->text(); }
 QString CTNViewerDlg::StatusProbeText() const { return statusProbe_->text(); }
 
 void CTNViewerDlg::UpdateStatusBar() {
+    UpdatePlayStatus();
     if (!view_->IsOpen()) {
         for (QLabel* label : {statusFrame_, statusZoom_, statusFormat_, statusProbe_})
             label->clear();
@@ -227,7 +232,8 @@ void CTNViewerDlg::UpdateStatusBar() {
 void CTNViewerDlg::GoToFrame(int64_t frame) {
     if (!view_->IsOpen()) return;
     const int64_t last = std::max<int64_t>(view_->FrameCount() - 1, 0);
-    view_->LoadFrame(std::clamp<int64_t>(frame, 0, last));
+    const int64_t target = std::clamp<int64_t>(frame, 0, last);
+    if (!ShowFrameFromCache(target)) view_->LoadFrame(target);
     UpdateFrameControls();
     UpdateStatusBar();
 }
@@ -280,6 +286,8 @@ void CTNViewerDlg::LayoutControls(QSize client) {
     if (dx == 0 && dy == 0) return;
     slider_->setGeometry(slider_->geometry().adjusted(0, dy, dx, dy));
     frameField_->setGeometry(frameField_->geometry().translated(dx, dy));
+    rateField_->setGeometry(rateField_->geometry().translated(dx, dy));
+    playBar_->setGeometry(playBar_->geometry().translated(0, dy));
     view_->setGeometry(view_->geometry().adjusted(0, 0, dx, dy));
     clientRect_ = QRect(QPoint(0, 0), client);
 }
@@ -354,6 +362,14 @@ void CTNViewerDlg::AfterOpen(const QString& path, const RawSettings& settings) {
     kavlo::AddToRecentDocuments(path);
     UpdateWindowState();
     FitWindowToVideo();
+    // A frame larger than the screen opens fitted to the window.
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize room = s ? s->availableGeometry().size() * s->devicePixelRatio() : QSize();
+    if (room.isValid() &&
+        (view_->FrameWidth() > room.width() || view_->FrameHeight() > room.height())) {
+        view_->ZoomToFit();
+        UpdateWindowState();
+    }
 }
 
 void CTNViewerDlg::ShowLoadError(const QString& path, const QString& reason) {
@@ -477,7 +493,11 @@ void CTNViewerDlg::OnOpenCommand() {
 
 void CTNViewerDlg::OnSliderMoved(int position) {
     frameField_->setText(QString::number(position));
-    view_->LoadFrame(position);
+    if (playback_->Playing()) {
+        playback_->SeekWhilePlaying(position);
+    } else if (!playback_->ShowFromCache(position)) {
+        view_->LoadFrame(position);
+    }
     UpdateStatusBar();
 }
 
@@ -597,6 +617,7 @@ bool CTNViewerDlg::HandleNavigationKey(QKeyEvent* event) {
 
 bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
     if (HandleNavigationKey(event)) return true;
+    if (HandlePlayKey(event)) return true;
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool shift = mods & Qt::ShiftModifier;
     const bool ctrl = mods & Qt::ControlModifier;
@@ -633,34 +654,4 @@ bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
         }
     }
     return false;
-}
-
-// ---- Play-through ------------------------------------------------------------------------------
-
-void CTNViewerDlg::PlayThrough() {
-    // The window system exposes a newly shown window asynchronously; until it has, a repaint
-    // draws nothing. Wait for that (bounded, input stays blocked) so that every frame is shown.
-    QElapsedTimer exposure;
-    exposure.start();
-    while (windowHandle() && !windowHandle()->isExposed() && exposure.elapsed() < 3000) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
-    }
-    QElapsedTimer timer;
-    timer.start();
-    const int64_t shown = PlayFrames(0, frameCount_);
-    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    TNDebugOutputStr(TN_LOG_INFO, 0, L"PlayThrough: %lld frames in %.3f s (%.1f frames per second)",
-                     static_cast<long long>(shown), seconds,
-                     seconds > 0 ? static_cast<double>(shown) / seconds : 0.0);
-    close();
-}
-
-int64_t CTNViewerDlg::PlayFrames(int64_t first, int64_t end) {
-    int64_t shown = 0;
-    for (int64_t frame = first; frame < end && view_->IsOpen(); ++frame) {
-        view_->LoadFrame(frame);
-        view_->viewport()->repaint();
-        ++shown;
-    }
-    return shown;
 }

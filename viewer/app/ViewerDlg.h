@@ -15,6 +15,8 @@
 #include <memory>
 
 class CMyRecentFileList;
+class CPlayback;
+class QToolBar;
 class CVideoBuffer;
 class FrameNumberValidator;
 class QAction;
@@ -56,8 +58,9 @@ public:
     // The check marks of the View menu, from the view's display switches.
     void UpdateCheckMarks();
     void FitWindowToVideo();
-    // Shows every frame once, as fast as it can, logs the rate and closes the window.
-    void PlayThrough();
+    // Shows every frame once, as fast as it can (fps 0), or at `fps` through the read-ahead
+    // cache dropping frames when behind; logs the rate and closes the window.
+    void PlayThrough(double fps = 0.0);
     // Loads and paints frames first .. end - 1 one after another; returns how many it showed.
     int64_t PlayFrames(int64_t first, int64_t end);
     // Runs a menu command by its identifier, as the menus, keys and accelerator do.
@@ -79,6 +82,12 @@ public:
     QString StatusZoomText() const;
     QString StatusFormatText() const;
     QString StatusProbeText() const;
+    // The time code (hh:mm:ss.mmm at the playback rate) and playback fields.
+    QString StatusTimeText() const;
+    QString StatusPlayText() const;
+    static QString TimeCode(int64_t frame, double rate);
+    CPlayback* Playback() const { return playback_; }
+    QLineEdit* RateField() const { return rateField_; }
     QMenu* RecentMenu() const { return recentMenu_; }
     QAction* Action(int id) const;
     int64_t FrameCountCopy() const { return frameCount_; }
@@ -126,6 +135,16 @@ private:
     void OfferRemoval(int index, const QString& path, const QString& reason);
     void ShowLoadError(const QString& path, const QString& reason);
     void SetMethod(uint32_t method);
+    // Playback (ViewerPlay.cpp).
+    void BuildPlayControls();
+    bool OnPlayCommand(int id);
+    bool HandlePlayKey(QKeyEvent* event);
+    void UpdatePlayMenu();
+    void UpdatePlayStatus();
+    void OnRateEdited();
+    void ReloadFile();
+    // Stops playback and shows `frame` from the read-ahead cache; false when it is not there.
+    bool ShowFrameFromCache(int64_t frame);
 
     CVideoBuffer* view_ = nullptr;
     QSlider* slider_ = nullptr;
@@ -141,6 +160,13 @@ private:
     QMenu* fileMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QMenu* recentMenu_ = nullptr;
+    QMenu* playMenu_ = nullptr;
+    QToolBar* playBar_ = nullptr;
+    QAction* loopTool_ = nullptr;
+    QLineEdit* rateField_ = nullptr;
+    QLabel* statusTime_ = nullptr;
+    QLabel* statusPlay_ = nullptr;
+    CPlayback* playback_ = nullptr;
     std::unique_ptr<CMyRecentFileList> recent_;
     int64_t frameCount_ = 999;
     QRect clientRect_;

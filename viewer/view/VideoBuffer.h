@@ -14,6 +14,7 @@
 
 #include "DisplayBitmap.h"
 #include "FieldRender.h"
+#include "FrameCache.h"
 #include "FrameRender.h"
 #include "VideoFile.h"
 #include "ViewInput.h"
@@ -62,6 +63,16 @@ public:
     // Releases the file and everything that belongs to it, its frame size included; harmless
     // with no file open.
     void CloseFile();
+    // Shows a frame the read-ahead cache holds (same file, same geometry), without reading:
+    // its picture when `current` (rendered with the present switches), else rendered here from
+    // its raw bytes. The frame stays shown, and the position, until another frame is loaded.
+    // False with no file open or a frame of another size.
+    bool ShowCachedFrame(std::shared_ptr<const kavlo::CachedFrame> frame, bool current);
+    // Opens the file again with the same record (the frame count follows a file that grew or
+    // shrank) and shows the frame shown before, clamped into the new count; zoom, scrolling and
+    // switches stay. False, with the file closed and errorText saying why, when the file has no
+    // whole frame any more or cannot be read.
+    bool ReloadFile(QString& errorText);
 
     // ---- Rendering and the operations on the display --------------------------------------
     virtual void FitToClient();
@@ -101,6 +112,13 @@ public:
     // Centre a picture smaller than the client area (on by default).
     void SetCentring(bool on);
     bool Centring() const { return centring_; }
+    // Fit to Window: the zoom that shows the whole picture in the client area, kept while the
+    // window is resized; any other zoom ends it. The view keys stay as they are.
+    void SetFitToWindow(bool on);
+    bool FitToWindow() const { return fitWindow_; }
+    // Zooms once so that the whole picture fits the client area (a frame larger than the
+    // screen opens so); fitting to the window stays on.
+    void ZoomToFit();
 
     // ---- State ----------------------------------------------------------------------------
     bool IsOpen() const { return file_.IsOpen(); }
@@ -108,8 +126,9 @@ public:
     int64_t FrameCount() const { return file_.FrameCount(); }
     uint32_t FrameDuration() const { return file_.FrameDuration(); }
     uint32_t TimeScale() const { return file_.TimeScale(); }
-    // The seeking interface's position (the frame shown), -1 when it cannot be had.
-    int64_t CurrentPosition() const { return file_.Position(); }
+    // The frame shown: the one from the read-ahead cache, else the seeking interface's position;
+    // -1 when it cannot be had.
+    int64_t CurrentPosition() const { return cached_ ? cached_->index : file_.Position(); }
     // Zero while no file is open.
     int FrameWidth() const { return file_.Width(); }
     int FrameHeight() const { return file_.Height(); }
@@ -121,8 +140,11 @@ public:
     const RawSettings& Settings() const { return file_.Settings(); }
     const ViewSwitches& Switches() const { return switches_; }
     const StoredFrameFlags& StoredFlags() const { return file_.StoredFlags(); }
-    // The bitmap of the last rendering; null while nothing has been rendered.
-    const kavlo::DisplayBitmap* Bitmap() const { return bitmap_.get(); }
+    // The picture shown: the bitmap of the last rendering, or the read-ahead cache's picture of
+    // the frame shown from it; null while nothing has been rendered.
+    const kavlo::DisplayBitmap* Bitmap() const {
+        return cached_ && cachedPicture_ ? cached_->bitmap.get() : bitmap_.get();
+    }
     // The converted frame (rows of 3-byte B', G', R' pixels) and its row stride.
     const uint8_t* ConvertedFrame() const { return renderer_.Converted(); }
     ptrdiff_t ConvertedStride() const;
@@ -211,6 +233,11 @@ private:
 
     // Display.
     std::unique_ptr<kavlo::DisplayBitmap> bitmap_;
+    // The frame shown from the read-ahead cache (null: the file's buffer holds the frame shown),
+    // and whether its own picture is shown (false: bitmap_, rendered here).
+    std::shared_ptr<const kavlo::CachedFrame> cached_;
+    bool cachedPicture_ = false;
+    bool fitWindow_ = false;
     double zoom_ = 1.0;
     bool fitMode_ = false;
     bool fitDone_ = false;
