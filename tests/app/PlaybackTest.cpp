@@ -6,10 +6,13 @@
 #include "app/ViewerDlg.h"
 
 #include "ShellTestSupport.h"
+#include "image/PixelLayout.h"
+#include "view/FrameCache.h"
 #include "view/VideoBuffer.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,7 +24,11 @@
 
 #include <unistd.h>
 
+#include <condition_variable>
+#include <cstring>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -271,6 +278,84 @@ TEST_F(Playing, TimedPlayThroughShowsOrDropsEveryFrame) {
     EXPECT_EQ(shown + Play()->Dropped(), 60) << "every frame is shown or counted as dropped";
     EXPECT_EQ(Position(), 59);
     EXPECT_FALSE(Play()->Playing());
+}
+
+// A GRAY reader of the clip's geometry whose reads wait at a gate the test opens.
+class GatedReader : public kavlo::FrameReader {
+public:
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+    };
+    GatedReader(std::shared_ptr<Gate> gate, int width, int height, int64_t count)
+        : gate_(std::move(gate)), width_(width), height_(height), count_(count) {}
+    kavlo::SourceFrame Geometry() const override {
+        kavlo::SourceFrame f;
+        f.width = width_;
+        f.height = height_;
+        f.code = kLayoutGRAY;
+        f.lineBytes = width_;
+        f.sampleRange = 1;
+        return f;
+    }
+    uint64_t FrameBytes() const override { return uint64_t(width_) * uint64_t(height_); }
+    int64_t FrameCount() const override { return count_; }
+    bool Read(int64_t frame, uint8_t* destination) override {
+        std::unique_lock<std::mutex> lock(gate_->mutex);
+        gate_->opened.wait(lock, [this] { return gate_->open; });
+        std::memset(destination, static_cast<int>(frame & 0xFF), FrameBytes());
+        return true;
+    }
+    kavlo::FileChange Refresh() override { return kavlo::FileChange::None; }
+
+private:
+    std::shared_ptr<Gate> gate_;
+    int width_, height_;
+    int64_t count_;
+};
+
+TEST_F(Playing, AStalledFileSystemNeverFreezesTheWindow) {
+    OpenClip(100, QStringLiteral("stall.raw"));
+    auto gate = std::make_shared<GatedReader::Gate>();
+    Play()->SetReaderFactory([gate](const RawSettings&, const QString&, QString&) {
+        return std::make_unique<GatedReader>(gate, 64, 48, 100);
+    });
+    Play()->Sync(true);
+    auto release = [gate] {
+        {
+            std::lock_guard<std::mutex> lock(gate->mutex);
+            gate->open = true;
+        }
+        gate->opened.notify_all();
+    };
+    struct Releaser {
+        std::function<void()> run;
+        ~Releaser() { run(); }
+    } releaser{release};
+
+    Key(Qt::Key_L);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Play()->Waiting(); }, 10000));
+    EXPECT_TRUE(dlg->StatusPlayText().contains(QStringLiteral("reading")));
+    EXPECT_EQ(
+        QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor,
+        Qt::BusyCursor);
+    // The window takes keys and menu commands while the reader hangs.
+    Key(Qt::Key_K);
+    EXPECT_FALSE(Play()->Playing());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Play()->ReaderStalled(); }, 10000));
+    Key(Qt::Key_End);
+    EXPECT_EQ(Position(), 0) << "not read on the window's thread";
+    EXPECT_TRUE(dlg->StatusPlayText().contains(QStringLiteral("reading frame 99")))
+        << dlg->StatusPlayText().toStdString();
+    Key(Qt::Key_O);
+    EXPECT_TRUE(dlg->Action(CmdLoop)->isChecked());
+
+    release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Position() == 99; }, 10000))
+        << "shown once it is read";
+    EXPECT_EQ(dlg->FrameField()->text(), QStringLiteral("99"));
 }
 
 TEST(PlayOptions, FpsAndCacheTakeTheirValues) {

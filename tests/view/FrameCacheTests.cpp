@@ -213,6 +213,7 @@ TEST_F(FrameCacheTest, AStalledReaderNeverBlocksTheOwner) {
     auto cache = Make(FrameCache::kDefaultCapBytes);
     cache->SetPosition(0, 1, false);
     ASSERT_TRUE(WaitFor([&] { return shared->waiting.load() == 1; })) << "the worker is stuck";
+    ASSERT_TRUE(WaitFor([&] { return cache->ReadStalled(20); })) << "and says so";
     // Everything the owner calls returns while the read hangs.
     for (int64_t f = 0; f < 50; ++f) {
         cache->SetPosition(f, 1, false);
@@ -230,6 +231,7 @@ TEST_F(FrameCacheTest, AStalledReaderNeverBlocksTheOwner) {
     shared->opened.notify_all();
     ASSERT_TRUE(WaitFor([&] { return cache->Find(49) != nullptr; }))
         << "reading goes on from the latest position";
+    ASSERT_TRUE(WaitFor([&] { return !cache->ReadStalled(0); }));
 }
 
 TEST_F(FrameCacheTest, DestroyingTheCacheWhileAReadHangsWaitsOnlyForThatRead) {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 using kavlo::CachedFrame;
 using kavlo::FileChange;
@@ -31,28 +32,47 @@ CPlayback::CPlayback(CVideoBuffer* view, QObject* parent) : QObject(parent), vie
     connect(&tick_, &QTimer::timeout, this, &CPlayback::Tick);
     fileTimer_.setInterval(kFileCheckMs);
     connect(&fileTimer_, &QTimer::timeout, this, &CPlayback::CheckFile);
+    // A file being written reports every write: one look per fifth of a second is enough.
+    // What the worker finished (a file check, a frame waited for) is looked for on this thread:
+    // the worker never calls into the toolkit.
+    poll_.setInterval(10);
+    connect(&poll_, &QTimer::timeout, this, &CPlayback::OnCacheReady);
+    checkSoon_.setSingleShot(true);
+    checkSoon_.setInterval(200);
+    connect(&checkSoon_, &QTimer::timeout, this, &CPlayback::CheckFile);
     watcher_ = new QFileSystemWatcher(this);
-    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &CPlayback::CheckFile);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] {
+        if (!checkSoon_.isActive()) checkSoon_.start();
+    });
 }
 
 CPlayback::~CPlayback() {
-    SetWaiting(false);
+    // No signals from here: the owner is being destroyed.
+    if (waiting_ && !paintNow_) QApplication::restoreOverrideCursor();
     cache_.reset();
+}
+
+bool CPlayback::SameRecord(const RawSettings& a, const RawSettings& b) {
+    // The file's size and trailing bytes change as it grows; everything else says how to read.
+    RawSettings x = a, y = b;
+    x.fileSize = y.fileSize = 0;
+    x.trailingBytes = y.trailingBytes = 0;
+    return std::memcmp(&x, &y, sizeof x) == 0;
 }
 
 void CPlayback::Sync(bool restart) {
     const bool open = view_->IsOpen();
     const QString name = open ? view_->FileName() : QString();
     if (cache_ && open && !restart && name == cacheFile_ &&
-        cache_->Geometry().width == view_->FrameWidth() &&
-        cache_->Geometry().height == view_->FrameHeight() &&
-        cache_->Geometry().code == view_->LayoutCode())
+        SameRecord(cacheRecord_, view_->Settings()))
         return;
     // Another file or another record: start afresh.
     playing_ = false;
     tick_.stop();
     SetWaiting(false);
     live_ = grown_ = false;
+    pending_ = -1;
+    poll_.stop();
     cache_.reset();
     if (!watcher_->files().isEmpty()) watcher_->removePaths(watcher_->files());
     cacheFile_.clear();
@@ -63,15 +83,12 @@ void CPlayback::Sync(bool restart) {
         return;
     }
     QString error;
-    auto reader = kavlo::OpenVideoFileReader(view_->Settings(), name, error);
+    auto reader = factory_ ? factory_(view_->Settings(), name, error)
+                           : kavlo::OpenVideoFileReader(view_->Settings(), name, error);
     if (reader) {
         cache_ = std::make_unique<kavlo::FrameCache>(std::move(reader), cacheBytes_);
         cacheFile_ = name;
-        // Posted from the worker; one pending call at a time is enough.
-        cache_->SetReadyCallback([this] {
-            if (readyPosted_.exchange(true)) return;
-            QMetaObject::invokeMethod(this, &CPlayback::OnCacheReady, Qt::QueuedConnection);
-        });
+        cacheRecord_ = view_->Settings();
         cache_->SetSwitches(view_->Switches());
         cache_->SetPosition(std::max<int64_t>(view_->CurrentPosition(), 0), 0, loop_);
         watcher_->addPath(name);
@@ -273,6 +290,11 @@ void CPlayback::Tick() {
 
 bool CPlayback::ShowFromCache(int64_t frame) {
     if (!cache_ || !view_->IsOpen()) return false;
+    // Another frame asked for replaces the one waited for.
+    if (frame != pending_ && pending_ >= 0) {
+        pending_ = -1;
+        SetWaiting(false);
+    }
     cache_->SetSwitches(view_->Switches());
     auto held = cache_->Find(frame);
     if (!held) {
@@ -285,6 +307,16 @@ bool CPlayback::ShowFromCache(int64_t frame) {
     return true;
 }
 
+bool CPlayback::ReaderStalled() const { return cache_ && cache_->ReadStalled(kStallMs); }
+
+void CPlayback::WaitForFrame(int64_t frame) {
+    if (!cache_) return;
+    pending_ = frame;
+    cache_->SetPosition(frame, 0, loop_);
+    SetWaiting(true);
+    poll_.start();
+}
+
 void CPlayback::SeekWhilePlaying(int64_t frame) {
     if (!playing_) return;
     shown_ = -1;
@@ -293,16 +325,32 @@ void CPlayback::SeekWhilePlaying(int64_t frame) {
 }
 
 void CPlayback::OnCacheReady() {
-    readyPosted_ = false;
-    if (!cache_) return;
+    if (!cache_) {
+        poll_.stop();
+        return;
+    }
     const FileChange change = cache_->TakeFileChange();
     if (change != FileChange::None) HandleFileChange(change);
-    // A frame came in: the one due may be it.
-    if (playing_ && waiting_) Tick();
+    // A file with no frame left has no cache any more.
+    if (!cache_) {
+        poll_.stop();
+        pending_ = -1;
+        return;
+    }
+    if (pending_ >= 0 && !playing_ && ShowFromCache(pending_)) {
+        pending_ = -1;
+        SetWaiting(false);
+        Q_EMIT FrameShown();
+    }
+    // Polled only while something is awaited.
+    if (pending_ < 0 && !cache_->FileCheckPending()) poll_.stop();
 }
 
 void CPlayback::CheckFile() {
-    if (cache_) cache_->CheckFile();
+    if (cache_) {
+        cache_->CheckFile();
+        poll_.start();
+    }
     // A file replaced by renaming another over it is a new node: watch the name again.
     if (!cacheFile_.isEmpty() && !watcher_->files().contains(cacheFile_))
         watcher_->addPath(cacheFile_);
@@ -374,6 +422,7 @@ QString CPlayback::StatusText() const {
             text += QStringLiteral(", reading...");
     } else {
         text = QStringLiteral("Paused, %1 fps").arg(rate);
+        if (pending_ >= 0) text += QStringLiteral(", reading frame %1...").arg(pending_);
     }
     if (loop_) text += QStringLiteral(", loop");
     if (!fileMessage_.isEmpty()) text += QStringLiteral(" - ") + fileMessage_;
@@ -387,6 +436,19 @@ int64_t CPlayback::PlayThroughAt(double fps) {
     loop_ = false;
     rateOverride_ = fps;
     view_->LoadFrame(0);
+    // The clock starts once the first frames are read and rendered (at most 5 s): the time a
+    // reader needs to start is no time the frames are late by.
+    cache_->SetSwitches(view_->Switches());
+    cache_->SetPosition(0, 1, false);
+    const int64_t warm =
+        std::min<int64_t>(kavlo::FrameCache::kRenderAhead, view_->FrameCount()) - 1;
+    QElapsedTimer warming;
+    warming.start();
+    for (;;) {
+        const auto frame = cache_->Find(warm);
+        if ((frame && frame->bitmap) || warming.elapsed() > 5000) break;
+        QThread::msleep(1);
+    }
     shown_ = -1;
     shownCount_ = 0;
     direction_ = 1;

@@ -3,8 +3,8 @@
 // read-ahead cache by a steady clock (late frames are dropped and counted, never queued), and
 // the file followed while it grows, shrinks or is replaced.
 //
-// Lives on the user-interface thread; nothing here waits for a read. The cache's worker only
-// posts a queued call to this object.
+// Lives on the user-interface thread; nothing here waits for a read. The cache's worker never
+// calls back: a timer looks at the cache while a frame or a file check is awaited.
 #pragma once
 
 #include "view/FrameCache.h"
@@ -14,8 +14,8 @@
 #include <QString>
 #include <QTimer>
 
-#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class CVideoBuffer;
@@ -31,6 +31,8 @@ public:
     static constexpr int kMaxSpeed = 16;  // the shuttle's fastest multiple
     // How often the file is looked at while it is open, in milliseconds.
     static constexpr int kFileCheckMs = 1000;
+    // A read that takes longer than this means a stalled file system.
+    static constexpr int kStallMs = 150;
 
     explicit CPlayback(CVideoBuffer* view, QObject* parent = nullptr);
     ~CPlayback() override;
@@ -39,6 +41,11 @@ public:
     void SetCacheBytes(uint64_t bytes) { cacheBytes_ = bytes; }
     uint64_t CacheBytes() const { return cacheBytes_; }
     // Follows the view: a newly opened file gets a cache of its own, a closed one loses it.
+    // How the cache's reader is opened (the viewer's VideoFile reader unless set otherwise; a
+    // test puts a reader that stalls here).
+    using ReaderFactory = std::function<std::unique_ptr<kavlo::FrameReader>(
+        const RawSettings& settings, const QString& fileName, QString& errorText)>;
+    void SetReaderFactory(ReaderFactory factory) { factory_ = std::move(factory); }
     // `restart`: a new cache for the same file as well (File > Reload).
     void Sync(bool restart = false);
     kavlo::FrameCache* Cache() const { return cache_.get(); }
@@ -62,6 +69,12 @@ public:
 
     // Shows frame `frame` from the cache when it is there (no read); false when it is not.
     bool ShowFromCache(int64_t frame);
+    // The reader has been stuck in one read for a while: nothing may read the file on this
+    // thread now.
+    bool ReaderStalled() const;
+    // Shows frame `frame` as soon as the cache has it (busy state until then); for a file
+    // system that stalls, instead of reading on this thread.
+    void WaitForFrame(int64_t frame);
     // Moves the play position; while playing, playback goes on from there once it is read.
     void SeekWhilePlaying(int64_t frame);
 
@@ -103,13 +116,18 @@ private:
     void Show(const std::shared_ptr<const kavlo::CachedFrame>& frame);
     void SetWaiting(bool waiting);
     void HandleFileChange(kavlo::FileChange change);
+    static bool SameRecord(const RawSettings& a, const RawSettings& b);
 
     CVideoBuffer* view_;
     std::unique_ptr<kavlo::FrameCache> cache_;
+    ReaderFactory factory_;
     QString cacheFile_;
+    RawSettings cacheRecord_{};  // the record the cache's reader opened the file with
     uint64_t cacheBytes_ = kavlo::FrameCache::kDefaultCapBytes;
     QTimer tick_;
     QTimer fileTimer_;
+    QTimer checkSoon_;
+    QTimer poll_;
     QFileSystemWatcher* watcher_ = nullptr;
     QElapsedTimer clock_;
     QElapsedTimer rateClock_;
@@ -123,10 +141,10 @@ private:
     bool live_ = false;
     bool grown_ = false;     // the file grew while open: playing into its end waits for more
     bool paintNow_ = false;  // paint each frame as it is shown (the headless run)
-    std::atomic<bool> readyPosted_{false};  // set by the worker's callback
     int64_t shownCount_ = 0;
     int64_t start_ = 0;  // the frame the clock counts from
     int64_t shown_ = -1;
+    int64_t pending_ = -1;  // the frame WaitForFrame waits for
     int64_t dropped_ = 0;
     double achieved_ = 0.0;
     QString fileMessage_;

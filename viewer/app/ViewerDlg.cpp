@@ -233,7 +233,14 @@ void CTNViewerDlg::GoToFrame(int64_t frame) {
     if (!view_->IsOpen()) return;
     const int64_t last = std::max<int64_t>(view_->FrameCount() - 1, 0);
     const int64_t target = std::clamp<int64_t>(frame, 0, last);
-    if (!ShowFrameFromCache(target)) view_->LoadFrame(target);
+    // A file system that stalls is not read on this thread: the frame comes when it is read.
+    if (!ShowFrameFromCache(target)) {
+        if (playback_->ReaderStalled()) {
+            playback_->WaitForFrame(target);
+        } else {
+            view_->LoadFrame(target);
+        }
+    }
     UpdateFrameControls();
     UpdateStatusBar();
 }
@@ -496,7 +503,11 @@ void CTNViewerDlg::OnSliderMoved(int position) {
     if (playback_->Playing()) {
         playback_->SeekWhilePlaying(position);
     } else if (!playback_->ShowFromCache(position)) {
-        view_->LoadFrame(position);
+        if (playback_->ReaderStalled()) {
+            playback_->WaitForFrame(position);
+        } else {
+            view_->LoadFrame(position);
+        }
     }
     UpdateStatusBar();
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <limits>
 
@@ -137,6 +138,12 @@ struct FrameCache::Pools {
 
 namespace {
 
+int64_t SteadyNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 bool SameSwitches(const ViewSwitches& a, const ViewSwitches& b) {
     return a.flipToggle == b.flipToggle && a.splitFields == b.splitFields &&
            a.separatedToggle == b.separatedToggle && a.interlaceToggle == b.interlaceToggle &&
@@ -224,9 +231,19 @@ FileChange FrameCache::TakeFileChange() {
     return change;
 }
 
+bool FrameCache::FileCheckPending() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return checkWanted_ || checking_;
+}
+
 int64_t FrameCache::FrameCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return frameCount_;
+}
+
+bool FrameCache::ReadStalled(int64_t ms) const {
+    const int64_t start = readStart_.load();
+    return start != 0 && SteadyNow() - start > ms * 1000000;
 }
 
 uint64_t FrameCache::BytesHeld() const {
@@ -340,10 +357,12 @@ void FrameCache::Run() {
     while (!stop_) {
         if (checkWanted_) {
             checkWanted_ = false;
+            checking_ = true;
             lock.unlock();
             const FileChange change = reader_->Refresh();
             const int64_t count = reader_->FrameCount();
             lock.lock();
+            checking_ = false;
             if (change == FileChange::None) continue;
             frameCount_ = count;
             // Frames past a new end, or of a file that is no more, must never be shown.
@@ -380,7 +399,9 @@ void FrameCache::Run() {
                 raw = std::make_unique<AlignedBuffer>();
                 ok = raw->Allocate(reader_->FrameBytes());
             }
+            readStart_.store(SteadyNow());
             ok = ok && reader_->Read(task.frame, raw->data());
+            readStart_.store(0);
             if (ok) entry->raw = Pools::Share(pools_, std::move(raw), &Pools::raw);
         } else {
             entry->raw = task.existing->raw;

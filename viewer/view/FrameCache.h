@@ -25,6 +25,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -109,7 +110,12 @@ public:
     void CheckFile();
     // The change the worker found since the last call (None when nothing changed).
     FileChange TakeFileChange();
+    // A file check asked for is not finished yet.
+    bool FileCheckPending() const;
     int64_t FrameCount() const;
+    // True while the worker has been waiting for one read for longer than `ms` milliseconds: the
+    // file system is stalled, and the owner must not read the file itself either.
+    bool ReadStalled(int64_t ms) const;
 
     // The frame geometry (bytes null); fixed for the cache's life.
     const SourceFrame& Geometry() const { return geometry_; }
@@ -159,11 +165,15 @@ private:
     uint64_t generation_ = 1;                                       // mutex_
     int64_t frameCount_ = 0;                                        // mutex_
     bool checkWanted_ = false;                                      // mutex_
+    bool checking_ = false;                                         // mutex_
     FileChange change_ = FileChange::None;                          // mutex_
     int64_t failed_ = -1;          // mutex_: a frame that could not be read, not asked for again
     uint64_t epoch_ = 0;           // mutex_: counts the file changes that dropped frames
     bool stop_ = false;            // mutex_
     std::function<void()> ready_;  // mutex_ (copied out, called without it)
+    // When the read in progress started (steady clock, nanoseconds), 0 while none is: written by
+    // the worker, read by the owner.
+    std::atomic<int64_t> readStart_{0};
 
     std::thread worker_;
 };
