@@ -37,10 +37,7 @@ public:
 
     bool Read(int64_t frame, uint8_t* destination) override {
         if (!file_.IsOpen() || frame < 0 || frame >= file_.FrameCount()) return false;
-        // The file's own buffer holds the frame read last: a second read of it is no read.
-        if (file_.Position() != frame && !file_.LoadFrame(frame)) return false;
-        std::copy_n(file_.RawFrame(), frameBytes_, destination);
-        return true;
+        return file_.LoadFrameInto(frame, destination);
     }
 
     FileChange Refresh() override {

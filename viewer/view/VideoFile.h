@@ -47,6 +47,11 @@ public:
     // was read: no file, frame beyond the frame count, the frame is already the position, or a
     // failed read; a failed read leaves the position where it was.
     bool LoadFrame(int64_t frame);
+    // Reads frame `frame` into `destination` (RawFrameBytes() bytes) instead of the frame buffer,
+    // which keeps what it held (a reader that keeps frames elsewhere saves a copy); the position
+    // becomes the frame. False when nothing was read, as for LoadFrame (the same frame again is
+    // read again).
+    bool LoadFrameInto(int64_t frame, uint8_t* destination);
     // Releases the components and the buffer and forgets the geometry; harmless when closed.
     void Close();
 
@@ -80,6 +85,7 @@ public:
     static uint64_t ConvertedBufferBytes(int width, int height);
 
 private:
+    bool ReadInto(int64_t frame, int64_t previous, uint8_t* destination);
     bool CheckFrameGeometry(const RawVideoFormat& format, QString& errorText) const;
     bool OpenComponents(RawSettings* settings, const QString& fileName, QString& errorText,
                         uint64_t rawBytes);
