@@ -151,6 +151,7 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     CommandLine parsed = ParseCommandLine(args);
     play_ = parsed.play;
     playFps_ = parsed.fps;
+    mainWindow_->SetFitLargeFrames(!play_);
     // The read-ahead cache's cap: -cache MB is used and kept for the next starts.
     {
         auto store = kavlo::OpenUserSettings();

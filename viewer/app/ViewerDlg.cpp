@@ -369,7 +369,9 @@ void CTNViewerDlg::AfterOpen(const QString& path, const RawSettings& settings) {
     kavlo::AddToRecentDocuments(path);
     UpdateWindowState();
     FitWindowToVideo();
-    // A frame larger than the screen opens fitted to the window.
+    // A frame larger than the screen opens fitted to the window (not under -play, which shows
+    // every frame at 100% as it always did).
+    if (!fitLargeFrames_) return;
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     const QSize room = s ? s->availableGeometry().size() * s->devicePixelRatio() : QSize();
     if (room.isValid() &&

@@ -68,6 +68,8 @@ public:
 
     // The follow-up of every successful open: title, recent list, controls, size, menus.
     void AfterOpen(const QString& path, const RawSettings& settings);
+    // Whether AfterOpen fits a frame larger than the screen to the window (on by default).
+    void SetFitLargeFrames(bool on) { fitLargeFrames_ = on; }
     // Sizes the window and sets title, controls and menus; runs once, before the first show.
     void OnInitDialog();
 
@@ -174,4 +176,5 @@ private:
     bool initialised_ = false;
     bool filterInstalled_ = false;
     bool updatingControls_ = false;
+    bool fitLargeFrames_ = true;
 };
