@@ -16,6 +16,15 @@ if(KAVLO_SANITIZE)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(KAVLO_TSAN)
+  # ThreadSanitizer for the tests of the read-ahead worker and of playback (preset "tsan"); it
+  # cannot be combined with AddressSanitizer.
+  if(KAVLO_SANITIZE)
+    message(FATAL_ERROR "KAVLO_TSAN and KAVLO_SANITIZE exclude each other")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
 if(KAVLO_FUZZ)
   # Coverage feedback for the fuzz targets from all project code, not only the harness.
   add_compile_options(-fsanitize=fuzzer-no-link)

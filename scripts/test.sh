@@ -2,7 +2,8 @@
 # Builds and runs every test twice, with warnings as errors in both builds:
 #  1. clang with AddressSanitizer and UndefinedBehaviorSanitizer: unit, widget, end-to-end tests
 #     and bounded fuzz runs (CMake preset "test");
-#  2. a gcc release build, as the product ships (-O2): the same tests but the fuzz runs
+#  2. clang with ThreadSanitizer: the read-ahead cache and playback tests (preset "tsan");
+#  3. a gcc release build, as the product ships (-O2): the same tests but the fuzz runs
 #     (preset "test-gcc"), then its Debian package, checked unpacked (tests/package).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,6 +23,17 @@ cmake --build "$test_build" -j2
   export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
   cd "$test_build"
   ctest --output-on-failure -j2 --timeout 600
+)
+
+echo "== ThreadSanitizer: the read-ahead cache and playback =="
+# Only the tests whose threads meet (the cache's worker, playback on the user-interface thread).
+tsan_build=${KAVLO_TEST_TSAN_BUILD:-build-tsan}
+cmake --preset tsan -B "$tsan_build" >/dev/null
+cmake --build "$tsan_build" -j2 --target view_tests shell_tests
+(
+  export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+  cd "$tsan_build"
+  ctest --output-on-failure -j2 --timeout 600 -R '^(FrameCacheTest|FollowedFile|Playing)\.'
 )
 
 echo "== gcc release (-O2) =="

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times Kavlo's play-through (-play, Qt's offscreen platform) on generated 1080p and 2160p clips
-# in several layouts, next to ffmpeg converting the same files to bgr24 in the same run, and
-# writes the table to bench/RESULTS-play.md.
+# in several layouts, next to ffmpeg converting the same files to bgr24 in the same run, then the
+# timed play-through (-play -fps R) with its drops and peak memory, and writes both tables to
+# bench/RESULTS-play.md.
 #   bench/play/run.sh [BIN_DIR]     (default: a release build made by scripts/build.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -65,6 +66,47 @@ for c in "${cases[@]}"; do
   rm -f "$clip"
 done
 
+# Timed play-through (-play -fps R): frames from the read-ahead cache by the clock, late ones
+# dropped. layout, width, height, frames, rate; the best run is the one with the fewest drops.
+# Peak memory (maximum resident set) comes from /usr/bin/time -v.
+fps_cases=(
+  "UYVY 3840 2160 300 60"
+  "I420 3840 2160 300 60"
+  "P010 3840 2160 300 60"
+  "I420 7680 4320 90 30"
+  "I420 1280 720 30 240"
+  "I420 1280 720 3000 240"
+)
+# timed LOG_FILE: "shown seconds rate dropped maxrss_kb" of one run.
+timed() {
+  local shown secs rate dropped rss
+  read -r shown secs rate dropped < <(sed -n 's/.*PlayThrough: \([0-9]*\) frames in \([0-9.]*\) s (\([0-9.]*\) frames per second), \([0-9]*\) dropped.*/\1 \2 \3 \4/p' "$1")
+  rss=$(sed -n 's/.*Maximum resident set size (kbytes): \([0-9]*\).*/\1/p' "$1")
+  echo "$shown $secs $rate $dropped $rss"
+}
+fps_rows=()
+for c in "${fps_cases[@]}"; do
+  read -r layout w h n rate <<<"$c"
+  clip=$work/clip.raw
+  line=$("$bin/kavlo-clipgen" -l "$layout" -w "$w" -h "$h" -n "$n" -o "$clip" --print-args)
+  eval "settings=($line)"
+  cat "$clip" >/dev/null
+  best=""
+  for _ in $(seq "$runs"); do
+    /usr/bin/time -v "$bin/Kavlo" -play -fps "$rate" "${settings[@]}" >/dev/null 2>"$work/timed.log" || { cat "$work/timed.log" >&2; exit 1; }
+    read -r shown secs achieved dropped rss < <(timed "$work/timed.log")
+    [ -n "$dropped" ] && [ $((shown + dropped)) -eq "$n" ] || { cat "$work/timed.log" >&2; echo "Kavlo did not account for $n frames ($layout ${w}x$h)" >&2; exit 1; }
+    if [ -z "$best" ] || [ "$dropped" -lt "$(cut -d' ' -f4 <<<"$best")" ]; then best="$shown $secs $achieved $dropped $rss"; fi
+  done
+  read -r shown secs achieved dropped rss <<<"$best"
+  row=$(awk -v l="$layout" -v w="$w" -v h="$h" -v n="$n" -v r="$rate" -v s="$shown" -v d="$dropped" -v a="$achieved" -v m="$rss" \
+    'BEGIN { printf "| %s | %dx%d | %d | %d | %d | %d | %.1f | %.0f |", l, w, h, n, r, s, d, a, m / 1024 }')
+  echo "$row"
+  fps_rows+=("$row")
+  rm -f "$clip"
+done
+load=$(cut -d' ' -f1-3 /proc/loadavg)
+
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 {
   echo "# Play-through speed: Kavlo -play next to ffmpeg"
@@ -87,5 +129,18 @@ cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
   echo "| layout | size | frames | Kavlo fps | Kavlo fps incl. start | ffmpeg fps | ffmpeg fps incl. start | Kavlo / ffmpeg |"
   echo "|---|---|---|---|---|---|---|---|"
   printf '%s\n' "${rows[@]}"
+  echo
+  echo "## Timed play-through: -play -fps R through the read-ahead cache"
+  echo
+  echo "\`Kavlo -play -fps R\` shows the frames at R per second by a steady clock, taking them from the"
+  echo "read-ahead cache (default cap 1 GiB; a worker thread reads and renders ahead) and dropping the"
+  echo "ones that are late. *shown* + *dropped* = *frames*; *achieved*: shown frames per second as Kavlo"
+  echo "logs it; *peak MB*: the maximum resident set (\`/usr/bin/time -v\`). The two 1280x720 rows are"
+  echo "the same clip at 30 and 3,000 frames: their peaks must lie within the cache cap of each other."
+  echo "Best of $runs runs (fewest dropped). Load average when the runs ended: $load (other builds on the machine)."
+  echo
+  echo "| layout | size | frames | fps | shown | dropped | achieved | peak MB |"
+  echo "|---|---|---|---|---|---|---|---|"
+  printf '%s\n' "${fps_rows[@]}"
 } >"$root/bench/RESULTS-play.md"
 echo "Written: bench/RESULTS-play.md"

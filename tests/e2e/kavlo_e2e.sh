@@ -100,6 +100,21 @@ expect 3 normal 1
 # And on to frame 5.
 key ctrl+g; xdotool type --delay 50 5; key Return
 expect 5 normal 1
+# Playback: loop on (O), play (P), pause (K); then Home and steps with Right and Left.
+key o p; sleep 1; key k
+key Home
+expect 0 normal 1
+key Right
+expect 1 normal 1
+key Right
+expect 2 normal 1
+key Left
+expect 1 normal 1
+# Loop off: playing runs into the last frame and stops there; Left steps back from it.
+key o p
+expect 5 normal 1
+key Left
+expect 4 normal 1
 
 # Exit through the menu: Alt+F opens File, E is Exit. Kavlo must end cleanly (sanitizers included).
 key alt+f; sleep 0.3; key e
@@ -206,7 +221,7 @@ wait_flat() {
   done
 }
 key equal equal equal         # zoom 8: the picture alone
-wait_flat "-eq 4096" "zoom 8 draws no values"
+wait_flat "-ge 4096" "zoom 8 draws no values"  # all 64x64 screen pixels keep the grey
 key equal equal               # zoom 32: values on every pixel
 wait_flat "-lt 65000" "zoom 32 draws the values"
 n=$(flat_pixels)
@@ -259,7 +274,8 @@ stop
 # dialog proposes 1920x1080 I420; shown at 1/2, Y' only.
 "$clipgen" -l I420 -w 1920 -h 1080 -n 5 -o "$work/five.yuv" >/dev/null
 open_guessed "$work/five.yuv" 'five\.yuv \(I420\)'
-key minus 7
+# Larger than the screen: it opens fitted to the window; Ctrl+0 is 100% again.
+key ctrl+0 minus 7
 expect_luma I420 1920 1080 1/2
 stop
 rm -f "$work/five.yuv"
@@ -267,7 +283,7 @@ rm -f "$work/five.yuv"
 # A 7680x4320 file opened through the dialog, shown at 1/8.
 "$clipgen" -l I420 -w 7680 -h 4320 -n 1 -o "$work/eight.yuv" >/dev/null
 open_guessed "$work/eight.yuv" 'eight\.yuv \(I420\)'
-key minus minus minus 7
+key ctrl+0 minus minus minus 7
 expect_luma I420 7680 4320 1/8
 stop
 rm -f "$work/eight.yuv"

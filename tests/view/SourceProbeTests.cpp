@@ -300,9 +300,13 @@ TEST(FrameStatistics, CountsOfAKnownFrame) {
     uint64_t total = 0;
     for (const ComponentStatistics& c : mosaic.components) {
         total += c.samples;
-        if (c.component == Component::R) EXPECT_EQ(c.histogram[10], 2u);
-        if (c.component == Component::G) EXPECT_EQ(c.histogram[20] + c.histogram[30], 4u);
-        if (c.component == Component::B) EXPECT_EQ(c.histogram[40], 2u);
+        if (c.component == Component::R) {
+            EXPECT_EQ(c.histogram[10], 2u);
+        } else if (c.component == Component::G) {
+            EXPECT_EQ(c.histogram[20] + c.histogram[30], 4u);
+        } else {
+            EXPECT_EQ(c.histogram[40], 2u);
+        }
     }
     EXPECT_EQ(total, 8u);
 }

@@ -12,5 +12,7 @@ inline QString VersionText() { return QStringLiteral("Version 1.0"); }
 inline QString MakerLine() { return QStringLiteral("Copyright (C) Brellin GmbH"); }
 inline QString ProductWebPage() { return QStringLiteral("https://www.brellin.de/kavlo"); }
 inline QString DebugLevelKey() { return QStringLiteral("Debug Level"); }
+// The read-ahead cache's cap in megabytes (-cache MB keeps it here).
+inline QString CacheSizeKey() { return QStringLiteral("Play Cache MB"); }
 
 }  // namespace kavlo

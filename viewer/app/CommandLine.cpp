@@ -2,6 +2,7 @@
 
 #include "view/FieldRender.h"
 
+#include <charconv>
 #include <climits>
 #include <cstring>
 
@@ -17,6 +18,10 @@ const char* const kErrTwoFiles = "Error: More than one file name given.";
 const char* const kErrMatrix =
     "Error: Wrong or missing colour matrix: -matrix takes 601, 709, 2020 or auto.";
 const char* const kErrRange = "Error: Wrong or missing sample range: -range takes limited or full.";
+const char* const kErrFps =
+    "Error: Wrong or missing frame rate: -fps takes 0.1 to 1000 frames per second.";
+const char* const kErrCache =
+    "Error: Wrong or missing cache size: -cache takes 16 to 65536 megabytes.";
 
 namespace {
 
@@ -332,6 +337,25 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 return r;
             }
             r.colourGiven = true;
+            continue;
+        }
+        // -fps R and -cache MB: the value is the next argument.
+        if (EqualNoCase(a, "-fps") || EqualNoCase(a, "-cache")) {
+            const bool fps = EqualNoCase(a, "-fps");
+            const std::string v = i + 1 < count ? arg(++i) : std::string();
+            // Read in the C locale whatever the user's is: "29.97", never "29,97".
+            double number = -1.0;
+            const auto [end, status] = std::from_chars(v.data(), v.data() + v.size(), number);
+            const bool whole = !v.empty() && status == std::errc() && end == v.data() + v.size();
+            if (fps && whole && number >= 0.1 && number <= 1000.0) {
+                r.fps = number;
+            } else if (!fps && whole && number >= 16.0 && number <= 65536.0 &&
+                       number == static_cast<double>(static_cast<int64_t>(number))) {
+                r.cacheMB = static_cast<int64_t>(number);
+            } else {
+                r.error = fps ? kErrFps : kErrCache;
+                return r;
+            }
             continue;
         }
 

@@ -65,6 +65,8 @@ struct CommandLine {
     bool mirrorVertical = false;    // -mv
     bool mirrorHorizontal = false;  // -mh
     bool play = false;              // -play
+    double fps = 0.0;               // -fps R: with -play, at R frames per second (0: unthrottled)
+    int64_t cacheMB = 0;            // -cache MB: the read-ahead cache's cap (0: the stored one)
     bool bottomUp = false;          // the -l keyword stores rows bottom-up
     bool help = false;              // -help, --help or -?: show the usage
     // -matrix 601|709|2020|auto and -range limited|full (any case): the colour of Y'CbCr

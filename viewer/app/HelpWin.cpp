@@ -45,6 +45,8 @@ const char kUsageTail[] =
     "-s\t\tstride in bytes (optional)\r\n\t\t\r\n"
     "-matrix\t\tY'CbCr colour matrix: 601 (default), 709, 2020 or auto\r\n\t\t\r\n"
     "-range\t\tY'CbCr sample range: limited (default) or full\r\n\t\t\r\n"
+    "-fps R\t\twith -play: play at R frames per second, dropping late frames\r\n\t\t\r\n"
+    "-cache MB\tthe read-ahead cache's size (kept; 1024 when never given)\r\n\t\t\r\n"
     "-mv\t\tmirror the output vertically\r\n\t\t\r\n";
 
 // What each view key does, in the words of the help text.
@@ -107,7 +109,13 @@ const char kWindowKeys[] =
     "Ctrl+click\t- zoom in (a drag zooms to the rectangle)\r\n"
     "Ctrl+right click\t- zoom out about the point\r\n"
     "Ctrl+wheel\t- zoom about the pointer\r\n"
-    "Wheel\t\t- scroll a tenth of the view\r\n";
+    "Wheel\t\t- scroll a tenth of the view\r\n"
+    "P\t\t- play, pause\r\n"
+    "L, J\t\t- play forward, backward (again: twice as fast)\r\n"
+    "K\t\t- pause\r\n"
+    "O\t\t- loop on or off\r\n"
+    "W\t\t- fit to window on or off\r\n"
+    "F5\t\t- reload the file (it is also followed while it grows)\r\n";
 
 // The command-line tool installed beside the viewer.
 const char kToolLine[] =

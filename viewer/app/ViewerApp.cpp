@@ -10,6 +10,7 @@
 #include "TNCore.h"
 #include "TNDebug.h"
 #include "view/VideoBuffer.h"
+#include "Playback.h"
 #include "ViewerDlg.h"
 #include "Y4mFile.h"
 
@@ -161,6 +162,18 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     colour_.colourGiven = parsed.colourGiven;
     colour_.matrix = parsed.matrix;
     colour_.fullRange = parsed.fullRange;
+    playFps_ = parsed.fps;
+    mainWindow_->SetFitLargeFrames(!play_);
+    // The read-ahead cache's cap: -cache MB is used and kept for the next starts.
+    {
+        auto store = kavlo::OpenUserSettings();
+        if (parsed.cacheMB > 0)
+            store->setValue(kavlo::CacheSizeKey(), static_cast<qlonglong>(parsed.cacheMB));
+        bool ok = false;
+        const qlonglong mb = store->value(kavlo::CacheSizeKey()).toLongLong(&ok);
+        if (ok && mb >= 16 && mb <= 65536)
+            mainWindow_->Playback()->SetCacheBytes(static_cast<uint64_t>(mb) << 20);
+    }
     if (parsed.help) {
         // The usage asked for is no error: exit code 0.
         if (play_) {
@@ -203,7 +216,7 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     if (!mainWindow_) return false;
     if (play_) {
         mainWindow_->show();
-        if (modalRuns_) mainWindow_->PlayThrough();
+        if (modalRuns_) mainWindow_->PlayThrough(playFps_);
         return false;
     }
     if (modalRuns_) RunModal(*mainWindow_);

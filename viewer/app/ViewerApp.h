@@ -64,6 +64,7 @@ private:
         bool fullRange = false;
         bool colourGiven = false;
     } colour_;
+    double playFps_ = 0.0;  // -fps
     bool coreOpen_ = false;
     int exitCode_ = 0;
 };

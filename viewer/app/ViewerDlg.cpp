@@ -8,6 +8,7 @@
 #include "RawSettingsDlg.h"
 #include "RawSettingsRules.h"
 #include "OpenFileDialog.h"
+#include "Playback.h"
 #include "RecentFileList.h"
 #include "Y4mFile.h"
 #include "view/LocalFileName.h"
@@ -35,6 +36,7 @@
 #include <QLabel>
 #include <QSlider>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QUrl>
 #include <QWindow>
 
@@ -107,6 +109,7 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     addField(statusProbe_, "StatusProbe", 1);
 
     BuildMenus();
+    BuildPlayControls();
     const int menuHeight = menuBar_->sizeHint().height();
     const QSize clientSize = DialogUnits(0, 0, 325, 201).size();
     resize(clientSize.width(), clientSize.height() + menuHeight + StatusBarHeight());
@@ -192,6 +195,7 @@ void CTNViewerDlg::UpdateTitle(CVideoBuffer* view, const QString& status) {
 }
 
 void CTNViewerDlg::UpdateWindowState() {
+    playback_->Sync();
     UpdateTitle(view_, QString());
     UpdateFrameControls();
     UpdateMenuState();
@@ -205,6 +209,7 @@ QString CTNViewerDlg::StatusFormatText() const { return statusFormat_->text(); }
 QString CTNViewerDlg::StatusProbeText() const { return statusProbe_->text(); }
 
 void CTNViewerDlg::UpdateStatusBar() {
+    UpdatePlayStatus();
     if (!view_->IsOpen()) {
         for (QLabel* label : {statusFrame_, statusZoom_, statusFormat_, statusProbe_})
             label->clear();
@@ -237,7 +242,15 @@ void CTNViewerDlg::UpdateStatusBar() {
 void CTNViewerDlg::GoToFrame(int64_t frame) {
     if (!view_->IsOpen()) return;
     const int64_t last = std::max<int64_t>(view_->FrameCount() - 1, 0);
-    view_->LoadFrame(std::clamp<int64_t>(frame, 0, last));
+    const int64_t target = std::clamp<int64_t>(frame, 0, last);
+    // A file system that stalls is not read on this thread: the frame comes when it is read.
+    if (!ShowFrameFromCache(target)) {
+        if (playback_->ReaderStalled()) {
+            playback_->WaitForFrame(target);
+        } else {
+            view_->LoadFrame(target);
+        }
+    }
     UpdateFrameControls();
     UpdateStatusBar();
 }
@@ -290,6 +303,8 @@ void CTNViewerDlg::LayoutControls(QSize client) {
     if (dx == 0 && dy == 0) return;
     slider_->setGeometry(slider_->geometry().adjusted(0, dy, dx, dy));
     frameField_->setGeometry(frameField_->geometry().translated(dx, dy));
+    rateField_->setGeometry(rateField_->geometry().translated(dx, dy));
+    playBar_->setGeometry(playBar_->geometry().translated(0, dy));
     view_->setGeometry(view_->geometry().adjusted(0, 0, dx, dy));
     clientRect_ = QRect(QPoint(0, 0), client);
 }
@@ -364,6 +379,16 @@ void CTNViewerDlg::AfterOpen(const QString& path, const RawSettings& settings) {
     kavlo::AddToRecentDocuments(path);
     UpdateWindowState();
     FitWindowToVideo();
+    // A frame larger than the screen opens fitted to the window (not under -play, which shows
+    // every frame at 100% as it always did).
+    if (!fitLargeFrames_) return;
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize room = s ? s->availableGeometry().size() * s->devicePixelRatio() : QSize();
+    if (room.isValid() &&
+        (view_->FrameWidth() > room.width() || view_->FrameHeight() > room.height())) {
+        view_->ZoomToFit();
+        UpdateWindowState();
+    }
 }
 
 void CTNViewerDlg::ShowLoadError(const QString& path, const QString& reason) {
@@ -508,7 +533,15 @@ void CTNViewerDlg::OnOpenCommand() {
 
 void CTNViewerDlg::OnSliderMoved(int position) {
     frameField_->setText(QString::number(position));
-    view_->LoadFrame(position);
+    if (playback_->Playing()) {
+        playback_->SeekWhilePlaying(position);
+    } else if (!playback_->ShowFromCache(position)) {
+        if (playback_->ReaderStalled()) {
+            playback_->WaitForFrame(position);
+        } else {
+            view_->LoadFrame(position);
+        }
+    }
     UpdateStatusBar();
 }
 
@@ -632,6 +665,7 @@ bool CTNViewerDlg::HandleNavigationKey(QKeyEvent* event) {
 bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
     if (HandleNavigationKey(event)) return true;
     if (analysis_->HandleKey(event)) return true;
+    if (HandlePlayKey(event)) return true;
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool shift = mods & Qt::ShiftModifier;
     const bool ctrl = mods & Qt::ControlModifier;
@@ -668,34 +702,4 @@ bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
         }
     }
     return false;
-}
-
-// ---- Play-through ------------------------------------------------------------------------------
-
-void CTNViewerDlg::PlayThrough() {
-    // The window system exposes a newly shown window asynchronously; until it has, a repaint
-    // draws nothing. Wait for that (bounded, input stays blocked) so that every frame is shown.
-    QElapsedTimer exposure;
-    exposure.start();
-    while (windowHandle() && !windowHandle()->isExposed() && exposure.elapsed() < 3000) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
-    }
-    QElapsedTimer timer;
-    timer.start();
-    const int64_t shown = PlayFrames(0, frameCount_);
-    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    TNDebugOutputStr(TN_LOG_INFO, 0, L"PlayThrough: %lld frames in %.3f s (%.1f frames per second)",
-                     static_cast<long long>(shown), seconds,
-                     seconds > 0 ? static_cast<double>(shown) / seconds : 0.0);
-    close();
-}
-
-int64_t CTNViewerDlg::PlayFrames(int64_t first, int64_t end) {
-    int64_t shown = 0;
-    for (int64_t frame = first; frame < end && view_->IsOpen(); ++frame) {
-        view_->LoadFrame(frame);
-        view_->viewport()->repaint();
-        ++shown;
-    }
-    return shown;
 }

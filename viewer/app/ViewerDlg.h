@@ -19,6 +19,8 @@ class CMyRecentFileList;
 namespace kavlo {
 class AnalysisTools;
 }
+class CPlayback;
+class QToolBar;
 class CVideoBuffer;
 class FrameNumberValidator;
 class QAction;
@@ -60,8 +62,9 @@ public:
     // The check marks of the View menu, from the view's display switches.
     void UpdateCheckMarks();
     void FitWindowToVideo();
-    // Shows every frame once, as fast as it can, logs the rate and closes the window.
-    void PlayThrough();
+    // Shows every frame once, as fast as it can (fps 0), or at `fps` through the read-ahead
+    // cache dropping frames when behind; logs the rate and closes the window.
+    void PlayThrough(double fps = 0.0);
     // Loads and paints frames first .. end - 1 one after another; returns how many it showed.
     int64_t PlayFrames(int64_t first, int64_t end);
     // Runs a menu command by its identifier, as the menus, keys and accelerator do.
@@ -69,6 +72,8 @@ public:
 
     // The follow-up of every successful open: title, recent list, controls, size, menus.
     void AfterOpen(const QString& path, const RawSettings& settings);
+    // Whether AfterOpen fits a frame larger than the screen to the window (on by default).
+    void SetFitLargeFrames(bool on) { fitLargeFrames_ = on; }
     // Sizes the window and sets title, controls and menus; runs once, before the first show.
     void OnInitDialog();
 
@@ -84,6 +89,12 @@ public:
     QString StatusZoomText() const;
     QString StatusFormatText() const;
     QString StatusProbeText() const;
+    // The time code (hh:mm:ss.mmm at the playback rate) and playback fields.
+    QString StatusTimeText() const;
+    QString StatusPlayText() const;
+    static QString TimeCode(int64_t frame, double rate);
+    CPlayback* Playback() const { return playback_; }
+    QLineEdit* RateField() const { return rateField_; }
     QMenu* RecentMenu() const { return recentMenu_; }
     QAction* Action(int id) const;
     int64_t FrameCountCopy() const { return frameCount_; }
@@ -135,6 +146,16 @@ private:
     void SetMethod(uint32_t method);
     // Sets the open file's colour matrix and range and remembers them with its recent entry.
     void SetColour(kavlo::MatrixChoice matrix, bool fullRange);
+    // Playback (ViewerPlay.cpp).
+    void BuildPlayControls();
+    bool OnPlayCommand(int id);
+    bool HandlePlayKey(QKeyEvent* event);
+    void UpdatePlayMenu();
+    void UpdatePlayStatus();
+    void OnRateEdited();
+    void ReloadFile();
+    // Stops playback and shows `frame` from the read-ahead cache; false when it is not there.
+    bool ShowFrameFromCache(int64_t frame);
 
     CVideoBuffer* view_ = nullptr;
     QSlider* slider_ = nullptr;
@@ -150,6 +171,13 @@ private:
     QMenu* fileMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QMenu* recentMenu_ = nullptr;
+    QMenu* playMenu_ = nullptr;
+    QToolBar* playBar_ = nullptr;
+    QAction* loopTool_ = nullptr;
+    QLineEdit* rateField_ = nullptr;
+    QLabel* statusTime_ = nullptr;
+    QLabel* statusPlay_ = nullptr;
+    CPlayback* playback_ = nullptr;
     std::unique_ptr<CMyRecentFileList> recent_;
     kavlo::AnalysisTools* analysis_ = nullptr;
     int64_t frameCount_ = 999;
@@ -158,4 +186,5 @@ private:
     bool initialised_ = false;
     bool filterInstalled_ = false;
     bool updatingControls_ = false;
+    bool fitLargeFrames_ = true;
 };

@@ -47,6 +47,7 @@ constexpr CommandRow kViewCommands[] = {
     {CmdZoomIn, "Zoom &In\t+", false},
     {CmdZoomOut, "Zoom &Out\t-", false},
     {CmdActualSize, "&Actual Size\tCtrl+0", false},
+    {CmdFitToWindow, "&Fit to Window\tW", true},
     {kSeparator, nullptr, false},
     {CmdFlip, "Flip &Vertically\tV", true},
     {kSeparator, nullptr, false},
@@ -198,6 +199,7 @@ void CTNViewerDlg::UpdateCheckMarks() {
     Action(CmdToggleFieldOrder)->setChecked(s.swappedFieldOrder);
     Action(CmdToggleInterlaced)->setChecked(s.interlaceToggle);
     Action(CmdSplitFields)->setChecked(s.splitFields);
+    UpdatePlayMenu();
     // A method number of no item leaves the marks as they are.
     const bool knownMethod =
         std::any_of(std::begin(kMethodCommands), std::end(kMethodCommands),
@@ -272,6 +274,7 @@ void CTNViewerDlg::OnCommand(int id) {
     }
     // The View menu: every action re-renders through the view and updates the menus.
     if (!view_->IsOpen()) return;
+    if (OnPlayCommand(id)) return;
     switch (id) {
     case CmdShowAll: view_->ShowAll(); break;
     case CmdShowY: view_->ShowChannel(CVideoBuffer::ChannelY); break;

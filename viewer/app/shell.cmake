@@ -23,6 +23,9 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlgControls.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlg.h
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ViewerPlay.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Playback.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Playback.h
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlg.h
   ${CMAKE_CURRENT_LIST_DIR}/ViewerMenus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerApp.cpp

@@ -31,7 +31,7 @@ void CVideoBuffer::SetShowValuesWhenZoomed(bool on) {
 }
 
 void CVideoBuffer::PaintValues(QPainter& painter, const QRect& visible) {
-    const SourceFrame frame = file_.Frame();
+    const SourceFrame frame = CurrentFrame();
     if (!frame.bytes || !bitmap_) return;
     const DisplayBitmap& bitmap = *bitmap_;
     const QPointF first = mapToImage(QPointF(visible.topLeft()));

@@ -107,7 +107,14 @@ int CVideoBuffer::OpenFile(RawSettings* settings, const QString& fileName, QStri
 }
 
 bool CVideoBuffer::LoadFrame(int64_t frame) {
-    if (!file_.LoadFrame(frame)) return false;
+    if (cached_) {
+        // A frame from the read-ahead cache is shown: the file's buffer may hold another one.
+        if (frame == cached_->index) return false;
+        if (frame != file_.Position() && !file_.LoadFrame(frame)) return false;
+        cached_.reset();
+    } else if (!file_.LoadFrame(frame)) {
+        return false;
+    }
     RenderFrame();
     // The pixel under a pointer over the view is another one now.
     if (mouseInside_) RefreshProbe();
@@ -116,6 +123,7 @@ bool CVideoBuffer::LoadFrame(int64_t frame) {
 }
 
 void CVideoBuffer::CloseFile() {
+    cached_.reset();
     bitmap_.reset();
     renderer_.Release();
     file_.Close();
@@ -248,6 +256,8 @@ void CVideoBuffer::FitToClient() {
 // Zoom
 
 void CVideoBuffer::ZoomAbout(double zoom, QPoint picturePoint) {
+    // Any other zoom ends fitting to the window; ZoomToFit sets it again.
+    fitWindow_ = false;
     zoom_ = zoom;
     const int w = file_.Width();
     const int h = file_.Height();
@@ -289,6 +299,7 @@ void CVideoBuffer::SetZoom(double zoom, std::optional<QPoint> picturePoint) {
 }
 
 void CVideoBuffer::ActualSize() {
+    fitWindow_ = false;
     if (zoom_ == 1.0) return;
     zoom_ = 1.0;
     SetScrollSizes(QSize(file_.Width(), file_.Height()));
@@ -415,7 +426,8 @@ void CVideoBuffer::UpdateStatusText(std::optional<QPoint> clientPoint) {
 
     QString text;
     QString sourceValues;
-    if (bitmap_ && mouseInside_ && clientPoint) {
+    const kavlo::DisplayBitmap* shown = Bitmap();
+    if (shown && mouseInside_ && clientPoint) {
         const QRect picture = PictureRect();
         const QPoint p = *clientPoint;
         const bool inside = p.x() >= picture.left() && p.x() < picture.left() + picture.width() &&
@@ -423,8 +435,8 @@ void CVideoBuffer::UpdateStatusText(std::optional<QPoint> clientPoint) {
         const QPointF at = mapToImage(QPointF(p));
         const int x = static_cast<int>(at.x());
         const int y = static_cast<int>(at.y());
-        if (inside && x >= 0 && y >= 0 && x < file_.Width() && y < bitmap_->Height()) {
-            const uint8_t* pixel = bitmap_->LineOnScreen(y) + 3 * x;
+        if (inside && x >= 0 && y >= 0 && x < file_.Width() && y < shown->Height()) {
+            const uint8_t* pixel = shown->LineOnScreen(y) + 3 * x;
             text = QStringLiteral("%1 - Pos: (%2,%3), RGB: (%4,%5,%6)")
                        .arg(prefix)
                        .arg(x)
@@ -432,7 +444,7 @@ void CVideoBuffer::UpdateStatusText(std::optional<QPoint> clientPoint) {
                        .arg(pixel[2])
                        .arg(pixel[1])
                        .arg(pixel[0]);
-            sourceValues = FormatSourceValues(ProbeDisplayedPixel(file_.Frame(), switches_, x, y),
+            sourceValues = FormatSourceValues(ProbeDisplayedPixel(CurrentFrame(), switches_, x, y),
                                               hexValues_, x, y);
         } else {
             text = prefix;
@@ -446,6 +458,7 @@ void CVideoBuffer::UpdateStatusText(std::optional<QPoint> clientPoint) {
 void CVideoBuffer::resizeEvent(QResizeEvent*) {
     UpdateScrollBars();
     FitToClient();
+    if (fitWindow_) ZoomToFit();
 }
 
 void CVideoBuffer::RefreshProbe() {

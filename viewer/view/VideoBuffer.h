@@ -14,6 +14,7 @@
 
 #include "DisplayBitmap.h"
 #include "FieldRender.h"
+#include "FrameCache.h"
 #include "FrameRender.h"
 #include "VideoFile.h"
 #include "ViewInput.h"
@@ -62,6 +63,16 @@ public:
     // Releases the file and everything that belongs to it, its frame size included; harmless
     // with no file open.
     void CloseFile();
+    // Shows a frame the read-ahead cache holds (same file, same geometry), without reading:
+    // its picture when `current` (rendered with the present switches), else rendered here from
+    // its raw bytes. The frame stays shown, and the position, until another frame is loaded.
+    // False with no file open or a frame of another size.
+    bool ShowCachedFrame(std::shared_ptr<const kavlo::CachedFrame> frame, bool current);
+    // Opens the file again with the same record (the frame count follows a file that grew or
+    // shrank) and shows the frame shown before, clamped into the new count; zoom, scrolling and
+    // switches stay. False, with the file closed and errorText saying why, when the file has no
+    // whole frame any more or cannot be read.
+    bool ReloadFile(QString& errorText);
 
     // ---- Rendering and the operations on the display --------------------------------------
     virtual void FitToClient();
@@ -107,8 +118,9 @@ public:
     // The source samples of the pixel under the pointer, empty while there is none; made with
     // the status text.
     const QString& SourceValuesText() const { return sourceValuesText_; }
-    // The frame read last, as the renderer takes it (bytes null while no file is open).
-    kavlo::SourceFrame CurrentFrame() const { return file_.Frame(); }
+    // The frame shown (from the read-ahead cache, else the one read last), as the renderer takes
+    // it (bytes null while no file is open).
+    kavlo::SourceFrame CurrentFrame() const { return cached_ ? cached_->Frame() : file_.Frame(); }
 
     // The view's part of the owner's key handling: key presses and releases and wheel events
     // are offered here first (the owner's application-wide event filter calls it). True when
@@ -123,6 +135,13 @@ public:
     // Centre a picture smaller than the client area (on by default).
     void SetCentring(bool on);
     bool Centring() const { return centring_; }
+    // Fit to Window: the zoom that shows the whole picture in the client area, kept while the
+    // window is resized; any other zoom ends it. The view keys stay as they are.
+    void SetFitToWindow(bool on);
+    bool FitToWindow() const { return fitWindow_; }
+    // Zooms once so that the whole picture fits the client area (a frame larger than the
+    // screen opens so); fitting to the window stays on.
+    void ZoomToFit();
 
     // ---- State ----------------------------------------------------------------------------
     bool IsOpen() const { return file_.IsOpen(); }
@@ -132,8 +151,9 @@ public:
     uint32_t TimeScale() const { return file_.TimeScale(); }
     // Why the last frame asked for was refused by the file's own structure; empty otherwise.
     const QString& LoadErrorText() const { return file_.LoadError(); }
-    // The seeking interface's position (the frame shown), -1 when it cannot be had.
-    int64_t CurrentPosition() const { return file_.Position(); }
+    // The frame shown: the one from the read-ahead cache, else the seeking interface's position;
+    // -1 when it cannot be had.
+    int64_t CurrentPosition() const { return cached_ ? cached_->index : file_.Position(); }
     // Zero while no file is open.
     int FrameWidth() const { return file_.Width(); }
     int FrameHeight() const { return file_.Height(); }
@@ -150,8 +170,11 @@ public:
     // The matrix and range in use ("BT.709 full") for a Y'CbCr layout; empty for other layouts
     // and while no file is open.
     QString ColourText() const;
-    // The bitmap of the last rendering; null while nothing has been rendered.
-    const kavlo::DisplayBitmap* Bitmap() const { return bitmap_.get(); }
+    // The picture shown: the bitmap of the last rendering, or the read-ahead cache's picture of
+    // the frame shown from it; null while nothing has been rendered.
+    const kavlo::DisplayBitmap* Bitmap() const {
+        return cached_ && cachedPicture_ ? cached_->bitmap.get() : bitmap_.get();
+    }
     // The converted frame (rows of 3-byte B', G', R' pixels) and its row stride.
     const uint8_t* ConvertedFrame() const { return renderer_.Converted(); }
     ptrdiff_t ConvertedStride() const;
@@ -246,6 +269,11 @@ private:
 
     // Display.
     std::unique_ptr<kavlo::DisplayBitmap> bitmap_;
+    // The frame shown from the read-ahead cache (null: the file's buffer holds the frame shown),
+    // and whether its own picture is shown (false: bitmap_, rendered here).
+    std::shared_ptr<const kavlo::CachedFrame> cached_;
+    bool cachedPicture_ = false;
+    bool fitWindow_ = false;
     double zoom_ = 1.0;
     bool fitMode_ = false;
     bool fitDone_ = false;

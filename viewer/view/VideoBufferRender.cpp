@@ -20,6 +20,13 @@ ptrdiff_t CVideoBuffer::ConvertedStride() const { return renderer_.ConvertedStri
 
 void CVideoBuffer::RenderFrame() {
     if (!file_.IsOpen()) return;
+    // A frame from the read-ahead cache is rendered from its own raw bytes; the view's bitmap
+    // then replaces the cache's picture.
+    if (cached_) {
+        renderer_.Render(cached_->Frame(), switches_, bitmap_);
+        cachedPicture_ = false;
+        return;
+    }
     renderer_.Render(file_.Frame(), switches_, bitmap_);
     Q_EMIT FrameRendered();
 }
@@ -62,7 +69,7 @@ void CVideoBuffer::PaintPicture(QPainter& painter, const QRect& visible) {
                           QImage::Format_RGB32);
         if (scratch_.isNull()) return;
     }
-    const DisplayBitmap& bitmap = *bitmap_;
+    const DisplayBitmap& bitmap = *Bitmap();
     const int lastX = file_.Width() - 1;
     const int lastY = bitmap.Height() - 1;
 
@@ -122,7 +129,7 @@ void CVideoBuffer::paintEvent(QPaintEvent*) {
     if (IsOpen()) {
         const QRect visible = picture.intersected(client);
         if (!visible.isEmpty()) {
-            if (bitmap_) {
+            if (Bitmap()) {
                 PaintPicture(painter, visible);
                 if (showValues_ && !fitMode_ && zoom_ >= kValueOverlayZoom)
                     PaintValues(painter, visible);

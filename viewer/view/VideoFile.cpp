@@ -349,6 +349,17 @@ bool VideoFile::LoadFrame(int64_t frame) {
     int64_t previous = 0;
     if (TN_FAILED(seeking_->GetPosition(&previous))) return false;
     if (previous == frame) return false;
+    return ReadInto(frame, previous, rawFrame_.data());
+}
+
+bool VideoFile::LoadFrameInto(int64_t frame, uint8_t* destination) {
+    if (!seeking_ || !rawFrame_ || frame < 0 || frame >= frameCount_) return false;
+    int64_t previous = 0;
+    if (TN_FAILED(seeking_->GetPosition(&previous))) return false;
+    return ReadInto(frame, previous, destination);
+}
+
+bool VideoFile::ReadInto(int64_t frame, int64_t previous, uint8_t* destination) {
     loadError_ = frameLines_.Check(frame);
     if (!loadError_.isEmpty()) return false;
     if (TN_FAILED(seeking_->SetPosition(frame))) return false;
@@ -370,7 +381,7 @@ bool VideoFile::LoadFrame(int64_t frame) {
     const uint32_t length = sample->GetDataLength();
     sample->GetMediaType(&media.type);
     const uint64_t bytes = std::min<uint64_t>(length, rawFrame_.size());
-    CopyFrameBytes(rawFrame_.data(), frameBytes, static_cast<size_t>(bytes));
+    CopyFrameBytes(destination, frameBytes, static_cast<size_t>(bytes));
     return true;
 }
 

@@ -52,6 +52,13 @@ public:
     // Why the last LoadFrame read nothing, when a check of the file's own structure refused the
     // frame (a YUV4MPEG2 frame line that differs from the first); empty otherwise.
     const QString& LoadError() const { return loadError_; }
+    // A frame read whole elsewhere (the read-ahead cache) is shown instead.
+    void ClearLoadError() { loadError_.clear(); }
+    // Reads frame `frame` into `destination` (RawFrameBytes() bytes) instead of the frame buffer,
+    // which keeps what it held (a reader that keeps frames elsewhere saves a copy); the position
+    // becomes the frame. False when nothing was read, as for LoadFrame (the same frame again is
+    // read again).
+    bool LoadFrameInto(int64_t frame, uint8_t* destination);
     // Releases the components and the buffer and forgets the geometry; harmless when closed.
     void Close();
 
@@ -93,6 +100,7 @@ public:
     static uint64_t ConvertedBufferBytes(int width, int height);
 
 private:
+    bool ReadInto(int64_t frame, int64_t previous, uint8_t* destination);
     bool CheckFrameGeometry(const RawVideoFormat& format, QString& errorText) const;
     bool OpenComponents(RawSettings* settings, const QString& fileName, QString& errorText,
                         uint64_t rawBytes);
