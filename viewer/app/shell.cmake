@@ -28,6 +28,7 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Playback.h
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlg.h
   ${CMAKE_CURRENT_LIST_DIR}/ViewerMenus.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ViewerOpen.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerApp.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerApp.h
   ${CMAKE_CURRENT_LIST_DIR}/Y4mFile.cpp

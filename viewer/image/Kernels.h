@@ -255,5 +255,7 @@ void InstallAVX2(KernelTable& table);
 // The kernels of wide samples in 16-bit words (kernels_wide.cpp, kernels_avx2_wide.cpp).
 void InstallWideSSE2(KernelTable& table);
 void InstallWideAVX2(KernelTable& table);
+// The byte-moving AVX2 kernels (kernels_avx2_lines.cpp).
+void InstallLinesAVX2(KernelTable& table);
 
 }  // namespace kernels

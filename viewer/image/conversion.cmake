@@ -15,7 +15,8 @@ add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_vuya.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_wide.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_wide.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_wide.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_lines.cpp)
 target_include_directories(kavlo_convert PUBLIC ${PROJECT_SOURCE_DIR}/viewer)
 target_link_libraries(kavlo_convert PUBLIC kavlo_layouts OpenMP::OpenMP_CXX PRIVATE kavlo_warnings)
 # Only these files may use instructions beyond the x86-64 baseline; the table picks them by
@@ -24,5 +25,6 @@ set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/kernels_ssse3.cpp PROPERTI
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/kernels_avx2.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_vuya.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_wide.cpp
+                            ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_lines.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/DemosaicAvx2.cpp
                             PROPERTIES COMPILE_OPTIONS -mavx2)

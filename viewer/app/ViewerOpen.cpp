@@ -1,0 +1,210 @@
+// The main window's opening of files: by name, from the recent list with stored settings or
+// through the settings dialog, and what follows an open (title, controls, recent entry).
+#include "ViewerDlg.h"
+
+#include "AnalysisTools.h"
+#include "AppInfo.h"
+#include "FileCheck.h"
+#include "FrameNumberValidator.h"
+#include "Platform.h"
+#include "RawSettingsDlg.h"
+#include "RawSettingsRules.h"
+#include "OpenFileDialog.h"
+#include "Playback.h"
+#include "RecentFileList.h"
+#include "Y4mFile.h"
+#include "view/LocalFileName.h"
+#include "TNDebug.h"
+#include "view/FieldRender.h"
+#include "view/KeyInput.h"
+#include "view/VideoBuffer.h"
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QLayout>
+#include <QScreen>
+#include <QShortcut>
+#include <QLabel>
+#include <QSlider>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <QWindow>
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Message box text: the stored messages end their lines with \r.
+QString ForMessageBox(QString text) { return text.replace(QLatin1Char('\r'), QLatin1Char('\n')); }
+
+}  // namespace
+
+void CTNViewerDlg::AfterOpen(const QString& path, const RawSettings& settings) {
+    recent_->Add(path, kRawSettingsSize, &settings);
+    kavlo::AddToRecentDocuments(path);
+    UpdateWindowState();
+    FitWindowToVideo();
+    // A frame larger than the screen opens fitted to the window (not under -play, which shows
+    // every frame at 100% as it always did).
+    if (!fitLargeFrames_) return;
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize room = s ? s->availableGeometry().size() * s->devicePixelRatio() : QSize();
+    if (room.isValid() &&
+        (view_->FrameWidth() > room.width() || view_->FrameHeight() > room.height())) {
+        view_->ZoomToFit();
+        UpdateWindowState();
+    }
+}
+
+void CTNViewerDlg::ShowLoadError(const QString& path, const QString& reason) {
+    QMessageBox::critical(this, kavlo::AppName(), ForMessageBox(LoadErrorText(path, reason)));
+}
+
+void CTNViewerDlg::OfferRemoval(int index, const QString& path, const QString& reason) {
+    const auto answer = QMessageBox::critical(this, kavlo::AppName(),
+                                              ForMessageBox(LoadErrorRemoveText(path, reason)),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes) return;
+    recent_->Remove(index);
+    UpdateMenuState();
+}
+
+void CTNViewerDlg::OpenWithStoredSettings(int index, const QString& path) {
+    RawSettings settings;
+    std::memcpy(&settings, (*recent_)[index].data.constData(), sizeof settings);
+    QString error;
+    if (view_->OpenFile(&settings, path, error, 0) != 0) {
+        view_->CloseFile();
+        UpdateWindowState();
+        OfferRemoval(index, path, kavlo::OpenFailureReason(path, error));
+        return;
+    }
+    AfterOpen(path, settings);
+}
+
+bool CTNViewerDlg::OpenY4m(const QString& path, int offerRemoval) {
+    RawSettings settings;
+    QString error, note;
+    if (!kavlo::ReadY4mSettings(path, settings, error, note) && error.isEmpty()) return false;
+    if (error.isEmpty() && view_->OpenFile(&settings, path, error, 0) == 0) {
+        AfterOpen(path, settings);
+        if (!note.isEmpty()) statusBar_->showMessage(note, 10000);
+        return true;
+    }
+    const QString reason = kavlo::OpenFailureReason(path, error);
+    view_->CloseFile();
+    UpdateWindowState();
+    if (offerRemoval >= 0)
+        OfferRemoval(offerRemoval, path, reason);
+    else
+        ShowLoadError(path, reason);
+    return true;
+}
+
+void CTNViewerDlg::OpenWithDialog(const QString& path, int offerRemoval) {
+    // A YUV4MPEG2 file says everything in its header: no dialog.
+    if (OpenY4m(path, offerRemoval)) return;
+    RawSettings zero;
+    std::memset(&zero, 0, sizeof zero);
+    QString error;
+    CRawSettingsDlg dialog(this);
+    const int result = dialog.RunForFile(path, zero, error, 0);
+    if (result == CRawSettingsDlg::kResultCancel) return;
+    bool opened = false;
+    RawSettings settings = dialog.Settings();
+    if (result == CRawSettingsDlg::kResultOk)
+        opened = view_->OpenFile(&settings, path, error, 0) == 0;
+    if (opened) {
+        AfterOpen(path, settings);
+        return;
+    }
+    // Also reached when the dialog could not be shown at all, so that the request never
+    // ends without a word.
+    const QString reason = kavlo::OpenFailureReason(path, error);
+    if (offerRemoval >= 0) {
+        view_->CloseFile();
+        UpdateWindowState();
+        OfferRemoval(offerRemoval, path, reason);
+        return;
+    }
+    if (!view_->IsOpen()) UpdateWindowState();
+    ShowLoadError(path, reason);
+}
+
+void CTNViewerDlg::OpenByName(const QString& name) {
+    const QString path = kavlo::AbsoluteFileName(name);
+    const int index = recent_->Find(path);
+    if (index >= 0 && recent_->HasSettings(index)) {
+        OpenWithStoredSettings(index, path);
+        return;
+    }
+    OpenWithDialog(path, -1);
+}
+
+void CTNViewerDlg::OpenRecent(int index) {
+    if (index < 0 || index >= recent_->GetSize()) return;
+    // An entry stored with a relative name opens while it leads to a file from here; it is
+    // remembered by its absolute name from then on.
+    const QString path = kavlo::AbsoluteFileName((*recent_)[index].name);
+    if (recent_->HasSettings(index)) {
+        OpenWithStoredSettings(index, path);
+        return;
+    }
+    OpenWithDialog(path, index);
+}
+
+void CTNViewerDlg::OnProperties() {
+    if (!view_->IsOpen()) return;
+    const QString path = view_->FileName();
+    RawSettings copy = view_->Settings();
+    QString error;
+    CRawSettingsDlg dialog(this);
+    const int result = dialog.RunForFile(path, copy, error, view_->CurrentPosition());
+    if (result == CRawSettingsDlg::kResultCancel) return;
+    if (result != CRawSettingsDlg::kResultOk) {
+        // The file went away or shrank since it was opened: the dialog could not show it.
+        ShowLoadError(path, kavlo::OpenFailureReason(path, error));
+        return;
+    }
+    RawSettings settings = dialog.Settings();
+    if (view_->OpenFile(&settings, path, error, dialog.ResultFrame()) != 0) {
+        UpdateWindowState();
+        ShowLoadError(path, kavlo::OpenFailureReason(path, error));
+        return;
+    }
+    recent_->Update(path, kRawSettingsSize, &settings);
+    UpdateWindowState();
+    FitWindowToVideo();
+}
+
+void CTNViewerDlg::OnOpenCommand() {
+    CLosslessFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setNameFilters(
+        {QStringLiteral(
+             "RAW Video Files (*.raw *.bin *.dat *.yuv* *.rgb *.420 *.422 *.yv12 *.yv16 *.y4m)"),
+         QStringLiteral("All Files (*)")});
+    if (view_->IsOpen()) dialog.selectFile(view_->FileName());
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        OpenByName(dialog.ChosenFile());
+        return;
+    }
+    menuBar_->update();
+}
+
+// ---- Frame slider and frame field ----------------------------------------------------------
