@@ -6,6 +6,8 @@
 //   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVLO_BENCH=ON
 //   cmake --build build-bench --target kavlo_bench_paint quern
 //   QT_QPA_PLATFORM=offscreen build-bench/bin/kavlo_bench_paint
+#include "common/UhdViewMain.h"
+
 #include "clipgen/ClipGen.h"
 #include "image/PixelLayout.h"
 #include "settings/RawSettings.h"
@@ -52,51 +54,4 @@ BENCHMARK(BM_Paint)->DenseRange(0, 9)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (TNCoreInitialize(nullptr) < 0) {
-        std::fprintf(stderr, "the core cannot start\n");
-        return 1;
-    }
-    QTemporaryDir dir;
-    clipgen::ClipOptions clip;
-    clip.code = kLayoutUYVY;
-    clip.width = kWidth;
-    clip.height = kHeight;
-    clip.frames = 1;
-    const std::string path = dir.filePath(QStringLiteral("uhd.raw")).toStdString();
-    std::string error;
-    if (!clipgen::WriteClip(clip, path, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    RawSettings settings{};
-    settings.size = kRawSettingsSize;
-    settings.frameDuration = 1;
-    settings.timeScale = 25;
-    BuildRawVideoFormat(settings.rawFormat, kWidth, kHeight, kLayoutUYVY, 0, 0);
-
-    int result = 0;
-    {
-        auto view = std::make_unique<CVideoBuffer>();
-        view->setFrameShape(QFrame::NoFrame);
-        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view->resize(1280, 720);
-        view->show();
-        QString openError;
-        if (view->OpenFile(&settings, QString::fromStdString(path), openError, 0) != 0) {
-            std::fprintf(stderr, "%s\n", openError.toStdString().c_str());
-            result = 1;
-        } else {
-            gView = view.get();
-            benchmark::RunSpecifiedBenchmarks();
-            gView = nullptr;
-        }
-    }
-    benchmark::Shutdown();
-    TNCoreClose();
-    return result;
-}
+int main(int argc, char** argv) { return RunViewBenchmarks(argc, argv, kWidth, kHeight, &gView); }

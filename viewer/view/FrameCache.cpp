@@ -114,10 +114,10 @@ struct FrameCache::Pools {
         std::weak_ptr<Pools> weak = pools;
         return std::shared_ptr<const T>(item.release(), [weak, list](const T* p) {
             std::unique_ptr<T> owned(const_cast<T*>(p));
-            if (auto pools = weak.lock()) {
-                std::lock_guard<std::mutex> lock(pools->mutex);
-                if ((pools.get()->*list).size() < kKeep)
-                    (pools.get()->*list).push_back(std::move(owned));
+            if (auto alive = weak.lock()) {
+                std::lock_guard<std::mutex> lock(alive->mutex);
+                if ((alive.get()->*list).size() < kKeep)
+                    (alive.get()->*list).push_back(std::move(owned));
             }
         });
     }
