@@ -236,6 +236,16 @@ YuvFn LibyuvFor(uint32_t code, std::string& variant) {
         return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
             AB64ToARGB(reinterpret_cast<const uint16_t*>(s), f.pitch / 2, d, 4 * f.w, f.w, f.h);
         };
+    case kLayoutNV12:
+        variant = "NV12ToRGB24";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            NV12ToRGB24(p(f, s, 0), f.w, p(f, s, 1), f.w, d, int(DstPitch(f.w)), f.w, f.h);
+        };
+    case kLayoutNV21:
+        variant = "NV21ToRGB24";
+        return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
+            NV21ToRGB24(p(f, s, 0), f.w, p(f, s, 1), f.w, d, int(DstPitch(f.w)), f.w, f.h);
+        };
     case kLayoutI422:
         variant = "I422ToRGB24";
         return [=](const Frame& f, const uint8_t* s, uint8_t* d) {
