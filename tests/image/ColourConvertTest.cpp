@@ -2,6 +2,7 @@
 // single-precision reference over every Y'CbCr triple, published colour-bar values, and whole
 // frames of every Y'CbCr layout with the colour flags (every path ends in the chosen matrix and
 // range, grey pictures follow the range, the limits of limited range are lifted for full range).
+#include "ConvertOutput.h"
 #include "image/Convert.h"
 #include "image/ConvertInternal.h"
 #include "image/FrameMemory.h"
@@ -181,30 +182,6 @@ TEST(ColourKernels, KnownValues) {
 }
 
 // ---- Whole frames ------------------------------------------------------------------------------
-
-struct Output {
-    int32_t width, height, pitch;
-    std::vector<uint8_t> buf;
-    Output(int32_t w, int32_t h)
-        : width(w), height(h), pitch(3 * w + 48), buf(size_t(pitch) * size_t(h) + 48, kGuard) {}
-    uint8_t* data() { return buf.data() + 48; }
-    const uint8_t* Px(int x, int y) const {
-        return buf.data() + 48 + size_t(y) * size_t(pitch) + 3 * size_t(x);
-    }
-    bool GuardsIntact() const {
-        for (size_t i = 0; i < 48; ++i)
-            if (buf[i] != kGuard) return false;
-        for (int y = 0; y < height; ++y)
-            for (int i = 0; i < 48; ++i)
-                if (Px(width, y)[i] != kGuard) return false;
-        return true;
-    }
-    std::vector<uint8_t> Pixels() const {
-        std::vector<uint8_t> v;
-        for (int y = 0; y < height; ++y) v.insert(v.end(), Px(0, y), Px(0, y) + 3 * width);
-        return v;
-    }
-};
 
 bool Convert(const std::vector<uint8_t>& bytes, uint32_t code, int32_t w, int32_t h, int32_t pitch,
              ConvertFlags flags, Output& out, const ConvertOptions& opt) {

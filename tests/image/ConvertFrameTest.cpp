@@ -1,6 +1,7 @@
 // Whole-frame conversion: result codes, known values per layout and flag, the rules for odd
 // widths, short pitches and field-wise 4:2:0 heights, kernel sets and thread counts giving the
 // same frames, and a round trip through the clip generator for every layout.
+#include "ConvertOutput.h"
 #include "clipgen/ClipGen.h"
 #include "image/ConvertInternal.h"
 #include "image/FrameMemory.h"
@@ -20,8 +21,6 @@
 
 namespace {
 
-constexpr uint8_t kGuard = 0x5A;
-
 std::vector<SimdLevel> AllLevels() {
     std::vector<SimdLevel> levels;
     for (SimdLevel l : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2})
@@ -30,32 +29,6 @@ std::vector<SimdLevel> AllLevels() {
 }
 
 int32_t PitchFor(uint32_t code, int32_t w, int32_t h) { return int32_t(MinLineBytes(code, w, h)); }
-
-// A converted frame with guard bytes between and around the rows: each destination row has
-// 3 x W bytes followed by 48 guard bytes, and 48 guard bytes precede row 0.
-struct Output {
-    int32_t width, height, pitch;
-    std::vector<uint8_t> buf;
-    Output(int32_t w, int32_t h)
-        : width(w), height(h), pitch(3 * w + 48), buf(size_t(pitch) * size_t(h) + 48, kGuard) {}
-    uint8_t* data() { return buf.data() + 48; }
-    const uint8_t* Px(int x, int y) const {
-        return buf.data() + 48 + size_t(y) * size_t(pitch) + 3 * size_t(x);
-    }
-    bool GuardsIntact() const {
-        for (size_t i = 0; i < 48; ++i)
-            if (buf[i] != kGuard) return false;
-        for (int y = 0; y < height; ++y)
-            for (int i = 0; i < 48; ++i)
-                if (Px(width, y)[i] != kGuard) return false;
-        return true;
-    }
-    std::vector<uint8_t> Pixels() const {
-        std::vector<uint8_t> v;
-        for (int y = 0; y < height; ++y) v.insert(v.end(), Px(0, y), Px(0, y) + 3 * width);
-        return v;
-    }
-};
 
 // The source frame in an exactly sized heap block, so that ASan sees any read beyond it.
 struct Source {
