@@ -1,8 +1,8 @@
 // kavlo-tool compare: PSNR and MSE per frame and component of two raw files, on the stored
-// samples (see Psnr.h for the formulas), frames in parallel.
+// samples (see image/SamplePsnr.h for the formulas), frames in parallel.
 #include "ToolCommands.h"
 
-#include "Psnr.h"
+#include "image/SamplePsnr.h"
 
 #include "image/PixelLayout.h"
 

@@ -1,12 +1,10 @@
-#include "Psnr.h"
+#include "image/SamplePsnr.h"
 
 #include <emmintrin.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-
-namespace kavlotool {
 
 namespace {
 
@@ -353,5 +351,3 @@ PsnrFigures SummaryFigures(const PsnrWeights& weights, const std::vector<PsnrFig
     s.psnrAverage = PsnrOf(s.mseAverage, weights.averagePeak);
     return s;
 }
-
-}  // namespace kavlotool

@@ -20,8 +20,6 @@
 #include <string>
 #include <vector>
 
-namespace kavlotool {
-
 // Where the samples of one component of a W x H frame lie in one layout, in the order in which
 // they are compared: rows top to bottom as stored, pixels left to right.
 struct ComponentSamples {
@@ -105,5 +103,3 @@ PsnrFigures FrameFigures(const PsnrWeights& weights, const std::vector<uint64_t>
                          const FrameSamples& samples);
 // The summary of frames: PSNR of the mean MSE per component and of the mean average MSE.
 PsnrFigures SummaryFigures(const PsnrWeights& weights, const std::vector<PsnrFigures>& frames);
-
-}  // namespace kavlotool
