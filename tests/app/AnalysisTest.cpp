@@ -387,9 +387,25 @@ TEST_F(Analysis, KeysAndMenusOfTheValuesAndTheHistogram) {
 
     HistogramDock* dock = dlg->Analysis()->Histogram();
     EXPECT_FALSE(dock->isVisible());
+    const int viewWidth = dlg->View()->width();
     Key(Qt::Key_H);
     EXPECT_TRUE(dock->isVisible());
     EXPECT_TRUE(dlg->Action(CmdHistogram)->isChecked());
+    // Docked in the window at the right of the picture, covering none of it.
+    EXPECT_FALSE(dock->isWindow());
+    EXPECT_FALSE(dlg->Action(CmdHistogramWindow)->isChecked());
+    EXPECT_GT(dock->geometry().left(), dlg->View()->geometry().right());
+    EXPECT_EQ(dock->geometry().top(), dlg->View()->geometry().top());
+    EXPECT_EQ(dock->height(), dlg->View()->height());
+    // Shift+H floats it and gives the view the strip back; again, it docks.
+    Key(Qt::Key_H, Qt::ShiftModifier);
+    EXPECT_TRUE(dock->isWindow() && dock->isVisible());
+    EXPECT_TRUE(dlg->Action(CmdHistogramWindow)->isChecked());
+    EXPECT_GE(dlg->View()->width(), viewWidth);
+    Key(Qt::Key_H, Qt::ShiftModifier);
+    EXPECT_FALSE(dock->isWindow());
+    EXPECT_TRUE(dock->isVisible());
+    EXPECT_GT(dock->geometry().left(), dlg->View()->geometry().right());
     QTRY_VERIFY(!dock->Statistics().components.empty() && !dock->Busy());
     EXPECT_EQ(dock->ComponentBox()->count(), 3) << "Y', Cb, Cr";
     EXPECT_EQ(dock->Statistics().components[0].samples, static_cast<uint64_t>(kW * kH));
@@ -403,7 +419,7 @@ TEST_F(Analysis, KeysAndMenusOfTheValuesAndTheHistogram) {
     EXPECT_FALSE(dlg->Action(CmdHistogram)->isChecked());
 
     const QString keys = CHelpWin::BuildKeysText();
-    for (const char* line : {"Ctrl+S", "Ctrl+C", "Ctrl+E", "X\t", "H\t"})
+    for (const char* line : {"Ctrl+S", "Ctrl+C", "Ctrl+E", "X\t", "H\t", "Shift+H\t"})
         EXPECT_TRUE(keys.contains(QLatin1String(line))) << line;
 }
 

@@ -17,16 +17,23 @@
 #include <QMessageBox>
 #include <QShortcut>
 
+#include <algorithm>
+
 namespace kavlo {
 
 AnalysisTools::AnalysisTools(QWidget* window, CVideoBuffer* view)
     : QObject(window), window_(window), view_(view) {
-    histogram_ = new HistogramDock(view, window);
+    // The histogram panel lives beside the view, which the window lays out; floated, it is a
+    // window of its own.
+    histogram_ = new HistogramDock(view, view->parentWidget() ? view->parentWidget() : window);
     histogram_->hide();
-    // H closes the histogram window from within it as well.
+    // H and Shift+H work from within the floating window as well.
     auto* close = new QShortcut(QKeySequence(Qt::Key_H), histogram_);
     close->setContext(Qt::WidgetWithChildrenShortcut);
     connect(close, &QShortcut::activated, this, [this] { OnCommand(CmdHistogram); });
+    auto* dock = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_H), histogram_);
+    dock->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(dock, &QShortcut::activated, this, [this] { OnCommand(CmdHistogramWindow); });
 }
 
 void AnalysisTools::AddMenuItems(QMenuBar* menuBar, QMenu* fileMenu, QMenu* viewMenu) {
@@ -62,11 +69,14 @@ void AnalysisTools::AddMenuItems(QMenuBar* menuBar, QMenu* fileMenu, QMenu* view
     hex_ = make(viewMenu, CmdHexValues, QStringLiteral("He&xadecimal Values\tX"), true);
     showValues_ = make(viewMenu, CmdShowValues, QStringLiteral("Show Values When &Zoomed"), true);
     histogramAction_ = make(viewMenu, CmdHistogram, QStringLiteral("&Histogram\tH"), true);
+    histogramWindow_ =
+        make(viewMenu, CmdHistogramWindow, QStringLiteral("Histogram as a &Window\tShift+H"), true);
     viewMenu->addSeparator();
-    viewMenu->addActions({hex_, showValues_, histogramAction_});
+    viewMenu->addActions({hex_, showValues_, histogramAction_, histogramWindow_});
     // The window's own actions, so that the shortcuts work while the menus are closed.
     window_->addActions({save_, export_, copy_});
     connect(histogram_, &QDockWidget::visibilityChanged, this, [this] { UpdateMenuState(); });
+    connect(histogram_, &QDockWidget::topLevelChanged, this, [this] { UpdateMenuState(); });
 }
 
 bool AnalysisTools::OnCommand(int id) {
@@ -77,6 +87,7 @@ bool AnalysisTools::OnCommand(int id) {
     case CmdHexValues: view_->SetHexValues(!view_->HexValues()); break;
     case CmdShowValues: view_->SetShowValuesWhenZoomed(!view_->ShowValuesWhenZoomed()); break;
     case CmdHistogram: ToggleHistogram(); break;
+    case CmdHistogramWindow: ToggleHistogramWindow(); break;
     default: return false;
     }
     UpdateMenuState();
@@ -84,6 +95,8 @@ bool AnalysisTools::OnCommand(int id) {
 }
 
 bool AnalysisTools::HandleKey(QKeyEvent* event) {
+    if (event->key() == Qt::Key_H && event->modifiers() == Qt::ShiftModifier)
+        return OnCommand(CmdHistogramWindow);
     if (event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier)) return false;
     if (event->key() == Qt::Key_X) return OnCommand(CmdHexValues);
     if (event->key() == Qt::Key_H) return OnCommand(CmdHistogram);
@@ -103,6 +116,8 @@ void AnalysisTools::UpdateMenuState() {
     hex_->setChecked(view_->HexValues());
     showValues_->setChecked(view_->ShowValuesWhenZoomed());
     histogramAction_->setChecked(histogram_->isVisible());
+    histogramWindow_->setEnabled(true);
+    histogramWindow_->setChecked(histogram_->isFloating());
     histogram_->Refresh();
 }
 
@@ -167,12 +182,27 @@ void AnalysisTools::ExportFramesCommand() {
 }
 
 void AnalysisTools::ToggleHistogram() {
-    if (!histogram_->isVisible() && !histogramPlaced_) {
-        // The first time beside the main window, so that it covers none of the picture.
-        histogramPlaced_ = true;
-        histogram_->move(window_->frameGeometry().topRight() + QPoint(8, 0));
-    }
+    if (!histogram_->isVisible() && histogram_->isFloating()) PlaceHistogramWindow();
     histogram_->setVisible(!histogram_->isVisible());
+}
+
+void AnalysisTools::ToggleHistogramWindow() {
+    const bool floating = !histogram_->isFloating();
+    histogram_->setFloating(floating);
+    if (floating) {
+        PlaceHistogramWindow();
+        histogram_->resize(histogram_->width(), std::max(histogram_->height(), 300));
+    }
+    // Either way the panel is shown: the command asks to see it docked or as a window.
+    histogram_->show();
+    if (floating) histogram_->raise();
+}
+
+void AnalysisTools::PlaceHistogramWindow() {
+    if (histogramPlaced_) return;
+    // The first time beside the main window, so that it covers none of the picture.
+    histogramPlaced_ = true;
+    histogram_->move(window_->frameGeometry().topRight() + QPoint(8, 0));
 }
 
 }  // namespace kavlo

@@ -1,6 +1,7 @@
 // The main window's analysis commands: File > Save Frame As and Export Frames, Edit > Copy, and
 // in the View menu the source values in hexadecimal, the values drawn on zoomed pixels and the
-// histogram window. The window hands its menus, commands and keys here.
+// histogram panel (beside the picture, or a window of its own). The window hands its menus,
+// commands and keys here.
 #pragma once
 
 #include "FrameExport.h"
@@ -45,6 +46,8 @@ private:
     void SaveFrameAs();
     void ExportFramesCommand();
     void ToggleHistogram();
+    void ToggleHistogramWindow();
+    void PlaceHistogramWindow();
 
     QWidget* window_;
     CVideoBuffer* view_;
@@ -55,6 +58,7 @@ private:
     QAction* hex_ = nullptr;
     QAction* showValues_ = nullptr;
     QAction* histogramAction_ = nullptr;
+    QAction* histogramWindow_ = nullptr;
     QString lastFolder_;
     bool histogramPlaced_ = false;
 };

@@ -37,13 +37,14 @@ enum Cmd : int {
     CmdFullRange = 32854,
     CmdMatrixCycle = 32855,
     // Analysis: saving and copying the displayed frame, exporting frames, the source values
-    // and the histogram window.
+    // and the histogram panel (docked beside the picture, or a window of its own).
     CmdSaveFrameAs = 32900,
     CmdCopyFrame = 32901,
     CmdExportFrames = 32902,
     CmdHexValues = 32903,
     CmdShowValues = 32904,
     CmdHistogram = 32905,
+    CmdHistogramWindow = 32906,
     // Playback (Play menu, File > Reload, View > Fit to Window).
     CmdPlayPause = 33101,
     CmdPlayForward = 33102,

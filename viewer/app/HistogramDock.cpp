@@ -105,6 +105,8 @@ HistogramDock::HistogramDock(CVideoBuffer* view, QWidget* parent)
     summary_ = new QLabel(body);
     summary_->setObjectName(QStringLiteral("HistogramSummary"));
     plot_ = new HistogramPlot(body);
+    // Docked, the panel is as tall as the picture, which may be small.
+    plot_->setMinimumSize(120, 40);
     auto* controls = new QHBoxLayout;
     controls->addWidget(new QLabel(QStringLiteral("Component:"), body));
     controls->addWidget(component_);
@@ -115,9 +117,9 @@ HistogramDock::HistogramDock(CVideoBuffer* view, QWidget* parent)
     layout->addWidget(plot_, 1);
     layout->addWidget(summary_);
     setWidget(body);
-    // The main window has no dock areas: the histogram is a window of its own beside it.
-    setFloating(true);
-    resize(420, 300);
+    // Docked at the right of the picture (the main window lays it out: it has no dock areas of
+    // a main window); the title bar's float button, or Shift+H, makes it a window of its own.
+    resize(kDockedWidth, 300);
 
     connect(component_, &QComboBox::currentIndexChanged, this, [this] { ShowSelected(); });
     connect(mode_, &QComboBox::currentIndexChanged, this, [this] { ShowSelected(); });

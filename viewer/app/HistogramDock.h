@@ -1,4 +1,4 @@
-// The histogram window: the distribution of the current frame's source samples per component
+// The histogram panel: the distribution of the current frame's source samples per component
 // (histogram), or per column (waveform), with a component selector. It follows the view: every
 // rendering of a new frame (or of the same frame with other switches) asks for new statistics,
 // computed on a worker thread from a copy of the frame, so that the window never waits for them.
@@ -41,6 +41,9 @@ private:
 class HistogramDock : public QDockWidget {
     Q_OBJECT
 public:
+    // Width of the panel beside the picture while docked.
+    static constexpr int kDockedWidth = 380;
+
     HistogramDock(CVideoBuffer* view, QWidget* parent);
     ~HistogramDock() override;
 

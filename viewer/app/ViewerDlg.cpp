@@ -4,6 +4,7 @@
 #include "AppInfo.h"
 #include "FileCheck.h"
 #include "FrameNumberValidator.h"
+#include "HistogramDock.h"
 #include "Platform.h"
 #include "RawSettingsDlg.h"
 #include "RawSettingsRules.h"
@@ -132,6 +133,8 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
 
 CTNViewerDlg::~CTNViewerDlg() {
     if (filterInstalled_) qApp->removeEventFilter(this);
+    // The panel hides as the window's children go; this part of the window is gone by then.
+    if (sidePanel_) sidePanel_->disconnect(this);
     recent_->WriteList();
 }
 
@@ -305,6 +308,41 @@ void CTNViewerDlg::LayoutControls(QSize client) {
     playBar_->setGeometry(playBar_->geometry().translated(0, dy));
     view_->setGeometry(view_->geometry().adjusted(0, 0, dx, dy));
     clientRect_ = QRect(QPoint(0, 0), client);
+    if (sidePanelStrip_ > 0) ArrangeSidePanel();
+}
+
+void CTNViewerDlg::ArrangeSidePanel() {
+    if (!sidePanel_) return;
+    constexpr int kGap = 4;
+    const bool docked = sidePanel_->isVisible() && !sidePanel_->isWindow();
+    const int strip = docked ? std::clamp(view_->width() + sidePanelStrip_ - 40, 0,
+                                          kavlo::HistogramDock::kDockedWidth + kGap)
+                             : 0;
+    const int change = strip - sidePanelStrip_;
+    if (change != 0) {
+        view_->setGeometry(view_->geometry().adjusted(0, 0, -change, 0));
+        sidePanelStrip_ = strip;
+    }
+    if (docked) {
+        const QRect v = view_->geometry();
+        sidePanel_->setGeometry(v.right() + 1 + kGap, v.top(), strip - kGap, v.height());
+    }
+    if (change > 0 && isVisible() &&
+        !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        // Widen the window by the strip where the screen has room, moving it left when the
+        // right edge is near (LayoutControls then gives the view its width back and moves the
+        // panel along).
+        const QScreen* s = screen();
+        if (!s) return;
+        const QRect available = s->availableGeometry();
+        const QRect frame = frameGeometry();
+        const int right = std::max(available.right() - frame.right(), 0);
+        const int left = std::max(frame.left() - available.left(), 0);
+        const int shift = std::min(std::max(change - right, 0), left);
+        if (shift > 0) move(pos() - QPoint(shift, 0));
+        const int grow = std::min(change, right + shift);
+        if (grow > 0) resize(width() + grow, height());
+    }
 }
 
 void CTNViewerDlg::resizeEvent(QResizeEvent* event) {

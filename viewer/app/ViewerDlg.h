@@ -123,6 +123,10 @@ private:
     static void StatusCallback(void* context, CVideoBuffer* view, const QString& text);
     void BuildMenus();
     void LayoutControls(QSize client);
+    // Gives the side panel (the histogram) its strip at the right of the view while it is
+    // shown and docked, and the view its width back otherwise; widens the window by the strip
+    // where the screen has room, so that the picture keeps its size.
+    void ArrangeSidePanel();
     bool PreTranslateMessage(QObject* target, QEvent* event);
     bool HandleFrameFieldKey(QKeyEvent* event);
     bool HandleWindowKey(QKeyEvent* event);
@@ -180,6 +184,8 @@ private:
     CPlayback* playback_ = nullptr;
     std::unique_ptr<CMyRecentFileList> recent_;
     kavlo::AnalysisTools* analysis_ = nullptr;
+    QWidget* sidePanel_ = nullptr;
+    int sidePanelStrip_ = 0;  // width taken from the view for the docked side panel
     int64_t frameCount_ = 999;
     QRect clientRect_;
     bool minimized_ = false;

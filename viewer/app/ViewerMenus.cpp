@@ -2,6 +2,7 @@
 #include "ViewerDlg.h"
 
 #include "AnalysisTools.h"
+#include "HistogramDock.h"
 #include "AppInfo.h"
 #include "Platform.h"
 #include "RecentFileList.h"
@@ -13,6 +14,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QDockWidget>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -143,6 +145,11 @@ void CTNViewerDlg::BuildMenus() {
 
     analysis_ = new kavlo::AnalysisTools(this, view_);
     analysis_->AddMenuItems(menuBar_, fileMenu_, viewMenu_);
+    // The histogram docks at the right of the picture while it is shown and not a window.
+    QDockWidget* panel = analysis_->Histogram();
+    sidePanel_ = panel;
+    connect(panel, &QDockWidget::visibilityChanged, this, [this] { ArrangeSidePanel(); });
+    connect(panel, &QDockWidget::topLevelChanged, this, [this] { ArrangeSidePanel(); });
 
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     add(help, CmdWebsite, QStringLiteral("&Visit product website..."), false);
