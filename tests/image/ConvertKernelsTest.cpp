@@ -600,6 +600,21 @@ TEST(ConvertKernels, StudioExpansionTable) {
     }
 }
 
+// The table's CPUID query for the AVX-512 set agrees with the compiler's own detection (which
+// also asks whether the operating system saves the ZMM state). Where the processor lacks it, the
+// set is never chosen, every per-set test runs the other sets, and this test says so.
+TEST(ConvertKernels, Avx512DetectionAgreesWithTheCompiler) {
+    __builtin_cpu_init();
+    const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                     __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
+                     __builtin_cpu_supports("avx512vbmi");
+    EXPECT_EQ(CpuSimdLevel() == SimdLevel::AVX512, has);
+    if (!has)
+        GTEST_SKIP() << "no AVX-512 (F, BW, VL, DQ, VBMI) here: the AVX-512 set is never chosen "
+                        "and its kernels are not tested on this machine";
+    EXPECT_EQ(MakeKernelTable(SimdLevel::AVX512).level, SimdLevel::AVX512);
+}
+
 TEST(ConvertKernels, DetectionAndTables) {
     EXPECT_LE(int(DetectSimdLevel()), int(CpuSimdLevel()));
     EXPECT_EQ(Kernels().level, DetectSimdLevel());

@@ -1,5 +1,5 @@
-# Frame conversion: line kernels (scalar, SSE2, SSSE3, AVX2 chosen at run time), the frame
-# conversion, its thread-team policy and the reference-counted image storage. No Qt.
+# Frame conversion: line kernels (scalar, SSE2, SSSE3, AVX2, AVX-512 chosen at run time), the
+# frame conversion, its thread-team policy and the reference-counted image storage. No Qt.
 add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Convert.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConvertGeneric.cpp
