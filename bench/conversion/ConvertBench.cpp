@@ -97,8 +97,8 @@ void SetCounters(benchmark::State& state, const Frame& f) {
 }
 
 // kernels: a kernel set other than the process's best (nullptr: the best).
-void Kavlo(benchmark::State& state, uint32_t code, int w, int h, int threads,
-           const KernelTable* kernels = nullptr) {
+void KavloWith(benchmark::State& state, uint32_t code, int w, int h, int threads,
+               const KernelTable* kernels) {
     const Frame f = MakeFrame(code, w, h);
     Pool pool(f.extent.frameBytes, DstPitch(w) * size_t(h));
     // threads > 0: a team of exactly that size; 0: what ConvertFrame does by default (all
@@ -114,6 +114,10 @@ void Kavlo(benchmark::State& state, uint32_t code, int w, int h, int threads,
         benchmark::ClobberMemory();
     }
     SetCounters(state, f);
+}
+
+void Kavlo(benchmark::State& state, uint32_t code, int w, int h, int threads) {
+    KavloWith(state, code, w, h, threads, nullptr);
 }
 
 // Reads every byte of the source frame and writes every byte of the destination rows.
@@ -508,8 +512,8 @@ void RegisterAll() {
                 ->UseRealTime()
                 ->Unit(benchmark::kMillisecond);
             if (both)
-                benchmark::RegisterBenchmark(("kavlo-avx2" + tail + "/1t").c_str(), Kavlo, code, w,
-                                             h, 1, &avx2)
+                benchmark::RegisterBenchmark(("kavlo-avx2" + tail + "/1t").c_str(), KavloWith, code,
+                                             w, h, 1, &avx2)
                     ->UseRealTime()
                     ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(

@@ -14,12 +14,15 @@ EXTRA = ["I420BE16", "P016", "P210", "P216", "YUYV", "V422", "VYUY", "YVYU", "Y2
 def main(path):
     data = json.load(open(path))
     times = defaultdict(list)
+    cpu = defaultdict(list)
     for b in data["benchmarks"]:
         if b.get("run_type") == "aggregate":
             continue
         name = re.sub(r"/real_time$", "", b.get("run_name", b["name"]))
         times[name].append(b["real_time"])
+        cpu[name].append(b["cpu_time"])
     median = {n: sorted(v)[len(v) // 2] for n, v in times.items()}
+    cpuMedian = {n: sorted(v)[len(v) // 2] for n, v in cpu.items()}
     ctx = data.get("context", {})
     print(f"Machine: {ctx.get('num_cpus')} CPUs at {ctx.get('mhz_per_cpu')} MHz, load average "
           f"at start {', '.join('%.2f' % x for x in ctx.get('load_avg', []))}; best kernel set "
@@ -31,8 +34,9 @@ def main(path):
         print(f"### {size} (median ms per frame, one thread; cold frames)")
         print()
         print("| Layout | Kavlo AVX2 | Kavlo AVX-512 | AVX-512 / AVX2 | libyuv "
-              "| Kavlo / libyuv before (AVX2) | Kavlo / libyuv after (AVX-512) |")
-        print("|---|---|---|---|---|---|---|")
+              "| Kavlo / libyuv before (AVX2) | Kavlo / libyuv after (AVX-512) "
+              "| before, CPU time | after, CPU time |")
+        print("|---|---|---|---|---|---|---|---|---|")
         for lay in LAYOUTS + EXTRA:
             before = median.get(f"kavlo-avx2/{lay}/{size}/1t")
             after = median.get(f"kavlo/{lay}/{size}/1t")
@@ -40,8 +44,11 @@ def main(path):
             if before is None and after is None:
                 continue
             name = f"**{lay}**" if lay in LAYOUTS else lay
+            cb = cpuMedian.get(f"kavlo-avx2/{lay}/{size}/1t")
+            ca = cpuMedian.get(f"kavlo/{lay}/{size}/1t")
+            cy = cpuMedian.get(f"libyuv/{lay}/{size}")
             print(f"| {name} | {f(before)} | {f(after)} | {r(after, before)} | {f(yuv)} "
-                  f"| {r(before, yuv)} | {r(after, yuv)} |")
+                  f"| {r(before, yuv)} | {r(after, yuv)} | {r(cb, cy)} | {r(ca, cy)} |")
         print()
     lines = [(n[len("line/"):], v) for n, v in median.items() if n.startswith("line/")]
     if lines:
