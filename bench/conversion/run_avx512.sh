@@ -10,7 +10,7 @@ reps=${1:-9}
 cmake --preset bench -B "$build" >/dev/null
 cmake --build "$build" -j2 --target kavlo_bench_conversion >&2
 layouts='YV12|I420|I420LE16|I420BE16|P010|P016|P210|P216|YUY2|YUYV|V422|UYVY|VYUY|YVYU|Y210|v210|YV24|RGB3|BGRA|GRAY'
-filter="^((kavlo|kavlo-avx2)/($layouts)/[0-9x]+/1t|libyuv/($layouts)/[0-9x]+|line/.*)\$"
+filter="^((kavlo|kavlo-avx2)/($layouts)/[0-9x]+/1t|libyuv/($layouts)/[0-9x]+|line/[A-Za-z0-9]+)/real_time\$"
 json=$(mktemp)
 "$build/bin/kavlo_bench_conversion" --benchmark_filter="$filter" \
   --benchmark_repetitions="$reps" --benchmark_min_time=0.1 \
