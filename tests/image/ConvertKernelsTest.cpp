@@ -11,6 +11,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -213,6 +214,8 @@ std::vector<LineCase> LineCases() {
          [](int w) { return 3 * size_t(w); }, line(&KernelTable::yuyvToBgr), false},
         {"PackedToBgr/VYUY", 0, [](int w) { return 4 * Pairs(w); },
          [](int w) { return 3 * size_t(w); }, line(&KernelTable::vyuyToBgr), false},
+        {"PackedToBgr/YVYU", 0, [](int w) { return 4 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, line(&KernelTable::yvyuToBgr), false},
         {"VuyaDouble full", 0, [](int w) { return 4 * size_t(w); },
          [](int w) { return 3 * size_t(w); },
          [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
@@ -249,6 +252,12 @@ std::vector<LineCase> LineCases() {
 // The reference output of the kernels whose scalar form is fixed point.
 std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, int w) {
     std::vector<uint8_t> out(3 * size_t(w));
+    if (name == "PackedToBgr/YVYU") {
+        // Cb and Cr of every pair swapped give YUYV.
+        std::vector<uint8_t> yuyv(s, s + 4 * Pairs(w));
+        for (size_t i = 0; i < yuyv.size(); i += 4) std::swap(yuyv[i + 1], yuyv[i + 3]);
+        return FloatReference("PackedToBgr/YUYV", yuyv.data(), w);
+    }
     if (name.rfind("PackedToBgr/", 0) == 0) {
         // The pairs split into planar lines, then the planar kernel.
         std::vector<uint8_t> planar(size_t(w) + 2 * Pairs(w));
@@ -650,7 +659,7 @@ TEST(ConvertKernels, DetectionAndTables) {
             if (i == fused422 || (i >= fused444 && i <= fusedLuma16) || i == fusedColour ||
                 i == fusedColourLuma16) {
                 EXPECT_EQ(entries[i] != nullptr, int(t.level) >= int(SimdLevel::AVX2)) << i;
-            } else if (i >= fusedPacked && i < fusedPacked + 3) {
+            } else if (i >= fusedPacked && i < fusedPacked + 4) {
                 EXPECT_EQ(entries[i] != nullptr, t.level == SimdLevel::AVX512) << i;
             } else {
                 EXPECT_NE(entries[i], nullptr) << i;

@@ -491,7 +491,10 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
     case kLayoutUYVY: return packed422(asIs, k.uyvyToVuya, k.uyvyToPlanar, k.uyvyToBgr);
     case kLayoutVYUY: return packed422(asIs, k.vyuyToVuya, k.vyuyToPlanar, k.vyuyToBgr);
     case kLayoutYVYU:
-        // Y'0 Cr Y'1 Cb: the chroma bytes of each pair swapped into line a give YUYV.
+        // Y'0 Cr Y'1 Cb: the set's fused kernel of that order, or the chroma bytes of each pair
+        // swapped into line a give YUYV.
+        if (k.yvyuToBgr && FullColour(c.flags))
+            return packed422(asIs, k.yuyvToVuya, k.yuyvToPlanar, k.yvyuToBgr);
         return packed422(
             [&](const uint8_t* src, const Lines& s) {
                 const size_t bytes = size_t((w + 1) / 2) * 4;

@@ -152,6 +152,7 @@ struct KernelTable {
     LineKernel uyvyToBgr = nullptr;
     LineKernel yuyvToBgr = nullptr;
     LineKernel vyuyToBgr = nullptr;
+    LineKernel yvyuToBgr = nullptr;  // Y'0, Cr, Y'1, Cb: yuyvToPlanar of the Cb/Cr-swapped pairs
 };
 
 // Pictures of the double-precision "VUYA" conversion.

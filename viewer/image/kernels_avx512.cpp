@@ -390,6 +390,7 @@ void InstallAVX512(KernelTable& t) {
     t.uyvyToBgr = PackedToBgr_AVX512<1, 0, 3, 2>;
     t.yuyvToBgr = PackedToBgr_AVX512<0, 1, 2, 3>;
     t.vyuyToBgr = PackedToBgr_AVX512<1, 2, 3, 0>;
+    t.yvyuToBgr = PackedToBgr_AVX512<0, 3, 2, 1>;
 }
 
 }  // namespace kernels
