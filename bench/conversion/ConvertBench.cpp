@@ -96,7 +96,9 @@ void SetCounters(benchmark::State& state, const Frame& f) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(f.extent.frameBytes));
 }
 
-void Kavlo(benchmark::State& state, uint32_t code, int w, int h, int threads) {
+// kernels: a kernel set other than the process's best (nullptr: the best).
+void KavloWith(benchmark::State& state, uint32_t code, int w, int h, int threads,
+               const KernelTable* kernels) {
     const Frame f = MakeFrame(code, w, h);
     Pool pool(f.extent.frameBytes, DstPitch(w) * size_t(h));
     // threads > 0: a team of exactly that size; 0: what ConvertFrame does by default (all
@@ -104,6 +106,7 @@ void Kavlo(benchmark::State& state, uint32_t code, int w, int h, int threads) {
     ConvertOptions opt;
     opt.maxThreads = threads;
     opt.followLoad = threads == 0;
+    opt.kernels = kernels;
     for (auto _ : state) {
         auto [s, d] = pool.Next();
         if (!ConvertFrameWith(opt, w, h, 0, code, s, f.pitch, kLayoutBGR3, d, int32_t(DstPitch(w))))
@@ -111,6 +114,10 @@ void Kavlo(benchmark::State& state, uint32_t code, int w, int h, int threads) {
         benchmark::ClobberMemory();
     }
     SetCounters(state, f);
+}
+
+void Kavlo(benchmark::State& state, uint32_t code, int w, int h, int threads) {
+    KavloWith(state, code, w, h, threads, nullptr);
 }
 
 // Reads every byte of the source frame and writes every byte of the destination rows.
@@ -445,7 +452,8 @@ enum class LineKernelId {
     HighLuma422,
     RoundedLuma422,
     ChromaBlend,
-    VuyaDouble
+    VuyaDouble,
+    PackedFused
 };
 
 void Line(benchmark::State& state, LineKernelId id) {
@@ -482,6 +490,7 @@ void Line(benchmark::State& state, LineKernelId id) {
         case LineKernelId::VuyaDouble:
             k.vuyaDoubleToBgr(a.data(), d.data(), w, kVuyaFullColour);
             break;
+        case LineKernelId::PackedFused: k.uyvyToBgr(a.data(), d.data(), w); break;
         }
         benchmark::ClobberMemory();
     }
@@ -490,6 +499,9 @@ void Line(benchmark::State& state, LineKernelId id) {
 void RegisterAll() {
     const std::pair<int, int> sizes[] = {{1920, 1080}, {3840, 2160}};
     const int cores = omp_get_num_procs();
+    // Above AVX2, the AVX2 set too (one thread), so that the two sets compare in one run.
+    static const KernelTable avx2 = MakeKernelTable(SimdLevel::AVX2);
+    const bool both = int(Kernels().level) > int(SimdLevel::AVX2);
     for (auto [w, h] : sizes)
         for (int i = 0; i < kLayoutCount; ++i) {
             const PixelLayoutInfo& info = LayoutCatalogue()[i];
@@ -499,6 +511,11 @@ void RegisterAll() {
             benchmark::RegisterBenchmark(("kavlo" + tail + "/1t").c_str(), Kavlo, code, w, h, 1)
                 ->UseRealTime()
                 ->Unit(benchmark::kMillisecond);
+            if (both)
+                benchmark::RegisterBenchmark(("kavlo-avx2" + tail + "/1t").c_str(), KavloWith, code,
+                                             w, h, 1, &avx2)
+                    ->UseRealTime()
+                    ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(
                 ("kavlo" + tail + "/" + std::to_string(cores) + "t").c_str(), Kavlo, code, w, h,
                 cores)
@@ -532,6 +549,10 @@ void RegisterAll() {
     };
     for (const auto& [name, id] : lines)
         benchmark::RegisterBenchmark(name, Line, id)->UseRealTime()->Unit(benchmark::kMicrosecond);
+    if (Kernels().uyvyToBgr)
+        benchmark::RegisterBenchmark("line/uyvyToBgr", Line, LineKernelId::PackedFused)
+            ->UseRealTime()
+            ->Unit(benchmark::kMicrosecond);
 }
 
 }  // namespace

@@ -27,7 +27,8 @@ constexpr uint8_t kGuard = 0x5A;
 
 std::vector<SimdLevel> AllLevels() {
     std::vector<SimdLevel> levels;
-    for (SimdLevel l : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2})
+    for (SimdLevel l :
+         {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2, SimdLevel::AVX512})
         if (int(l) <= int(CpuSimdLevel())) levels.push_back(l);
     return levels;
 }

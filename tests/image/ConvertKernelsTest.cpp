@@ -11,6 +11,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -20,7 +21,7 @@ constexpr size_t kGuardBytes = 64;
 
 std::vector<SimdLevel> VectorLevels() {
     std::vector<SimdLevel> levels;
-    for (SimdLevel l : {SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2})
+    for (SimdLevel l : {SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2, SimdLevel::AVX512})
         if (int(l) <= int(CpuSimdLevel())) levels.push_back(l);
     return levels;
 }
@@ -85,6 +86,11 @@ std::vector<LineCase> LineCases() {
     auto luma16 = [](PlanarKernel KernelTable::*k) {
         return [k](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
             (t.*k)(s, s + 2 * w, s + 2 * w + Pairs(w), d, w);
+        };
+    };
+    auto lowBits = [](int bits12, int big) {
+        return [bits12, big](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+            t.lowBitsLuma422ToBgr[bits12][big](s, s + 2 * w, s + 2 * w + Pairs(w), d, w);
         };
     };
     return {
@@ -192,6 +198,24 @@ std::vector<LineCase> LineCases() {
          [](int w) { return 3 * size_t(w); }, luma16(&KernelTable::roundedLumaLE422ToBgr), false},
         {"Planar422ToBgr/rounded16BE", 0, [](int w) { return 2 * size_t(w) + 2 * Pairs(w); },
          [](int w) { return 3 * size_t(w); }, luma16(&KernelTable::roundedLumaBE422ToBgr), false},
+        // Luma in the low 10 or 12 bits of u16 LE / BE samples, random bits above.
+        {"Planar422ToBgr/low10LE", 0, [](int w) { return 2 * size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, lowBits(0, 0), false},
+        {"Planar422ToBgr/low10BE", 0, [](int w) { return 2 * size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, lowBits(0, 1), false},
+        {"Planar422ToBgr/low12LE", 0, [](int w) { return 2 * size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, lowBits(1, 0), false},
+        {"Planar422ToBgr/low12BE", 0, [](int w) { return 2 * size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, lowBits(1, 1), false},
+        // Packed pairs straight to B', G', R'.
+        {"PackedToBgr/UYVY", 0, [](int w) { return 4 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, line(&KernelTable::uyvyToBgr), false},
+        {"PackedToBgr/YUYV", 0, [](int w) { return 4 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, line(&KernelTable::yuyvToBgr), false},
+        {"PackedToBgr/VYUY", 0, [](int w) { return 4 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, line(&KernelTable::vyuyToBgr), false},
+        {"PackedToBgr/YVYU", 0, [](int w) { return 4 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); }, line(&KernelTable::yvyuToBgr), false},
         {"VuyaDouble full", 0, [](int w) { return 4 * size_t(w); },
          [](int w) { return 3 * size_t(w); },
          [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
@@ -228,11 +252,31 @@ std::vector<LineCase> LineCases() {
 // The reference output of the kernels whose scalar form is fixed point.
 std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, int w) {
     std::vector<uint8_t> out(3 * size_t(w));
+    if (name == "PackedToBgr/YVYU") {
+        // Cb and Cr of every pair swapped give YUYV.
+        std::vector<uint8_t> yuyv(s, s + 4 * Pairs(w));
+        for (size_t i = 0; i < yuyv.size(); i += 4) std::swap(yuyv[i + 1], yuyv[i + 3]);
+        return FloatReference("PackedToBgr/YUYV", yuyv.data(), w);
+    }
+    if (name.rfind("PackedToBgr/", 0) == 0) {
+        // The pairs split into planar lines, then the planar kernel.
+        std::vector<uint8_t> planar(size_t(w) + 2 * Pairs(w));
+        uint8_t* y = planar.data();
+        (name == "PackedToBgr/UYVY" ? kernels::UyvyToPlanar_Scalar
+         : name == "PackedToBgr/YUYV"
+             ? kernels::YuyvToPlanar_Scalar
+             : kernels::VyuyToPlanar_Scalar)(s, y, y + w, y + w + Pairs(w), w);
+        return FloatReference("Planar422ToBgr", planar.data(), w);
+    }
     if (name.rfind("Planar422ToBgr/", 0) == 0) {
         // The 16-bit luma line reduced as the 16-bit layouts define it, then the 8-bit kernel.
         std::vector<uint8_t> planar(size_t(w) + 2 * Pairs(w));
         if (name == "Planar422ToBgr/high16")
             kernels::HighBytes16_Scalar(s, planar.data(), w);
+        else if (name.rfind("Planar422ToBgr/low", 0) == 0)
+            (name.back() == 'E' && name[name.size() - 2] == 'B' ? kernels::ReduceBits16BE_Scalar
+                                                                : kernels::ReduceBits16LE_Scalar)(
+                s, planar.data(), w, 0, name.find("low10") != std::string::npos ? 10 : 12, 235);
         else
             (name == "Planar422ToBgr/rounded16LE"
                  ? kernels::Reduce16LE_Scalar
@@ -292,9 +336,12 @@ TEST(ConvertKernels, EveryVectorSetMatchesTheReference) {
             }
             for (SimdLevel level : levels) {
                 const KernelTable t = MakeKernelTable(level);
-                if (!t.planar422ToBgr && std::string(c.name).find("ToBgr") != std::string::npos &&
-                    std::string(c.name).rfind("Planar4", 0) == 0)
-                    continue;  // fused kernels exist only in some sets
+                // Fused kernels exist only in some sets.
+                const std::string name = c.name;
+                if (!t.planar422ToBgr && name.find("ToBgr") != std::string::npos &&
+                    name.rfind("Planar4", 0) == 0)
+                    continue;
+                if (!t.uyvyToBgr && name.rfind("PackedToBgr/", 0) == 0) continue;
                 Guarded out(c.outBytes(w));
                 c.run(t, in.data, out.data(), w);
                 ASSERT_TRUE(out.GuardsIntact())
@@ -409,6 +456,24 @@ TEST(ConvertKernels, VuyaToBgrOverAllInputs) {
                     ASSERT_EQ(out, ref)
                         << SimdLevelName(t.level) << " 4:4:4 Cb " << cb << " Cr " << cr;
                 }
+                // So do the fused 4:2:2 kernels, from planar lines and from packed pairs; flat
+                // chroma stays flat through the odd pixels' filter.
+                if (t.planar422ToBgr) {
+                    t.planar422ToBgr(lumaRamp.data(), std::vector<uint8_t>(128, uint8_t(cb)).data(),
+                                     std::vector<uint8_t>(128, uint8_t(cr)).data(), out.data(),
+                                     256);
+                    ASSERT_EQ(out, ref)
+                        << SimdLevelName(t.level) << " 4:2:2 Cb " << cb << " Cr " << cr;
+                }
+                if (t.uyvyToBgr) {
+                    std::vector<uint8_t> uyvy;
+                    for (int k = 0; k < 128; ++k)
+                        uyvy.insert(uyvy.end(),
+                                    {uint8_t(cb), uint8_t(2 * k), uint8_t(cr), uint8_t(2 * k + 1)});
+                    t.uyvyToBgr(uyvy.data(), out.data(), 256);
+                    ASSERT_EQ(out, ref)
+                        << SimdLevelName(t.level) << " UYVY Cb " << cb << " Cr " << cr;
+                }
             }
             scalar.vuyaToBgr(line.data(), out.data(), 256);
             for (int y = 0; y < 256; ++y) {
@@ -461,8 +526,8 @@ TEST(ConvertKernels, GreyReferenceAndScalarDifference) {
 
 // Hand-checked values of single kernels.
 TEST(ConvertKernels, KnownValues) {
-    for (SimdLevel level :
-         {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2}) {
+    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2,
+                            SimdLevel::AVX512}) {
         const KernelTable t = MakeKernelTable(level);
         SCOPED_TRACE(SimdLevelName(t.level));
         // UYVY chroma pairs 16, 240, 240, 16 (and more pairs so vector steps run): the odd pixel
@@ -544,12 +609,27 @@ TEST(ConvertKernels, StudioExpansionTable) {
     }
 }
 
+// The table's CPUID query for the AVX-512 set agrees with the compiler's own detection (which
+// also asks whether the operating system saves the ZMM state). Where the processor lacks it, the
+// set is never chosen, every per-set test runs the other sets, and this test says so.
+TEST(ConvertKernels, Avx512DetectionAgreesWithTheCompiler) {
+    __builtin_cpu_init();
+    const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                     __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
+                     __builtin_cpu_supports("avx512vbmi");
+    EXPECT_EQ(CpuSimdLevel() == SimdLevel::AVX512, has);
+    if (!has)
+        GTEST_SKIP() << "no AVX-512 (F, BW, VL, DQ, VBMI) here: the AVX-512 set is never chosen "
+                        "and its kernels are not tested on this machine";
+    EXPECT_EQ(MakeKernelTable(SimdLevel::AVX512).level, SimdLevel::AVX512);
+}
+
 TEST(ConvertKernels, DetectionAndTables) {
     EXPECT_LE(int(DetectSimdLevel()), int(CpuSimdLevel()));
     EXPECT_EQ(Kernels().level, DetectSimdLevel());
     // A level above the processor's falls back to what it has; every entry is filled.
-    for (SimdLevel level :
-         {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2}) {
+    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2,
+                            SimdLevel::AVX512}) {
         const KernelTable t = MakeKernelTable(level);
         EXPECT_LE(int(t.level), int(CpuSimdLevel()));
         const void* const* entries = reinterpret_cast<const void* const*>(&t.uyvyToVuya);
@@ -572,10 +652,15 @@ TEST(ConvertKernels, DetectionAndTables) {
         const size_t fusedColourLuma16 =
             (offsetof(KernelTable, highLuma422ToBgrWith) - offsetof(KernelTable, uyvyToVuya)) /
             sizeof(void*);
+        // The fused packed kernels: the AVX-512 set's alone.
+        const size_t fusedPacked =
+            (offsetof(KernelTable, uyvyToBgr) - offsetof(KernelTable, uyvyToVuya)) / sizeof(void*);
         for (size_t i = 0; i < count; ++i) {
             if (i == fused422 || (i >= fused444 && i <= fusedLuma16) || i == fusedColour ||
                 i == fusedColourLuma16) {
-                EXPECT_EQ(entries[i] != nullptr, t.level == SimdLevel::AVX2) << i;
+                EXPECT_EQ(entries[i] != nullptr, int(t.level) >= int(SimdLevel::AVX2)) << i;
+            } else if (i >= fusedPacked && i < fusedPacked + 4) {
+                EXPECT_EQ(entries[i] != nullptr, t.level == SimdLevel::AVX512) << i;
             } else {
                 EXPECT_NE(entries[i], nullptr) << i;
             }

@@ -24,7 +24,8 @@ std::vector<uint8_t> Convert(const KernelTable& k, uint32_t code, std::vector<ui
 
 std::vector<SimdLevel> Levels() {
     std::vector<SimdLevel> v;
-    for (SimdLevel l : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2})
+    for (SimdLevel l :
+         {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2, SimdLevel::AVX512})
         if (int(l) <= int(CpuSimdLevel())) v.push_back(l);
     return v;
 }

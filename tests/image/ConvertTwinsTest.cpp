@@ -153,8 +153,8 @@ TEST(ConvertTwins, SameSamplesGiveTheSamePixels) {
                 std::vector<uint8_t> twin(size_t(pitch) * size_t(h));
                 for (uint8_t& b : twin) b = uint8_t(rng());
                 const std::vector<uint8_t> frame = Repack(tw.code, tw.twin, twin, w, h, pitch);
-                for (SimdLevel level :
-                     {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2}) {
+                for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3,
+                                        SimdLevel::AVX2, SimdLevel::AVX512}) {
                     if (int(level) > int(CpuSimdLevel())) continue;
                     const KernelTable k = MakeKernelTable(level);
                     for (uint32_t flags : flagSets)
@@ -206,8 +206,8 @@ TEST(ConvertTwins, WideSamplesReduceToTheirEightBitTwin) {
             for (int32_t pitch : pitches) {
                 const std::vector<uint8_t> frame =
                     Repack(tw.code, tw.twin, twin, w, h, pitch, twinPitch, widen, -1);
-                for (SimdLevel level :
-                     {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2}) {
+                for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3,
+                                        SimdLevel::AVX2, SimdLevel::AVX512}) {
                     if (int(level) > int(CpuSimdLevel())) continue;
                     const KernelTable k = MakeKernelTable(level);
                     for (uint32_t flags : flagSets)

@@ -30,7 +30,8 @@ std::vector<uint32_t> MosaicCodes() {
 
 std::vector<SimdLevel> AllLevels() {
     std::vector<SimdLevel> levels;
-    for (SimdLevel l : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2})
+    for (SimdLevel l :
+         {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2, SimdLevel::AVX512})
         if (int(l) <= int(CpuSimdLevel())) levels.push_back(l);
     return levels;
 }

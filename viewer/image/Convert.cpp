@@ -455,14 +455,18 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
         });
     };
 
-    // 8-bit 4:2:2 pairs (after any unpacking into line a): either split into planar lines and
-    // the fused kernel, or the VUYA kernel of the pair order and the final kernel.
+    // 8-bit 4:2:2 pairs (after any unpacking into line a): the fused packed kernel of the pair
+    // order where the set has one, or split into planar lines and the fused kernel, or the VUYA
+    // kernel of the pair order and the final kernel.
     const bool fused = k.planar422ToBgr && FullColour(c.flags);
     const bool fusedOther = k.planar422ToBgrWith && OtherColour(c.flags);
-    auto packed422 = [&](auto unpack, LineKernel toVuya, KernelTable::SplitKernel split) {
+    auto packed422 = [&](auto unpack, LineKernel toVuya, KernelTable::SplitKernel split,
+                         LineKernel toBgr) {
         return ForEachRow(c.opt, w, c.height, need, [&](int r, const Lines& s) {
             const uint8_t* pairs = unpack(rows.Row(r, s.bounce), s);
-            if (fused) {
+            if (toBgr && FullColour(c.flags)) {
+                toBgr(pairs, c.Out(r), w);
+            } else if (fused) {
                 split(pairs, s.b, s.c, s.d, w);
                 k.planar422ToBgr(s.b, s.c, s.d, c.Out(r), w);
             } else if (fusedOther) {
@@ -483,11 +487,14 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
     switch (l.code) {
     case kLayoutYUY2:
     case kLayoutV422:
-    case kLayoutYUYV: return packed422(asIs, k.yuyvToVuya, k.yuyvToPlanar);
-    case kLayoutUYVY: return packed422(asIs, k.uyvyToVuya, k.uyvyToPlanar);
-    case kLayoutVYUY: return packed422(asIs, k.vyuyToVuya, k.vyuyToPlanar);
+    case kLayoutYUYV: return packed422(asIs, k.yuyvToVuya, k.yuyvToPlanar, k.yuyvToBgr);
+    case kLayoutUYVY: return packed422(asIs, k.uyvyToVuya, k.uyvyToPlanar, k.uyvyToBgr);
+    case kLayoutVYUY: return packed422(asIs, k.vyuyToVuya, k.vyuyToPlanar, k.vyuyToBgr);
     case kLayoutYVYU:
-        // Y'0 Cr Y'1 Cb: the chroma bytes of each pair swapped into line a give YUYV.
+        // Y'0 Cr Y'1 Cb: the set's fused kernel of that order, or the chroma bytes of each pair
+        // swapped into line a give YUYV.
+        if (k.yvyuToBgr && FullColour(c.flags))
+            return packed422(asIs, k.yuyvToVuya, k.yuyvToPlanar, k.yvyuToBgr);
         return packed422(
             [&](const uint8_t* src, const Lines& s) {
                 const size_t bytes = size_t((w + 1) / 2) * 4;
@@ -499,17 +506,17 @@ bool ConvertPacked(const Context& c, const FrameMemoryLayout& l) {
                 }
                 return static_cast<const uint8_t*>(s.a);
             },
-            k.yuyvToVuya, k.yuyvToPlanar);
+            k.yuyvToVuya, k.yuyvToPlanar, k.yuyvToBgr);
     case kLayoutY210:
-    case kLayoutY216: return packed422(highBytes, k.yuyvToVuya, k.yuyvToPlanar);
-    case kLayoutV216: return packed422(highBytes, k.uyvyToVuya, k.uyvyToPlanar);
+    case kLayoutY216: return packed422(highBytes, k.yuyvToVuya, k.yuyvToPlanar, k.yuyvToBgr);
+    case kLayoutV216: return packed422(highBytes, k.uyvyToVuya, k.uyvyToPlanar, k.uyvyToBgr);
     case kLayoutV210:
         return packed422(
             [&](const uint8_t* src, const Lines& s) {
                 k.v210ToUyvy(src, s.a, w);
                 return static_cast<const uint8_t*>(s.a);
             },
-            k.uyvyToVuya, k.uyvyToPlanar);
+            k.uyvyToVuya, k.uyvyToPlanar, k.uyvyToBgr);
     case kLayoutAYUV:
         return viaVuya([&](const uint8_t* src, const Lines& s) { k.ayuvToVuya(src, s.vuya, w); });
     case kLayoutVUYA:

@@ -207,7 +207,7 @@ bool ConvertMosaic(const ConvertOptions& options, const KernelTable& k, int32_t 
     const Mosaic mosaic{source,          sourcePitch,       width,
                         plane.wordBytes, layout.sampleBits, k.level != SimdLevel::Scalar};
     const bool grey = (flags & CONVERT_MOSAIC_GREY) != 0;
-    const bool avx2 = k.level == SimdLevel::AVX2;
+    const bool avx2 = int(k.level) >= int(SimdLevel::AVX2);  // the AVX-512 set includes AVX2
 
     const size_t lineBytes = RoundUp(size_t(width) + 64, kAlign);
     const size_t bounceBytes = RoundUp(size_t(width) * plane.wordBytes + 64, kAlign);

@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-enum class SimdLevel { Scalar, SSE2, SSSE3, AVX2 };
+enum class SimdLevel { Scalar, SSE2, SSSE3, AVX2, AVX512 };
 
 // One source line to one destination line of `width` pixels.
 using LineKernel = void (*)(const uint8_t* src, uint8_t* dst, int width);
@@ -145,13 +145,22 @@ struct KernelTable {
     // sets without them.
     ColourPlanarKernel planar422ToBgrWith = nullptr;
     ColourPlanarKernel highLuma422ToBgrWith = nullptr;
+
+    // Fused packed 4:2:2 kernels: exactly the split kernel of the pair order (uyvyToPlanar, ...)
+    // followed by planar422ToBgr, without the planar lines. Read 4 x ceil(width / 2) bytes, write
+    // 3 x width. nullptr in sets without them.
+    LineKernel uyvyToBgr = nullptr;
+    LineKernel yuyvToBgr = nullptr;
+    LineKernel vyuyToBgr = nullptr;
+    LineKernel yvyuToBgr = nullptr;  // Y'0, Cr, Y'1, Cb: yuyvToPlanar of the Cb/Cr-swapped pairs
 };
 
 // Pictures of the double-precision "VUYA" conversion.
 enum VuyaMode { kVuyaFullColour = 0, kVuyaLuma = 1, kVuyaCb = 2, kVuyaCr = 3 };
 
-// The best level this processor supports, found with CPUID once per process. The environment
-// variable KAVLO_SIMD (scalar, sse2, ssse3 or avx2) may lower it, never raise it.
+// The best level this processor supports, found with CPUID once per process (AVX512: F, BW, VL,
+// DQ and VBMI, with the opmask and ZMM state enabled by the operating system). The environment
+// variable KAVLO_SIMD (scalar, sse2, ssse3, avx2 or avx512) may lower it, never raise it.
 SimdLevel DetectSimdLevel();
 // The highest level the processor supports, ignoring KAVLO_SIMD.
 SimdLevel CpuSimdLevel();
@@ -257,5 +266,7 @@ void InstallWideSSE2(KernelTable& table);
 void InstallWideAVX2(KernelTable& table);
 // The byte-moving AVX2 kernels (kernels_avx2_lines.cpp).
 void InstallLinesAVX2(KernelTable& table);
+// The AVX-512 set (kernels_avx512*.cpp): the AVX2 set with AVX-512 kernels where they pay.
+void InstallAVX512(KernelTable& table);
 
 }  // namespace kernels

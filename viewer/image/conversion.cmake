@@ -1,5 +1,5 @@
-# Frame conversion: line kernels (scalar, SSE2, SSSE3, AVX2 chosen at run time), the frame
-# conversion, its thread-team policy and the reference-counted image storage. No Qt.
+# Frame conversion: line kernels (scalar, SSE2, SSSE3, AVX2, AVX-512 chosen at run time), the
+# frame conversion, its thread-team policy and the reference-counted image storage. No Qt.
 add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Convert.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConvertGeneric.cpp
@@ -16,7 +16,8 @@ add_library(kavlo_convert STATIC
   ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_vuya.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_wide.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_wide.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_lines.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_lines.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kernels_avx512.cpp)
 target_include_directories(kavlo_convert PUBLIC ${PROJECT_SOURCE_DIR}/viewer)
 target_link_libraries(kavlo_convert PUBLIC kavlo_layouts OpenMP::OpenMP_CXX PRIVATE kavlo_warnings)
 # Only these files may use instructions beyond the x86-64 baseline; the table picks them by
@@ -28,3 +29,8 @@ set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/kernels_avx2.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/kernels_avx2_lines.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/DemosaicAvx2.cpp
                             PROPERTIES COMPILE_OPTIONS -mavx2)
+# The AVX-512 set (F, BW, VL, DQ, VBMI), chosen only where CPUID and the operating system allow
+# it. Clang's AVX-512 implies FMA: no contraction keeps every product rounded on its own.
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/kernels_avx512.cpp
+                            PROPERTIES COMPILE_OPTIONS
+                            "-mavx2;-mavx512f;-mavx512bw;-mavx512vl;-mavx512dq;-mavx512vbmi;-ffp-contract=off")

@@ -9,6 +9,20 @@
 
 namespace {
 
+// The AVX-512 subsets the AVX-512 kernels use (F, BW, VL, DQ, VBMI), and the operating system
+// saving the opmask registers and all 32 ZMM registers (XCR0 bits 5, 6 and 7 beside SSE and AVX
+// state). The caller has checked OSXSAVE.
+bool Avx512Usable() {
+    unsigned a7 = 0, b7 = 0, c7 = 0, d7 = 0;
+    if (!__get_cpuid_count(7, 0, &a7, &b7, &c7, &d7)) return false;
+    const unsigned f = 1u << 16, dq = 1u << 17, bw = 1u << 30, vl = 1u << 31;
+    const unsigned vbmi = 1u << 1;  // in ECX
+    if ((b7 & (f | dq | bw | vl)) != (f | dq | bw | vl) || (c7 & vbmi) == 0) return false;
+    unsigned lo = 0, hi = 0;
+    __asm__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+    return (lo & 0xE6) == 0xE6;
+}
+
 SimdLevel QueryCpu() {
     unsigned a = 0, b = 0, c = 0, d = 0;
     if (!__get_cpuid(1, &a, &b, &c, &d)) return SimdLevel::Scalar;
@@ -26,6 +40,7 @@ SimdLevel QueryCpu() {
             if (__get_cpuid_count(7, 0, &a7, &b7, &c7, &d7)) avx2 = (b7 & (1u << 5)) != 0;
         }
     }
+    if (avx2 && ssse3 && Avx512Usable()) return SimdLevel::AVX512;
     if (avx2 && ssse3) return SimdLevel::AVX2;
     if (ssse3) return SimdLevel::SSSE3;
     if (sse2) return SimdLevel::SSE2;
@@ -52,6 +67,8 @@ SimdLevel DetectSimdLevel() {
                 wanted = SimdLevel::SSSE3;
             else if (!std::strcmp(env, "avx2"))
                 wanted = SimdLevel::AVX2;
+            else if (!std::strcmp(env, "avx512"))
+                wanted = SimdLevel::AVX512;
             if (int(wanted) < int(l)) l = wanted;
         }
         return l;
@@ -110,6 +127,7 @@ KernelTable MakeKernelTable(SimdLevel level) {
     case SimdLevel::SSE2: InstallSSE2(t); break;
     case SimdLevel::SSSE3: InstallSSSE3(t); break;
     case SimdLevel::AVX2: InstallAVX2(t); break;
+    case SimdLevel::AVX512: InstallAVX512(t); break;
     }
     return t;
 }
@@ -125,6 +143,7 @@ const char* SimdLevelName(SimdLevel level) {
     case SimdLevel::SSE2: return "sse2";
     case SimdLevel::SSSE3: return "ssse3";
     case SimdLevel::AVX2: return "avx2";
+    case SimdLevel::AVX512: return "avx512";
     }
     return "?";
 }
