@@ -8,11 +8,13 @@
 #include "app/PsnrSequenceWindow.h"
 #include "image/PixelLayout.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -171,7 +173,10 @@ TEST(PsnrSequenceWindowRun, RunsToTheSummaryFollowsThePointerAndExportsTheCsv) {
     const PsnrPlotScale s = plot->Scale();
     const QPoint at(static_cast<int>(s.X(3)), static_cast<int>(s.area.center().y()));
     QSignalSpy chosen(&window, &PsnrSequenceWindow::frameChosen);
-    QTest::mouseMove(plot, at);
+    // Sent directly: a move to where the test cursor already is would not arrive.
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), plot->mapToGlobal(QPointF(at)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
     EXPECT_TRUE(window.HoverLabel()->text().startsWith(QStringLiteral("Frame 3: average inf dB")))
         << window.HoverLabel()->text().toStdString();
     QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, at);

@@ -76,7 +76,7 @@ PsnrSequenceWindow::PsnrSequenceWindow(const SequenceRequest& request, QWidget* 
     export_ = new QPushButton(QStringLiteral("&Export CSV..."), this);
     export_->setObjectName(QStringLiteral("PsnrExport"));
     export_->setEnabled(false);
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    auto* closeButton = new QPushButton(QStringLiteral("Close"), this);
 
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(progress_, 1);
@@ -85,7 +85,7 @@ PsnrSequenceWindow::PsnrSequenceWindow(const SequenceRequest& request, QWidget* 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(export_);
-    buttons->addWidget(close);
+    buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(files_);
     layout->addLayout(progressRow);
@@ -98,7 +98,7 @@ PsnrSequenceWindow::PsnrSequenceWindow(const SequenceRequest& request, QWidget* 
 
     connect(cancel_, &QPushButton::clicked, this, [this] { CancelRun(); });
     connect(export_, &QPushButton::clicked, this, [this] { AskAndExport(); });
-    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     connect(plot_, &PsnrPlot::frameChosen, this, &PsnrSequenceWindow::frameChosen);
     connect(plot_, &PsnrPlot::hovered, this, [this](qint64 frame) { ShowHovered(frame); });
 
