@@ -1,7 +1,8 @@
 // The whole-file PSNR window: where the plot puts frames and values (infinite PSNR, a single
 // frame, every frame equal), the window running to its summary and export on the offscreen
-// platform, Cancel and Escape stopping a run, one window per main window, and the CSV written
-// whole or not at all. The run's tests also run under ThreadSanitizer (scripts/test.sh).
+// platform (pointer and keyboard), Cancel and Escape stopping a run, one window per main window,
+// and the CSV written whole or not at all. The run's tests also run under ThreadSanitizer
+// (scripts/test.sh).
 #include "ShellTestSupport.h"
 
 #include "app/PsnrSequencePlot.h"
@@ -66,6 +67,16 @@ void WaitForEnd(PsnrSequenceWindow& window) {
 
 QStringList Entries(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// A 64 x 32 I420 clip of 1000 frames: ten generated frames a hundred times over.
+QString LongClip(const QString& name) {
+    const QString path = shelltest::Clip(name, kLayoutI420, 64, 32, 10);
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadWrite)) return QString();
+    const QByteArray ten = file.readAll();
+    for (int i = 1; i < 100; ++i) file.write(ten);
+    return path;
 }
 
 QColor PixelAt(const QImage& image, double x, double y) {
@@ -184,6 +195,13 @@ TEST(PsnrSequenceWindowRun, RunsToTheSummaryFollowsThePointerAndExportsTheCsv) {
     EXPECT_EQ(chosen.front().front().toLongLong(), 3);
     window.SetCurrentFrame(4);
     EXPECT_EQ(plot->CurrentFrame(), 4);
+    // The same from the keyboard.
+    QTest::keyClick(plot, Qt::Key_End);
+    QTest::keyClick(plot, Qt::Key_Left);
+    EXPECT_TRUE(window.HoverLabel()->text().startsWith(QStringLiteral("Frame 3:")));
+    QTest::keyClick(plot, Qt::Key_Return);
+    ASSERT_EQ(chosen.count(), 2);
+    EXPECT_EQ(chosen.back().front().toLongLong(), 3);
 
     // Export: written whole; an existing file is kept unless replacing was agreed; a missing
     // folder and a full disk are said, leaving nothing behind.
@@ -243,8 +261,8 @@ TEST(PsnrSequenceWindowRun, RunsToTheSummaryFollowsThePointerAndExportsTheCsv) {
 }
 
 TEST(PsnrSequenceWindowRun, CancelAndEscapeStopTheRun) {
-    const QString a = shelltest::Clip(QStringLiteral("long_a.yuv"), kLayoutI420, 64, 32, 1000);
-    const QString b = shelltest::Clip(QStringLiteral("long_b.yuv"), kLayoutI420, 64, 32, 1000);
+    const QString a = LongClip(QStringLiteral("long_a.yuv"));
+    const QString b = LongClip(QStringLiteral("long_b.yuv"));
     ASSERT_FALSE(a.isEmpty() || b.isEmpty());
     PsnrSequenceWindow window(Request(a, b), nullptr);
     window.show();

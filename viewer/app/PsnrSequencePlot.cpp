@@ -1,5 +1,6 @@
 #include "PsnrSequencePlot.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -117,6 +118,7 @@ double PsnrPlotScale::TickStep(int maxTicks) const {
 PsnrPlot::PsnrPlot(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PsnrPlot"));
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
@@ -157,20 +159,38 @@ int64_t PsnrPlot::FrameUnder(const QPointF& pos) const {
     return Scale().FrameAt(pos.x());
 }
 
-void PsnrPlot::mouseMoveEvent(QMouseEvent* event) {
-    const int64_t frame = FrameUnder(event->position());
-    if (frame != hover_) {
-        hover_ = frame;
-        update();
-        Q_EMIT hovered(frame);
-    }
+void PsnrPlot::mouseMoveEvent(QMouseEvent* event) { Point(FrameUnder(event->position())); }
+
+void PsnrPlot::leaveEvent(QEvent*) { Point(-1); }
+
+void PsnrPlot::Point(int64_t frame) {
+    if (frame == hover_) return;
+    hover_ = frame;
+    update();
+    Q_EMIT hovered(frame);
 }
 
-void PsnrPlot::leaveEvent(QEvent*) {
-    if (hover_ < 0) return;
-    hover_ = -1;
-    update();
-    Q_EMIT hovered(-1);
+void PsnrPlot::keyPressEvent(QKeyEvent* event) {
+    if (count_ <= 0 || event->modifiers() != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int64_t last = first_ + count_ - 1;
+    const int64_t from = hover_ >= 0 ? hover_ : std::clamp(current_, first_, last);
+    const int64_t page = std::max<int64_t>(1, count_ / 10);
+    switch (event->key()) {
+    case Qt::Key_Left: Point(std::max(first_, from - 1)); break;
+    case Qt::Key_Right: Point(std::min(last, from + 1)); break;
+    case Qt::Key_PageUp: Point(std::max(first_, from - page)); break;
+    case Qt::Key_PageDown: Point(std::min(last, from + page)); break;
+    case Qt::Key_Home: Point(first_); break;
+    case Qt::Key_End: Point(last); break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (hover_ >= 0) Q_EMIT frameChosen(hover_);
+        break;
+    default: QWidget::keyPressEvent(event); return;
+    }
 }
 
 void PsnrPlot::mousePressEvent(QMouseEvent* event) {

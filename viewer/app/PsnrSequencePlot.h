@@ -3,7 +3,8 @@
 // frames or components are identical) has no place on a dB axis: it is drawn in a band above the
 // finite range, with a marker, and the legend says so. The y axis fits the finite values shown,
 // with labels; the current frame is marked; the pointer shows a frame's figures (hovered) and a
-// click chooses the frame (frameChosen).
+// click chooses the frame (frameChosen). From the keyboard, Left/Right, Page Up/Down, Home and
+// End move the pointed frame and Enter chooses it.
 #pragma once
 
 #include "image/SamplePsnr.h"
@@ -73,12 +74,14 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void DrawAxes(QPainter& painter, const PsnrPlotScale& scale) const;
     void DrawSeries(QPainter& painter, const PsnrPlotScale& scale, int series) const;
     void DrawLegend(QPainter& painter) const;
     int64_t FrameUnder(const QPointF& pos) const;
+    void Point(int64_t frame);
 
     QStringList components_;
     int64_t first_ = 0;
