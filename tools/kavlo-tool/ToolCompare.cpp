@@ -2,6 +2,7 @@
 // samples (see image/SamplePsnr.h for the formulas), frames in parallel.
 #include "ToolCommands.h"
 
+#include "image/PsnrCsv.h"
 #include "image/SamplePsnr.h"
 
 #include "image/PixelLayout.h"
@@ -96,36 +97,6 @@ private:
     size_t mapBytes_ = 0;
     std::vector<uint8_t> buffer_;
 };
-
-void PrintCsv(const FrameSamples& samples, int64_t first, const std::vector<PsnrFigures>& frames,
-              const PsnrFigures& summary, int64_t minFrame, int64_t maxFrame) {
-    std::string header = "frame,mse_avg";
-    for (const ComponentSamples& c : samples.components)
-        header += std::string(",mse_") + ComponentName(c.component);
-    header += ",psnr_avg";
-    for (const ComponentSamples& c : samples.components)
-        header += std::string(",psnr_") + ComponentName(c.component);
-    std::printf("%s\n", header.c_str());
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const PsnrFigures& f = frames[i];
-        std::string row = std::to_string(first + int64_t(i)) + "," + Number(f.mseAverage, 6);
-        for (const double m : f.mse) row += "," + Number(m, 6);
-        row += "," + Number(f.psnrAverage, 6);
-        for (const double p : f.psnr) row += "," + Number(p, 6);
-        std::printf("%s\n", row.c_str());
-    }
-    std::string line = "# PSNR";
-    for (size_t c = 0; c < samples.components.size(); ++c)
-        line += std::string(" ") + ComponentName(samples.components[c].component) + ":" +
-                Number(summary.psnr[c], 6);
-    line += " average:" + Number(summary.psnrAverage, 6);
-    const double minPsnr = frames[size_t(minFrame - first)].psnrAverage;
-    const double maxPsnr = frames[size_t(maxFrame - first)].psnrAverage;
-    line += " min:" + Number(minPsnr, 6) + " (frame " + std::to_string(minFrame) + ")";
-    line += " max:" + Number(maxPsnr, 6) + " (frame " + std::to_string(maxFrame) + ")";
-    line += " frames:" + std::to_string(frames.size());
-    std::printf("%s\n", line.c_str());
-}
 
 // Infinity is the text "inf" (JSON has no number for it).
 std::string JsonNumber(double value, int decimals) {
@@ -253,17 +224,14 @@ int RunCompare(const Request& request, Input& a, Input& b) {
     }
 
     // ffmpeg's min and max: the frames with the highest and the lowest average MSE.
-    int64_t minFrame = first, maxFrame = first;
-    for (int64_t n = first; n <= last; ++n) {
-        const PsnrFigures& f = figures[size_t(n - first)];
-        if (f.mseAverage > figures[size_t(minFrame - first)].mseAverage) minFrame = n;
-        if (f.mseAverage < figures[size_t(maxFrame - first)].mseAverage) maxFrame = n;
-    }
+    const PsnrExtremes extremes = FindPsnrExtremes(figures);
+    const int64_t minFrame = first + static_cast<int64_t>(extremes.minIndex);
+    const int64_t maxFrame = first + static_cast<int64_t>(extremes.maxIndex);
     const PsnrFigures summary = SummaryFigures(weights, figures);
     if (request.json) {
         PrintJson(a, b, samplesA, first, figures, summary, minFrame, maxFrame);
     } else {
-        PrintCsv(samplesA, first, figures, summary, minFrame, maxFrame);
+        std::fputs(PsnrCsvText(samplesA, first, figures, summary).c_str(), stdout);
     }
     std::fflush(stdout);
     if (request.psnrMinGiven) {

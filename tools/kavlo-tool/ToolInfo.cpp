@@ -2,12 +2,12 @@
 #include "ToolCommands.h"
 
 #include "image/PixelLayout.h"
+#include "image/PsnrCsv.h"
 #include "view/LocalFileName.h"
 
 #include <QByteArray>
 
 #include <cinttypes>
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,12 +32,7 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-std::string Number(double value, int decimals) {
-    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
+std::string Number(double value, int decimals) { return PsnrNumberText(value, decimals); }
 
 bool OpenVideo(const Input& input, kavlo::VideoFile& file, std::string& error) {
     RawSettings settings = input.settings;

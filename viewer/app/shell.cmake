@@ -41,6 +41,10 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/FrameExport.h
   ${CMAKE_CURRENT_LIST_DIR}/HistogramDock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HistogramDock.h
+  ${CMAKE_CURRENT_LIST_DIR}/PsnrSequencePlot.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PsnrSequencePlot.h
+  ${CMAKE_CURRENT_LIST_DIR}/PsnrSequenceWindow.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PsnrSequenceWindow.h
   ${CMAKE_CURRENT_LIST_DIR}/resources/kavlo.qrc)
 set_target_properties(kavlo_app PROPERTIES AUTOMOC ON AUTORCC ON)
 target_include_directories(kavlo_app PUBLIC ${PROJECT_SOURCE_DIR}/viewer)
