@@ -167,6 +167,40 @@ TEST(PsnrLayouts, EveryLayoutComparesWithItselfAndCountsEverySample) {
     }
 }
 
+// The strided and contiguous runs give the sums of the table's sample-by-sample reading, for
+// every layout against itself and for pairs stored differently (planar against semi-planar,
+// high bits against low bits, big- against little-endian words), at an odd pitch.
+TEST(PsnrSums, FastRunsEqualTheTableReading) {
+    std::mt19937 random(7);
+    auto sums = [&](uint32_t codeA, uint32_t codeB) {
+        const int w = 38, h = 6;
+        FrameSamples a, b;
+        const int32_t pitchA = int32_t(MinLineBytes(codeA, w, h)) + 6;
+        const int32_t pitchB = int32_t(MinLineBytes(codeB, w, h)) + 2;
+        if (!DescribeSamples(codeA, w, h, pitchA, a) || !DescribeSamples(codeB, w, h, pitchB, b))
+            return false;
+        std::vector<uint8_t> fa(size_t(pitchA) * h * 3 + 64), fb(size_t(pitchB) * h * 3 + 64);
+        for (uint8_t& v : fa) v = static_cast<uint8_t>(random());
+        for (uint8_t& v : fb) v = static_cast<uint8_t>(random());
+        std::vector<uint64_t> fast, slow;
+        SumSquaredDifferences(a, fa.data(), b, fb.data(), fast);
+        for (FrameSamples* f : {&a, &b})
+            for (ComponentSamples& c : f->components)
+                for (ComponentSamples::InPlane& p : c.planes) p.contiguous = p.regular = false;
+        SumSquaredDifferences(a, fa.data(), b, fb.data(), slow);
+        EXPECT_EQ(fast, slow) << LayoutName(codeA) << " against " << LayoutName(codeB);
+        return true;
+    };
+    for (int i = 0; i < kFrameMemoryLayoutCount; ++i) {
+        const uint32_t code = FrameMemoryLayouts()[i].code;
+        EXPECT_TRUE(sums(code, code)) << LayoutName(code);
+    }
+    EXPECT_TRUE(Comparable(kLayoutP010, kLayoutI420LE10)) << "the pair below must compare";
+    sums(kLayoutP010, kLayoutI420LE10);
+    sums(kLayoutI420BE10, kLayoutI420LE10);
+    sums(kLayoutNV12, kLayoutYV12);
+}
+
 TEST(PsnrFigures, WeighAsFfmpegDoes) {
     FrameSamples s;
     ASSERT_TRUE(DescribeSamples(kLayoutI420, 64, 32, 96, s));

@@ -138,6 +138,13 @@ bool DescribeSamples(uint32_t code, int32_t width, int32_t height, int32_t lineB
                                first.shift == 0 && where.lastGroupSlots.size() == 1 &&
                                ((plane.wordBytes == 1 && first.bits == 8) ||
                                 (plane.wordBytes == 2 && layout->byteOrder == ByteOrder::Little));
+            where.regular = where.slots.size() == 1 && where.lastGroupSlots.size() == 1 &&
+                            (plane.wordBytes == 1 || plane.wordBytes == 2) &&
+                            first.shift + first.bits <= 8 * plane.wordBytes;
+            where.firstByte = uint64_t(first.word) * plane.wordBytes;
+            where.strideBytes = plane.groupBytes;
+            where.shift = first.shift;
+            where.bigEndian = plane.wordBytes == 2 && layout->byteOrder == ByteOrder::Big;
             cs.count += where.rows *
                         ((where.groups - 1) * where.slots.size() + where.lastGroupSlots.size());
             cs.planes.push_back(std::move(where));
@@ -253,6 +260,58 @@ uint64_t SumSquares16(const uint8_t* a, const uint8_t* b, size_t count, uint16_t
     return total;
 }
 
+namespace {
+
+template <int WordBytes, bool Big>
+inline uint32_t LoadWord(const uint8_t* p) {
+    if constexpr (WordBytes == 1)
+        return p[0];
+    else if constexpr (Big)
+        return uint32_t(p[0]) << 8 | p[1];
+    else
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+
+template <int BytesA, bool BigA, int BytesB, bool BigB>
+uint64_t StridedRun(const uint8_t* a, uint64_t strideA, int shiftA, const uint8_t* b,
+                    uint64_t strideB, int shiftB, size_t count, uint32_t mask) {
+    uint64_t total = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const int64_t va = int64_t((LoadWord<BytesA, BigA>(a + i * strideA) >> shiftA) & mask);
+        const int64_t vb = int64_t((LoadWord<BytesB, BigB>(b + i * strideB) >> shiftB) & mask);
+        const int64_t d = va - vb;
+        total += uint64_t(d * d);
+    }
+    return total;
+}
+
+// A's word form chosen, B's by the run.
+template <int BytesA, bool BigA>
+uint64_t StridedRunA(const ComponentSamples::InPlane& pb, const uint8_t* a, uint64_t strideA,
+                     int shiftA, const uint8_t* b, size_t count, uint32_t mask) {
+    if (pb.wordBytes == 1)
+        return StridedRun<BytesA, BigA, 1, false>(a, strideA, shiftA, b, pb.strideBytes, pb.shift,
+                                                  count, mask);
+    if (pb.bigEndian)
+        return StridedRun<BytesA, BigA, 2, true>(a, strideA, shiftA, b, pb.strideBytes, pb.shift,
+                                                 count, mask);
+    return StridedRun<BytesA, BigA, 2, false>(a, strideA, shiftA, b, pb.strideBytes, pb.shift,
+                                              count, mask);
+}
+
+}  // namespace
+
+uint64_t SumSquaresStrided(const ComponentSamples::InPlane& pa, const uint8_t* a,
+                           const ComponentSamples::InPlane& pb, const uint8_t* b, size_t count,
+                           uint32_t mask) {
+    a += pa.firstByte;
+    b += pb.firstByte;
+    if (pa.wordBytes == 1)
+        return StridedRunA<1, false>(pb, a, pa.strideBytes, pa.shift, b, count, mask);
+    if (pa.bigEndian) return StridedRunA<2, true>(pb, a, pa.strideBytes, pa.shift, b, count, mask);
+    return StridedRunA<2, false>(pb, a, pa.strideBytes, pa.shift, b, count, mask);
+}
+
 void SumSquaredDifferences(const FrameSamples& a, const uint8_t* frameA, const FrameSamples& b,
                            const uint8_t* frameB, std::vector<uint64_t>& sse) {
     sse.assign(a.components.size(), 0);
@@ -283,6 +342,11 @@ void SumSquaredDifferences(const FrameSamples& a, const uint8_t* frameA, const F
                     const size_t n = static_cast<size_t>(pa.groups);
                     sum +=
                         pa.wordBytes == 1 ? SumSquares8(ra, rb, n) : SumSquares16(ra, rb, n, mask);
+                    continue;
+                }
+                if (pa.regular && pb.regular && pa.groups == pb.groups) {
+                    sum += SumSquaresStrided(pa, baseA + r * pa.pitch, pb, baseB + r * pb.pitch,
+                                             static_cast<size_t>(pa.groups), mask);
                     continue;
                 }
                 ReadRow(a, pa, frameA, r, rowA);

@@ -46,6 +46,14 @@ struct ComponentSamples {
         // 16-bit word at bit 0 (any bits up to 16).
         bool contiguous = false;
         int wordBytes = 1;
+        // Regular: one sample per group, inside one byte or one 16-bit word (any bit position,
+        // either byte order), as in P010's planes or interleaved Cb/Cr pairs; such runs are
+        // read with a stride instead of sample by sample through the table.
+        bool regular = false;
+        uint64_t firstByte = 0;    // of the sample in its group
+        uint64_t strideBytes = 0;  // from one group to the next
+        int shift = 0;
+        bool bigEndian = false;
     };
     std::vector<InPlane> planes;
     uint64_t count = 0;  // samples of the component in a frame
@@ -80,6 +88,11 @@ void SumSquaredDifferences(const FrameSamples& a, const uint8_t* frameA, const F
 // with `mask`, summed in 64 bits. For the fast path and its tests.
 uint64_t SumSquares8(const uint8_t* a, const uint8_t* b, size_t count);
 uint64_t SumSquares16(const uint8_t* a, const uint8_t* b, size_t count, uint16_t mask);
+// The squared differences of `count` samples of two regular runs (see InPlane::regular),
+// starting at the rows' first samples, each masked with `mask` after its shift.
+uint64_t SumSquaresStrided(const ComponentSamples::InPlane& pa, const uint8_t* a,
+                           const ComponentSamples::InPlane& pb, const uint8_t* b, size_t count,
+                           uint32_t mask);
 
 // The PSNR figures of one frame or of a summary.
 struct PsnrFigures {
