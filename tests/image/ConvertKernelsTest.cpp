@@ -192,6 +192,19 @@ std::vector<LineCase> LineCases() {
          [](int w) { return 3 * size_t(w); }, luma16(&KernelTable::roundedLumaLE422ToBgr), false},
         {"Planar422ToBgr/rounded16BE", 0, [](int w) { return 2 * size_t(w) + 2 * Pairs(w); },
          [](int w) { return 3 * size_t(w); }, luma16(&KernelTable::roundedLumaBE422ToBgr), false},
+        // Luma w, then the chroma as 2 x ceil(w / 2) bytes of interleaved pairs.
+        {"Pairs422ToBgr/cb-first", 0, [](int w) { return size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.pairs422ToBgr[0](s, s + w, d, w);
+         },
+         false},
+        {"Pairs422ToBgr/cr-first", 0, [](int w) { return size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.pairs422ToBgr[1](s, s + w, d, w);
+         },
+         false},
         {"VuyaDouble full", 0, [](int w) { return 4 * size_t(w); },
          [](int w) { return 3 * size_t(w); },
          [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
@@ -238,6 +251,17 @@ std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, i
                  ? kernels::Reduce16LE_Scalar
                  : kernels::Reduce16BE_Scalar)(s, planar.data(), w, 235);
         std::copy(s + 2 * w, s + 2 * w + 2 * Pairs(w), planar.begin() + w);
+        return FloatReference("Planar422ToBgr", planar.data(), w);
+    }
+    if (name.rfind("Pairs422ToBgr/", 0) == 0) {
+        // The pairs split into a Cb and a Cr line, then the planar kernel's reference.
+        const bool crFirst = name == "Pairs422ToBgr/cr-first";
+        const size_t n = Pairs(w);
+        std::vector<uint8_t> planar(s, s + w + 2 * n);
+        for (size_t j = 0; j < n; ++j) {
+            planar[size_t(w) + j] = s[size_t(w) + 2 * j + (crFirst ? 1 : 0)];
+            planar[size_t(w) + n + j] = s[size_t(w) + 2 * j + (crFirst ? 0 : 1)];
+        }
         return FloatReference("Planar422ToBgr", planar.data(), w);
     }
     if (name == "Planar422ToBgr" || name == "Planar444ToBgr") {
@@ -292,8 +316,9 @@ TEST(ConvertKernels, EveryVectorSetMatchesTheReference) {
             }
             for (SimdLevel level : levels) {
                 const KernelTable t = MakeKernelTable(level);
-                if (!t.planar422ToBgr && std::string(c.name).find("ToBgr") != std::string::npos &&
-                    std::string(c.name).rfind("Planar4", 0) == 0)
+                const std::string name = c.name;
+                if (!t.planar422ToBgr && name.find("ToBgr") != std::string::npos &&
+                    (name.rfind("Planar4", 0) == 0 || name.rfind("Pairs4", 0) == 0))
                     continue;  // fused kernels exist only in some sets
                 Guarded out(c.outBytes(w));
                 c.run(t, in.data, out.data(), w);
@@ -572,9 +597,12 @@ TEST(ConvertKernels, DetectionAndTables) {
         const size_t fusedColourLuma16 =
             (offsetof(KernelTable, highLuma422ToBgrWith) - offsetof(KernelTable, uyvyToVuya)) /
             sizeof(void*);
+        const size_t fusedPairs =
+            (offsetof(KernelTable, pairs422ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
+            sizeof(void*);
         for (size_t i = 0; i < count; ++i) {
             if (i == fused422 || (i >= fused444 && i <= fusedLuma16) || i == fusedColour ||
-                i == fusedColourLuma16) {
+                i == fusedColourLuma16 || (i >= fusedPairs && i < fusedPairs + 4)) {
                 EXPECT_EQ(entries[i] != nullptr, t.level == SimdLevel::AVX2) << i;
             } else {
                 EXPECT_NE(entries[i], nullptr) << i;
