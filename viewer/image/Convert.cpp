@@ -306,8 +306,8 @@ bool ConvertTableDriven(const Context& c, const FrameMemoryLayout& l, size_t nee
     auto luma = [&](int r, uint8_t* line) { return read(C::Y, r, line, nullptr); };
     auto chroma = [&](int j, uint8_t* cbLine, uint8_t* crLine, const uint8_t*& cb,
                       const uint8_t*& cr) {
-        cb = read(C::Cb, j, cbLine, nullptr);
-        cr = read(C::Cr, j, crLine, nullptr);
+        rd.ReadChroma(rowOf(rd.PlaneOf(C::Cb), j, nullptr), rowOf(rd.PlaneOf(C::Cr), j, nullptr),
+                      cbLine, crLine, cb, cr);
     };
     const int chromaRows = c.height / l.planes[rd.PlaneOf(C::Cb)].heightDivisor;
     // Planar 16-bit luma that a fused kernel reads as it lies (tightly packed rows of 2 x W).
@@ -321,8 +321,15 @@ bool ConvertTableDriven(const Context& c, const FrameMemoryLayout& l, size_t nee
     case ChromaShape::Sub411: return Run422(c, luma, chroma, raw);
     case ChromaShape::Full444:
         return ForEachRow(c.opt, c.width, c.height, need, [&](int r, const Lines& s) {
-            Finish444(c, read(C::Y, r, s.luma, s.bounce), read(C::Cb, r, s.a, s.bounce),
-                      read(C::Cr, r, s.b, s.bounce), s, r);
+            const uint8_t *cb, *cr;
+            if (need == 0) {
+                rd.ReadChroma(rowOf(rd.PlaneOf(C::Cb), r, nullptr),
+                              rowOf(rd.PlaneOf(C::Cr), r, nullptr), s.a, s.b, cb, cr);
+            } else {
+                cb = read(C::Cb, r, s.a, s.bounce);
+                cr = read(C::Cr, r, s.b, s.bounce);
+            }
+            Finish444(c, read(C::Y, r, s.luma, s.bounce), cb, cr, s, r);
         });
     case ChromaShape::None: break;
     }
