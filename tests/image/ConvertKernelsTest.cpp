@@ -406,6 +406,41 @@ TEST(ConvertKernels, ReduceBitsOfWords32) {
     }
 }
 
+// The vertical chroma blends over every pair of bytes, with the weights of every tap the 4:2:0
+// rows use (ChromaTaps.cpp) and one outside them, against the stated formula: limited to 16..240
+// (chromaBlend) or not (chromaBlendFull). Every set; an odd count leaves a scalar tail; guard
+// bytes catch a write past it.
+TEST(ConvertKernels, ChromaBlendOverAllPairs) {
+    constexpr int kCount = 256 * 256 - 1;
+    std::vector<uint8_t> a(kCount), b(kCount);
+    for (int i = 0; i < kCount; ++i) a[size_t(i)] = uint8_t(i >> 8), b[size_t(i)] = uint8_t(i);
+    const ExactInput inA(a), inB(b);
+    const int taps[][3] = {{1, 3, 2}, {3, 1, 2}, {1, 7, 3}, {3, 5, 3},
+                           {5, 3, 3}, {7, 1, 3}, {4, 0, 2}, {100, 156, 8}};
+    std::vector<SimdLevel> levels = VectorLevels();
+    levels.push_back(SimdLevel::Scalar);
+    for (SimdLevel level : levels) {
+        const KernelTable t = MakeKernelTable(level);
+        for (const auto& tap : taps) {
+            for (bool full : {false, true}) {
+                Guarded out(kCount);
+                (full ? t.chromaBlendFull : t.chromaBlend)(inA.data, inB.data, out.data(), kCount,
+                                                           tap[0], tap[1], tap[2]);
+                ASSERT_TRUE(out.GuardsIntact()) << SimdLevelName(level);
+                const std::vector<uint8_t> got = out.Payload();
+                for (int i = 0; i < kCount; ++i) {
+                    const int v =
+                        (tap[0] * a[size_t(i)] + tap[1] * b[size_t(i)] + (1 << (tap[2] - 1))) >>
+                        tap[2];
+                    ASSERT_EQ(got[size_t(i)], full ? v : std::clamp(v, 16, 240))
+                        << SimdLevelName(level) << " " << tap[0] << ":" << tap[1] << " a "
+                        << int(a[size_t(i)]) << " b " << int(b[size_t(i)]) << " full " << full;
+                }
+            }
+        }
+    }
+}
+
 TEST(ConvertKernels, VuyaToBgrOverAllInputs) {
     const KernelTable scalar = MakeKernelTable(SimdLevel::Scalar);
     std::vector<KernelTable> vec;
