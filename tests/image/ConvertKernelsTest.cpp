@@ -412,7 +412,7 @@ TEST(ConvertKernels, ReduceBitsOfWords32) {
 // bytes catch a write past it.
 TEST(ConvertKernels, ChromaBlendOverAllPairs) {
     constexpr int kCount = 256 * 256 - 1;
-    std::vector<uint8_t> a(kCount), b(kCount);
+    std::vector<uint8_t> a(static_cast<size_t>(kCount)), b(static_cast<size_t>(kCount));
     for (int i = 0; i < kCount; ++i) a[size_t(i)] = uint8_t(i >> 8), b[size_t(i)] = uint8_t(i);
     const ExactInput inA(a), inB(b);
     const int taps[][3] = {{1, 3, 2}, {3, 1, 2}, {1, 7, 3}, {3, 5, 3},
@@ -423,7 +423,7 @@ TEST(ConvertKernels, ChromaBlendOverAllPairs) {
         const KernelTable t = MakeKernelTable(level);
         for (const auto& tap : taps) {
             for (bool full : {false, true}) {
-                Guarded out(kCount);
+                Guarded out(static_cast<size_t>(kCount));
                 (full ? t.chromaBlendFull : t.chromaBlend)(inA.data, inB.data, out.data(), kCount,
                                                            tap[0], tap[1], tap[2]);
                 ASSERT_TRUE(out.GuardsIntact()) << SimdLevelName(level);
