@@ -12,7 +12,8 @@ json=$(mktemp)
 "$build/bin/kavlo_bench_conversion" --benchmark_repetitions=5 --benchmark_min_time=0.1 \
   --benchmark_out="$json" --benchmark_out_format=json "$@" >&2
 echo "Made by \`bench/conversion/run.sh\` ($(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git rev-parse --short HEAD)):"
-echo "\`$build/bin/kavlo_bench_conversion --benchmark_repetitions=5 --benchmark_min_time=0.1\`, medians of the 5 repetitions."
+echo "\`$build/bin/kavlo_bench_conversion --benchmark_repetitions=5 --benchmark_min_time=0.1 $*\`,"
+echo "medians of the repetitions (the last --benchmark_repetitions given)."
 echo
 python3 bench/conversion/make_table.py "$json"
 rm -f "$json"

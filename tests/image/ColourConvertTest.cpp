@@ -71,18 +71,30 @@ TEST(ColourKernels, EverySetMatchesTheReferenceOverAllInputs) {
                 if (!t.planar422ToBgrWith) continue;
                 for (int cb = 0; cb < 256; ++cb) {
                     const std::vector<uint8_t> cbLine(128, uint8_t(cb)), crLine(128, uint8_t(cr));
-                    for (int high = 0; high < 2; ++high) {
+                    // The same chroma as interleaved pairs, Cb first and Cr first.
+                    std::vector<uint8_t> pairs[2] = {std::vector<uint8_t>(256),
+                                                     std::vector<uint8_t>(256)};
+                    for (size_t j = 0; j < 256; ++j) {
+                        pairs[0][j] = uint8_t(j & 1 ? cr : cb);
+                        pairs[1][j] = uint8_t(j & 1 ? cb : cr);
+                    }
+                    static const char* const kSource[] = {"", " (16-bit luma)", " (Cb, Cr pairs)",
+                                                          " (Cr, Cb pairs)"};
+                    for (int source = 0; source < 4; ++source) {
                         std::fill(out.begin(), out.end(), kGuard);
-                        if (high)
+                        if (source == 1)
                             t.highLuma422ToBgrWith(lumaUnits.data(), cbLine.data(), crLine.data(),
                                                    out.data(), 256, c);
+                        else if (source >= 2)
+                            t.pairs422ToBgrWith[source - 2](
+                                lumaRamp.data(), pairs[source - 2].data(), out.data(), 256, c);
                         else
                             t.planar422ToBgrWith(lumaRamp.data(), cbLine.data(), crLine.data(),
                                                  out.data(), 256, c);
                         ASSERT_TRUE(
                             std::equal(out.begin(), out.begin() + 768, ref.begin() + 768 * cb))
                             << SimdLevelName(t.level) << " fused choice " << choice << " Cb " << cb
-                            << " Cr " << cr << (high ? " (16-bit luma)" : "");
+                            << " Cr " << cr << kSource[source];
                         ASSERT_EQ(out[768], kGuard);
                     }
                 }

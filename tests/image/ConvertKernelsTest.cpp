@@ -216,6 +216,19 @@ std::vector<LineCase> LineCases() {
          [](int w) { return 3 * size_t(w); }, line(&KernelTable::vyuyToBgr), false},
         {"PackedToBgr/YVYU", 0, [](int w) { return 4 * Pairs(w); },
          [](int w) { return 3 * size_t(w); }, line(&KernelTable::yvyuToBgr), false},
+        // Luma w, then the chroma as 2 x ceil(w / 2) bytes of interleaved pairs.
+        {"Pairs422ToBgr/cb-first", 0, [](int w) { return size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.pairs422ToBgr[0](s, s + w, d, w);
+         },
+         false},
+        {"Pairs422ToBgr/cr-first", 0, [](int w) { return size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.pairs422ToBgr[1](s, s + w, d, w);
+         },
+         false},
         {"VuyaDouble full", 0, [](int w) { return 4 * size_t(w); },
          [](int w) { return 3 * size_t(w); },
          [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
@@ -284,6 +297,17 @@ std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, i
         std::copy(s + 2 * w, s + 2 * w + 2 * Pairs(w), planar.begin() + w);
         return FloatReference("Planar422ToBgr", planar.data(), w);
     }
+    if (name.rfind("Pairs422ToBgr/", 0) == 0) {
+        // The pairs split into a Cb and a Cr line, then the planar kernel's reference.
+        const bool crFirst = name == "Pairs422ToBgr/cr-first";
+        const size_t n = Pairs(w);
+        std::vector<uint8_t> planar(s, s + w + 2 * n);
+        for (size_t j = 0; j < n; ++j) {
+            planar[size_t(w) + j] = s[size_t(w) + 2 * j + (crFirst ? 1 : 0)];
+            planar[size_t(w) + n + j] = s[size_t(w) + 2 * j + (crFirst ? 0 : 1)];
+        }
+        return FloatReference("Planar422ToBgr", planar.data(), w);
+    }
     if (name == "Planar422ToBgr" || name == "Planar444ToBgr") {
         // The fused kernels equal the planar-to-VUYA kernel followed by the reference matrix.
         std::vector<uint8_t> vuya(4 * size_t(w));
@@ -339,7 +363,7 @@ TEST(ConvertKernels, EveryVectorSetMatchesTheReference) {
                 // Fused kernels exist only in some sets.
                 const std::string name = c.name;
                 if (!t.planar422ToBgr && name.find("ToBgr") != std::string::npos &&
-                    name.rfind("Planar4", 0) == 0)
+                    (name.rfind("Planar4", 0) == 0 || name.rfind("Pairs4", 0) == 0))
                     continue;
                 if (!t.uyvyToBgr && name.rfind("PackedToBgr/", 0) == 0) continue;
                 Guarded out(c.outBytes(w));
@@ -423,6 +447,41 @@ TEST(ConvertKernels, ReduceBitsOfWords32) {
                 ASSERT_TRUE(out.GuardsIntact()) << SimdLevelName(level);
                 ASSERT_EQ(out.Payload(), want)
                     << SimdLevelName(level) << " big " << big << " shift " << shift;
+            }
+        }
+    }
+}
+
+// The vertical chroma blends over every pair of bytes, with the weights of every tap the 4:2:0
+// rows use (ChromaTaps.cpp) and one outside them, against the stated formula: limited to 16..240
+// (chromaBlend) or not (chromaBlendFull). Every set; an odd count leaves a scalar tail; guard
+// bytes catch a write past it.
+TEST(ConvertKernels, ChromaBlendOverAllPairs) {
+    constexpr int kCount = 256 * 256 - 1;
+    std::vector<uint8_t> a(static_cast<size_t>(kCount)), b(static_cast<size_t>(kCount));
+    for (int i = 0; i < kCount; ++i) a[size_t(i)] = uint8_t(i >> 8), b[size_t(i)] = uint8_t(i);
+    const ExactInput inA(a), inB(b);
+    const int taps[][3] = {{1, 3, 2}, {3, 1, 2}, {1, 7, 3}, {3, 5, 3},
+                           {5, 3, 3}, {7, 1, 3}, {4, 0, 2}, {100, 156, 8}};
+    std::vector<SimdLevel> levels = VectorLevels();
+    levels.push_back(SimdLevel::Scalar);
+    for (SimdLevel level : levels) {
+        const KernelTable t = MakeKernelTable(level);
+        for (const auto& tap : taps) {
+            for (bool full : {false, true}) {
+                Guarded out(static_cast<size_t>(kCount));
+                (full ? t.chromaBlendFull : t.chromaBlend)(inA.data, inB.data, out.data(), kCount,
+                                                           tap[0], tap[1], tap[2]);
+                ASSERT_TRUE(out.GuardsIntact()) << SimdLevelName(level);
+                const std::vector<uint8_t> got = out.Payload();
+                for (int i = 0; i < kCount; ++i) {
+                    const int v =
+                        (tap[0] * a[size_t(i)] + tap[1] * b[size_t(i)] + (1 << (tap[2] - 1))) >>
+                        tap[2];
+                    ASSERT_EQ(got[size_t(i)], full ? v : std::clamp(v, 16, 240))
+                        << SimdLevelName(level) << " " << tap[0] << ":" << tap[1] << " a "
+                        << int(a[size_t(i)]) << " b " << int(b[size_t(i)]) << " full " << full;
+                }
             }
         }
     }
@@ -655,9 +714,12 @@ TEST(ConvertKernels, DetectionAndTables) {
         // The fused packed kernels: the AVX-512 set's alone.
         const size_t fusedPacked =
             (offsetof(KernelTable, uyvyToBgr) - offsetof(KernelTable, uyvyToVuya)) / sizeof(void*);
+        const size_t fusedPairs =
+            (offsetof(KernelTable, pairs422ToBgr) - offsetof(KernelTable, uyvyToVuya)) /
+            sizeof(void*);
         for (size_t i = 0; i < count; ++i) {
             if (i == fused422 || (i >= fused444 && i <= fusedLuma16) || i == fusedColour ||
-                i == fusedColourLuma16) {
+                i == fusedColourLuma16 || (i >= fusedPairs && i < fusedPairs + 4)) {
                 EXPECT_EQ(entries[i] != nullptr, int(t.level) >= int(SimdLevel::AVX2)) << i;
             } else if (i >= fusedPacked && i < fusedPacked + 4) {
                 EXPECT_EQ(entries[i] != nullptr, t.level == SimdLevel::AVX512) << i;

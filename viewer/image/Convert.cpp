@@ -164,6 +164,65 @@ void Finish422Raw(const Context& c, const RawLuma& raw, Luma& luma, const uint8_
     Finish422(c, luma(r, s.luma), cb, cr, s, r);
 }
 
+// The two chroma rows output row r of a 4:2:0 or 4:4:0 frame blends, and the blend of the range.
+ChromaTaps TapsOf(const Context& c, int r, int chromaRows) {
+    if (c.flags & CONVERT_FIELDS_SEPARATED) return SeparatedTaps(r, chromaRows, c.height);
+    return ChromaTapsFor(r, chromaRows, c.height, (c.flags & CONVERT_INTERLACED) != 0);
+}
+ChromaBlendKernel BlendOf(const Context& c) {
+    return FullRange(c.flags) ? c.k.chromaBlendFull : c.k.chromaBlend;
+}
+
+// Semi-planar 8-bit chroma pairs (Cr at the lower address with crFirst) read as they lie by the
+// set's pairs kernels: full colour, or another matrix or range, where the set has them.
+bool PairsApply(const Context& c, bool crFirst) {
+    return (FullColour(c.flags) && c.k.pairs422ToBgr[crFirst ? 1 : 0]) ||
+           (OtherColour(c.flags) && c.k.pairs422ToBgrWith[crFirst ? 1 : 0]);
+}
+void FinishPairs(const Context& c, const uint8_t* y, const uint8_t* pairs, bool crFirst, int r) {
+    if (FullColour(c.flags))
+        c.k.pairs422ToBgr[crFirst ? 1 : 0](y, pairs, c.Out(r), c.width);
+    else
+        c.k.pairs422ToBgrWith[crFirst ? 1 : 0](y, pairs, c.Out(r), c.width, Coefficients(c.flags));
+}
+
+// An odd width's last pixel in a line of pairs: the last pair again, or neutral chroma (W = 1).
+void ExtendPairs(uint8_t* line, int pairs, int width) {
+    if (!(width & 1)) return;
+    line[2 * pairs] = pairs > 0 ? line[2 * pairs - 2] : 128;
+    line[2 * pairs + 1] = pairs > 0 ? line[2 * pairs - 1] : 128;
+}
+
+// 8-bit semi-planar 4:2:0 (rows = chroma rows) or 4:2:2 (rows = 0 and fourTwoTwo) through the
+// pairs kernels (PairsApply). A 4:2:0 output row blends its two chroma rows of pairs as they lie:
+// the blend works byte by byte, so the blended pairs are the pairs of the blended Cb and Cr
+// lines, and no pass splits the pairs into lines first.
+bool RunPairs(const Context& c, const uint8_t* luma, const uint8_t* chroma, int rows,
+              bool fourTwoTwo, bool crFirst) {
+    const int cw = c.width / 2;
+    const size_t pitch = 2 * size_t(cw);
+    return ForEachRow(c.opt, c.width, c.height, 0, [&](int r, const Lines& s) {
+        const uint8_t* y = luma + size_t(r) * size_t(c.width);
+        const uint8_t* pairs = s.a;
+        if (fourTwoTwo) {
+            pairs = chroma + size_t(r) * pitch;
+            if (c.width & 1) {
+                std::memcpy(s.a, pairs, pitch);
+                ExtendPairs(s.a, cw, c.width);
+                pairs = s.a;
+            }
+        } else if (rows == 0 || cw == 0) {
+            std::memset(s.a, 128, pitch + 2);
+        } else {
+            const ChromaTaps t = TapsOf(c, r, rows);
+            BlendOf(c)(chroma + size_t(t.a) * pitch, chroma + size_t(t.b) * pitch, s.a, int(pitch),
+                       t.wa, t.wb, t.shift);
+            ExtendPairs(s.a, cw, c.width);
+        }
+        FinishPairs(c, y, pairs, crFirst, r);
+    });
+}
+
 // 4:2:0: the chroma rows of the source come through fetch(j, cbOut, crOut), which returns
 // pointers to 8-bit chroma rows j (either straight into the frame or into the given lines);
 // luma rows through luma(r, lineOut). With fullWidth the chroma rows have W samples (4:4:0)
@@ -172,8 +231,6 @@ template <class Luma, class Fetch>
 bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma raw = {},
             bool fullWidth = false) {
     const int cw = fullWidth ? c.width : c.width / 2;
-    const bool separated = (c.flags & CONVERT_FIELDS_SEPARATED) != 0;
-    const bool interlaced = !separated && (c.flags & CONVERT_INTERLACED) != 0;
     return ForEachRow(c.opt, c.width, c.height, 0, [&](int r, const Lines& s) {
         uint8_t* cb = s.a;
         uint8_t* cr = s.b;
@@ -181,8 +238,7 @@ bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma ra
             std::memset(cb, 128, size_t(cw) + 1);
             std::memset(cr, 128, size_t(cw) + 1);
         } else {
-            const ChromaTaps t = separated ? SeparatedTaps(r, chromaRows, c.height)
-                                           : ChromaTapsFor(r, chromaRows, c.height, interlaced);
+            const ChromaTaps t = TapsOf(c, r, chromaRows);
             // Consecutive output rows share source chroma rows: a row this worker fetched for
             // the previous output row is still in its slot and is not fetched (reduced) again.
             ChromaSlot* slot = s.slots;
@@ -205,8 +261,7 @@ bool Run420(const Context& c, int chromaRows, Luma luma, Fetch fetch, RawLuma ra
             const uint8_t* crA = slot[sa].cr;
             const uint8_t* cbB = slot[sb].cb;
             const uint8_t* crB = slot[sb].cr;
-            const ChromaBlendKernel blend =
-                FullRange(c.flags) ? c.k.chromaBlendFull : c.k.chromaBlend;
+            const ChromaBlendKernel blend = BlendOf(c);
             blend(cbA, cbB, cb, cw, t.wa, t.wb, t.shift);
             blend(crA, crB, cr, cw, t.wa, t.wb, t.shift);
             ExtendChroma(cb, cw, c.width);
@@ -251,8 +306,8 @@ bool ConvertTableDriven(const Context& c, const FrameMemoryLayout& l, size_t nee
     auto luma = [&](int r, uint8_t* line) { return read(C::Y, r, line, nullptr); };
     auto chroma = [&](int j, uint8_t* cbLine, uint8_t* crLine, const uint8_t*& cb,
                       const uint8_t*& cr) {
-        cb = read(C::Cb, j, cbLine, nullptr);
-        cr = read(C::Cr, j, crLine, nullptr);
+        rd.ReadChroma(rowOf(rd.PlaneOf(C::Cb), j, nullptr), rowOf(rd.PlaneOf(C::Cr), j, nullptr),
+                      cbLine, crLine, cb, cr);
     };
     const int chromaRows = c.height / l.planes[rd.PlaneOf(C::Cb)].heightDivisor;
     // Planar 16-bit luma that a fused kernel reads as it lies (tightly packed rows of 2 x W).
@@ -266,8 +321,15 @@ bool ConvertTableDriven(const Context& c, const FrameMemoryLayout& l, size_t nee
     case ChromaShape::Sub411: return Run422(c, luma, chroma, raw);
     case ChromaShape::Full444:
         return ForEachRow(c.opt, c.width, c.height, need, [&](int r, const Lines& s) {
-            Finish444(c, read(C::Y, r, s.luma, s.bounce), read(C::Cb, r, s.a, s.bounce),
-                      read(C::Cr, r, s.b, s.bounce), s, r);
+            const uint8_t *cb, *cr;
+            if (need == 0) {
+                rd.ReadChroma(rowOf(rd.PlaneOf(C::Cb), r, nullptr),
+                              rowOf(rd.PlaneOf(C::Cr), r, nullptr), s.a, s.b, cb, cr);
+            } else {
+                cb = read(C::Cb, r, s.a, s.bounce);
+                cr = read(C::Cr, r, s.b, s.bounce);
+            }
+            Finish444(c, read(C::Y, r, s.luma, s.bounce), cb, cr, s, r);
         });
     case ChromaShape::None: break;
     }
@@ -385,10 +447,13 @@ bool ConvertPlanar(const Context& c, const FrameMemoryLayout& l) {
             RawLuma{k.highLuma422ToBgr, p.plane[0], p.pitch[0], k.highLuma422ToBgrWith});
     case kLayoutNV12:
     case kLayoutNV21:
+        if (PairsApply(c, crFirst))
+            return RunPairs(c, p.plane[0], p.plane[1], int(p.rows[1]), false, crFirst);
         return Run420(
             c, int(p.rows[1]), [&](int r, uint8_t*) { return row(0, size_t(r)); }, fetchPairs);
     case kLayoutNV16:
     case kLayoutNV61:
+        if (PairsApply(c, crFirst)) return RunPairs(c, p.plane[0], p.plane[1], 0, true, crFirst);
         return Run422(
             c, [&](int r, uint8_t*) { return row(0, size_t(r)); }, fetchPairs);
     case kLayoutYV24:

@@ -98,6 +98,14 @@ const SampleSlot& SlotOf(const PlaneDesc& p, Component c) {
 
 bool IsChroma(Component c) { return c == Component::Cb || c == Component::Cr; }
 
+// Two samples of the same width and place in 16-bit words, in groups of 4 bytes: semi-planar
+// chroma pairs of wide samples.
+bool EqualWidePairs(const PlaneDesc& p) {
+    const SampleSlot& s = p.sampleSlots[0];
+    return p.slotCount == 2 && s.bits > 8 && p.wordBytes == 2 && p.groupBytes == 4 &&
+           p.sampleSlots[1].bits == s.bits && p.sampleSlots[1].shift == s.shift;
+}
+
 }  // namespace
 
 int SampleReader::Limit(Component c) const { return fullRange_ ? 255 : ReduceLimit(c); }
@@ -158,6 +166,8 @@ SampleReader::SampleReader(const KernelTable& k, const FrameMemoryLayout& l, int
     if (across == 1 && down == 2) shape_ = ChromaShape::Sub440;
     if (across == 1 && down == 1) shape_ = ChromaShape::Full444;
     supported_ = shape_ != ChromaShape::None;
+    widePairs_ = l.arrangement == Arrangement::SemiPlanar && shape_ != ChromaShape::Sub411 &&
+                 plane_[int(Component::Cb)] == plane_[int(Component::Cr)] && EqualWidePairs(cb);
 }
 
 void SampleReader::ReadSlots(Component c, const uint8_t* row, uint8_t* out) const {
@@ -188,8 +198,7 @@ const uint8_t* SampleReader::Read(Component c, const uint8_t* row, uint8_t* line
                            : width_ / p.groupPixels;
     const SampleSlot& s = p.sampleSlots[0];
     const uint8_t* got = out;
-    const bool same = p.slotCount == 2 && s.bits > 8 && p.wordBytes == 2 && p.groupBytes == 4 &&
-                      p.sampleSlots[1].bits == s.bits && p.sampleSlots[1].shift == s.shift;
+    const bool same = EqualWidePairs(p);
     const Reduce16BitsKernel reduce =
         l_.byteOrder == ByteOrder::Big ? k_.reduceBits16BE : k_.reduceBits16LE;
     if (p.slotCount == 1 && p.wordBytes == 1 && s.bits == 8 && s.shift == 0) {
@@ -215,6 +224,28 @@ const uint8_t* SampleReader::Read(Component c, const uint8_t* row, uint8_t* line
     if (!quarter) return got;
     Expand411(got, groups, line, (width_ + 1) / 2);
     return line;
+}
+
+void SampleReader::ReadChroma(const uint8_t* cbRow, const uint8_t* crRow, uint8_t* cbLine,
+                              uint8_t* crLine, const uint8_t*& cb, const uint8_t*& cr) const {
+    if (!widePairs_ || cbRow != crRow) {
+        cb = Read(Component::Cb, cbRow, cbLine);
+        cr = Read(Component::Cr, crRow, crLine);
+        return;
+    }
+    // As Read's pairs of equal 16-bit samples, once for both: the reduced byte pairs in the upper
+    // half of cbLine, then each component's bytes taken out into its line.
+    const PlaneDesc& p = l_.planes[plane_[int(Component::Cb)]];
+    const SampleSlot& s = p.sampleSlots[0];
+    const int groups = width_ / p.groupPixels;
+    uint8_t* pairs = cbLine + 2 * size_t(width_) + 32;
+    (l_.byteOrder == ByteOrder::Big ? k_.reduceBits16BE : k_.reduceBits16LE)(
+        cbRow, pairs, 2 * groups, s.shift, s.bits, Limit(Component::Cb));
+    const bool cbFirst = s.component == Component::Cb;
+    k_.lowAddressBytes16(pairs, cbFirst ? cbLine : crLine, groups);
+    k_.highBytes16(pairs, cbFirst ? crLine : cbLine, groups);
+    cb = cbLine;
+    cr = crLine;
 }
 
 bool SampleReader::Rgb32ToBgr(const uint8_t* row, uint8_t* out) const {

@@ -60,6 +60,12 @@ public:
     // 4 x W + 64 bytes (its upper half is scratch).
     const uint8_t* Read(Component c, const uint8_t* row, uint8_t* line) const;
 
+    // Cb and Cr of one row each (both the same row when one plane holds them), as Read gives
+    // them: into cbLine and crLine or in place. Semi-planar pairs of wide words are reduced in
+    // one pass for both components and then split, rather than reduced once per component.
+    void ReadChroma(const uint8_t* cbRow, const uint8_t* crRow, uint8_t* cbLine, uint8_t* crLine,
+                    const uint8_t*& cb, const uint8_t*& cr) const;
+
     // The fused 4:2:2 kernel of the set that reads this layout's luma plane as it lies (u16
     // words of 10, 12 or 16 low bits: KernelTable), or nullptr.
     PlanarKernel FusedLuma422() const;
@@ -78,6 +84,7 @@ private:
     int width_;
     bool fullRange_;
     bool supported_ = false;
+    bool widePairs_ = false;  // one semi-planar plane holds (Cb, Cr) pairs of equal wide words
     ChromaShape shape_ = ChromaShape::None;
     int plane_[8] = {};
     LineKernel rgb32_ = nullptr;  // the kernel Rgb32ToBgr uses, and where its bytes start

@@ -38,6 +38,11 @@ using ColourKernel = void (*)(const uint8_t* src, uint8_t* dst, int width,
 using ColourPlanarKernel = void (*)(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
                                     uint8_t* dst, int width,
                                     const colour::ColourCoefficients& coefficients);
+// A luma line and a line of interleaved 8-bit chroma pairs to one B', G', R' line (with the
+// coefficients of a matrix and range).
+using PairsKernel = void (*)(const uint8_t* y, const uint8_t* pairs, uint8_t* dst, int width);
+using ColourPairsKernel = void (*)(const uint8_t* y, const uint8_t* pairs, uint8_t* dst, int width,
+                                   const colour::ColourCoefficients& coefficients);
 // Three lines to one: the vertical (1, 2, 1) / 4 filter on `count` bytes.
 using LowPassKernel = void (*)(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
                                uint8_t* out, int count);
@@ -153,6 +158,13 @@ struct KernelTable {
     LineKernel yuyvToBgr = nullptr;
     LineKernel vyuyToBgr = nullptr;
     LineKernel yvyuToBgr = nullptr;  // Y'0, Cr, Y'1, Cb: yuyvToPlanar of the Cb/Cr-swapped pairs
+    // planar422ToBgr and planar422ToBgrWith with the chroma in one line of interleaved 8-bit
+    // pairs, as semi-planar layouts store it: [0] Cb at the lower address of each pair, [1] Cr.
+    // Exactly those kernels on the two lines the pairs split into, without splitting them. Read
+    // width luma bytes and 2 x ceil(width / 2) pair bytes; write 3 x width. nullptr in sets
+    // without planar422ToBgr.
+    PairsKernel pairs422ToBgr[2] = {};
+    ColourPairsKernel pairs422ToBgrWith[2] = {};
 };
 
 // Pictures of the double-precision "VUYA" conversion.

@@ -316,18 +316,59 @@ struct LumaUnits {
     }
 };
 
-// 4:2:2 to B', G', R' from a luma source and two chroma lines, without a VUYA line. Reads the
-// luma of width pixels and ceil(width / 2) bytes of each chroma line; writes 3 x width.
-template <class Luma, class M>
-void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst, int width,
-                        const M& m) {
+// Chroma sources of the fused 4:2:2 kernel. Each gives Cb and Cr of pair j (Cb, Cr), and the
+// Cb and Cr of sixteen (Wide16) or eight (Wide8) pairs from pair j as 16-bit lanes in pair order.
+
+// Two 8-bit chroma lines.
+struct ChromaLines {
+    const uint8_t* cb;
+    const uint8_t* cr;
+    uint8_t Cb(int j) const { return cb[j]; }
+    uint8_t Cr(int j) const { return cr[j]; }
+    KAVLO_STEP void Wide16(int j, __m256i& u, __m256i& v) const {
+        u = _mm256_cvtepu8_epi16(Load(cb + j));
+        v = _mm256_cvtepu8_epi16(Load(cr + j));
+    }
+    KAVLO_STEP void Wide8(int j, __m128i& u, __m128i& v) const {
+        u = _mm_unpacklo_epi8(Load8(cb + j), _mm_setzero_si128());
+        v = _mm_unpacklo_epi8(Load8(cr + j), _mm_setzero_si128());
+    }
+};
+
+// One line of interleaved 8-bit chroma pairs, Cb at the lower address of each pair (NV12's
+// order) or, with kCrFirst, Cr (NV21's). A pair is one 16-bit lane as loaded: its low byte and
+// its high byte are the two components, so no separate pass splits the line.
+template <bool kCrFirst>
+struct ChromaPairs {
+    const uint8_t* p;
+    uint8_t Cb(int j) const { return p[2 * j + (kCrFirst ? 1 : 0)]; }
+    uint8_t Cr(int j) const { return p[2 * j + (kCrFirst ? 0 : 1)]; }
+    KAVLO_STEP void Wide16(int j, __m256i& u, __m256i& v) const {
+        const __m256i x = Load256(p + 2 * j);
+        const __m256i low = _mm256_and_si256(x, _mm256_set1_epi16(0xFF));
+        const __m256i high = _mm256_srli_epi16(x, 8);
+        u = kCrFirst ? high : low;
+        v = kCrFirst ? low : high;
+    }
+    KAVLO_STEP void Wide8(int j, __m128i& u, __m128i& v) const {
+        const __m128i x = Load(p + 2 * j);
+        const __m128i low = _mm_and_si128(x, _mm_set1_epi16(0xFF));
+        const __m128i high = _mm_srli_epi16(x, 8);
+        u = kCrFirst ? high : low;
+        v = kCrFirst ? low : high;
+    }
+};
+
+// 4:2:2 to B', G', R' from a luma source and a chroma source, without a VUYA line. Reads the
+// luma of width pixels and the chroma of ceil(width / 2) pairs; writes 3 x width.
+template <class Luma, class Chroma, class M>
+void Fused422ToBgr_AVX2(const Luma y, const Chroma c, uint8_t* dst, int width, const M& m) {
     const int n = width / 2;
     const __m128i zero = _mm_setzero_si128();
-    auto wide = [&](const uint8_t* p) { return _mm_unpacklo_epi8(Load8(p), zero); };
     auto scalarPair = [&](int k) {
         uint8_t px[8];
         Pair422(
-            px, k, n, [&](int j) { return cb[j]; }, [&](int j) { return cr[j]; },
+            px, k, n, [&](int j) { return c.Cb(j); }, [&](int j) { return c.Cr(j); },
             [&](int i) { return y.At(i); });
         m.Ref(px[0], px[1], px[2], dst + 6 * k);
         m.Ref(px[4], px[5], px[6], dst + 6 * k + 3);
@@ -339,21 +380,24 @@ void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint
     }
     const __m128i hi = _mm_set1_epi16(255);
     // Sixteen pairs per step: the chroma filter on 16-bit lanes of whole 256-bit vectors.
-    auto w16 = [](const uint8_t* p) { return _mm256_cvtepu8_epi16(Load(p)); };
-    auto odd16 = [&](const uint8_t* c, __m256i even) {
-        const __m256i s = _mm256_add_epi16(even, w16(c + 1));
+    auto odd16 = [&](__m256i before, __m256i even, __m256i next, __m256i after) {
+        const __m256i s = _mm256_add_epi16(even, next);
         const __m256i nine = _mm256_add_epi16(_mm256_slli_epi16(s, 3), s);
         const __m256i v = _mm256_srai_epi16(
-            _mm256_sub_epi16(
-                _mm256_sub_epi16(_mm256_add_epi16(nine, _mm256_set1_epi16(8)), w16(c - 1)),
-                w16(c + 2)),
+            _mm256_sub_epi16(_mm256_sub_epi16(_mm256_add_epi16(nine, _mm256_set1_epi16(8)), before),
+                             after),
             4);
         return _mm256_min_epi16(_mm256_max_epi16(v, _mm256_setzero_si256()),
                                 _mm256_set1_epi16(255));
     };
     for (; k + 18 <= n; k += 16) {
-        const __m256i cbEven = w16(cb + k), crEven = w16(cr + k);
-        const __m256i cbOdd = odd16(cb + k, cbEven), crOdd = odd16(cr + k, crEven);
+        __m256i cbBefore, crBefore, cbEven, crEven, cbNext, crNext, cbAfter, crAfter;
+        c.Wide16(k - 1, cbBefore, crBefore);
+        c.Wide16(k, cbEven, crEven);
+        c.Wide16(k + 1, cbNext, crNext);
+        c.Wide16(k + 2, cbAfter, crAfter);
+        const __m256i cbOdd = odd16(cbBefore, cbEven, cbNext, cbAfter);
+        const __m256i crOdd = odd16(crBefore, crEven, crNext, crAfter);
         // Lane 0 holds pairs k..k+7 (pixels 0..15), lane 1 pairs k+8..k+15 (pixels 16..31):
         // interleaving gives pixels 0-7 | 16-23 and 8-15 | 24-31, as the luma unpacking does.
         __m256i lumaA, lumaB;
@@ -362,68 +406,68 @@ void Fused422ToBgr_AVX2(const Luma y, const uint8_t* cb, const uint8_t* cr, uint
                    _mm256_unpackhi_epi16(cbEven, cbOdd), _mm256_unpacklo_epi16(crEven, crOdd),
                    _mm256_unpackhi_epi16(crEven, crOdd), m);
     }
-    for (; k + 10 <= n; k += 8) {
-        const __m128i cbEven = wide(cb + k), crEven = wide(cr + k);
+    // Eight pairs from pair j (1 <= j, j + 10 <= n).
+    auto step8 = [&](int j) {
+        __m128i cbBefore, crBefore, cbEven, crEven, cbNext, crNext, cbAfter, crAfter;
+        c.Wide8(j - 1, cbBefore, crBefore);
+        c.Wide8(j, cbEven, crEven);
+        c.Wide8(j + 1, cbNext, crNext);
+        c.Wide8(j + 2, cbAfter, crAfter);
         const __m128i cbOdd = _mm_min_epi16(
-            _mm_max_epi16(
-                Interpolate16(wide(cb + k - 1), cbEven, wide(cb + k + 1), wide(cb + k + 2)), zero),
-            hi);
+            _mm_max_epi16(Interpolate16(cbBefore, cbEven, cbNext, cbAfter), zero), hi);
         const __m128i crOdd = _mm_min_epi16(
-            _mm_max_epi16(
-                Interpolate16(wide(cr + k - 1), crEven, wide(cr + k + 1), wide(cr + k + 2)), zero),
-            hi);
-        Store16Bgr(dst + 6 * k, y.Bytes16(2 * k), _mm_unpacklo_epi16(cbEven, cbOdd),
+            _mm_max_epi16(Interpolate16(crBefore, crEven, crNext, crAfter), zero), hi);
+        Store16Bgr(dst + 6 * j, y.Bytes16(2 * j), _mm_unpacklo_epi16(cbEven, cbOdd),
                    _mm_unpackhi_epi16(cbEven, cbOdd), _mm_unpacklo_epi16(crEven, crOdd),
                    _mm_unpackhi_epi16(crEven, crOdd), m);
-    }
+    };
+    for (; k + 10 <= n; k += 8) step8(k);
     // The last whole step again, overlapping pairs already written with the same values, so
     // that only the two pairs whose neighbours are clamped remain for scalar code.
     if (k < n - 2 && n - 10 >= 1) {
-        const int kk = n - 10;
-        const __m128i cbEven = wide(cb + kk), crEven = wide(cr + kk);
-        const __m128i cbOdd = _mm_min_epi16(
-            _mm_max_epi16(
-                Interpolate16(wide(cb + kk - 1), cbEven, wide(cb + kk + 1), wide(cb + kk + 2)),
-                zero),
-            hi);
-        const __m128i crOdd = _mm_min_epi16(
-            _mm_max_epi16(
-                Interpolate16(wide(cr + kk - 1), crEven, wide(cr + kk + 1), wide(cr + kk + 2)),
-                zero),
-            hi);
-        Store16Bgr(dst + 6 * kk, y.Bytes16(2 * kk), _mm_unpacklo_epi16(cbEven, cbOdd),
-                   _mm_unpackhi_epi16(cbEven, cbOdd), _mm_unpacklo_epi16(crEven, crOdd),
-                   _mm_unpackhi_epi16(crEven, crOdd), m);
+        step8(n - 10);
         k = n - 2;
     }
     for (; k < n; ++k) scalarPair(k);
-    if (width & 1) m.Ref(cr[n], cb[n], y.At(2 * n), dst + 6 * n);
+    if (width & 1) m.Ref(c.Cr(n), c.Cb(n), y.At(2 * n), dst + 6 * n);
 }
 
 // Planar 4:2:2 lines straight to B', G', R': the VUYA line of Planar422ToVuya is never stored.
 // Reads width luma bytes and ceil(width / 2) bytes of each chroma line; writes 3 x width.
 void Planar422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
                          int width) {
-    Fused422ToBgr_AVX2(LumaBytes{y}, cb, cr, dst, width, Bt601Limited{});
+    Fused422ToBgr_AVX2(LumaBytes{y}, ChromaLines{cb, cr}, dst, width, Bt601Limited{});
 }
 
 // The same with the coefficients of any matrix and range.
 void Planar422ToBgrWith_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
                              int width, const ColourCoefficients& c) {
-    Fused422ToBgr_AVX2(LumaBytes{y}, cb, cr, dst, width, RunTimeMatrix(c));
+    Fused422ToBgr_AVX2(LumaBytes{y}, ChromaLines{cb, cr}, dst, width, RunTimeMatrix(c));
+}
+
+// Planar 4:2:2 with the chroma in one line of interleaved pairs (ChromaPairs): reads width luma
+// bytes and 2 x ceil(width / 2) pair bytes; writes 3 x width.
+template <bool kCrFirst>
+void Pairs422ToBgr_AVX2(const uint8_t* y, const uint8_t* pairs, uint8_t* dst, int width) {
+    Fused422ToBgr_AVX2(LumaBytes{y}, ChromaPairs<kCrFirst>{pairs}, dst, width, Bt601Limited{});
+}
+template <bool kCrFirst>
+void Pairs422ToBgrWith_AVX2(const uint8_t* y, const uint8_t* pairs, uint8_t* dst, int width,
+                            const ColourCoefficients& c) {
+    Fused422ToBgr_AVX2(LumaBytes{y}, ChromaPairs<kCrFirst>{pairs}, dst, width, RunTimeMatrix(c));
 }
 
 // The same with luma from 16-bit units (see LumaUnit): reads 2 x width luma bytes.
 template <LumaUnit kUnit>
 void Units422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
                         int width) {
-    Fused422ToBgr_AVX2(LumaUnits<kUnit>{y}, cb, cr, dst, width, Bt601Limited{});
+    Fused422ToBgr_AVX2(LumaUnits<kUnit>{y}, ChromaLines{cb, cr}, dst, width, Bt601Limited{});
 }
 
 // Luma from the high bytes of u16 LE units with the coefficients of any matrix and range.
 void HighLuma422ToBgrWith_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
                                int width, const ColourCoefficients& c) {
-    Fused422ToBgr_AVX2(LumaUnits<kHigh>{y}, cb, cr, dst, width, RunTimeMatrix(c));
+    Fused422ToBgr_AVX2(LumaUnits<kHigh>{y}, ChromaLines{cb, cr}, dst, width, RunTimeMatrix(c));
 }
 
 // Luma in the low kBits bits of u16 LE / BE samples, the bits above dropped:
@@ -461,7 +505,8 @@ struct LumaLowBits {
 template <int kBits, bool kBig>
 void LowBits422ToBgr_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst,
                           int width) {
-    Fused422ToBgr_AVX2(LumaLowBits<kBits, kBig>{y}, cb, cr, dst, width, Bt601Limited{});
+    Fused422ToBgr_AVX2(LumaLowBits<kBits, kBig>{y}, ChromaLines{cb, cr}, dst, width,
+                       Bt601Limited{});
 }
 
 // Planar 4:4:4 lines straight to B', G', R'. Reads width bytes of each line; writes 3 x width.
@@ -506,6 +551,10 @@ void InstallAVX2(KernelTable& t) {
     t.lowBitsLuma422ToBgr[1][1] = LowBits422ToBgr_AVX2<12, true>;
     t.planar422ToBgrWith = Planar422ToBgrWith_AVX2;
     t.highLuma422ToBgrWith = HighLuma422ToBgrWith_AVX2;
+    t.pairs422ToBgr[0] = Pairs422ToBgr_AVX2<false>;
+    t.pairs422ToBgr[1] = Pairs422ToBgr_AVX2<true>;
+    t.pairs422ToBgrWith[0] = Pairs422ToBgrWith_AVX2<false>;
+    t.pairs422ToBgrWith[1] = Pairs422ToBgrWith_AVX2<true>;
     t.vuyaDoubleToBgr = VuyaDoubleToBgr_AVX2;
     InstallWideAVX2(t);
     InstallLinesAVX2(t);

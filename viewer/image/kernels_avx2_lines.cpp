@@ -127,30 +127,31 @@ void VyuyToPlanar_AVX2(const uint8_t* s, uint8_t* y, uint8_t* cb, uint8_t* cr, i
 }
 
 // 4:2:0 chroma rows blended and clamped to 16..240 (kStudio) or 0..255, 32 per step (unpacking
-// and packing within each 128-bit half keeps the byte order). Read `count` bytes of each line,
-// write `count`.
+// and packing within each 128-bit half keeps the byte order). The bytes of the two rows are
+// interleaved and one multiply-add of unsigned bytes by the byte weights (wa, wb) gives
+// wa x a + wb x b in each 16-bit lane: exact while both weights fit a signed byte and the sum
+// fits a signed 16-bit lane, which every tap meets (weights up to 7, shift up to 3); other
+// weights take the scalar code. Read `count` bytes of each line, write `count`.
 template <bool kStudio>
 void ChromaBlend_AVX2(const uint8_t* a, const uint8_t* b, uint8_t* out, int count, int wa, int wb,
                       int shift) {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i va = _mm256_set1_epi16(short(wa)), vb = _mm256_set1_epi16(short(wb));
-    const __m256i round = _mm256_set1_epi16(short(1 << (shift - 1)));
-    const __m128i sh = _mm_cvtsi32_si128(shift);
-    auto mix = [&](__m256i p, __m256i q) {
-        return _mm256_srl_epi16(
-            _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(p, va), _mm256_mullo_epi16(q, vb)),
-                             round),
-            sh);
-    };
     int i = 0;
-    for (; i + 32 <= count; i += 32) {
-        const __m256i x = Load256(a + i), y = Load256(b + i);
-        const __m256i v =
-            _mm256_packus_epi16(mix(_mm256_unpacklo_epi8(x, zero), _mm256_unpacklo_epi8(y, zero)),
-                                mix(_mm256_unpackhi_epi8(x, zero), _mm256_unpackhi_epi8(y, zero)));
-        Store256(out + i, kStudio ? _mm256_min_epu8(_mm256_max_epu8(v, _mm256_set1_epi8(16)),
-                                                    _mm256_set1_epi8(char(240)))
-                                  : v);
+    if (wa >= 0 && wb >= 0 && wa <= 127 && wb <= 127 && 255 * (wa + wb) <= 32767) {
+        const __m256i weights = _mm256_set1_epi16(short(wa | (wb << 8)));
+        const __m256i round = _mm256_set1_epi16(short(1 << (shift - 1)));
+        const __m128i sh = _mm_cvtsi32_si128(shift);
+        auto mix = [&](__m256i pairs) {
+            return _mm256_srl_epi16(_mm256_add_epi16(_mm256_maddubs_epi16(pairs, weights), round),
+                                    sh);
+        };
+        for (; i + 32 <= count; i += 32) {
+            const __m256i x = Load256(a + i), y = Load256(b + i);
+            const __m256i v = _mm256_packus_epi16(mix(_mm256_unpacklo_epi8(x, y)),
+                                                  mix(_mm256_unpackhi_epi8(x, y)));
+            Store256(out + i, kStudio ? _mm256_min_epu8(_mm256_max_epu8(v, _mm256_set1_epi8(16)),
+                                                        _mm256_set1_epi8(char(240)))
+                                      : v);
+        }
     }
     (kStudio ? ChromaBlend_Scalar : ChromaBlendFull_Scalar)(a + i, b + i, out + i, count - i, wa,
                                                             wb, shift);
