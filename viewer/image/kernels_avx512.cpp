@@ -1,9 +1,10 @@
-// The AVX-512 kernel set: the fused 4:2:2 kernels (planar chroma lines or packed pairs; luma
-// from 8-bit lines, packed pairs or 16-bit samples) in 64-byte vectors, with byte permutations
-// (VBMI) doing the unpacking that the AVX2 set does with shifts, masks and a separate split
-// pass. Every other kernel is the AVX2 set's. Only the kernels_avx512*.cpp files are compiled
-// with the AVX-512 flags, and without contracting products into sums: every product is rounded
-// on its own, as the reference computes it. Results are the other sets' bit for bit.
+// The AVX-512 kernel set: the fused 4:2:2 kernels (chroma from planar lines, semi-planar pairs
+// or packed pairs; luma from 8-bit lines, packed pairs or 16-bit samples) in 64-byte vectors,
+// with byte permutations (VBMI) doing the unpacking that the AVX2 set does with shifts, masks
+// and a separate split pass. Every other kernel is the AVX2 set's. Only the kernels_avx512*.cpp
+// files are compiled with the AVX-512 flags, and without contracting products into sums: every
+// product is rounded on its own, as the reference computes it. Results are the other sets' bit
+// for bit.
 
 // gcc's AVX-512 intrinsics start some results from an uninitialised vector (the headers'
 // _mm512_undefined_* idiom), which its -Wmaybe-uninitialized reports once they are inlined here.
@@ -193,6 +194,33 @@ struct ChromaPairs {
     }
 };
 
+// Semi-planar chroma: one line of 2-byte pairs, Cb at byte kCb and Cr at byte kCr of each.
+template <int kCb, int kCr>
+struct ChromaInterleaved {
+    const uint8_t* s;
+    uint8_t Cb(int j) const { return s[2 * j + kCb]; }
+    uint8_t Cr(int j) const { return s[2 * j + kCr]; }
+    static constexpr Index MakeWindowIndex() {
+        Index x{};
+        for (int t = 0; t < kWindowPairs; ++t) {
+            x[size_t(t)] = uint8_t(2 * t + kCb);
+            x[size_t(kCrBase + t)] = uint8_t(2 * t + kCr);
+        }
+        // The constant bytes: bytes 38 and 39 of the load, which stops after 38 bytes.
+        x[kZeroByte] = 2 * kWindowPairs;
+        x[kExponentByte] = 2 * kWindowPairs + 1;
+        return x;
+    }
+    static constexpr Index kWindowIndex = MakeWindowIndex();
+    KAVLO_STEP512 __m512i Window(int k) const {
+        const __m512i fill =
+            _mm512_setr_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0x4B000000, 0, 0, 0, 0, 0, 0);
+        const __mmask64 loaded = (__mmask64(1) << (2 * kWindowPairs)) - 1u;
+        const __m512i v = _mm512_mask_loadu_epi8(fill, loaded, s + 2 * (k - 1));
+        return _mm512_permutexvar_epi8(LoadIndex(kWindowIndex), v);
+    }
+};
+
 // Luma sources: At(i) is the luma of pixel i; Vector(k) the vector holding the luma of the 32
 // pixels of the step at pair k, pixel i at byte ByteOf(i).
 
@@ -365,6 +393,20 @@ void HighLuma422ToBgrWith_AVX512(const uint8_t* y, const uint8_t* cb, const uint
                          RunTimeMatrix512(c));
 }
 
+// An 8-bit luma line with semi-planar chroma pairs (kCb 0: Cb first; 1: Cr first).
+template <int kCb>
+void Pairs422ToBgr_AVX512(const uint8_t* y, const uint8_t* pairs, uint8_t* dst, int width) {
+    Fused422ToBgr_AVX512(LumaLine{y}, ChromaInterleaved<kCb, 1 - kCb>{pairs}, dst, width,
+                         Bt601Limited512{});
+}
+
+template <int kCb>
+void Pairs422ToBgrWith_AVX512(const uint8_t* y, const uint8_t* pairs, uint8_t* dst, int width,
+                              const ColourCoefficients& c) {
+    Fused422ToBgr_AVX512(LumaLine{y}, ChromaInterleaved<kCb, 1 - kCb>{pairs}, dst, width,
+                         RunTimeMatrix512(c));
+}
+
 // Packed pairs with Y'0, Cb, Y'1, Cr at the given bytes of each pair.
 template <int kY0, int kCb, int kY1, int kCr>
 void PackedToBgr_AVX512(const uint8_t* src, uint8_t* dst, int width) {
@@ -379,6 +421,10 @@ void InstallAVX512(KernelTable& t) {
     t.level = SimdLevel::AVX512;
     t.planar422ToBgr = Planar422ToBgr_AVX512;
     t.planar422ToBgrWith = Planar422ToBgrWith_AVX512;
+    t.pairs422ToBgr[0] = Pairs422ToBgr_AVX512<0>;
+    t.pairs422ToBgr[1] = Pairs422ToBgr_AVX512<1>;
+    t.pairs422ToBgrWith[0] = Pairs422ToBgrWith_AVX512<0>;
+    t.pairs422ToBgrWith[1] = Pairs422ToBgrWith_AVX512<1>;
     t.highLuma422ToBgr = Units422ToBgr_AVX512<kHigh, false>;
     t.highLuma422ToBgrWith = HighLuma422ToBgrWith_AVX512;
     t.roundedLumaLE422ToBgr = Units422ToBgr_AVX512<kRound, false>;
