@@ -3,6 +3,7 @@
 
 #include "AnalysisTools.h"
 #include "AppInfo.h"
+#include "CompareTools.h"
 #include "Platform.h"
 #include "RecentFileList.h"
 #include "view/FieldRender.h"
@@ -143,6 +144,8 @@ void CTNViewerDlg::BuildMenus() {
 
     analysis_ = new kavlo::AnalysisTools(this, view_);
     analysis_->AddMenuItems(menuBar_, fileMenu_, viewMenu_);
+    compare_ = new kavlo::CompareTools(this, view_);
+    compare_->AddMenuItems(fileMenu_);
 
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     add(help, CmdWebsite, QStringLiteral("&Visit product website..."), false);
@@ -172,6 +175,7 @@ void CTNViewerDlg::UpdateMenuState() {
     for (QAction* a : viewMenu_->actions()) a->setEnabled(open);
     UpdateCheckMarks();
     analysis_->UpdateMenuState();
+    compare_->UpdateMenuState();
 
     for (QAction* a : fileMenu_->actions()) {
         QMenu* popup = a->menu();
@@ -259,9 +263,11 @@ void CTNViewerDlg::OnCommand(int id) {
         return;
     }
     if (analysis_->OnCommand(id)) return;
+    if (compare_->OnCommand(id)) return;
     switch (id) {
     case CmdOpen: OnOpenCommand(); return;
     case CmdClose:
+        view_->CloseReference();
         view_->CloseFile();
         UpdateWindowState();
         return;
