@@ -308,8 +308,7 @@ bool CompareTools::OpenReference(const QString& name) {
     auto report = [this, &path](const QString& reason) {
         QMessageBox::critical(
             window_, AppName(),
-            ForMessageBox(
-                QStringLiteral("The reference could not be opened.\n\n%1:\n%2").arg(path, reason)));
+            QStringLiteral("The reference could not be opened.\n\n%1:\n%2").arg(path, reason));
         return false;
     };
     CMyRecentFileList* recent = window_->RecentFiles();
