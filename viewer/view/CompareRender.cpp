@@ -91,10 +91,17 @@ bool ReferenceFile::Open(RawSettings* settings, const QString& fileName, int wid
     Close();
     file_ = std::move(next);
     renderer_ = std::move(renderer);
+    QString cacheError;
+    if (auto reader = OpenVideoFileReader(*settings, fileName, cacheError))
+        cache_ = std::make_unique<FrameCache>(std::move(reader), kReferenceCacheBytes);
     return true;
 }
 
 void ReferenceFile::Close() {
+    cached_.reset();
+    cachedPicture_ = false;
+    cache_.reset();
+    direction_ = 0;
     file_->Close();
     renderer_->Release();
     bitmap_.reset();
@@ -106,15 +113,26 @@ void ReferenceFile::Close() {
 
 SourceFrame ReferenceFile::Frame() const {
     if (!hasFrame_) return SourceFrame{};
-    return file_->Frame();
+    return cached_ ? cached_->Frame() : file_->Frame();
 }
 
 void ReferenceFile::Render(int64_t frame, const ViewSwitches& switches, const DisplayBitmap* a) {
     if (!file_->IsOpen()) return;
+    if (asked_ >= 0 && frame != asked_) direction_ = frame > asked_ ? 1 : -1;
     asked_ = frame;
     hasFrame_ = false;
+    cached_.reset();
+    cachedPicture_ = false;
     if (frame >= 0 && frame < file_->FrameCount()) {
-        if (frame == loaded_ || file_->LoadFrame(frame)) {
+        if (cache_) {
+            cache_->SetPosition(frame, direction_, false);
+            cache_->SetSwitches(switches);
+            cached_ = cache_->Find(frame);
+        }
+        if (cached_) {
+            cachedPicture_ = cached_->bitmap && cached_->generation == cache_->Generation();
+            hasFrame_ = cachedPicture_ || renderer_->Render(cached_->Frame(), switches, bitmap_);
+        } else if (frame == loaded_ || file_->LoadFrame(frame)) {
             loaded_ = frame;
             hasFrame_ = renderer_->Render(file_->Frame(), switches, bitmap_);
         }

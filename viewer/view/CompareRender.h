@@ -6,6 +6,7 @@
 #pragma once
 
 #include "DisplayBitmap.h"
+#include "FrameCache.h"
 #include "FrameRender.h"
 #include "VideoFile.h"
 
@@ -49,9 +50,11 @@ public:
     bool IsOpen() const { return file_->IsOpen(); }
     const VideoFile& File() const { return *file_; }
 
-    // Reads frame `frame` when another is in the buffer and renders it with `switches`; then
-    // composes the picture of the mode with A's picture. A frame beyond the reference's end (or
-    // one that cannot be read) leaves HasFrame() false.
+    // Takes frame `frame` from the reference's read-ahead cache (its picture too when rendered
+    // with `switches`), else reads it on this thread when another is in the buffer, and renders
+    // it; then composes the picture of the mode with A's picture. A frame beyond the reference's
+    // end (or one that cannot be read) leaves HasFrame() false. The cache reads ahead in the
+    // direction the frames asked for go, so that playback finds B's frames in memory as A's.
     void Render(int64_t frame, const ViewSwitches& switches, const DisplayBitmap* a);
     // Composes again from the pictures rendered last (a new mode, gain or A picture).
     void Compose(const DisplayBitmap* a);
@@ -67,7 +70,10 @@ public:
     bool HasFrame() const { return hasFrame_; }
     // B's raw frame as read (bytes null without a frame) and its picture (null without one).
     SourceFrame Frame() const;
-    const DisplayBitmap* Picture() const { return hasFrame_ ? bitmap_.get() : nullptr; }
+    const DisplayBitmap* Picture() const {
+        if (!hasFrame_) return nullptr;
+        return cachedPicture_ ? cached_->bitmap.get() : bitmap_.get();
+    }
     // The picture shown for A's picture `a`: a itself in mode A, else the composed one.
     const DisplayBitmap* Shown(const DisplayBitmap* a) const {
         return mode_ == CompareMode::A ? a : composed_.get();
@@ -82,11 +88,20 @@ private:
     std::unique_ptr<FrameRenderer> renderer_ = std::make_unique<FrameRenderer>();
     std::unique_ptr<DisplayBitmap> bitmap_;
     std::unique_ptr<DisplayBitmap> composed_;
+    // Its own reader on a worker thread; null when it could not be started (frames are then
+    // read here). Declared after the file so that it stops first.
+    std::unique_ptr<FrameCache> cache_;
+    std::shared_ptr<const CachedFrame> cached_;  // the frame shown, when from the cache
+    bool cachedPicture_ = false;                 // its picture is the cache's
     CompareMode mode_ = CompareMode::A;
     int gain_ = kDefaultDifferenceGain;
     int64_t asked_ = -1;
     int64_t loaded_ = -1;
     bool hasFrame_ = false;
+    int direction_ = 0;
 };
+
+// The read-ahead cache's memory cap for a reference: a quarter of the file's default.
+constexpr uint64_t kReferenceCacheBytes = FrameCache::kDefaultCapBytes / 4;
 
 }  // namespace kavlo
