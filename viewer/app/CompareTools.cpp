@@ -106,7 +106,8 @@ void CompareTools::AddMenuItems(QMenu* fileMenu) {
     auto* figures = make(menu_, CmdFrameFigures, QStringLiteral("&Frame Figures..."), false);
     figures->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     menu_->addAction(figures);
-    // The figures of all frames of the two files go after the frame's.
+    // The figures of all frames of the two files (a window of their own) go here, after the
+    // frame's.
     window_->addActions({open, close, figures});
 
     status_ = new QLabel(window_->StatusBar());
