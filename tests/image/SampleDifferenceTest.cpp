@@ -30,6 +30,26 @@ SampleDifference Largest(const Frames& f) {
     return LargestDifference(f.samples, f.a.data(), f.samples, f.b.data());
 }
 
+TEST(LargestDifference, SimdRowMaximumEqualsThePlainOneAtEveryLengthAndPlace) {
+    for (size_t n = 0; n <= 40; ++n) {
+        for (size_t at = 0; at < n; ++at) {
+            std::vector<uint8_t> a(n, 200), b(n, 200);
+            for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(200 - (i % 3));
+            // The largest in either direction, in the SIMD body or in the tail.
+            if (at % 2) {
+                b[at] = 0;
+            } else {
+                a[at] = 0;
+                b[at] = 255;
+            }
+            EXPECT_EQ(LargestDifference8(a.data(), b.data(), n), at % 2 ? 200u : 255u)
+                << n << " " << at;
+        }
+    }
+    const uint8_t one = 9;
+    EXPECT_EQ(LargestDifference8(&one, &one, 0), 0u);
+}
+
 TEST(LargestDifference, IdenticalFramesDifferNowhere) {
     Frames f = Make(kLayoutI420, 6, 4);
     const SampleDifference d = Largest(f);

@@ -96,6 +96,9 @@ SampleDifference LargestDifference(const FrameSamples& a, const uint8_t* frameA,
 // with `mask`, summed in 64 bits. For the fast path and its tests.
 uint64_t SumSquares8(const uint8_t* a, const uint8_t* b, size_t count);
 uint64_t SumSquares16(const uint8_t* a, const uint8_t* b, size_t count, uint16_t mask);
+// The largest absolute difference of `count` bytes (SSE2), which lets the search for the
+// largest difference skip the rows that hold none larger than the one found.
+uint32_t LargestDifference8(const uint8_t* a, const uint8_t* b, size_t count);
 
 // The PSNR figures of one frame or of a summary.
 struct PsnrFigures {
