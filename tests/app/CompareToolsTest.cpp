@@ -123,6 +123,21 @@ TEST_F(Compare, KeysSwitchTheModesAndTheMenusFollow) {
     EXPECT_TRUE(CompareStatus().contains(QStringLiteral("no frame 3 in the reference")))
         << CompareStatus().toStdString();
 
+    // A file of another frame size lets the reference go, and the status bar says so.
+    const QString small = KnownClip(QStringLiteral("cmp_small2.raw"), 64, 40, 2);
+    RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 64, 40);
+    QString error;
+    ASSERT_EQ(dlg->View()->OpenFile(&s, small, error, 0), 0) << error.toStdString();
+    dlg->AfterOpen(small, s);
+    EXPECT_FALSE(dlg->View()->HasReference());
+    EXPECT_TRUE(
+        dlg->StatusBar()->currentMessage().startsWith(QStringLiteral("Reference cmp_b.raw closed")))
+        << dlg->StatusBar()->currentMessage().toStdString();
+    ASSERT_EQ(dlg->View()->OpenFile(&s, small, error, 0), 0);
+    ASSERT_TRUE(dlg->Compare()->OpenReference(small));
+
+    // Closed on purpose: no such word.
+    dlg->StatusBar()->clearMessage();
     dlg->OnCommand(CmdCloseReference);
     EXPECT_FALSE(dlg->View()->HasReference());
     EXPECT_FALSE(Enabled(CmdShowA));

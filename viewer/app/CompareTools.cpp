@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -208,6 +209,13 @@ CompareTools::Key CompareTools::CurrentKey() const {
 void CompareTools::Refresh() {
     if (!status_) return;
     if (!view_->IsOpen() || !view_->HasReference()) {
+        // A file of another frame size opened in the meantime: the view let the reference go.
+        if (view_->IsOpen() && !referenceName_.isEmpty())
+            window_->StatusBar()->showMessage(
+                QStringLiteral("Reference %1 closed: its frames are not the size of the file shown")
+                    .arg(referenceName_),
+                10000);
+        referenceName_.clear();
         requested_.reset();
         status_->clear();
         status_->hide();
@@ -333,12 +341,14 @@ bool CompareTools::OpenReference(const QString& name) {
     if (!view_->OpenReference(&settings, path, error))
         return report(OpenFailureReason(path, error));
     recent->Add(path, kRawSettingsSize, &settings);
+    referenceName_ = QFileInfo(path).fileName();
     ++generation_;
     window_->UpdateWindowState();
     return true;
 }
 
 void CompareTools::CloseReference() {
+    referenceName_.clear();
     view_->CloseReference();
     ++generation_;
     window_->UpdateWindowState();

@@ -82,6 +82,8 @@ private:
     std::shared_ptr<CompareInput> pending_;
     std::optional<Key> requested_;
     CompareFigures figures_;
+    // The open reference's file name, for the word that it was closed.
+    QString referenceName_;
     // Raised with every open of a reference: the same frame numbers are other frames then.
     uint64_t generation_ = 0;
 };

@@ -267,7 +267,7 @@ void CTNViewerDlg::OnCommand(int id) {
     switch (id) {
     case CmdOpen: OnOpenCommand(); return;
     case CmdClose:
-        view_->CloseReference();
+        compare_->CloseReference();
         view_->CloseFile();
         UpdateWindowState();
         return;
