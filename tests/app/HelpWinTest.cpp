@@ -82,11 +82,14 @@ TEST(HelpText, KeysSectionNamesTheTableKeysAndTheWindowKeys) {
              "Ctrl+wheel\t- zoom about the pointer",
              "C\t\t- colour matrix: BT.601, BT.709, BT.2020, automatic (View > Colour)",
              "R\t\t- full-range Y'CbCr on or off (View > Colour)",
+             "A\t\t- show A or B, the other at once (Compare menu)",
+             "Shift+Y\t\t- signed difference 128+k(A-B)",
          }) {
         EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line;
     }
     // Keys without a meaning in the table are not listed.
-    for (const char* absent : {"4\t", "5\t", "A\t", "Shift+5", "Shift+D"})
+    // (A compares with a reference now: N stands for the free letters.)
+    for (const char* absent : {"4\t", "5\t", "N\t", "Shift+5", "Shift+D"})
         EXPECT_FALSE(
             CHelpWin::BuildKeysText().contains(QStringLiteral("\n") + QLatin1String(absent)))
             << absent;

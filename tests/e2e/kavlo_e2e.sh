@@ -116,6 +116,26 @@ expect 5 normal 1
 key Left
 expect 4 normal 1
 
+# Compare with a reference: the same clip without its first frame, so that B's frame n is A's
+# frame n + 1. File > Open Reference (Ctrl+Shift+O), the settings dialog's guess from the name
+# (size and layout), then A shows B's picture at once and A again.
+tail -c +$((w * h * 3 + 1)) "$work/clip.yv24" >"$work/ref_${w}x${h}_yv24.yuv"
+key ctrl+shift+o
+dlg=$(timeout 30 xdotool search --sync --onlyvisible --name '^Open Reference' | head -n 1) || true
+[ -n "$dlg" ] || fail "Ctrl+Shift+O did not ask for the reference"
+timeout 10 xdotool windowfocus --sync "$dlg" || true
+xdotool type --delay 20 "$work/ref_${w}x${h}_yv24.yuv"; key Return
+dlg=$(timeout 30 xdotool search --sync --onlyvisible --name '^RAW Video Settings' | head -n 1) || true
+[ -n "$dlg" ] || fail "no settings dialog for the reference"
+timeout 10 xdotool windowfocus --sync "$dlg" || true
+key Return
+timeout 10 xdotool windowfocus --sync "$wid" || true
+expect 4 normal 1             # A still shown
+key a                         # B: its frame 4 is the clip's frame 5
+expect 5 normal 1
+key a                         # A again
+expect 4 normal 1
+
 # Exit through the menu: Alt+F opens File, E is Exit. Kavlo must end cleanly (sanitizers included).
 key alt+f; sleep 0.3; key e
 for _ in $(seq 150); do kill -0 "$kavlo_pid" 2>/dev/null || break; sleep 0.1; done

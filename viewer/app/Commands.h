@@ -60,4 +60,19 @@ enum Cmd : int {
     CmdNormalSpeed = 33112,
     CmdReload = 33113,
     CmdFitToWindow = 33114,
+    // Comparing with a reference file (File > Open Reference, Close Reference; Compare menu).
+    CmdOpenReference = 33200,
+    CmdCloseReference = 33201,
+    CmdShowA = 33202,
+    CmdShowB = 33203,
+    CmdToggleAB = 33204,
+    CmdSideBySide = 33205,
+    CmdDifference = 33206,
+    CmdSignedDifference = 33207,
+    CmdNextGain = 33208,
+    CmdFrameFigures = 33209,
+    CmdPsnrAllFrames = 33210,
+    // The amplifications of the difference, one command each in the order of kDifferenceGains.
+    CmdGainFirst = 33220,
+    CmdGainLast = 33226,
 };

@@ -116,7 +116,16 @@ const char kWindowKeys[] =
     "K\t\t- pause\r\n"
     "O\t\t- loop on or off\r\n"
     "W\t\t- fit to window on or off\r\n"
-    "F5\t\t- reload the file (it is also followed while it grows)\r\n";
+    "F5\t\t- reload the file (it is also followed while it grows)\r\n"
+    "Ctrl+Shift+O\t- open a reference file (B) to compare the file (A) with\r\n"
+    "Ctrl+Shift+W\t- close the reference\r\n"
+    "A\t\t- show A or B, the other at once (Compare menu)\r\n"
+    "B\t\t- A and B side by side\r\n"
+    "Y\t\t- difference |A-B| per channel, amplified\r\n"
+    "Shift+Y\t\t- signed difference 128+k(A-B)\r\n"
+    "G\t\t- next difference amplification (x1 .. x64)\r\n"
+    "Ctrl+Shift+C\t- the frame's PSNR, MSE and largest difference, copied\r\n"
+    "Ctrl+Shift+P\t- PSNR of all frames: plot, summary, CSV (click a frame to show it)\r\n";
 
 // The command-line tool installed beside the viewer.
 const char kToolLine[] =

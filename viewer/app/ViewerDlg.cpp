@@ -2,6 +2,7 @@
 
 #include "AnalysisTools.h"
 #include "AppInfo.h"
+#include "CompareTools.h"
 #include "FileCheck.h"
 #include "FrameNumberValidator.h"
 #include "HistogramDock.h"
@@ -211,6 +212,7 @@ QString CTNViewerDlg::StatusProbeText() const { return statusProbe_->text(); }
 
 void CTNViewerDlg::UpdateStatusBar() {
     UpdatePlayStatus();
+    compare_->Refresh();
     if (!view_->IsOpen()) {
         for (QLabel* label : {statusFrame_, statusZoom_, statusFormat_, statusProbe_})
             label->clear();
@@ -544,6 +546,7 @@ bool CTNViewerDlg::HandleNavigationKey(QKeyEvent* event) {
 bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
     if (HandleNavigationKey(event)) return true;
     if (analysis_->HandleKey(event)) return true;
+    if (compare_->HandleKey(event)) return true;
     if (HandlePlayKey(event)) return true;
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool shift = mods & Qt::ShiftModifier;

@@ -18,7 +18,8 @@
 class CMyRecentFileList;
 namespace kavlo {
 class AnalysisTools;
-}
+class CompareTools;
+}  // namespace kavlo
 class CPlayback;
 class QToolBar;
 class CVideoBuffer;
@@ -80,6 +81,7 @@ public:
     CVideoBuffer* View() const { return view_; }
     CMyRecentFileList* RecentFiles() const { return recent_.get(); }
     kavlo::AnalysisTools* Analysis() const { return analysis_; }
+    kavlo::CompareTools* Compare() const { return compare_; }
     QSlider* FrameSlider() const { return slider_; }
     QLineEdit* FrameField() const { return frameField_; }
     QMenuBar* MenuBar() const { return menuBar_; }
@@ -186,6 +188,7 @@ private:
     kavlo::AnalysisTools* analysis_ = nullptr;
     QWidget* sidePanel_ = nullptr;
     int sidePanelStrip_ = 0;  // width taken from the view for the docked side panel
+    kavlo::CompareTools* compare_ = nullptr;
     int64_t frameCount_ = 999;
     QRect clientRect_;
     bool minimized_ = false;

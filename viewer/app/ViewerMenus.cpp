@@ -4,6 +4,7 @@
 #include "AnalysisTools.h"
 #include "HistogramDock.h"
 #include "AppInfo.h"
+#include "CompareTools.h"
 #include "Platform.h"
 #include "RecentFileList.h"
 #include "view/FieldRender.h"
@@ -150,6 +151,8 @@ void CTNViewerDlg::BuildMenus() {
     sidePanel_ = panel;
     connect(panel, &QDockWidget::visibilityChanged, this, [this] { ArrangeSidePanel(); });
     connect(panel, &QDockWidget::topLevelChanged, this, [this] { ArrangeSidePanel(); });
+    compare_ = new kavlo::CompareTools(this, view_);
+    compare_->AddMenuItems(fileMenu_);
 
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     add(help, CmdWebsite, QStringLiteral("&Visit product website..."), false);
@@ -179,6 +182,7 @@ void CTNViewerDlg::UpdateMenuState() {
     for (QAction* a : viewMenu_->actions()) a->setEnabled(open);
     UpdateCheckMarks();
     analysis_->UpdateMenuState();
+    compare_->UpdateMenuState();
 
     for (QAction* a : fileMenu_->actions()) {
         QMenu* popup = a->menu();
@@ -266,9 +270,11 @@ void CTNViewerDlg::OnCommand(int id) {
         return;
     }
     if (analysis_->OnCommand(id)) return;
+    if (compare_->OnCommand(id)) return;
     switch (id) {
     case CmdOpen: OnOpenCommand(); return;
     case CmdClose:
+        compare_->CloseReference();
         view_->CloseFile();
         UpdateWindowState();
         return;

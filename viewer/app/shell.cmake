@@ -35,6 +35,8 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Y4mFile.h
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisTools.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisTools.h
+  ${CMAKE_CURRENT_LIST_DIR}/CompareTools.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CompareTools.h
   ${CMAKE_CURRENT_LIST_DIR}/ExportFramesDlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ExportFramesDlg.h
   ${CMAKE_CURRENT_LIST_DIR}/FrameExport.cpp

@@ -227,6 +227,24 @@ uint64_t SumSquares8(const uint8_t* a, const uint8_t* b, size_t count) {
     return total;
 }
 
+uint32_t LargestDifference8(const uint8_t* a, const uint8_t* b, size_t count) {
+    __m128i largest = _mm_setzero_si128();
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        largest = _mm_max_epu8(largest, _mm_or_si128(_mm_subs_epu8(va, vb), _mm_subs_epu8(vb, va)));
+    }
+    alignas(16) uint8_t lanes[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), largest);
+    uint32_t result = 0;
+    for (const uint8_t lane : lanes) result = std::max<uint32_t>(result, lane);
+    for (; i < count; ++i)
+        result =
+            std::max<uint32_t>(result, a[i] > b[i] ? uint32_t(a[i] - b[i]) : uint32_t(b[i] - a[i]));
+    return result;
+}
+
 uint64_t SumSquares16(const uint8_t* a, const uint8_t* b, size_t count, uint16_t mask) {
     __m128i acc = _mm_setzero_si128();
     const __m128i zero = _mm_setzero_si128();
@@ -360,6 +378,64 @@ void SumSquaredDifferences(const FrameSamples& a, const uint8_t* frameA, const F
         }
         sse[c] = sum;
     }
+}
+
+SampleDifference LargestDifference(const FrameSamples& a, const uint8_t* frameA,
+                                   const FrameSamples& b, const uint8_t* frameB) {
+    SampleDifference best;
+    uint32_t largest = 0;
+    std::vector<uint32_t> rowA, rowB;
+    for (size_t c = 0; c < a.components.size() && c < b.components.size(); ++c) {
+        const ComponentSamples& ca = a.components[c];
+        const ComponentSamples& cb = b.components[c];
+        const uint32_t mask = ca.bits >= 32 ? 0xFFFFFFFFu : (1u << ca.bits) - 1;
+        for (size_t p = 0; p < ca.planes.size() && p < cb.planes.size(); ++p) {
+            const ComponentSamples::InPlane& pa = ca.planes[p];
+            const ComponentSamples::InPlane& pb = cb.planes[p];
+            const std::vector<uint64_t> xs = RowPositions(pa);
+            const bool fast = pa.contiguous && pb.contiguous && pa.wordBytes == pb.wordBytes;
+            for (uint64_t r = 0; r < pa.rows && r < pb.rows; ++r) {
+                if (fast && pa.wordBytes == 1 &&
+                    LargestDifference8(frameA + pa.offset + r * pa.pitch,
+                                       frameB + pb.offset + r * pb.pitch,
+                                       static_cast<size_t>(pa.groups)) <= largest)
+                    continue;  // nothing larger in this row: no need to look where
+                if (fast) {
+                    // One sample per byte or little-endian word: read in place.
+                    const uint8_t* ra = frameA + pa.offset + r * pa.pitch;
+                    const uint8_t* rb = frameB + pb.offset + r * pb.pitch;
+                    const size_t n = static_cast<size_t>(pa.groups);
+                    rowA.resize(n);
+                    rowB.resize(n);
+                    for (size_t i = 0; i < n; ++i) {
+                        if (pa.wordBytes == 1) {
+                            rowA[i] = ra[i];
+                            rowB[i] = rb[i];
+                        } else {
+                            rowA[i] = (uint32_t(ra[2 * i]) | uint32_t(ra[2 * i + 1]) << 8) & mask;
+                            rowB[i] = (uint32_t(rb[2 * i]) | uint32_t(rb[2 * i + 1]) << 8) & mask;
+                        }
+                    }
+                } else {
+                    ReadRow(a, pa, frameA, r, rowA);
+                    ReadRow(b, pb, frameB, r, rowB);
+                }
+                const size_t n = std::min({rowA.size(), rowB.size(), xs.size()});
+                for (size_t i = 0; i < n; ++i) {
+                    const uint32_t d = rowA[i] > rowB[i] ? rowA[i] - rowB[i] : rowB[i] - rowA[i];
+                    if (d <= largest) continue;
+                    largest = d;
+                    best.differs = true;
+                    best.component = c;
+                    best.x = xs[i];
+                    best.y = r * uint64_t(pa.heightDivisor);
+                    best.a = rowA[i];
+                    best.b = rowB[i];
+                }
+            }
+        }
+    }
+    return best;
 }
 
 PsnrWeights WeightsOf(const FrameSamples& samples) {

@@ -84,6 +84,22 @@ const char* ComponentName(Component c);
 void SumSquaredDifferences(const FrameSamples& a, const uint8_t* frameA, const FrameSamples& b,
                            const uint8_t* frameB, std::vector<uint64_t>& sse);
 
+// The largest absolute difference of two frames' samples and where it lies. Ties go to the
+// first in compared order: components in column order, then rows, then pixels. x is the frame
+// pixel of the sample (a subsampled chroma sample: the first pixel of those it covers), y the
+// memory row (a chroma row of a 4:2:0 plane: row x its height divisor, the top row it covers).
+struct SampleDifference {
+    bool differs = false;  // false: every sample is equal (the rest is then zero)
+    size_t component = 0;  // index into a's components
+    uint64_t x = 0;
+    uint64_t y = 0;
+    uint32_t a = 0;
+    uint32_t b = 0;
+    uint32_t Magnitude() const { return a > b ? a - b : b - a; }
+};
+SampleDifference LargestDifference(const FrameSamples& a, const uint8_t* frameA,
+                                   const FrameSamples& b, const uint8_t* frameB);
+
 // The squared differences of `count` bytes, or of `count` little-endian 16-bit words masked
 // with `mask`, summed in 64 bits. For the fast path and its tests.
 uint64_t SumSquares8(const uint8_t* a, const uint8_t* b, size_t count);
@@ -93,6 +109,9 @@ uint64_t SumSquares16(const uint8_t* a, const uint8_t* b, size_t count, uint16_t
 uint64_t SumSquaresStrided(const ComponentSamples::InPlane& pa, const uint8_t* a,
                            const ComponentSamples::InPlane& pb, const uint8_t* b, size_t count,
                            uint32_t mask);
+// The largest absolute difference of `count` bytes (SSE2), which lets the search for the
+// largest difference skip the rows that hold none larger than the one found.
+uint32_t LargestDifference8(const uint8_t* a, const uint8_t* b, size_t count);
 
 // The PSNR figures of one frame or of a summary.
 struct PsnrFigures {

@@ -31,9 +31,19 @@ void CVideoBuffer::SetShowValuesWhenZoomed(bool on) {
 }
 
 void CVideoBuffer::PaintValues(QPainter& painter, const QRect& visible) {
-    const SourceFrame frame = CurrentFrame();
-    if (!frame.bytes || !bitmap_) return;
-    const DisplayBitmap& bitmap = *bitmap_;
+    // With a reference: B's samples on B's picture, A's on A's (the left half side by side),
+    // none on a difference.
+    SourceFrame frame = CurrentFrame();
+    const DisplayBitmap* picture = bitmap_.get();
+    if (reference_.IsOpen() && reference_.Mode() == CompareMode::B) {
+        frame = reference_.Frame();
+        picture = reference_.Picture();
+    } else if (reference_.IsOpen() && reference_.Mode() != CompareMode::A &&
+               reference_.Mode() != CompareMode::SideBySide) {
+        return;
+    }
+    if (!frame.bytes || !picture) return;
+    const DisplayBitmap& bitmap = *picture;
     const QPointF first = mapToImage(QPointF(visible.topLeft()));
     const QPointF last = mapToImage(QPointF(visible.right(), visible.bottom()));
     const int x0 = std::clamp(static_cast<int>(first.x()), 0, frame.width - 1);

@@ -89,12 +89,16 @@ int CVideoBuffer::OpenFile(RawSettings* settings, const QString& fileName, QStri
     }
     if (startFrame < 0) startFrame = 0;
     if (startFrame > file_.FrameCount()) startFrame = file_.FrameCount();
+    // A reference stays with a file of its frame size only.
+    if (reference_.IsOpen() && (reference_.File().Width() != file_.Width() ||
+                                reference_.File().Height() != file_.Height()))
+        reference_.Close();
 
     // A new file starts at zoom 1 (the scroll sizes are those of the unzoomed picture), or
     // fitted to the client area in fit mode.
     if (!fitMode_) {
         zoom_ = 1.0;
-        SetScrollSizes(QSize(file_.Width(), file_.Height()));
+        SetScrollSizes(QSize(PictureWidth(), file_.Height()));
     }
     if (!LoadFrame(startFrame)) {
         errorText = file_.LoadError().isEmpty() ? QStringLiteral("couldn't load first frame")
@@ -215,13 +219,13 @@ double CVideoBuffer::ToView(double offset, int pictureExtent, int zoomedExtent) 
 
 QPointF CVideoBuffer::mapToImage(QPointF client) const {
     const QRect picture = PictureRect();
-    return QPointF(ToPicture(client.x() - picture.left(), file_.Width(), total_.width()),
+    return QPointF(ToPicture(client.x() - picture.left(), PictureWidth(), total_.width()),
                    ToPicture(client.y() - picture.top(), file_.Height(), total_.height()));
 }
 
 QPointF CVideoBuffer::mapToView(QPointF picturePoint) const {
     const QRect picture = PictureRect();
-    return QPointF(picture.left() + ToView(picturePoint.x(), file_.Width(), total_.width()),
+    return QPointF(picture.left() + ToView(picturePoint.x(), PictureWidth(), total_.width()),
                    picture.top() + ToView(picturePoint.y(), file_.Height(), total_.height()));
 }
 
@@ -247,7 +251,7 @@ void CVideoBuffer::FitToClient() {
     }
     if (!fitMode_) return;
     const PixelSize fitted =
-        FitPictureSize(client.width(), client.height(), file_.Width(), file_.Height());
+        FitPictureSize(client.width(), client.height(), PictureWidth(), file_.Height());
     SetScrollSizes(QSize(fitted.width, fitted.height));
     viewport()->update();
 }
@@ -259,7 +263,7 @@ void CVideoBuffer::ZoomAbout(double zoom, QPoint picturePoint) {
     // Any other zoom ends fitting to the window; ZoomToFit sets it again.
     fitWindow_ = false;
     zoom_ = zoom;
-    const int w = file_.Width();
+    const int w = PictureWidth();
     const int h = file_.Height();
     SetScrollSizes(QSize(ZoomedExtent(w, zoom_), ZoomedExtent(h, zoom_)),
                    QSize(ScrollLineSize(zoom_), ScrollLineSize(zoom_)));
@@ -302,8 +306,8 @@ void CVideoBuffer::ActualSize() {
     fitWindow_ = false;
     if (zoom_ == 1.0) return;
     zoom_ = 1.0;
-    SetScrollSizes(QSize(file_.Width(), file_.Height()));
-    CenterOnPoint(QPoint(file_.Width() / 2, file_.Height() / 2));
+    SetScrollSizes(QSize(PictureWidth(), file_.Height()));
+    CenterOnPoint(QPoint(PictureWidth() / 2, file_.Height() / 2));
     RefreshProbe();
     viewport()->update();
 }
@@ -435,7 +439,7 @@ void CVideoBuffer::UpdateStatusText(std::optional<QPoint> clientPoint) {
         const QPointF at = mapToImage(QPointF(p));
         const int x = static_cast<int>(at.x());
         const int y = static_cast<int>(at.y());
-        if (inside && x >= 0 && y >= 0 && x < file_.Width() && y < shown->Height()) {
+        if (inside && x >= 0 && y >= 0 && x < PictureWidth() && y < shown->Height()) {
             const uint8_t* pixel = shown->LineOnScreen(y) + 3 * x;
             text = QStringLiteral("%1 - Pos: (%2,%3), RGB: (%4,%5,%6)")
                        .arg(prefix)
@@ -444,8 +448,11 @@ void CVideoBuffer::UpdateStatusText(std::optional<QPoint> clientPoint) {
                        .arg(pixel[2])
                        .arg(pixel[1])
                        .arg(pixel[0]);
-            sourceValues = FormatSourceValues(ProbeDisplayedPixel(CurrentFrame(), switches_, x, y),
-                                              hexValues_, x, y);
+            sourceValues =
+                reference_.IsOpen()
+                    ? ComparedSourceValues(x, y)
+                    : FormatSourceValues(ProbeDisplayedPixel(CurrentFrame(), switches_, x, y),
+                                         hexValues_, x, y);
         } else {
             text = prefix;
         }
@@ -515,7 +522,7 @@ void CVideoBuffer::InputZoomToRectangle(const QRect& rect) {
     const QPoint centre(static_cast<int>(at.x()), static_cast<int>(at.y()));
     if (newZoom == zoom_) {
         CenterOnPoint(
-            QPoint(static_cast<int>(ToView(centre.x(), file_.Width(), total_.width())),
+            QPoint(static_cast<int>(ToView(centre.x(), PictureWidth(), total_.width())),
                    static_cast<int>(ToView(centre.y(), file_.Height(), total_.height()))));
         viewport()->update();
     } else {

@@ -12,6 +12,7 @@
 // "Picture" points are frame pixels.
 #pragma once
 
+#include "CompareRender.h"
 #include "DisplayBitmap.h"
 #include "FieldRender.h"
 #include "FrameCache.h"
@@ -122,6 +123,23 @@ public:
     // it (bytes null while no file is open).
     kavlo::SourceFrame CurrentFrame() const { return cached_ ? cached_->Frame() : file_.Frame(); }
 
+    // ---- Reference (VideoBufferCompare.cpp) ----------------------------------------------------
+    // Opens fileName as reference B of the open file: frames of the same size only (else
+    // refused, errorText saying why, and nothing of the file shown changes). B follows the frame
+    // shown and is rendered with the same display switches. False with no file open.
+    bool OpenReference(RawSettings* settings, const QString& fileName, QString& errorText);
+    void CloseReference();
+    const kavlo::ReferenceFile& Reference() const { return reference_; }
+    bool HasReference() const { return reference_.IsOpen(); }
+    // What is shown (A, B, side by side, a difference) and the difference's amplification: the
+    // pictures already rendered are composed again, nothing is read; zoom and scrolling stay.
+    void SetCompareMode(kavlo::CompareMode mode);
+    void SetDifferenceGain(int gain);
+    // The picture of the file shown alone (A), whatever the compare mode.
+    const kavlo::DisplayBitmap* PictureA() const {
+        return cached_ && cachedPicture_ ? cached_->bitmap.get() : bitmap_.get();
+    }
+
     // The view's part of the owner's key handling: key presses and releases and wheel events
     // are offered here first (the owner's application-wide event filter calls it). True when
     // the event was consumed. In fit mode nothing is consumed.
@@ -172,8 +190,9 @@ public:
     QString ColourText() const;
     // The picture shown: the bitmap of the last rendering, or the read-ahead cache's picture of
     // the frame shown from it; null while nothing has been rendered.
+    // With a reference open, the picture of the compare mode.
     const kavlo::DisplayBitmap* Bitmap() const {
-        return cached_ && cachedPicture_ ? cached_->bitmap.get() : bitmap_.get();
+        return reference_.IsOpen() ? reference_.Shown(PictureA()) : PictureA();
     }
     // The converted frame (rows of 3-byte B', G', R' pixels) and its row stride.
     const uint8_t* ConvertedFrame() const { return renderer_.Converted(); }
@@ -223,6 +242,16 @@ protected:
 private:
     void ResetDisplaySwitches();
 
+    // The picture's width in frame pixels: twice the frame's side by side.
+    int PictureWidth() const {
+        return reference_.IsOpen() ? reference_.PictureWidth(file_.Width()) : file_.Width();
+    }
+    // B's frame of the frame shown, rendered and composed with A's picture.
+    void RenderReference();
+    // The source values of displayed pixel (x, y) with a reference open: of the side the pixel
+    // belongs to, or of both for a difference.
+    QString ComparedSourceValues(int x, int y) const;
+
     // Scroll-view emulation.
     void SetScrollSizes(QSize total, QSize line = QSize(0, 0));
     void UpdateScrollBars();
@@ -269,6 +298,7 @@ private:
 
     // Display.
     std::unique_ptr<kavlo::DisplayBitmap> bitmap_;
+    kavlo::ReferenceFile reference_;
     // The frame shown from the read-ahead cache (null: the file's buffer holds the frame shown),
     // and whether its own picture is shown (false: bitmap_, rendered here).
     std::shared_ptr<const kavlo::CachedFrame> cached_;

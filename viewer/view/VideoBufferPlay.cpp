@@ -16,6 +16,7 @@ bool CVideoBuffer::ShowCachedFrame(std::shared_ptr<const CachedFrame> frame, boo
     file_.ClearLoadError();
     if (current && cached_->bitmap) {
         cachedPicture_ = true;
+        RenderReference();
     } else {
         RenderFrame();
     }
@@ -58,11 +59,11 @@ void CVideoBuffer::SetFitToWindow(bool on) {
 void CVideoBuffer::ZoomToFit() {
     if (!IsOpen() || fitMode_) return;
     const QSize client = ClientSize();
-    if (client.isEmpty() || file_.Width() <= 0 || file_.Height() <= 0) return;
-    const double zoom = std::clamp(
-        std::min(double(client.width()) / file_.Width(), double(client.height()) / file_.Height()),
-        kMinZoom, kMaxZoom);
-    if (zoom != zoom_ || !fitWindow_)
-        ZoomAbout(zoom, QPoint(file_.Width() / 2, file_.Height() / 2));
+    const int w = PictureWidth();
+    if (client.isEmpty() || w <= 0 || file_.Height() <= 0) return;
+    const double zoom =
+        std::clamp(std::min(double(client.width()) / w, double(client.height()) / file_.Height()),
+                   kMinZoom, kMaxZoom);
+    if (zoom != zoom_ || !fitWindow_) ZoomAbout(zoom, QPoint(w / 2, file_.Height() / 2));
     fitWindow_ = true;
 }

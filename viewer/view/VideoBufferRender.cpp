@@ -25,9 +25,11 @@ void CVideoBuffer::RenderFrame() {
     if (cached_) {
         renderer_.Render(cached_->Frame(), switches_, bitmap_);
         cachedPicture_ = false;
+        RenderReference();
         return;
     }
     renderer_.Render(file_.Frame(), switches_, bitmap_);
+    RenderReference();
     Q_EMIT FrameRendered();
 }
 
@@ -70,7 +72,7 @@ void CVideoBuffer::PaintPicture(QPainter& painter, const QRect& visible) {
         if (scratch_.isNull()) return;
     }
     const DisplayBitmap& bitmap = *Bitmap();
-    const int lastX = file_.Width() - 1;
+    const int lastX = PictureWidth() - 1;
     const int lastY = bitmap.Height() - 1;
 
     // Source byte offset of every visible column, found once per paint.

@@ -1,0 +1,265 @@
+// Comparing with a reference: the composed pictures (B, side by side, the two differences)
+// against pixels computed here, the view's reference following the frame shown, the refusal of
+// another frame size, and the figures of identical frames and of a known difference.
+#include "ViewTestSupport.h"
+
+#include "image/PixelLayout.h"
+#include "view/CompareFigures.h"
+#include "view/CompareRender.h"
+
+#include <QFile>
+
+#include <cmath>
+#include <cstring>
+
+using namespace viewtest;
+using kavlo::CompareMode;
+using kavlo::DisplayBitmap;
+
+namespace {
+
+// A 3 x 2 picture whose bytes are base + index (index counts B', G', R' of each line on screen).
+std::unique_ptr<DisplayBitmap> Picture(int base, bool bottomUp) {
+    auto p = DisplayBitmap::Create(3, 2, bottomUp);
+    for (int y = 0; y < 2; ++y) {
+        uint8_t* line = p->Row(p->MemoryRowOfLine(y));
+        for (int i = 0; i < 9; ++i) line[i] = static_cast<uint8_t>(base + 9 * y + i);
+    }
+    return p;
+}
+
+TEST(ComposeComparison, EveryModeFromPicturesOfEitherOrientation) {
+    // A bottom-up around 100, B top-down around 10 (A - B = 90 in every byte) except one byte.
+    const auto a = Picture(100, true);
+    const auto b = Picture(10, false);
+    b->Row(1)[4] = 120;  // line 1, pixel 1, G': A has 113, so A - B = -7
+    std::unique_ptr<DisplayBitmap> out;
+
+    ASSERT_TRUE(kavlo::ComposeComparison(CompareMode::B, 4, *a, b.get(), out));
+    EXPECT_FALSE(out->BottomUp());
+    EXPECT_EQ(out->PictureWidth(), 3);
+    EXPECT_EQ(std::memcmp(out->LineOnScreen(1), b->LineOnScreen(1), 9), 0);
+
+    ASSERT_TRUE(kavlo::ComposeComparison(CompareMode::SideBySide, 4, *a, b.get(), out));
+    ASSERT_EQ(out->PictureWidth(), 6);
+    for (int y = 0; y < 2; ++y) {
+        EXPECT_EQ(std::memcmp(out->LineOnScreen(y), a->LineOnScreen(y), 9), 0) << y;
+        EXPECT_EQ(std::memcmp(out->LineOnScreen(y) + 9, b->LineOnScreen(y), 9), 0) << y;
+    }
+
+    ASSERT_TRUE(kavlo::ComposeComparison(CompareMode::Difference, 2, *a, b.get(), out));
+    EXPECT_EQ(out->PictureWidth(), 3);
+    EXPECT_EQ(out->LineOnScreen(0)[0], 180);  // 90 x 2
+    EXPECT_EQ(out->LineOnScreen(1)[4], 14);   // |-7| x 2
+    ASSERT_TRUE(kavlo::ComposeComparison(CompareMode::Difference, 4, *a, b.get(), out));
+    EXPECT_EQ(out->LineOnScreen(0)[0], 255) << "360 clamps";
+
+    ASSERT_TRUE(kavlo::ComposeComparison(CompareMode::SignedDifference, 1, *a, b.get(), out));
+    EXPECT_EQ(out->LineOnScreen(0)[0], 218);  // 128 + 90
+    EXPECT_EQ(out->LineOnScreen(1)[4], 121);  // 128 - 7
+    ASSERT_TRUE(kavlo::ComposeComparison(CompareMode::SignedDifference, 32, *a, b.get(), out));
+    EXPECT_EQ(out->LineOnScreen(0)[0], 255);
+    EXPECT_EQ(out->LineOnScreen(1)[4], 0) << "128 - 224 clamps";
+
+    // No reference frame (or one of another size): black where B would be.
+    ASSERT_TRUE(kavlo::ComposeComparison(CompareMode::SideBySide, 4, *a, nullptr, out));
+    EXPECT_EQ(std::memcmp(out->LineOnScreen(0), a->LineOnScreen(0), 9), 0);
+    for (int i = 9; i < 18; ++i) EXPECT_EQ(out->LineOnScreen(0)[i], 0) << i;
+    const auto small = DisplayBitmap::Create(2, 2, false);
+    ASSERT_TRUE(kavlo::ComposeComparison(CompareMode::Difference, 4, *a, small.get(), out));
+    EXPECT_EQ(out->LineOnScreen(1)[8], 0);
+
+    EXPECT_EQ(kavlo::CompareModeText(CompareMode::Difference, 4),
+              QStringLiteral("|A\u2212B|\u00D74"));
+    EXPECT_EQ(kavlo::CompareModeText(CompareMode::SideBySide, 4), QStringLiteral("A | B"));
+}
+
+class CompareView : public ViewFixture {
+protected:
+    static clipgen::ClipOptions I420(int w, int h, int frames) {
+        clipgen::ClipOptions o;
+        o.code = kLayoutI420;
+        o.width = w;
+        o.height = h;
+        o.frames = frames;
+        return o;
+    }
+    // Changes byte `offset` of the file to `value`.
+    static void Poke(const QString& path, qint64 offset, uint8_t value) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.seek(offset));
+        ASSERT_EQ(f.write(reinterpret_cast<const char*>(&value), 1), 1);
+    }
+    static uint8_t Peek(const QString& path, qint64 offset) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        f.seek(offset);
+        char c = 0;
+        f.read(&c, 1);
+        return static_cast<uint8_t>(c);
+    }
+    kavlo::CompareFigures Figures() const {
+        const kavlo::ReferenceFile& r = view_->Reference();
+        return kavlo::ComputeCompareFigures(
+            kavlo::CaptureCompareInput(view_->CurrentPosition(), view_->CurrentFrame(), r.Frame(),
+                                       view_->PictureA(), r.Picture()));
+    }
+    static bool SamePicture(const DisplayBitmap* x, const DisplayBitmap* y) {
+        if (!x || !y || x->PictureWidth() != y->PictureWidth() || x->Height() != y->Height())
+            return false;
+        for (int r = 0; r < x->Height(); ++r)
+            if (std::memcmp(x->LineOnScreen(r), y->LineOnScreen(r),
+                            static_cast<size_t>(x->PictureWidth()) * 3) != 0)
+                return false;
+        return true;
+    }
+};
+
+TEST_F(CompareView, AnotherFrameSizeIsRefusedAndTheFileStays) {
+    Clip a = MakeClip(QStringLiteral("a.yuv"), I420(32, 16, 3));
+    Clip other = MakeClip(QStringLiteral("other.yuv"), I420(32, 18, 3));
+    Open(a, 1);
+    const auto before = std::vector<uint8_t>(view_->Bitmap()->Row(0), view_->Bitmap()->Row(0) + 96);
+    QString error;
+    EXPECT_FALSE(view_->OpenReference(&other.settings, other.path, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("32x18"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("32x16"))) << error.toStdString();
+    EXPECT_FALSE(view_->HasReference());
+    EXPECT_TRUE(view_->IsOpen());
+    EXPECT_EQ(view_->FileName(), a.path);
+    EXPECT_EQ(view_->CurrentPosition(), 1);
+    EXPECT_EQ(std::memcmp(view_->Bitmap()->Row(0), before.data(), before.size()), 0);
+
+    // A good reference, then a bad one: the good one stays.
+    Clip b = MakeClip(QStringLiteral("b.yuv"), I420(32, 16, 3));
+    ASSERT_TRUE(view_->OpenReference(&b.settings, b.path, error)) << error.toStdString();
+    EXPECT_FALSE(view_->OpenReference(&other.settings, other.path, error));
+    EXPECT_TRUE(view_->HasReference());
+    EXPECT_EQ(view_->Reference().File().FileName(), b.path);
+}
+
+TEST_F(CompareView, ModesShowTheRenderedPicturesAndTheReferenceFollowsTheFrame) {
+    Clip a = MakeClip(QStringLiteral("a.yuv"), I420(32, 16, 3));
+    // B: frames 1 and 2 of the same generator as its frames 0 and 1 (the first frame cut off).
+    Clip b = MakeClip(QStringLiteral("b.yuv"), I420(32, 16, 3));
+    {
+        QFile f(b.path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray all = f.readAll();
+        f.close();
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(all.mid(32 * 16 * 3 / 2));
+    }
+    Open(a, 0);
+    view_->SetZoom(2.0);
+    QString error;
+    ASSERT_TRUE(view_->OpenReference(&b.settings, b.path, error)) << error.toStdString();
+    ASSERT_TRUE(view_->Reference().HasFrame());
+    EXPECT_EQ(view_->Reference().File().FrameCount(), 2);
+
+    // B's frame 0 is A's frame 1.
+    view_->SetCompareMode(CompareMode::B);
+    std::vector<uint8_t> shownB(view_->Bitmap()->Row(0), view_->Bitmap()->Row(0) + 96 * 16);
+    EXPECT_FALSE(SamePicture(view_->Bitmap(), view_->PictureA()));
+    view_->SetCompareMode(CompareMode::A);
+    ASSERT_TRUE(view_->LoadFrame(1));
+    std::vector<uint8_t> a1(view_->Bitmap()->Row(0), view_->Bitmap()->Row(0) + 96 * 16);
+    EXPECT_EQ(shownB, a1);
+
+    // Side by side: twice as wide, zoom kept; the right half is B's frame 1.
+    view_->SetCompareMode(CompareMode::SideBySide);
+    EXPECT_EQ(view_->Bitmap()->PictureWidth(), 64);
+    EXPECT_EQ(view_->Zoom(), 2.0);
+    EXPECT_EQ(view_->ZoomedSize().width(), 128);
+    EXPECT_EQ(std::memcmp(view_->Bitmap()->LineOnScreen(3), view_->PictureA()->LineOnScreen(3), 96),
+              0);
+    EXPECT_EQ(std::memcmp(view_->Bitmap()->LineOnScreen(3) + 96,
+                          view_->Reference().Picture()->LineOnScreen(3), 96),
+              0);
+
+    // Past B's end: no frame, black in its half, and the reason in words.
+    ASSERT_TRUE(view_->LoadFrame(2));
+    EXPECT_FALSE(view_->Reference().HasFrame());
+    EXPECT_EQ(view_->Reference().FrameAsked(), 2);
+    EXPECT_EQ(view_->Bitmap()->LineOnScreen(5)[96 + 7], 0);
+    EXPECT_FALSE(Figures().valid);
+    view_->SetCompareMode(CompareMode::B);
+    EXPECT_TRUE(view_->Bitmap()->LineOnScreen(0)[0] == 0);
+
+    // Back to A: the picture is A's own, the width the frame's.
+    view_->SetCompareMode(CompareMode::A);
+    EXPECT_TRUE(SamePicture(view_->Bitmap(), view_->PictureA()));
+    EXPECT_EQ(view_->ZoomedSize().width(), 64);
+    view_->CloseReference();
+    EXPECT_FALSE(view_->HasReference());
+}
+
+TEST_F(CompareView, FiguresOfIdenticalFramesAndOfOneChangedSample) {
+    Clip a = MakeClip(QStringLiteral("a.yuv"), I420(32, 16, 2));
+    Clip b = MakeClip(QStringLiteral("b.yuv"), I420(32, 16, 2));
+    // Frame 1 of B: luma (5, 3) raised by 20, and Cr (2, 1) (the block at pixel (4, 2)) by 3.
+    const qint64 frame = 32 * 16 * 3 / 2;
+    const qint64 luma = frame + 3 * 32 + 5;
+    const qint64 cr = frame + 32 * 16 + 16 * 8 + 1 * 16 + 2;
+    const uint8_t y0 = Peek(b.path, luma), cr0 = Peek(b.path, cr);
+    ASSERT_LE(y0, 235);
+    Poke(b.path, luma, static_cast<uint8_t>(y0 + 20));
+    Poke(b.path, cr, static_cast<uint8_t>(cr0 + 3));
+    Open(a, 0);
+    QString error;
+    ASSERT_TRUE(view_->OpenReference(&b.settings, b.path, error)) << error.toStdString();
+
+    kavlo::CompareFigures f = Figures();
+    ASSERT_TRUE(f.valid);
+    EXPECT_TRUE(f.storedSamples);
+    EXPECT_EQ(f.names,
+              QStringList({QStringLiteral("Y'"), QStringLiteral("Cb"), QStringLiteral("Cr")}));
+    EXPECT_TRUE(std::isinf(f.figures.psnrAverage));
+    EXPECT_EQ(f.figures.mseAverage, 0.0);
+    EXPECT_FALSE(f.largest.differs);
+    EXPECT_TRUE(kavlo::FiguresLine(f).startsWith(QStringLiteral("identical")));
+
+    ASSERT_TRUE(view_->LoadFrame(1));
+    f = Figures();
+    ASSERT_TRUE(f.valid);
+    EXPECT_DOUBLE_EQ(f.figures.mse[0], 400.0 / (32 * 16));
+    EXPECT_TRUE(std::isinf(f.figures.psnr[1]));
+    EXPECT_DOUBLE_EQ(f.figures.mse[2], 9.0 / (16 * 8));
+    EXPECT_NEAR(f.figures.psnr[0], 10 * std::log10(255.0 * 255.0 * 512 / 400), 1e-9);
+    EXPECT_DOUBLE_EQ(f.figures.mseAverage, (400.0 + 9.0) / (32 * 16 * 3 / 2));
+    ASSERT_TRUE(f.largest.differs);
+    EXPECT_EQ(f.largest.component, 0u);
+    EXPECT_EQ(f.largest.x, 5u);
+    EXPECT_EQ(f.largest.y, 3u);
+    EXPECT_EQ(f.largest.a, y0);
+    EXPECT_EQ(f.largest.b, y0 + 20u);
+    EXPECT_TRUE(kavlo::FiguresReport(f).contains(
+        QStringLiteral("Largest difference: 20 in Y' at (5, 3): A %1, B %2").arg(y0).arg(y0 + 20)));
+
+    // The difference view: |A - B| x 4 shows the changed pixel, nothing where both agree.
+    view_->SetCompareMode(CompareMode::Difference);
+    const uint8_t* changed = view_->Bitmap()->LineOnScreen(3) + 3 * 5;
+    EXPECT_GT(changed[0] + changed[1] + changed[2], 3 * 4 * 10);
+    const uint8_t* same = view_->Bitmap()->LineOnScreen(12) + 3 * 25;
+    EXPECT_EQ(same[0] + same[1] + same[2], 0);
+}
+
+TEST_F(CompareView, LayoutsThatStoreOtherSamplesCompareTheirPictures) {
+    clipgen::ClipOptions u = Uyvy(32, 16, 1);
+    Clip a = MakeClip(QStringLiteral("a.yuv"), I420(32, 16, 1));
+    Clip b = MakeClip(QStringLiteral("b.uyvy"), u);
+    Open(a, 0);
+    QString error;
+    ASSERT_TRUE(view_->OpenReference(&b.settings, b.path, error)) << error.toStdString();
+    const kavlo::CompareFigures f = Figures();
+    ASSERT_TRUE(f.valid);
+    EXPECT_FALSE(f.storedSamples);
+    EXPECT_TRUE(f.fallbackReason.contains(QStringLiteral("different positions")))
+        << f.fallbackReason.toStdString();
+    EXPECT_EQ(f.names,
+              QStringList({QStringLiteral("R'"), QStringLiteral("G'"), QStringLiteral("B'")}));
+    EXPECT_TRUE(kavlo::FiguresReport(f).contains(QStringLiteral("displayed R'G'B'")));
+}
+
+}  // namespace
