@@ -460,6 +460,64 @@ TEST_F(SettingsDialog, ColourAndRangeBoxesSetTheRecordAndThePreview) {
     EXPECT_EQ(matrix->currentText(), QStringLiteral("Automatic"));
 }
 
+// The "fps" field reads and writes the record's frameDuration / timeScale: a record without a
+// rate (0) keeps it untouched, typed rates become exact fractions, and rates that are no rate
+// are refused with the reason while OK waits for a mended value.
+TEST_F(SettingsDialog, TheFrameRateFieldKeepsTheRateInTheRecord) {
+    const QString path = shelltest::Clip(QStringLiteral("rate.raw"), kLayoutUYVY, 32, 16, 3);
+    RawSettings start = shelltest::SettingsFor(kLayoutUYVY, 32, 16);
+    start.frameDuration = 0;
+    start.timeScale = 0;
+    ASSERT_EQ(Start(path, start), 0);
+    auto* rate = Control<QLineEdit>(dlg, CRawSettingsDlg::kIdFrameRate);
+    ASSERT_NE(rate, nullptr);
+    EXPECT_EQ(rate->text(), QString());
+    EXPECT_EQ(rate->placeholderText(), QStringLiteral("25"));
+    // Enter on the empty field and a change of another field leave the zero rate as it was.
+    TypeInto(CRawSettingsDlg::kIdFrameRate, QString());
+    TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("8"));
+    EXPECT_EQ(dlg.Settings().frameDuration, 0u);
+    EXPECT_EQ(dlg.Settings().timeScale, 0u);
+
+    struct Typed {
+        const char* text;
+        uint32_t duration, scale;
+    };
+    for (const Typed& t : {Typed{"29.97", 1001, 30000}, Typed{"50", 1, 50}, Typed{"12.5", 2, 25},
+                           Typed{"59.94", 1001, 60000}, Typed{"23.976", 1001, 24000},
+                           Typed{"0.1", 10, 1}, Typed{"1000", 1, 1000}}) {
+        TypeInto(CRawSettingsDlg::kIdFrameRate, QString::fromLatin1(t.text));
+        EXPECT_EQ(dlg.Settings().frameDuration, t.duration) << t.text;
+        EXPECT_EQ(dlg.Settings().timeScale, t.scale) << t.text;
+        EXPECT_EQ(rate->text(), QString::fromLatin1(t.text));
+        EXPECT_TRUE(Ok()->isEnabled());
+    }
+    TypeInto(CRawSettingsDlg::kIdFrameRate, QStringLiteral("29.97"));
+    for (const char* bad : {"nan", "abc", "0", "-5", "0.05", "1000.5"}) {
+        TypeInto(CRawSettingsDlg::kIdFrameRate, QString::fromLatin1(bad));
+        EXPECT_FALSE(Ok()->isEnabled()) << bad;
+        EXPECT_TRUE(dlg.Note().startsWith(QStringLiteral("Frame rate: "))) << bad;
+        EXPECT_EQ(dlg.Settings().frameDuration, 1001u) << bad << " leaves the rate in force";
+        EXPECT_EQ(dlg.Settings().timeScale, 30000u) << bad;
+        EXPECT_EQ(rate->text(), QString::fromLatin1(bad)) << "kept for the user to mend";
+    }
+    EXPECT_TRUE(dlg.Note().contains(QStringLiteral("between 0.1 and 1000")));
+    // Escape shows the rate in force again; the same text again keeps the exact fraction.
+    QTest::keyClick(rate, Qt::Key_Escape);
+    EXPECT_EQ(rate->text(), QStringLiteral("29.97"));
+    EXPECT_TRUE(Ok()->isEnabled());
+    TypeInto(CRawSettingsDlg::kIdFrameRate, QStringLiteral("29.97"));
+    EXPECT_EQ(dlg.Settings().timeScale, 30000u);
+    // Emptied: the record has no rate again.
+    rate->setFocus();
+    rate->selectAll();
+    QTest::keyClick(rate, Qt::Key_Backspace);
+    QTest::keyClick(rate, Qt::Key_Return);
+    EXPECT_EQ(rate->text(), QString());
+    EXPECT_EQ(dlg.Settings().frameDuration, 0u);
+    EXPECT_EQ(dlg.Settings().timeScale, 0u);
+}
+
 TEST_F(SettingsDialog, FrameKeysMoveThePreviewAndTheResultFrameIsItsPosition) {
     const QString path = shelltest::Clip(QStringLiteral("frames.raw"), kLayoutGRAY, 32, 16, 5);
     ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutGRAY, 32, 16), 1), 0);

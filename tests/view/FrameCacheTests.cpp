@@ -44,6 +44,7 @@ public:
         bool replace = false;
         std::atomic<int> reads{0};
         std::atomic<int> waiting{0};
+        uint64_t bufferBytes = 0;  // the reader's own buffer, as the source's sample buffer
     };
     explicit FakeReader(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
 
@@ -71,6 +72,7 @@ public:
         std::memset(destination, static_cast<int>(frame & 0xFF), FrameBytes());
         return true;
     }
+    uint64_t BufferBytes() const override { return shared_->bufferBytes; }
     FileChange Refresh() override {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         const int64_t before = shared_->count;
@@ -124,9 +126,9 @@ TEST_F(FrameCacheTest, ReadsAheadInThePlayDirectionWithinTheCapAndEvictsBehindFi
     auto probe = Make(1);
     const uint64_t raw = probe->RawCost();
     const uint64_t rendered = probe->RenderedCost();
+    // Room for the fixed buffers, the rendered frames and six raw ones.
+    const uint64_t cap = probe->FixedCost() + FrameCache::kRenderAhead * rendered + 6 * raw;
     probe.reset();
-    // Room for the rendered frames and six raw ones.
-    const uint64_t cap = FrameCache::kRenderAhead * rendered + 6 * raw;
     auto cache = Make(cap);
     cache->SetPosition(10, 1, false);
     ASSERT_TRUE(WaitFor([&] { return cache->Find(19) != nullptr; }));
@@ -149,6 +151,45 @@ TEST_F(FrameCacheTest, ReadsAheadInThePlayDirectionWithinTheCapAndEvictsBehindFi
     EXPECT_LE(cache->BytesHeld(), cap);
     for (int64_t f = 10; f < 15; ++f) EXPECT_FALSE(cache->Find(f)) << f << " is behind";
     for (int64_t f = 15; f < 25; ++f) EXPECT_TRUE(cache->Find(f)) << f;
+}
+
+TEST_F(FrameCacheTest, TheCapCountsEveryBlockMadeAlsoThoseTheOwnerHoldsAndTheSpares) {
+    shared->bufferBytes = 5000;
+    auto probe = Make(1);
+    // The reader's buffer and the renderer's scratch image count from the start; a cap too small
+    // for them and three rendered frames is raised to that, and frames still arrive within it.
+    EXPECT_EQ(probe->FixedCost(),
+              5000 + ((kavlo::FrameRenderer::ScratchBytes(kWidth, kHeight) + 4095) & ~4095ull));
+    EXPECT_EQ(probe->CapBytes(), probe->FixedCost() + 3 * probe->RenderedCost());
+    EXPECT_EQ(probe->BytesCounted(), probe->FixedCost());
+    const uint64_t raw = probe->RawCost();
+    const uint64_t rendered = probe->RenderedCost();
+    const uint64_t fixed = probe->FixedCost();
+
+    // Played forward with the owner holding the frames it showed last (the view's frame and the
+    // one a tick just took), as playback does: the blocks of those frames, the spares and the
+    // frames in the cache together never pass the cap, and every frame still arrives.
+    for (const uint64_t cap : {probe->CapBytes(), fixed + 5 * rendered + 3 * raw}) {
+        auto cache = Make(cap);
+        std::shared_ptr<const CachedFrame> shown, previous;
+        uint64_t most = 0;
+        for (int64_t p = 0; p < 40; ++p) {
+            cache->SetPosition(p, 1, false);
+            ASSERT_TRUE(WaitFor([&] {
+                most = std::max(most, cache->BytesCounted());
+                const auto f = cache->Find(p);
+                return f && f->bitmap;
+            })) << "frame "
+                << p << " with a cap of " << cap;
+            previous = std::move(shown);
+            shown = cache->Find(p);
+            EXPECT_EQ(shown->raw->data()[0], p);
+            most = std::max(most, cache->BytesCounted());
+        }
+        EXPECT_LE(most, cache->CapBytes());
+        EXPECT_GE(most, cache->CapBytes() - rendered) << "the cap is used, not left empty";
+        EXPECT_LE(cache->BytesHeld() + fixed, cache->BytesCounted());
+    }
 }
 
 TEST_F(FrameCacheTest, BackwardPlayReadsBackwardAndLoopingWrapsRoundTheEnds) {

@@ -46,7 +46,8 @@ const char kUsageTail[] =
     "-matrix\t\tY'CbCr colour matrix: 601 (default), 709, 2020 or auto\r\n\t\t\r\n"
     "-range\t\tY'CbCr sample range: limited (default) or full\r\n\t\t\r\n"
     "-fps R\t\twith -play: play at R frames per second, dropping late frames\r\n\t\t\r\n"
-    "-cache MB\tthe read-ahead cache's size (kept; 1024 when never given)\r\n\t\t\r\n"
+    "-cache MB\tthe read-ahead cache's size (kept; 2048 or a quarter of memory when never "
+    "given)\r\n\t\t\r\n"
     "-mv\t\tmirror the output vertically\r\n\t\t\r\n";
 
 // What each view key does, in the words of the help text.
@@ -252,7 +253,10 @@ QString CHelpWin::BuildOpeningText() {
         "\t\tA YUV4MPEG2 file (.y4m, or one that starts with \"YUV4MPEG2 \") opens without the "
         "dialog: its header gives size, layout, frame rate, interlacing and pixel aspect. Frames "
         "whose FRAME line carries parameters are not shown. Settings stored for the file in the "
-        "recent list win.\r\n");
+        "recent list win.\r\n"
+        "\t\tThe settings dialog (File > Properties, Alt+F P; or Ctrl+O) keeps the frame rate in "
+        "its \"fps\" field (0.1 to 1000; empty: none, 25 shown); the rate field beside the "
+        "slider changes it for the session only.\r\n");
 }
 
 bool CHelpWin::OnInitDialog() {

@@ -219,8 +219,11 @@ void CPlayback::SetWaiting(bool waiting) {
 }
 
 void CPlayback::Show(const std::shared_ptr<const CachedFrame>& frame) {
+    QElapsedTimer showing;
+    showing.start();
     view_->ShowCachedFrame(frame, frame->generation == cache_->Generation());
     if (paintNow_) view_->viewport()->repaint();
+    showTime_.Add(showing.nsecsElapsed());
     const int64_t count = view_->FrameCount();
     if (playing_) {
         const int64_t steps = StepsBetween(Anchor(), frame->index, direction_, loop_, count);

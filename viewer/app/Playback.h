@@ -85,6 +85,9 @@ public:
     bool Waiting() const { return waiting_; }  // the frame due is not read yet
     bool Live() const { return live_; }        // at the end of a growing file, waiting for more
     int64_t Dropped() const { return dropped_; }
+    // Time spent showing frames taken from the cache (handing the frame to the view, and the
+    // paint of a headless run).
+    const kavlo::StageTime& ShowTime() const { return showTime_; }
     double AchievedRate() const { return achieved_; }
     // What the last look at the file found, for the status bar; empty when nothing happened.
     const QString& FileMessage() const { return fileMessage_; }
@@ -123,7 +126,7 @@ private:
     ReaderFactory factory_;
     QString cacheFile_;
     RawSettings cacheRecord_{};  // the record the cache's reader opened the file with
-    uint64_t cacheBytes_ = kavlo::FrameCache::kDefaultCapBytes;
+    uint64_t cacheBytes_ = kavlo::FrameCache::DefaultCapBytes();
     QTimer tick_;
     QTimer fileTimer_;
     QTimer checkSoon_;
@@ -148,4 +151,5 @@ private:
     int64_t dropped_ = 0;
     double achieved_ = 0.0;
     QString fileMessage_;
+    kavlo::StageTime showTime_;
 };

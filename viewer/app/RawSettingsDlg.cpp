@@ -1,6 +1,8 @@
 // The settings dialog's run, the apply step and the events of its controls and keys.
 #include "RawSettingsDlg.h"
 
+#include "RecordRate.h"
+
 #include "view/FieldRender.h"
 #include "view/LocalFileName.h"
 #include "view/VideoBuffer.h"
@@ -227,6 +229,7 @@ QString CRawSettingsDlg::EditName(QLineEdit* edit) const {
     if (edit == heightEdit_) return QStringLiteral("Height");
     if (edit == filePrefixEdit_) return QStringLiteral("File prefix");
     if (edit == framePrefixEdit_) return QStringLiteral("Frame prefix");
+    if (edit == rate_) return QStringLiteral("Frame rate");
     return QStringLiteral("Frame postfix");
 }
 
@@ -322,6 +325,18 @@ void CRawSettingsDlg::done(int result) {
 }
 
 bool CRawSettingsDlg::HandleEditKey(QLineEdit* edit, int key) {
+    if (edit == rate_) {
+        if (key == Qt::Key_Escape) {
+            ShowNote(QString());
+            ShowRate();
+            setFocus();
+        } else if (OnRateTyped()) {
+            setFocus();
+        } else {
+            rate_->selectAll();
+        }
+        return true;
+    }
     const bool isWidth = edit == widthEdit_, isHeight = edit == heightEdit_;
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         const std::optional<int64_t> value = rawsettings::ParseWholeNumber(edit->text());
@@ -381,7 +396,7 @@ bool CRawSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
     auto* edit = qobject_cast<QLineEdit*>(w);
     const bool isOurEdit =
         edit && (edit == widthEdit_ || edit == heightEdit_ || edit == filePrefixEdit_ ||
-                 edit == framePrefixEdit_ || edit == framePostfixEdit_);
+                 edit == framePrefixEdit_ || edit == framePostfixEdit_ || edit == rate_);
     if (isOurEdit) {
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
             key->key() == Qt::Key_Escape) {

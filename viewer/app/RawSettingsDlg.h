@@ -70,6 +70,7 @@ public:
         kIdFrameLabel = 1030,
         kIdColourMatrix = 1031,
         kIdSampleRange = 1032,
+        kIdFrameRate = 1033,
     };
 
     explicit CRawSettingsDlg(QWidget* parent = nullptr);
@@ -115,6 +116,10 @@ public:
     // The "Colour" (matrix: BT.601, BT.709, BT.2020, Automatic) and "Range" (Limited, Full)
     // boxes: the record's colour bytes, and the preview follows.
     void OnColourChosen();
+    // The "fps" field: the record's frame rate (frameDuration / timeScale). Empty text clears it
+    // (a record without a rate plays at 25 frames per second); text that is not a rate from 0.1
+    // to 1000 is refused and marked, and OK stays disabled until it is mended. True when taken.
+    bool OnRateTyped();
     void OnFrameSlider(int position);
 
     // The apply step: tries a candidate record on the preview; true when it is now in force.
@@ -141,6 +146,7 @@ private:
     void NoteRefused(const QString& what, RawSettings trial);
     // An edit shows a value of the record; a mark of refused text goes.
     void ShowValue(QLineEdit* edit, int64_t value);
+    void ShowRate();
     void MarkRefused(QLineEdit* edit, const QString& reason);
     void UpdateOk();
     void SetWidthValue(int64_t value);
@@ -188,5 +194,6 @@ private:
     QCheckBox* flip_ = nullptr;
     QComboBox* matrix_ = nullptr;
     QComboBox* range_ = nullptr;
+    QLineEdit* rate_ = nullptr;
     QLabel* info_ = nullptr;
 };

@@ -4,6 +4,7 @@
 
 #include "AppInfo.h"
 #include "CommandLine.h"
+#include "RecordRate.h"
 #include "view/VideoBuffer.h"
 
 #include <QCheckBox>
@@ -159,8 +160,15 @@ void CRawSettingsDlg::BuildControls() {
     arrangement_ = Place(new QComboBox(this), 291, 127, 130, 14);
     Name(arrangement_, kIdFieldArrangement);
 
-    flip_ = Place(new QCheckBox(QStringLiteral("Flip Vertically"), this), 279, 208, 95, 10);
+    flip_ = Place(new QCheckBox(QStringLiteral("Flip Vertically"), this), 279, 208, 72, 10);
     Name(flip_, kIdFlip);
+    Place(new QLabel(QStringLiteral("fps:"), this), 354, 210, 17, 8);
+    rate_ = Place(new QLineEdit(this), 372, 207, 49, 14);
+    Name(rate_, kIdFrameRate);
+    rate_->setPlaceholderText(QString::number(kavlo::kUnsetFrameRate));
+    rate_->setToolTip(
+        QStringLiteral("Frames per second, kept with the file (empty: none, %1 shown)")
+            .arg(kavlo::kUnsetFrameRate));
     Place(new QLabel(QStringLiteral("Colour:"), this), 279, 226, 38, 8);
     matrix_ = Place(new QComboBox(this), 320, 224, 101, 14);
     Name(matrix_, kIdColourMatrix);
@@ -214,6 +222,7 @@ void CRawSettingsDlg::ConnectControls(CUpDown* filePrefixSpin, CUpDown* framePre
     connect(frameSlider_, &QSlider::valueChanged, this, [this](int v) {
         if (!refreshing_) OnFrameSlider(v);
     });
+    connect(rate_, &QLineEdit::editingFinished, this, [this] { OnRateTyped(); });
 }
 
 void CRawSettingsDlg::FillControls() {
@@ -301,6 +310,7 @@ void CRawSettingsDlg::RefreshControls() {
         arrangement_->setEnabled(false);
     }
     flip_->setChecked(record_.mirrorVertical != 0);
+    if (!rate_->property(kRefusedProperty).toBool()) ShowRate();
     matrix_->setCurrentIndex(static_cast<int>(kavlo::StoredMatrixChoice(record_)));
     range_->setCurrentIndex(kavlo::StoredFullRange(record_) ? 1 : 0);
     // Without a whole frame every byte after the file prefix is left over.
@@ -343,6 +353,33 @@ void CRawSettingsDlg::ShowValue(QLineEdit* edit, int64_t value) {
     }
 }
 
+void CRawSettingsDlg::ShowRate() {
+    rate_->setText(kavlo::FrameRateText(record_));
+    if (rate_->property(kRefusedProperty).toBool()) {
+        rate_->setProperty(kRefusedProperty, false);
+        rate_->setStyleSheet(QString());
+        rate_->setToolTip(QString());
+        UpdateOk();
+    }
+}
+
+bool CRawSettingsDlg::OnRateTyped() {
+    // The text the record's rate shows changes nothing: a stored 30000/1001 stays exact.
+    if (rate_->text().trimmed() == kavlo::FrameRateText(record_)) {
+        ShowRate();
+        return true;
+    }
+    QString reason;
+    const std::optional<double> fps = kavlo::ParseFrameRate(rate_->text(), reason);
+    if (!fps || !kavlo::StoreFrameRate(record_, *fps)) {
+        MarkRefused(rate_, reason);
+        return false;
+    }
+    ShowNote(QString());
+    ShowRate();
+    return true;
+}
+
 void CRawSettingsDlg::MarkRefused(QLineEdit* edit, const QString& reason) {
     edit->setProperty(kRefusedProperty, true);
     edit->setStyleSheet(QStringLiteral("QLineEdit { background: #ffd6d6; }"));
@@ -355,7 +392,7 @@ void CRawSettingsDlg::UpdateOk() {
     // OK hands back settings that show the file, and only what the fields show.
     bool refused = false;
     for (QLineEdit* e :
-         {widthEdit_, heightEdit_, filePrefixEdit_, framePrefixEdit_, framePostfixEdit_}) {
+         {widthEdit_, heightEdit_, filePrefixEdit_, framePrefixEdit_, framePostfixEdit_, rate_}) {
         refused = refused || e->property(kRefusedProperty).toBool();
     }
     ok_->setEnabled(fits_ && !refused);

@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -288,6 +289,23 @@ void CTNViewerDlg::PlayThrough(double fps) {
                      static_cast<long long>(shown), seconds,
                      seconds > 0 ? static_cast<double>(shown) / seconds : 0.0,
                      static_cast<long long>(dropped));
+    // KAVLO_PLAY_STAGES=1: where the time of a timed play-through went, stage by stage.
+    if (fps > 0 && qEnvironmentVariableIsSet("KAVLO_PLAY_STAGES")) {
+        auto stage = [](const kavlo::StageTime& t) {
+            const long long n = t.count.load();
+            return QStringLiteral("%1 x %2 ms (longest %3 ms)")
+                .arg(n)
+                .arg(n ? double(t.totalNs.load()) / double(n) / 1e6 : 0.0, 0, 'f', 2)
+                .arg(double(t.maxNs.load()) / 1e6, 0, 'f', 2);
+        };
+        const kavlo::FrameCache* cache = playback_->Cache();
+        const QString text =
+            QStringLiteral("PlayStages: read %1; render %2; show and paint %3")
+                .arg(cache ? stage(cache->ReadTime()) : QString(),
+                     cache ? stage(cache->RenderTime()) : QString(), stage(playback_->ShowTime()));
+        const std::wstring line = text.toStdWString();
+        TNDebugOutputStr(TN_LOG_INFO, 0, L"%ls", line.c_str());
+    }
     close();
 }
 

@@ -18,6 +18,8 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/RecentFileList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecentFileList.h
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsRules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecordRate.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecordRate.h
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsRules.h
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlgControls.cpp

@@ -27,11 +27,25 @@ bool AlignedBuffer::Allocate(uint64_t size, size_t alignment) {
     const size_t bytes = static_cast<size_t>(rounded);
     const long page = ::sysconf(_SC_PAGESIZE);
     if (bytes >= kMappedMinBytes && page > 0 && static_cast<size_t>(page) % alignment == 0) {
-        void* p =
-            ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        const size_t whole =
+            (bytes + static_cast<size_t>(page) - 1) & ~(static_cast<size_t>(page) - 1);
+        const bool huge = whole >= 2 * kHugeBytes;
+        void* p = ::mmap(nullptr, huge ? whole + kHugeBytes : whole, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) return false;
+        auto* start = static_cast<uint8_t*>(p);
+        if (huge) {
+            // Keep the 2 MiB-aligned part; the pages before and after it go back at once.
+            const uintptr_t base = reinterpret_cast<uintptr_t>(p);
+            const uintptr_t aligned = (base + kHugeBytes - 1) & ~uintptr_t{kHugeBytes - 1};
+            const size_t head = static_cast<size_t>(aligned - base);
+            if (head) ::munmap(p, head);
+            if (kHugeBytes - head) ::munmap(start + head + whole, kHugeBytes - head);
+            start += head;
+            (void)::madvise(start, whole, MADV_HUGEPAGE);
+        }
         mapped_ = true;
-        data_ = static_cast<uint8_t*>(p);
+        data_ = start;
         size_ = rounded;
         return true;
     }
@@ -66,9 +80,8 @@ std::unique_ptr<DisplayBitmap> DisplayBitmap::Create(int pictureWidth, int heigh
     }
     std::unique_ptr<DisplayBitmap> bitmap(new (std::nothrow) DisplayBitmap());
     if (!bitmap) return nullptr;
-    // calloc: large blocks come as pages the system zeroes when first touched.
-    bitmap->bits_.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(bytes), 1)));
-    if (!bitmap->bits_) return nullptr;
+    // Zeroed; large blocks come as pages the system zeroes when first touched.
+    if (!bitmap->bits_.Allocate(bytes, 64)) return nullptr;
     bitmap->pictureWidth_ = pictureWidth;
     bitmap->width_ = static_cast<int>(width);
     bitmap->height_ = height;
@@ -77,6 +90,8 @@ std::unique_ptr<DisplayBitmap> DisplayBitmap::Create(int pictureWidth, int heigh
     return bitmap;
 }
 
-void DisplayBitmap::Clear() { std::memset(bits_.get(), 0, stride_ * static_cast<size_t>(height_)); }
+void DisplayBitmap::Clear() {
+    std::memset(bits_.data(), 0, stride_ * static_cast<size_t>(height_));
+}
 
 }  // namespace kavlo

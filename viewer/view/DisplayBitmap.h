@@ -28,6 +28,9 @@ public:
 private:
     // Blocks of this size or more are mapped pages, zeroed by the system on first touch.
     static constexpr size_t kMappedMinBytes = size_t{1} << 20;
+    // Blocks of this size or more start on a 2 MiB boundary and ask for huge pages: a frame is
+    // then faulted in (and its addresses translated) in 2 MiB steps instead of 4 KiB ones.
+    static constexpr size_t kHugeBytes = size_t{2} << 20;
 
     uint8_t* data_ = nullptr;
     uint64_t size_ = 0;
@@ -55,7 +58,7 @@ public:
     void Clear();
 
     // Row `r` in memory order.
-    uint8_t* Row(int r) const { return bits_.get() + static_cast<size_t>(r) * stride_; }
+    uint8_t* Row(int r) const { return bits_.data() + static_cast<size_t>(r) * stride_; }
     // The memory row that shows picture line y (0 = top line on screen).
     int MemoryRowOfLine(int y) const { return bottomUp_ ? height_ - 1 - y : y; }
     const uint8_t* LineOnScreen(int y) const { return Row(MemoryRowOfLine(y)); }
@@ -63,10 +66,7 @@ public:
 private:
     DisplayBitmap() = default;
 
-    struct FreeBits {
-        void operator()(uint8_t* p) const { std::free(p); }
-    };
-    std::unique_ptr<uint8_t, FreeBits> bits_;
+    AlignedBuffer bits_;
     int pictureWidth_ = 0;
     int width_ = 0;
     int height_ = 0;

@@ -4,6 +4,7 @@
 #include "VideoFile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -33,6 +34,8 @@ public:
         return f;
     }
     uint64_t FrameBytes() const override { return frameBytes_; }
+    // The source reads each frame into a sample buffer of its own before it is copied out.
+    uint64_t BufferBytes() const override { return (frameBytes_ + 4095) & ~uint64_t{4095}; }
     int64_t FrameCount() const override { return file_.FrameCount(); }
 
     bool Read(int64_t frame, uint8_t* destination) override {
@@ -96,38 +99,33 @@ std::unique_ptr<FrameReader> OpenVideoFileReader(const RawSettings& settings,
     return reader;
 }
 
-// ---- Buffers handed back by evicted frames -----------------------------------------------------
+// ---- The ledger of raw buffers and pictures ---------------------------------------------------
 
-// The raw buffers and bitmaps of frames nobody holds any more go back here (from whichever
-// thread dropped the last reference) and are used again for the next frames: a fresh block per
-// frame would cost page faults and zero-filling of the whole frame each time.
-struct FrameCache::Pools {
-    static constexpr size_t kKeep = 4;
-    std::mutex mutex;  // guards the two lists
+// Every raw buffer and picture the cache makes is counted here from the moment it is made until
+// it is freed. The blocks of frames nobody holds any more come back here (from whichever thread
+// dropped the last reference) as spares for the next frames: a fresh block per frame would cost
+// page faults and zero-filling of the whole frame each time, and a block given back to the
+// system could not be told from one still counted. Spares are freed only to make room for a
+// block of the other kind, or with the cache.
+struct FrameCache::Blocks {
+    std::mutex mutex;   // guards the three below
+    uint64_t live = 0;  // bytes of the blocks made and not freed
     std::vector<std::unique_ptr<AlignedBuffer>> raw;
     std::vector<std::unique_ptr<DisplayBitmap>> bitmaps;
 
     template <typename T>
-    static std::shared_ptr<const T> Share(const std::shared_ptr<Pools>& pools,
+    static std::shared_ptr<const T> Share(const std::shared_ptr<Blocks>& blocks,
                                           std::unique_ptr<T> item,
-                                          std::vector<std::unique_ptr<T>> Pools::*list) {
-        std::weak_ptr<Pools> weak = pools;
+                                          std::vector<std::unique_ptr<T>> Blocks::*list) {
+        std::weak_ptr<Blocks> weak = blocks;
         return std::shared_ptr<const T>(item.release(), [weak, list](const T* p) {
             std::unique_ptr<T> owned(const_cast<T*>(p));
-            if (auto alive = weak.lock()) {
-                std::lock_guard<std::mutex> lock(alive->mutex);
-                if ((alive.get()->*list).size() < kKeep)
-                    (alive.get()->*list).push_back(std::move(owned));
+            // After the cache is gone the block is simply freed.
+            if (auto ledger = weak.lock()) {
+                std::lock_guard<std::mutex> lock(ledger->mutex);
+                (ledger.get()->*list).push_back(std::move(owned));
             }
         });
-    }
-    template <typename T>
-    std::unique_ptr<T> Take(std::vector<std::unique_ptr<T>> Pools::*list) {
-        std::lock_guard<std::mutex> lock(mutex);
-        if ((this->*list).empty()) return nullptr;
-        std::unique_ptr<T> item = std::move((this->*list).back());
-        (this->*list).pop_back();
-        return item;
     }
 };
 
@@ -152,15 +150,31 @@ bool SameSwitches(const ViewSwitches& a, const ViewSwitches& b) {
 
 }  // namespace
 
+uint64_t FrameCache::DefaultCapBytes() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || page <= 0) return kDefaultCapBytes;
+    const uint64_t quarter = static_cast<uint64_t>(pages) * static_cast<uint64_t>(page) / 4;
+    return std::min(kDefaultCapBytes, std::max(quarter, uint64_t{256} << 20));
+}
+
 FrameCache::FrameCache(std::unique_ptr<FrameReader> reader, uint64_t capBytes)
-    : reader_(std::move(reader)), pools_(std::make_shared<Pools>()), cap_(capBytes) {
+    : reader_(std::move(reader)), blocks_(std::make_shared<Blocks>()) {
     geometry_ = reader_->Geometry();
     frameCount_ = reader_->FrameCount();
     rawCost_ = (reader_->FrameBytes() + 4095) & ~uint64_t{4095};
     const uint64_t width = static_cast<uint64_t>(std::max(geometry_.width, 0));
+    // Both kinds of block are counted in whole pages, as they are mapped.
     bitmapCost_ =
-        ((width + 3) & ~uint64_t{3}) * 3 * static_cast<uint64_t>(std::max(geometry_.height, 0));
-    renderer_.Reserve(geometry_.width, geometry_.height);
+        ((((width + 3) & ~uint64_t{3}) * 3 * static_cast<uint64_t>(std::max(geometry_.height, 0)) +
+          4095) &
+         ~uint64_t{4095});
+    uint64_t scratch = 0;
+    if (renderer_.Reserve(geometry_.width, geometry_.height))
+        scratch = (FrameRenderer::ScratchBytes(geometry_.width, geometry_.height) + 4095) &
+                  ~uint64_t{4095};
+    fixedCost_ = scratch + reader_->BufferBytes();
+    cap_ = std::max(capBytes, fixedCost_ + 3 * (rawCost_ + bitmapCost_));
     worker_ = std::thread([this] { Run(); });
 }
 
@@ -188,6 +202,7 @@ void FrameCache::SetPosition(int64_t frame, int direction, bool loop) {
         loop_ = loop;
         // A frame that failed is tried again once the position moved on.
         if (frame != failed_) failed_ = -1;
+        full_ = false;
     }
     wake_.notify_all();
 }
@@ -248,6 +263,11 @@ uint64_t FrameCache::BytesHeld() const {
     return bytes_;
 }
 
+uint64_t FrameCache::BytesCounted() const {
+    std::lock_guard<std::mutex> lock(blocks_->mutex);
+    return fixedCost_ + blocks_->live;
+}
+
 size_t FrameCache::FramesHeld() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return frames_.size();
@@ -272,7 +292,7 @@ FrameCache::Task FrameCache::NextTask() {
     // bytes fit the cap; the nearest ones are rendered as well.
     const int64_t wanted = direction_ == 0 ? 2 * kRenderAhead + 1 : count;
     const int renderCount = direction_ == 0 ? 3 : kRenderAhead;
-    uint64_t budget = cap_;
+    uint64_t budget = cap_ - fixedCost_;
     for (int64_t i = 0; i < wanted; ++i) {
         int64_t frame;
         if (direction_ == 0) {
@@ -292,7 +312,10 @@ FrameCache::Task FrameCache::NextTask() {
         budget -= std::min(cost, budget);
         const auto it = frames_.find(frame);
         if (it == frames_.end()) {
-            if (frame == failed_) continue;
+            if (frame == failed_) {
+                if (full_) break;
+                continue;
+            }
             Task task;
             task.kind = Task::Read;
             task.frame = frame;
@@ -312,33 +335,88 @@ FrameCache::Task FrameCache::NextTask() {
     return {};
 }
 
-bool FrameCache::Store(std::shared_ptr<const CachedFrame> frame) {
+void FrameCache::Store(std::shared_ptr<const CachedFrame> frame) {
     auto cost = [this](const CachedFrame& f) { return rawCost_ + (f.bitmap ? bitmapCost_ : 0); };
     const auto same = frames_.find(frame->index);
     if (same != frames_.end()) {
         bytes_ -= cost(*same->second);
         frames_.erase(same);
     }
-    const uint64_t need = cost(*frame);
-    const uint64_t distance = Distance(frame->index);
-    while (bytes_ + need > cap_ && !frames_.empty()) {
-        auto farthest = frames_.begin();
-        uint64_t far = Distance(farthest->first);
-        for (auto it = std::next(frames_.begin()); it != frames_.end(); ++it) {
-            const uint64_t d = Distance(it->first);
-            if (d > far) {
-                far = d;
-                farthest = it;
+    bytes_ += cost(*frame);
+    frames_.emplace(frame->index, std::move(frame));
+}
+
+bool FrameCache::EvictFartherThan(int64_t frame) {
+    auto cost = [this](const CachedFrame& f) { return rawCost_ + (f.bitmap ? bitmapCost_ : 0); };
+    const uint64_t distance = Distance(frame);
+    auto farthest = frames_.end();
+    uint64_t far = 0;
+    for (auto it = frames_.begin(); it != frames_.end(); ++it) {
+        const uint64_t d = Distance(it->first);
+        if (it->first != frame && d > distance && (farthest == frames_.end() || d > far)) {
+            far = d;
+            farthest = it;
+        }
+    }
+    if (farthest == frames_.end()) return false;
+    bytes_ -= cost(*farthest->second);
+    frames_.erase(farthest);  // its blocks become spares unless the owner holds the frame
+    return true;
+}
+
+template <typename T, typename Make>
+std::unique_ptr<T> FrameCache::Take(std::vector<std::unique_ptr<T>>* spares, uint64_t cost,
+                                    int64_t frame, const Make& make) {
+    for (;;) {
+        bool reserved = false;
+        std::unique_ptr<AlignedBuffer> freeRaw;
+        std::unique_ptr<DisplayBitmap> freeBitmap;
+        {
+            std::lock_guard<std::mutex> lock(blocks_->mutex);
+            if (!spares->empty()) {
+                std::unique_ptr<T> item = std::move(spares->back());
+                spares->pop_back();
+                return item;
+            }
+            if (fixedCost_ + blocks_->live + cost <= cap_) {
+                blocks_->live += cost;
+                reserved = true;
+            } else if (!blocks_->raw.empty()) {
+                // A spare of the other kind makes room (freed below, without the lock).
+                freeRaw = std::move(blocks_->raw.back());
+                blocks_->raw.pop_back();
+                blocks_->live -= rawCost_;
+            } else if (!blocks_->bitmaps.empty()) {
+                freeBitmap = std::move(blocks_->bitmaps.back());
+                blocks_->bitmaps.pop_back();
+                blocks_->live -= bitmapCost_;
             }
         }
-        // Nearer frames stay; the new one is kept only when it is the position itself.
-        if (far <= distance && distance != 0) return false;
-        bytes_ -= cost(*farthest->second);
-        frames_.erase(farthest);
+        if (reserved) {
+            std::unique_ptr<T> item = make();
+            if (!item) {
+                std::lock_guard<std::mutex> lock(blocks_->mutex);
+                blocks_->live -= cost;
+            }
+            return item;
+        }
+        if (freeRaw || freeBitmap) continue;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!EvictFartherThan(frame)) return nullptr;
     }
-    bytes_ += need;
-    frames_.emplace(frame->index, std::move(frame));
-    return true;
+}
+
+std::unique_ptr<AlignedBuffer> FrameCache::TakeRaw(int64_t frame) {
+    return Take(&blocks_->raw, rawCost_, frame, [this]() -> std::unique_ptr<AlignedBuffer> {
+        auto raw = std::make_unique<AlignedBuffer>();
+        if (!raw->Allocate(reader_->FrameBytes())) return nullptr;
+        return raw;
+    });
+}
+
+std::unique_ptr<DisplayBitmap> FrameCache::TakeBitmap(int64_t frame) {
+    return Take(&blocks_->bitmaps, bitmapCost_, frame,
+                [this] { return DisplayBitmap::Create(geometry_.width, geometry_.height, false); });
 }
 
 void FrameCache::DropFramesFrom(int64_t first) {
@@ -370,6 +448,7 @@ void FrameCache::Run() {
             // A replacement or loss outweighs a size change the owner has not seen yet.
             if (change_ == FileChange::None || change != FileChange::Grown) change_ = change;
             failed_ = -1;
+            full_ = false;
             std::function<void()> ready = ready_;
             lock.unlock();
             if (ready) ready();
@@ -390,41 +469,49 @@ void FrameCache::Run() {
         entry->index = task.frame;
         entry->geometry = geometry_;
         bool ok = true;
+        bool full = false;  // no room for the frame within the cap
         if (task.kind == Task::Read) {
-            std::unique_ptr<AlignedBuffer> raw = pools_->Take(&Pools::raw);
-            if (!raw) {
-                raw = std::make_unique<AlignedBuffer>();
-                ok = raw->Allocate(reader_->FrameBytes());
+            std::unique_ptr<AlignedBuffer> raw = TakeRaw(task.frame);
+            ok = raw != nullptr;
+            if (ok) {
+                const int64_t start = SteadyNow();
+                readStart_.store(start);
+                ok = reader_->Read(task.frame, raw->data());
+                readStart_.store(0);
+                readTime_.Add(SteadyNow() - start);
             }
-            readStart_.store(SteadyNow());
-            ok = ok && reader_->Read(task.frame, raw->data());
-            readStart_.store(0);
-            if (ok) entry->raw = Pools::Share(pools_, std::move(raw), &Pools::raw);
+            // A buffer that was not read into goes back among the spares.
+            if (raw) entry->raw = Blocks::Share(blocks_, std::move(raw), &Blocks::raw);
+            if (!ok) entry->raw.reset();
+            full = raw == nullptr && !entry->raw;
         } else {
             entry->raw = task.existing->raw;
             entry->bitmap = task.existing->bitmap;
             entry->generation = task.existing->generation;
         }
         if (ok && task.render) {
-            std::unique_ptr<DisplayBitmap> bitmap = pools_->Take(&Pools::bitmaps);
-            if (renderer_.Render(entry->Frame(), switches, bitmap) && bitmap) {
-                entry->bitmap = Pools::Share(pools_, std::move(bitmap), &Pools::bitmaps);
+            std::unique_ptr<DisplayBitmap> bitmap = TakeBitmap(task.frame);
+            const int64_t start = SteadyNow();
+            const bool rendered = bitmap && renderer_.Render(entry->Frame(), switches, bitmap);
+            if (bitmap) renderTime_.Add(SteadyNow() - start);
+            if (rendered && bitmap) {
+                entry->bitmap = Blocks::Share(blocks_, std::move(bitmap), &Blocks::bitmaps);
                 entry->generation = generation;
+            } else if (bitmap) {
+                Blocks::Share(blocks_, std::move(bitmap), &Blocks::bitmaps);
             }
         }
 
         lock.lock();
         if (!ok) {
+            // Not asked for again until the position moves; no room: nor any frame beyond it.
             failed_ = task.frame;
+            full_ = full;
             continue;
         }
         // Read before the file shrank or was replaced: not what the file holds now.
         if (epoch != epoch_ || task.frame >= frameCount_) continue;
-        if (!Store(entry)) {
-            // No room without giving up nearer frames: not read again until the position moves.
-            failed_ = task.frame;
-            continue;
-        }
+        Store(entry);
         std::function<void()> ready = ready_;
         lock.unlock();
         if (ready) ready();
