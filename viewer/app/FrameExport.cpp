@@ -43,18 +43,9 @@ bool SaveImage(const QImage& image, const QString& path, const QByteArray& forma
         error = WriteError(path, writer.errorString());
         return false;
     }
-    QSaveFile file(path);
-    if (!OpenUnbuffered(file)) {
-        error = WriteError(path, file.errorString());
-        return false;
-    }
-    if (file.write(encoded) != encoded.size()) {
-        error = WriteError(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = WriteError(path, file.errorString());
+    QString reason;
+    if (!WriteWholeFile(path, encoded.constData(), encoded.size(), reason)) {
+        error = WriteError(path, reason);
         return false;
     }
     return true;
@@ -89,6 +80,24 @@ QString ImageSaveFilter() {
         if (e != QLatin1String("png"))
             filters << QStringLiteral("%1 image (*.%2)").arg(e.toUpper(), e);
     return filters.join(QStringLiteral(";;"));
+}
+
+bool WriteWholeFile(const QString& path, const char* data, qint64 size, QString& reason) {
+    QSaveFile file(path);
+    if (!OpenUnbuffered(file)) {
+        reason = file.errorString();
+        return false;
+    }
+    if (file.write(data, size) != size) {
+        reason = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        reason = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool WriteImageFile(const QImage& image, const QString& path, QString& error) {

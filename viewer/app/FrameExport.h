@@ -23,6 +23,10 @@ QString ImageSaveFilter();
 // Writes `image` to `path` in the format its extension names. False with a message naming the
 // file for an unknown or missing extension and for any failure to write.
 bool WriteImageFile(const QImage& image, const QString& path, QString& error);
+// Writes `size` bytes to a temporary file beside `path`, renamed to it when whole; unbuffered, so
+// that a write the system cuts short (a full disk, a file size limit) is seen and leaves no file.
+// False with the system's reason otherwise.
+bool WriteWholeFile(const QString& path, const char* data, qint64 size, QString& reason);
 
 enum class ExportFormat {
     ImageSequence,  // one image per frame, named by a pattern with the frame number

@@ -1,5 +1,6 @@
 #include "PsnrSequenceWindow.h"
 
+#include "FrameExport.h"
 #include "PsnrSequencePlot.h"
 
 #include "image/PsnrCsv.h"
@@ -13,7 +14,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -243,21 +243,9 @@ bool PsnrSequenceWindow::ExportCsv(const QString& path, bool replace, QString& e
         return false;
     }
     const std::string text = CsvText();
-    // Unbuffered: a write the system cuts short (a full disk) is reported, and the temporary
-    // file is removed instead of being renamed.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        error = WriteError(path, file.errorString());
-        return false;
-    }
-    const auto size = static_cast<qint64>(text.size());
-    if (file.write(text.data(), size) != size) {
-        error = WriteError(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = WriteError(path, file.errorString());
+    QString reason;
+    if (!WriteWholeFile(path, text.data(), static_cast<qint64>(text.size()), reason)) {
+        error = WriteError(path, reason);
         return false;
     }
     return true;
