@@ -92,6 +92,10 @@ for c in "${fps_cases[@]}"; do
   clip=$work/clip.raw
   line=$("$bin/kavlo-clipgen" -l "$layout" -w "$w" -h "$h" -n "$n" -o "$clip" --print-args)
   eval "settings=($line)"
+  # The clip was just written: let the writeback end before timing, so that the runs read from
+  # the page cache and not beside the disk's writes (a first run right after writing dropped
+  # a hundred 4K frames more than the next ones).
+  sync
   cat "$clip" >/dev/null
   best=""
   for _ in $(seq "$runs"); do
@@ -121,7 +125,7 @@ timed_section() {
   echo "Kavlo logs it; *peak MB*: the maximum resident set (\`/usr/bin/time -v\`). The two 1280x720 rows"
   echo "are the same clip at 30 and 3,000 frames: their peaks must lie within the cache cap of each other."
   echo "Measured $(date -u '+%Y-%m-%d %H:%M') UTC on $cpu, $(nproc) cores; best of $runs runs (fewest dropped)."
-  echo "Load average when the runs ended: $load (other builds on the machine)."
+  echo "Load average when the runs ended: $load."
   echo "\`KAVLO_PLAY_STAGES=1\` adds a log line with the time per stage (read, render, show and paint)."
   echo
   echo "| layout | size | frames | fps | shown | dropped | achieved | peak MB |"
