@@ -3,8 +3,9 @@
 // with byte permutations (VBMI) doing the unpacking that the AVX2 set does with shifts, masks
 // and a separate split pass. Every other kernel is the AVX2 set's. Only the kernels_avx512*.cpp
 // files are compiled with the AVX-512 flags, and without contracting products into sums: every
-// product is rounded on its own, as the reference computes it. Results are the other sets' bit
-// for bit.
+// product is rounded on its own, as the reference computes it, except where a multiply-add is
+// written out because it is proven to give the same bytes for every input (B' and R' of BT.601
+// at limited range). Results are the other sets' bit for bit.
 
 // gcc's AVX-512 intrinsics start some results from an uninitialised vector (the headers'
 // _mm512_undefined_* idiom), which its -Wmaybe-uninitialized reports once they are inlined here.
@@ -118,6 +119,10 @@ constexpr Index kStoreIndex1 = MakeStoreIndex(1);
 // The matrices: BT.601 at limited range from ColourMatrix.h, or the run-time coefficients of any
 // matrix and range; both with their scalar reference for the line's ends.
 struct Bt601Limited512 {
+    // B' and R' may be computed as one multiply-add, Y + U kCbToB and Y + V kCrToR rounded once:
+    // for this matrix that gives the bytes of the reference's separately rounded product and sum
+    // for every Y' and chroma byte (ConvertKernels.FusedBlueAndRedOverAllInputs). G' may not.
+    static constexpr bool kFuseBlueRed = true;
     KAVLO_STEP512 float Black() const { return float(kLumaBlack); }
     KAVLO_STEP512 __m512 Gain() const { return _mm512_set1_ps(kLumaGain); }
     KAVLO_STEP512 __m512 CrToR() const { return _mm512_set1_ps(kCrToR); }
@@ -129,6 +134,8 @@ struct Bt601Limited512 {
     }
 };
 struct RunTimeMatrix512 {
+    // Not every matrix keeps its bytes with a multiply-add (BT.709 at limited range does not).
+    static constexpr bool kFuseBlueRed = false;
     const ColourCoefficients& c;
     __m512 gain, crToR, cbToG, crToG, cbToB;
     explicit RunTimeMatrix512(const ColourCoefficients& k)
@@ -292,31 +299,27 @@ KAVLO_STEP512 __m512i RoundedBits(__m512 x) {
     return _mm512_castps_si512(_mm512_add_ps(x, _mm512_set1_ps(12582912.0f)));
 }
 
-// a + b rounded once, as _mm512_add_ps gives it, computed as a x 1 + b by the multiply-add units
-// so that the adders, which also do the other sums, are not the only units busy. The 1 is hidden
-// from the compiler, which would otherwise turn the multiply-add back into an addition.
-KAVLO_STEP512 __m512 AddOnMultiplier(__m512 a, __m512 b) {
-    __m512 one = _mm512_set1_ps(1.0f);
-    __asm__("" : "+v"(one));
-    return _mm512_fmadd_ps(a, one, b);
-}
-
 // B', G', R' of 16 pixels (RoundedBits) from floats 2^23 + Y', Cb, Cr, in the reference's
 // operations and order.
 template <class M>
 KAVLO_STEP512 void Matrix16(__m512i yBits, __m512i cbBits, __m512i crBits, const M& m, __m512i& b,
                             __m512i& g, __m512i& r) {
     const __m512 two23 = _mm512_set1_ps(8388608.0f);
-    const __m512 minusChromaOffset = _mm512_set1_ps(-(8388608.0f + float(kChromaZero)));
+    const __m512 chromaOffset = _mm512_set1_ps(8388608.0f + float(kChromaZero));
     const __m512 yy = _mm512_mul_ps(
         _mm512_sub_ps(_mm512_castsi512_ps(yBits), _mm512_add_ps(two23, _mm512_set1_ps(m.Black()))),
         m.Gain());
-    const __m512 u = AddOnMultiplier(_mm512_castsi512_ps(cbBits), minusChromaOffset);
-    const __m512 v = AddOnMultiplier(_mm512_castsi512_ps(crBits), minusChromaOffset);
-    r = RoundedBits(_mm512_add_ps(yy, _mm512_mul_ps(v, m.CrToR())));
+    const __m512 u = _mm512_sub_ps(_mm512_castsi512_ps(cbBits), chromaOffset);
+    const __m512 v = _mm512_sub_ps(_mm512_castsi512_ps(crBits), chromaOffset);
+    if constexpr (M::kFuseBlueRed) {
+        r = RoundedBits(_mm512_fmadd_ps(v, m.CrToR(), yy));
+        b = RoundedBits(_mm512_fmadd_ps(u, m.CbToB(), yy));
+    } else {
+        r = RoundedBits(_mm512_add_ps(yy, _mm512_mul_ps(v, m.CrToR())));
+        b = RoundedBits(_mm512_add_ps(yy, _mm512_mul_ps(u, m.CbToB())));
+    }
     g = RoundedBits(
         _mm512_sub_ps(_mm512_sub_ps(yy, _mm512_mul_ps(u, m.CbToG())), _mm512_mul_ps(v, m.CrToG())));
-    b = RoundedBits(_mm512_add_ps(yy, _mm512_mul_ps(u, m.CbToB())));
 }
 
 // Sixteen pairs from pair k: the chroma filter on both components at once (byte pairs
