@@ -331,9 +331,11 @@ KAVLO_STEP512 void Step(const Luma& y, __m512i window, uint8_t* dst, int k, cons
         _mm512_permutexvar_epi8(LoadIndex(kNearIndex), window), _mm512_set1_epi8(9));
     const __m512i farNeg = _mm512_maddubs_epi16(
         _mm512_permutexvar_epi8(LoadIndex(kFarIndex), window), _mm512_set1_epi8(-1));
-    // (9 (c0 + c1) - c-1 - c2 + 8) >> 4, arithmetic; the pack clamps it to 0..255.
-    const __m512i filtered = _mm512_srai_epi16(
-        _mm512_add_epi16(_mm512_add_epi16(near9, farNeg), _mm512_set1_epi16(8)), 4);
+    // (9 (c0 + c1) - c-1 - c2 + 8) >> 4, arithmetic, as the rounded high half of the product
+    // with 2^11: (s 2^11 + 2^14) >> 15 (s is at most 9 x 510 in magnitude, so the product fits
+    // 32 bits); the pack clamps it to 0..255.
+    const __m512i filtered =
+        _mm512_mulhrs_epi16(_mm512_add_epi16(near9, farNeg), _mm512_set1_epi16(1 << 11));
     const __m512i odd = _mm512_packus_epi16(filtered, filtered);
     const __m512i lumaVector = y.Vector(k);
     const __m512i constants = _mm512_set1_epi32(0x4B00);
