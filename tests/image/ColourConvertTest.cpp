@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -149,6 +150,24 @@ TEST(ColourKernels, FullRangeGreyAndChromaBlend) {
             ASSERT_EQ(mixed[size_t(w)], kGuard);
         }
     }
+}
+
+// The AVX-512 set computes B' and R' of BT.601 at limited range as one multiply-add,
+// Y + U kCbToB and Y + V kCrToR rounded once, where the reference rounds the product and then
+// the sum. That keeps the bytes only because no Y', chroma pair lands on the other side of a
+// rounding boundary: checked here for every pair. (G' has two products and would not keep them,
+// nor would B' of BT.709; those stay rounded step by step.)
+TEST(ColourKernels, FusedBlueAndRedOverAllInputs) {
+    using namespace colour;
+    auto byte = [](float v) { return std::clamp(int(std::nearbyint(v)), 0, 255); };
+    for (int y = 0; y < 256; ++y)
+        for (int c = 0; c < 256; ++c) {
+            uint8_t ref[3];
+            kernels::VuyaToBgrReference(uint8_t(c), uint8_t(c), uint8_t(y), ref);
+            const float yy = float(y - kLumaBlack) * kLumaGain, chroma = float(c - kChromaZero);
+            ASSERT_EQ(byte(std::fma(chroma, kCbToB, yy)), ref[0]) << "Y' " << y << " Cb " << c;
+            ASSERT_EQ(byte(std::fma(chroma, kCrToR, yy)), ref[2]) << "Y' " << y << " Cr " << c;
+        }
 }
 
 // Published values: limited-range white and black, the 75 % colour bars of BT.709 (SMPTE RP 219,

@@ -170,9 +170,10 @@ struct KernelTable {
 // Pictures of the double-precision "VUYA" conversion.
 enum VuyaMode { kVuyaFullColour = 0, kVuyaLuma = 1, kVuyaCb = 2, kVuyaCr = 3 };
 
-// The best level this processor supports, found with CPUID once per process (AVX512: F, BW, VL,
-// DQ and VBMI, with the opmask and ZMM state enabled by the operating system). The environment
-// variable KAVLO_SIMD (scalar, sse2, ssse3, avx2 or avx512) may lower it, never raise it.
+// The best level this processor supports, found with CPUID once per process (AVX2: AVX2 and FMA;
+// AVX512: F, BW, VL, DQ and VBMI, with the opmask and ZMM state enabled by the operating system).
+// The environment variable KAVLO_SIMD (scalar, sse2, ssse3, avx2 or avx512) may lower it, never
+// raise it.
 SimdLevel DetectSimdLevel();
 // The highest level the processor supports, ignoring KAVLO_SIMD.
 SimdLevel CpuSimdLevel();

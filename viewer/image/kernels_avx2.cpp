@@ -131,6 +131,10 @@ void Planar422ToVuya_AVX2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr
 // RunTimeMatrix: the coefficients of any matrix and range (the same numbers for BT.601 limited),
 // in every lane. Both give the lanes and the scalar reference of their matrix.
 struct Bt601Limited {
+    // B' and R' as one multiply-add each (Y + U kCbToB, Y + V kCrToR rounded once) give the
+    // reference's bytes for every input of this matrix
+    // (ColourKernels.FusedBlueAndRedOverAllInputs).
+    static constexpr bool kFuseBlueRed = true;
     KAVLO_STEP float Black() const { return float(kLumaBlack); }
     KAVLO_STEP __m256 Gain() const { return _mm256_set1_ps(kLumaGain); }
     KAVLO_STEP __m256 CrToR() const { return _mm256_set1_ps(kCrToR); }
@@ -142,6 +146,8 @@ struct Bt601Limited {
     }
 };
 struct RunTimeMatrix {
+    // Not every matrix keeps its bytes with a multiply-add (BT.709 at limited range does not).
+    static constexpr bool kFuseBlueRed = false;
     const ColourCoefficients& c;
     __m256 gain, crToR, cbToG, crToG, cbToB;
     explicit RunTimeMatrix(const ColourCoefficients& k)
@@ -162,6 +168,14 @@ struct RunTimeMatrix {
     }
 };
 
+// Y + C k for B' and R': one multiply-add where the matrix allows it, else the reference's
+// rounded product and sum.
+template <class M>
+KAVLO_STEP __m256 BlueRed(__m256 yy, __m256 c, __m256 k, const M&) {
+    if constexpr (M::kFuseBlueRed) return _mm256_fmadd_ps(c, k, yy);
+    return _mm256_add_ps(yy, _mm256_mul_ps(c, k));
+}
+
 // B', G', R' of eight pixels from Y', Cb, Cr as 32-bit integers, in the reference's order.
 template <class M>
 inline void YuvToBgr8(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g, __m256i& r,
@@ -171,10 +185,10 @@ inline void YuvToBgr8(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256i& g,
     const __m256 zero = _mm256_set1_ps(float(kChromaZero));
     const __m256 u = _mm256_sub_ps(_mm256_cvtepi32_ps(cb), zero);
     const __m256 v = _mm256_sub_ps(_mm256_cvtepi32_ps(cr), zero);
-    r = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(v, m.CrToR())));
+    r = _mm256_cvtps_epi32(BlueRed(yy, v, m.CrToR(), m));
     g = _mm256_cvtps_epi32(
         _mm256_sub_ps(_mm256_sub_ps(yy, _mm256_mul_ps(u, m.CbToG())), _mm256_mul_ps(v, m.CrToG())));
-    b = _mm256_cvtps_epi32(_mm256_add_ps(yy, _mm256_mul_ps(u, m.CbToB())));
+    b = _mm256_cvtps_epi32(BlueRed(yy, u, m.CbToB(), m));
 }
 
 // Sixteen pixels: luma bytes, chroma as 16-bit lanes (pixels 0..7 and 8..15).
@@ -232,15 +246,15 @@ KAVLO_STEP void YuvToBgr16(__m256i y, __m256i cb, __m256i cr, __m256i& b, __m256
     Biased(cr, float(kChromaZero), vl, vh);
     const __m256 ky = m.Gain(), kr = m.CrToR(), kgu = m.CbToG(), kgv = m.CrToG(), kb = m.CbToB();
     const __m256 yyl = _mm256_mul_ps(yl, ky), yyh = _mm256_mul_ps(yh, ky);
-    r = _mm256_packs_epi32(_mm256_cvtps_epi32(_mm256_add_ps(yyl, _mm256_mul_ps(vl, kr))),
-                           _mm256_cvtps_epi32(_mm256_add_ps(yyh, _mm256_mul_ps(vh, kr))));
+    r = _mm256_packs_epi32(_mm256_cvtps_epi32(BlueRed(yyl, vl, kr, m)),
+                           _mm256_cvtps_epi32(BlueRed(yyh, vh, kr, m)));
     g = _mm256_packs_epi32(
         _mm256_cvtps_epi32(
             _mm256_sub_ps(_mm256_sub_ps(yyl, _mm256_mul_ps(ul, kgu)), _mm256_mul_ps(vl, kgv))),
         _mm256_cvtps_epi32(
             _mm256_sub_ps(_mm256_sub_ps(yyh, _mm256_mul_ps(uh, kgu)), _mm256_mul_ps(vh, kgv))));
-    b = _mm256_packs_epi32(_mm256_cvtps_epi32(_mm256_add_ps(yyl, _mm256_mul_ps(ul, kb))),
-                           _mm256_cvtps_epi32(_mm256_add_ps(yyh, _mm256_mul_ps(uh, kb))));
+    b = _mm256_packs_epi32(_mm256_cvtps_epi32(BlueRed(yyl, ul, kb, m)),
+                           _mm256_cvtps_epi32(BlueRed(yyh, uh, kb, m)));
 }
 
 // Thirty-two pixels to 96 bytes. The samples come as 16-bit lanes in the order in-lane byte

@@ -3,8 +3,9 @@
 // with byte permutations (VBMI) doing the unpacking that the AVX2 set does with shifts, masks
 // and a separate split pass. Every other kernel is the AVX2 set's. Only the kernels_avx512*.cpp
 // files are compiled with the AVX-512 flags, and without contracting products into sums: every
-// product is rounded on its own, as the reference computes it. Results are the other sets' bit
-// for bit.
+// product is rounded on its own, as the reference computes it, except where a multiply-add is
+// written out because it is proven to give the same bytes for every input (B' and R' of BT.601
+// at limited range). Results are the other sets' bit for bit.
 
 // gcc's AVX-512 intrinsics start some results from an uninitialised vector (the headers'
 // _mm512_undefined_* idiom), which its -Wmaybe-uninitialized reports once they are inlined here.
@@ -89,25 +90,26 @@ constexpr Index MakeLumaFloatIndex(int h, ByteOf byteOf) {
     return x;
 }
 
-// Where _mm512_packs_epi32 (b0, b1), then _mm512_packus_epi16 leave component bytes: pixel i
-// (dword i % 16 of vector i / 16) in the packed byte vector whose words came first (`second`
-// false) or second.
-constexpr int PackedPixelByte(int i, bool second) {
+// The rounded results leave the matrix as the bits of floats 1.5 x 2^23 + n (RoundedBits), so
+// the low 16 bits of each 32-bit lane are n as a signed 16-bit integer and the high 16 bits a
+// positive value above 255. _mm512_packus_epi16 (v0, v1) of two such vectors therefore gives n
+// limited to 0..255 at the even bytes (the high words give 255 at the odd bytes): pixel i
+// (lane i % 16 of vector i / 16) at this byte.
+constexpr int PackedPixelByte(int i) {
     const int e = i % 16;
-    const int word = 8 * (e / 4) + 4 * (i / 16) + e % 4;
-    return 16 * (word / 8) + (second ? 8 : 0) + word % 8;
+    return 16 * (e / 4) + (i / 16 ? 8 : 0) + 2 * (e % 4);
 }
-// Output bytes 64 part .. 64 part + 63 of 32 pixels B', G', R' from the B'G' bytes (0..63) and
-// the R' bytes (64..127).
+// Output bytes 64 part .. 64 part + 63 of 32 pixels B', G', R' from the B'G' byte pairs (B' at
+// the even bytes, G' at the odd ones, 0..63) and the R' bytes (64..127).
 constexpr Index MakeStoreIndex(int part) {
     Index x{};
     for (int b = 0; b < 64; ++b) {
         const int o = 64 * part + b;
         if (o >= 96) break;
         const int i = o / 3, c = o % 3;
-        x[size_t(b)] = uint8_t(c == 0   ? PackedPixelByte(i, false)
-                               : c == 1 ? PackedPixelByte(i, true)
-                                        : 64 + PackedPixelByte(i, false));
+        x[size_t(b)] = uint8_t(c == 0   ? PackedPixelByte(i)
+                               : c == 1 ? PackedPixelByte(i) + 1
+                                        : 64 + PackedPixelByte(i));
     }
     return x;
 }
@@ -117,6 +119,10 @@ constexpr Index kStoreIndex1 = MakeStoreIndex(1);
 // The matrices: BT.601 at limited range from ColourMatrix.h, or the run-time coefficients of any
 // matrix and range; both with their scalar reference for the line's ends.
 struct Bt601Limited512 {
+    // B' and R' may be computed as one multiply-add, Y + U kCbToB and Y + V kCrToR rounded once:
+    // for this matrix that gives the bytes of the reference's separately rounded product and sum
+    // for every Y' and chroma byte (ConvertKernels.FusedBlueAndRedOverAllInputs). G' may not.
+    static constexpr bool kFuseBlueRed = true;
     KAVLO_STEP512 float Black() const { return float(kLumaBlack); }
     KAVLO_STEP512 __m512 Gain() const { return _mm512_set1_ps(kLumaGain); }
     KAVLO_STEP512 __m512 CrToR() const { return _mm512_set1_ps(kCrToR); }
@@ -128,6 +134,8 @@ struct Bt601Limited512 {
     }
 };
 struct RunTimeMatrix512 {
+    // Not every matrix keeps its bytes with a multiply-add (BT.709 at limited range does not).
+    static constexpr bool kFuseBlueRed = false;
     const ColourCoefficients& c;
     __m512 gain, crToR, cbToG, crToG, cbToB;
     explicit RunTimeMatrix512(const ColourCoefficients& k)
@@ -284,7 +292,14 @@ struct LumaIndex {
     static constexpr Index kHi = MakeLumaFloatIndex(1, Luma::ByteOf);
 };
 
-// B', G', R' of 16 pixels as 32-bit integers from floats 2^23 + Y', Cb, Cr, in the reference's
+// x rounded to an integer n (to nearest, ties to even, as _mm512_cvtps_epi32 rounds) for
+// |x| < 2^22, as the bits of the float 1.5 x 2^23 + n: adding 1.5 x 2^23 leaves a sum whose unit
+// is 1, so the sum's own rounding is the rounding to an integer, and n sits in its low bits.
+KAVLO_STEP512 __m512i RoundedBits(__m512 x) {
+    return _mm512_castps_si512(_mm512_add_ps(x, _mm512_set1_ps(12582912.0f)));
+}
+
+// B', G', R' of 16 pixels (RoundedBits) from floats 2^23 + Y', Cb, Cr, in the reference's
 // operations and order.
 template <class M>
 KAVLO_STEP512 void Matrix16(__m512i yBits, __m512i cbBits, __m512i crBits, const M& m, __m512i& b,
@@ -296,25 +311,31 @@ KAVLO_STEP512 void Matrix16(__m512i yBits, __m512i cbBits, __m512i crBits, const
         m.Gain());
     const __m512 u = _mm512_sub_ps(_mm512_castsi512_ps(cbBits), chromaOffset);
     const __m512 v = _mm512_sub_ps(_mm512_castsi512_ps(crBits), chromaOffset);
-    r = _mm512_cvtps_epi32(_mm512_add_ps(yy, _mm512_mul_ps(v, m.CrToR())));
-    g = _mm512_cvtps_epi32(
+    if constexpr (M::kFuseBlueRed) {
+        r = RoundedBits(_mm512_fmadd_ps(v, m.CrToR(), yy));
+        b = RoundedBits(_mm512_fmadd_ps(u, m.CbToB(), yy));
+    } else {
+        r = RoundedBits(_mm512_add_ps(yy, _mm512_mul_ps(v, m.CrToR())));
+        b = RoundedBits(_mm512_add_ps(yy, _mm512_mul_ps(u, m.CbToB())));
+    }
+    g = RoundedBits(
         _mm512_sub_ps(_mm512_sub_ps(yy, _mm512_mul_ps(u, m.CbToG())), _mm512_mul_ps(v, m.CrToG())));
-    b = _mm512_cvtps_epi32(_mm512_add_ps(yy, _mm512_mul_ps(u, m.CbToB())));
 }
 
 // Sixteen pairs from pair k: the chroma filter on both components at once (byte pairs
 // multiplied and summed by maddubs), the floats built by permutations, the matrix, and 96 bytes
 // stored.
-template <class Luma, class Chroma, class M>
-KAVLO_STEP512 void Step(const Luma& y, const Chroma& c, uint8_t* dst, int k, const M& m) {
-    const __m512i window = c.Window(k);
+template <class Luma, class M>
+KAVLO_STEP512 void Step(const Luma& y, __m512i window, uint8_t* dst, int k, const M& m) {
     const __m512i near9 = _mm512_maddubs_epi16(
         _mm512_permutexvar_epi8(LoadIndex(kNearIndex), window), _mm512_set1_epi8(9));
     const __m512i farNeg = _mm512_maddubs_epi16(
         _mm512_permutexvar_epi8(LoadIndex(kFarIndex), window), _mm512_set1_epi8(-1));
-    // (9 (c0 + c1) - c-1 - c2 + 8) >> 4, arithmetic; the pack clamps it to 0..255.
-    const __m512i filtered = _mm512_srai_epi16(
-        _mm512_add_epi16(_mm512_add_epi16(near9, farNeg), _mm512_set1_epi16(8)), 4);
+    // (9 (c0 + c1) - c-1 - c2 + 8) >> 4, arithmetic, as the rounded high half of the product
+    // with 2^11: (s 2^11 + 2^14) >> 15 (s is at most 9 x 510 in magnitude, so the product fits
+    // 32 bits); the pack clamps it to 0..255.
+    const __m512i filtered =
+        _mm512_mulhrs_epi16(_mm512_add_epi16(near9, farNeg), _mm512_set1_epi16(1 << 11));
     const __m512i odd = _mm512_packus_epi16(filtered, filtered);
     const __m512i lumaVector = y.Vector(k);
     const __m512i constants = _mm512_set1_epi32(0x4B00);
@@ -328,10 +349,11 @@ KAVLO_STEP512 void Step(const Luma& y, const Chroma& c, uint8_t* dst, int k, con
             _mm512_permutex2var_epi8(window, LoadIndex(kChromaFloatIndex[size_t(2 + h)]), odd);
         Matrix16(yBits, cbBits, crBits, m, b[h], g[h], r[h]);
     }
-    const __m512i bg =
-        _mm512_packus_epi16(_mm512_packs_epi32(b[0], b[1]), _mm512_packs_epi32(g[0], g[1]));
-    const __m512i rw = _mm512_packs_epi32(r[0], r[1]);
-    const __m512i rr = _mm512_packus_epi16(rw, rw);
+    // B' at the even bytes, G' moved from the even to the odd bytes, R' at the even bytes.
+    const __m512i bp = _mm512_packus_epi16(b[0], b[1]);
+    const __m512i gp = _mm512_slli_epi16(_mm512_packus_epi16(g[0], g[1]), 8);
+    const __m512i bg = _mm512_mask_mov_epi8(gp, __mmask64(0x5555555555555555u), bp);
+    const __m512i rr = _mm512_packus_epi16(r[0], r[1]);
     uint8_t* d = dst + 6 * k;
     _mm512_storeu_si512(d, _mm512_permutex2var_epi8(bg, LoadIndex(kStoreIndex0), rr));
     _mm256_storeu_si256(
@@ -339,34 +361,47 @@ KAVLO_STEP512 void Step(const Luma& y, const Chroma& c, uint8_t* dst, int k, con
         _mm512_castsi512_si256(_mm512_permutex2var_epi8(bg, LoadIndex(kStoreIndex1), rr)));
 }
 
-// A 4:2:2 line to B', G', R': the first pair and the last two (whose filter neighbours are
-// clamped) and an odd width's last pixel in scalar code, sixteen pairs per vector step. Reads the
-// luma of width pixels and ceil(width / 2) pairs of chroma; writes 3 x width.
+// The window of the first step of a line (pairs -1 .. 17, pair -1 clamped to pair 0) from the
+// window of pairs 0 .. 18, and of its last step at pair n - 16 (pairs n - 17 .. n + 1, pairs n
+// and n + 1 clamped to n - 1) from the window of pairs n - 19 .. n - 1. The constant bytes stay.
+constexpr Index MakeEdgeIndex(bool last) {
+    Index x{};
+    for (int b = 0; b < 64; ++b) x[size_t(b)] = uint8_t(b);
+    for (int t = 0; t < kWindowPairs; ++t) {
+        const int from = last ? std::min(t + 2, kWindowPairs - 1) : std::max(t - 1, 0);
+        x[size_t(t)] = uint8_t(from);
+        x[size_t(kCrBase + t)] = uint8_t(kCrBase + from);
+    }
+    return x;
+}
+constexpr Index kFirstWindowIndex = MakeEdgeIndex(false);
+constexpr Index kLastWindowIndex = MakeEdgeIndex(true);
+
+// A 4:2:2 line to B', G', R', sixteen pairs per vector step; the steps at the line's ends clamp
+// the filter's neighbours with a permutation of their window. Lines of fewer than 19 pairs, whose
+// window would reach past both ends, and an odd width's last pixel go through scalar code. Reads
+// the luma of width pixels and ceil(width / 2) pairs of chroma; writes 3 x width.
 template <class Luma, class Chroma, class M>
 void Fused422ToBgr_AVX512(const Luma y, const Chroma c, uint8_t* dst, int width, const M& m) {
     const int n = width / 2;
-    auto scalarPair = [&](int k) {
-        uint8_t px[8];
-        Pair422(
-            px, k, n, [&](int j) { return c.Cb(j); }, [&](int j) { return c.Cr(j); },
-            [&](int i) { return y.At(i); });
-        m.Ref(px[0], px[1], px[2], dst + 6 * k);
-        m.Ref(px[4], px[5], px[6], dst + 6 * k + 3);
-    };
-    int k = 0;
-    if (n > 0) {
-        scalarPair(0);
-        k = 1;
+    if (n >= kWindowPairs) {
+        // A window at pair k holds the chroma of pairs k - 1 .. k + 17.
+        Step(y, _mm512_permutexvar_epi8(LoadIndex(kFirstWindowIndex), c.Window(1)), dst, 0, m);
+        int k = 16;
+        for (; k + kWindowPairs - 1 <= n; k += 16) Step(y, c.Window(k), dst, k, m);
+        // The last step may cover pairs already written, with the same values.
+        Step(y, _mm512_permutexvar_epi8(LoadIndex(kLastWindowIndex), c.Window(n - 18)), dst, n - 16,
+             m);
+    } else {
+        for (int k = 0; k < n; ++k) {
+            uint8_t px[8];
+            Pair422(
+                px, k, n, [&](int j) { return c.Cb(j); }, [&](int j) { return c.Cr(j); },
+                [&](int i) { return y.At(i); });
+            m.Ref(px[0], px[1], px[2], dst + 6 * k);
+            m.Ref(px[4], px[5], px[6], dst + 6 * k + 3);
+        }
     }
-    // A step at k reads the chroma of pairs k - 1 .. k + 17.
-    for (; k + kWindowPairs - 1 <= n; k += 16) Step(y, c, dst, k, m);
-    // The last whole step again, over pairs already written with the same values, so that only
-    // the two pairs whose neighbours are clamped remain for scalar code.
-    if (k < n - 2 && n - (kWindowPairs - 1) >= 1) {
-        Step(y, c, dst, n - (kWindowPairs - 1), m);
-        k = n - 2;
-    }
-    for (; k < n; ++k) scalarPair(k);
     if (width & 1) m.Ref(c.Cr(n), c.Cb(n), y.At(2 * n), dst + 6 * n);
 }
 

@@ -30,6 +30,7 @@ SimdLevel QueryCpu() {
     const bool ssse3 = (c & (1u << 9)) != 0;
     const bool osxsave = (c & (1u << 27)) != 0;
     const bool avx = (c & (1u << 28)) != 0;
+    const bool fma = (c & (1u << 12)) != 0;
     bool avx2 = false;
     if (osxsave && avx) {
         // The operating system must save the upper halves of the YMM registers.
@@ -37,7 +38,8 @@ SimdLevel QueryCpu() {
         __asm__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
         if ((lo & 0x6) == 0x6) {
             unsigned a7 = 0, b7 = 0, c7 = 0, d7 = 0;
-            if (__get_cpuid_count(7, 0, &a7, &b7, &c7, &d7)) avx2 = (b7 & (1u << 5)) != 0;
+            // The AVX2 set's fused 4:2:2 kernels use FMA as well.
+            if (__get_cpuid_count(7, 0, &a7, &b7, &c7, &d7)) avx2 = fma && (b7 & (1u << 5)) != 0;
         }
     }
     if (avx2 && ssse3 && Avx512Usable()) return SimdLevel::AVX512;
