@@ -96,7 +96,9 @@ TEST(LentAllocator, WrapsLentMemoryOnlyWhenItSuitsAndElseABufferOfItsOwn) {
         uint8_t* p = PointerOf(sample);
         EXPECT_NE(p, lent.data);
         EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 16, 0u);
-        if (own) EXPECT_EQ(p, own) << "the same buffer again";
+        if (own) {
+            EXPECT_EQ(p, own) << "the same buffer again";
+        }
         own = p;
         std::memset(p, 0, 112);  // the whole sample is writable
         sample.reset();
