@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace kavlo {
 
@@ -24,10 +25,18 @@ public:
     uint8_t* data() const { return data_; }
     uint64_t size() const { return size_; }  // the rounded size
     explicit operator bool() const { return data_ != nullptr; }
+    // Exchanges the blocks of two buffers.
+    void Swap(AlignedBuffer& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(mapped_, other.mapped_);
+    }
+
+    // Blocks of this size or more are mapped pages, zeroed by the system on first touch: they
+    // cost memory only as they are written. Smaller blocks are zero-filled when allocated.
+    static constexpr size_t kMappedMinBytes = size_t{1} << 20;
 
 private:
-    // Blocks of this size or more are mapped pages, zeroed by the system on first touch.
-    static constexpr size_t kMappedMinBytes = size_t{1} << 20;
     // Blocks of this size or more start on a 2 MiB boundary and ask for huge pages: a frame is
     // then faulted in (and its addresses translated) in 2 MiB steps instead of 4 KiB ones.
     static constexpr size_t kHugeBytes = size_t{2} << 20;

@@ -34,8 +34,14 @@ public:
         return f;
     }
     uint64_t FrameBytes() const override { return frameBytes_; }
-    // The source reads each frame into a sample buffer of its own before it is copied out.
-    uint64_t BufferBytes() const override { return (frameBytes_ + 4095) & ~uint64_t{4095}; }
+    // The source reads each frame straight into the cache's block (aligned, and as large as the
+    // file's frame buffer), with no sample buffer between. What remains is the file's own frame
+    // buffer, which this reader never writes: a mapped one costs nothing, a smaller one was
+    // zero-filled when the file was opened.
+    uint64_t BufferBytes() const override {
+        const uint64_t block = (frameBytes_ + 4095) & ~uint64_t{4095};
+        return block < AlignedBuffer::kMappedMinBytes ? block : 0;
+    }
     int64_t FrameCount() const override { return file_.FrameCount(); }
 
     bool Read(int64_t frame, uint8_t* destination) override {

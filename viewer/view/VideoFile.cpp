@@ -298,6 +298,12 @@ bool VideoFile::OpenComponents(RawSettings* settings, const QString& fileName, Q
     }
     frameCount_ = track->GetFrameCount();
     frameDuration_ = track->GetFrameDuration();
+    // The track reads into memory this file lends it for each read. It is given the allocator
+    // before its seeking interface is asked for, when it sizes and commits its allocator; it
+    // answers TN_E_FAIL while taking it ("in force, but not sized here"), so the answer says
+    // nothing. A track that keeps samples of its own, or no allocator at all, costs a copy.
+    lender_ = TNPtr<LentAllocator>::Adopt(LentAllocator::Create());
+    if (lender_) (void)track->SetAllocator(lender_.get());
     timeScale_ = track->GetTimeScale();
 
     // Size of the file and the bytes after its last whole frame, in 64 bits throughout.
@@ -349,21 +355,51 @@ bool VideoFile::LoadFrame(int64_t frame) {
     int64_t previous = 0;
     if (TN_FAILED(seeking_->GetPosition(&previous))) return false;
     if (previous == frame) return false;
-    return ReadInto(frame, previous, rawFrame_.data());
+    // Read into the second buffer and swap: a read that fails part-way (a file that shrank under
+    // the source) must not leave part of a frame in the frame buffer. Without a second buffer
+    // the frame is read into the allocator's own and copied over, as a failed read leaves that.
+    if (!nextFrame_ && !nextFrame_.Allocate(rawFrame_.size()))
+        return ReadInto(frame, previous, rawFrame_.data(), false);
+    if (!ReadInto(frame, previous, nextFrame_.data(), true)) return false;
+    rawFrame_.Swap(nextFrame_);
+    return true;
 }
 
 bool VideoFile::LoadFrameInto(int64_t frame, uint8_t* destination) {
     if (!seeking_ || !rawFrame_ || frame < 0 || frame >= frameCount_) return false;
     int64_t previous = 0;
     if (TN_FAILED(seeking_->GetPosition(&previous))) return false;
-    return ReadInto(frame, previous, destination);
+    return ReadInto(frame, previous, destination, true);
 }
 
-bool VideoFile::ReadInto(int64_t frame, int64_t previous, uint8_t* destination) {
+namespace {
+
+// Lends the destination to the allocator for one read and takes it back when the read is over,
+// on every path: the source must never write it afterwards.
+class LendScope {
+public:
+    LendScope(LentAllocator* allocator, uint8_t* memory, uint64_t size) : allocator_(allocator) {
+        if (allocator_) allocator_->Lend(memory, size);
+    }
+    ~LendScope() {
+        if (allocator_) allocator_->EndLend();
+    }
+    LendScope(const LendScope&) = delete;
+    LendScope& operator=(const LendScope&) = delete;
+
+private:
+    LentAllocator* allocator_;
+};
+
+}  // namespace
+
+bool VideoFile::ReadInto(int64_t frame, int64_t previous, uint8_t* destination, bool lend) {
     loadError_ = frameLines_.Check(frame);
     if (!loadError_.isEmpty()) return false;
     if (TN_FAILED(seeking_->SetPosition(frame))) return false;
 
+    // Declared before the sample, so that the sample is released before the lend ends.
+    const LendScope lent(lend ? lender_.get() : nullptr, destination, rawFrame_.size());
     TNPtr<ITNSample> sample;
     MediaTypeHolder media;
     uint8_t* frameBytes = nullptr;
@@ -380,18 +416,23 @@ bool VideoFile::ReadInto(int64_t frame, int64_t previous, uint8_t* destination) 
     }
     const uint32_t length = sample->GetDataLength();
     sample->GetMediaType(&media.type);
-    const uint64_t bytes = std::min<uint64_t>(length, rawFrame_.size());
-    CopyFrameBytes(destination, frameBytes, static_cast<size_t>(bytes));
+    // The source read into the destination itself unless it was unsuitable or not lent.
+    if (frameBytes != destination) {
+        const uint64_t bytes = std::min<uint64_t>(length, rawFrame_.size());
+        CopyFrameBytes(destination, frameBytes, static_cast<size_t>(bytes));
+    }
     return true;
 }
 
 void VideoFile::Close() {
     rawFrame_.Reset();
+    nextFrame_.Reset();
     frameLines_.Close();
     loadError_.clear();
     // The seeking interface first: the track holds no reference to its source.
     seeking_.reset();
     source_.reset();
+    lender_.reset();
     width_ = 0;
     height_ = 0;
     lineBytes_ = 0;

@@ -11,6 +11,7 @@
 #include "DisplayBitmap.h"
 #include "FrameRender.h"
 #include "FrameLineCheck.h"
+#include "LentAllocator.h"
 
 #include "settings/ColourChoice.h"
 #include "settings/RawSettings.h"
@@ -47,7 +48,9 @@ public:
     bool Open(RawSettings* settings, const QString& fileName, QString& errorText);
     // Reads frame `frame` into the frame buffer and makes it the position. False when nothing
     // was read: no file, frame beyond the frame count, the frame is already the position, or a
-    // failed read; a failed read leaves the position where it was.
+    // failed read; a failed read leaves the position and the frame buffer as they were. (The
+    // frame is read into a second buffer, which becomes the frame buffer when the read succeeds:
+    // RawFrame() then points elsewhere.)
     bool LoadFrame(int64_t frame);
     // Why the last LoadFrame read nothing, when a check of the file's own structure refused the
     // frame (a YUV4MPEG2 frame line that differs from the first); empty otherwise.
@@ -57,7 +60,9 @@ public:
     // Reads frame `frame` into `destination` (RawFrameBytes() bytes) instead of the frame buffer,
     // which keeps what it held (a reader that keeps frames elsewhere saves a copy); the position
     // becomes the frame. False when nothing was read, as for LoadFrame (the same frame again is
-    // read again).
+    // read again); the destination may then hold part of the frame. The source reads straight
+    // into a destination aligned to 16 bytes; any other is filled by a copy. Only the frame's
+    // |line bytes| x height bytes are written.
     bool LoadFrameInto(int64_t frame, uint8_t* destination);
     // Releases the components and the buffer and forgets the geometry; harmless when closed.
     void Close();
@@ -100,12 +105,17 @@ public:
     static uint64_t ConvertedBufferBytes(int width, int height);
 
 private:
-    bool ReadInto(int64_t frame, int64_t previous, uint8_t* destination);
+    // Reads the frame into `destination`: lent to the source for the read when `lend`, else
+    // copied there from a buffer of the allocator's own.
+    bool ReadInto(int64_t frame, int64_t previous, uint8_t* destination, bool lend);
     bool CheckFrameGeometry(const RawVideoFormat& format, QString& errorText) const;
     bool OpenComponents(RawSettings* settings, const QString& fileName, QString& errorText,
                         uint64_t rawBytes);
 
     kavlo::AlignedBuffer rawFrame_;
+    // LoadFrame reads here and swaps it with rawFrame_ when the read succeeded; made on the
+    // first LoadFrame (readers that use LoadFrameInto alone never need it).
+    kavlo::AlignedBuffer nextFrame_;
     int width_ = 0;
     int height_ = 0;
     int lineBytes_ = 0;
@@ -114,6 +124,8 @@ private:
     StoredFrameFlags stored_;
     ConvertFlags colourFlags_ = 0;
     // The seeking interface is released before the source: the track holds no reference to it.
+    // The track holds a reference to the allocator, which lends it each read's destination.
+    TNPtr<LentAllocator> lender_;
     TNPtr<ITNBasePlugin> source_;
     TNPtr<ITNSeeking> seeking_;
     int64_t frameCount_ = 0;
