@@ -3,9 +3,10 @@
 // at the current zoom by the view's mapping.
 #include "VideoBuffer.h"
 
+#include "image/PaintRows.h"
+
 #include <QPaintEvent>
 #include <QPainter>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -75,40 +76,31 @@ void CVideoBuffer::PaintPicture(QPainter& painter, const QRect& visible) {
     const int lastX = PictureWidth() - 1;
     const int lastY = bitmap.Height() - 1;
 
-    // Source byte offset of every visible column, found once per paint.
+    // The frame column of every visible column and the frame line of every visible row, found
+    // once per paint by mapToImage's formula with the picture's place taken once.
+    const QRect picture = PictureRect();
     std::vector<int> columns(static_cast<size_t>(vw));
     for (int i = 0; i < vw; ++i) {
-        const int x = static_cast<int>(mapToImage(QPointF(visible.left() + i, 0)).x());
-        columns[static_cast<size_t>(i)] = 3 * std::clamp(x, 0, lastX);
+        const double x =
+            ToPicture(visible.left() + i - picture.left(), PictureWidth(), total_.width());
+        columns[static_cast<size_t>(i)] = std::clamp(static_cast<int>(x), 0, lastX);
     }
-    // At zoom 1 the visible columns are consecutive frame pixels: each is read as one 32-bit
-    // word (its three bytes and the next pixel's first, replaced by the opaque alpha); the last
-    // one of a row takes the byte path so that nothing past the bitmap is read.
-    const bool consecutive = columns.back() - columns.front() == 3 * (vw - 1);
+    // The row kernels suited to these columns: a copy at zoom 1, a spread run from zoom 1/2 up,
+    // single pixels below.
+    paint::RowPlan plan;
+    plan.Prepare(columns.data(), vw, lastX + 1);
     int previousLine = -1;
     for (int j = 0; j < vh; ++j) {
-        const int y =
-            std::clamp(static_cast<int>(mapToImage(QPointF(0, visible.top() + j)).y()), 0, lastY);
+        const double line =
+            ToPicture(visible.top() + j - picture.top(), file_.Height(), total_.height());
+        const int y = std::clamp(static_cast<int>(line), 0, lastY);
         auto* out = reinterpret_cast<uint32_t*>(scratch_.scanLine(j));
         if (y == previousLine) {
             std::memcpy(out, scratch_.constScanLine(j - 1), static_cast<size_t>(vw) * 4);
             continue;
         }
         previousLine = y;
-        const uint8_t* line = bitmap.LineOnScreen(y);
-        int first = 0;
-        if (consecutive) {
-            const uint8_t* p = line + columns.front();
-            for (; first < vw - 1; ++first, p += 3) {
-                uint32_t word;
-                std::memcpy(&word, p, 4);
-                out[first] = 0xFF000000u | qFromLittleEndian(word);
-            }
-        }
-        for (int i = first; i < vw; ++i) {
-            const uint8_t* p = line + columns[static_cast<size_t>(i)];
-            out[i] = 0xFF000000u | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
-        }
+        plan.Row(bitmap.LineOnScreen(y), out);
     }
     painter.drawImage(visible.topLeft(), scratch_, QRect(0, 0, vw, vh));
 }
