@@ -145,6 +145,12 @@ TEST(PaintRows, PickTakesAnyOffsetsUpToTheLastPixel) {
     }
 }
 
+bool Consecutive(const std::vector<int>& columns) {
+    for (size_t i = 1; i < columns.size(); ++i)
+        if (columns[i] != columns[i - 1] + 1) return false;
+    return true;
+}
+
 // Runs a plan on the columns against the rule; returns the mode it chose.
 paint::RowPlan::Mode CheckPlan(const paint::RowKernels& k, const std::vector<int>& columns,
                                int pictureWidth, std::mt19937& rng, const std::string& what) {
@@ -169,8 +175,8 @@ TEST(PaintRows, PlanFollowsTheViewsMappingAtEveryZoom) {
     std::mt19937 rng(3);
     using Mode = paint::RowPlan::Mode;
     for (const paint::RowKernels& k : AllSets()) {
-        for (double zoom :
-             {1.0 / 16, 1.0 / 4, 0.3, 0.5, 2.0 / 3, 0.99, 1.0, 1.5, 2.0, 3.0, 7.3, 16.0, 32.0}) {
+        for (double zoom : {1.0 / 16, 0.2, 1.0 / 4, 0.3, 0.47, 0.5, 2.0 / 3, 0.99, 1.0, 1.5, 2.0,
+                            3.0, 7.3, 16.0, 32.0}) {
             for (int pictureWidth : {1, 5, 67, 1923}) {
                 const int zoomed = static_cast<int>(pictureWidth * zoom);
                 if (zoomed < 1) continue;
@@ -184,11 +190,11 @@ TEST(PaintRows, PlanFollowsTheViewsMappingAtEveryZoom) {
                         const std::vector<int> columns =
                             ZoomColumns(visible, start, pictureWidth, zoom);
                         const Mode mode = CheckPlan(k, columns, pictureWidth, rng, what);
-                        if (columns.back() - columns.front() == visible - 1) {
+                        if (Consecutive(columns)) {
                             EXPECT_EQ(mode, Mode::Copy) << what;
-                        } else if (k.expand && zoom >= 0.5 && visible >= 2) {
+                        } else if (k.expand && zoom >= 0.25 && visible >= 2) {
                             EXPECT_EQ(mode, Mode::Expand) << Name(k) << " " << what;
-                        } else if (zoom < 0.25 && visible > 2) {
+                        } else if (zoom <= 0.2 && visible >= 8) {
                             EXPECT_EQ(mode, Mode::Pick) << Name(k) << " " << what;
                         }
                     }
@@ -203,17 +209,23 @@ TEST(PaintRows, PlanTakesRandomRepeatingAndFallingColumns) {
     for (const paint::RowKernels& k : AllSets()) {
         for (int count : {1, 2, 8, 15, 16, 17, 70, 1000}) {
             const int pictureWidth = 40 + static_cast<int>(rng() % 2000);
-            // Within 16 columns of a moving centre, up and down: spread where a set can.
-            std::vector<int> near(static_cast<size_t>(count)), any(static_cast<size_t>(count)),
-                falling(static_cast<size_t>(count));
+            // Within 8, 16 and 32 columns of a moving centre, up and down: spread by one, two
+            // and four windows where a set can.
+            std::vector<std::vector<int>> near(3, std::vector<int>(static_cast<size_t>(count)));
+            std::vector<int> any(static_cast<size_t>(count)), falling(static_cast<size_t>(count));
             for (int i = 0; i < count; ++i) {
-                const int centre = (i / 8) * 5 % (pictureWidth - 16);
-                near[size_t(i)] = centre + static_cast<int>(rng() % 16);
+                const int centre = (i / 8) * 5 % (pictureWidth - 32);
+                for (size_t r = 0; r < 3; ++r)
+                    near[r][size_t(i)] = centre + static_cast<int>(rng() % (8u << r));
                 any[size_t(i)] = static_cast<int>(rng() % unsigned(pictureWidth));
                 falling[size_t(i)] = std::max(0, pictureWidth - 1 - i / 3);
             }
             const std::string n = " count " + std::to_string(count);
-            CheckPlan(k, near, pictureWidth, rng, "near" + n);
+            for (size_t r = 0; r < 3; ++r) {
+                const auto mode = CheckPlan(k, near[r], pictureWidth, rng, "near" + n);
+                if (k.expand && !Consecutive(near[r]))
+                    EXPECT_EQ(mode, paint::RowPlan::Mode::Expand) << n;
+            }
             CheckPlan(k, any, pictureWidth, rng, "random" + n);
             CheckPlan(k, falling, pictureWidth, rng, "falling" + n);
         }

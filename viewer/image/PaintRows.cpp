@@ -38,7 +38,7 @@ void PickRow_Scalar(const uint8_t* line, int lineBytes, const int32_t* offsets, 
 }
 
 void ExpandRow_Scalar(const uint32_t* words, const int32_t* bases, const int32_t* indices,
-                      uint32_t* dst, int width) {
+                      uint32_t* dst, int width, int /*reach*/) {
     for (int i = 0; i < width; ++i) dst[i] = words[bases[i / 8] + indices[i]];
 }
 
@@ -81,11 +81,12 @@ void RowPlan::Prepare(const int* columns, int count, int pictureWidth) {
         mode_ = Mode::Copy;
         return;
     }
-    // A run is worth copying when every block of 8 client columns lies within 16 frame columns
+    // A run is worth copying when every block of 8 client columns lies within 32 frame columns
     // and the run is not much longer than the row.
     const auto [low, high] = std::minmax_element(columns, columns + count_);
-    bool spread = kernels_->expand != nullptr && *high - *low + 1 <= 2 * count_ + 16;
+    bool spread = kernels_->expand != nullptr && *high - *low + 1 <= 4 * count_ + 32;
     const int blocks = (count_ + 7) / 8;
+    reach_ = 1;
     if (spread) {
         bases_.resize(static_cast<size_t>(blocks));
         indices_.resize(static_cast<size_t>(count_));
@@ -93,7 +94,8 @@ void RowPlan::Prepare(const int* columns, int count, int pictureWidth) {
             const int* block = columns + 8 * b;
             const int n = std::min(8, count_ - 8 * b);
             const auto [bl, bh] = std::minmax_element(block, block + n);
-            spread = *bh - *bl <= 15;
+            spread = *bh - *bl <= 31;
+            reach_ = std::max(reach_, *bh - *bl + 1);
             bases_[static_cast<size_t>(b)] = *bl - *low;
             for (int j = 0; j < n; ++j) indices_[static_cast<size_t>(8 * b + j)] = block[j] - *bl;
         }
@@ -102,7 +104,7 @@ void RowPlan::Prepare(const int* columns, int count, int pictureWidth) {
         mode_ = Mode::Expand;
         first_ = *low;
         span_ = *high - *low + 1;
-        words_.assign(static_cast<size_t>(span_) + 16, 0);
+        words_.assign(static_cast<size_t>(span_) + 32, 0);
         return;
     }
     mode_ = Mode::Pick;
@@ -115,7 +117,7 @@ void RowPlan::Row(const uint8_t* line, uint32_t* out) {
     case Mode::Copy: kernels_->copy(line + 3 * first_, out, count_); break;
     case Mode::Expand:
         kernels_->copy(line + 3 * first_, words_.data(), span_);
-        kernels_->expand(words_.data(), bases_.data(), indices_.data(), out, count_);
+        kernels_->expand(words_.data(), bases_.data(), indices_.data(), out, count_, reach_);
         break;
     case Mode::Pick: kernels_->pick(line, lineBytes_, offsets_.data(), out, count_); break;
     }

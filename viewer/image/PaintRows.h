@@ -26,11 +26,11 @@ using CopyRowKernel = void (*)(const uint8_t* src, uint32_t* dst, int width);
 // lineBytes only; writes width words.
 using PickRowKernel = void (*)(const uint8_t* line, int lineBytes, const int32_t* offsets,
                                uint32_t* dst, int width);
-// dst[i] = words[bases[i / 8] + indices[i]] with indices[i] in 0..15: the words of a run of
-// consecutive pixels spread over the row. Reads words[bases[b] .. bases[b] + 15] of every block
-// b of 8 (the caller pads `words`), writes width words.
+// dst[i] = words[bases[i / 8] + indices[i]] with indices[i] in 0 .. reach - 1 (reach at most
+// 32): the words of a run of consecutive pixels spread over the row. Reads words[bases[b] ..
+// bases[b] + 31] of every block b of 8 (the caller pads `words`), writes width words.
 using ExpandRowKernel = void (*)(const uint32_t* words, const int32_t* bases,
-                                 const int32_t* indices, uint32_t* dst, int width);
+                                 const int32_t* indices, uint32_t* dst, int width, int reach);
 
 struct RowKernels {
     SimdLevel level = SimdLevel::Scalar;
@@ -49,18 +49,18 @@ void CopyRow_Scalar(const uint8_t* src, uint32_t* dst, int width);
 void PickRow_Scalar(const uint8_t* line, int lineBytes, const int32_t* offsets, uint32_t* dst,
                     int width);
 void ExpandRow_Scalar(const uint32_t* words, const int32_t* bases, const int32_t* indices,
-                      uint32_t* dst, int width);
+                      uint32_t* dst, int width, int reach);
 void CopyRow_SSSE3(const uint8_t* src, uint32_t* dst, int width);
 void CopyRow_AVX2(const uint8_t* src, uint32_t* dst, int width);
 void PickRow_AVX2(const uint8_t* line, int lineBytes, const int32_t* offsets, uint32_t* dst,
                   int width);
 void ExpandRow_AVX2(const uint32_t* words, const int32_t* bases, const int32_t* indices,
-                    uint32_t* dst, int width);
+                    uint32_t* dst, int width, int reach);
 
 // The columns of one paint, prepared once for all its rows: client column i shows frame column
-// columns[i]. Consecutive columns (zoom 1) are copied; columns that stay within 16 pixels of the
-// first of every block of 8 (zoom 1/2 and above) are copied once as a run of words and spread;
-// any others are picked one by one.
+// columns[i]. Consecutive columns (zoom 1) are copied; columns that stay within 32 pixels in
+// every block of 8 (zoom 1/4 and above) are copied once as a run of words and spread; any others
+// are picked one by one.
 class RowPlan {
 public:
     explicit RowPlan(const RowKernels& kernels = CurrentRowKernels()) : kernels_(&kernels) {}
@@ -80,11 +80,12 @@ private:
     int count_ = 0;
     int first_ = 0;  // the first frame column copied (Copy, Expand)
     int span_ = 0;   // the columns copied (Expand)
+    int reach_ = 0;  // the largest index + 1 (Expand)
     int lineBytes_ = 0;
     std::vector<int32_t> offsets_;  // Pick: byte offsets
     std::vector<int32_t> bases_;    // Expand: per block of 8, relative to first_
     std::vector<int32_t> indices_;  // Expand: per column, relative to its block's base
-    std::vector<uint32_t> words_;   // Expand: the copied run, padded by 16 words
+    std::vector<uint32_t> words_;   // Expand: the copied run, padded by 32 words
 };
 
 }  // namespace paint

@@ -1,5 +1,6 @@
 // The paint's rows with AVX2: consecutive pixels by byte shuffles, spread runs by word
-// permutes, any columns by gathers. Only this file of the paint rows is compiled with -mavx2.
+// permutes (one to four windows of 8 words), any columns by gathers. Only this file of the paint
+// rows is compiled with -mavx2.
 #include "PaintRows.h"
 
 #include <immintrin.h>
@@ -65,20 +66,46 @@ void PickRow_AVX2(const uint8_t* line, int lineBytes, const int32_t* offsets, ui
     if (i < width) PickRow_Scalar(line, lineBytes, offsets + i, dst + i, width - i);
 }
 
-void ExpandRow_AVX2(const uint32_t* words, const int32_t* bases, const int32_t* indices,
-                    uint32_t* dst, int width) {
-    // Each block picks from the 16 words at its base: the low 8 by one permute, the high 8 by
-    // another, blended by index.
-    const __m256i seven = _mm256_set1_epi32(7);
+namespace {
+
+// The word of every column of a block from the words at its base: one permute per window of 8
+// words, the windows chosen by bits 3 and 4 of the index (moved to the sign bit of each lane
+// for the blends).
+template <int kWindows>
+inline __m256i ExpandBlock(const uint32_t* w, __m256i index) {
+    const __m256i first = _mm256_permutevar8x32_epi32(Load256(w), index);
+    if (kWindows == 1) return first;
+    const __m256 bit3 = _mm256_castsi256_ps(_mm256_slli_epi32(index, 28));
+    const __m256 low = _mm256_blendv_ps(
+        _mm256_castsi256_ps(first),
+        _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load256(w + 8), index)), bit3);
+    if (kWindows == 2) return _mm256_castps_si256(low);
+    const __m256 high = _mm256_blendv_ps(
+        _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load256(w + 16), index)),
+        _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(Load256(w + 24), index)), bit3);
+    const __m256 bit4 = _mm256_castsi256_ps(_mm256_slli_epi32(index, 27));
+    return _mm256_castps_si256(_mm256_blendv_ps(low, high, bit4));
+}
+
+template <int kWindows>
+void Expand(const uint32_t* words, const int32_t* bases, const int32_t* indices, uint32_t* dst,
+            int width) {
     int b = 0;
-    for (; 8 * b + 8 <= width; ++b) {
-        const uint32_t* w = words + bases[b];
-        const __m256i index = Load256(indices + 8 * b);
-        const __m256i low = _mm256_permutevar8x32_epi32(Load256(w), index);
-        const __m256i high = _mm256_permutevar8x32_epi32(Load256(w + 8), index);
-        Store256(dst + 8 * b, _mm256_blendv_epi8(low, high, _mm256_cmpgt_epi32(index, seven)));
-    }
+    for (; 8 * b + 8 <= width; ++b)
+        Store256(dst + 8 * b, ExpandBlock<kWindows>(words + bases[b], Load256(indices + 8 * b)));
     for (int i = 8 * b; i < width; ++i) dst[i] = words[bases[b] + indices[i]];
+}
+
+}  // namespace
+
+void ExpandRow_AVX2(const uint32_t* words, const int32_t* bases, const int32_t* indices,
+                    uint32_t* dst, int width, int reach) {
+    if (reach <= 8)
+        Expand<1>(words, bases, indices, dst, width);
+    else if (reach <= 16)
+        Expand<2>(words, bases, indices, dst, width);
+    else
+        Expand<4>(words, bases, indices, dst, width);
 }
 
 }  // namespace paint
