@@ -223,8 +223,9 @@ TEST(PaintRows, PlanTakesRandomRepeatingAndFallingColumns) {
             const std::string n = " count " + std::to_string(count);
             for (size_t r = 0; r < 3; ++r) {
                 const auto mode = CheckPlan(k, near[r], pictureWidth, rng, "near" + n);
-                if (k.expand && !Consecutive(near[r]))
+                if (k.expand && !Consecutive(near[r])) {
                     EXPECT_EQ(mode, paint::RowPlan::Mode::Expand) << n;
+                }
             }
             CheckPlan(k, any, pictureWidth, rng, "random" + n);
             CheckPlan(k, falling, pictureWidth, rng, "falling" + n);
