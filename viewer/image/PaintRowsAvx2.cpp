@@ -36,9 +36,14 @@ void CopyRow_AVX2(const uint8_t* src, uint32_t* dst, int width) {
                                     4, 4, 0, 4, 4, 4, 0, 4, 4, 4, 0));
     const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     int i = 0;
-    // 16 pixels from exactly their 48 bytes.
+    // 16 pixels from exactly their 48 bytes. Rows of the paint rarely lie in the cache: the bytes
+    // 256 pixels ahead are asked for early (measured faster than the processor's own prefetch at
+    // zooms 1/2 and below, where every row starts a new stream).
+    constexpr int kAhead = 256;
     for (; i + 16 <= width; i += 16) {
         const uint8_t* s = src + 3 * i;
+        if (i + kAhead < width)
+            _mm_prefetch(reinterpret_cast<const char*>(s + 3 * kAhead), _MM_HINT_T0);
         const __m256i a = _mm256_shuffle_epi8(LoadLanes(s, s + 12), fromByte0);
         const __m256i b = _mm256_shuffle_epi8(LoadLanes(s + 24, s + 32), highFromByte4);
         Store256(dst + i, _mm256_or_si256(a, alpha));
