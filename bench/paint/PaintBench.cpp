@@ -52,6 +52,23 @@ void BM_Paint(benchmark::State& state) {
 }
 BENCHMARK(BM_Paint)->DenseRange(0, 9)->Unit(benchmark::kMillisecond);
 
+// Fit to Window, as unthrottled play paints every frame: the whole picture in the client area
+// (zoom 1/3 here).
+void BM_PaintFitted(benchmark::State& state) {
+    gView->SetFitToWindow(true);
+    QWidget* port = gView->viewport();
+    QImage target(port->size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        port->render(&target);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+    state.counters["zoom"] = gView->Zoom();
+    state.counters["painted_px"] =
+        double(gView->ZoomedSize().width()) * double(gView->ZoomedSize().height());
+    gView->SetFitToWindow(false);
+}
+BENCHMARK(BM_PaintFitted)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) { return RunViewBenchmarks(argc, argv, kWidth, kHeight, &gView); }

@@ -8,7 +8,8 @@ add_executable(conversion_tests
   ${CMAKE_CURRENT_LIST_DIR}/DemosaicTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ColourConvertTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ThreadTeamTest.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ImageBufferTest.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/ImageBufferTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PaintRowsTest.cpp)
 target_link_libraries(conversion_tests PRIVATE kavlo_convert kavlo_clipgen GTest::gtest_main kavlo_warnings)
 gtest_discover_tests(conversion_tests DISCOVERY_MODE PRE_TEST)
 

@@ -9,8 +9,11 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace viewtest;
 
@@ -112,4 +115,104 @@ TEST_F(RealKeyboard, ShiftedDigitsAndViewKeys) {
     Type(QStringLiteral("0"));
     QTRY_COMPARE(view_->Switches().flipToggle, uint8_t(0));
     EXPECT_EQ(view_->Switches().cbOnly, 0);
+}
+
+// The picture as the window shows it: painted into the window's backing store at the view's
+// place in the window (straight into it, or through a scratch image where the paint's clip
+// leaves out part of the picture), with an opaque child widget over the picture and a repaint
+// of part of the view. CTest runs these cases on the offscreen platform and on an X server.
+class WindowPaint : public ViewFixture {
+protected:
+    // What the window shows, from the backing store (offscreen) or the X server (xcb).
+    static QImage Shot(QWidget& window) {
+        QTest::qWait(20);  // the X server draws what was flushed
+        return window.screen()->grabWindow(window.winId()).toImage();
+    }
+    // The colour of viewport pixel (x, y): the bitmap's pixel that the view's mapping gives.
+    QRgb Expected(int x, int y) const {
+        const kavlo::DisplayBitmap& bitmap = *view_->Bitmap();
+        const QPointF at = view_->mapToImage(QPointF(x, y));
+        const int px = std::clamp(static_cast<int>(at.x()), 0, bitmap.PictureWidth() - 1);
+        const int py = std::clamp(static_cast<int>(at.y()), 0, bitmap.Height() - 1);
+        const uint8_t* p = bitmap.LineOnScreen(py) + 3 * px;
+        return qRgb(p[2], p[1], p[0]);
+    }
+    // Every picture pixel of the viewport within `only` (the whole viewport when empty) in the
+    // window's shot: its expected colour, or `coverColour` inside `covered`.
+    int64_t Check(const QImage& shot, QWidget& window, const char* what, QRect only = QRect(),
+                  QRect covered = QRect(), QRgb coverColour = 0) const {
+        QWidget* port = view_->viewport();
+        const QPoint origin = port->mapTo(&window, QPoint(0, 0));
+        QRect visible = view_->PictureRect().intersected(QRect(QPoint(0, 0), view_->ClientSize()));
+        if (!only.isEmpty()) visible = visible.intersected(only);
+        int64_t checked = 0;
+        for (int y = visible.top(); y <= visible.bottom(); ++y) {
+            for (int x = visible.left(); x <= visible.right(); ++x) {
+                const QRgb want = covered.contains(x, y) ? coverColour : Expected(x, y);
+                const QRgb got = shot.pixel(origin + QPoint(x, y)) | 0xFF000000u;
+                if (got != want) {
+                    ADD_FAILURE() << what << ": viewport (" << x << "," << y << ") shows "
+                                  << std::hex << got << ", not " << want;
+                    return checked;
+                }
+                ++checked;
+            }
+        }
+        return checked;
+    }
+};
+
+TEST_F(WindowPaint, PictureInTheBackingStoreAroundChildrenAndPartialRepaints) {
+    if (view_->viewport()->devicePixelRatioF() != 1.0) GTEST_SKIP() << "device pixels only";
+    // The view at an offset inside a window, so that the window's image is not the view's.
+    QWidget window;
+    window.resize(400, 330);
+    view_->setParent(&window);
+    view_->move(23, 31);
+    view_->show();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    clipgen::ClipOptions o = Bgr(403, 301);
+    Clip clip = MakeClip("window.raw", o);
+    Open(clip);
+    QWidget* port = view_->viewport();
+    for (double zoom : {1.0, 0.5, 3.0}) {
+        view_->ActualSize();
+        if (zoom != 1.0) view_->SetZoom(zoom);
+        port->repaint();
+        EXPECT_GT(Check(Shot(window), window, "whole view"), 0) << zoom;
+    }
+
+    // An opaque child over the picture keeps its pixels.
+    QWidget cover(port);
+    cover.setAttribute(Qt::WA_StyledBackground);
+    cover.setStyleSheet(QStringLiteral("background-color: #ff00ff"));
+    const QRect covered(10, 12, 41, 29);
+    cover.setGeometry(covered);
+    cover.show();
+    port->repaint();
+    EXPECT_GT(Check(Shot(window), window, "under a child", QRect(), covered, qRgb(255, 0, 255)), 0);
+    cover.hide();
+
+    // A repaint of part of the view after the picture changed (inverted behind the view's
+    // back, so that nothing else is marked for repainting): the new picture inside the part,
+    // the old one outside.
+    port->repaint();
+    const QImage before = Shot(window);
+    const kavlo::DisplayBitmap& bitmap = *view_->Bitmap();
+    for (int r = 0; r < bitmap.Height(); ++r)
+        for (int i = 0; i < 3 * bitmap.PictureWidth(); ++i) bitmap.Row(r)[i] ^= 0xFF;
+    const QRect part(30, 20, 57, 33);
+    port->repaint(part);
+    const QImage after = Shot(window);
+    const QPoint origin = port->mapTo(&window, QPoint(0, 0));
+    EXPECT_GT(Check(after, window, "inside the repainted part", part), 0);
+    int changed = 0;
+    for (int y = 0; y < port->height(); ++y)
+        for (int x = 0; x < port->width(); ++x) {
+            const QPoint at = origin + QPoint(x, y);
+            if (!part.contains(x, y) && after.pixel(at) != before.pixel(at)) ++changed;
+        }
+    EXPECT_EQ(changed, 0) << "pixels outside the repainted part";
+    view_->setParent(nullptr);
 }

@@ -439,3 +439,63 @@ TEST_F(ViewFixture, BelowZoomOnePaintAndProbeSpreadThePictureEvenly) {
         EXPECT_EQ(status_.Last(), ProbeText(picture, x, x)) << "client column " << i;
     }
 }
+
+namespace {
+
+// Compares every painted pixel of the picture with the display bitmap's pixel that the view's
+// mapping gives for it; returns the number of pixels compared.
+int64_t ExpectPaintFollowsTheMapping(CVideoBuffer& view, const std::string& what) {
+    const QImage shot = view.viewport()->grab().toImage();
+    const kavlo::DisplayBitmap& bitmap = *view.Bitmap();
+    const QRect visible = view.PictureRect().intersected(QRect(QPoint(0, 0), view.ClientSize()));
+    int64_t compared = 0;
+    for (int cy = visible.top(); cy <= visible.bottom(); ++cy) {
+        for (int cx = visible.left(); cx <= visible.right(); ++cx) {
+            const QPointF at = view.mapToImage(QPointF(cx, cy));
+            const int x = std::clamp(static_cast<int>(at.x()), 0, bitmap.PictureWidth() - 1);
+            const int y = std::clamp(static_cast<int>(at.y()), 0, bitmap.Height() - 1);
+            const uint8_t* p = bitmap.LineOnScreen(y) + 3 * x;
+            const QRgb got = shot.pixel(cx, cy);
+            if (got != qRgb(p[2], p[1], p[0])) {
+                ADD_FAILURE() << what << ": client (" << cx << "," << cy << ") frame (" << x << ","
+                              << y << ")";
+                return compared;
+            }
+            ++compared;
+        }
+    }
+    return compared;
+}
+
+}  // namespace
+
+TEST_F(ViewFixture, PaintFollowsTheMappingAtEveryZoomScrollAndOrientation) {
+    // An odd width, larger than the client at zoom 1, so that the view scrolls; the flip toggle
+    // turns the bitmap over; side by side doubles the picture width.
+    clipgen::ClipOptions o = Options(kLayoutBGR3, 403, 301, clipgen::FieldMode::Progressive);
+    Clip clip = MakeClip("mapping.raw", o);
+    Clip other = MakeClip("other.raw", o);
+    Open(clip);
+    for (int pass = 0; pass < 3; ++pass) {
+        if (pass == 1) view_->ToggleFlip();
+        if (pass == 2) {
+            QString error;
+            ASSERT_TRUE(view_->OpenReference(&other.settings, other.path, error))
+                << error.toStdString();
+            view_->SetCompareMode(kavlo::CompareMode::SideBySide);
+            ASSERT_EQ(view_->Bitmap()->PictureWidth(), 2 * 403);
+        }
+        const bool bottomUp = view_->Bitmap()->BottomUp();
+        for (double zoom : {1.0 / 16, 1.0 / 4, 1.0 / 2, 2.0 / 3, 1.0, 1.5, 2.0, 3.0, 8.0}) {
+            for (QPoint centre : {QPoint(200, 150), QPoint(402, 300), QPoint(0, 0)}) {
+                view_->ActualSize();
+                if (zoom != 1.0) view_->SetZoom(zoom, centre);
+                const std::string what =
+                    "pass " + std::to_string(pass) + " bottom-up " + std::to_string(bottomUp) +
+                    " zoom " + std::to_string(zoom) + " at (" + std::to_string(centre.x()) + "," +
+                    std::to_string(centre.y()) + ")";
+                EXPECT_GT(ExpectPaintFollowsTheMapping(*view_, what), 0) << what;
+            }
+        }
+    }
+}

@@ -3,9 +3,11 @@
 // at the current zoom by the view's mapping.
 #include "VideoBuffer.h"
 
+#include "image/PaintRows.h"
+
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -61,56 +63,90 @@ void CVideoBuffer::PaintBackground(QPainter& painter, const QRect& client, const
         brush);
 }
 
+namespace {
+
+// Where the picture's rows can be stored straight into the image the painter paints on: the
+// raster engine paints on an RGB32 or premultiplied ARGB32 image (the window's backing store, or
+// the image or pixmap that render() and grab() paint on), only a whole-pixel translation lies
+// between the painter's coordinates and the image's, nothing clips or blends, and the paint's
+// clip takes in the whole rectangle. The address of the rectangle's first pixel and the image's
+// line length then; null otherwise, and the picture goes through the scratch image and
+// drawImage, which would only copy the same words.
+uchar* DirectRows(QPainter& painter, const QRect& rect, qsizetype* bytesPerLine) {
+    QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster) return nullptr;
+    auto* image = dynamic_cast<QImage*>(engine->paintDevice());
+    if (!image || (image->format() != QImage::Format_RGB32 &&
+                   image->format() != QImage::Format_ARGB32_Premultiplied))
+        return nullptr;
+    if (painter.hasClipping() || painter.opacity() != 1.0 ||
+        painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return nullptr;
+    const QTransform transform = painter.deviceTransform();
+    if (transform.type() > QTransform::TxTranslate) return nullptr;
+    const int dx = static_cast<int>(transform.dx()), dy = static_cast<int>(transform.dy());
+    if (dx != transform.dx() || dy != transform.dy()) return nullptr;
+    const QRect target = rect.translated(dx, dy);
+    if (!image->rect().contains(target)) return nullptr;
+    const QRegion clip = engine->systemClip();  // device coordinates; empty when not in use
+    if (!clip.isEmpty() && !QRegion(target).subtracted(clip).isEmpty()) return nullptr;
+    *bytesPerLine = image->bytesPerLine();
+    // The engine paints into this memory from begin() on; bits() could detach a shared image
+    // from it.
+    return const_cast<uchar*>(image->constBits()) + target.top() * *bytesPerLine +
+           target.left() * 4;
+}
+
+}  // namespace
+
 void CVideoBuffer::PaintPicture(QPainter& painter, const QRect& visible) {
     // Nearest-neighbour scaling of exactly the visible part: every client pixel takes the frame
     // pixel that mapToImage gives for it, so the cost follows the window, not the zoom.
     const int vw = visible.width();
     const int vh = visible.height();
-    if (scratch_.width() < vw || scratch_.height() < vh) {
-        scratch_ = QImage(std::max(vw, scratch_.width()), std::max(vh, scratch_.height()),
-                          QImage::Format_RGB32);
-        if (scratch_.isNull()) return;
+    qsizetype stride = 0;
+    uchar* rows = DirectRows(painter, visible, &stride);
+    const bool direct = rows != nullptr;
+    if (!direct) {
+        if (scratch_.width() < vw || scratch_.height() < vh) {
+            scratch_ = QImage(std::max(vw, scratch_.width()), std::max(vh, scratch_.height()),
+                              QImage::Format_RGB32);
+            if (scratch_.isNull()) return;
+        }
+        rows = scratch_.bits();
+        stride = scratch_.bytesPerLine();
     }
     const DisplayBitmap& bitmap = *Bitmap();
     const int lastX = PictureWidth() - 1;
     const int lastY = bitmap.Height() - 1;
 
-    // Source byte offset of every visible column, found once per paint.
+    // The frame column of every visible column and the frame line of every visible row, found
+    // once per paint by mapToImage's formula with the picture's place taken once.
+    const QRect picture = PictureRect();
     std::vector<int> columns(static_cast<size_t>(vw));
     for (int i = 0; i < vw; ++i) {
-        const int x = static_cast<int>(mapToImage(QPointF(visible.left() + i, 0)).x());
-        columns[static_cast<size_t>(i)] = 3 * std::clamp(x, 0, lastX);
+        const double x =
+            ToPicture(visible.left() + i - picture.left(), PictureWidth(), total_.width());
+        columns[static_cast<size_t>(i)] = std::clamp(static_cast<int>(x), 0, lastX);
     }
-    // At zoom 1 the visible columns are consecutive frame pixels: each is read as one 32-bit
-    // word (its three bytes and the next pixel's first, replaced by the opaque alpha); the last
-    // one of a row takes the byte path so that nothing past the bitmap is read.
-    const bool consecutive = columns.back() - columns.front() == 3 * (vw - 1);
+    // The row kernels suited to these columns: a copy at zoom 1, a spread run from zoom 1/2 up,
+    // single pixels below.
+    paint::RowPlan plan;
+    plan.Prepare(columns.data(), vw, lastX + 1);
     int previousLine = -1;
     for (int j = 0; j < vh; ++j) {
-        const int y =
-            std::clamp(static_cast<int>(mapToImage(QPointF(0, visible.top() + j)).y()), 0, lastY);
-        auto* out = reinterpret_cast<uint32_t*>(scratch_.scanLine(j));
+        const double line =
+            ToPicture(visible.top() + j - picture.top(), file_.Height(), total_.height());
+        const int y = std::clamp(static_cast<int>(line), 0, lastY);
+        uchar* row = rows + j * stride;
         if (y == previousLine) {
-            std::memcpy(out, scratch_.constScanLine(j - 1), static_cast<size_t>(vw) * 4);
+            std::memcpy(row, row - stride, static_cast<size_t>(vw) * 4);
             continue;
         }
         previousLine = y;
-        const uint8_t* line = bitmap.LineOnScreen(y);
-        int first = 0;
-        if (consecutive) {
-            const uint8_t* p = line + columns.front();
-            for (; first < vw - 1; ++first, p += 3) {
-                uint32_t word;
-                std::memcpy(&word, p, 4);
-                out[first] = 0xFF000000u | qFromLittleEndian(word);
-            }
-        }
-        for (int i = first; i < vw; ++i) {
-            const uint8_t* p = line + columns[static_cast<size_t>(i)];
-            out[i] = 0xFF000000u | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
-        }
+        plan.Row(bitmap.LineOnScreen(y), reinterpret_cast<uint32_t*>(row));
     }
-    painter.drawImage(visible.topLeft(), scratch_, QRect(0, 0, vw, vh));
+    if (!direct) painter.drawImage(visible.topLeft(), scratch_, QRect(0, 0, vw, vh));
 }
 
 void CVideoBuffer::paintEvent(QPaintEvent*) {
