@@ -203,6 +203,32 @@ TEST_F(FrameCacheTest, TheCapCountsEveryBlockMadeAlsoThoseTheOwnerHoldsAndTheSpa
     }
 }
 
+TEST_F(FrameCacheTest, PlayingReadsAheadOnlySoFarAndUsesTheBlocksOfFramesLeftBehind) {
+    auto cache = Make(FrameCache::kDefaultCapBytes);
+    cache->SetReadAheadBytes(0);  // twice kRenderAhead frames
+    const int64_t ahead = 2 * FrameCache::kRenderAhead;
+    std::shared_ptr<const CachedFrame> shown;
+    uint64_t most = 0;
+    for (int64_t p = 0; p < 60; ++p) {
+        cache->SetPosition(p, 1, false);
+        ASSERT_TRUE(WaitFor([&] {
+            most = std::max(most, cache->BytesCounted());
+            const auto f = cache->Find(p);
+            return f && f->bitmap;
+        })) << p;
+        shown = cache->Find(p);
+    }
+    Settle(*cache, shared);
+    EXPECT_TRUE(cache->Find(59 + ahead - 1));
+    EXPECT_FALSE(cache->Find(59 + ahead)) << "no further than asked";
+    // The frames ahead, the few kept behind, the one shown and the blocks in flight: no fresh
+    // memory for every frame played, although the cap would allow it.
+    const uint64_t bound =
+        cache->FixedCost() + uint64_t(ahead + FrameCache::kRenderAhead + 3) * cache->RenderedCost();
+    EXPECT_LE(most, bound);
+    EXPECT_EQ(shared->reads.load(), 59 + ahead) << "every frame up to 59 + 7 read once";
+}
+
 TEST_F(FrameCacheTest, BackwardPlayReadsBackwardAndLoopingWrapsRoundTheEnds) {
     auto cache = Make(FrameCache::kDefaultCapBytes);
     cache->SetPosition(50, -1, false);

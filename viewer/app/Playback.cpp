@@ -507,6 +507,8 @@ int64_t CPlayback::PlayThroughAll() {
     rateClock_.start();
     Restart(0);
     Q_EMIT StateChanged();
+    // The frames are shown as fast as they come: reading far ahead would only add fresh memory.
+    cache_->SetReadAheadBytes(0);
     int64_t shown = 0;
     for (int64_t f = 0; cache_ && view_->IsOpen() && f < view_->FrameCount(); ++f) {
         cache_->SetSwitches(view_->Switches());
@@ -527,8 +529,10 @@ int64_t CPlayback::PlayThroughAll() {
     playing_ = false;
     paintNow_ = false;
     loop_ = loop;
-    if (cache_ && view_->IsOpen())
+    if (cache_ && view_->IsOpen()) {
+        cache_->SetReadAheadBytes(kavlo::FrameCache::kReadAheadBytes);
         cache_->SetPosition(std::max<int64_t>(view_->CurrentPosition(), 0), 0, loop_);
+    }
     Q_EMIT StateChanged();
     return shown;
 }

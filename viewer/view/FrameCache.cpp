@@ -226,6 +226,14 @@ void FrameCache::SetSwitches(const ViewSwitches& switches) {
     WakeAll();
 }
 
+void FrameCache::SetReadAheadBytes(uint64_t bytes) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        readAheadBytes_ = bytes;
+    }
+    WakeAll();
+}
+
 uint64_t FrameCache::Generation() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return generation_;

@@ -131,10 +131,11 @@ public:
     static uint64_t DefaultCapBytes();
     // How many frames ahead of the position are rendered as well as read.
     static constexpr int kRenderAhead = 4;
-    // How far ahead of the position frames are read while playing: this many bytes of raw
-    // frames (at least twice kRenderAhead frames), within the cap. Deeper reading ahead would
-    // only fill more fresh memory (page faults and zeroing of every new block, on the processors
-    // the rendering needs); the blocks of frames behind the position are used again instead.
+    // How far ahead of the position frames are read while playing, by default: this many bytes
+    // of raw frames (at least twice kRenderAhead frames), within the cap. Deeper reading ahead
+    // would only fill more fresh memory (page faults and zeroing of every new block, on the
+    // processors the rendering needs); the blocks of frames behind the position are used again
+    // instead.
     static constexpr uint64_t kReadAheadBytes = uint64_t{512} << 20;
 
     // Starts the reader and render threads. `capBytes` bounds every byte the cache makes (see
@@ -153,6 +154,10 @@ public:
     // The display switches the pictures are rendered with; pictures of older switches stay until
     // re-rendered (Find still hands them out: compare CachedFrame::generation with Generation()).
     void SetSwitches(const ViewSwitches& switches);
+    // The bytes of raw frames read ahead while playing (see kReadAheadBytes; 0: twice
+    // kRenderAhead frames, enough to keep reading and rendering going for a consumer as fast as
+    // they are, such as a play-through that shows every frame).
+    void SetReadAheadBytes(uint64_t bytes);
     uint64_t Generation() const;
 
     // The frame when it is in memory, else null. Never waits for the threads.
@@ -264,6 +269,7 @@ private:
     ViewSwitches switches_;                                         // mutex_
     uint64_t generation_ = 1;                                       // mutex_
     int64_t frameCount_ = 0;                                        // mutex_
+    uint64_t readAheadBytes_ = kReadAheadBytes;                     // mutex_
     bool checkWanted_ = false;                                      // mutex_
     bool checking_ = false;                                         // mutex_
     FileChange change_ = FileChange::None;                          // mutex_

@@ -23,7 +23,7 @@ constexpr std::chrono::milliseconds kNoRoomRetry{5};
 }  // namespace
 
 int64_t FrameCache::ReadAhead() const {
-    const uint64_t frames = std::max<uint64_t>(kReadAheadBytes / std::max<uint64_t>(rawCost_, 1),
+    const uint64_t frames = std::max<uint64_t>(readAheadBytes_ / std::max<uint64_t>(rawCost_, 1),
                                                uint64_t{2} * kRenderAhead);
     return std::max<int64_t>(1, std::min<int64_t>(frameCount_, static_cast<int64_t>(frames)));
 }
