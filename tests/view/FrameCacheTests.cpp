@@ -370,7 +370,9 @@ TEST_F(FrameCacheTest, ReplacedOrShrunkWhileBothThreadsWorkNeverShowsStaleBytes)
             if (!held) continue;
             ASSERT_LT(f, count) << "no frame past the end";
             ASSERT_EQ(held->raw->data()[0], (f + offset) & 0xFF) << "frame " << f;
-            if (held->bitmap) ASSERT_TRUE(pictureOf(*held)) << "the picture of frame " << f;
+            if (held->bitmap) {
+                ASSERT_TRUE(pictureOf(*held)) << "the picture of frame " << f;
+            }
         }
         EXPECT_LE(cache->BytesCounted(), cache->CapBytes());
     };
