@@ -1,6 +1,7 @@
 // Playback in the main window: the play keys and menu, the status bar while playing and paused,
 // the rate field, looping and the end of the file, a file that grows or shrinks while open,
-// Fit to Window, the rate options of the command line and the timed play-through.
+// Fit to Window, the rate options of the command line, and the timed and unthrottled
+// play-throughs.
 #include "app/CommandLine.h"
 #include "app/Playback.h"
 #include "app/ViewerDlg.h"
@@ -19,6 +20,7 @@
 #include <QMenuBar>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -29,6 +31,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -280,6 +283,32 @@ TEST_F(Playing, TimedPlayThroughShowsOrDropsEveryFrame) {
     EXPECT_FALSE(Play()->Playing());
 }
 
+QByteArray Picture(const kavlo::DisplayBitmap* bitmap) {
+    if (!bitmap) return QByteArray();
+    return QByteArray(reinterpret_cast<const char*>(bitmap->Row(0)),
+                      static_cast<qsizetype>(bitmap->Stride()) * bitmap->Height());
+}
+
+TEST_F(Playing, UnthrottledPlayThroughShowsEveryFrameInOrderFromTheCache) {
+    OpenClip(40, QStringLiteral("all.raw"), 320, 240);
+    std::vector<int64_t> shown;
+    QObject::connect(Play(), &CPlayback::FrameShown, dlg.get(),
+                     [&] { shown.push_back(Position()); });
+    EXPECT_EQ(Play()->PlayThroughAll(), 40);
+    ASSERT_EQ(shown.size(), 40u);
+    for (int64_t f = 0; f < 40; ++f) ASSERT_EQ(shown[size_t(f)], f);
+    EXPECT_EQ(Play()->Dropped(), 0);
+    EXPECT_FALSE(Play()->Playing());
+    EXPECT_FALSE(Play()->Waiting());
+    EXPECT_EQ(Position(), 39);
+    EXPECT_GT(Play()->Cache()->RenderTime().count.load(), 0) << "rendered by the cache";
+    // The picture shown is the one the view renders for the frame itself.
+    const QByteArray fromCache = Picture(dlg->View()->Bitmap());
+    ASSERT_TRUE(dlg->View()->LoadFrame(38));
+    ASSERT_TRUE(dlg->View()->LoadFrame(39));
+    EXPECT_EQ(Picture(dlg->View()->Bitmap()), fromCache);
+}
+
 // A GRAY reader of the clip's geometry whose reads wait at a gate the test opens.
 class GatedReader : public kavlo::FrameReader {
 public:
@@ -356,6 +385,33 @@ TEST_F(Playing, AStalledFileSystemNeverFreezesTheWindow) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return Position() == 99; }, 10000))
         << "shown once it is read";
     EXPECT_EQ(dlg->FrameField()->text(), QStringLiteral("99"));
+}
+
+TEST_F(Playing, UnthrottledPlayThroughWaitsForAHangingReadWithTheWindowAlive) {
+    OpenClip(30, QStringLiteral("hang.raw"));
+    auto gate = std::make_shared<GatedReader::Gate>();
+    Play()->SetReaderFactory([gate](const RawSettings&, const QString&, QString&) {
+        return std::make_unique<GatedReader>(gate, 64, 48, 30);
+    });
+    Play()->Sync(true);
+    // Timers still run while the play-through waits: one looks at the busy state and opens the
+    // gate.
+    bool waiting = false;
+    QString status;
+    QTimer::singleShot(200, dlg.get(), [&] {
+        waiting = Play()->Waiting();
+        status = dlg->StatusPlayText();
+        {
+            std::lock_guard<std::mutex> lock(gate->mutex);
+            gate->open = true;
+        }
+        gate->opened.notify_all();
+    });
+    EXPECT_EQ(Play()->PlayThroughAll(), 30);
+    EXPECT_TRUE(waiting);
+    EXPECT_TRUE(status.contains(QStringLiteral("reading"))) << status.toStdString();
+    EXPECT_FALSE(Play()->Waiting());
+    EXPECT_EQ(Position(), 29);
 }
 
 TEST(PlayOptions, FpsAndCacheTakeTheirValues) {

@@ -1,6 +1,7 @@
 // The read-ahead cache: what it reads for a position and direction, its memory cap and
-// eviction, pictures rendered again on a switch change, a reader that stalls, and a file that
-// grows, shrinks, is replaced or removed while it is read.
+// eviction, pictures rendered again on a switch change, rendering that goes on while a read
+// stalls, a reader that stalls, and a file that grows, shrinks, is replaced or removed while it
+// is read and rendered.
 #include "ViewTestSupport.h"
 
 #include "image/PixelLayout.h"
@@ -31,8 +32,9 @@ namespace {
 constexpr int kWidth = 64;
 constexpr int kHeight = 48;
 
-// A GRAY reader whose frame n is filled with the byte n; reads may be held at a gate, and the
-// frame count changes when the test says so (seen at the next Refresh).
+// A GRAY reader whose frame n is filled with the byte n (plus an offset that a replacement of the
+// file moves on); reads of frames from `blockFrom` on may be held at a gate, and the frame count
+// changes when the test says so (seen at the next Refresh).
 class FakeReader : public kavlo::FrameReader {
 public:
     struct Shared {
@@ -45,19 +47,25 @@ public:
         std::atomic<int> reads{0};
         std::atomic<int> waiting{0};
         uint64_t bufferBytes = 0;  // the reader's own buffer, as the source's sample buffer
+        int64_t blockFrom = 0;     // the gate holds reads of these frames only
+        int offset = 0;            // added to every byte; a replacement adds 50
+        int width = kWidth;
+        int height = kHeight;
     };
     explicit FakeReader(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
 
     kavlo::SourceFrame Geometry() const override {
         kavlo::SourceFrame f;
-        f.width = kWidth;
-        f.height = kHeight;
+        f.width = shared_->width;
+        f.height = shared_->height;
         f.code = kLayoutGRAY;
-        f.lineBytes = kWidth;
+        f.lineBytes = shared_->width;
         f.sampleRange = 1;
         return f;
     }
-    uint64_t FrameBytes() const override { return uint64_t{kWidth} * kHeight; }
+    uint64_t FrameBytes() const override {
+        return uint64_t(shared_->width) * uint64_t(shared_->height);
+    }
     int64_t FrameCount() const override {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         return shared_->count;
@@ -65,11 +73,11 @@ public:
     bool Read(int64_t frame, uint8_t* destination) override {
         std::unique_lock<std::mutex> lock(shared_->mutex);
         ++shared_->waiting;
-        shared_->opened.wait(lock, [this] { return shared_->gateOpen; });
+        shared_->opened.wait(lock, [&] { return shared_->gateOpen || frame < shared_->blockFrom; });
         --shared_->waiting;
         if (frame < 0 || frame >= shared_->count) return false;
         ++shared_->reads;
-        std::memset(destination, static_cast<int>(frame & 0xFF), FrameBytes());
+        std::memset(destination, static_cast<int>((frame + shared_->offset) & 0xFF), FrameBytes());
         return true;
     }
     uint64_t BufferBytes() const override { return shared_->bufferBytes; }
@@ -79,6 +87,7 @@ public:
         shared_->count = shared_->nextCount;
         if (shared_->replace) {
             shared_->replace = false;
+            shared_->offset += 50;
             return FileChange::Replaced;
         }
         if (shared_->count == 0) return before ? FileChange::Gone : FileChange::None;
@@ -194,6 +203,32 @@ TEST_F(FrameCacheTest, TheCapCountsEveryBlockMadeAlsoThoseTheOwnerHoldsAndTheSpa
     }
 }
 
+TEST_F(FrameCacheTest, PlayingReadsAheadOnlySoFarAndUsesTheBlocksOfFramesLeftBehind) {
+    auto cache = Make(FrameCache::kDefaultCapBytes);
+    cache->SetReadAheadBytes(0);  // twice kRenderAhead frames
+    const int64_t ahead = 2 * FrameCache::kRenderAhead;
+    std::shared_ptr<const CachedFrame> shown;
+    uint64_t most = 0;
+    for (int64_t p = 0; p < 60; ++p) {
+        cache->SetPosition(p, 1, false);
+        ASSERT_TRUE(WaitFor([&] {
+            most = std::max(most, cache->BytesCounted());
+            const auto f = cache->Find(p);
+            return f && f->bitmap;
+        })) << p;
+        shown = cache->Find(p);
+    }
+    Settle(*cache, shared);
+    EXPECT_TRUE(cache->Find(59 + ahead - 1));
+    EXPECT_FALSE(cache->Find(59 + ahead)) << "no further than asked";
+    // The frames ahead, the few kept behind, the one shown and the blocks in flight: no fresh
+    // memory for every frame played, although the cap would allow it.
+    const uint64_t bound =
+        cache->FixedCost() + uint64_t(ahead + FrameCache::kRenderAhead + 3) * cache->RenderedCost();
+    EXPECT_LE(most, bound);
+    EXPECT_EQ(shared->reads.load(), 59 + ahead) << "every frame up to 59 + 7 read once";
+}
+
 TEST_F(FrameCacheTest, BackwardPlayReadsBackwardAndLoopingWrapsRoundTheEnds) {
     auto cache = Make(FrameCache::kDefaultCapBytes);
     cache->SetPosition(50, -1, false);
@@ -202,14 +237,15 @@ TEST_F(FrameCacheTest, BackwardPlayReadsBackwardAndLoopingWrapsRoundTheEnds) {
     EXPECT_EQ(cache->FramesHeld(), 51u) << "frames 50 down to 0, and none after 50";
     EXPECT_FALSE(cache->Find(51));
     // The rendered ones are the next to be shown backward.
-    EXPECT_TRUE(cache->Find(47)->bitmap);
+    EXPECT_TRUE(WaitFor([&] { return cache->Find(47)->bitmap != nullptr; }));
     EXPECT_FALSE(cache->Find(46)->bitmap);
 
     auto loop = Make(FrameCache::kDefaultCapBytes);
     loop->SetPosition(98, 1, true);
     ASSERT_TRUE(WaitFor([&] { return loop->Find(97) != nullptr; }));
-    EXPECT_TRUE(loop->Find(0) && loop->Find(0)->bitmap) << "98, 99, 0, 1 are the next four";
-    EXPECT_TRUE(loop->Find(1) && loop->Find(1)->bitmap);
+    EXPECT_TRUE(WaitFor([&] { return loop->Find(0) && loop->Find(0)->bitmap; }))
+        << "98, 99, 0, 1 are the next four";
+    EXPECT_TRUE(WaitFor([&] { return loop->Find(1) && loop->Find(1)->bitmap; }));
 }
 
 TEST_F(FrameCacheTest, PausedReadsAFewFramesOnEitherSide) {
@@ -275,6 +311,103 @@ TEST_F(FrameCacheTest, AStalledReaderNeverBlocksTheOwner) {
     ASSERT_TRUE(WaitFor([&] { return cache->Find(49) != nullptr; }))
         << "reading goes on from the latest position";
     ASSERT_TRUE(WaitFor([&] { return !cache->ReadStalled(0); }));
+}
+
+TEST_F(FrameCacheTest, PicturesAreRenderedWhileAReadHangs) {
+    // Reading and rendering overlap: the frames read are rendered (and rendered again for new
+    // switches) while the reader is stuck in the read of a frame further on.
+    {
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->gateOpen = false;
+        shared->blockFrom = 6;
+    }
+    auto cache = Make(FrameCache::kDefaultCapBytes);
+    cache->SetPosition(0, 1, false);
+    auto rendered = [&](uint64_t generation) {
+        for (int64_t f = 0; f < FrameCache::kRenderAhead; ++f) {
+            const auto held = cache->Find(f);
+            if (!held || !held->bitmap || held->generation != generation) return false;
+        }
+        return true;
+    };
+    ASSERT_TRUE(WaitFor([&] { return shared->waiting.load() == 1 && rendered(1); }));
+    EXPECT_FALSE(cache->Find(6));
+    const auto before = cache->Find(2);
+    ViewSwitches flipped;
+    flipped.flipToggle = 1;
+    cache->SetSwitches(flipped);
+    EXPECT_TRUE(WaitFor([&] { return rendered(2); })) << "rendered again while the read hangs";
+    EXPECT_EQ(shared->waiting.load(), 1) << "the read of frame 6 still hangs";
+    EXPECT_NE(cache->Find(2)->bitmap, before->bitmap);
+    EXPECT_EQ(cache->Find(2)->raw, before->raw);
+    EXPECT_TRUE(cache->ReadStalled(0));
+    {
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->gateOpen = true;
+    }
+    shared->opened.notify_all();
+    EXPECT_TRUE(WaitFor([&] { return cache->Find(6) != nullptr; }));
+}
+
+TEST_F(FrameCacheTest, ReplacedOrShrunkWhileBothThreadsWorkNeverShowsStaleBytes) {
+    // Frames large enough that a render takes a while, replaced and cut short while the reader
+    // and the renderer are busy: from the moment the owner hears of a change, every frame it
+    // finds holds the file's new bytes and a picture of those bytes, and the cap holds.
+    shared->width = 640;
+    shared->height = 480;
+    auto cache = Make(FrameCache::kDefaultCapBytes);
+    kavlo::FrameRenderer reference;
+    ASSERT_TRUE(reference.Reserve(640, 480));
+    auto pictureOf = [&](const CachedFrame& frame) {
+        std::unique_ptr<kavlo::DisplayBitmap> bitmap;
+        EXPECT_TRUE(reference.Render(frame.Frame(), ViewSwitches{}, bitmap));
+        return std::memcmp(bitmap->Row(0), frame.bitmap->Row(0),
+                           size_t(bitmap->Stride()) * size_t(bitmap->Height())) == 0;
+    };
+    auto check = [&](int offset, int64_t count) {
+        for (int64_t f = 0; f < 100; ++f) {
+            const auto held = cache->Find(f);
+            if (!held) continue;
+            ASSERT_LT(f, count) << "no frame past the end";
+            ASSERT_EQ(held->raw->data()[0], (f + offset) & 0xFF) << "frame " << f;
+            if (held->bitmap) {
+                ASSERT_TRUE(pictureOf(*held)) << "the picture of frame " << f;
+            }
+        }
+        EXPECT_LE(cache->BytesCounted(), cache->CapBytes());
+    };
+    int64_t count = 100;
+    for (int round = 0; round < 8; ++round) {
+        cache->SetPosition(round * 5, round % 2 ? -1 : 1, false);
+        ASSERT_TRUE(WaitFor([&] { return shared->reads.load() > 3 * (round + 1); }));
+        const bool shrink = round % 3 == 2;
+        {
+            std::lock_guard<std::mutex> lock(shared->mutex);
+            if (shrink) {
+                shared->nextCount = count = count - 10;
+            } else {
+                shared->replace = true;
+            }
+        }
+        cache->CheckFile();
+        FileChange change = FileChange::None;
+        ASSERT_TRUE(WaitFor([&] {
+            change = cache->TakeFileChange();
+            return change != FileChange::None;
+        }));
+        EXPECT_EQ(change, shrink ? FileChange::Shrunk : FileChange::Replaced);
+        int offset;
+        {
+            std::lock_guard<std::mutex> lock(shared->mutex);
+            offset = shared->offset;
+        }
+        check(offset, count);
+        ASSERT_TRUE(WaitFor([&] {
+            const auto f = cache->Find(round * 5);
+            return f && f->bitmap;
+        }));
+        check(offset, count);
+    }
 }
 
 TEST_F(FrameCacheTest, DestroyingTheCacheWhileAReadHangsWaitsOnlyForThatRead) {

@@ -473,3 +473,66 @@ int64_t CPlayback::PlayThroughAt(double fps) {
     rateOverride_ = 0.0;
     return shownCount_;
 }
+
+std::shared_ptr<const CachedFrame> CPlayback::AwaitFrame(int64_t frame) {
+    // A slice of waiting short enough that the window's events keep flowing in between.
+    constexpr int kSliceMs = 20;
+    std::shared_ptr<const CachedFrame> got = cache_->WaitForPicture(frame, kSliceMs);
+    while (!got) {
+        if (cache_->ReadFailed(frame)) break;
+        SetWaiting(true);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // A file check may have closed the file, shrunk it, or started a cache afresh.
+        if (!cache_ || !view_->IsOpen() || frame >= view_->FrameCount()) break;
+        cache_->SetPosition(frame, 1, false);
+        got = cache_->WaitForPicture(frame, kSliceMs);
+    }
+    SetWaiting(false);
+    return got;
+}
+
+int64_t CPlayback::PlayThroughAll() {
+    if (!cache_ || !view_->IsOpen()) return -1;
+    paintNow_ = true;
+    const bool loop = loop_;
+    loop_ = false;
+    shown_ = -1;
+    shownCount_ = 0;
+    direction_ = 1;
+    speed_ = 1;
+    playing_ = true;
+    dropped_ = 0;
+    achieved_ = 0.0;
+    rateFrames_ = 0;
+    rateClock_.start();
+    Restart(0);
+    Q_EMIT StateChanged();
+    // The frames are shown as fast as they come: reading far ahead would only add fresh memory.
+    cache_->SetReadAheadBytes(0);
+    int64_t shown = 0;
+    for (int64_t f = 0; cache_ && view_->IsOpen() && f < view_->FrameCount(); ++f) {
+        cache_->SetSwitches(view_->Switches());
+        cache_->SetPosition(f, 1, false);
+        const std::shared_ptr<const CachedFrame> frame = AwaitFrame(f);
+        if (frame) {
+            Show(frame);
+        } else if (cache_ && view_->IsOpen() && f < view_->FrameCount()) {
+            // Read by the view as a step reads it: what the file gives (or its load error).
+            view_->LoadFrame(f);
+            view_->viewport()->repaint();
+            shown_ = f;
+        } else {
+            break;
+        }
+        ++shown;
+    }
+    playing_ = false;
+    paintNow_ = false;
+    loop_ = loop;
+    if (cache_ && view_->IsOpen()) {
+        cache_->SetReadAheadBytes(kavlo::FrameCache::kReadAheadBytes);
+        cache_->SetPosition(std::max<int64_t>(view_->CurrentPosition(), 0), 0, loop_);
+    }
+    Q_EMIT StateChanged();
+    return shown;
+}

@@ -97,6 +97,13 @@ public:
     // Plays every frame from the first to the last at `fps` as the clock says, painting each
     // frame shown at once, then stops; returns the frames shown (dropped ones in Dropped()).
     int64_t PlayThroughAt(double fps);
+    // Shows every frame from the first to the last once, in order, as fast as the cache reads
+    // and renders them, painting each at once: this thread only shows and paints while the
+    // cache's threads read and render the next frames. Waiting for a frame shows the busy state
+    // of playback and keeps the window's events going (input excluded), however long a read
+    // hangs. A frame the cache cannot read is loaded by the view as a step would. Returns the
+    // frames shown; -1 when there is no cache (the caller loads the frames itself).
+    int64_t PlayThroughAll();
 
 Q_SIGNALS:
     // A frame was shown, or playback state changed: slider, field, status bar and menus follow.
@@ -117,6 +124,9 @@ private:
     // The frame counted from for drops: the one shown, else the one before the clock's start.
     int64_t Anchor() const;
     void Show(const std::shared_ptr<const kavlo::CachedFrame>& frame);
+    // For PlayThroughAll: frame `frame` from the cache, waiting for it; null when the cache
+    // could not read it or the file was closed or shrank meanwhile.
+    std::shared_ptr<const kavlo::CachedFrame> AwaitFrame(int64_t frame);
     void SetWaiting(bool waiting);
     void HandleFileChange(kavlo::FileChange change);
     static bool SameRecord(const RawSettings& a, const RawSettings& b);

@@ -281,7 +281,10 @@ void CTNViewerDlg::PlayThrough(double fps) {
     QElapsedTimer timer;
     timer.start();
     // At a rate: through the read-ahead cache by the clock, dropping late frames.
-    const int64_t shown = fps > 0 ? playback_->PlayThroughAt(fps) : PlayFrames(0, frameCount_);
+    // Unthrottled: every frame once, read and rendered ahead by the cache's threads while this
+    // one paints (loaded here frame by frame when the file has no cache).
+    int64_t shown = fps > 0 ? playback_->PlayThroughAt(fps) : playback_->PlayThroughAll();
+    if (shown < 0) shown = PlayFrames(0, frameCount_);
     const int64_t dropped = fps > 0 ? playback_->Dropped() : 0;
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     TNDebugOutputStr(TN_LOG_INFO, 0,
@@ -289,8 +292,8 @@ void CTNViewerDlg::PlayThrough(double fps) {
                      static_cast<long long>(shown), seconds,
                      seconds > 0 ? static_cast<double>(shown) / seconds : 0.0,
                      static_cast<long long>(dropped));
-    // KAVLO_PLAY_STAGES=1: where the time of a timed play-through went, stage by stage.
-    if (fps > 0 && qEnvironmentVariableIsSet("KAVLO_PLAY_STAGES")) {
+    // KAVLO_PLAY_STAGES=1: where the time of a play-through went, stage by stage.
+    if (qEnvironmentVariableIsSet("KAVLO_PLAY_STAGES")) {
         auto stage = [](const kavlo::StageTime& t) {
             const long long n = t.count.load();
             return QStringLiteral("%1 x %2 ms (longest %3 ms)")

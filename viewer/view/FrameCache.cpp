@@ -181,7 +181,8 @@ FrameCache::FrameCache(std::unique_ptr<FrameReader> reader, uint64_t capBytes)
                   ~uint64_t{4095};
     fixedCost_ = scratch + reader_->BufferBytes();
     cap_ = std::max(capBytes, fixedCost_ + 3 * (rawCost_ + bitmapCost_));
-    worker_ = std::thread([this] { Run(); });
+    readThread_ = std::thread([this] { ReadLoop(); });
+    renderThread_ = std::thread([this] { RenderLoop(); });
 }
 
 FrameCache::~FrameCache() {
@@ -189,8 +190,14 @@ FrameCache::~FrameCache() {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
     }
-    wake_.notify_all();
-    worker_.join();
+    WakeAll();
+    renderThread_.join();
+    readThread_.join();
+}
+
+void FrameCache::WakeAll() {
+    readWake_.notify_all();
+    renderWake_.notify_all();
 }
 
 void FrameCache::SetReadyCallback(std::function<void()> callback) {
@@ -206,11 +213,13 @@ void FrameCache::SetPosition(int64_t frame, int direction, bool loop) {
         position_ = frame;
         direction_ = d;
         loop_ = loop;
-        // A frame that failed is tried again once the position moved on.
-        if (frame != failed_) failed_ = -1;
+        // A frame that could not be read is tried again once the position moved on to another
+        // frame; one that found no room at any move (the owner may have let go of frames).
+        if (frame != failed_ || full_) failed_ = -1;
         full_ = false;
+        renderFailed_ = -1;
     }
-    wake_.notify_all();
+    WakeAll();
 }
 
 void FrameCache::SetSwitches(const ViewSwitches& switches) {
@@ -220,7 +229,15 @@ void FrameCache::SetSwitches(const ViewSwitches& switches) {
         switches_ = switches;
         ++generation_;
     }
-    wake_.notify_all();
+    WakeAll();
+}
+
+void FrameCache::SetReadAheadBytes(uint64_t bytes) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        readAheadBytes_ = bytes;
+    }
+    WakeAll();
 }
 
 uint64_t FrameCache::Generation() const {
@@ -234,12 +251,34 @@ std::shared_ptr<const CachedFrame> FrameCache::Find(int64_t frame) const {
     return it == frames_.end() ? nullptr : it->second;
 }
 
+std::shared_ptr<const CachedFrame> FrameCache::WaitForPicture(int64_t frame, int ms) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::shared_ptr<const CachedFrame> found;
+    stored_.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)), [&] {
+        const auto it = frames_.find(frame);
+        if (it == frames_.end()) return frame == failed_;
+        // A picture the renderer could not make is not waited for: the raw frame is handed out.
+        if ((it->second->bitmap && it->second->generation == generation_) ||
+            (frame == renderFailed_ && generation_ == renderFailedGeneration_)) {
+            found = it->second;
+            return true;
+        }
+        return false;
+    });
+    return found;
+}
+
+bool FrameCache::ReadFailed(int64_t frame) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return frame == failed_;
+}
+
 void FrameCache::CheckFile() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         checkWanted_ = true;
     }
-    wake_.notify_all();
+    readWake_.notify_all();
 }
 
 FileChange FrameCache::TakeFileChange() {
@@ -280,7 +319,6 @@ size_t FrameCache::FramesHeld() const {
 }
 
 uint64_t FrameCache::Distance(int64_t frame) const {
-    constexpr uint64_t kBehind = uint64_t{1} << 62;
     if (direction_ == 0) {
         const int64_t d = frame - position_;
         return static_cast<uint64_t>(d < 0 ? -d : d);
@@ -288,57 +326,6 @@ uint64_t FrameCache::Distance(int64_t frame) const {
     int64_t d = (frame - position_) * direction_;
     if (loop_ && frameCount_ > 0) d = ((d % frameCount_) + frameCount_) % frameCount_;
     return d >= 0 ? static_cast<uint64_t>(d) : kBehind + static_cast<uint64_t>(-d);
-}
-
-FrameCache::Task FrameCache::NextTask() {
-    const int64_t count = frameCount_;
-    if (count <= 0 || !geometry_.width) return {};
-    // The frames wanted, nearest first: while playing those ahead in the play direction (round
-    // the ends when looping), while paused a few on either side. They are taken while their
-    // bytes fit the cap; the nearest ones are rendered as well.
-    const int64_t wanted = direction_ == 0 ? 2 * kRenderAhead + 1 : count;
-    const int renderCount = direction_ == 0 ? 3 : kRenderAhead;
-    uint64_t budget = cap_ - fixedCost_;
-    for (int64_t i = 0; i < wanted; ++i) {
-        int64_t frame;
-        if (direction_ == 0) {
-            frame = (i % 2) ? position_ + (i + 1) / 2 : position_ - i / 2;
-            if (frame < 0 || frame >= count) continue;
-        } else {
-            frame = position_ + direction_ * i;
-            if (loop_) {
-                frame = ((frame % count) + count) % count;
-            } else if (frame < 0 || frame >= count) {
-                break;
-            }
-        }
-        const bool render = i < renderCount;
-        const uint64_t cost = render ? rawCost_ + bitmapCost_ : rawCost_;
-        if (cost > budget && i > 0) break;
-        budget -= std::min(cost, budget);
-        const auto it = frames_.find(frame);
-        if (it == frames_.end()) {
-            if (frame == failed_) {
-                if (full_) break;
-                continue;
-            }
-            Task task;
-            task.kind = Task::Read;
-            task.frame = frame;
-            task.render = render;
-            return task;
-        }
-        const CachedFrame& held = *it->second;
-        if (render && (!held.bitmap || held.generation != generation_)) {
-            Task task;
-            task.kind = Task::Render;
-            task.frame = frame;
-            task.render = true;
-            task.existing = it->second;
-            return task;
-        }
-    }
-    return {};
 }
 
 void FrameCache::Store(std::shared_ptr<const CachedFrame> frame) {
@@ -350,6 +337,8 @@ void FrameCache::Store(std::shared_ptr<const CachedFrame> frame) {
     }
     bytes_ += cost(*frame);
     frames_.emplace(frame->index, std::move(frame));
+    renderWake_.notify_one();
+    stored_.notify_all();
 }
 
 bool FrameCache::EvictFartherThan(int64_t frame) {
@@ -370,6 +359,29 @@ bool FrameCache::EvictFartherThan(int64_t frame) {
     return true;
 }
 
+bool FrameCache::EvictUnwanted() {
+    auto cost = [this](const CachedFrame& f) { return rawCost_ + (f.bitmap ? bitmapCost_ : 0); };
+    // While playing, the few frames just behind the position stay as well: the owner may show
+    // the latest of them when the frame due is late.
+    const uint64_t span =
+        direction_ == 0 ? uint64_t{kRenderAhead} : static_cast<uint64_t>(ReadAhead() - 1);
+    const uint64_t behind = kBehind + kRenderAhead;
+    auto farthest = frames_.end();
+    uint64_t far = 0;
+    for (auto it = frames_.begin(); it != frames_.end(); ++it) {
+        const uint64_t d = Distance(it->first);
+        const bool unwanted = d < kBehind ? d > span : d > behind;
+        if (unwanted && (farthest == frames_.end() || d > far)) {
+            far = d;
+            farthest = it;
+        }
+    }
+    if (farthest == frames_.end()) return false;
+    bytes_ -= cost(*farthest->second);
+    frames_.erase(farthest);
+    return true;
+}
+
 template <typename T, typename Make>
 std::unique_ptr<T> FrameCache::Take(std::vector<std::unique_ptr<T>>* spares, uint64_t cost,
                                     int64_t frame, const Make& make) {
@@ -384,6 +396,14 @@ std::unique_ptr<T> FrameCache::Take(std::vector<std::unique_ptr<T>>* spares, uin
                 spares->pop_back();
                 return item;
             }
+        }
+        {
+            // A frame the position no longer wants gives its blocks before a new one is made.
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (EvictUnwanted()) continue;
+        }
+        {
+            std::lock_guard<std::mutex> lock(blocks_->mutex);
             if (fixedCost_ + blocks_->live + cost <= cap_) {
                 blocks_->live += cost;
                 reserved = true;
@@ -425,103 +445,20 @@ std::unique_ptr<DisplayBitmap> FrameCache::TakeBitmap(int64_t frame) {
                 [this] { return DisplayBitmap::Create(geometry_.width, geometry_.height, false); });
 }
 
+std::shared_ptr<const AlignedBuffer> FrameCache::ShareRaw(std::unique_ptr<AlignedBuffer> raw) {
+    return Blocks::Share(blocks_, std::move(raw), &Blocks::raw);
+}
+
+std::shared_ptr<const DisplayBitmap> FrameCache::ShareBitmap(
+    std::unique_ptr<DisplayBitmap> bitmap) {
+    return Blocks::Share(blocks_, std::move(bitmap), &Blocks::bitmaps);
+}
+
 void FrameCache::DropFramesFrom(int64_t first) {
     auto cost = [this](const CachedFrame& f) { return rawCost_ + (f.bitmap ? bitmapCost_ : 0); };
     for (auto it = frames_.lower_bound(first); it != frames_.end();) {
         bytes_ -= cost(*it->second);
         it = frames_.erase(it);
-    }
-}
-
-void FrameCache::Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!stop_) {
-        if (checkWanted_) {
-            checkWanted_ = false;
-            checking_ = true;
-            lock.unlock();
-            const FileChange change = reader_->Refresh();
-            const int64_t count = reader_->FrameCount();
-            lock.lock();
-            checking_ = false;
-            if (change == FileChange::None) continue;
-            frameCount_ = count;
-            // Frames past a new end, or of a file that is no more, must never be shown.
-            if (change != FileChange::Grown) {
-                DropFramesFrom(change == FileChange::Shrunk ? count : 0);
-                ++epoch_;
-            }
-            // A replacement or loss outweighs a size change the owner has not seen yet.
-            if (change_ == FileChange::None || change != FileChange::Grown) change_ = change;
-            failed_ = -1;
-            full_ = false;
-            std::function<void()> ready = ready_;
-            lock.unlock();
-            if (ready) ready();
-            lock.lock();
-            continue;
-        }
-        Task task = NextTask();
-        if (task.kind == Task::None) {
-            wake_.wait(lock);
-            continue;
-        }
-        const ViewSwitches switches = switches_;
-        const uint64_t generation = generation_;
-        const uint64_t epoch = epoch_;
-        lock.unlock();
-
-        auto entry = std::make_shared<CachedFrame>();
-        entry->index = task.frame;
-        entry->geometry = geometry_;
-        bool ok = true;
-        bool full = false;  // no room for the frame within the cap
-        if (task.kind == Task::Read) {
-            std::unique_ptr<AlignedBuffer> raw = TakeRaw(task.frame);
-            ok = raw != nullptr;
-            if (ok) {
-                const int64_t start = SteadyNow();
-                readStart_.store(start);
-                ok = reader_->Read(task.frame, raw->data());
-                readStart_.store(0);
-                readTime_.Add(SteadyNow() - start);
-            }
-            // A buffer that was not read into goes back among the spares.
-            if (raw) entry->raw = Blocks::Share(blocks_, std::move(raw), &Blocks::raw);
-            if (!ok) entry->raw.reset();
-            full = raw == nullptr && !entry->raw;
-        } else {
-            entry->raw = task.existing->raw;
-            entry->bitmap = task.existing->bitmap;
-            entry->generation = task.existing->generation;
-        }
-        if (ok && task.render) {
-            std::unique_ptr<DisplayBitmap> bitmap = TakeBitmap(task.frame);
-            const int64_t start = SteadyNow();
-            const bool rendered = bitmap && renderer_.Render(entry->Frame(), switches, bitmap);
-            if (bitmap) renderTime_.Add(SteadyNow() - start);
-            if (rendered && bitmap) {
-                entry->bitmap = Blocks::Share(blocks_, std::move(bitmap), &Blocks::bitmaps);
-                entry->generation = generation;
-            } else if (bitmap) {
-                Blocks::Share(blocks_, std::move(bitmap), &Blocks::bitmaps);
-            }
-        }
-
-        lock.lock();
-        if (!ok) {
-            // Not asked for again until the position moves; no room: nor any frame beyond it.
-            failed_ = task.frame;
-            full_ = full;
-            continue;
-        }
-        // Read before the file shrank or was replaced: not what the file holds now.
-        if (epoch != epoch_ || task.frame >= frameCount_) continue;
-        Store(entry);
-        std::function<void()> ready = ready_;
-        lock.unlock();
-        if (ready) ready();
-        lock.lock();
     }
 }
 
