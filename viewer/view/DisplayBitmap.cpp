@@ -42,7 +42,6 @@ bool AlignedBuffer::Allocate(uint64_t size, size_t alignment) {
             if (head) ::munmap(p, head);
             if (kHugeBytes - head) ::munmap(start + head + whole, kHugeBytes - head);
             start += head;
-            (void)::madvise(start, whole, MADV_HUGEPAGE);
         }
         mapped_ = true;
         data_ = start;

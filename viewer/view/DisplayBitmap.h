@@ -37,8 +37,11 @@ public:
     static constexpr size_t kMappedMinBytes = size_t{1} << 20;
 
 private:
-    // Blocks of this size or more start on a 2 MiB boundary and ask for huge pages: a frame is
-    // then faulted in (and its addresses translated) in 2 MiB steps instead of 4 KiB ones.
+    // Blocks of this size or more start on a 2 MiB boundary, so that a system which gives huge
+    // pages to anonymous memory by itself can fault a frame in 2 MiB steps. They are not asked
+    // for (no MADV_HUGEPAGE): where the system compacts memory on demand for such requests, a
+    // block made right after a large file was written stalled the reader and the renderer for
+    // 100-450 ms while memory was compacted (dropped frames in the first play of a new clip).
     static constexpr size_t kHugeBytes = size_t{2} << 20;
 
     uint8_t* data_ = nullptr;
