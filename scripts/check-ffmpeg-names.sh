@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks that every ffmpeg pixel-format name the viewer accepts after -l (the alias table in
-# viewer/app/CommandLine.cpp, and the keywords that equal an ffmpeg name) stores its bytes the
+# viewer/settings/CommandLine.cpp, and the keywords that equal an ffmpeg name) stores its bytes the
 # way the layout it selects does: kavlo-clipgen writes a frame in the layout, ffmpeg reads the
 # file as that pixel format and converts it to rgb24 (gray for grey formats), and the result
 # must match the clip generator's own picture (written as RGB3 or GRAY) closely. A misread
@@ -15,7 +15,7 @@ trap 'rm -rf "$tmp"' EXIT
 w=256 h=64
 known=$(ffmpeg -hide_banner -pix_fmts 2>/dev/null | awk 'NR > 8 && $1 ~ /^I/ {print $2}')
 # Pairs "ffmpeg-name layout": the alias table, then keywords that are ffmpeg names too.
-pairs=$(sed -n '/kAliases\[/,/^};/p' viewer/app/CommandLine.cpp |
+pairs=$(sed -n '/kAliases\[/,/^};/p' viewer/settings/CommandLine.cpp |
         sed -n 's/.*{"\([a-z0-9]*\)", kLayout\([A-Za-z0-9]*\),.*/\1 \2/p')
 pairs+=$'\n'"bgra BGRA"$'\n'"argb ARGB"$'\n'"rgba RGBA"$'\n'"abgr ABGR"$'\n'"rgb0 RGB4"
 pairs+=$'\n'"bgr0 BGR4"$'\n'"0rgb ARGB"$'\n'"0bgr ABGR"$'\n'"gray GRAY"$'\n'"nv12 NV12"

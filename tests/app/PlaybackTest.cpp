@@ -2,7 +2,7 @@
 // the rate field, looping and the end of the file, a file that grows or shrinks while open,
 // Fit to Window, the rate options of the command line, and the timed and unthrottled
 // play-throughs.
-#include "app/CommandLine.h"
+#include "settings/CommandLine.h"
 #include "app/Playback.h"
 #include "app/ViewerDlg.h"
 

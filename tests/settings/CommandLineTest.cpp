@@ -1,5 +1,5 @@
 // The command-line parser and the raw settings record it builds.
-#include "app/CommandLine.h"
+#include "settings/CommandLine.h"
 
 #include <gtest/gtest.h>
 

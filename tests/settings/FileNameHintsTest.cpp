@@ -1,6 +1,6 @@
 // What file names say: real-world names of test sequences, captures and decoder output, with the
 // size, layout, frame rate and interlacing each one states.
-#include "app/FileNameHints.h"
+#include "settings/FileNameHints.h"
 
 #include "image/PixelLayout.h"
 

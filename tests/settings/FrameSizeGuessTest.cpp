@@ -1,7 +1,7 @@
 // The frame-size guess: real-world file sizes, with and without the file's first bytes.
-#include "app/FrameSizeGuess.h"
+#include "settings/FrameSizeGuess.h"
 
-#include "app/FileNameHints.h"
+#include "settings/FileNameHints.h"
 
 #include "clipgen/ClipGen.h"
 #include "image/PixelLayout.h"

@@ -1,6 +1,6 @@
 // Fuzzes the command-line parser and the record building: the input is split into arguments
 // at NUL bytes.
-#include "app/CommandLine.h"
+#include "settings/CommandLine.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Fuzzes the file-name reader: any bytes as a path. Hints that are handed out must be usable as
 // they are: sizes in range and together, a rate with both parts, layouts of the catalogue.
-#include "app/FileNameHints.h"
+#include "settings/FileNameHints.h"
 
 #include "image/PixelLayout.h"
 

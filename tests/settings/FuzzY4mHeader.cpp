@@ -1,6 +1,6 @@
 // Fuzzes the YUV4MPEG2 header parser and the settings record it builds: any bytes as a file's
 // start. A record that is handed out must describe a stream the viewer can read.
-#include "app/Y4mHeader.h"
+#include "settings/Y4mHeader.h"
 
 #include <cstdint>
 #include <cstdlib>

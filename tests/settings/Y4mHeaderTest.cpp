@@ -1,7 +1,7 @@
 // YUV4MPEG2 headers into settings records: the tags, the frame line, and every malformed header
 // ending in an error that names what is wrong.
-#include "app/FileNameHints.h"
-#include "app/Y4mHeader.h"
+#include "settings/FileNameHints.h"
+#include "settings/Y4mHeader.h"
 
 #include <gtest/gtest.h>
 

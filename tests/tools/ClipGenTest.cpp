@@ -2,7 +2,7 @@
 // field arrangements, and the viewer settings it prints.
 #include "clipgen/ClipGen.h"
 
-#include "app/CommandLine.h"
+#include "settings/CommandLine.h"
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
 

@@ -4,8 +4,8 @@
 // generator's); each frame's FRAME line is checked as the frame is read.
 #include "ViewTestSupport.h"
 
-#include "app/FileNameHints.h"
-#include "app/Y4mHeader.h"
+#include "settings/FileNameHints.h"
+#include "settings/Y4mHeader.h"
 #include "clipgen/ClipY4m.h"
 #include "image/Convert.h"
 #include "image/PixelLayout.h"

@@ -1,6 +1,6 @@
 #include "ClipGen.h"
 
-#include "app/CommandLine.h"
+#include "settings/CommandLine.h"
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
 

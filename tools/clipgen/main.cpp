@@ -3,7 +3,7 @@
 #include "ClipGen.h"
 #include "ClipY4m.h"
 
-#include "app/CommandLine.h"
+#include "settings/CommandLine.h"
 #include "image/PixelLayout.h"
 
 #include <cctype>

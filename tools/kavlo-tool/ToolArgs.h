@@ -3,7 +3,7 @@
 // No Qt, no files: the fuzz target runs it as it is.
 #pragma once
 
-#include "app/CommandLine.h"
+#include "settings/CommandLine.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #include "ToolInput.h"
 
-#include "app/FrameSizeGuess.h"
+#include "settings/FrameSizeGuess.h"
 #include "image/PixelLayout.h"
 
 #include <fcntl.h>

@@ -4,7 +4,7 @@
 
 #include "ToolArgs.h"
 
-#include "app/FrameSizeGuess.h"
+#include "settings/FrameSizeGuess.h"
 #include "settings/RawSettings.h"
 
 #include <cstdint>

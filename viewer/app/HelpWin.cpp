@@ -1,7 +1,7 @@
 #include "HelpWin.h"
 
 #include "AppInfo.h"
-#include "CommandLine.h"
+#include "settings/CommandLine.h"
 #include "image/PixelLayout.h"
 #include "view/KeyInput.h"
 

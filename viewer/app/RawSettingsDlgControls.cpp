@@ -3,7 +3,7 @@
 #include "RawSettingsDlg.h"
 
 #include "AppInfo.h"
-#include "CommandLine.h"
+#include "settings/CommandLine.h"
 #include "RecordRate.h"
 #include "view/VideoBuffer.h"
 

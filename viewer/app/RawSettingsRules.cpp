@@ -1,6 +1,6 @@
 #include "RawSettingsRules.h"
 
-#include "FrameSizeGuess.h"
+#include "settings/FrameSizeGuess.h"
 #include "view/LocalFileName.h"
 
 #include <QString>

@@ -3,7 +3,7 @@
 // reading typed numbers, presets and field arrangements.
 #pragma once
 
-#include "FileNameHints.h"
+#include "settings/FileNameHints.h"
 #include "settings/RawSettings.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ViewerApp.h"
 
 #include "AppInfo.h"
-#include "CommandLine.h"
+#include "settings/CommandLine.h"
 #include "FileCheck.h"
 #include "HelpWin.h"
 #include "Platform.h"

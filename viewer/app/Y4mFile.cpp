@@ -1,7 +1,7 @@
 #include "Y4mFile.h"
 
 #include "RawSettingsRules.h"
-#include "Y4mHeader.h"
+#include "settings/Y4mHeader.h"
 
 #include <string>
 

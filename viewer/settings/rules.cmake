@@ -1,4 +1,4 @@
-# The command-line parser, the frame-size guess, file-name hints and the YUV4MPEG2 header (no Qt).
+# The reading rules: the command-line parser, the frame-size guess, file-name hints and the YUV4MPEG2 header (no Qt).
 add_library(kavlo_settings STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CommandLine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FrameSizeGuess.cpp
