@@ -14,8 +14,8 @@
 // sample inside a group is a *slot*: the component it carries, the frame pixel of the group it
 // belongs to, the word holding it, and the bit position and width inside that word.
 //
-//   "YUY2":  one plane, group = 2 pixels in 4 one-byte words: Y'(px 0), Cb(px 0), Y'(px 1), Cr(px
-//   0) "v210":  one plane, group = 6 pixels in four 32-bit LE words, three 10-bit slots per word
+//   "YUY2":  one plane, group = 2 pixels in 4 one-byte words: Y'(px 0), Cb(px 0), Y'(px 1), Cr(px 0)
+//   "v210":  one plane, group = 6 pixels in four 32-bit LE words, three 10-bit slots per word
 //   "P010":  plane 0 = Y' (group 1 pixel, one u16), plane 1 = Cb,Cr pairs (group 2 pixels, two
 //            u16), every sample's 10 significant bits at bits 6..15 of its word
 //   "R565":  one plane, group = 1 pixel in one u16 LE word: R' bits 11-15, G' 5-10, B' 0-4
