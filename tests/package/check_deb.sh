@@ -18,6 +18,26 @@ done
 grep -qx 'Exec=/usr/bin/Kavlo %f' "$root/usr/share/applications/kavlo.desktop" || fail "desktop entry: Exec"
 desktop-file-validate --no-hints "$root/usr/share/applications/kavlo.desktop" || fail "desktop entry is not valid"
 
+# File types: the entry handles every type the package defines, and the system's own type for
+# "*.raw" (a camera's raw photo) as well, so that Kavlo is offered for such files without
+# taking the default from a photo viewer. Merged with the system's types, no other type claims
+# a name of Kavlo's types with more weight, so Kavlo (their only handler) opens them.
+mime_types=$(sed -n 's/^MimeType=//p' "$root/usr/share/applications/kavlo.desktop" | tr ';' '\n')
+for t in $(sed -n 's/.*<mime-type type="\([^"]*\)".*/\1/p' "$root/usr/share/mime/packages/kavlo.xml") \
+         image/x-panasonic-rw; do
+  grep -qx "$t" <<<"$mime_types" || fail "desktop entry does not list $t"
+done
+mimedb=$work/mime
+mkdir -p "$mimedb/packages"
+cp "$root/usr/share/mime/packages/kavlo.xml" "$mimedb/packages/"
+[ -f /usr/share/mime/packages/freedesktop.org.xml ] && cp /usr/share/mime/packages/freedesktop.org.xml "$mimedb/packages/"
+update-mime-database "$mimedb" >/dev/null 2>&1 || fail "update-mime-database rejects kavlo.xml"
+for name in clip.yuv clip.nv12 clip.uyvy clip.y4m clip.gray clip.p010; do
+  glob="*.${name#*.}"
+  best=$(awk -F: -v g="$glob" '$3 == g { print $1 ":" $2 }' "$mimedb/globs2" | sort -t: -k1,1nr | head -n 1)
+  case "$best" in *:video/x-raw-*|*:video/x-yuv4mpeg) ;; *) fail "$name is taken by ${best:-nothing}" ;; esac
+done
+
 # Declared dependencies, without versions; "a | b" alternatives each count.
 depends=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/ //g; s/:.*//' | sort -u)
 missing=0
