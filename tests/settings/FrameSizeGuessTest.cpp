@@ -127,6 +127,18 @@ const RealFile kRealFiles[] = {
     {"QHD frame with alpha", kLayoutBGRA, 2560, 1440, 1},
     {"SXGA frame with alpha", kLayoutBGRA, 1280, 1024, 1},
     {"HD 720 grey sensor frame", kLayoutGRAY, 1280, 720, 1},
+    // Small files: a test pattern or a crop is one picture, not thousands of tiny frames.
+    {"64x64 test frame", kLayoutI420, 64, 64, 1},
+    {"ten 64x64 test frames", kLayoutI420, 64, 64, 10},
+    {"32x32 test frame", kLayoutI420, 32, 32, 1},
+    {"16x16 grey tile", kLayoutGRAY, 16, 16, 1},
+    {"128x128 test frame", kLayoutI420, 128, 128, 1},
+    {"128x128 R'G'B' icon", kLayoutBGR3, 128, 128, 1},
+    {"256x256 grey sensor crop", kLayoutGRAY, 256, 256, 1},
+    {"512x512 test frame", kLayoutI420, 512, 512, 1},
+    {"64x64 capture frame", kLayoutUYVY, 64, 64, 1},
+    {"96x96 thumbnail", kLayoutI420, 96, 96, 1},
+    {"80x60 thermal sensor frame", kLayoutGRAY, 80, 60, 1},
 };
 
 // With the file's first bytes, every real file is read as what it is.
@@ -163,8 +175,11 @@ TEST(FrameSizeGuess, SizeAloneRanksWholeFramesAndCommonSizesFirst) {
         ASSERT_FALSE(guesses.empty());
         EXPECT_EQ(Describe(guesses[0]), Describe({c.width, c.height, c.code, 0, c.frames, c.rest}));
     }
-    // Below the smallest frame of the table, and empty files: nothing to propose.
-    EXPECT_TRUE(RankFrameSizeGuesses(6143).empty());
+    // One 64x64 I420 frame: that picture, not a strip of grey rows.
+    ASSERT_FALSE(RankFrameSizeGuesses(6144).empty());
+    EXPECT_EQ(Describe(RankFrameSizeGuesses(6144)[0]), "64x64 I420, 1 frames + 0");
+    // Below the smallest frame of the table (16x16 grey), and empty files: nothing to propose.
+    EXPECT_TRUE(RankFrameSizeGuesses(255).empty());
     EXPECT_TRUE(RankFrameSizeGuesses(0).empty());
     EXPECT_TRUE(RankFrameSizeGuesses(-5).empty());
 }

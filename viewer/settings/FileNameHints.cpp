@@ -1,6 +1,7 @@
 #include "FileNameHints.h"
 
 #include "CommandLine.h"
+#include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
 
 #include <algorithm>
@@ -46,7 +47,7 @@ constexpr NamedSize kNamedSizes[] = {
     {"qcif", {176, 144}}, {"cif", {352, 288}},   {"4cif", {704, 576}},  {"16cif", {1408, 1152}},
     {"sif", {352, 240}},  {"qsif", {176, 120}},  {"pal", {720, 576}},   {"ntsc", {720, 480}},
     {"qvga", {320, 240}}, {"vga", {640, 480}},   {"svga", {800, 600}},  {"xga", {1024, 768}},
-    {"hd", {1280, 720}},  {"fhd", {1920, 1080}}, {"qhd", {2560, 1440}}, {"2k", {2048, 1080}},
+    {"hd", {1920, 1080}}, {"fhd", {1920, 1080}}, {"qhd", {2560, 1440}}, {"2k", {2048, 1080}},
     {"4k", {3840, 2160}}, {"uhd", {3840, 2160}}, {"8k", {7680, 4320}},
 };
 
@@ -149,7 +150,8 @@ struct ComponentHints {
     // Layout pieces.
     std::optional<uint32_t> keywordCode;
     std::string keywordText;
-    std::optional<char> family;  // 'y' Y'CbCr, 'r' R'G'B', 'g' grey
+    std::optional<char> family;  // 'y' Y'CbCr, 'r' R'G'B', 'g' grey, 'b' Bayer mosaic
+    std::string mosaic;          // a Bayer mosaic's cell order, "rggb" (empty: not said)
     int chroma = 0;              // 420, 422, 444, 411, 440
     int bits = 0;                // 8, 10, 12, 16
     std::optional<char> endian;  // 'l' or 'b'
@@ -254,6 +256,20 @@ bool IsDepthWord(const std::string& s) {
     return s == "bit" || s == "bits" || s == "b" || s == "bpc" || s == "bitle" || s == "bitbe";
 }
 
+// The cell order of a Bayer mosaic as names spell it: "rggb", or a camera's "bayerrg"; empty
+// when the run is none.
+std::string MosaicOrder(const std::string& run) {
+    static constexpr const char* kOrders[] = {"rggb", "bggr", "grbg", "gbrg"};
+    for (const char* order : kOrders)
+        if (run == order) return run;
+    // Camera pixel formats name the mosaic by its first two cells: "BayerRG12" is RGGB.
+    if (run.size() == 7 && run.compare(0, 5, "bayer") == 0) {
+        for (const char* order : kOrders)
+            if (run.compare(5, 2, order, 2) == 0) return order;
+    }
+    return std::string();
+}
+
 std::optional<uint32_t> KeywordCode(std::string_view word) {
     if (auto k = FindLayoutKeyword(std::string(word))) return k->code;
     if (auto k = FindLayoutKeyword(LowerCopy(word))) return k->code;
@@ -269,6 +285,23 @@ void ReadRuns(const std::vector<std::string>& runs, ComponentHints& h) {
             if (r == "yuv" || r == "yuvj" || r == "ycbcr") h.family = 'y';
             if (r == "rgb" || r == "bgr") h.family = 'r';
             if (r == "gray" || r == "grey" || r == "mono" || r == "luma") h.family = 'g';
+            if (r == "bayer" || r == "mosaic") h.family = 'b';
+            const std::string mosaic = MosaicOrder(r);
+            if (!mosaic.empty()) {
+                h.family = 'b';
+                h.mosaic = mosaic;
+            }
+            // A depth written straight after the kind of samples: "mono12", "RGGB10", "gray10",
+            // "BayerRG12"; or behind a 'p' of its own ("p10").
+            const bool kind = r == "gray" || r == "grey" || r == "mono" || r == "luma" ||
+                              r == "bayer" || !mosaic.empty() || (r == "p" && i == 0);
+            if (kind && IsDepth(SmallNumber(next))) {
+                h.bits = SmallNumber(next);
+                if (after == "le") h.endian = 'l';
+                if (after == "be") h.endian = 'b';
+                ++i;
+                continue;
+            }
             if (r == "le" && (i == 0 || h.bits)) h.endian = 'l';
             if (r == "be" && (i == 0 || h.bits)) h.endian = 'b';
             if (r == "interlaced") h.interlaced = true;
@@ -374,10 +407,21 @@ ComponentHints ReadComponent(std::string_view s) {
 }
 
 // Layout names for pieces, most likely first. Names the catalogue lacks are skipped.
-std::vector<std::string> NamesFor(char family, int chroma, int bits, char endian) {
+std::vector<std::string> NamesFor(char family, int chroma, int bits, char endian,
+                                  const std::string& mosaic) {
     const bool big = endian == 'b';
     const std::string e = big ? "BE" : "LE";
     const std::string b = std::to_string(bits);
+    if (family == 'b') {
+        // Mosaics are stored in little-endian words; the named cell order first, then the others.
+        std::vector<std::string> names;
+        std::vector<std::string> orders = {"RGGB", "BGGR", "GRBG", "GBRG"};
+        for (const std::string& order : orders) {
+            if (!mosaic.empty() && LowerCopy(order) != mosaic) continue;
+            names.push_back(bits == 0 || bits == 8 ? order : order + "LE" + b);
+        }
+        return names;
+    }
     if (family == 'g') {
         if (bits == 0 || bits == 8) return {"GRAY"};
         return {"GRAY" + e + b};
@@ -418,9 +462,15 @@ std::vector<std::string> NamesFor(char family, int chroma, int bits, char endian
     return names;
 }
 
-std::string PiecesText(char family, int chroma, int bits, char endian) {
+std::string PiecesText(char family, int chroma, int bits, char endian, const std::string& mosaic) {
     std::string text;
     if (family == 'g') text = "grey";
+    if (family == 'b') {
+        std::string order = mosaic.empty() ? std::string("mosaic") : mosaic;
+        if (!mosaic.empty())
+            for (char& c : order) c = static_cast<char>(c - 'a' + 'A');
+        text = "Bayer " + order;
+    }
     if (family == 'r') text = "R'G'B'";
     if (chroma != 0) {
         const std::string c = std::to_string(chroma);
@@ -462,6 +512,7 @@ FileNameHints ReadFileNameHints(std::string_view path) {
     bool sizeSet = false, rateSet = false, layoutDone = false;
     char family = 0, endian = 0;
     int chroma = 0, bits = 0;
+    std::string mosaic;
     for (const std::string_view component : components) {
         const ComponentHints h = ReadComponent(component);
         if (!sizeSet && h.sizePriority > 0) {
@@ -477,6 +528,22 @@ FileNameHints ReadFileNameHints(std::string_view path) {
         if (!hints.interlaced && h.interlaced) hints.interlaced = h.interlaced;
         if (layoutDone) continue;
         const bool anyPiece = family || chroma || bits || endian;
+        // A mosaic or grey keyword beside a depth of its own names that depth's row: "rggb" and
+        // "12bit" in one name are RGGBLE12, not the 8-bit RGGB.
+        if (h.keywordCode && !anyPiece && h.bits != 0) {
+            const FrameMemoryLayout* memory = FindFrameMemoryLayout(*h.keywordCode);
+            const bool deepens =
+                memory && memory->sampleBits != h.bits &&
+                (memory->model == ColourModel::Bayer || memory->model == ColourModel::Grey);
+            if (deepens) {
+                family = memory->model == ColourModel::Bayer ? 'b' : 'g';
+                if (family == 'b') mosaic = LowerCopy(LayoutName(*h.keywordCode).substr(0, 4));
+                bits = h.bits;
+                if (h.endian) endian = *h.endian;
+                layoutDone = true;
+                continue;
+            }
+        }
         if (h.keywordCode && !anyPiece) {
             hints.codes.push_back(*h.keywordCode);
             hints.layoutText = h.keywordText;
@@ -488,18 +555,21 @@ FileNameHints ReadFileNameHints(std::string_view path) {
             continue;
         }
         if (!family && h.family) family = *h.family;
+        if (mosaic.empty() && family == 'b') mosaic = h.mosaic;
         if (!chroma) chroma = h.chroma;
         if (!bits) bits = h.bits;
         if (!endian && h.endian) endian = *h.endian;
     }
-    if (hints.codes.empty() && (chroma || bits > 8 || family == 'g' || family == 'r')) {
-        for (const std::string& name : NamesFor(family, chroma, bits, endian)) {
+    if (hints.codes.empty() &&
+        (chroma || bits > 8 || family == 'g' || family == 'r' || family == 'b')) {
+        for (const std::string& name : NamesFor(family, chroma, bits, endian, mosaic)) {
             const auto code = LayoutCodeByName(name);
             if (code &&
                 std::find(hints.codes.begin(), hints.codes.end(), *code) == hints.codes.end())
                 hints.codes.push_back(*code);
         }
-        if (!hints.codes.empty()) hints.layoutText = PiecesText(family, chroma, bits, endian);
+        if (!hints.codes.empty())
+            hints.layoutText = PiecesText(family, chroma, bits, endian, mosaic);
     }
     return hints;
 }

@@ -17,14 +17,18 @@ struct FrameSize {
 };
 
 // Frame sizes, most common first: broadcast HD and UHD, then the standard-definition rasters,
-// computer and cinema sizes, and the small conference formats.
+// computer and cinema sizes, and the small conference formats; last the small test patterns and
+// sensor crops, squares first and larger before smaller, so that a file of a few kilobytes reads
+// as one picture rather than as thousands of tiny ones.
 constexpr FrameSize kCommonSizes[] = {
     {1920, 1080}, {1280, 720},  {3840, 2160}, {720, 576},  {720, 480},   {7680, 4320}, {4096, 2160},
     {2048, 1080}, {1440, 1080}, {640, 480},   {352, 288},  {176, 144},   {1920, 1200}, {2560, 1440},
     {1920, 1088}, {720, 486},   {704, 576},   {704, 480},  {352, 240},   {176, 120},   {320, 240},
     {1024, 768},  {1280, 1024}, {1600, 1200}, {800, 600},  {1366, 768},  {2560, 1600}, {960, 720},
     {1408, 1152}, {1408, 960},  {1056, 864},  {1056, 720}, {4096, 3112}, {3656, 2664}, {8192, 4320},
-    {5120, 2880}, {160, 120},   {128, 96},
+    {5120, 2880}, {160, 120},   {128, 96},    {512, 512},  {256, 256},   {128, 128},   {64, 64},
+    {32, 32},     {16, 16},     {1024, 1024}, {96, 96},    {48, 48},     {80, 60},     {64, 48},
+    {32, 24},
 };
 
 // Layouts, most common in raw files first. Layouts whose frames have the same byte size follow
