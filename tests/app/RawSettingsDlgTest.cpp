@@ -178,17 +178,27 @@ TEST_F(SettingsDialog, OpensWhenNoFrameFitsAndShowsTheFileOnceOneDoes) {
     EXPECT_TRUE(dlg.Note().isEmpty());
 }
 
-// Without stored settings the first guess of a small clip holds no frame (GRAY half the file by
-// the rest); the dialog opens on it instead of failing.
+// Without stored settings a small clip is read by the small sizes that divide it, its picture
+// deciding; a file below every size opens on a guess that holds no frame (GRAY half the file by
+// the rest), with the frame slider at 0, instead of failing.
 TEST_F(SettingsDialog, SmallFileWithoutSettingsOpensOnTheGuess) {
     const QString path = shelltest::Clip(QStringLiteral("gray-small.raw"), kLayoutGRAY, 64, 48, 2);
     ASSERT_EQ(Start(path, NoSettings()), 0) << error.toStdString();
     EXPECT_EQ(Format().code, kLayoutGRAY);
-    EXPECT_EQ(Format().width, 3072);
-    ExpectFit(false);
+    EXPECT_EQ(Format().width, 64);
+    EXPECT_EQ(Format().height, 48);
+    ExpectFit(true);
+    EXPECT_EQ(dlg.Preview()->FrameCount(), 2);
+
+    CRawSettingsDlg tiny;
+    ASSERT_EQ(tiny.Prepare(shelltest::FileOfSize(QStringLiteral("tiny.raw"), 200), NoSettings(),
+                           error, 0),
+              0);
+    EXPECT_FALSE(tiny.SettingsFit());
     EXPECT_EQ(
-        dlg.FitMessage(),
-        QStringLiteral("one 3072\u00D73072 GRAY frame needs 9,437,184 bytes; the file has 6,144"));
+        tiny.findChild<QLabel*>(QStringLiteral("Control%1").arg(CRawSettingsDlg::kIdFrameLabel))
+            ->text(),
+        QStringLiteral("0"));
     // A one-byte file is a single pixel.
     CRawSettingsDlg one;
     EXPECT_EQ(
@@ -284,6 +294,49 @@ TEST_F(SettingsDialog, TypedValuesAreValidatedAndEnterNeverCloses) {
     QTest::keyClick(edit, Qt::Key_Escape);
     EXPECT_EQ(edit->text(), QStringLiteral("0"));
     EXPECT_TRUE(dlg.isVisible());
+}
+
+// A value typed into a field counts when the field is left by Tab or a click, and when OK is
+// pressed while the field still has the focus; one that is refused keeps the dialog open.
+TEST_F(SettingsDialog, TypedValuesCountWithoutReturn) {
+    const QString path = shelltest::FileOfSize(QStringLiteral("left.raw"), 3 * 691200);
+    ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutYUYV, 720, 480)), 0);
+    TypeInto(CRawSettingsDlg::kIdWidthEdit, QStringLiteral("640"), Qt::Key_Tab);
+    EXPECT_EQ(Format().width, 640);
+    auto* prefix = Control<QLineEdit>(dlg, CRawSettingsDlg::kIdFilePrefix);
+    prefix->setFocus();
+    prefix->selectAll();
+    QTest::keyClicks(prefix, QStringLiteral("512"));
+    QTest::mouseClick(Control<QLineEdit>(dlg, CRawSettingsDlg::kIdFramePrefix), Qt::LeftButton);
+    EXPECT_EQ(dlg.Settings().filePrefix, 512);
+
+    // Typed and OK clicked straight away: the value is in the record that OK hands back.
+    auto* framePrefix = Control<QLineEdit>(dlg, CRawSettingsDlg::kIdFramePrefix);
+    framePrefix->setFocus();
+    framePrefix->selectAll();
+    QTest::keyClicks(framePrefix, QStringLiteral("64"));
+    dlg.accept();
+    EXPECT_EQ(dlg.Settings().framePrefix, 64);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+}
+
+TEST_F(SettingsDialog, RefusedTypedValueKeepsTheDialogOpenOnOk) {
+    const QString path = shelltest::FileOfSize(QStringLiteral("refuse.raw"), 3 * 691200);
+    ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutYUYV, 720, 480)), 0);
+    auto* width = Control<QLineEdit>(dlg, CRawSettingsDlg::kIdWidthEdit);
+    width->setFocus();
+    width->selectAll();
+    QTest::keyClicks(width, QStringLiteral("4000"));
+    dlg.accept();
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(Format().width, 720);
+    EXPECT_TRUE(dlg.Note().startsWith(QStringLiteral("Width 4000 refused")));
+    width->setFocus();
+    width->selectAll();
+    QTest::keyClicks(width, QStringLiteral("abc"));
+    dlg.accept();
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.Note(), QStringLiteral("Width: \"abc\" is not a whole number"));
 }
 
 TEST_F(SettingsDialog, PrefixLargerThanTheFileKeepsThePreviousOne) {

@@ -12,6 +12,8 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QFocusEvent>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
@@ -339,25 +341,16 @@ bool CRawSettingsDlg::HandleEditKey(QLineEdit* edit, int key) {
     }
     const bool isWidth = edit == widthEdit_, isHeight = edit == heightEdit_;
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        const std::optional<int64_t> value = rawsettings::ParseWholeNumber(edit->text());
-        if (!value) {
+        if (!rawsettings::ParseWholeNumber(edit->text())) {
             // Refused as it stands: the field keeps the text, marked, for the user to mend.
-            MarkRefused(edit, QStringLiteral("%1: \"%2\" is not a whole number")
-                                  .arg(EditName(edit), edit->text().trimmed()));
+            ApplyTypedValue(edit);
             edit->selectAll();
             return true;
         }
+        // Applied before the dialog takes the focus, so that leaving the field finds nothing
+        // left to apply.
+        ApplyTypedValue(edit);
         setFocus();
-        if (isWidth)
-            SetWidthValue(*value);
-        else if (isHeight)
-            SetHeightValue(*value);
-        else if (edit == filePrefixEdit_)
-            SetByteCountValue(ByteCount::FilePrefix, *value);
-        else if (edit == framePrefixEdit_)
-            SetByteCountValue(ByteCount::FramePrefix, *value);
-        else
-            SetByteCountValue(ByteCount::FramePostfix, *value);
         return true;
     }
     if (key == Qt::Key_Escape) {
@@ -385,7 +378,74 @@ bool CRawSettingsDlg::HandleEditKey(QLineEdit* edit, int key) {
     return false;
 }
 
+bool CRawSettingsDlg::IsValueEdit(const QObject* object) const {
+    return object && (object == widthEdit_ || object == heightEdit_ || object == filePrefixEdit_ ||
+                      object == framePrefixEdit_ || object == framePostfixEdit_ || object == rate_);
+}
+
+bool CRawSettingsDlg::HasTypedValue(QLineEdit* edit) const {
+    if (edit == rate_) return rate_->text().trimmed() != kavlo::FrameRateText(record_);
+    int64_t inForce = 0;
+    if (edit == widthEdit_)
+        inForce = record_.rawFormat.width;
+    else if (edit == heightEdit_)
+        inForce = record_.rawFormat.height;
+    else if (edit == filePrefixEdit_)
+        inForce = record_.filePrefix;
+    else if (edit == framePrefixEdit_)
+        inForce = record_.framePrefix;
+    else
+        inForce = record_.framePostfix;
+    return edit->text().trimmed() != QString::number(inForce);
+}
+
+bool CRawSettingsDlg::ApplyTypedValue(QLineEdit* edit) {
+    if (edit == rate_) return OnRateTyped();
+    const std::optional<int64_t> value = rawsettings::ParseWholeNumber(edit->text());
+    if (!value) {
+        MarkRefused(edit, QStringLiteral("%1: \"%2\" is not a whole number")
+                              .arg(EditName(edit), edit->text().trimmed()));
+        return false;
+    }
+    if (edit == widthEdit_)
+        SetWidthValue(*value);
+    else if (edit == heightEdit_)
+        SetHeightValue(*value);
+    else if (edit == filePrefixEdit_)
+        SetByteCountValue(ByteCount::FilePrefix, *value);
+    else if (edit == framePrefixEdit_)
+        SetByteCountValue(ByteCount::FramePrefix, *value);
+    else
+        SetByteCountValue(ByteCount::FramePostfix, *value);
+    // A refused value leaves the note saying why; a taken one clears it.
+    return Note().isEmpty();
+}
+
+void CRawSettingsDlg::accept() {
+    for (QLineEdit* edit :
+         {widthEdit_, heightEdit_, filePrefixEdit_, framePrefixEdit_, framePostfixEdit_, rate_}) {
+        if (!HasTypedValue(edit)) continue;
+        if (!ApplyTypedValue(edit)) {
+            edit->setFocus();
+            edit->selectAll();
+            return;
+        }
+    }
+    if (!ok_->isEnabled()) return;
+    QDialog::accept();
+}
+
 bool CRawSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
+    // A value typed into a field counts when the field is left (Tab, a click elsewhere), not
+    // only on Return. Leaving for a menu or another window keeps it pending.
+    if (event->type() == QEvent::FocusOut && IsValueEdit(watched) && isVisible()) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        auto* edit = static_cast<QLineEdit*>(watched);
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
+            edit != rate_ && HasTypedValue(edit))
+            ApplyTypedValue(edit);
+        return QDialog::eventFilter(watched, event);
+    }
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
         return QDialog::eventFilter(watched, event);
     auto* w = qobject_cast<QWidget*>(watched);
@@ -394,10 +454,7 @@ bool CRawSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     const bool overrideCheck = event->type() == QEvent::ShortcutOverride;
     auto* edit = qobject_cast<QLineEdit*>(w);
-    const bool isOurEdit =
-        edit && (edit == widthEdit_ || edit == heightEdit_ || edit == filePrefixEdit_ ||
-                 edit == framePrefixEdit_ || edit == framePostfixEdit_ || edit == rate_);
-    if (isOurEdit) {
+    if (edit && IsValueEdit(edit)) {
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
             key->key() == Qt::Key_Escape) {
             if (overrideCheck) {

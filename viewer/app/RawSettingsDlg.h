@@ -126,6 +126,9 @@ public:
     bool ApplySettings(const RawSettings& candidate);
 
     void done(int result) override;
+    // OK: a value still being typed in a field is applied first; when it is refused the dialog
+    // stays open with the reason shown.
+    void accept() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -158,6 +161,12 @@ private:
     QLineEdit* ByteCountEdit(rawsettings::ByteCount which) const;
     QString EditName(QLineEdit* edit) const;
     bool HandleEditKey(QLineEdit* edit, int key);
+    // Whether a field's text differs from the value in force (typed and not yet applied).
+    bool HasTypedValue(QLineEdit* edit) const;
+    // Applies a field's text as Return does, without moving the focus. False when the text is
+    // no number or the value was refused (the note says why).
+    bool ApplyTypedValue(QLineEdit* edit);
+    bool IsValueEdit(const QObject* object) const;
     int64_t PreviewPosition() const;
 
     RawSettings record_{};

@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 using rawsettings::ByteCount;
 
@@ -288,7 +289,8 @@ void CRawSettingsDlg::RefreshControls() {
         layout_->setCurrentIndex(*index);
         layoutIndex_ = *index;
     }
-    const int64_t position = PreviewPosition();
+    // No frame shown (none fits): frame 0, never -1.
+    const int64_t position = std::max<int64_t>(PreviewPosition(), 0);
     // The slider reaches frame INT_MAX at most; the label shows the whole number.
     frameSlider_->setRange(0, rawsettings::FrameSliderPosition(preview_->FrameCount() - 1));
     frameSlider_->setValue(rawsettings::FrameSliderPosition(position));

@@ -18,8 +18,9 @@ struct FrameSize {
 
 // Frame sizes, most common first: broadcast HD and UHD, then the standard-definition rasters,
 // computer and cinema sizes, and the small conference formats; last the small test patterns and
-// sensor crops, squares first and larger before smaller, so that a file of a few kilobytes reads
-// as one picture rather than as thousands of tiny ones.
+// sensor crops (from kFirstSmallSize on), squares first and larger before smaller, so that a file
+// of a few kilobytes reads as one picture rather than as thousands of tiny ones. A small size is
+// only a reading when it divides the file exactly.
 constexpr FrameSize kCommonSizes[] = {
     {1920, 1080}, {1280, 720},  {3840, 2160}, {720, 576},  {720, 480},   {7680, 4320}, {4096, 2160},
     {2048, 1080}, {1440, 1080}, {640, 480},   {352, 288},  {176, 144},   {1920, 1200}, {2560, 1440},
@@ -30,6 +31,9 @@ constexpr FrameSize kCommonSizes[] = {
     {32, 32},     {16, 16},     {1024, 1024}, {96, 96},    {48, 48},     {80, 60},     {64, 48},
     {32, 24},
 };
+
+constexpr size_t kFirstSmallSize = 38;
+static_assert(kCommonSizes[kFirstSmallSize].width == 512, "the small sizes start at 512 x 512");
 
 // Layouts, most common in raw files first. Layouts whose frames have the same byte size follow
 // the most common of them, so that the name a user most likely means comes first.
@@ -148,6 +152,8 @@ std::vector<FrameSizeGuess> RankFrameSizeGuesses(int64_t fileSize,
             if (!BuildRawVideoFormat(format, size.width, size.height, code, 0, -1)) continue;
             const auto frameBytes = static_cast<int64_t>(FrameBytes(format));
             if (frameBytes <= 0 || frameBytes > payload) continue;
+            const bool small = sizeRank >= kFirstSmallSize && sizeRank < std::size(kCommonSizes);
+            if (small && payload % frameBytes != 0) continue;
             FrameSizeGuess guess;
             guess.width = size.width;
             guess.height = size.height;
