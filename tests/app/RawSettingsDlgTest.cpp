@@ -339,6 +339,47 @@ TEST_F(SettingsDialog, RefusedTypedValueKeepsTheDialogOpenOnOk) {
     EXPECT_EQ(dlg.Note(), QStringLiteral("Width: \"abc\" is not a whole number"));
 }
 
+// A padded buffer: the line pitch is typed, counts in the frame arithmetic, stays through size
+// changes while a line fits in it, and "auto" gives the layout's own pitch back.
+TEST_F(SettingsDialog, LinePitchIsTypedCheckedAndKept) {
+    const QString path = shelltest::FileOfSize(QStringLiteral("padded.raw"), 128 * 50 * 2);
+    ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutGRAY, 100, 50)), 0);
+    auto* pitch = Control<QLineEdit>(dlg, CRawSettingsDlg::kIdLinePitch);
+    ASSERT_NE(pitch, nullptr);
+    EXPECT_EQ(pitch->text(), QStringLiteral("auto"));
+    EXPECT_EQ(Info(), QStringLiteral("Total Frames: 2   File size: 12800   Rest Bytes: 2800"));
+    TypeInto(CRawSettingsDlg::kIdLinePitch, QStringLiteral("128"), Qt::Key_Tab);
+    EXPECT_EQ(Format().lineBytes, 128);
+    EXPECT_EQ(Info(), QStringLiteral("Total Frames: 2   File size: 12800   Rest Bytes: 0"));
+
+    TypeInto(CRawSettingsDlg::kIdWidthEdit, QStringLiteral("120"));
+    EXPECT_EQ(Format().width, 120);
+    EXPECT_EQ(Format().lineBytes, 128);
+    TypeInto(CRawSettingsDlg::kIdWidthEdit, QStringLiteral("200"));
+    EXPECT_EQ(Format().width, 120);
+    EXPECT_EQ(dlg.Note(), QStringLiteral("Refused for the line pitch: a 200\u00D750 GRAY frame "
+                                         "needs a line pitch of at least 200 bytes"));
+    TypeInto(CRawSettingsDlg::kIdLinePitch, QStringLiteral("64"));
+    EXPECT_EQ(Format().lineBytes, 128);
+    EXPECT_EQ(pitch->text(), QStringLiteral("128"));
+    EXPECT_EQ(dlg.Note(), QStringLiteral("Line pitch 64 refused: a 120\u00D750 GRAY frame needs a "
+                                         "line pitch of at least 120 bytes"));
+    TypeInto(CRawSettingsDlg::kIdLinePitch, QStringLiteral("auto"));
+    EXPECT_EQ(Format().lineBytes, 120);
+    EXPECT_EQ(pitch->text(), QStringLiteral("auto"));
+
+    // A record that holds a pitch of its own shows it and keeps it.
+    CRawSettingsDlg again;
+    RawSettings padded = shelltest::SettingsFor(kLayoutGRAY, 100, 50);
+    padded.rawFormat.lineBytes = 128;
+    ASSERT_EQ(again.Prepare(path, padded, error, 0), 0);
+    EXPECT_EQ(
+        again.findChild<QLineEdit*>(QStringLiteral("Control%1").arg(CRawSettingsDlg::kIdLinePitch))
+            ->text(),
+        QStringLiteral("128"));
+    EXPECT_EQ(again.Settings().rawFormat.lineBytes, 128);
+}
+
 TEST_F(SettingsDialog, PrefixLargerThanTheFileKeepsThePreviousOne) {
     const QString path = shelltest::FileOfSize(QStringLiteral("prefix.raw"), 691200 + 100);
     ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutYUYV, 720, 480)), 0);

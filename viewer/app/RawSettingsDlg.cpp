@@ -62,6 +62,7 @@ int CRawSettingsDlg::Prepare(const QString& path, const RawSettings& settings, Q
 
     rememberedDeinterlace_ = record_.deinterlace;
     rememberedMethod_ = record_.deinterlaceMethod;
+    pitch_ = rawsettings::GivenPitch(record_);
     if ((record_.rawFormat.extensionFlags & kExtFieldInfo) && record_.rawFormat.fieldCount == 2) {
         record_.deinterlace = 1;
         record_.deinterlaceMethod = kavlo::kDeinterlaceTopField;
@@ -116,7 +117,12 @@ int64_t CRawSettingsDlg::PreviewPosition() const { return preview_->CurrentPosit
 bool CRawSettingsDlg::ApplySettings(const RawSettings& candidateIn) {
     RawSettings candidate = candidateIn;
     const int64_t noted = PreviewPosition();
-    if (!rawsettings::RebuildFormat(candidate)) return false;
+    if (!rawsettings::RebuildFormat(candidate, pitch_)) {
+        const QString problem = rawsettings::PitchProblem(candidate, pitch_);
+        if (!problem.isEmpty())
+            ShowNote(QStringLiteral("Refused for the line pitch: %1").arg(problem));
+        return false;
+    }
     if (!fits_) {
         // Nothing shows yet: the settings are taken as they come, and the preview returns as
         // soon as they hold a frame.
@@ -140,7 +146,7 @@ bool CRawSettingsDlg::ApplySettings(const RawSettings& candidateIn) {
 }
 
 void CRawSettingsDlg::NoteRefused(const QString& what, RawSettings trial) {
-    const QString why = rawsettings::RebuildFormat(trial)
+    const QString why = rawsettings::RebuildFormat(trial, pitch_)
                             ? rawsettings::FitProblem(trial, fileSize_)
                             : QStringLiteral("no frame of that size can be described");
     if (!why.isEmpty()) ShowNote(QStringLiteral("%1 refused: %2").arg(what, why));
@@ -185,6 +191,43 @@ void CRawSettingsDlg::SetByteCountValue(ByteCount which, int64_t value) {
                                                 rawsettings::GroupedNumber(limited)),
                     candidate);
     ShowValue(ByteCountEdit(which), rawsettings::CurrentByteCount(record_, which));
+}
+
+void CRawSettingsDlg::SetPitchValue(int64_t value) {
+    ShowNote(QString());
+    if (value <= INT32_MIN || value > INT32_MAX) {
+        ShowNote(QStringLiteral("Line pitch %1 refused: beyond 32 bits").arg(value));
+        ShowPitch();
+        return;
+    }
+    const auto pitch = static_cast<int32_t>(value);
+    const QString problem = rawsettings::PitchProblem(record_, pitch);
+    if (!problem.isEmpty()) {
+        ShowNote(QStringLiteral("Line pitch %1 refused: %2").arg(value).arg(problem));
+        ShowPitch();
+        return;
+    }
+    const int32_t previous = pitch_;
+    pitch_ = pitch;
+    if (pitch != previous && !ApplySettings(record_)) {
+        NoteRefused(QStringLiteral("Line pitch %1").arg(value), record_);
+        pitch_ = previous;
+    }
+    ShowPitch();
+}
+
+QString CRawSettingsDlg::PitchText() const {
+    return pitch_ == 0 ? QStringLiteral("auto") : QString::number(pitch_);
+}
+
+void CRawSettingsDlg::ShowPitch() {
+    pitchEdit_->setText(PitchText());
+    if (pitchEdit_->property(kRefusedProperty).toBool()) {
+        pitchEdit_->setProperty(kRefusedProperty, false);
+        pitchEdit_->setStyleSheet(QString());
+        pitchEdit_->setToolTip(QString());
+        UpdateOk();
+    }
 }
 
 void CRawSettingsDlg::OnWidthTyped(int64_t value) { SetWidthValue(value); }
@@ -232,6 +275,7 @@ QString CRawSettingsDlg::EditName(QLineEdit* edit) const {
     if (edit == filePrefixEdit_) return QStringLiteral("File prefix");
     if (edit == framePrefixEdit_) return QStringLiteral("Frame prefix");
     if (edit == rate_) return QStringLiteral("Frame rate");
+    if (edit == pitchEdit_) return QStringLiteral("Line pitch");
     return QStringLiteral("Frame postfix");
 }
 
@@ -341,15 +385,13 @@ bool CRawSettingsDlg::HandleEditKey(QLineEdit* edit, int key) {
     }
     const bool isWidth = edit == widthEdit_, isHeight = edit == heightEdit_;
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        if (!rawsettings::ParseWholeNumber(edit->text())) {
-            // Refused as it stands: the field keeps the text, marked, for the user to mend.
-            ApplyTypedValue(edit);
+        // Applied before the dialog takes the focus, so that leaving the field finds nothing
+        // left to apply. Text that is no number is refused as it stands: the field keeps it,
+        // marked, and the focus, for the user to mend.
+        if (!ApplyTypedValue(edit) && edit->property(kRefusedProperty).toBool()) {
             edit->selectAll();
             return true;
         }
-        // Applied before the dialog takes the focus, so that leaving the field finds nothing
-        // left to apply.
-        ApplyTypedValue(edit);
         setFocus();
         return true;
     }
@@ -359,6 +401,8 @@ bool CRawSettingsDlg::HandleEditKey(QLineEdit* edit, int key) {
             ShowValue(edit, record_.rawFormat.width);
         else if (isHeight)
             ShowValue(edit, record_.rawFormat.height);
+        else if (edit == pitchEdit_)
+            ShowPitch();
         else if (edit == filePrefixEdit_)
             ShowValue(edit, record_.filePrefix);
         else if (edit == framePrefixEdit_)
@@ -380,11 +424,13 @@ bool CRawSettingsDlg::HandleEditKey(QLineEdit* edit, int key) {
 
 bool CRawSettingsDlg::IsValueEdit(const QObject* object) const {
     return object && (object == widthEdit_ || object == heightEdit_ || object == filePrefixEdit_ ||
-                      object == framePrefixEdit_ || object == framePostfixEdit_ || object == rate_);
+                      object == framePrefixEdit_ || object == framePostfixEdit_ ||
+                      object == rate_ || object == pitchEdit_);
 }
 
 bool CRawSettingsDlg::HasTypedValue(QLineEdit* edit) const {
     if (edit == rate_) return rate_->text().trimmed() != kavlo::FrameRateText(record_);
+    if (edit == pitchEdit_) return pitchEdit_->text().trimmed() != PitchText();
     int64_t inForce = 0;
     if (edit == widthEdit_)
         inForce = record_.rawFormat.width;
@@ -401,6 +447,12 @@ bool CRawSettingsDlg::HasTypedValue(QLineEdit* edit) const {
 
 bool CRawSettingsDlg::ApplyTypedValue(QLineEdit* edit) {
     if (edit == rate_) return OnRateTyped();
+    const QString text = edit->text().trimmed();
+    if (edit == pitchEdit_ &&
+        (text.isEmpty() || text.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0)) {
+        SetPitchValue(0);
+        return Note().isEmpty();
+    }
     const std::optional<int64_t> value = rawsettings::ParseWholeNumber(edit->text());
     if (!value) {
         MarkRefused(edit, QStringLiteral("%1: \"%2\" is not a whole number")
@@ -411,6 +463,8 @@ bool CRawSettingsDlg::ApplyTypedValue(QLineEdit* edit) {
         SetWidthValue(*value);
     else if (edit == heightEdit_)
         SetHeightValue(*value);
+    else if (edit == pitchEdit_)
+        SetPitchValue(*value);
     else if (edit == filePrefixEdit_)
         SetByteCountValue(ByteCount::FilePrefix, *value);
     else if (edit == framePrefixEdit_)
@@ -422,8 +476,8 @@ bool CRawSettingsDlg::ApplyTypedValue(QLineEdit* edit) {
 }
 
 void CRawSettingsDlg::accept() {
-    for (QLineEdit* edit :
-         {widthEdit_, heightEdit_, filePrefixEdit_, framePrefixEdit_, framePostfixEdit_, rate_}) {
+    for (QLineEdit* edit : {widthEdit_, heightEdit_, pitchEdit_, filePrefixEdit_, framePrefixEdit_,
+                            framePostfixEdit_, rate_}) {
         if (!HasTypedValue(edit)) continue;
         if (!ApplyTypedValue(edit)) {
             edit->setFocus();

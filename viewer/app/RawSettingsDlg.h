@@ -71,7 +71,11 @@ public:
         kIdColourMatrix = 1031,
         kIdSampleRange = 1032,
         kIdFrameRate = 1033,
+        kIdLinePitch = 1034,
     };
+
+    // The property a field carries while its text is refused (marked, OK disabled).
+    static constexpr const char* kRefusedProperty = "refused";
 
     explicit CRawSettingsDlg(QWidget* parent = nullptr);
     ~CRawSettingsDlg() override;
@@ -158,6 +162,12 @@ private:
     // with a note; the controls show the value in force either way.
     void SetSizeValue(bool width, int64_t value);
     void SetByteCountValue(rawsettings::ByteCount which, int64_t value);
+    // The "Pitch" field: 0 is the layout's own line pitch ("auto"); any other pitch is kept
+    // through changes of size and layout while a row fits in it, and refused with a note when
+    // none does.
+    void SetPitchValue(int64_t value);
+    void ShowPitch();
+    QString PitchText() const;
     QLineEdit* ByteCountEdit(rawsettings::ByteCount which) const;
     QString EditName(QLineEdit* edit) const;
     bool HandleEditKey(QLineEdit* edit, int key);
@@ -177,6 +187,7 @@ private:
     bool refreshing_ = false;
     bool filterInstalled_ = false;
     int layoutIndex_ = 0;
+    int32_t pitch_ = 0;  // the line pitch given, 0 for the layout's own
     uint8_t rememberedDeinterlace_ = 0;
     uint32_t rememberedMethod_ = 0;
 
@@ -192,6 +203,7 @@ private:
     QLineEdit* heightEdit_ = nullptr;
     CUpDown* heightSpin_ = nullptr;
     QComboBox* preset_ = nullptr;
+    QLineEdit* pitchEdit_ = nullptr;
     QSlider* frameSlider_ = nullptr;
     QLabel* frameLabel_ = nullptr;
     QLineEdit* filePrefixEdit_ = nullptr;

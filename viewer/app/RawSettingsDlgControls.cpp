@@ -43,9 +43,6 @@ void Name(QWidget* w, int id) {
     w->setProperty("controlId", id);
 }
 
-// A field whose text was refused: tinted until it shows a value again.
-const char kRefusedProperty[] = "refused";
-
 }  // namespace
 
 CUpDown::CUpDown(QWidget* parent) : QWidget(parent) {
@@ -126,8 +123,14 @@ void CRawSettingsDlg::BuildControls() {
     Name(heightSpin_, kIdHeightSpin);
 
     Place(new QLabel(QStringLiteral("Preset:"), this), 14, 246, 60, 8);
-    preset_ = Place(new QComboBox(this), 74, 244, 182, 14);
+    preset_ = Place(new QComboBox(this), 74, 244, 112, 14);
     Name(preset_, kIdPreset);
+    Place(new QLabel(QStringLiteral("Pitch:"), this), 189, 246, 21, 8);
+    pitchEdit_ = Place(new QLineEdit(this), 210, 244, 46, 14);
+    Name(pitchEdit_, kIdLinePitch);
+    pitchEdit_->setToolTip(
+        QStringLiteral("Bytes from one line to the next (auto: the layout's own; negative: "
+                       "lines stored bottom-up), kept with the file"));
 
     frameSlider_ = Place(new QSlider(Qt::Horizontal, this), 14, 284, 360, 15);
     Name(frameSlider_, kIdFrameSlider);
@@ -296,6 +299,7 @@ void CRawSettingsDlg::RefreshControls() {
     frameSlider_->setValue(rawsettings::FrameSliderPosition(position));
     frameSlider_->setEnabled(fits_);
     frameLabel_->setText(QString::number(position));
+    ShowPitch();
     ShowValue(filePrefixEdit_, record_.filePrefix);
     ShowValue(framePrefixEdit_, record_.framePrefix);
     ShowValue(framePostfixEdit_, record_.framePostfix);
@@ -393,8 +397,8 @@ void CRawSettingsDlg::MarkRefused(QLineEdit* edit, const QString& reason) {
 void CRawSettingsDlg::UpdateOk() {
     // OK hands back settings that show the file, and only what the fields show.
     bool refused = false;
-    for (QLineEdit* e :
-         {widthEdit_, heightEdit_, filePrefixEdit_, framePrefixEdit_, framePostfixEdit_, rate_}) {
+    for (QLineEdit* e : {widthEdit_, heightEdit_, pitchEdit_, filePrefixEdit_, framePrefixEdit_,
+                         framePostfixEdit_, rate_}) {
         refused = refused || e->property(kRefusedProperty).toBool();
     }
     ok_->setEnabled(fits_ && !refused);

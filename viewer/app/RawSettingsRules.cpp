@@ -1,5 +1,6 @@
 #include "RawSettingsRules.h"
 
+#include "image/FrameMemory.h"
 #include "settings/FrameSizeGuess.h"
 #include "view/LocalFileName.h"
 
@@ -309,7 +310,7 @@ QString FitProblem(const RawSettings& record, int64_t fileSize) {
     return text;
 }
 
-bool RebuildFormat(RawSettings& candidate) {
+bool RebuildFormat(RawSettings& candidate, int32_t pitch) {
     RawVideoFormat& f = candidate.rawFormat;
     f.aspectH = 0;
     f.aspectV = 0;
@@ -320,12 +321,38 @@ bool RebuildFormat(RawSettings& candidate) {
     f.colourTransfer = 0;
     f.sampleRange = 0;
     f.reserved132 = 0;
-    if (BuildRawVideoFormat(f, f.width, f.height, 0, 0, -1)) return true;
-    const int32_t wm = int32_t(Multiple(f.widthMultiple));
-    const int32_t hm = int32_t(Multiple(f.heightMultiple));
-    const int32_t w = f.width - f.width % wm;
-    const int32_t h = f.height - f.height % hm;
-    return BuildRawVideoFormat(f, w, h, 0, 0, -1);
+    bool built = BuildRawVideoFormat(f, f.width, f.height, 0, 0, -1);
+    if (!built) {
+        const int32_t wm = int32_t(Multiple(f.widthMultiple));
+        const int32_t hm = int32_t(Multiple(f.heightMultiple));
+        const int32_t w = f.width - f.width % wm;
+        const int32_t h = f.height - f.height % hm;
+        built = BuildRawVideoFormat(f, w, h, 0, 0, -1);
+    }
+    if (!built || pitch == 0) return built;
+    if (!PitchProblem(candidate, pitch).isEmpty()) return false;
+    f.lineBytes = pitch;
+    return true;
+}
+
+int32_t GivenPitch(const RawSettings& record) {
+    const RawVideoFormat& f = record.rawFormat;
+    RawVideoFormat own = f;
+    if (!BuildRawVideoFormat(own, f.width, f.height, f.code, 0, -1)) return 0;
+    return f.lineBytes == own.lineBytes ? 0 : f.lineBytes;
+}
+
+QString PitchProblem(const RawSettings& record, int32_t pitch) {
+    if (pitch == 0) return QString();
+    const RawVideoFormat& f = record.rawFormat;
+    if (pitch == INT32_MIN || LineBytesFitLayout(f.code, f.width, f.height, pitch))
+        return pitch == INT32_MIN ? QStringLiteral("a line pitch of %1 has no size").arg(pitch)
+                                  : QString();
+    return QStringLiteral("a %1\u00D7%2 %3 frame needs a line pitch of at least %4 bytes")
+        .arg(f.width)
+        .arg(f.height)
+        .arg(QString::fromStdString(LayoutName(f.code)))
+        .arg(GroupedNumber(static_cast<int64_t>(MinLineBytes(f.code, f.width, f.height))));
 }
 
 int64_t ReadDecimal(const QString& text, int64_t limit) {

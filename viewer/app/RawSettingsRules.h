@@ -106,8 +106,18 @@ QString FitProblem(const RawSettings& record, int64_t fileSize);
 QString GroupedNumber(int64_t value);
 
 // Steps 2 and 3 of an apply: rebuild the candidate's format block from its own width, height and
-// code so that derived values are recomputed; false when no valid block results.
-bool RebuildFormat(RawSettings& candidate);
+// code so that derived values are recomputed; false when no valid block results. `pitch` 0 takes
+// the layout's own line pitch; any other value is kept (negative: rows stored bottom-up) when a
+// row of the layout fits in it.
+bool RebuildFormat(RawSettings& candidate, int32_t pitch = 0);
+
+// The line pitch a record holds beyond its layout's own: 0 when it is the layout's own pitch (or
+// the record describes no frame), else the record's signed pitch.
+int32_t GivenPitch(const RawSettings& record);
+
+// Why `pitch` cannot hold a row of the record's layout and width; empty when it can (0 always
+// can: the layout's own pitch).
+QString PitchProblem(const RawSettings& record, int32_t pitch);
 
 // Reads a decimal number the way atoi does: leading blanks, an optional sign, digits up to the
 // first other character; no digits give 0. Saturates at +-limit instead of overflowing.
