@@ -275,6 +275,15 @@ TEST_F(SettingsDialog, TypedValuesAreValidatedAndEnterNeverCloses) {
         dlg.Note(),
         QStringLiteral("Width 4000 refused: one 4000\u00D7480 YUYV frame needs 3,840,000 bytes; "
                        "the file has 2,073,600"));
+    // The note has a row of its own: it covers neither the preview nor another control.
+    auto* note = dlg.findChild<QLabel*>(QStringLiteral("Note"));
+    ASSERT_TRUE(note->isVisible());
+    for (QWidget* other : dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (other == note || !other->isVisible()) continue;
+        EXPECT_FALSE(note->geometry().intersects(other->geometry()))
+            << other->objectName().toStdString();
+    }
+    EXPECT_TRUE(dlg.rect().contains(note->geometry()));
 
     // Zero is a number: the range limit makes 2 of it.
     TypeInto(CRawSettingsDlg::kIdHeightEdit, QStringLiteral("0"));

@@ -193,7 +193,7 @@ private:
 
     CVideoBuffer* preview_ = nullptr;
     QLabel* fitMessage_ = nullptr;  // in the preview's place while no frame fits
-    QLabel* note_ = nullptr;        // across the bottom of the preview area
+    QLabel* note_ = nullptr;        // in its own row across the bottom of the dialog
     QPushButton* ok_ = nullptr;
     QComboBox* layout_ = nullptr;
     QSlider* widthSlider_ = nullptr;

@@ -69,7 +69,8 @@ CUpDown::CUpDown(QWidget* parent) : QWidget(parent) {
 CRawSettingsDlg::CRawSettingsDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Brellin RAW Video Settings"));
     BuildControls();
-    setFixedSize(DialogUnits(0, 0, 435, 334).size());
+    // A row below the buttons holds the note, so that it never covers the preview.
+    setFixedSize(DialogUnits(0, 0, 435, 362).size());
 }
 
 void CRawSettingsDlg::BuildControls() {
@@ -93,8 +94,8 @@ void CRawSettingsDlg::BuildControls() {
     fitMessage_->setFrameShape(QFrame::StyledPanel);
     fitMessage_->setMargin(8);
     fitMessage_->hide();
-    // Across the bottom of the preview area, above the picture or the message.
-    note_ = Place(new QLabel(this), 7, 125, 256, 26);
+    // A row of its own across the bottom of the dialog.
+    note_ = Place(new QLabel(this), 7, 332, 421, 24);
     note_->setObjectName(QStringLiteral("Note"));
     note_->setWordWrap(true);
     note_->setMargin(3);
