@@ -476,16 +476,16 @@ TEST_F(SettingsDialog, PresetsApplyOrFallBackToTheMatchingEntry) {
     const QString path = shelltest::FileOfSize(QStringLiteral("preset.raw"), 691200);
     ASSERT_EQ(Start(path, shelltest::SettingsFor(kLayoutYUYV, 720, 480)), 0);
     auto* preset = Control<QComboBox>(dlg, CRawSettingsDlg::kIdPreset);
-    Choose(CRawSettingsDlg::kIdPreset, 3);  // 1920 x 1080 does not fit
+    Choose(CRawSettingsDlg::kIdPreset, rawsettings::PresetFor(1920, 1080));  // does not fit
     EXPECT_EQ(Format().width, 720);
-    EXPECT_EQ(preset->currentIndex(), 12);
+    EXPECT_EQ(preset->currentIndex(), rawsettings::PresetFor(720, 480));
     Choose(CRawSettingsDlg::kIdPreset, 0);  // Custom never applies
     EXPECT_EQ(Format().width, 720);
-    EXPECT_EQ(preset->currentIndex(), 12);
-    Choose(CRawSettingsDlg::kIdPreset, 16);
+    EXPECT_EQ(preset->currentIndex(), rawsettings::PresetFor(720, 480));
+    Choose(CRawSettingsDlg::kIdPreset, rawsettings::PresetFor(352, 288));
     EXPECT_EQ(Format().width, 352);
     EXPECT_EQ(Format().height, 288);
-    EXPECT_EQ(preset->currentIndex(), 16);
+    EXPECT_EQ(preset->currentIndex(), rawsettings::PresetFor(352, 288));
     EXPECT_EQ(dlg.Preview()->FrameCount(), 3);
 }
 

@@ -227,14 +227,19 @@ TEST(SettingsRebuild, RecomputesDerivedValuesAndLowersToTheMultiples) {
 }
 
 TEST(SettingsPresets, MatchBySize) {
-    EXPECT_EQ(PresetFor(720, 480), 12);
-    EXPECT_STREQ(SizePresets()[12].name, "720x480 D1 (525)");
+    EXPECT_EQ(PresetFor(720, 480), 15);
+    EXPECT_STREQ(SizePresets()[15].name, "720x480 D1 (525)");
     EXPECT_EQ(PresetFor(721, 480), 0);
     EXPECT_EQ(PresetFor(0, 0), 0);
-    EXPECT_EQ(PresetFor(4096, 3112), 1);
-    EXPECT_EQ(QString::fromUtf8(SizePresets()[1].name),
+    EXPECT_EQ(PresetFor(4096, 3112), 2);
+    EXPECT_EQ(QString::fromUtf8(SizePresets()[2].name),
               QStringLiteral("4096\u00D73112 (Full Aperture 4K)"));
-    EXPECT_EQ(PresetFor(176, 120), 19);
+    EXPECT_EQ(PresetFor(176, 120), kPresetCount - 1);
+    // The sizes of current cameras and displays, before HD.
+    EXPECT_STREQ(SizePresets()[PresetFor(7680, 4320)].name, "7680x4320 (8K UHD)");
+    EXPECT_STREQ(SizePresets()[PresetFor(4096, 2160)].name, "4096x2160 (DCI 4K)");
+    EXPECT_STREQ(SizePresets()[PresetFor(3840, 2160)].name, "3840x2160 (UHD)");
+    EXPECT_LT(PresetFor(3840, 2160), PresetFor(1920, 1080));
 }
 
 TEST(SettingsArrangements, FieldDetailBothWays) {

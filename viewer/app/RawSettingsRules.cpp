@@ -22,9 +22,12 @@ namespace {
 
 constexpr SizePreset kPresets[kPresetCount] = {
     {"Custom", 0, 0},
+    {"7680x4320 (8K UHD)", 7680, 4320},
     {"4096\xC3\x97"
      "3112 (Full Aperture 4K)",
      4096, 3112},
+    {"4096x2160 (DCI 4K)", 4096, 2160},
+    {"3840x2160 (UHD)", 3840, 2160},
     {"3656\xC3\x97"
      "2664 (Academy 4K)",
      3656, 2664},

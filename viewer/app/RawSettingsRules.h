@@ -22,7 +22,7 @@ struct SizePreset {
     int32_t width;
     int32_t height;
 };
-constexpr int kPresetCount = 20;
+constexpr int kPresetCount = 23;
 const SizePreset* SizePresets();
 
 struct FieldArrangement {
