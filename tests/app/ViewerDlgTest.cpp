@@ -21,9 +21,11 @@
 #include <QMimeData>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStyleOptionSlider>
 #include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -189,6 +191,35 @@ TEST_F(MainWindow, MenuCommandsRunThroughTheMenuBar) {
     EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Kavlo"));
     EXPECT_FALSE(dlg->Action(CmdShowAll)->isEnabled());
     EXPECT_FALSE(dlg->FrameSlider()->isEnabled());
+}
+
+// Player conventions: a click on the slider's groove goes to the frame under it, and the play
+// button shows pause while playing.
+TEST_F(MainWindow, SliderClickJumpsAndPlayButtonShowsPause) {
+    OpenClip();
+    QSlider* slider = dlg->FrameSlider();
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = Qt::Horizontal;
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->value();
+    const QRect groove = slider->style()->subControlRect(QStyle::CC_Slider, &option,
+                                                         QStyle::SC_SliderGroove, slider);
+    QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(groove.left() + groove.width() * 3 / 4, groove.center().y()));
+    EXPECT_GT(slider->value(), 60);  // paging would have moved it by one page step only
+    EXPECT_LT(slider->value(), 90);
+    EXPECT_EQ(dlg->View()->CurrentPosition(), slider->value());
+
+    QAction* play = nullptr;
+    for (QAction* a : dlg->findChild<QToolBar*>(QStringLiteral("PlayBar"))->actions())
+        if (a->text().startsWith(QStringLiteral("Play"))) play = a;
+    ASSERT_NE(play, nullptr);
+    dlg->OnCommand(CmdPlayPause);
+    EXPECT_EQ(play->text(), QStringLiteral("Pause (P)"));
+    dlg->OnCommand(CmdPlayPause);
+    EXPECT_EQ(play->text(), QStringLiteral("Play (P)"));
 }
 
 TEST_F(MainWindow, FrameFieldRules) {

@@ -36,6 +36,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QSlider>
 #include <QStatusBar>
 #include <QToolBar>
@@ -48,6 +49,17 @@
 #include <limits>
 
 namespace {
+
+// The frame slider jumps to the frame under a click on its groove, as players' sliders do,
+// instead of paging towards it.
+class JumpSliderStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_Slider_AbsoluteSetButtons) return Qt::LeftButton | Qt::MiddleButton;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 // Set by a Ctrl key-down and cleared by a Ctrl key-up, whichever window saw them.
 bool g_ctrlDown = false;
@@ -83,6 +95,9 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     slider_->setObjectName(QStringLiteral("FrameSlider"));
     slider_->setProperty("controlId", kIdSlider);
     slider_->setTickPosition(QSlider::NoTicks);
+    auto* jumpStyle = new JumpSliderStyle;
+    jumpStyle->setParent(slider_);
+    slider_->setStyle(jumpStyle);
     slider_->setGeometry(DialogUnits(7, 179, 252, 15));
     slider_->setEnabled(false);
     frameField_ = new QLineEdit(client_);

@@ -180,6 +180,7 @@ private:
     QMenu* playMenu_ = nullptr;
     QToolBar* playBar_ = nullptr;
     QAction* loopTool_ = nullptr;
+    QAction* playTool_ = nullptr;  // shows pause while playing
     QLineEdit* rateField_ = nullptr;
     QLabel* statusTime_ = nullptr;
     QLabel* statusPlay_ = nullptr;

@@ -114,7 +114,7 @@ void CTNViewerDlg::BuildPlayControls() {
     };
     tool(QStyle::SP_MediaSkipBackward, QStringLiteral("First frame (Home)"), CmdFirstFrame);
     tool(QStyle::SP_MediaSeekBackward, QStringLiteral("Step back (Left)"), CmdStepBack);
-    tool(QStyle::SP_MediaPlay, QStringLiteral("Play/Pause (P)"), CmdPlayPause);
+    playTool_ = tool(QStyle::SP_MediaPlay, QStringLiteral("Play (P)"), CmdPlayPause);
     tool(QStyle::SP_MediaSeekForward, QStringLiteral("Step forward (Right)"), CmdStepForward);
     tool(QStyle::SP_MediaSkipForward, QStringLiteral("Last frame (End)"), CmdLastFrame);
     loopTool_ = tool(QStyle::SP_BrowserReload, QStringLiteral("Loop (O)"), CmdLoop);
@@ -170,6 +170,11 @@ void CTNViewerDlg::UpdatePlayMenu() {
     Action(CmdReload)->setEnabled(open);
     Action(CmdLoop)->setChecked(playback_->Loop());
     loopTool_->setChecked(playback_->Loop());
+    // The button shows what a press does: pause while playing, play otherwise.
+    const bool playing = playback_->Playing();
+    playTool_->setIcon(
+        style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    playTool_->setText(playing ? QStringLiteral("Pause (P)") : QStringLiteral("Play (P)"));
     Action(CmdFitToWindow)->setChecked(view_->FitToWindow());
     for (QAction* a : playBar_->actions()) a->setEnabled(open);
     rateField_->setEnabled(open);
