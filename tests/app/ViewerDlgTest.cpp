@@ -14,11 +14,13 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyleOptionSlider>
@@ -307,6 +309,41 @@ TEST_F(MainWindow, ArrowPageHomeAndEndKeysStepFramesWhereverTheFocusIs) {
     QTest::keyClick(field, Qt::Key_Home);
     EXPECT_EQ(field->cursorPosition(), 0);
     EXPECT_EQ(dlg->View()->CurrentPosition(), 42);
+}
+
+// The probe's text is never cut: it has a row of its own that wraps when the window is narrow,
+// above the status bar's short fields, and the full text is in its tooltip.
+TEST_F(MainWindow, ProbeReadoutIsNeverCut) {
+    const QString clip = shelltest::Clip(QStringLiteral("probe.yuv"), kLayoutI420, 64, 48, 2);
+    RawSettings s = shelltest::SettingsFor(kLayoutI420, 64, 48);
+    QString error;
+    ASSERT_EQ(dlg->View()->OpenFile(&s, clip, error, 0), 0) << error.toStdString();
+    dlg->AfterOpen(clip, s);
+    Show();
+    auto* probe = dlg->findChild<QLabel*>(QStringLiteral("StatusProbe"));
+    ASSERT_NE(probe, nullptr);
+    for (const int width : {800, 420}) {
+        SCOPED_TRACE(width);
+        dlg->resize(width, dlg->height());
+        // The picture's place is in device pixels, the mouse's in logical ones.
+        QWidget* port = dlg->View()->viewport();
+        const QPointF corner =
+            QPointF(dlg->View()->PictureRect().topLeft()) / port->devicePixelRatioF();
+        const QPointF at = QPointF(corner.toPoint() + QPoint(7, 4));
+        QMouseEvent move(QEvent::MouseMove, at, port->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(port, &move);
+        const QString text = dlg->StatusProbeText();
+        ASSERT_TRUE(text.startsWith(QStringLiteral("Pos: ("))) << text.toStdString();
+        EXPECT_EQ(probe->toolTip(), text);
+        const QRect room = probe->contentsRect();
+        const QRect needed = probe->fontMetrics().boundingRect(room, Qt::TextWordWrap, text);
+        EXPECT_LE(needed.height(), room.height()) << text.toStdString();
+        EXPECT_LE(needed.width(), room.width());
+        EXPECT_LE(probe->geometry().bottom(), dlg->StatusBar()->geometry().top());
+        EXPECT_GE(probe->geometry().top(),
+                  dlg->View()->mapTo(dlg.get(), QPoint(0, 0)).y() + dlg->View()->height() - 1);
+    }
 }
 
 TEST_F(MainWindow, StatusBarShowsFrameZoomFormatAndProbe) {

@@ -28,6 +28,10 @@ endif()
 gtest_discover_tests(shell_tests
   DISCOVERY_MODE PRE_TEST
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS shell)
+# The window's readout on a scaled screen.
+add_test(NAME shell_high_dpi COMMAND shell_tests --gtest_filter=MainWindow.ProbeReadoutIsNeverCut)
+set_tests_properties(shell_high_dpi PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=2" LABELS shell)
 
 # The built program under -play on files it cannot show: it must end at once with the reason.
 if(TARGET Kavlo)

@@ -121,15 +121,20 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     addField(statusFrame_, "StatusFrame", 0);
     addField(statusZoom_, "StatusZoom", 0);
     addField(statusFormat_, "StatusFormat", 0);
-    addField(statusProbe_, "StatusProbe", 1);
+    // The pointer's position and values have a row of their own above the status bar, wrapped
+    // rather than cut when the window is narrow; the status bar keeps the short fields.
+    statusProbe_ = new QLabel(this);
+    statusProbe_->setObjectName(QStringLiteral("StatusProbe"));
+    statusProbe_->setWordWrap(true);
+    statusProbe_->setContentsMargins(4, 1, 4, 1);
 
     BuildMenus();
     BuildPlayControls();
     const int menuHeight = menuBar_->sizeHint().height();
     const QSize clientSize = DialogUnits(0, 0, 325, 201).size();
-    resize(clientSize.width(), clientSize.height() + menuHeight + StatusBarHeight());
-    menuBar_->setGeometry(0, 0, width(), menuHeight);
-    statusBar_->setGeometry(0, height() - StatusBarHeight(), width(), StatusBarHeight());
+    resize(clientSize.width(), clientSize.height() + menuHeight + StatusBarHeight() +
+                                   ProbeRowHeight(clientSize.width()));
+    LayoutRows();
     client_->setGeometry(0, menuHeight, clientSize.width(), clientSize.height());
     clientRect_ = QRect(QPoint(0, 0), clientSize);
     setMinimumSize(kMinWidth, kMinHeight);
@@ -220,6 +225,26 @@ void CTNViewerDlg::UpdateWindowState() {
 
 int CTNViewerDlg::StatusBarHeight() const { return statusBar_->sizeHint().height(); }
 
+int CTNViewerDlg::ProbeRowHeight(int width) const {
+    // One line at least, so that the picture does not move as the pointer enters and leaves;
+    // more when the text needs them at this width.
+    const QMargins m = statusProbe_->contentsMargins();
+    const int line = statusProbe_->fontMetrics().height() + m.top() + m.bottom();
+    if (statusProbe_->text().isEmpty()) return line;
+    return std::max(line, statusProbe_->heightForWidth(width));
+}
+
+QSize CTNViewerDlg::LayoutRows() {
+    const int menuHeight = menuBar_->sizeHint().height();
+    const int statusHeight = StatusBarHeight();
+    const int probeHeight = ProbeRowHeight(width());
+    menuBar_->setGeometry(0, 0, width(), menuHeight);
+    statusBar_->setGeometry(0, std::max(height() - statusHeight, 0), width(), statusHeight);
+    statusProbe_->setGeometry(0, std::max(height() - statusHeight - probeHeight, 0), width(),
+                              probeHeight);
+    return QSize(width(), std::max(height() - menuHeight - statusHeight - probeHeight, 0));
+}
+
 QString CTNViewerDlg::StatusFrameText() const { return statusFrame_->text(); }
 QString CTNViewerDlg::StatusZoomText() const { return statusZoom_->text(); }
 QString CTNViewerDlg::StatusFormatText() const { return statusFormat_->text(); }
@@ -254,7 +279,15 @@ void CTNViewerDlg::UpdateStatusBar() {
     if (!view_->SourceValuesText().isEmpty())
         probe += QStringLiteral("  ") + view_->SourceValuesText();
     // A frame the file's structure refused says why in the probe's place.
-    statusProbe_->setText(view_->LoadErrorText().isEmpty() ? probe : view_->LoadErrorText());
+    const QString shown = view_->LoadErrorText().isEmpty() ? probe : view_->LoadErrorText();
+    statusProbe_->setText(shown);
+    statusProbe_->setToolTip(shown);
+    // A text that needs another line (or one less) takes it from the picture's area.
+    if (ProbeRowHeight(width()) != statusProbe_->height()) {
+        const QSize client = LayoutRows();
+        client_->setGeometry(0, menuBar_->sizeHint().height(), client.width(), client.height());
+        LayoutControls(client);
+    }
 }
 
 void CTNViewerDlg::GoToFrame(int64_t frame) {
@@ -365,10 +398,7 @@ void CTNViewerDlg::ArrangeSidePanel() {
 void CTNViewerDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     const int menuHeight = menuBar_->sizeHint().height();
-    const int statusHeight = StatusBarHeight();
-    menuBar_->setGeometry(0, 0, width(), menuHeight);
-    statusBar_->setGeometry(0, std::max(height() - statusHeight, 0), width(), statusHeight);
-    const QSize client(width(), std::max(height() - menuHeight - statusHeight, 0));
+    const QSize client = LayoutRows();
     client_->setGeometry(0, menuHeight, client.width(), client.height());
     LayoutControls(client);
 }

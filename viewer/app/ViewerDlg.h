@@ -135,6 +135,10 @@ private:
     // Left/Right, PgUp/PgDn, Home/End: true when the key moved (or tried to move) the frame.
     bool HandleNavigationKey(QKeyEvent* event);
     int StatusBarHeight() const;
+    // The probe's row above the status bar at a window width, and the rows' places; returns
+    // the client area left between menu bar and probe row.
+    int ProbeRowHeight(int width) const;
+    QSize LayoutRows();
     void OnSliderMoved(int position);
     void OnFrameFieldFocusLost();
     void OnOpenCommand();
