@@ -224,6 +224,38 @@ TEST_F(MainWindow, SliderClickJumpsAndPlayButtonShowsPause) {
     EXPECT_EQ(play->text(), QStringLiteral("Play (P)"));
 }
 
+// The modes that change the picture are named in the status bar in words.
+TEST_F(MainWindow, StatusBarNamesThePictureModes) {
+    const QString clip = shelltest::Clip(QStringLiteral("modes.yuv"), kLayoutI420, 64, 48, 2);
+    RawSettings s = shelltest::SettingsFor(kLayoutI420, 64, 48);
+    s.rawFormat.fieldCount = 2;  // interlaced, woven
+    s.rawFormat.fieldDetail = 9;
+    s.rawFormat.extensionFlags |= kExtFieldInfo;
+    QString error;
+    ASSERT_EQ(dlg->View()->OpenFile(&s, clip, error, 0), 0) << error.toStdString();
+    dlg->AfterOpen(clip, s);
+    Show();
+    EXPECT_EQ(dlg->StatusModesText(), QString());
+    const struct {
+        int command;
+        const char* modes;
+    } steps[] = {
+        {CmdShowCb, "Cb' only"},
+        {CmdFlip, "Cb' only, flipped"},
+        {CmdShowAll, ""},  // Show All sets every display switch back
+        {CmdSplitFields, "fields split"},
+        {CmdSplitFields, ""},
+        {CmdDeinterlace, "blend deinterlace"},
+        {CmdMethodTop, "top-field deinterlace"},
+        {CmdFlip, "flipped, top-field deinterlace"},
+        {CmdMatrixAuto, "flipped, top-field deinterlace, matrix from the file"},
+    };
+    for (const auto& step : steps) {
+        dlg->OnCommand(step.command);
+        EXPECT_EQ(dlg->StatusModesText().toStdString(), step.modes) << step.command;
+    }
+}
+
 TEST_F(MainWindow, FrameFieldRules) {
     OpenClip();
     QLineEdit* field = dlg->FrameField();

@@ -121,6 +121,8 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     addField(statusFrame_, "StatusFrame", 0);
     addField(statusZoom_, "StatusZoom", 0);
     addField(statusFormat_, "StatusFormat", 0);
+    addField(statusModes_, "StatusModes", 0);
+    statusModes_->setToolTip(QStringLiteral("What changes the picture from the file's own"));
     // The pointer's position and values have a row of their own above the status bar, wrapped
     // rather than cut when the window is narrow; the status bar keeps the short fields.
     statusProbe_ = new QLabel(this);
@@ -249,12 +251,44 @@ QString CTNViewerDlg::StatusFrameText() const { return statusFrame_->text(); }
 QString CTNViewerDlg::StatusZoomText() const { return statusZoom_->text(); }
 QString CTNViewerDlg::StatusFormatText() const { return statusFormat_->text(); }
 QString CTNViewerDlg::StatusProbeText() const { return statusProbe_->text(); }
+QString CTNViewerDlg::StatusModesText() const { return statusModes_->text(); }
+
+QString CTNViewerDlg::ModesText() const {
+    // The switches that make the picture differ from the file's own, in words.
+    const ViewSwitches& s = view_->Switches();
+    QStringList modes;
+    if (s.lumaOnly) modes << QStringLiteral("Y' only");
+    if (s.cbOnly) modes << QStringLiteral("Cb' only");
+    if (s.crOnly) modes << QStringLiteral("Cr' only");
+    if (s.flipToggle) modes << QStringLiteral("flipped");
+    if (s.interlaceToggle) modes << QStringLiteral("interlacing toggled");
+    const bool interlaced = (view_->StoredFlags().interlaced != 0) != (s.interlaceToggle != 0);
+    if (s.separatedToggle) modes << QStringLiteral("field storage toggled");
+    if (s.swappedFieldOrder) modes << QStringLiteral("field order swapped");
+    if (s.splitFields) modes << QStringLiteral("fields split");
+    if (interlaced && s.deinterlace && !s.splitFields) {
+        switch (s.deinterlaceMethod) {
+        case kavlo::kDeinterlaceBlendFields: modes << QStringLiteral("blend deinterlace"); break;
+        case kavlo::kDeinterlaceTopField: modes << QStringLiteral("top-field deinterlace"); break;
+        case kavlo::kDeinterlaceBottomField:
+            modes << QStringLiteral("bottom-field deinterlace");
+            break;
+        case kavlo::kDeinterlaceLowPass: modes << QStringLiteral("low-pass deinterlace"); break;
+        default: modes << QStringLiteral("deinterlaced"); break;
+        }
+    }
+    if (s.mosaicGrey) modes << QStringLiteral("mosaic as grey");
+    if (!view_->ColourText().isEmpty() &&
+        view_->ColourMatrixChoice() == kavlo::MatrixChoice::Automatic)
+        modes << QStringLiteral("matrix from the file");
+    return modes.join(QStringLiteral(", "));
+}
 
 void CTNViewerDlg::UpdateStatusBar() {
     UpdatePlayStatus();
     compare_->Refresh();
     if (!view_->IsOpen()) {
-        for (QLabel* label : {statusFrame_, statusZoom_, statusFormat_, statusProbe_})
+        for (QLabel* label : {statusFrame_, statusZoom_, statusFormat_, statusModes_, statusProbe_})
             label->clear();
         return;
     }
@@ -273,6 +307,7 @@ void CTNViewerDlg::UpdateStatusBar() {
     const QString colour = view_->ColourText();
     if (!colour.isEmpty()) format += QLatin1Char(' ') + colour;
     statusFormat_->setText(format);
+    statusModes_->setText(ModesText());
     // The view's text starts with the separator it needs behind the title.
     QString probe = view_->StatusText().trimmed();
     if (probe.startsWith(QLatin1String("- "))) probe.remove(0, 2);

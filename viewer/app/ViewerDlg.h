@@ -91,6 +91,8 @@ public:
     QString StatusZoomText() const;
     QString StatusFormatText() const;
     QString StatusProbeText() const;
+    // The modes that change the picture, in words ("Cb' only, fields split"); empty when none.
+    QString StatusModesText() const;
     // The time code (hh:mm:ss.mmm at the playback rate) and playback fields.
     QString StatusTimeText() const;
     QString StatusPlayText() const;
@@ -135,6 +137,7 @@ private:
     // Left/Right, PgUp/PgDn, Home/End: true when the key moved (or tried to move) the frame.
     bool HandleNavigationKey(QKeyEvent* event);
     int StatusBarHeight() const;
+    QString ModesText() const;
     // The probe's row above the status bar at a window width, and the rows' places; returns
     // the client area left between menu bar and probe row.
     int ProbeRowHeight(int width) const;
@@ -178,6 +181,7 @@ private:
     QLabel* statusZoom_ = nullptr;
     QLabel* statusFormat_ = nullptr;
     QLabel* statusProbe_ = nullptr;
+    QLabel* statusModes_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QMenu* recentMenu_ = nullptr;

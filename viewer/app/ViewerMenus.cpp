@@ -221,6 +221,8 @@ void CTNViewerDlg::UpdateCheckMarks() {
     for (const MatrixRow& m : kMatrixCommands)
         Action(m.id)->setChecked(view_->IsOpen() && m.matrix == view_->ColourMatrixChoice());
     Action(CmdFullRange)->setChecked(view_->IsOpen() && view_->FullRange());
+    // The status bar names the same switches.
+    statusModes_->setText(view_->IsOpen() ? ModesText() : QString());
 }
 
 void CTNViewerDlg::SetColour(kavlo::MatrixChoice matrix, bool fullRange) {
