@@ -256,6 +256,28 @@ TEST_F(MainWindow, StatusBarNamesThePictureModes) {
     }
 }
 
+// Showing the docked histogram widens the window where the screen has room; hiding it gives the
+// width back, however often it is done.
+TEST_F(MainWindow, HistogramPanelGivesTheWidthBack) {
+    OpenClip();
+    dlg->resize(std::max(dlg->minimumWidth(), 460), dlg->height());
+    dlg->move(0, 0);
+    QCoreApplication::processEvents();
+    const int width = dlg->width();
+    int shown = 0;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        dlg->OnCommand(CmdHistogram);
+        QCoreApplication::processEvents();
+        if (round == 0) shown = dlg->width();
+        EXPECT_GT(dlg->width(), width);
+        EXPECT_EQ(dlg->width(), shown);
+        dlg->OnCommand(CmdHistogram);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(dlg->width(), width);
+    }
+}
+
 TEST_F(MainWindow, FrameFieldRules) {
     OpenClip();
     QLineEdit* field = dlg->FrameField();

@@ -427,6 +427,15 @@ void CTNViewerDlg::ArrangeSidePanel() {
         if (shift > 0) move(pos() - QPoint(shift, 0));
         const int grow = std::min(change, right + shift);
         if (grow > 0) resize(width() + grow, height());
+        sidePanelGrowth_ = QPoint(std::max(grow, 0), shift);
+    } else if (change < 0 && sidePanelGrowth_.x() > 0 && isVisible() &&
+               !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        // The panel went: the window gives back the width it took for it, and returns to
+        // where it stood, so that showing and hiding the panel leaves the window as it was.
+        const QPoint growth = sidePanelGrowth_;
+        sidePanelGrowth_ = QPoint();
+        resize(std::max(width() - growth.x(), minimumWidth()), height());
+        if (growth.y() > 0) move(pos() + QPoint(growth.y(), 0));
     }
 }
 

@@ -197,6 +197,7 @@ private:
     kavlo::AnalysisTools* analysis_ = nullptr;
     QWidget* sidePanel_ = nullptr;
     int sidePanelStrip_ = 0;  // width taken from the view for the docked side panel
+    QPoint sidePanelGrowth_;  // how much the window widened (x) and moved left (y) for it
     kavlo::CompareTools* compare_ = nullptr;
     int64_t frameCount_ = 999;
     QRect clientRect_;
