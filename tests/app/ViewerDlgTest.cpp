@@ -2,6 +2,8 @@
 // files and Properties.
 #include "app/ViewerDlg.h"
 
+#include "app/AnalysisTools.h"
+#include "app/HistogramDock.h"
 #include "app/RawSettingsDlg.h"
 #include "app/RecentFileList.h"
 #include "ShellTestSupport.h"
@@ -276,6 +278,47 @@ TEST_F(MainWindow, HistogramPanelGivesTheWidthBack) {
         QCoreApplication::processEvents();
         EXPECT_EQ(dlg->width(), width);
     }
+}
+
+// A text field keeps its keys: digits typed into the rate field switch no channel. Return and
+// Escape there, and closing the floating histogram, give the keys back to the picture, where the
+// arrows step frames again.
+TEST_F(MainWindow, TextFieldsKeepTheirKeysAndGiveTheFocusBack) {
+    OpenClip();
+    auto* rate = dlg->findChild<QLineEdit*>(QStringLiteral("RateField"));
+    ASSERT_NE(rate, nullptr);
+    rate->setFocus();
+    rate->selectAll();
+    QTest::keyClicks(rate, QStringLiteral("10"));
+    EXPECT_EQ(rate->text(), QStringLiteral("10"));
+    EXPECT_EQ(dlg->View()->Switches().filter1, 0) << "1 is the field's, not a view key";
+    QTest::keyClick(rate, Qt::Key_Backspace);
+    QTest::keyClick(rate, Qt::Key_Home);
+    EXPECT_EQ(rate->text(), QStringLiteral("1"));
+    QTest::keyClick(rate, Qt::Key_End);
+    QTest::keyClicks(rate, QStringLiteral("2"));
+    QTest::keyClick(rate, Qt::Key_Return);
+    EXPECT_TRUE(dlg->View()->hasFocus());
+    EXPECT_EQ(rate->text(), QStringLiteral("12"));
+    Key(Qt::Key_Right);
+    EXPECT_EQ(dlg->View()->CurrentPosition(), 1);
+
+    rate->setFocus();
+    QTest::keyClicks(rate, QStringLiteral("99"));
+    QTest::keyClick(rate, Qt::Key_Escape);
+    EXPECT_TRUE(dlg->View()->hasFocus());
+    EXPECT_EQ(rate->text(), QStringLiteral("12"));
+
+    dlg->OnCommand(CmdHistogramWindow);  // floating
+    QWidget* panel = dlg->Analysis()->Histogram();
+    ASSERT_TRUE(panel->isVisible());
+    panel->activateWindow();
+    panel->setFocus();
+    panel->close();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dlg->View()->hasFocus());
+    Key(Qt::Key_Right);
+    EXPECT_EQ(dlg->View()->CurrentPosition(), 2);
 }
 
 TEST_F(MainWindow, FrameFieldRules) {

@@ -556,14 +556,42 @@ bool CTNViewerDlg::PreTranslateMessage(QObject* target, QEvent* event) {
         if (key->key() == Qt::Key_Control) g_ctrlDown = event->type() == QEvent::KeyPress;
         if (event->type() == QEvent::KeyPress) {
             if (frameField_->hasFocus()) return HandleFrameFieldKey(key);
+            if (HandleTextFieldKey(key)) return true;
+            if (TextFieldHasFocus()) return false;
             if (HandleWindowKey(key)) return true;
         }
+        // Every key of a text field is the field's: typing "10" into the rate field edits it
+        // and switches no channel.
+        if (TextFieldHasFocus()) return false;
     }
     const bool consumed = view_->PreTranslateMessage(target, event);
     // A view key may have changed a switch that the View menu shows (6 leaves the channel view,
     // for one): its check marks follow whatever the view now holds.
     if (consumed && event->type() == QEvent::KeyPress) UpdateCheckMarks();
     return consumed;
+}
+
+bool CTNViewerDlg::TextFieldHasFocus() const {
+    auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    return field && field != frameField_ && isAncestorOf(field) && !field->isReadOnly();
+}
+
+bool CTNViewerDlg::HandleTextFieldKey(QKeyEvent* event) {
+    if (!TextFieldHasFocus()) return false;
+    auto* field = static_cast<QLineEdit*>(QApplication::focusWidget());
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // The field's value is taken as it loses the focus; the picture has the keys again.
+        view_->setFocus();
+        return true;
+    case Qt::Key_Escape:
+        // The value in force is shown again, and the picture has the keys again.
+        if (field == rateField_) field->setText(QString::number(playback_->Rate(), 'g', 6));
+        view_->setFocus();
+        return true;
+    default: return false;
+    }
 }
 
 bool CTNViewerDlg::HandleFrameFieldKey(QKeyEvent* event) {

@@ -133,6 +133,10 @@ private:
     void ArrangeSidePanel();
     bool PreTranslateMessage(QObject* target, QEvent* event);
     bool HandleFrameFieldKey(QKeyEvent* event);
+    // A text field of the window other than the frame field (the rate field, the compare
+    // offset): it keeps every key it uses; Return and Escape give the keys back to the picture.
+    bool TextFieldHasFocus() const;
+    bool HandleTextFieldKey(QKeyEvent* event);
     bool HandleWindowKey(QKeyEvent* event);
     // Left/Right, PgUp/PgDn, Home/End: true when the key moved (or tried to move) the frame.
     bool HandleNavigationKey(QKeyEvent* event);

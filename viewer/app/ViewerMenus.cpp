@@ -11,6 +11,7 @@
 #include "view/VideoBuffer.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QActionGroup>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -149,7 +150,16 @@ void CTNViewerDlg::BuildMenus() {
     // The histogram docks at the right of the picture while it is shown and not a window.
     QDockWidget* panel = analysis_->Histogram();
     sidePanel_ = panel;
-    connect(panel, &QDockWidget::visibilityChanged, this, [this] { ArrangeSidePanel(); });
+    connect(panel, &QDockWidget::visibilityChanged, this, [this, panel](bool visible) {
+        ArrangeSidePanel();
+        // A panel that closes, floating or docked, gives the keys back to the picture.
+        if (!visible && isVisible() &&
+            (!QApplication::focusWidget() || panel->isAncestorOf(QApplication::focusWidget()) ||
+             panel->isWindow())) {
+            activateWindow();
+            view_->setFocus();
+        }
+    });
     connect(panel, &QDockWidget::topLevelChanged, this, [this] { ArrangeSidePanel(); });
     compare_ = new kavlo::CompareTools(this, view_);
     compare_->AddMenuItems(fileMenu_);
