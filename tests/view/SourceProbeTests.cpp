@@ -348,6 +348,37 @@ TEST_F(ViewFixture, ValuesAreDrawnOnPixelsFromZoom16) {
     EXPECT_EQ(textPixels(32.0), 0) << "switched off";
 }
 
+// Values on the pixels are drawn only at a size that can be read: three 8-bit Y'CbCr lines on a
+// 16-pixel cell would be 4 pixels high, so the first line alone is drawn there (a legend names
+// it); from 32 pixels all three, each with its name.
+TEST(ValueOverlayPlan, OnlyReadableValuesAreDrawn) {
+    using Plan = CVideoBuffer::ValueOverlayPlan;
+    const auto plan = [](double cell, int lines, int chars) {
+        return CVideoBuffer::PlanValueOverlay(cell, cell, lines, chars);
+    };
+    const Plan at16 = plan(16, 3, 3);
+    EXPECT_EQ(at16.lines, 1);
+    EXPECT_FALSE(at16.labels);
+    EXPECT_GE(at16.fontPixels, CVideoBuffer::kLegibleValuePixels);
+    const Plan at32 = plan(32, 3, 3);
+    EXPECT_EQ(at32.lines, 3);
+    EXPECT_GE(at32.fontPixels, CVideoBuffer::kLegibleValuePixels);
+    const Plan at64 = plan(64, 3, 3);
+    EXPECT_TRUE(at64.labels);
+    EXPECT_EQ(plan(16, 1, 3).lines, 1);  // grey: one line, legible at 16
+    EXPECT_EQ(plan(8, 3, 3).lines, 0);   // nothing readable
+    EXPECT_EQ(plan(16, 3, 6).lines, 0);  // 16-bit hex values need more room
+    for (const double cell : {16.0, 24.0, 32.0, 48.0, 64.0, 128.0})
+        for (const int lines : {1, 3, 4})
+            for (const int chars : {3, 4, 5, 6}) {
+                const Plan p = plan(cell, lines, chars);
+                if (p.lines == 0) continue;
+                EXPECT_GE(p.fontPixels, CVideoBuffer::kLegibleValuePixels);
+                EXPECT_LE((p.lines + 0.5) * p.fontPixels, cell + 1e-9);
+                EXPECT_LE(0.62 * (chars + (p.labels ? 5 : 0)) * p.fontPixels, cell + 1e-9);
+            }
+}
+
 TEST_F(ViewFixture, ProbeNamesTheSourceSamples) {
     clipgen::ClipOptions o;
     o.code = kLayoutGRAY;

@@ -7,10 +7,12 @@
 #include "SourceProbe.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QImage>
 #include <QPainter>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +30,25 @@ void CVideoBuffer::SetShowValuesWhenZoomed(bool on) {
     if (showValues_ == on) return;
     showValues_ = on;
     viewport()->update();
+}
+
+CVideoBuffer::ValueOverlayPlan CVideoBuffer::PlanValueOverlay(double cellW, double cellH,
+                                                              int lineCount, int valueChars) {
+    ValueOverlayPlan plan;
+    if (lineCount <= 0 || valueChars <= 0) return plan;
+    // Character cells are about 0.62 of the font's pixel size wide; a line is a label of two
+    // characters, a space and the value, or the value alone; half a line of room is kept.
+    const auto fit = [&](int lines, int chars) {
+        return std::min(cellH / (lines + 0.5), cellW / (0.62 * chars));
+    };
+    int lines = lineCount;
+    if (fit(lines, valueChars) < kLegibleValuePixels) lines = 1;
+    if (fit(lines, valueChars) < kLegibleValuePixels) return plan;
+    const double labelled = fit(lines, valueChars + 5);
+    plan.lines = lines;
+    plan.labels = labelled >= kLegibleValuePixels;
+    plan.fontPixels = static_cast<int>(std::floor(plan.labels ? labelled : fit(lines, valueChars)));
+    return plan;
 }
 
 void CVideoBuffer::PaintValues(QPainter& painter, const QRect& visible) {
@@ -75,12 +96,17 @@ void CVideoBuffer::PaintValues(QPainter& painter, const QRect& visible) {
                                   : (1u << firstValues.samples[i].bits) - 1u};
         valueChars = std::max(valueChars, static_cast<int>(SampleText(top, hexValues_).size()));
     }
-    const double rows = static_cast<double>(lineCount) + 0.5;
-    const double labelled = std::min(cellH / rows, cellW / (0.62 * (valueChars + 5)));
-    const bool labels = labelled >= 7.0;
-    const double size = labels ? labelled : std::min(cellH / rows, cellW / (0.62 * valueChars));
+    // Only what can be read: every line, or the first alone (Y', R' or grey), named by a label
+    // on each pixel or by the legend in the corner.
+    const ValueOverlayPlan plan =
+        PlanValueOverlay(cellW, cellH, static_cast<int>(lineCount), valueChars);
+    if (plan.lines == 0) {
+        painter.restore();
+        return;
+    }
+    const bool labels = plan.labels;
     QFont font = painter.font();
-    font.setPixelSize(std::max(4, static_cast<int>(std::floor(size))));
+    font.setPixelSize(plan.fontPixels);
     painter.setFont(font);
     const QFontMetricsF metrics(font, painter.device());
     const double lineHeight = metrics.height();
@@ -111,9 +137,10 @@ void CVideoBuffer::PaintValues(QPainter& painter, const QRect& visible) {
             const uint8_t* p = line + 3 * x;
             const bool dark = 0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0] >= 128.0;
             const QPointF topLeft = mapToView(QPointF(x, y));
-            double top = topLeft.y() + (cellH - lineHeight * values.count) / 2.0;
+            const int shown = std::min(values.count, plan.lines);
+            double top = topLeft.y() + (cellH - lineHeight * shown) / 2.0;
             const double left = topLeft.x() + (cellW - tileW) / 2.0;
-            for (int i = 0; i < values.count; ++i, top += lineHeight) {
+            for (int i = 0; i < shown; ++i, top += lineHeight) {
                 const ProbeSample& sample = values.samples[i];
                 QString text = SampleText(sample, hexValues_);
                 if (labels && sample.component != Component::Grey)
@@ -121,6 +148,27 @@ void CVideoBuffer::PaintValues(QPainter& painter, const QRect& visible) {
                 painter.drawImage(QPointF(std::round(left), std::round(top)), tileOf(text, dark));
             }
         }
+    }
+    // Without labels on the pixels, a legend says which line is which component.
+    if (!labels && firstValues.count > 0 && firstValues.samples[0].component != Component::Grey) {
+        QStringList names;
+        for (int i = 0; i < std::min(firstValues.count, plan.lines); ++i)
+            names << ComponentLabel(firstValues.samples[i].component);
+        const QString legend =
+            (plan.lines < firstValues.count ? QStringLiteral("Values: %1 (zoom in for all)")
+                                            : QStringLiteral("Lines: %1"))
+                .arg(names.join(QStringLiteral(" / ")));
+        QFont legendFont = painter.font();
+        legendFont.setPixelSize(std::max(11, plan.fontPixels));
+        painter.setFont(legendFont);
+        const QFontMetrics lm(legendFont, painter.device());
+        const QRect box =
+            lm.boundingRect(legend)
+                .adjusted(-4, -2, 4, 2)
+                .translated(visible.topLeft() - lm.boundingRect(legend).topLeft() + QPoint(8, 6));
+        painter.fillRect(box, QColor(255, 255, 255, 220));
+        painter.setPen(Qt::black);
+        painter.drawText(box, Qt::AlignCenter, legend);
     }
     painter.restore();
 }

@@ -110,6 +110,18 @@ public:
     // ---- Source values -------------------------------------------------------------------------
     // The zoom from which every visible pixel shows its source samples on itself.
     static constexpr double kValueOverlayZoom = 16.0;
+    // How the values fit on one pixel of cellW x cellH device pixels: the lines drawn (all of a
+    // pixel's samples, or the first alone where all would be too small to read), whether each
+    // line carries its component's name, and the font's pixel size; lines 0 when nothing fits
+    // at a readable size (kLegibleValuePixels).
+    struct ValueOverlayPlan {
+        int lines = 0;
+        bool labels = false;
+        int fontPixels = 0;
+    };
+    static constexpr double kLegibleValuePixels = 7.0;
+    static ValueOverlayPlan PlanValueOverlay(double cellW, double cellH, int lineCount,
+                                             int valueChars);
     // Source samples in hexadecimal instead of decimal (the probe and the overlay).
     void SetHexValues(bool hex);
     bool HexValues() const { return hexValues_; }
