@@ -2,12 +2,14 @@
 // vector set equal to the reference on random lines with guard bytes around each output.
 #include "KernelSweep.h"
 #include "image/Kernels.h"
+#include "image/PaintRows.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <functional>
@@ -748,6 +750,18 @@ TEST(ConvertKernels, Avx512DetectionAgreesWithTheCompiler) {
 TEST(ConvertKernels, DetectionAndTables) {
     EXPECT_LE(int(DetectSimdLevel()), int(CpuSimdLevel()));
     EXPECT_EQ(Kernels().level, DetectSimdLevel());
+    // KAVLO_SIMD lowers the process-wide set to the one it names (the test runs that pick a set
+    // by it rely on that).
+    if (const char* wanted = std::getenv("KAVLO_SIMD")) {
+        bool known = false;
+        for (SimdLevel l : sweep::AllSets()) {
+            if (std::strcmp(wanted, SimdLevelName(l)) != 0) continue;
+            known = true;
+            EXPECT_EQ(DetectSimdLevel(), int(l) < int(CpuSimdLevel()) ? l : CpuSimdLevel());
+            EXPECT_EQ(paint::CurrentRowKernels().level, paint::MakeRowKernels(l).level);
+        }
+        EXPECT_TRUE(known) << "KAVLO_SIMD=" << wanted;
+    }
     // A level above the processor's falls back to what it has; every entry is filled.
     for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2,
                             SimdLevel::AVX512}) {
