@@ -1,13 +1,17 @@
 // Line kernels: the reference formulas, the scalar set's documented differences, and every
 // vector set equal to the reference on random lines with guard bytes around each output.
+#include "KernelSweep.h"
 #include "image/Kernels.h"
+#include "image/PaintRows.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstddef>
-#include <memory>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <functional>
 #include <random>
 #include <string>
@@ -71,6 +75,8 @@ struct LineCase {
 };
 
 size_t Pairs(int w) { return size_t((w + 1) / 2); }
+
+const colour::ColourCoefficients& kWithCoefficients = colour::kColourChoices[2];
 
 std::vector<LineCase> LineCases() {
     auto line = [](LineKernel KernelTable::*k) {
@@ -229,6 +235,37 @@ std::vector<LineCase> LineCases() {
              t.pairs422ToBgr[1](s, s + w, d, w);
          },
          false},
+        // The run-time coefficient kernels, with the coefficients of BT.709 at limited range.
+        {"VuyaToBgrWith/709", 0, [](int w) { return 4 * size_t(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.vuyaToBgrWith(s, d, w, kWithCoefficients);
+         },
+         true},
+        {"Planar422ToBgrWith/709", 0, [](int w) { return size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.planar422ToBgrWith(s, s + w, s + w + Pairs(w), d, w, kWithCoefficients);
+         },
+         false},
+        {"Planar422ToBgrWith/high16", 0, [](int w) { return 2 * size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.highLuma422ToBgrWith(s, s + 2 * w, s + 2 * w + Pairs(w), d, w, kWithCoefficients);
+         },
+         false},
+        {"Pairs422ToBgrWith/cb-first", 0, [](int w) { return size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.pairs422ToBgrWith[0](s, s + w, d, w, kWithCoefficients);
+         },
+         false},
+        {"Pairs422ToBgrWith/cr-first", 0, [](int w) { return size_t(w) + 2 * Pairs(w); },
+         [](int w) { return 3 * size_t(w); },
+         [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
+             t.pairs422ToBgrWith[1](s, s + w, d, w, kWithCoefficients);
+         },
+         false},
         {"VuyaDouble full", 0, [](int w) { return 4 * size_t(w); },
          [](int w) { return 3 * size_t(w); },
          [](const KernelTable& t, const uint8_t* s, uint8_t* d, int w) {
@@ -263,13 +300,22 @@ std::vector<LineCase> LineCases() {
 }
 
 // The reference output of the kernels whose scalar form is fixed point.
-std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, int w) {
+// With `with`, the matrix at the end is the reference with those coefficients.
+std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, int w,
+                                    const colour::ColourCoefficients* with = nullptr) {
     std::vector<uint8_t> out(3 * size_t(w));
+    if (const size_t at = name.find("With/"); at != std::string::npos && !with) {
+        // A run-time coefficient kernel: its BT.601 twin's reading, then the other matrix.
+        const std::string twin =
+            name.substr(0, at) +
+            (name == "Planar422ToBgrWith/709" ? "" : "/" + name.substr(at + 5));
+        return FloatReference(twin, s, w, &kWithCoefficients);
+    }
     if (name == "PackedToBgr/YVYU") {
         // Cb and Cr of every pair swapped give YUYV.
         std::vector<uint8_t> yuyv(s, s + 4 * Pairs(w));
         for (size_t i = 0; i < yuyv.size(); i += 4) std::swap(yuyv[i + 1], yuyv[i + 3]);
-        return FloatReference("PackedToBgr/YUYV", yuyv.data(), w);
+        return FloatReference("PackedToBgr/YUYV", yuyv.data(), w, with);
     }
     if (name.rfind("PackedToBgr/", 0) == 0) {
         // The pairs split into planar lines, then the planar kernel.
@@ -279,7 +325,7 @@ std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, i
          : name == "PackedToBgr/YUYV"
              ? kernels::YuyvToPlanar_Scalar
              : kernels::VyuyToPlanar_Scalar)(s, y, y + w, y + w + Pairs(w), w);
-        return FloatReference("Planar422ToBgr", planar.data(), w);
+        return FloatReference("Planar422ToBgr", planar.data(), w, with);
     }
     if (name.rfind("Planar422ToBgr/", 0) == 0) {
         // The 16-bit luma line reduced as the 16-bit layouts define it, then the 8-bit kernel.
@@ -295,7 +341,7 @@ std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, i
                  ? kernels::Reduce16LE_Scalar
                  : kernels::Reduce16BE_Scalar)(s, planar.data(), w, 235);
         std::copy(s + 2 * w, s + 2 * w + 2 * Pairs(w), planar.begin() + w);
-        return FloatReference("Planar422ToBgr", planar.data(), w);
+        return FloatReference("Planar422ToBgr", planar.data(), w, with);
     }
     if (name.rfind("Pairs422ToBgr/", 0) == 0) {
         // The pairs split into a Cb and a Cr line, then the planar kernel's reference.
@@ -306,7 +352,7 @@ std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, i
             planar[size_t(w) + j] = s[size_t(w) + 2 * j + (crFirst ? 1 : 0)];
             planar[size_t(w) + n + j] = s[size_t(w) + 2 * j + (crFirst ? 0 : 1)];
         }
-        return FloatReference("Planar422ToBgr", planar.data(), w);
+        return FloatReference("Planar422ToBgr", planar.data(), w, with);
     }
     if (name == "Planar422ToBgr" || name == "Planar444ToBgr") {
         // The fused kernels equal the planar-to-VUYA kernel followed by the reference matrix.
@@ -315,13 +361,16 @@ std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, i
         (name == "Planar422ToBgr"
              ? kernels::Planar422ToVuya_Scalar
              : kernels::Planar444ToVuya_Scalar)(s, s + w, s + w + c, vuya.data(), w);
-        return FloatReference("VuyaToBgr", vuya.data(), w);
+        return FloatReference("VuyaToBgr", vuya.data(), w, with);
     }
     for (int i = 0; i < w; ++i) {
         const uint8_t* p = s + 4 * i;
         uint8_t* d = &out[3 * size_t(i)];
         if (name == "VuyaToBgr") {
-            kernels::VuyaToBgrReference(p[0], p[1], p[2], d);
+            if (with)
+                kernels::VuyaToBgrReference(p[0], p[1], p[2], d, *with);
+            else
+                kernels::VuyaToBgrReference(p[0], p[1], p[2], d);
         } else {
             const uint8_t g = name == "VuyaLumaToGrey" ? kernels::LumaGreyReference(p[2])
                               : name == "VuyaCbToGrey" ? kernels::ChromaGreyReference(p[1])
@@ -332,23 +381,37 @@ std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, i
     return out;
 }
 
-std::vector<int> Widths() {
-    std::vector<int> w;
-    for (int i = 1; i <= 64; ++i) w.push_back(i);
-    w.push_back(1920);
-    w.push_back(1918);
-    w.push_back(722);
-    return w;
+bool SetHasKernel(const KernelTable& t, const std::string& name) {
+    // The fused kernels exist only in some sets.
+    if (name.find("ToBgr") != std::string::npos &&
+        (name.rfind("Planar4", 0) == 0 || name.rfind("Pairs4", 0) == 0))
+        return t.planar422ToBgr != nullptr;
+    if (name.rfind("PackedToBgr/", 0) == 0) return t.uyvyToBgr != nullptr;
+    return true;
 }
 
-TEST(ConvertKernels, EveryVectorSetMatchesTheReference) {
+// Each set is its own test run: every kernel at every width of the sweep (and a few long lines)
+// on random input in exactly sized blocks, with guard bytes around the output, against the
+// scalar set where it is the reference, else against the reference formulas. A failing kernel
+// lists the widths it fails at.
+class KernelSetLines : public testing::TestWithParam<SimdLevel> {};
+
+TEST_P(KernelSetLines, EveryKernelMatchesTheReferenceAtEveryWidth) {
+    const SimdLevel level = GetParam();
+    SWEEP_SKIP_UNLESS_CPU_HAS(level);
     const KernelTable scalar = MakeKernelTable(SimdLevel::Scalar);
-    const auto levels = VectorLevels();
-    ASSERT_FALSE(levels.empty());
-    uint32_t seed = 1;
-    for (const LineCase& c : LineCases()) {
-        for (int w : Widths()) {
-            const ExactInput in(RandomBytes(c.inBytes(w), seed++));
+    const KernelTable t = MakeKernelTable(level);
+    ASSERT_EQ(t.level, level);
+    std::vector<int> widths = sweep::Widths();
+    widths.insert(widths.end(), {722, 1918, 1920});
+    const std::vector<LineCase> cases = LineCases();
+    int runs = 0;
+    for (size_t ci = 0; ci < cases.size(); ++ci) {
+        const LineCase& c = cases[ci];
+        if (!SetHasKernel(t, c.name)) continue;
+        std::vector<int> wrong, outside;
+        for (int w : widths) {
+            const ExactInput in(RandomBytes(c.inBytes(w), uint32_t(ci * 100003 + size_t(w))));
             std::vector<uint8_t> ref;
             if (c.scalarIsReference) {
                 Guarded out(c.outBytes(w));
@@ -358,24 +421,25 @@ TEST(ConvertKernels, EveryVectorSetMatchesTheReference) {
             } else {
                 ref = FloatReference(c.name, in.data, w);
             }
-            for (SimdLevel level : levels) {
-                const KernelTable t = MakeKernelTable(level);
-                // Fused kernels exist only in some sets.
-                const std::string name = c.name;
-                if (!t.planar422ToBgr && name.find("ToBgr") != std::string::npos &&
-                    (name.rfind("Planar4", 0) == 0 || name.rfind("Pairs4", 0) == 0))
-                    continue;
-                if (!t.uyvyToBgr && name.rfind("PackedToBgr/", 0) == 0) continue;
-                Guarded out(c.outBytes(w));
-                c.run(t, in.data, out.data(), w);
-                ASSERT_TRUE(out.GuardsIntact())
-                    << c.name << " " << SimdLevelName(level) << " wrote outside, width " << w;
-                ASSERT_EQ(out.Payload(), ref)
-                    << c.name << " " << SimdLevelName(level) << ", width " << w;
-            }
+            Guarded out(c.outBytes(w));
+            c.run(t, in.data, out.data(), w);
+            ++runs;
+            if (!out.GuardsIntact()) outside.push_back(w);
+            if (out.Payload() != ref) wrong.push_back(w);
         }
+        EXPECT_TRUE(wrong.empty())
+            << c.name << " " << SimdLevelName(level) << " differs from the reference at "
+            << sweep::FirstWidths(wrong);
+        EXPECT_TRUE(outside.empty())
+            << c.name << " " << SimdLevelName(level) << " wrote outside its line at "
+            << sweep::FirstWidths(outside);
     }
+    RecordProperty("runs", runs);
+    std::printf("%s: %d kernel and width runs\n", SimdLevelName(level), runs);
 }
+
+INSTANTIATE_TEST_SUITE_P(ConvertKernels, KernelSetLines, testing::ValuesIn(sweep::VectorSets()),
+                         sweep::SetName());
 
 // Every Y'CbCr triple: the vector sets give the single-precision reference; the scalar fixed
 // point equals it on B' and R' and differs by at most 1 on G'.
@@ -686,6 +750,18 @@ TEST(ConvertKernels, Avx512DetectionAgreesWithTheCompiler) {
 TEST(ConvertKernels, DetectionAndTables) {
     EXPECT_LE(int(DetectSimdLevel()), int(CpuSimdLevel()));
     EXPECT_EQ(Kernels().level, DetectSimdLevel());
+    // KAVLO_SIMD lowers the process-wide set to the one it names (the test runs that pick a set
+    // by it rely on that).
+    if (const char* wanted = std::getenv("KAVLO_SIMD")) {
+        bool known = false;
+        for (SimdLevel l : sweep::AllSets()) {
+            if (std::strcmp(wanted, SimdLevelName(l)) != 0) continue;
+            known = true;
+            EXPECT_EQ(DetectSimdLevel(), int(l) < int(CpuSimdLevel()) ? l : CpuSimdLevel());
+            EXPECT_EQ(paint::CurrentRowKernels().level, paint::MakeRowKernels(l).level);
+        }
+        EXPECT_TRUE(known) << "KAVLO_SIMD=" << wanted;
+    }
     // A level above the processor's falls back to what it has; every entry is filled.
     for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::SSSE3, SimdLevel::AVX2,
                             SimdLevel::AVX512}) {

@@ -1,6 +1,7 @@
 // Bayer mosaics: the demosaic against a plain reference of the rule in Demosaic.h (every cell
 // order, bit depth, kernel set and team size; tiny, odd and short frames), the grey switch, the
 // 8-bit reduction of wide samples and what the other display flags do to a mosaic.
+#include "KernelSweep.h"
 #include "image/ConvertInternal.h"
 #include "image/FrameMemory.h"
 #include "image/Kernels.h"
@@ -212,6 +213,45 @@ TEST(Demosaic, MatchesTheReference) {
         }
     }
 }
+
+// Each kernel set is its own test run: every cell order and depth at every width of the sweep,
+// an odd height, the smallest pitch (a padded one at every third width), against the reference
+// (demosaiced, and as grey at every fourth width).
+class DemosaicSet : public testing::TestWithParam<SimdLevel> {};
+
+TEST_P(DemosaicSet, EveryWidthMatchesTheReference) {
+    const SimdLevel level = GetParam();
+    SWEEP_SKIP_UNLESS_CPU_HAS(level);
+    std::mt19937 rng(23);
+    const int h = 3;
+    for (const uint32_t code : MosaicCodes()) {
+        const int bytes = Bits(code) > 8 ? 2 : 1;
+        std::vector<int> wrong;
+        for (const int w : sweep::Widths()) {
+            bool bad = false;
+            {
+                const int32_t pitch = w * bytes + (w % 3 == 0 ? 5 : 0);
+                std::vector<uint8_t> raw(size_t(pitch) * size_t(h));
+                for (uint8_t& b : raw) b = uint8_t(rng());
+                const Frame frame(raw);
+                const std::vector<int> samples = ReferenceSamples(code, w, h, size_t(pitch), raw);
+                bad |= Convert(code, w, h, pitch, 0, frame, {level}).Pixels() !=
+                       ReferenceDemosaic(code, w, h, samples);
+                if (w % 4 == 0)
+                    bad |=
+                        Convert(code, w, h, pitch, CONVERT_MOSAIC_GREY, frame, {level}).Pixels() !=
+                        ReferenceGrey(w, h, samples);
+            }
+            if (bad) wrong.push_back(w);
+        }
+        EXPECT_TRUE(wrong.empty())
+            << LayoutName(code) << " " << SimdLevelName(level) << " differs from the reference at "
+            << sweep::FirstWidths(wrong);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Demosaic, DemosaicSet, testing::ValuesIn(sweep::AllSets()),
+                         sweep::SetName());
 
 // ---- known values -----------------------------------------------------------------------------
 

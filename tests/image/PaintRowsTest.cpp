@@ -3,6 +3,7 @@
 // widths, lines that end (or start) at an inaccessible page so that any read outside them
 // faults, guard words around the destination, and column tables of every zoom as well as
 // random, repeating and falling ones.
+#include "KernelSweep.h"
 #include "image/PaintRows.h"
 
 #include <gtest/gtest.h>
@@ -80,17 +81,29 @@ struct GuardedRow {
 };
 
 std::vector<int> Widths() {
-    std::vector<int> widths;
-    for (int w = 1; w <= 70; ++w) widths.push_back(w);
-    for (int w : {255, 1280, 1921, 3841}) widths.push_back(w);
+    std::vector<int> widths = sweep::Widths();
+    for (int w : {1280, 1921, 3841}) widths.push_back(w);
     return widths;
 }
 
+// The row kernel sets there are (a level without its own set uses the one below), each its own
+// test run of the kernel tests below.
+class RowKernelSet : public testing::TestWithParam<SimdLevel> {
+protected:
+    // The set of the parameter's level (the test skips first where the processor lacks it).
+    paint::RowKernels Set() const {
+        const paint::RowKernels k = paint::MakeRowKernels(GetParam());
+        EXPECT_EQ(k.level, GetParam());
+        return k;
+    }
+};
+
 std::string Name(const paint::RowKernels& k) { return SimdLevelName(k.level); }
 
-TEST(PaintRows, CopyGivesEveryPixelWordAndReadsOnlyItsBytes) {
+TEST_P(RowKernelSet, CopyGivesEveryPixelWordAndReadsOnlyItsBytes) {
+    SWEEP_SKIP_UNLESS_CPU_HAS(GetParam());
     std::mt19937 rng(7);
-    for (const paint::RowKernels& k : AllSets()) {
+    for (const paint::RowKernels& k : {Set()}) {
         for (int width : Widths()) {
             for (bool atEnd : {true, false}) {
                 FencedBytes line(3 * size_t(width), atEnd, rng);
@@ -117,9 +130,10 @@ std::vector<int> ZoomColumns(int count, int start, int pictureWidth, double zoom
     return c;
 }
 
-TEST(PaintRows, PickTakesAnyOffsetsUpToTheLastPixel) {
+TEST_P(RowKernelSet, PickTakesAnyOffsetsUpToTheLastPixel) {
+    SWEEP_SKIP_UNLESS_CPU_HAS(GetParam());
     std::mt19937 rng(11);
-    for (const paint::RowKernels& k : AllSets()) {
+    for (const paint::RowKernels& k : {Set()}) {
         for (int width : Widths()) {
             const int pictureWidth = 1 + static_cast<int>(rng() % 97);
             std::uniform_int_distribution<int> column(0, pictureWidth - 1);
@@ -144,6 +158,37 @@ TEST(PaintRows, PickTakesAnyOffsetsUpToTheLastPixel) {
         }
     }
 }
+
+// The spread of a run of words over a row, where a set has one: dst[i] = words[bases[i / 8] +
+// indices[i]] for random bases and indices within every reach, the words padded as the kernel
+// may read them.
+TEST_P(RowKernelSet, ExpandSpreadsTheRunAtEveryWidth) {
+    SWEEP_SKIP_UNLESS_CPU_HAS(GetParam());
+    const paint::RowKernels k = Set();
+    if (!k.expand) GTEST_SKIP() << Name(k) << " has no spreading kernel: rows are picked";
+    std::mt19937 rng(13);
+    for (int width : Widths()) {
+        for (int reach : {1, 8, 17, 32}) {
+            const int blocks = (width + 7) / 8;
+            std::vector<int32_t> bases(static_cast<size_t>(blocks)),
+                indices(static_cast<size_t>(width));
+            for (int b = 0; b < blocks; ++b) bases[size_t(b)] = b * 3 + int(rng() % 5);
+            for (int32_t& i : indices) i = int32_t(rng() % unsigned(reach));
+            std::vector<uint32_t> words(size_t(*std::max_element(bases.begin(), bases.end())) + 32);
+            for (uint32_t& w : words) w = uint32_t(rng());
+            GuardedRow out(width);
+            k.expand(words.data(), bases.data(), indices.data(), out.data(), width, reach);
+            for (int i = 0; i < width; ++i)
+                ASSERT_EQ(out.data()[i], words[size_t(bases[size_t(i / 8)] + indices[size_t(i)])])
+                    << Name(k) << " width " << width << " reach " << reach << " column " << i;
+            ASSERT_TRUE(out.GuardsIntact()) << Name(k) << " width " << width;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PaintRows, RowKernelSet,
+                         testing::Values(SimdLevel::Scalar, SimdLevel::SSSE3, SimdLevel::AVX2),
+                         sweep::SetName());
 
 bool Consecutive(const std::vector<int>& columns) {
     for (size_t i = 1; i < columns.size(); ++i)

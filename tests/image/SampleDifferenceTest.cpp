@@ -1,11 +1,14 @@
 // The largest sample difference of two frames and where it lies: positions in every kind of
 // plane (luma, 4:2:0 chroma, packed pairs, 16-bit words), ties and odd sizes.
+#include "KernelSweep.h"
 #include "image/PixelLayout.h"
 #include "image/SamplePsnr.h"
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 namespace {
@@ -31,7 +34,7 @@ SampleDifference Largest(const Frames& f) {
 }
 
 TEST(LargestDifference, SimdRowMaximumEqualsThePlainOneAtEveryLengthAndPlace) {
-    for (size_t n = 0; n <= 40; ++n) {
+    for (size_t n = 0; n <= size_t(sweep::kMaxWidth); ++n) {
         for (size_t at = 0; at < n; ++at) {
             std::vector<uint8_t> a(n, 200), b(n, 200);
             for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(200 - (i % 3));
@@ -48,6 +51,37 @@ TEST(LargestDifference, SimdRowMaximumEqualsThePlainOneAtEveryLengthAndPlace) {
     }
     const uint8_t one = 9;
     EXPECT_EQ(LargestDifference8(&one, &one, 0), 0u);
+}
+
+// The sums of squared differences of a row, 8-bit and 16-bit (whole words and 10-bit fields),
+// at every length of the sweep, against the plain sums.
+TEST(PsnrSums, RowSumsEqualThePlainOnesAtEveryLength) {
+    std::mt19937 random(3);
+    const size_t longest = size_t(sweep::kMaxWidth);
+    std::vector<uint8_t> a(2 * longest), b(2 * longest);
+    for (size_t i = 0; i < a.size(); ++i) {
+        a[i] = uint8_t(random());
+        b[i] = uint8_t(random());
+    }
+    for (size_t n = 0; n <= longest; ++n) {
+        uint64_t plain8 = 0, plain16 = 0, plain10 = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const int64_t d = int64_t(a[i]) - b[i];
+            plain8 += uint64_t(d * d);
+            const int64_t wa = a[2 * i] | (a[2 * i + 1] << 8), wb = b[2 * i] | (b[2 * i + 1] << 8);
+            plain16 += uint64_t((wa - wb) * (wa - wb));
+            const int64_t d10 = (wa & 0x3FF) - (wb & 0x3FF);
+            plain10 += uint64_t(d10 * d10);
+        }
+        // Exactly sized copies, so that a read past the row is seen.
+        const std::vector<uint8_t> a8(a.begin(), a.begin() + ptrdiff_t(n)),
+            b8(b.begin(), b.begin() + ptrdiff_t(n));
+        const std::vector<uint8_t> a16(a.begin(), a.begin() + ptrdiff_t(2 * n)),
+            b16(b.begin(), b.begin() + ptrdiff_t(2 * n));
+        ASSERT_EQ(SumSquares8(a8.data(), b8.data(), n), plain8) << n;
+        ASSERT_EQ(SumSquares16(a16.data(), b16.data(), n, 0xFFFF), plain16) << n;
+        ASSERT_EQ(SumSquares16(a16.data(), b16.data(), n, 0x3FF), plain10) << n;
+    }
 }
 
 TEST(LargestDifference, IdenticalFramesDifferNowhere) {

@@ -17,3 +17,11 @@ kavlo_fuzz_target(convert_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ConvertFuzz.cpp
   LIBS kavlo_convert
   SECONDS 15)
+
+# The tests that convert and paint with the process-wide kernel set, once more with the AVX2 set
+# chosen, as a machine without AVX-512 chooses it (the per-set runs test every set the processor
+# has whatever the default).
+add_test(NAME conversion_tests.default_avx2
+         COMMAND conversion_tests
+                 --gtest_filter=ConvertFrame.*:ColourFrames.*:ConvertKernels.DetectionAndTables)
+set_tests_properties(conversion_tests.default_avx2 PROPERTIES ENVIRONMENT "KAVLO_SIMD=avx2")

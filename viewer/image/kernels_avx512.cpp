@@ -387,9 +387,14 @@ void Fused422ToBgr_AVX512(const Luma y, const Chroma c, uint8_t* dst, int width,
     if (n >= kWindowPairs) {
         // A window at pair k holds the chroma of pairs k - 1 .. k + 17.
         Step(y, _mm512_permutexvar_epi8(LoadIndex(kFirstWindowIndex), c.Window(1)), dst, 0, m);
-        int k = 16;
-        for (; k + kWindowPairs - 1 <= n; k += 16) Step(y, c.Window(k), dst, k, m);
-        // The last step may cover pairs already written, with the same values.
+        // Inner steps until the last step (at pair n - 16) covers the rest. An inner step's
+        // window must end by pair n - 1, so it starts at pair n - 18 at the latest: the step
+        // that would start at n - 17 (where n - 17 is a multiple of 16) starts one pair early.
+        // Steps may cover pairs already written, with the same values.
+        for (int k = 16; k < n - 16; k += 16) {
+            const int at = std::min(k, n - kWindowPairs + 1);
+            Step(y, c.Window(at), dst, at, m);
+        }
         Step(y, _mm512_permutexvar_epi8(LoadIndex(kLastWindowIndex), c.Window(n - 18)), dst, n - 16,
              m);
     } else {
