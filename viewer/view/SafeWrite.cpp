@@ -181,7 +181,7 @@ bool ParseTempName(const std::string& name, std::string& stem, long& pid) {
 }
 
 bool ProcessRuns(long pid) {
-    if (pid <= 0) return true;  // not a process of its own: leave it
+    if (pid <= 0 || pid > INT_MAX) return true;  // no process's number: leave it
     if (pid == static_cast<long>(::getpid())) return true;
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 }
