@@ -9,6 +9,7 @@
 #include "app/HistogramDock.h"
 #include "app/ViewerDlg.h"
 
+#include "../common/NonRegularFiles.h"
 #include "clipgen/ClipGen.h"
 #include "image/PixelLayout.h"
 #include "ShellTestSupport.h"
@@ -291,6 +292,44 @@ TEST(FrameExport, AFullDiskStopsTheRunAndLeavesNoFile) {
         << images.error.toStdString();
     EXPECT_EQ(Written(dir.path()), QStringList()) << "nothing under a final name, no leftovers";
 }
+
+// Save Frame As and Export Frames replace nothing but a regular file: a directory, device, named
+// pipe or socket under the name (or a link to one, or to nothing) stays, with an error naming it.
+class FrameExportTarget : public ::testing::TestWithParam<testfiles::Kind> {};
+
+TEST_P(FrameExportTarget, IsRefusedAndStays) {
+    QTemporaryDir dir;
+    const ExportClip clip = MakeClip(dir.path(), kLayoutGRAY, 2);
+    const QString target = QDir(dir.path()).filePath(QStringLiteral("t.png"));
+    if (!testfiles::MakeNonRegular(GetParam(), target.toStdString()))
+        GTEST_SKIP() << "cannot make one here";
+    QString error;
+    EXPECT_FALSE(WriteImageFile(QImage(2, 2, QImage::Format_RGB888), target, error));
+    EXPECT_TRUE(error.contains(target)) << error.toStdString();
+    error.clear();
+    EXPECT_FALSE(CheckExportTargets({QStringLiteral("/nonexistent/a.png"), target}, error))
+        << "the dialog refuses before the run";
+    EXPECT_TRUE(error.contains(target)) << error.toStdString();
+    ExportRequest r = Request(clip, dir.path(), ExportFormat::RawFrames, 0, 1);
+    r.pattern = QStringLiteral("t.png");
+    ExportCallbacks callbacks;
+    callbacks.askOverwrite = [](const QStringList&) { return OverwriteAnswer::OverwriteAll; };
+    const ExportResult result = ExportFrames(r, callbacks);
+    EXPECT_EQ(result.status, ExportResult::Failed);
+    EXPECT_TRUE(result.error.contains(target)) << result.error.toStdString();
+    EXPECT_TRUE(testfiles::IsStill(GetParam(), target.toStdString()));
+    EXPECT_TRUE(QDir(dir.path())
+                    .entryList(QStringList{QStringLiteral(".*")}, QDir::AllEntries | QDir::Hidden |
+                                                                      QDir::System |
+                                                                      QDir::NoDotAndDotDot)
+                    .isEmpty())
+        << "no temporary file is left";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, FrameExportTarget, ::testing::ValuesIn(testfiles::kKinds),
+                         [](const ::testing::TestParamInfo<testfiles::Kind>& p) {
+                             return testfiles::KindName(p.param);
+                         });
 
 // Runs `act` on the next modal window (polled on the application's own timers).
 void OnModal(std::function<void(QWidget*)> act) {

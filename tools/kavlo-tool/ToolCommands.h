@@ -15,6 +15,12 @@ int RunInfo(const Request& request, Input& input, const CommandLine& parsed);
 int RunExport(const Request& request, Input& input);
 int RunCompare(const Request& request, Input& first, Input& second);
 
+// The export's output pattern read, and the image format its names' suffix asks for ("png",
+// "ppm", or another that Qt writes); false with the reason for a bad pattern or a suffix that
+// names no format.
+bool ParseOutputPattern(const std::string& text, NamePattern& pattern, std::string& format,
+                        std::string& error);
+
 // Opens the file with the input's settings (a copy: the open writes the file size into it).
 // False with the reason.
 bool OpenVideo(const Input& input, kavlo::VideoFile& file, std::string& error);

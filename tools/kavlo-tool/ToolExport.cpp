@@ -1,18 +1,23 @@
 // kavlo-tool export: frames rendered exactly as the view renders them (VideoFile and
-// FrameRenderer with the view's switches), written as PNG or binary PPM, frames in parallel.
+// FrameRenderer with the view's switches), written in the image format the names' suffix asks
+// for (PNG and binary PPM by writers of the tool's own, the other formats by Qt's), frames in
+// parallel.
 #include "ToolCommands.h"
 
 #include "view/DisplayBitmap.h"
 #include "view/FieldRender.h"
 #include "view/FrameRender.h"
+#include "view/ImageFileFormat.h"
+#include "view/SafeWrite.h"
 
 #include "PngWrite.h"
 
-#include <omp.h>
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <omp.h>
 
 #include <algorithm>
 #include <atomic>
@@ -52,17 +57,12 @@ ViewSwitches SwitchesFor(const Request& request, const RawSettings& settings) {
     return s;
 }
 
-bool EndsWithPpm(const std::string& name) {
-    if (name.size() < 4) return false;
-    std::string tail = name.substr(name.size() - 4);
-    for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return tail == ".ppm";
-}
-
-// The picture of a bitmap as the view shows it, top line first, as PPM or PNG bytes.
-bool Encode(const kavlo::DisplayBitmap& bitmap, int width, bool ppm, std::vector<uint8_t>& out) {
+// The picture of a bitmap as the view shows it, top line first, as the bytes of a file in
+// `format`.
+bool Encode(const kavlo::DisplayBitmap& bitmap, int width, const std::string& format,
+            std::vector<uint8_t>& out) {
     const int height = bitmap.Height();
-    if (ppm) {
+    if (format == "ppm") {
         const std::string header =
             "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
         const size_t rowBytes = size_t(width) * 3;
@@ -81,6 +81,26 @@ bool Encode(const kavlo::DisplayBitmap& bitmap, int width, bool ppm, std::vector
         return true;
     }
     out.clear();
+    if (format != "png") {
+        QImage image(width, height, QImage::Format_RGB888);
+        if (image.isNull()) return false;
+        for (int y = 0; y < height; ++y) {
+            const uint8_t* line = bitmap.LineOnScreen(y);
+            uint8_t* rgb = image.scanLine(y);
+            for (int x = 0; x < width; ++x) {
+                rgb[3 * x] = line[3 * x + 2];
+                rgb[3 * x + 1] = line[3 * x + 1];
+                rgb[3 * x + 2] = line[3 * x];
+            }
+        }
+        QByteArray encoded;
+        QBuffer buffer(&encoded);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, QByteArray::fromStdString(format));
+        if (!writer.write(image)) return false;
+        out.assign(encoded.begin(), encoded.end());
+        return true;
+    }
     return WritePng(
         width, height, kPngZlibLevel,
         [&bitmap, width](int y, uint8_t* rgb) {
@@ -94,68 +114,26 @@ bool Encode(const kavlo::DisplayBitmap& bitmap, int width, bool ppm, std::vector
         out);
 }
 
-// Writes `bytes` to a temporary file beside `name` and renames it to `name` when complete, so
-// that no half-written file ever carries the name. Without `force` an existing file is kept.
-bool WriteFileAtomically(const std::string& name, const std::vector<uint8_t>& bytes, bool force,
-                         std::string& error) {
-    const size_t slash = name.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
-    const std::string temp =
-        folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-        std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id()) % 1000000);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = "cannot write " + name + ": " + std::strerror(errno);
-        return false;
-    }
-    const uint8_t* p = bytes.data();
-    size_t left = bytes.size();
-    int failure = 0;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failure = errno;
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0 && failure == 0) failure = errno;
-    if (failure != 0) {
-        ::unlink(temp.c_str());
-        error = "cannot write " + name + ": " + std::strerror(failure);
-        return false;
-    }
-    int renamed = 0;
-    if (force) {
-        renamed = ::rename(temp.c_str(), name.c_str());
-    } else {
-        renamed = ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE);
-        if (renamed != 0 && errno == EINVAL) {
-            // A file system without the no-replace rename: a hard link refuses to replace too.
-            renamed = ::link(temp.c_str(), name.c_str());
-            if (renamed == 0) ::unlink(temp.c_str());
-        }
-    }
-    if (renamed != 0) {
-        const int why = errno;
-        ::unlink(temp.c_str());
-        error = why == EEXIST ? name + " exists (--force overwrites it)"
-                              : "cannot write " + name + ": " + std::strerror(why);
+}  // namespace
+
+bool ParseOutputPattern(const std::string& text, NamePattern& pattern, std::string& format,
+                        std::string& error) {
+    if (!ParseNamePattern(text, pattern, error)) return false;
+    const QString name = QFile::decodeName(QByteArray::fromStdString(FormatName(pattern, 0)));
+    format = kavlo::ImageFormatOfName(name).toStdString();
+    if (format.empty()) {
+        error = kavlo::UnknownImageFormatError(QFile::decodeName(QByteArray::fromStdString(text)))
+                    .toStdString();
         return false;
     }
     return true;
 }
 
-}  // namespace
-
 int RunExport(const Request& request, Input& input) {
     std::string error;
     NamePattern pattern;
-    if (!ParseNamePattern(request.outPattern, pattern, error)) {
+    std::string format;
+    if (!ParseOutputPattern(request.outPattern, pattern, format, error)) {
         PrintError(error);
         return kExitUsage;
     }
@@ -174,20 +152,27 @@ int RunExport(const Request& request, Input& input) {
                    " has no %d for the frame number, and several frames are asked for");
         return kExitUsage;
     }
-    const bool ppm = EndsWithPpm(request.outPattern);
     const ViewSwitches switches = SwitchesFor(request, input.settings);
 
-    // Every name is checked before anything is written: an existing file stops the export.
-    if (!request.force) {
-        for (int64_t n = first; n <= last; ++n) {
-            const std::string name = FormatName(pattern, n);
-            struct stat st {};
-            if (::lstat(name.c_str(), &st) == 0) {
-                PrintError(name + " exists (--force overwrites it)");
-                return kExitFailed;
-            }
+    // Every name is checked before anything is written: anything but a regular file under a
+    // name stops the export, --force or not (a rename would put a file in place of a device, a
+    // pipe or a socket), and so does an existing file without --force.
+    std::vector<std::string> names;
+    for (int64_t n = first; n <= last; ++n) {
+        names.push_back(FormatName(pattern, n));
+        std::string writePath, reason;
+        const kavlo::WriteTarget target = kavlo::CheckWriteTarget(names.back(), writePath, reason);
+        if (target == kavlo::WriteTarget::Refused) {
+            PrintError("cannot write " + names.back() + ": " + reason);
+            return kExitFailed;
+        }
+        if (target == kavlo::WriteTarget::Regular && !request.force) {
+            PrintError(names.back() + " exists (--force overwrites it)");
+            return kExitFailed;
         }
     }
+    // What an earlier run of this export left when it was killed outright.
+    kavlo::RemoveStaleTempFiles(names);
 
     const int64_t frames = last - first + 1;
     unsigned workers = request.threads ? request.threads : std::thread::hardware_concurrency();
@@ -239,14 +224,19 @@ int RunExport(const Request& request, Input& input) {
                 fail(input.path + ": frame " + std::to_string(n) + " cannot be rendered");
                 return;
             }
-            const std::string name = FormatName(pattern, n);
-            if (!Encode(*w.bitmap, w.file.Width(), ppm, bytes)) {
+            const std::string& name = names[static_cast<size_t>(n - first)];
+            if (!Encode(*w.bitmap, w.file.Width(), format, bytes)) {
                 fail("cannot encode " + name);
                 return;
             }
-            std::string writeError;
-            if (!WriteFileAtomically(name, bytes, request.force, writeError)) {
-                fail(writeError);
+            // Written under a temporary name and renamed when complete, so that no half-written
+            // file ever carries the name; without --force an existing file is kept.
+            std::string reason;
+            bool exists = false;
+            if (!kavlo::WriteFileSafely(name, bytes.data(), bytes.size(), request.force, false,
+                                        reason, &exists)) {
+                fail(exists ? name + " exists (--force overwrites it)"
+                            : "cannot write " + name + ": " + reason);
                 return;
             }
         }

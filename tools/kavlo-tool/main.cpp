@@ -72,7 +72,9 @@ int main(int argc, char** argv) {
     if (request.command == Command::Export) {
         std::string error;
         NamePattern pattern;
-        if (!ParseNamePattern(request.outPattern, pattern, error)) return UsageError(error);
+        std::string format;
+        if (!ParseOutputPattern(request.outPattern, pattern, format, error))
+            return UsageError(error);
     }
 
     // The core finds the raw video source in the plugins folder beside the program.

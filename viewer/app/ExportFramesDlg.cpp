@@ -104,7 +104,9 @@ bool ExportFramesDlg::BuildRequest(ExportRequest& request, QString& error) const
         error = QStringLiteral("%1 is not a folder.").arg(folder_->text());
         return false;
     }
-    return true;
+    // A directory, device, pipe or socket under a name is never replaced: refused before the
+    // run, so that nothing of the export is written.
+    return CheckExportTargets(ExportTargets(request), error);
 }
 
 void ExportFramesDlg::accept() {

@@ -1,6 +1,8 @@
 #include "FrameExport.h"
 
 #include "view/FrameImage.h"
+#include "view/LocalFileName.h"
+#include "view/SafeWrite.h"
 #include "view/VideoFile.h"
 
 #include <QBuffer>
@@ -8,9 +10,10 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace kavlo {
 
@@ -26,11 +29,9 @@ QString WriteError(const QString& path, const QString& reason) {
     return QStringLiteral("couldn't write %1: %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
-// Opens `file` without Qt's write buffer: a buffered write that the system cuts short (a full
-// disk, a file size limit) is not reported, and the file would be committed truncated.
-bool OpenUnbuffered(QSaveFile& file) {
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-}
+std::string LocalPath(const QString& path) { return FileNameToBytes(path).toStdString(); }
+
+QString Reason(const std::string& reason) { return QString::fromLocal8Bit(reason); }
 
 // The image encoded in memory, then written in a temporary file beside `path` and renamed to
 // it when whole.
@@ -51,28 +52,7 @@ bool SaveImage(const QImage& image, const QString& path, const QByteArray& forma
     return true;
 }
 
-// The format a file name's extension names, empty when no writer knows it.
-QByteArray FormatOfName(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    return WritableImageExtensions().contains(suffix) ? suffix.toLatin1() : QByteArray();
-}
-
-QString UnknownFormatError(const QString& path) {
-    return QStringLiteral("%1: unknown image format \"%2\"; use one of: %3")
-        .arg(QDir::toNativeSeparators(path), QFileInfo(path).suffix(),
-             WritableImageExtensions().join(QStringLiteral(", ")));
-}
-
 }  // namespace
-
-QStringList WritableImageExtensions() {
-    QStringList list;
-    for (const QByteArray& f : QImageWriter::supportedImageFormats())
-        list << QString::fromLatin1(f).toLower();
-    list.removeDuplicates();
-    list.sort();
-    return list;
-}
 
 QString ImageSaveFilter() {
     QStringList filters{QStringLiteral("PNG image (*.png)")};
@@ -83,27 +63,18 @@ QString ImageSaveFilter() {
 }
 
 bool WriteWholeFile(const QString& path, const char* data, qint64 size, QString& reason) {
-    QSaveFile file(path);
-    if (!OpenUnbuffered(file)) {
-        reason = file.errorString();
-        return false;
-    }
-    if (file.write(data, size) != size) {
-        reason = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        reason = file.errorString();
+    std::string why;
+    if (!WriteFileSafely(LocalPath(path), data, static_cast<size_t>(size), true, true, why)) {
+        reason = Reason(why);
         return false;
     }
     return true;
 }
 
 bool WriteImageFile(const QImage& image, const QString& path, QString& error) {
-    const QByteArray format = FormatOfName(path);
+    const QByteArray format = ImageFormatOfName(path);
     if (format.isEmpty()) {
-        error = UnknownFormatError(path);
+        error = UnknownImageFormatError(path);
         return false;
     }
     if (image.isNull()) {
@@ -130,8 +101,8 @@ bool CheckExportPattern(const QString& pattern, ExportFormat format, QString& er
                 .arg(pattern);
         return false;
     }
-    if (FormatOfName(ExportFileName(pattern, 0)).isEmpty()) {
-        error = UnknownFormatError(pattern);
+    if (ImageFormatOfName(ExportFileName(pattern, 0)).isEmpty()) {
+        error = UnknownImageFormatError(pattern);
         return false;
     }
     return true;
@@ -155,6 +126,17 @@ QStringList ExportTargets(const ExportRequest& request) {
     for (int64_t n = request.first; n <= request.last; ++n)
         paths << folder.filePath(ExportFileName(request.pattern, n));
     return paths;
+}
+
+bool CheckExportTargets(const QStringList& targets, QString& error) {
+    for (const QString& t : targets) {
+        std::string writePath, reason;
+        if (CheckWriteTarget(LocalPath(t), writePath, reason) == WriteTarget::Refused) {
+            error = WriteError(t, Reason(reason));
+            return false;
+        }
+    }
+    return true;
 }
 
 ExportResult ExportFrames(const ExportRequest& request, const ExportCallbacks& callbacks) {
@@ -196,19 +178,25 @@ ExportResult ExportFrames(const ExportRequest& request, const ExportCallbacks& c
         return result;
     }
 
+    // What an earlier run killed outright left for these names.
+    std::vector<std::string> localTargets;
+    for (const QString& t : targets) localTargets.push_back(LocalPath(t));
+    RemoveStaleTempFiles(localTargets);
+
     const int64_t total = request.last - request.first + 1;
     FrameRenderer renderer;
     std::unique_ptr<DisplayBitmap> bitmap;
-    std::unique_ptr<QSaveFile> raw;
+    std::unique_ptr<SafeFile> raw;
     QByteArray imageFormat;
+    std::string reason;
     if (request.format == ExportFormat::RawFrames) {
-        raw = std::make_unique<QSaveFile>(targets.front());
-        if (!OpenUnbuffered(*raw)) {
-            result.error = WriteError(targets.front(), raw->errorString());
+        raw = std::make_unique<SafeFile>();
+        if (!raw->Open(localTargets.front(), reason)) {
+            result.error = WriteError(targets.front(), Reason(reason));
             return result;
         }
     } else {
-        imageFormat = FormatOfName(targets.front());
+        imageFormat = ImageFormatOfName(targets.front());
         if (!renderer.Reserve(file.Width(), file.Height())) {
             result.error = QStringLiteral("couldn't allocate the frame image");
             return result;
@@ -222,12 +210,11 @@ ExportResult ExportFrames(const ExportRequest& request, const ExportCallbacks& c
             result.error = QStringLiteral("couldn't read frame %1 of %2")
                                .arg(n)
                                .arg(QDir::toNativeSeparators(request.sourcePath));
-            return result;  // an unfinished raw file is discarded with its QSaveFile
+            return result;  // an unfinished raw file is discarded with its SafeFile
         }
         if (raw) {
-            if (raw->write(reinterpret_cast<const char*>(file.RawFrame()), frameBytes) !=
-                frameBytes) {
-                result.error = WriteError(targets.front(), raw->errorString());
+            if (!raw->Write(file.RawFrame(), static_cast<size_t>(frameBytes), reason)) {
+                result.error = WriteError(targets.front(), Reason(reason));
                 return result;
             }
         } else {
@@ -247,8 +234,8 @@ ExportResult ExportFrames(const ExportRequest& request, const ExportCallbacks& c
             return result;
         }
     }
-    if (raw && !raw->commit()) {
-        result.error = WriteError(targets.front(), raw->errorString());
+    if (raw && !raw->Commit(true, true, reason)) {
+        result.error = WriteError(targets.front(), Reason(reason));
         return result;
     }
     result.status = ExportResult::Done;

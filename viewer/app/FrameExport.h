@@ -1,11 +1,13 @@
 // Writing frames to files, without a widget: one image by its file name's extension, and the
 // export of a range of frames as an image sequence or as raw frames. Every file is written under
 // a temporary name in its folder and renamed when whole, so that no half-written file ever
-// stands under a final name (a cancelled run, a full disk, a crash).
+// stands under a final name (a cancelled run, a full disk, a crash), and only a regular file is
+// ever replaced (view/SafeWrite.h).
 #pragma once
 
 #include "settings/RawSettings.h"
 #include "view/FrameRender.h"
+#include "view/ImageFileFormat.h"
 
 #include <QImage>
 #include <QString>
@@ -16,16 +18,15 @@
 
 namespace kavlo {
 
-// The lower-case extensions QImageWriter can write ("bmp", "jpg", "png", ...).
-QStringList WritableImageExtensions();
 // A file dialog filter of those formats, PNG first.
 QString ImageSaveFilter();
-// Writes `image` to `path` in the format its extension names. False with a message naming the
-// file for an unknown or missing extension and for any failure to write.
+// Writes `image` to `path` in the format its extension names (ImageFormatOfName). False with a
+// message naming the file for an unknown or missing extension, a target that is not a regular
+// file, and any failure to write.
 bool WriteImageFile(const QImage& image, const QString& path, QString& error);
-// Writes `size` bytes to a temporary file beside `path`, renamed to it when whole; unbuffered, so
-// that a write the system cuts short (a full disk, a file size limit) is seen and leaves no file.
-// False with the system's reason otherwise.
+// Writes `size` bytes to a temporary file beside `path`, renamed to it when whole, replacing a
+// regular file there; unbuffered, so that a write the system cuts short (a full disk, a file size
+// limit) is seen and leaves no file. False with the reason otherwise.
 bool WriteWholeFile(const QString& path, const char* data, qint64 size, QString& reason);
 
 enum class ExportFormat {
@@ -53,6 +54,9 @@ bool CheckExportPattern(const QString& pattern, ExportFormat format, QString& er
 QString ExportFileName(const QString& pattern, int64_t frame);
 // The paths the export writes, in order.
 QStringList ExportTargets(const ExportRequest& request);
+// Whether every target is a new name or a regular file (or a link to one); the error names the
+// first that is not, and what it is.
+bool CheckExportTargets(const QStringList& targets, QString& error);
 
 enum class OverwriteAnswer { OverwriteAll, Cancel };
 
@@ -71,7 +75,8 @@ struct ExportResult {
 };
 
 // Runs the export on the calling thread with a file and a renderer of its own. A failure stops
-// the run; files finished before it stay, the one being written is discarded.
+// the run; files finished before it stay, the one being written is discarded. Temporary files
+// that a killed earlier run left for these targets are removed first.
 ExportResult ExportFrames(const ExportRequest& request, const ExportCallbacks& callbacks);
 
 }  // namespace kavlo
