@@ -79,6 +79,11 @@ struct CommandLine {
     // Without one the file opens with the settings stored for it, or asks for them.
     bool formatGiven = false;
 
+    // The first number option (-o -b -e -w -h -s) whose value is not a whole number as written,
+    // with that value: "-w abc". The value is still read as atoi reads it (abc as 0); the
+    // tool refuses it, the viewer names it when the file then fails to open.
+    std::string notNumber;
+
     // `settings` is valid: a file name and a format option were given and no error occurred.
     bool hasSettings = false;
     RawSettings settings{};
