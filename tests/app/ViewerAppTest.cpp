@@ -87,6 +87,16 @@ TEST_F(StartUp, FileTooSmallForItsSettingsReportsTheLoadFailure) {
     EXPECT_EQ(app.ExitInstance(), 1);
 }
 
+// "-w abc" reads as width 0, as it always did; when the file then does not open, the error
+// names the value.
+TEST_F(StartUp, ValueThatIsNoNumberIsNamedWhenTheOpenFails) {
+    const QString clip = shelltest::Clip(QStringLiteral("nonumber.raw"), kLayoutGRAY, 32, 16, 5);
+    EXPECT_FALSE(Run({"-w", "abc", "-h", "16", "-l", "GRAY", Path(clip)}));
+    EXPECT_NE(app.ShownError().indexOf(QStringLiteral("'abc' is not a number (-w abc), read as 0")),
+              -1)
+        << app.ShownError().toStdString();
+}
+
 TEST_F(StartUp, CommandLineFileOpensAndIsRemembered) {
     const QString clip = shelltest::Clip(QStringLiteral("start.raw"), kLayoutUYVY, 64, 32, 3);
     EXPECT_FALSE(Run({"-w64", "-h32", "-luyvy", Path(clip)}));

@@ -158,14 +158,7 @@ bool ParseFileArguments(Request& req, const std::vector<std::string>& args, Comm
     }
     if (!out.notNumber.empty()) {
         // The viewer reads "-w abc" as width 0; the tool takes no number it cannot read.
-        const std::string& option = out.notNumber;
-        const size_t space = option.find(' ');
-        const std::string value = space != std::string::npos ? option.substr(space + 1)
-                                  : option.size() > 2        ? option.substr(2)
-                                                             : std::string();
-        req.error = value.empty()
-                        ? Shown(option) + " needs a number"
-                        : "'" + Shown(value) + "' is not a number (" + Shown(option) + ")";
+        req.error = Shown(NotNumberText(out));
         return false;
     }
     return true;

@@ -93,11 +93,14 @@ void CTNViewerApp::ReportStartError(const QString& error) {
     exitCode_ = 1;
 }
 
-QString CTNViewerApp::OpenAtStart(const QString& path, RawSettings settings) {
+QString CTNViewerApp::OpenAtStart(const QString& path, RawSettings settings,
+                                  const QString& remark) {
     QString openError;
     if (mainWindow_->View()->OpenFile(&settings, path, openError, 0) != 0) {
         mainWindow_.reset();
-        return StartErrorText(path, kavlo::OpenFailureReason(path, openError));
+        QString reason = kavlo::OpenFailureReason(path, openError);
+        if (!remark.isEmpty()) reason += QStringLiteral("; ") + remark;
+        return StartErrorText(path, reason);
     }
     mainWindow_->AfterOpen(path, settings);
     return QString();
@@ -121,8 +124,11 @@ QString CTNViewerApp::OpenPlanned(const QString& path, const CommandLine* parsed
     RawSettings settings = plan.settings;
     switch (plan.source) {
     case kavlo::OpenSource::Given:
-        // As the command line built them.
-        return OpenAtStart(path, parsed->settings);
+        // As the command line built them; a value that was no number is named if they fail.
+        return OpenAtStart(
+            path, parsed->settings,
+            QString::fromLocal8Bit(NotNumberText(*parsed).c_str()) +
+                (parsed->notNumber.empty() ? QString() : QStringLiteral(", read as 0")));
     case kavlo::OpenSource::Stored:
         if (colour_.colourGiven)
             kavlo::StoreColourChoice(settings, colour_.matrix, colour_.fullRange);

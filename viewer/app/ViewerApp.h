@@ -47,8 +47,10 @@ private:
     void ShowUsage(const QString& error);
     // Shows or prints a start-up error; the program then ends with exit code 1.
     void ReportStartError(const QString& error);
-    // Opens the named file in the main window's view with `settings`; the error text, if any.
-    QString OpenAtStart(const QString& path, RawSettings settings);
+    // Opens the named file in the main window's view with `settings`; the error text, if any,
+    // with `remark` after the reason.
+    QString OpenAtStart(const QString& path, RawSettings settings,
+                        const QString& remark = QString());
     // A file named on the command line, opened as the open plan says: its YUV4MPEG2 header,
     // the settings given (`parsed`, may be null), the settings stored for it while they fit,
     // else the settings dialog (or, under -play, an error); the error text, if any.

@@ -373,7 +373,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         // Notes a number option's value that is no whole number (the first one only).
         auto noteNumber = [&r, &a](const std::string& v, bool given) {
             if (!r.notNumber.empty() || (given && IsWholeNumber(v))) return;
-            r.notNumber = a.size() >= 3 || !given ? a : a + " " + v;
+            r.notNumber = a.size() >= 3 || !given || v.empty() ? a : a + " " + v;
         };
         if (std::strchr("obewhsl", letter) || (letter == 'i' && a.size() == 2) ||
             EqualNoCase(a, "-tmp"))
@@ -483,6 +483,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         r.hasSettings = true;
     }
     return r;
+}
+
+std::string NotNumberText(const CommandLine& parsed) {
+    const std::string& option = parsed.notNumber;
+    if (option.empty()) return std::string();
+    const size_t space = option.find(' ');
+    const std::string value = space != std::string::npos ? option.substr(space + 1)
+                              : option.size() > 2        ? option.substr(2)
+                                                         : std::string();
+    return value.empty() ? option + " needs a number"
+                         : "'" + value + "' is not a number (" + option + ")";
 }
 
 RawSettings BuildRawSettings(const CommandLine& p) {

@@ -93,6 +93,10 @@ struct CommandLine {
 // first error or at "/open" followed by a target. Options may follow the file name.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
+// What is wrong with parsed.notNumber, for an error message: "'abc' is not a number (-w abc)",
+// or "-o needs a number" for an option without a value. Empty when every number was one.
+std::string NotNumberText(const CommandLine& parsed);
+
 // Builds the raw settings record from parsed values: the format block through
 // BuildRawVideoFormat, or the fallback fill when the builder refuses the values.
 RawSettings BuildRawSettings(const CommandLine& parsed);
