@@ -67,8 +67,12 @@ TEST_P(Plan, DecidesTheReading) {
 
     const kavlo::OpenPlan plan = kavlo::PlanOpen(r);
     EXPECT_STREQ(kavlo::OpenSourceName(plan.source), kavlo::OpenSourceName(c.source));
-    if (c.width) EXPECT_EQ(+plan.settings.rawFormat.width, c.width);
-    if (c.code) EXPECT_EQ(+plan.settings.rawFormat.code, c.code);
+    if (c.width) {
+        EXPECT_EQ(+plan.settings.rawFormat.width, c.width);
+    }
+    if (c.code) {
+        EXPECT_EQ(+plan.settings.rawFormat.code, c.code);
+    }
     EXPECT_NE(plan.reason.find(c.reason), std::string::npos) << plan.reason;
 }
 
@@ -355,7 +359,7 @@ INSTANTIATE_TEST_SUITE_P(
              352,
              kLayoutI420,
              "likeliest reading"}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST(OpenPlan, Y4mKeepsTheStoredDisplayChoicesAndTheNameOfWhatIsRefused) {
     kavlo::OpenRequest r;

@@ -88,7 +88,6 @@ void CMyRecentFileList::Update(const QString& name, uint32_t size, const void* d
     entries_[found].name = name;
     entries_[found].data =
         (data && size) ? QByteArray(static_cast<const char*>(data), qsizetype(size)) : QByteArray();
-    entries_[found].identity.reset();
 }
 
 void CMyRecentFileList::SetIdentity(const QString& name,

@@ -44,8 +44,9 @@ public:
     virtual void Add(const QString& name, uint32_t size, const void* data);
     virtual void Update(const QString& name, uint32_t size, const void* data);
     virtual void Remove(int index);
-    // Notes the file's identity beside the record of its entry (Add and Update forget it), so
-    // that a later open can tell whether the record was stored for the file there now.
+    // Notes the file's identity beside the record of its entry (Add forgets it; Update, which
+    // changes the record of the same file, keeps it), so that a later open can tell whether the
+    // record was stored for the file there now.
     void SetIdentity(const QString& name, std::optional<kavlo::FileIdentity> identity);
     // The entry of a file: names are compared as given and in their absolute form, so a
     // relative entry is found while it leads to the same file from the working folder.
