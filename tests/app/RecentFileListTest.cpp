@@ -143,6 +143,40 @@ TEST_F(RecentFileListTest, StoredFormRoundTripsWithLittleEndianChecksum) {
     EXPECT_EQ(back[1].data, Record('\0'));
 }
 
+// The file's identity is a value of its own beside the record, which stays as it was; a record
+// that is replaced forgets it, an update of the record keeps it, and an entry without a record
+// keeps none.
+TEST_F(RecentFileListTest, IdentityIsStoredBesideTheUntouchedRecord) {
+    const kavlo::FileIdentity id{1520640, 1765000000000000001, 2049, 77};
+    CMyRecentFileList list;
+    AddRecord(list, QStringLiteral("/c/one.raw"), '\1');
+    AddRecord(list, QStringLiteral("/c/two.raw"), '\2');
+    list.Add(QStringLiteral("/c/nodata.raw"), 0, nullptr);
+    list.SetIdentity(QStringLiteral("/c/one.raw"), id);
+    list.SetIdentity(QStringLiteral("/c/two.raw"), id);
+    list.SetIdentity(QStringLiteral("/c/nodata.raw"), id);
+    const QByteArray record = Record('\3');
+    list.Update(QStringLiteral("/c/one.raw"), uint32_t(record.size()), record.constData());
+    AddRecord(list, QStringLiteral("/c/two.raw"), '\2');  // stored anew: no identity yet
+    auto store = shelltest::Store();
+    list.WriteList(*store);
+    store->beginGroup(CMyRecentFileList::Section());
+    EXPECT_EQ(store->value(QStringLiteral("File3 Identity")).toString(),
+              QStringLiteral("1520640 1765000000000000001 2049 77"));
+    EXPECT_EQ(store->value(QStringLiteral("File3 Data")).toByteArray().size(), 4 + 208);
+    EXPECT_FALSE(store->contains(QStringLiteral("File1 Identity")));  // two.raw, added anew
+    EXPECT_FALSE(store->contains(QStringLiteral("File2 Identity")));  // nodata.raw
+    store->endGroup();
+    CMyRecentFileList back;
+    back.ReadList(*store);
+    ASSERT_EQ(back.GetSize(), 3);
+    EXPECT_FALSE(back[0].identity);
+    EXPECT_FALSE(back[1].identity);
+    ASSERT_TRUE(back[2].identity);
+    EXPECT_EQ(back[2].identity->inode, 77u);
+    EXPECT_EQ(back[2].data, record);
+}
+
 TEST_F(RecentFileListTest, CorruptedDataReadsBackAsEntryWithoutSettings) {
     CMyRecentFileList list;
     // A real record: mostly zero bytes, which the checksum tells apart from any other value.

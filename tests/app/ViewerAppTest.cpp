@@ -87,6 +87,16 @@ TEST_F(StartUp, FileTooSmallForItsSettingsReportsTheLoadFailure) {
     EXPECT_EQ(app.ExitInstance(), 1);
 }
 
+// "-w abc" reads as width 0, as it always did; when the file then does not open, the error
+// names the value.
+TEST_F(StartUp, ValueThatIsNoNumberIsNamedWhenTheOpenFails) {
+    const QString clip = shelltest::Clip(QStringLiteral("nonumber.raw"), kLayoutGRAY, 32, 16, 5);
+    EXPECT_FALSE(Run({"-w", "abc", "-h", "16", "-l", "GRAY", Path(clip)}));
+    EXPECT_NE(app.ShownError().indexOf(QStringLiteral("'abc' is not a number (-w abc), read as 0")),
+              -1)
+        << app.ShownError().toStdString();
+}
+
 TEST_F(StartUp, CommandLineFileOpensAndIsRemembered) {
     const QString clip = shelltest::Clip(QStringLiteral("start.raw"), kLayoutUYVY, 64, 32, 3);
     EXPECT_FALSE(Run({"-w64", "-h32", "-luyvy", Path(clip)}));
@@ -215,8 +225,8 @@ QString Y4mClip(const QString& name, const std::string& contents = std::string()
 }
 
 // "Kavlo clip.y4m": no dialog, no typing; by the extension or by the signature alone; with
-// -play too. A record stored for the file in the recent list still wins: it holds what the user
-// chose when the file was opened before.
+// -play too. The header wins over a record stored for the file in the recent list: the file at
+// that name may have been written anew by an encoder since.
 TEST_F(StartUp, Y4mFilesOpenByTheirHeaderWithoutTheDialog) {
     const QString named = Y4mClip(QStringLiteral("stream.y4m"));
     const QString unnamed = Y4mClip(QStringLiteral("stream-copy.bin"));
@@ -254,7 +264,124 @@ TEST_F(StartUp, Y4mFilesOpenByTheirHeaderWithoutTheDialog) {
     StoreSettings(named, kLayoutGRAY, 32, 16);
     ASSERT_FALSE(Run({Path(named)}));
     ASSERT_NE(app.MainWindow(), nullptr);
-    EXPECT_EQ(app.MainWindow()->View()->FrameWidth(), 32);
+    EXPECT_EQ(app.MainWindow()->View()->FrameWidth(), 64);
+    QCoreApplication::processEvents();
+}
+
+// An encoder writes out.y4m anew on every run: the record stored for the old stream (a header
+// of another length) must not be read over the new one, at start-up, under -play, from the
+// recent list or as the reference.
+TEST_F(StartUp, Y4mWrittenAnewOpensByItsNewHeader) {
+    const QString path = Y4mClip(QStringLiteral("out.y4m"));  // 64 x 48
+    ASSERT_FALSE(Run({Path(path)}));
+    ASSERT_NE(app.MainWindow(), nullptr);
+    app.ExitInstance();  // the list with the record is written
+    clipgen::ClipOptions o;
+    o.code = kLayoutI420;
+    o.width = 1280;
+    o.height = 720;
+    o.frames = 2;
+    std::string error;
+    ASSERT_TRUE(clipgen::WriteY4mClip(o, {}, Path(path), error)) << error;
+    for (const bool play : {false, true}) {
+        SCOPED_TRACE(play ? "-play" : "interactive");
+        CTNViewerApp one;
+        one.SetModalRuns(false);
+        std::vector<std::string> args{"/usr/bin/Kavlo", Path(path)};
+        if (play) args.push_back("-play");
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(one.InitInstance(args));
+        const std::string printed = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(printed.find("FRAME line"), std::string::npos) << printed;
+        EXPECT_TRUE(one.ShownError().isEmpty()) << one.ShownError().toStdString();
+        ASSERT_NE(one.MainWindow(), nullptr);
+        EXPECT_EQ(one.MainWindow()->View()->FrameWidth(), 1280);
+        EXPECT_EQ(one.MainWindow()->View()->FrameCount(), 2);
+        if (!play) {
+            one.MainWindow()->OpenRecent(0);
+            EXPECT_EQ(one.MainWindow()->View()->FrameWidth(), 1280);
+        }
+        EXPECT_EQ(one.ExitInstance(), 0);
+    }
+    QCoreApplication::processEvents();
+}
+
+// Raw settings stored with the file's identity are not applied to a file that changed since:
+// under -play an error says what changed; interactively the dialog opens with them and says why.
+// A record of an older list (no identity beside it) opens as it always did.
+TEST_F(StartUp, StoredSettingsThatNoLongerFitAreNotAppliedSilently) {
+    const QString clip = shelltest::Clip(QStringLiteral("grows.raw"), kLayoutGRAY, 32, 16, 5);
+    {
+        CTNViewerApp first;
+        first.SetModalRuns(false);
+        ASSERT_FALSE(first.InitInstance(
+            {"/usr/bin/Kavlo", "-w", "32", "-h", "16", "-l", "GRAY", Path(clip)}));
+        first.ExitInstance();
+    }
+    {
+        QFile f(clip);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write(QByteArray(32 * 16 * 2 + 7, '\x10'));
+    }
+    CTNViewerApp play;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(play.InitInstance({"/usr/bin/Kavlo", "-play", Path(clip)}));
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(printed.find("size changed from 2560 to 3591 bytes"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("5 frames and 0 rest bytes then, 7 frames and 7 rest bytes now"),
+              std::string::npos)
+        << printed;
+    EXPECT_EQ(play.ExitInstance(), 1);
+
+    int width = 0;
+    QString note;
+    OnNextModal([&width, &note](QWidget* w) {
+        auto* dialog = qobject_cast<CRawSettingsDlg*>(w);
+        if (dialog) {
+            width = dialog->Settings().rawFormat.width;
+            note = dialog->Note();
+        }
+        w->close();
+    });
+    EXPECT_FALSE(Run({Path(clip)}));
+    EXPECT_EQ(width, 32);  // the stored settings to start from
+    EXPECT_NE(note.indexOf(QStringLiteral("size changed")), -1) << note.toStdString();
+
+    StoreSettings(clip, kLayoutGRAY, 32, 16);  // as an older list holds it: no identity
+    CTNViewerApp older;
+    older.SetModalRuns(false);
+    EXPECT_FALSE(older.InitInstance({"/usr/bin/Kavlo", "-play", Path(clip)}));
+    ASSERT_NE(older.MainWindow(), nullptr);
+    EXPECT_EQ(older.MainWindow()->View()->FrameCount(), 7);
+    EXPECT_EQ(older.ExitInstance(), 0);
+    QCoreApplication::processEvents();
+}
+
+// A stored record whose layout code the catalogue lacks is refused with the reason under -play,
+// and asked for afresh interactively.
+TEST_F(StartUp, StoredRecordOfAnUnknownLayoutIsRefused) {
+    const QString clip = shelltest::Clip(QStringLiteral("unknown.raw"), kLayoutGRAY, 32, 16, 5);
+    {
+        CMyRecentFileList list;
+        RawSettings s = shelltest::SettingsFor(kLayoutGRAY, 32, 16);
+        s.rawFormat.code = 0x7A7A7A7Au;
+        list.Add(clip, sizeof s, &s);
+        list.WriteList();
+    }
+    CTNViewerApp play;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(play.InitInstance({"/usr/bin/Kavlo", "-play", Path(clip)}));
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(printed.find("code 0x7a7a7a7a"), std::string::npos) << printed;
+    EXPECT_EQ(play.ExitInstance(), 1);
+
+    bool asked = false;
+    OnNextModal([&asked](QWidget* w) {
+        asked = qobject_cast<CRawSettingsDlg*>(w) != nullptr;
+        w->close();
+    });
+    EXPECT_FALSE(Run({Path(clip)}));
+    EXPECT_TRUE(asked);
     QCoreApplication::processEvents();
 }
 

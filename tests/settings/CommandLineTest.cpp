@@ -139,6 +139,28 @@ TEST(Parse, FileWithoutFormatOptionsHasNoRecord) {
     EXPECT_TRUE(Parse({"clip.raw", "-o", "0"}).hasSettings);
 }
 
+// A number option's value that is no whole number still reads as atoi reads it, without an
+// error, and is noted with its option so that the messages can name it.
+TEST(Parse, ValuesThatAreNoNumbersAreNoted) {
+    const struct {
+        std::vector<std::string> args;
+        const char* text;  // NotNumberText; empty: every number was one
+    } cases[] = {
+        {{"-w", "720", "-h576", "-s", "-1440", "-o", "+8", "c.raw"}, ""},
+        {{"-w", "abc", "c.raw"}, "'abc' is not a number (-w abc)"},
+        {{"-h288x", "-w", "x", "c.raw"}, "'288x' is not a number (-h288x)"},
+        {{"-s", " 12", "c.raw"}, "' 12' is not a number (-s  12)"},
+        {{"c.raw", "-b", ""}, "-b needs a number"},
+        {{"c.raw", "-o"}, "-o needs a number"},
+    };
+    for (const auto& c : cases) {
+        const CommandLine r = Parse(c.args);
+        EXPECT_TRUE(r.error.empty()) << r.error;
+        EXPECT_EQ(NotNumberText(r), c.text);
+    }
+    EXPECT_EQ(Parse({"-w", "abc", "c.raw"}).width, 0);
+}
+
 TEST(Parse, HelpRequests) {
     for (const char* request : {"-help", "--help", "-?", "-HELP"}) {
         const CommandLine r = Parse({request});

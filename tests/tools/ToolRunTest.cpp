@@ -2,9 +2,15 @@
 // under its final name unless complete, and PSNR figures equal to ffmpeg's psnr filter.
 #include "ToolTestSupport.h"
 
+#include "app/RecentFileList.h"
 #include "clipgen/ClipGen.h"
+#include "clipgen/ClipY4m.h"
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
+#include "settings/CommandLine.h"
+#include "view/StoredSettings.h"
+
+#include <QSettings>
 
 #include <QDir>
 #include <QFile>
@@ -86,6 +92,12 @@ TEST_F(ToolRun, UsageAndArgumentErrorsExitWithTwo) {
              {"compare", "a.yuv", "b.yuv", "c.yuv"},
              {"compare", "a.yuv", "b.yuv", "--psnr-min", "high"},
              {"compare", "a.yuv", "b.yuv", "--bogus"},
+             // Every number is checked: the viewer's parser reads these as 0.
+             {"info", "-w", "abc", "x.yuv"},
+             {"info", "-h288x", "x.yuv"},
+             {"export", "-s", "", "x.yuv", "--out", "f%d.png"},
+             {"compare", "-o", "1k", "a.yuv", "b.yuv"},
+             {"compare", "a.yuv", "b.yuv", "-e"},
          }) {
         std::string joined;
         for (const std::string& a : args) joined += a + " ";
@@ -378,6 +390,106 @@ TEST_F(ToolRun, PsnrMinSetsTheExitStatus) {
     const auto fail = RunTool(high);
     EXPECT_EQ(fail.status, 1);
     EXPECT_NE(fail.err.find("below --psnr-min 60"), std::string::npos) << fail.err;
+}
+
+// The tool reads a file as the viewer opens it: a YUV4MPEG2 file by its header (its frame lines
+// skipped, whatever settings are given), a file named for its size and layout by its name.
+TEST_F(ToolRun, FilesAreReadAsTheViewerOpensThem) {
+    clipgen::ClipOptions o;
+    o.code = kLayoutI420;
+    o.width = 64;
+    o.height = 48;
+    o.frames = 3;
+    std::string error;
+    ASSERT_TRUE(clipgen::WriteY4mClip(o, {}, Path("clip.y4m"), error)) << error;
+    const auto raw = Clip("clip.yuv", kLayoutI420, 64, 48, 3);
+
+    const auto info = RunTool({"info", Path("clip.y4m")});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("size: 64x48\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("frame prefix: 6"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("frames: 3\n"), std::string::npos) << info.out;
+    // Settings given after B describe A too: the header still wins for A.
+    const auto compare = RunTool(Compare({Path("clip.y4m")}, raw));
+    ASSERT_EQ(compare.status, 0) << compare.err;
+    EXPECT_NE(compare.out.find("average:inf"), std::string::npos) << compare.out;
+    EXPECT_NE(compare.err.find("stream header"), std::string::npos) << compare.err;
+    const auto a = RunTool({"export", Path("clip.y4m"), "--frames", "2", "--out", Path("a%d.ppm")});
+    const auto b = RunTool(Join({"export", "--frames", "2", "--out", Path("b%d.ppm")}, raw));
+    ASSERT_EQ(a.status, 0) << a.err;
+    ASSERT_EQ(b.status, 0) << b.err;
+    std::ifstream fa(Path("a2.ppm"), std::ios::binary), fb(Path("b2.ppm"), std::ios::binary);
+    const std::string pa((std::istreambuf_iterator<char>(fa)), std::istreambuf_iterator<char>());
+    const std::string pb((std::istreambuf_iterator<char>(fb)), std::istreambuf_iterator<char>());
+    EXPECT_FALSE(pa.empty());
+    EXPECT_TRUE(pa == pb) << "frame 2 of the stream differs from the raw clip's";
+
+    // The size and layout in the name: one 4K P010 frame, not some other reading of its size.
+    const std::string named = Path("decoder_out_3840x2160_p010.yuv");
+    {
+        std::ofstream f(named, std::ios::binary);
+        f.seekp(3840 * 2160 * 3 - 1);
+        f.put('\0');
+    }
+    const auto hinted = RunTool({"info", named});
+    ASSERT_EQ(hinted.status, 0) << hinted.err;
+    EXPECT_NE(hinted.out.find("1. -w 3840 -h 2160 -l P010: 1 frames"), std::string::npos)
+        << hinted.out;
+    EXPECT_NE(hinted.err.find("its name says"), std::string::npos) << hinted.err;
+}
+
+// compare reads a file without settings or stream header only when asked to guess.
+TEST_F(ToolRun, CompareRefusesToGuessUnlessAsked) {
+    Clip("a.yuv", kLayoutI420, 352, 288, 2);
+    Clip("b.yuv", kLayoutI420, 352, 288, 2);
+    const auto refused = RunTool({"compare", Path("a.yuv"), Path("b.yuv")});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--guess"), std::string::npos) << refused.err;
+    EXPECT_TRUE(refused.out.empty());
+    const auto guessed = RunTool({"compare", "--guess", Path("a.yuv"), Path("b.yuv")});
+    EXPECT_EQ(guessed.status, 0) << guessed.err;
+    EXPECT_NE(guessed.err.find("a.yuv: read as 352x288 I420"), std::string::npos) << guessed.err;
+}
+
+// The settings the viewer stored for a file read it in the tool too, while they fit the file;
+// once it changed, or when their layout is unknown, the tool refuses with the reason.
+TEST_F(ToolRun, StoredSettingsOfTheViewerApplyWhileTheyFit) {
+    const auto clip = Clip("stored.raw", kLayoutGRAY, 32, 16, 5);
+    const QString path = QString::fromStdString(clip.back());
+    auto store = [&path](uint32_t code) {
+        CommandLine c;
+        c.width = 32;
+        c.height = 16;
+        c.code = code;
+        const RawSettings s = BuildRawSettings(c);
+        CMyRecentFileList list;
+        list.Add(path, sizeof s, &s);
+        list.SetIdentity(path, kavlo::IdentityOfFile(path));
+        auto settings = kavlo::OpenUserStore();
+        list.WriteList(*settings);
+        settings->sync();
+    };
+    store(kLayoutGRAY);
+    const auto info = RunTool({"info", clip.back()});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("size: 32x16\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("frames: 5\n"), std::string::npos) << info.out;
+
+    store(0x7A7A7A7Au);
+    const auto unknown = RunTool({"info", clip.back()});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("code 0x7a7a7a7a"), std::string::npos) << unknown.err;
+
+    store(kLayoutGRAY);
+    {
+        std::ofstream f(clip.back(), std::ios::binary | std::ios::app);
+        f << "tail";
+    }
+    const auto changed = RunTool({"info", clip.back()});
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_NE(changed.err.find("size changed from 2560 to 2564 bytes"), std::string::npos)
+        << changed.err;
+    kavlo::OpenUserStore()->clear();
 }
 
 }  // namespace

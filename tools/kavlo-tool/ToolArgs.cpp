@@ -52,7 +52,7 @@ struct ToolOption {
 constexpr ToolOption kOptions[] = {
     {"--json", false},    {"--frames", true},  {"--out", true},         {"--force", false},
     {"--channel", true},  {"--fields", true},  {"--deinterlace", true}, {"--flip", false},
-    {"--psnr-min", true}, {"--threads", true},
+    {"--psnr-min", true}, {"--threads", true}, {"--guess", false},
 };
 
 const ToolOption* FindOption(const std::string& name) {
@@ -73,6 +73,8 @@ bool ApplyOption(Request& req, const std::string& name, const std::string& value
         req.force = true;
     } else if (name == "--flip") {
         req.flip = true;
+    } else if (name == "--guess") {
+        req.guess = true;
     } else if (name == "--frames") {
         if (!ParseFrameRange(value, req.frames)) return bad("A-B, A- or A (frame numbers from 0)");
     } else if (name == "--out") {
@@ -125,7 +127,7 @@ bool ApplyOption(Request& req, const std::string& name, const std::string& value
 bool OptionFits(Command command, const std::string& name) {
     if (name == "--json") return command == Command::Info || command == Command::Compare;
     if (name == "--frames" || name == "--threads") return command != Command::Info;
-    if (name == "--psnr-min") return command == Command::Compare;
+    if (name == "--psnr-min" || name == "--guess") return command == Command::Compare;
     return command == Command::Export;
 }
 
@@ -154,6 +156,11 @@ bool ParseFileArguments(Request& req, const std::vector<std::string>& args, Comm
         req.error = text;
         return false;
     }
+    if (!out.notNumber.empty()) {
+        // The viewer reads "-w abc" as width 0; the tool takes no number it cannot read.
+        req.error = Shown(NotNumberText(out));
+        return false;
+    }
     return true;
 }
 
@@ -170,14 +177,17 @@ const char* UsageText() {
            "  kavlo-tool export [settings] FILE --out PATTERN [--frames A-B] [--channel y|cb|cr]\n"
            "             [--fields split|swap|split,swap] [--deinterlace 0-3] [--flip] [--force]\n"
            "  kavlo-tool compare [settings] A B [settings of B] [--frames A-B] [--psnr-min DB]\n"
-           "             [--json]\n"
+           "             [--guess] [--json]\n"
            "  kavlo-tool --help\n"
            "\n"
            "Settings are the viewer's: -w WIDTH -h HEIGHT -l LAYOUT -s LINE_BYTES (negative:\n"
            "rows bottom-up) -o FILE_PREFIX -b FRAME_PREFIX -e FRAME_POSTFIX -i (interlaced)\n"
            "-seq (fields one after the other) -d (deinterlace) -mv (mirrored vertically), before\n"
-           "or after the file name. What they leave open (size, layout) is taken from the best\n"
-           "reading of the file by its size and first bytes; `info` lists those readings.\n"
+           "or after the file name. A file opens as the viewer opens it: a YUV4MPEG2 file by its\n"
+           "header, else with the settings given, else with those the viewer stored for it\n"
+           "while they still fit the file; what is left open (size, layout) is the best reading\n"
+           "of its name, size and first bytes, said on standard error. `info` lists those\n"
+           "readings.\n"
            "\n"
            "info     the frame geometry, layout, frame bytes, frame count and rest bytes; with\n"
            "         no size or layout given, the likeliest readings of the file, best first.\n"
@@ -189,8 +199,10 @@ const char* UsageText() {
            "         replaced; each file appears under its name only when complete.\n"
            "compare  PSNR and MSE of each frame and component of the stored samples, as CSV\n"
            "         (or --json), a '#' summary line last. Settings before B describe both\n"
-           "         files, settings after B the file B alone. --psnr-min DB: exit status 1\n"
-           "         when the average PSNR of any frame is below DB.\n"
+           "         files, settings after B the file B alone. A file with no settings given or\n"
+           "         stored and no header is refused (status 2) unless --guess takes its best\n"
+           "         reading. --psnr-min DB: exit status 1 when the average PSNR of any frame\n"
+           "         is below DB.\n"
            "\n"
            "Frame numbers count from 0. --frames A-B, A- (to the end) or A; --threads N.\n"
            "Exit status: 0 done, 1 a file could not be read or written (or --psnr-min failed),\n"

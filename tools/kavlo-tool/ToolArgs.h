@@ -40,6 +40,7 @@ struct Request {
     unsigned threads = 0;      // worker threads; 0: one per processor
 
     // compare
+    bool guess = false;  // a file without settings or stream header is read by its best reading
     bool psnrMinGiven = false;
     double psnrMin = 0;
 

@@ -1,7 +1,13 @@
 #include "ToolInput.h"
 
+#include "settings/FileNameHints.h"
 #include "settings/FrameSizeGuess.h"
+#include "settings/OpenPlan.h"
 #include "image/PixelLayout.h"
+#include "view/LocalFileName.h"
+#include "view/StoredSettings.h"
+
+#include <QSettings>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +15,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace kavlotool {
 
@@ -58,38 +66,49 @@ bool ExamineFile(const std::string& path, int64_t filePrefix, Input& out, std::s
 }
 
 std::vector<rawsettings::FrameSizeGuess> ReadingsOf(const Input& input, const CommandLine& parsed) {
+    // The ranking the open plan's guess takes, the name's size and layout preferred.
+    const rawsettings::FileNameHints hints = rawsettings::ReadFileNameHints(input.path);
     rawsettings::GuessConstraints constraints;
     constraints.width = parsed.width;
     constraints.height = parsed.height;
     constraints.code = parsed.code;
     constraints.filePrefix = parsed.filePrefix;
+    constraints.preferredWidth = hints.width;
+    constraints.preferredHeight = hints.height;
+    constraints.preferredCodes = hints.codes;
     return rawsettings::RankFrameSizeGuesses(input.size, constraints, input.start.data(),
                                              input.start.size());
 }
 
-bool ResolveSettings(Input& in, const CommandLine& parsed, std::string& error) {
-    in.complete = parsed.width > 0 && parsed.height > 0 && parsed.code != 0;
-    if (in.complete) {
-        in.settings = BuildRawSettings(parsed);
-        return true;
+int ResolveSettings(Input& in, const CommandLine& parsed, bool mayGuess, std::string& error,
+                    std::string& note) {
+    const QString path =
+        kavlo::AbsoluteFileName(kavlo::FileNameFromBytes(QByteArray::fromStdString(in.path)));
+    // The settings the viewer stored, read and never written.
+    const std::unique_ptr<QSettings> store = kavlo::OpenUserStore();
+    const QVector<kavlo::StoredFile> files = kavlo::ReadStoredFiles(*store);
+    const kavlo::StoredFile* stored = kavlo::FindStoredFile(files, path);
+    const size_t startBytes =
+        static_cast<size_t>(std::max<int64_t>(parsed.filePrefix, 0)) + kStartBytes;
+    const kavlo::OpenPlan plan =
+        kavlo::PlanFileOpen(path, &parsed, stored, false, mayGuess, startBytes);
+    if (plan.source == kavlo::OpenSource::Refuse) {
+        if (plan.settingsMissing) {
+            error = in.path +
+                    ": no settings are given or stored for it and it has no stream header: give "
+                    "-w, -h and -l, or --guess to read it by its likeliest reading";
+            return kExitUsage;
+        }
+        error = in.path + ": " + plan.reason;
+        return kExitFailed;
     }
-    const std::vector<rawsettings::FrameSizeGuess> readings = ReadingsOf(in, parsed);
-    if (readings.empty()) {
-        error = in.path + ": no common frame size and layout" +
-                (parsed.formatGiven ? std::string(" that fits the settings given") : "") +
-                " holds a whole frame of its " + std::to_string(in.size) +
-                " bytes: give -w, -h and -l";
-        return false;
-    }
-    const rawsettings::FrameSizeGuess& best = readings.front();
-    CommandLine completed = parsed;
-    completed.width = best.width;
-    completed.height = best.height;
-    completed.code = best.code;
-    in.settings = BuildRawSettings(completed);
-    in.guessed = std::to_string(best.width) + "x" + std::to_string(best.height) + " " +
-                 LayoutText(best.code);
-    return true;
+    in.settings = plan.settings;
+    const bool guessed =
+        plan.source == kavlo::OpenSource::Hints || plan.source == kavlo::OpenSource::Guess;
+    in.complete = !guessed;
+    in.guessed = guessed ? plan.reason : std::string();
+    note = plan.reason.empty() ? std::string() : in.path + ": " + plan.reason;
+    return kExitOk;
 }
 
 }  // namespace kavlotool

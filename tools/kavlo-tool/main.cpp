@@ -37,25 +37,20 @@ int UsageError(const std::string& text) {
     return kExitUsage;
 }
 
-// Examines a file and completes its settings; prints what the guess filled in.
-int Prepare(const CommandLine& parsed, bool needSettings, Input& input) {
-    std::string error;
+// Examines a file and decides its settings as the viewer would; prints what the guess took.
+int Prepare(const CommandLine& parsed, bool mayGuess, Input& input) {
+    std::string error, note;
     if (!ExamineFile(parsed.fileName, parsed.filePrefix, input, error)) {
         PrintError(error);
         return kExitFailed;
     }
-    if (!needSettings) {
-        input.complete = parsed.width > 0 && parsed.height > 0 && parsed.code != 0;
-        if (input.complete) input.settings = BuildRawSettings(parsed);
-        return kExitOk;
-    }
-    if (!ResolveSettings(input, parsed, error)) {
+    const int status = ResolveSettings(input, parsed, mayGuess, error, note);
+    if (status == kExitUsage) return UsageError(error);
+    if (status != kExitOk) {
         PrintError(error);
-        return kExitFailed;
+        return status;
     }
-    if (!input.guessed.empty())
-        PrintError(input.path + ": read as " + input.guessed + ", the likeliest reading of its " +
-                   std::to_string(input.size) + " bytes (give -w, -h and -l to choose)");
+    if (!note.empty()) PrintError(note);
     return kExitOk;
 }
 
@@ -82,14 +77,17 @@ int main(int argc, char** argv) {
     int status = kExitOk;
     Input first, second;
     if (request.command == Command::Info) {
-        status = Prepare(request.first, false, first);
+        status = Prepare(request.first, true, first);
         if (status == kExitOk) status = RunInfo(request, first, request.first);
     } else if (request.command == Command::Export) {
         status = Prepare(request.first, true, first);
         if (status == kExitOk) status = RunExport(request, first);
     } else {
-        status = Prepare(request.first, true, first);
-        if (status == kExitOk) status = Prepare(request.second, true, second);
+        // Two files are compared only as they are known to be read, or when asked to guess;
+        // settings that leave the size or layout open narrow the guess as they always did.
+        status = Prepare(request.first, request.guess || request.first.formatGiven, first);
+        if (status == kExitOk)
+            status = Prepare(request.second, request.guess || request.second.formatGiven, second);
         if (status == kExitOk) status = RunCompare(request, first, second);
     }
     std::fflush(stdout);

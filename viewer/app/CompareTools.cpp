@@ -8,7 +8,7 @@
 #include "RawSettingsDlg.h"
 #include "RecentFileList.h"
 #include "ViewerDlg.h"
-#include "Y4mFile.h"
+#include "view/StoredSettings.h"
 #include "view/VideoBuffer.h"
 
 #include <QAction>
@@ -341,19 +341,28 @@ bool CompareTools::OpenReference(const QString& name) {
         return false;
     };
     CMyRecentFileList* recent = window_->RecentFiles();
-    RawSettings settings;
-    std::memset(&settings, 0, sizeof settings);
-    QString error, note;
     const int index = recent->Find(path);
-    if (index >= 0 && recent->HasSettings(index)) {
-        std::memcpy(&settings, (*recent)[index].data.constData(), sizeof settings);
-    } else if (!ReadY4mSettings(path, settings, error, note)) {
-        // Not a YUV4MPEG2 file (no error): its settings are asked for, as for any file.
-        if (!error.isEmpty()) return report(OpenFailureReason(path, error));
-        RawSettings zero;
-        std::memset(&zero, 0, sizeof zero);
+    StoredFile entry;
+    if (index >= 0)
+        entry = {(*recent)[index].name, (*recent)[index].data, (*recent)[index].identity};
+    // The reference opens as the file shown would: its header, the settings stored while they
+    // fit, or the dialog.
+    const OpenPlan plan = PlanFileOpen(path, nullptr, index >= 0 ? &entry : nullptr, true, false);
+    RawSettings settings = plan.settings;
+    QString error;
+    if (plan.source == OpenSource::Refuse) {
+        QString reason = QString::fromStdString(plan.reason);
+        if (!reason.isEmpty()) reason[0] = reason[0].toUpper();
+        return report(OpenFailureReason(path, reason));
+    }
+    if (plan.source == OpenSource::Ask) {
         CRawSettingsDlg dialog(window_);
-        const int result = dialog.RunForFile(path, zero, error, 0);
+        if (entry.HasSettings()) {
+            QString reason = QString::fromStdString(plan.reason);
+            if (!reason.isEmpty()) reason[0] = reason[0].toUpper();
+            dialog.SetOpenReason(reason + QLatin1Char('.'));
+        }
+        const int result = dialog.RunForFile(path, plan.settings, error, 0);
         if (result == CRawSettingsDlg::kResultCancel) return false;
         if (result != CRawSettingsDlg::kResultOk) return report(OpenFailureReason(path, error));
         settings = dialog.Settings();
@@ -361,6 +370,7 @@ bool CompareTools::OpenReference(const QString& name) {
     if (!view_->OpenReference(&settings, path, error))
         return report(OpenFailureReason(path, error));
     recent->Add(path, kRawSettingsSize, &settings);
+    recent->SetIdentity(path, IdentityOfFile(path));
     referenceName_ = QFileInfo(path).fileName();
     ++generation_;
     window_->UpdateWindowState();

@@ -2,8 +2,6 @@
 
 #include "view/LocalFileName.h"
 
-#include <QDir>
-
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -30,20 +28,6 @@ QString OpenFailureReason(const QString& path, const QString& openError) {
         return problem.isEmpty() ? QStringLiteral("the file cannot be read with these settings")
                                  : problem;
     return problem.isEmpty() ? openError : QStringLiteral("%1; %2").arg(openError, problem);
-}
-
-QString AbsoluteFileName(const QString& path) {
-    if (path.isEmpty()) return path;
-    if (path.startsWith(QLatin1Char('/'))) return QDir::cleanPath(path);
-    std::string folder(4096, '\0');
-    while (::getcwd(folder.data(), folder.size()) == nullptr) {
-        // No working folder to go by (it was removed, or is out of reach): the name as given.
-        if (errno != ERANGE || folder.size() > (1u << 20)) return QDir::cleanPath(path);
-        folder.resize(folder.size() * 2);
-    }
-    folder.resize(std::strlen(folder.c_str()));
-    return QDir::cleanPath(FileNameFromBytes(QByteArray::fromStdString(folder)) + QLatin1Char('/') +
-                           path);
 }
 
 }  // namespace kavlo

@@ -2,6 +2,8 @@
 // keeps a file's name (absolute and clean, so that it means the same from every folder).
 #pragma once
 
+#include "view/LocalFileName.h"  // AbsoluteFileName
+
 #include <QString>
 
 namespace kavlo {
@@ -13,10 +15,5 @@ QString FileProblem(const QString& path);
 // The reason to show for a failed open: the text the opening code gave, followed by what is
 // wrong with the file itself when something is; a general reason when neither says anything.
 QString OpenFailureReason(const QString& path, const QString& openError);
-
-// The absolute, clean form of a file name: a relative name is taken from the working folder,
-// "." and ".." and doubled separators go. Names that are not UTF-8 stay lossless (the working
-// folder is read as bytes). An empty name stays empty.
-QString AbsoluteFileName(const QString& path);
 
 }  // namespace kavlo

@@ -73,6 +73,8 @@ int CRawSettingsDlg::Prepare(const QString& path, const RawSettings& settings, Q
     path_ = path;
     OpenPreview(startFrame);
     StartWindow();
+    if (!openReason_.isEmpty())
+        nameNote = nameNote.isEmpty() ? openReason_ : openReason_ + QLatin1Char(' ') + nameNote;
     if (!nameNote.isEmpty()) ShowNote(nameNote);
     return 0;
 }

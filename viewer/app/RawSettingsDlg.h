@@ -92,6 +92,9 @@ public:
                 int64_t startFrame);
     // Puts the remembered deinterlace values back into the record.
     void FinishRun();
+    // Why the dialog is asked for the file (stored settings that no longer fit it, say), shown
+    // in its note when the run starts.
+    void SetOpenReason(const QString& reason) { openReason_ = reason; }
 
     const RawSettings& Settings() const { return record_; }
     int64_t ResultFrame() const { return resultFrame_; }
@@ -149,6 +152,7 @@ private:
     bool OpenPreview(int64_t frame);
     void ShowFit(const QString& problem);
     void ShowNote(const QString& note);
+    QString openReason_;
     // The note for a value that `trial` holds and that was refused: why no frame fits with it.
     void NoteRefused(const QString& what, RawSettings trial);
     // An edit shows a value of the record; a mark of refused text goes.

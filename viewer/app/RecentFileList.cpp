@@ -13,7 +13,7 @@
 namespace {
 
 // Every stored data block starts with the little-endian checksum of the record that follows.
-constexpr int kChecksumSize = 4;
+constexpr int kChecksumSize = kavlo::kRecentChecksumBytes;
 
 // The file name split the way the menu texts need it. Linux paths have no drive.
 struct SplitName {
@@ -51,25 +51,19 @@ CMyRecentFileList::CMyRecentFileList() = default;
 CMyRecentFileList::~CMyRecentFileList() = default;
 
 uint32_t CMyRecentFileList::Checksum(const uint8_t* data, size_t size) {
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) {
-        const uint32_t low = c & 1u;
-        c >>= 1;
-        // The whole byte is compared with the bit, so only bytes 0 and 1 can ever match.
-        if (low != uint32_t(data[i])) c ^= 0xEDB88320u;
-    }
-    return ~c;
+    return kavlo::RecentChecksum(data, size);
 }
 
 void CMyRecentFileList::Add(const RecentFileEntry& entry) {
     Add(entry.name, uint32_t(entry.data.size()), entry.data.constData());
+    SetIdentity(entry.name, entry.identity);
 }
 
 void CMyRecentFileList::Add(const QString& name, uint32_t size, const void* data) {
     const QByteArray copy =
         (data && size) ? QByteArray(static_cast<const char*>(data), qsizetype(size)) : QByteArray();
     if (entries_.isEmpty()) {
-        entries_.push_back({name, copy});
+        entries_.push_back({name, copy, std::nullopt});
         return;
     }
     const int found = Find(name);
@@ -80,11 +74,11 @@ void CMyRecentFileList::Add(const QString& name, uint32_t size, const void* data
         // The entry takes the name as given now, so a relative name stored earlier becomes the
         // absolute one the viewer opens by.
         entries_.remove(found);
-        entries_.insert(0, {name, copy});
+        entries_.insert(0, {name, copy, std::nullopt});
         return;
     }
     if (GetSize() >= kMaxEntries) entries_.resize(kMaxEntries - 1);
-    entries_.insert(0, {name, copy});
+    entries_.insert(0, {name, copy, std::nullopt});
 }
 
 void CMyRecentFileList::Update(const QString& name, uint32_t size, const void* data) {
@@ -94,6 +88,12 @@ void CMyRecentFileList::Update(const QString& name, uint32_t size, const void* d
     entries_[found].name = name;
     entries_[found].data =
         (data && size) ? QByteArray(static_cast<const char*>(data), qsizetype(size)) : QByteArray();
+}
+
+void CMyRecentFileList::SetIdentity(const QString& name,
+                                    std::optional<kavlo::FileIdentity> identity) {
+    const int found = Find(name);
+    if (found >= 0) entries_[found].identity = identity;
 }
 
 void CMyRecentFileList::Remove(int index) {
@@ -120,30 +120,9 @@ void CMyRecentFileList::WriteList() {
 
 void CMyRecentFileList::ReadList(QSettings& store) {
     if (!store.childGroups().contains(Section())) return;
-    store.beginGroup(Section());
     entries_.clear();
-    for (int n = 1; n <= kMaxEntries; ++n) {
-        const QString nameKey = NameKey(n);
-        QString name;  // text, or the bytes of a name that is not UTF-8
-        if (!kavlo::FileNameFromSettingValue(store.value(nameKey), &name)) continue;
-        // Empty names are positions the store keeps no file for; overlong ones cannot be paths.
-        if (name.isEmpty() || name.size() > kMaxNameLength || name.contains(QChar(0))) continue;
-        RecentFileEntry entry{name, {}};
-        const QVariant dataValue = store.value(DataKey(nameKey));
-        if (dataValue.userType() == QMetaType::QByteArray) {
-            const QByteArray stored = dataValue.toByteArray();
-            // A block that does not fit the 4-byte checksum and one record is not ours.
-            if (stored.size() >= kChecksumSize && stored.size() <= kChecksumSize + kDataSize) {
-                const auto* bytes = reinterpret_cast<const uint8_t*>(stored.constData());
-                const uint32_t expected = qFromLittleEndian<quint32>(bytes);
-                if (Checksum(bytes + kChecksumSize, size_t(stored.size() - kChecksumSize)) ==
-                    expected)
-                    entry.data = stored.mid(kChecksumSize);
-            }
-        }
-        entries_.push_back(entry);
-    }
-    store.endGroup();
+    for (const kavlo::StoredFile& f : kavlo::ReadStoredFiles(store))
+        entries_.push_back({f.name, f.data, f.identity});
 }
 
 void CMyRecentFileList::WriteList(QSettings& store) const {
@@ -163,6 +142,9 @@ void CMyRecentFileList::WriteList(QSettings& store) const {
                                      block.data());
             block += e.data;
             store.setValue(DataKey(nameKey), block);
+            if (e.identity)
+                store.setValue(kavlo::RecentIdentityKey(nameKey),
+                               QString::fromStdString(kavlo::FileIdentityText(*e.identity)));
         }
     }
     store.endGroup();

@@ -3,13 +3,16 @@
 #pragma once
 
 #include "Commands.h"
+#include "settings/OpenPlan.h"
 #include "settings/RawSettings.h"
+#include "view/StoredSettings.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QVector>
 
 #include <cstdint>
+#include <optional>
 
 class QMenu;
 class QSettings;
@@ -17,18 +20,19 @@ class QSettings;
 struct RecentFileEntry {
     QString name;     // absolute path as it was opened (older lists may hold relative ones)
     QByteArray data;  // the entry's settings record; empty when it has none
+    // The file as it was when the record was stored; nothing for entries of older lists.
+    std::optional<kavlo::FileIdentity> identity;
 };
 
 class CMyRecentFileList {
 public:
-    static constexpr int kMaxEntries = 15;
+    static constexpr int kMaxEntries = kavlo::kMaxRecentFiles;
     static constexpr int kFirstCommand = CmdRecentFirst;
     static_assert(kFirstCommand + kMaxEntries - 1 <= CmdRecentLast, "a command for every entry");
     // The largest data block an entry keeps: one settings record.
     static constexpr int kDataSize = static_cast<int>(sizeof(RawSettings));
     static constexpr int kMaxDisplayLength = 45;
-    // The longest name read back, one less than the platform's path limit.
-    static constexpr int kMaxNameLength = 4095;
+    static constexpr int kMaxNameLength = kavlo::kMaxRecentNameLength;
 
     CMyRecentFileList();
     virtual ~CMyRecentFileList();
@@ -40,6 +44,10 @@ public:
     virtual void Add(const QString& name, uint32_t size, const void* data);
     virtual void Update(const QString& name, uint32_t size, const void* data);
     virtual void Remove(int index);
+    // Notes the file's identity beside the record of its entry (Add forgets it; Update, which
+    // changes the record of the same file, keeps it), so that a later open can tell whether the
+    // record was stored for the file there now.
+    void SetIdentity(const QString& name, std::optional<kavlo::FileIdentity> identity);
     // The entry of a file: names are compared as given and in their absolute form, so a
     // relative entry is found while it leads to the same file from the working folder.
     virtual int Find(const QString& name) const;
@@ -62,11 +70,9 @@ public:
     // Checksum stored in front of every data block.
     static uint32_t Checksum(const uint8_t* data, size_t size);
 
-    static QString Section() { return QStringLiteral("Recent Files"); }
-    static QString NameKey(int n) { return QStringLiteral("File%1").arg(n); }
-    static QString DataKey(const QString& nameKey) {
-        return QStringLiteral("%1 Data").arg(nameKey);
-    }
+    static QString Section() { return kavlo::RecentSection(); }
+    static QString NameKey(int n) { return kavlo::RecentNameKey(n); }
+    static QString DataKey(const QString& nameKey) { return kavlo::RecentDataKey(nameKey); }
     // Text of the single disabled item that stands in the submenu while the list is empty.
     static QString EmptyListText() { return QStringLiteral("(Empty)"); }
 

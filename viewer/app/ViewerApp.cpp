@@ -12,7 +12,7 @@
 #include "view/VideoBuffer.h"
 #include "Playback.h"
 #include "ViewerDlg.h"
-#include "Y4mFile.h"
+#include "view/StoredSettings.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -93,46 +93,61 @@ void CTNViewerApp::ReportStartError(const QString& error) {
     exitCode_ = 1;
 }
 
-QString CTNViewerApp::OpenAtStart(const QString& path, RawSettings settings) {
+QString CTNViewerApp::OpenAtStart(const QString& path, RawSettings settings,
+                                  const QString& remark) {
     QString openError;
     if (mainWindow_->View()->OpenFile(&settings, path, openError, 0) != 0) {
         mainWindow_.reset();
-        return StartErrorText(path, kavlo::OpenFailureReason(path, openError));
+        QString reason = kavlo::OpenFailureReason(path, openError);
+        if (!remark.isEmpty()) reason += QStringLiteral("; ") + remark;
+        return StartErrorText(path, reason);
     }
     mainWindow_->AfterOpen(path, settings);
     return QString();
 }
 
-QString CTNViewerApp::OpenWithoutSettings(const QString& path) {
-    const QString problem = kavlo::FileProblem(path);
-    if (!problem.isEmpty()) {
-        mainWindow_.reset();
-        return StartErrorText(path, problem);
+QString CTNViewerApp::OpenPlanned(const QString& path, const CommandLine* parsed) {
+    const bool given = parsed && parsed->hasSettings;
+    if (!given) {
+        const QString problem = kavlo::FileProblem(path);
+        if (!problem.isEmpty()) {
+            mainWindow_.reset();
+            return StartErrorText(path, problem);
+        }
     }
     const CMyRecentFileList& recent = *mainWindow_->RecentFiles();
     const int index = recent.Find(path);
-    if (index >= 0 && recent.HasSettings(index)) {
-        RawSettings settings;
-        std::memcpy(&settings, recent[index].data.constData(), sizeof settings);
+    kavlo::StoredFile entry;
+    if (index >= 0) entry = {recent[index].name, recent[index].data, recent[index].identity};
+    const kavlo::OpenPlan plan =
+        kavlo::PlanFileOpen(path, parsed, index >= 0 ? &entry : nullptr, !play_, false);
+    RawSettings settings = plan.settings;
+    switch (plan.source) {
+    case kavlo::OpenSource::Given:
+        // As the command line built them; a value that was no number is named if they fail.
+        return OpenAtStart(
+            path, parsed->settings,
+            QString::fromLocal8Bit(NotNumberText(*parsed).c_str()) +
+                (parsed->notNumber.empty() ? QString() : QStringLiteral(", read as 0")));
+    case kavlo::OpenSource::Stored:
         if (colour_.colourGiven)
             kavlo::StoreColourChoice(settings, colour_.matrix, colour_.fullRange);
         return OpenAtStart(path, settings);
+    case kavlo::OpenSource::Y4m: return OpenAtStart(path, settings);
+    case kavlo::OpenSource::Ask:
+        // As "/open" does: the settings dialog, and the main window whatever it ends with.
+        mainWindow_->OpenByName(path);
+        return QString();
+    default: break;
     }
-    if (play_) {
-        // A YUV4MPEG2 file's header gives its settings; the interactive open below does the same.
-        RawSettings settings;
-        QString y4mError, note;
-        if (kavlo::ReadY4mSettings(path, settings, y4mError, note))
-            return OpenAtStart(path, settings);
-        mainWindow_.reset();
-        if (!y4mError.isEmpty()) return StartErrorText(path, y4mError);
-        return StartErrorText(path,
-                              QStringLiteral("no settings are stored for this file; give them "
-                                             "on the command line (-w, -h, -l)"));
+    if (!play_ && !given) {
+        // The main window says why in a message box, as for a file opened from its menu.
+        mainWindow_->OpenByName(path);
+        return QString();
     }
-    // As "/open" does: the settings dialog, and the main window whatever it ends with.
-    mainWindow_->OpenByName(path);
-    return QString();
+    // Under -play nothing may wait for a person: what the plan refused, and why.
+    mainWindow_.reset();
+    return StartErrorText(path, QString::fromStdString(plan.reason));
 }
 
 void CTNViewerApp::RunModal(QDialog& window) {
@@ -191,7 +206,7 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
         const QString target = kavlo::FileNameFromBytes(parsed.openTarget->c_str());
         // Under -play nothing may wait for a person: the stored settings or an error.
         if (!target.isEmpty() && play_)
-            error = OpenWithoutSettings(kavlo::AbsoluteFileName(target));
+            error = OpenPlanned(kavlo::AbsoluteFileName(target), nullptr);
         else if (!target.isEmpty())
             mainWindow_->OpenByName(target);
         if (!play_) error.clear();
@@ -199,8 +214,7 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
         // 5. Open the named file in the main window's view, by its absolute name.
         const QString fileName =
             kavlo::AbsoluteFileName(kavlo::FileNameFromBytes(parsed.fileName.c_str()));
-        error = parsed.hasSettings ? OpenAtStart(fileName, parsed.settings)
-                                   : OpenWithoutSettings(fileName);
+        error = OpenPlanned(fileName, &parsed);
     }
 
     // 6. Anything wrong: the usage window (or standard error), then the end.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "settings/ColourChoice.h"
+#include "settings/CommandLine.h"
 #include "settings/RawSettings.h"
 
 #include <QString>
@@ -46,11 +47,14 @@ private:
     void ShowUsage(const QString& error);
     // Shows or prints a start-up error; the program then ends with exit code 1.
     void ReportStartError(const QString& error);
-    // Opens the named file in the main window's view with `settings`; the error text, if any.
-    QString OpenAtStart(const QString& path, RawSettings settings);
-    // A file named without settings: the settings stored for it, else the settings dialog (or,
-    // under -play, an error); the error text, if any.
-    QString OpenWithoutSettings(const QString& path);
+    // Opens the named file in the main window's view with `settings`; the error text, if any,
+    // with `remark` after the reason.
+    QString OpenAtStart(const QString& path, RawSettings settings,
+                        const QString& remark = QString());
+    // A file named on the command line, opened as the open plan says: its YUV4MPEG2 header,
+    // the settings given (`parsed`, may be null), the settings stored for it while they fit,
+    // else the settings dialog (or, under -play, an error); the error text, if any.
+    QString OpenPlanned(const QString& path, const CommandLine* parsed);
     // Shows `window` modally until it is closed or the toolkit is asked to exit.
     void RunModal(QDialog& window);
 

@@ -12,7 +12,6 @@
 #include "OpenFileDialog.h"
 #include "Playback.h"
 #include "RecentFileList.h"
-#include "Y4mFile.h"
 #include "view/LocalFileName.h"
 #include "TNDebug.h"
 #include "view/FieldRender.h"

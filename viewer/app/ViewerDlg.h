@@ -5,6 +5,7 @@
 
 #include "Commands.h"
 #include "settings/ColourChoice.h"
+#include "settings/OpenPlan.h"
 #include "settings/RawSettings.h"
 
 #include <QDialog>
@@ -151,13 +152,16 @@ private:
     void OnOpenCommand();
     void OnProperties();
     void ShowAbout();
-    // Opens with stored settings; on failure offers to drop the entry. Used by both open paths.
-    void OpenWithStoredSettings(int index, const QString& path);
-    // Asks the settings dialog and opens; on failure shows the load error, or the removal
-    // offer for recent entry `offerRemoval` (-1 for none).
-    void OpenWithDialog(const QString& path, int offerRemoval);
-    // Opens a YUV4MPEG2 file by its header, without the dialog; false when the file is none.
-    bool OpenY4m(const QString& path, int offerRemoval);
+    // Opens `path` as the open plan says, with recent entry `index` (-1: none) as what is
+    // stored for it; on failure shows the load error, or the removal offer for recent entry
+    // `offerRemoval` (-1 for none).
+    void OpenPlanned(const QString& path, int index, int offerRemoval);
+    // Asks the settings dialog, starting from `start` (all zero: the dialog's guess) with
+    // `reason` in its note, and opens.
+    void OpenWithDialog(const QString& path, int offerRemoval, const RawSettings& start,
+                        const QString& reason);
+    // Closes the view and shows the reason (or offers the removal of entry `offerRemoval`).
+    void FailOpen(const QString& path, int offerRemoval, const QString& reason);
     void OfferRemoval(int index, const QString& path, const QString& reason);
     void ShowLoadError(const QString& path, const QString& reason);
     void SetMethod(uint32_t method);

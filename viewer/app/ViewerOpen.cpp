@@ -12,8 +12,8 @@
 #include "OpenFileDialog.h"
 #include "Playback.h"
 #include "RecentFileList.h"
-#include "Y4mFile.h"
 #include "view/LocalFileName.h"
+#include "view/StoredSettings.h"
 #include "TNDebug.h"
 #include "view/FieldRender.h"
 #include "view/KeyInput.h"
@@ -54,6 +54,8 @@ QString ForMessageBox(QString text) { return text.replace(QLatin1Char('\r'), QLa
 
 void CTNViewerDlg::AfterOpen(const QString& path, const RawSettings& settings) {
     recent_->Add(path, kRawSettingsSize, &settings);
+    // What the file is now, so that a later open can tell whether the record still fits it.
+    recent_->SetIdentity(path, kavlo::IdentityOfFile(path));
     kavlo::AddToRecentDocuments(path);
     UpdateWindowState();
     FitWindowToVideo();
@@ -82,46 +84,65 @@ void CTNViewerDlg::OfferRemoval(int index, const QString& path, const QString& r
     UpdateMenuState();
 }
 
-void CTNViewerDlg::OpenWithStoredSettings(int index, const QString& path) {
-    RawSettings settings;
-    std::memcpy(&settings, (*recent_)[index].data.constData(), sizeof settings);
-    QString error;
-    if (view_->OpenFile(&settings, path, error, 0) != 0) {
-        view_->CloseFile();
-        UpdateWindowState();
-        OfferRemoval(index, path, kavlo::OpenFailureReason(path, error));
-        return;
-    }
-    AfterOpen(path, settings);
+namespace {
+
+// The open plan's reason as a sentence of its own.
+QString Sentence(const std::string& reason) {
+    QString text = QString::fromStdString(reason);
+    if (text.isEmpty()) return text;
+    text[0] = text[0].toUpper();
+    if (!text.endsWith(QLatin1Char('.'))) text += QLatin1Char('.');
+    return text;
 }
 
-bool CTNViewerDlg::OpenY4m(const QString& path, int offerRemoval) {
-    RawSettings settings;
-    QString error, note;
-    if (!kavlo::ReadY4mSettings(path, settings, error, note) && error.isEmpty()) return false;
-    if (error.isEmpty() && view_->OpenFile(&settings, path, error, 0) == 0) {
-        AfterOpen(path, settings);
-        if (!note.isEmpty()) statusBar_->showMessage(note, 10000);
-        return true;
-    }
-    const QString reason = kavlo::OpenFailureReason(path, error);
+}  // namespace
+
+void CTNViewerDlg::FailOpen(const QString& path, int offerRemoval, const QString& reason) {
     view_->CloseFile();
     UpdateWindowState();
     if (offerRemoval >= 0)
         OfferRemoval(offerRemoval, path, reason);
     else
         ShowLoadError(path, reason);
-    return true;
 }
 
-void CTNViewerDlg::OpenWithDialog(const QString& path, int offerRemoval) {
-    // A YUV4MPEG2 file says everything in its header: no dialog.
-    if (OpenY4m(path, offerRemoval)) return;
-    RawSettings zero;
-    std::memset(&zero, 0, sizeof zero);
+void CTNViewerDlg::OpenPlanned(const QString& path, int index, int offerRemoval) {
+    kavlo::StoredFile entry;
+    const kavlo::StoredFile* stored = nullptr;
+    if (index >= 0 && index < recent_->GetSize()) {
+        const RecentFileEntry& e = (*recent_)[index];
+        entry = {e.name, e.data, e.identity};
+        stored = &entry;
+    }
+    const kavlo::OpenPlan plan = kavlo::PlanFileOpen(path, nullptr, stored, true, false);
+    QString error;
+    switch (plan.source) {
+    case kavlo::OpenSource::Refuse: FailOpen(path, offerRemoval, Sentence(plan.reason)); return;
+    case kavlo::OpenSource::Ask:
+        // A file seen for the first time needs no explanation; stored settings asked for again
+        // do.
+        OpenWithDialog(path, offerRemoval, plan.settings,
+                       stored && stored->HasSettings() ? Sentence(plan.reason) : QString());
+        return;
+    default: break;
+    }
+    // A YUV4MPEG2 header or settings stored that still fit the file: no dialog.
+    RawSettings settings = plan.settings;
+    if (view_->OpenFile(&settings, path, error, 0) != 0) {
+        FailOpen(path, offerRemoval, kavlo::OpenFailureReason(path, error));
+        return;
+    }
+    AfterOpen(path, settings);
+    if (plan.source == kavlo::OpenSource::Y4m && !plan.reason.empty())
+        statusBar_->showMessage(QString::fromStdString(plan.reason), 10000);
+}
+
+void CTNViewerDlg::OpenWithDialog(const QString& path, int offerRemoval, const RawSettings& start,
+                                  const QString& reason) {
     QString error;
     CRawSettingsDlg dialog(this);
-    const int result = dialog.RunForFile(path, zero, error, 0);
+    dialog.SetOpenReason(reason);
+    const int result = dialog.RunForFile(path, start, error, 0);
     if (result == CRawSettingsDlg::kResultCancel) return;
     bool opened = false;
     RawSettings settings = dialog.Settings();
@@ -133,37 +154,27 @@ void CTNViewerDlg::OpenWithDialog(const QString& path, int offerRemoval) {
     }
     // Also reached when the dialog could not be shown at all, so that the request never
     // ends without a word.
-    const QString reason = kavlo::OpenFailureReason(path, error);
+    const QString failure = kavlo::OpenFailureReason(path, error);
     if (offerRemoval >= 0) {
-        view_->CloseFile();
-        UpdateWindowState();
-        OfferRemoval(offerRemoval, path, reason);
+        FailOpen(path, offerRemoval, failure);
         return;
     }
     if (!view_->IsOpen()) UpdateWindowState();
-    ShowLoadError(path, reason);
+    ShowLoadError(path, failure);
 }
 
 void CTNViewerDlg::OpenByName(const QString& name) {
     const QString path = kavlo::AbsoluteFileName(name);
     const int index = recent_->Find(path);
-    if (index >= 0 && recent_->HasSettings(index)) {
-        OpenWithStoredSettings(index, path);
-        return;
-    }
-    OpenWithDialog(path, -1);
+    // A failed open offers to drop the entry only when it held settings to open with.
+    OpenPlanned(path, index, index >= 0 && recent_->HasSettings(index) ? index : -1);
 }
 
 void CTNViewerDlg::OpenRecent(int index) {
     if (index < 0 || index >= recent_->GetSize()) return;
     // An entry stored with a relative name opens while it leads to a file from here; it is
     // remembered by its absolute name from then on.
-    const QString path = kavlo::AbsoluteFileName((*recent_)[index].name);
-    if (recent_->HasSettings(index)) {
-        OpenWithStoredSettings(index, path);
-        return;
-    }
-    OpenWithDialog(path, index);
+    OpenPlanned(kavlo::AbsoluteFileName((*recent_)[index].name), index, index);
 }
 
 void CTNViewerDlg::OnProperties() {
@@ -186,6 +197,7 @@ void CTNViewerDlg::OnProperties() {
         return;
     }
     recent_->Update(path, kRawSettingsSize, &settings);
+    recent_->SetIdentity(path, kavlo::IdentityOfFile(path));
     UpdateWindowState();
     FitWindowToVideo();
 }

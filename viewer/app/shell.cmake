@@ -33,8 +33,6 @@ add_library(kavlo_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ViewerOpen.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerApp.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerApp.h
-  ${CMAKE_CURRENT_LIST_DIR}/Y4mFile.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Y4mFile.h
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisTools.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisTools.h
   ${CMAKE_CURRENT_LIST_DIR}/CompareTools.cpp

@@ -230,6 +230,15 @@ int64_t ReadNumber(const std::string& text) {
 
 bool FitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
+// An optional sign and at least one decimal digit, nothing else.
+bool IsWholeNumber(const std::string& text) {
+    size_t i = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+    if (i == text.size()) return false;
+    for (; i < text.size(); ++i)
+        if (text[i] < '0' || text[i] > '9') return false;
+    return true;
+}
+
 bool IsHelpRequest(const std::string& a) {
     return a == "-?" || EqualNoCase(a, "-help") || EqualNoCase(a, "--help");
 }
@@ -361,6 +370,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
         const char letter = a[1];
         std::string value;
+        // Notes a number option's value that is no whole number (the first one only).
+        auto noteNumber = [&r, &a](const std::string& v, bool given) {
+            if (!r.notNumber.empty() || (given && IsWholeNumber(v))) return;
+            r.notNumber = a.size() >= 3 || !given || v.empty() ? a : a + " " + v;
+        };
         if (std::strchr("obewhsl", letter) || (letter == 'i' && a.size() == 2) ||
             EqualNoCase(a, "-tmp"))
             r.formatGiven = true;
@@ -369,7 +383,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         case 'b':
         case 'e': {
             // A missing value is read from the option text itself, which gives 0.
-            if (!takeValue(value)) value = a;
+            const bool given = takeValue(value);
+            if (!given) value = a;
+            noteNumber(value, given);
             const int64_t v = ReadNumber(value);
             if (v < 0) {
                 r.error = kErrNegativeOffset;
@@ -392,6 +408,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 return r;
             }
             // Not a number reads as 0; a negative or oversized size is no size at all.
+            noteNumber(value, true);
             const int64_t v = ReadNumber(value);
             if (v < 0 || v > INT32_MAX) {
                 r.error = err;
@@ -411,6 +428,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             }
             // Negative pitches mean rows stored bottom-up; the most negative 32-bit value
             // has no magnitude and is refused with everything outside 32 bits.
+            noteNumber(value, true);
             const int64_t v = ReadNumber(value);
             if (!FitsInt32(v) || v == INT32_MIN) {
                 r.error = kErrStride;
@@ -465,6 +483,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         r.hasSettings = true;
     }
     return r;
+}
+
+std::string NotNumberText(const CommandLine& parsed) {
+    const std::string& option = parsed.notNumber;
+    if (option.empty()) return std::string();
+    const size_t space = option.find(' ');
+    const std::string value = space != std::string::npos ? option.substr(space + 1)
+                              : option.size() > 2        ? option.substr(2)
+                                                         : std::string();
+    return value.empty() ? option + " needs a number"
+                         : "'" + value + "' is not a number (" + option + ")";
 }
 
 RawSettings BuildRawSettings(const CommandLine& p) {

@@ -79,6 +79,11 @@ struct CommandLine {
     // Without one the file opens with the settings stored for it, or asks for them.
     bool formatGiven = false;
 
+    // The first number option (-o -b -e -w -h -s) whose value is not a whole number as written,
+    // with that value: "-w abc". The value is still read as atoi reads it (abc as 0); the
+    // tool refuses it, the viewer names it when the file then fails to open.
+    std::string notNumber;
+
     // `settings` is valid: a file name and a format option were given and no error occurred.
     bool hasSettings = false;
     RawSettings settings{};
@@ -87,6 +92,10 @@ struct CommandLine {
 // Parses the arguments (the program's own path first). Never reads past the list; stops at the
 // first error or at "/open" followed by a target. Options may follow the file name.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// What is wrong with parsed.notNumber, for an error message: "'abc' is not a number (-w abc)",
+// or "-o needs a number" for an option without a value. Empty when every number was one.
+std::string NotNumberText(const CommandLine& parsed);
 
 // Builds the raw settings record from parsed values: the format block through
 // BuildRawVideoFormat, or the fallback fill when the builder refuses the values.

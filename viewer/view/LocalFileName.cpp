@@ -3,11 +3,16 @@
 #include "TNFileName.h"
 #include "TNStr.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 #include <QUrl>
 
 #include <dirent.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 #include <string>
@@ -114,6 +119,20 @@ bool LocalFileSize(const QString& name, qint64* size) {
     if (::stat(FileNameToBytes(name).constData(), &st) != 0) return false;
     *size = static_cast<qint64>(st.st_size);
     return true;
+}
+
+QString AbsoluteFileName(const QString& path) {
+    if (path.isEmpty()) return path;
+    if (path.startsWith(QLatin1Char('/'))) return QDir::cleanPath(path);
+    std::string folder(4096, '\0');
+    while (::getcwd(folder.data(), folder.size()) == nullptr) {
+        // No working folder to go by (it was removed, or is out of reach): the name as given.
+        if (errno != ERANGE || folder.size() > (1u << 20)) return QDir::cleanPath(path);
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(std::strlen(folder.c_str()));
+    return QDir::cleanPath(FileNameFromBytes(QByteArray::fromStdString(folder)) + QLatin1Char('/') +
+                           path);
 }
 
 }  // namespace kavlo

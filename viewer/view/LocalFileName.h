@@ -45,4 +45,9 @@ bool FileNameFromSettingValue(const QVariant& value, QString* name);
 // The size of the named file; false when it cannot be examined.
 bool LocalFileSize(const QString& name, qint64* size);
 
+// The absolute, clean form of a file name: a relative name is taken from the working folder,
+// "." and ".." and doubled separators go. Names that are not UTF-8 stay lossless (the working
+// folder is read as bytes). An empty name stays empty.
+QString AbsoluteFileName(const QString& path);
+
 }  // namespace kavlo
