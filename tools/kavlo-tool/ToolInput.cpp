@@ -1,6 +1,7 @@
 #include "ToolInput.h"
 
 #include "settings/FrameSizeGuess.h"
+#include "settings/TerminalText.h"
 #include "image/PixelLayout.h"
 
 #include <fcntl.h>
@@ -20,7 +21,10 @@ constexpr size_t kStartBytes = 256 * 1024;
 
 }  // namespace
 
-void PrintError(const std::string& text) { std::fprintf(stderr, "kavlo-tool: %s\n", text.c_str()); }
+void PrintError(const std::string& text) {
+    // File names come into these messages as given: never raw bytes that drive the terminal.
+    std::fprintf(stderr, "kavlo-tool: %s\n", kavlo::TerminalSafeText(text).c_str());
+}
 
 std::string LayoutText(uint32_t code) {
     const std::string name = LayoutName(code);

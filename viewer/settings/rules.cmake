@@ -1,8 +1,11 @@
-# The reading rules: the command-line parser, the frame-size guess, file-name hints and the YUV4MPEG2 header (no Qt).
+# The reading rules: the command-line parser, the frame-size guess, file-name hints, the YUV4MPEG2
+# header, and text made safe for a terminal (no Qt).
 add_library(kavlo_settings STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CommandLine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FrameSizeGuess.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileNameHints.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Y4mHeader.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/Y4mHeader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TerminalText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TerminalText.h)
 target_include_directories(kavlo_settings PUBLIC ${PROJECT_SOURCE_DIR}/viewer)
 target_link_libraries(kavlo_settings PUBLIC kavlo_settings_record kavlo_layouts PRIVATE kavlo_warnings)
