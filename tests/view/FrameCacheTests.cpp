@@ -550,6 +550,21 @@ TEST_F(FollowedFile, TheReaderFollowsTheFileOnDisk) {
     EXPECT_EQ(reader->Refresh(), FileChange::None) << "gone once";
 }
 
+TEST_F(FollowedFile, AFileCutBelowOneFrameIsGone) {
+    const clipgen::ClipOptions options = Uyvy(32, 16, 4);
+    const int64_t frameBytes = 32 * 16 * 2;
+    for (const int64_t size : {int64_t{0}, frameBytes - 24}) {
+        SCOPED_TRACE(size);
+        const Clip clip = MakeClip(QStringLiteral("cut%1.yuv").arg(size), options);
+        QString error;
+        auto reader = kavlo::OpenVideoFileReader(clip.settings, clip.path, error);
+        ASSERT_TRUE(reader) << error.toStdString();
+        ASSERT_EQ(::truncate(clip.path.toLocal8Bit().constData(), size), 0);
+        EXPECT_EQ(reader->Refresh(), FileChange::Gone);
+        EXPECT_EQ(reader->FrameCount(), 0);
+    }
+}
+
 QByteArray Picture(const kavlo::DisplayBitmap* bitmap) {
     if (!bitmap) return QByteArray();
     return QByteArray(reinterpret_cast<const char*>(bitmap->Row(0)),
