@@ -193,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PlayCase{"capital_p_is_no_play", {"a.raw", "-PLAY"}, false},
                       PlayCase{"letters_in_any_case", {"a.raw", "b.raw", "-pLaY"}, true},
                       PlayCase{"longer_is_ignored", {"-playing", "f.yuv"}, false}),
-    [](const ::testing::TestParamInfo<PlayCase>& info) { return info.param.what; });
+    [](const ::testing::TestParamInfo<PlayCase>& p) { return p.param.what; });
 
 struct ValueCase {
     const char* what;

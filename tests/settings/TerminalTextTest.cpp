@@ -42,6 +42,6 @@ INSTANTIATE_TEST_SUITE_P(
         TerminalCase{"surrogate", "\xed\xa0\x80", "\\xED\\xA0\\x80"},
         TerminalCase{"cut_sequence", "\xe2\x82", "\\xE2\\x82"},
         TerminalCase{"above_unicode", "\xf4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"}),
-    [](const ::testing::TestParamInfo<TerminalCase>& info) { return info.param.what; });
+    [](const ::testing::TestParamInfo<TerminalCase>& p) { return p.param.what; });
 
 }  // namespace
