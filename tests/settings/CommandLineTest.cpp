@@ -194,6 +194,29 @@ TEST(Parse, OpenTarget) {
     EXPECT_EQ(r.error, "");
 }
 
+// -play counts wherever it stands, also after an error or "/open" stopped the parse: a run for
+// a script then reports on standard error instead of waiting in a window.
+struct PlayCase {
+    const char* what;
+    std::vector<std::string> args;
+    bool play;
+};
+
+class PlaySwitch : public ::testing::TestWithParam<PlayCase> {};
+
+TEST_P(PlaySwitch, FoundAnywhere) { EXPECT_EQ(Parse(GetParam().args).play, GetParam().play); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, PlaySwitch,
+    ::testing::Values(PlayCase{"before_the_file", {"-play", "f.yuv"}, true},
+                      PlayCase{"after_a_bad_rate", {"-fps", "0", "-play", "f.yuv"}, true},
+                      PlayCase{"after_a_bad_layout", {"-l", "foo", "-play", "f.yuv"}, true},
+                      PlayCase{"after_open", {"/open", "f.y4m", "-play"}, true},
+                      PlayCase{"capital_p_is_no_play", {"a.raw", "-PLAY"}, false},
+                      PlayCase{"letters_in_any_case", {"a.raw", "b.raw", "-pLaY"}, true},
+                      PlayCase{"longer_is_ignored", {"-playing", "f.yuv"}, false}),
+    [](const ::testing::TestParamInfo<PlayCase>& p) { return p.param.what; });
+
 struct ValueCase {
     const char* what;
     std::vector<std::string> args;

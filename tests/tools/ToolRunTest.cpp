@@ -114,6 +114,12 @@ TEST_F(ToolRun, MissingOrUnreadableFilesAreNamedAndExitWithOne) {
     const auto missing = RunTool({"info", Path("none.yuv")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("none.yuv: No such file or directory"), std::string::npos);
+    // A name that carries a terminal's escape sequence is named with the sequence escaped.
+    const auto escaped = RunTool({"info", Path("t\x1b]0;owned\x07.yuv")});
+    EXPECT_EQ(escaped.status, 1);
+    EXPECT_NE(escaped.err.find("t\\x1B]0;owned\\x07.yuv: No such file"), std::string::npos)
+        << escaped.err;
+    EXPECT_EQ(escaped.err.find('\x1b'), std::string::npos);
     const auto folder = RunTool({"info", "-w", "4", "-h", "4", "-l", "GRAY", Path("")});
     EXPECT_EQ(folder.status, 1);
     EXPECT_NE(folder.err.find("directory"), std::string::npos) << folder.err;

@@ -165,11 +165,16 @@ TEST_F(FrameCacheTest, ReadsAheadInThePlayDirectionWithinTheCapAndEvictsBehindFi
 TEST_F(FrameCacheTest, TheCapCountsEveryBlockMadeAlsoThoseTheOwnerHoldsAndTheSpares) {
     shared->bufferBytes = 5000;
     auto probe = Make(1);
-    // The reader's buffer and the renderer's scratch image count from the start; a cap too small
-    // for them and three rendered frames is raised to that, and frames still arrive within it.
+    // The reader's buffer and the renderer's scratch images (the converted frame, and the field
+    // image of 4 bytes a pixel a frame with rearranged fields is rendered through) count from
+    // the start; a cap too small for them and three rendered frames is raised to that, and
+    // frames still arrive within it.
+    const uint64_t fieldImage = (uint64_t{kWidth} * kHeight * 4 + 4095) & ~4095ull;
     EXPECT_EQ(probe->FixedCost(),
-              5000 + ((kavlo::FrameRenderer::ScratchBytes(kWidth, kHeight) + 4095) & ~4095ull));
+              5000 + ((kavlo::FrameRenderer::ScratchBytes(kWidth, kHeight) + 4095) & ~4095ull) +
+                  fieldImage);
     EXPECT_EQ(probe->CapBytes(), probe->FixedCost() + 3 * probe->RenderedCost());
+    EXPECT_EQ(probe->FloorBytes(), probe->CapBytes());
     // The worker may have begun reading already: at least the fixed cost, never past the cap.
     EXPECT_GE(probe->BytesCounted(), probe->FixedCost());
     EXPECT_LE(probe->BytesCounted(), probe->CapBytes());
@@ -548,6 +553,21 @@ TEST_F(FollowedFile, TheReaderFollowsTheFileOnDisk) {
     EXPECT_EQ(reader->FrameCount(), 0);
     EXPECT_FALSE(reader->Read(0, frame.data()));
     EXPECT_EQ(reader->Refresh(), FileChange::None) << "gone once";
+}
+
+TEST_F(FollowedFile, AFileCutBelowOneFrameIsGone) {
+    const clipgen::ClipOptions options = Uyvy(32, 16, 4);
+    const int64_t frameBytes = 32 * 16 * 2;
+    for (const int64_t size : {int64_t{0}, frameBytes - 24}) {
+        SCOPED_TRACE(size);
+        const Clip clip = MakeClip(QStringLiteral("cut%1.yuv").arg(size), options);
+        QString error;
+        auto reader = kavlo::OpenVideoFileReader(clip.settings, clip.path, error);
+        ASSERT_TRUE(reader) << error.toStdString();
+        ASSERT_EQ(::truncate(clip.path.toLocal8Bit().constData(), size), 0);
+        EXPECT_EQ(reader->Refresh(), FileChange::Gone);
+        EXPECT_EQ(reader->FrameCount(), 0);
+    }
 }
 
 QByteArray Picture(const kavlo::DisplayBitmap* bitmap) {

@@ -3,6 +3,7 @@
 #include "settings/FileNameHints.h"
 #include "settings/FrameSizeGuess.h"
 #include "settings/OpenPlan.h"
+#include "settings/TerminalText.h"
 #include "image/PixelLayout.h"
 #include "view/LocalFileName.h"
 #include "view/StoredSettings.h"
@@ -28,7 +29,10 @@ constexpr size_t kStartBytes = 256 * 1024;
 
 }  // namespace
 
-void PrintError(const std::string& text) { std::fprintf(stderr, "kavlo-tool: %s\n", text.c_str()); }
+void PrintError(const std::string& text) {
+    // File names come into these messages as given: never raw bytes that drive the terminal.
+    std::fprintf(stderr, "kavlo-tool: %s\n", kavlo::TerminalSafeText(text).c_str());
+}
 
 std::string LayoutText(uint32_t code) {
     const std::string name = LayoutName(code);

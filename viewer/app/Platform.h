@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 
 class QSettings;
@@ -25,6 +26,13 @@ void AddToRecentDocuments(const QString& path);
 
 // Opens a web page in the user's browser; false when that fails.
 bool OpenWebPage(const QString& url);
+
+// `text` as it may be written to a terminal: the bytes that could control it escaped as \xNN
+// (settings/TerminalText.h). Every message to standard error goes through this.
+QString TerminalSafe(const QString& text);
+
+// The bytes of memory the process has resident now (0 when the system does not say).
+uint64_t ResidentBytes();
 
 // Folder of the running executable, without a trailing separator.
 QString ProgramDirectory();

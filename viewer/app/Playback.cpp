@@ -1,5 +1,7 @@
 #include "Playback.h"
 
+#include "Platform.h"
+#include "TNDebug.h"
 #include "view/VideoBuffer.h"
 
 #include <QApplication>
@@ -86,7 +88,9 @@ void CPlayback::Sync(bool restart) {
     auto reader = factory_ ? factory_(view_->Settings(), name, error)
                            : kavlo::OpenVideoFileReader(view_->Settings(), name, error);
     if (reader) {
+        const uint64_t held = kavlo::ResidentBytes();
         cache_ = std::make_unique<kavlo::FrameCache>(std::move(reader), cacheBytes_);
+        if (cache_->CapBytes() > cacheBytes_) LogRaisedCap(held);
         cacheFile_ = name;
         cacheRecord_ = view_->Settings();
         cache_->SetSwitches(view_->Switches());
@@ -98,6 +102,23 @@ void CPlayback::Sync(bool restart) {
     if (reader) fileMessage_.clear();
     fileTimer_.start();
     Q_EMIT StateChanged();
+}
+
+void CPlayback::LogRaisedCap(uint64_t held) const {
+    auto mib = [](uint64_t bytes) { return double(bytes) / double(1 << 20); };
+    const kavlo::FrameCache& c = *cache_;
+    // What a play touches: three rendered frames and the reader's buffer, on top of what the
+    // program held before the cache (the libraries, the view's own frame and picture); the
+    // renderer's scratch only when fields are rearranged or deinterlaced.
+    const uint64_t plain = held + 3 * c.RenderedCost() + (c.FixedCost() - c.ScratchCost());
+    TNDebugOutputStr(
+        TN_LOG_INFO, 0,
+        L"Play cache: %.0f MiB cannot hold one frame's working set; the cap is raised to %.1f MiB "
+        L"(three rendered frames of %.1f MiB, the reader's and renderer's buffers %.1f MiB); "
+        L"with the %.1f MiB the program holds, a play needs about %.1f MiB (%.1f MiB more when "
+        L"fields are rearranged or deinterlaced)",
+        mib(cacheBytes_), mib(c.CapBytes()), mib(c.RenderedCost()), mib(c.FixedCost()), mib(held),
+        mib(plain), mib(c.ScratchCost()));
 }
 
 double CPlayback::RecordRate(bool* given) const {
@@ -257,6 +278,15 @@ void CPlayback::Tick() {
         due = due > last ? last : 0;
         atEnd = true;
     }
+    if (paintNow_ && direction_ > 0 && due > shown_) {
+        // A play-through shows what the file holds or says why not: a frame due (or passed
+        // over) that could not be read ends it.
+        const int64_t failed = cache_->FirstReadFailure(shown_ + 1, due);
+        if (failed >= 0 && !cache_->Find(failed)) {
+            StopPlayThrough(ReadFailureText(failed));
+            return;
+        }
+    }
     cache_->SetPosition(due, direction_, loop_);
     if (due != shown_) {
         // The frame due, or else the latest frame read between the one shown and it: a reader
@@ -379,11 +409,15 @@ void CPlayback::HandleFileChange(FileChange change) {
         break;
     default: break;
     }
+    // A play-through was asked to show the file as it was: one that lost frames or was replaced
+    // can no longer be shown to its end.
+    const bool stop = paintNow_ && playing_ && change != FileChange::Grown;
     if (!reopened) {
         // Nothing of the file can be shown any more: the view closed it.
         fileMessage_ =
             QStringLiteral("%1 has no whole frame any more%2")
                 .arg(name, error.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(error));
+        if (stop) playError_ = fileMessage_;
         if (view_->IsOpen()) view_->CloseFile();
         const QString message = fileMessage_;
         Sync();
@@ -392,7 +426,9 @@ void CPlayback::HandleFileChange(FileChange change) {
         return;
     }
     if (change == FileChange::Replaced || change == FileChange::Shrunk) shown_ = -1;
-    if (playing_) {
+    if (stop) {
+        StopPlayThrough(fileMessage_);
+    } else if (playing_) {
         // Playing on after a change: from the frame shown, clamped into the file as it is now.
         const int64_t at = std::max<int64_t>(view_->CurrentPosition(), 0);
         if (live_ && change == FileChange::Grown) {
@@ -432,7 +468,26 @@ QString CPlayback::StatusText() const {
     return text;
 }
 
+void CPlayback::StopPlayThrough(const QString& reason) {
+    if (playError_.isEmpty()) playError_ = reason;
+    if (!playing_) return;
+    playing_ = false;
+    tick_.stop();
+    SetWaiting(false);
+    Q_EMIT StateChanged();
+}
+
+QString CPlayback::ReadFailureText(int64_t frame) {
+    QString text = QStringLiteral("frame %1 could not be read").arg(frame);
+    // Loaded here (a headless run only) for the reason the file gives, such as a broken frame
+    // header.
+    if (view_->IsOpen() && !view_->LoadFrame(frame) && !view_->LoadErrorText().isEmpty())
+        text += QStringLiteral(" (%1)").arg(view_->LoadErrorText());
+    return text;
+}
+
 int64_t CPlayback::PlayThroughAt(double fps) {
+    playError_.clear();
     if (!cache_ || !view_->IsOpen()) return 0;
     paintNow_ = true;
     const bool loop = loop_;
@@ -443,13 +498,19 @@ int64_t CPlayback::PlayThroughAt(double fps) {
     // reader needs to start is no time the frames are late by.
     cache_->SetSwitches(view_->Switches());
     cache_->SetPosition(0, 1, false);
+    // A cap at its floor renders fewer frames ahead than kRenderAhead: wait for what fits.
+    const int64_t fits = static_cast<int64_t>((cache_->CapBytes() - cache_->FixedCost()) /
+                                              std::max<uint64_t>(cache_->RenderedCost(), 1));
     const int64_t warm =
-        std::min<int64_t>(kavlo::FrameCache::kRenderAhead, view_->FrameCount()) - 1;
+        std::max<int64_t>(
+            std::min<int64_t>({kavlo::FrameCache::kRenderAhead, fits, view_->FrameCount()}), 1) -
+        1;
     QElapsedTimer warming;
     warming.start();
     for (;;) {
         const auto frame = cache_->Find(warm);
         if ((frame && frame->bitmap) || warming.elapsed() > 5000) break;
+        if (cache_->FirstReadFailure(0, warm) >= 0) break;  // the play stops there anyway
         QThread::msleep(1);
     }
     shown_ = -1;
@@ -492,6 +553,7 @@ std::shared_ptr<const CachedFrame> CPlayback::AwaitFrame(int64_t frame) {
 }
 
 int64_t CPlayback::PlayThroughAll() {
+    playError_.clear();
     if (!cache_ || !view_->IsOpen()) return -1;
     paintNow_ = true;
     const bool loop = loop_;
@@ -511,14 +573,21 @@ int64_t CPlayback::PlayThroughAll() {
     cache_->SetReadAheadBytes(0);
     int64_t shown = 0;
     for (int64_t f = 0; cache_ && view_->IsOpen() && f < view_->FrameCount(); ++f) {
+        // The file checks run between frames too, not only while a frame is awaited.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (!playError_.isEmpty() || !cache_ || !view_->IsOpen() || f >= view_->FrameCount()) break;
         cache_->SetSwitches(view_->Switches());
         cache_->SetPosition(f, 1, false);
         const std::shared_ptr<const CachedFrame> frame = AwaitFrame(f);
+        if (!playError_.isEmpty()) break;
         if (frame) {
             Show(frame);
         } else if (cache_ && view_->IsOpen() && f < view_->FrameCount()) {
-            // Read by the view as a step reads it: what the file gives (or its load error).
-            view_->LoadFrame(f);
+            // Read by the view as a step reads it: what the file gives, or why it cannot.
+            if (!view_->LoadFrame(f) && view_->CurrentPosition() != f) {
+                StopPlayThrough(ReadFailureText(f));
+                break;
+            }
             view_->viewport()->repaint();
             shown_ = f;
         } else {

@@ -104,6 +104,10 @@ public:
     // hangs. A frame the cache cannot read is loaded by the view as a step would. Returns the
     // frames shown; -1 when there is no cache (the caller loads the frames itself).
     int64_t PlayThroughAll();
+    // Why the last play-through ended before its last frame: a frame that could not be read, or
+    // the file shrank, was replaced or lost its frames meanwhile (a play-through stops at once
+    // then). Empty when it showed the file to its end.
+    const QString& PlayThroughError() const { return playError_; }
 
 Q_SIGNALS:
     // A frame was shown, or playback state changed: slider, field, status bar and menus follow.
@@ -128,6 +132,13 @@ private:
     // could not read it or the file was closed or shrank meanwhile.
     std::shared_ptr<const kavlo::CachedFrame> AwaitFrame(int64_t frame);
     void SetWaiting(bool waiting);
+    // Says in the log that the cache's cap was raised to its floor, and what a play then
+    // needs in all; `held`: the bytes the program held before the cache.
+    void LogRaisedCap(uint64_t held) const;
+    // Ends a play-through early for `reason` (the first reason given is kept).
+    void StopPlayThrough(const QString& reason);
+    // The reason frame `frame` could not be shown: what loading it in the view says.
+    QString ReadFailureText(int64_t frame);
     void HandleFileChange(kavlo::FileChange change);
     static bool SameRecord(const RawSettings& a, const RawSettings& b);
 
@@ -161,5 +172,6 @@ private:
     int64_t dropped_ = 0;
     double achieved_ = 0.0;
     QString fileMessage_;
+    QString playError_;
     kavlo::StageTime showTime_;
 };

@@ -2,6 +2,7 @@
 
 #include "AppInfo.h"
 #include "settings/CommandLine.h"
+#include "settings/TerminalText.h"
 #include "FileCheck.h"
 #include "HelpWin.h"
 #include "Platform.h"
@@ -36,7 +37,11 @@ QString StartErrorText(const QString& path, const QString& reason) {
 
 void Print(std::FILE* stream, QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    const QByteArray bytes = text.toLocal8Bit();
+    QByteArray bytes = text.toLocal8Bit();
+    // Messages on standard error name files as given: their bytes must not drive the terminal.
+    if (stream == stderr)
+        bytes = QByteArray::fromStdString(
+            kavlo::TerminalSafeText(std::string_view(bytes.constData(), size_t(bytes.size()))));
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     if (!text.endsWith(QLatin1Char('\n'))) std::fputc('\n', stream);
     std::fflush(stream);
@@ -230,7 +235,12 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     if (!mainWindow_) return false;
     if (play_) {
         mainWindow_->show();
-        if (modalRuns_) mainWindow_->PlayThrough(playFps_);
+        if (modalRuns_) {
+            const QString path = mainWindow_->View()->FileName();
+            const QString failure = mainWindow_->PlayThrough(playFps_);
+            // A play that could not show the whole file says why, and fails.
+            if (!failure.isEmpty()) ReportStartError(StartErrorText(path, failure));
+        }
         return false;
     }
     if (modalRuns_) RunModal(*mainWindow_);

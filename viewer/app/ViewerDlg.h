@@ -65,10 +65,13 @@ public:
     void UpdateCheckMarks();
     void FitWindowToVideo();
     // Shows every frame once, as fast as it can (fps 0), or at `fps` through the read-ahead
-    // cache dropping frames when behind; logs the rate and closes the window.
-    void PlayThrough(double fps = 0.0);
-    // Loads and paints frames first .. end - 1 one after another; returns how many it showed.
-    int64_t PlayFrames(int64_t first, int64_t end);
+    // cache dropping frames when behind; logs the rate and closes the window. Returns why it
+    // ended before the last frame (a frame it could not read, a file that lost frames or was
+    // replaced meanwhile); empty when it showed them all.
+    QString PlayThrough(double fps = 0.0);
+    // Loads and paints frames first .. end - 1 one after another; returns how many it showed. A
+    // frame that does not load ends it, with the reason in `error` when given.
+    int64_t PlayFrames(int64_t first, int64_t end, QString* error = nullptr);
     // Runs a menu command by its identifier, as the menus, keys and accelerator do.
     void OnCommand(int id);
 

@@ -2,6 +2,7 @@
 // slider, the playback fields of the status bar, File > Reload and View > Fit to Window.
 #include "ViewerDlg.h"
 
+#include "Platform.h"
 #include "Playback.h"
 #include "TNDebug.h"
 #include "view/VideoBuffer.h"
@@ -275,7 +276,7 @@ bool CTNViewerDlg::ShowFrameFromCache(int64_t frame) {
 
 // ---- Play-through ------------------------------------------------------------------------------
 
-void CTNViewerDlg::PlayThrough(double fps) {
+QString CTNViewerDlg::PlayThrough(double fps) {
     // The window system exposes a newly shown window asynchronously; until it has, a repaint
     // draws nothing. Wait for that (bounded, input stays blocked) so that every frame is shown.
     QElapsedTimer exposure;
@@ -288,15 +289,28 @@ void CTNViewerDlg::PlayThrough(double fps) {
     // At a rate: through the read-ahead cache by the clock, dropping late frames.
     // Unthrottled: every frame once, read and rendered ahead by the cache's threads while this
     // one paints (loaded here frame by frame when the file has no cache).
+    const int64_t total = frameCount_;
     int64_t shown = fps > 0 ? playback_->PlayThroughAt(fps) : playback_->PlayThroughAll();
-    if (shown < 0) shown = PlayFrames(0, frameCount_);
+    QString failure = playback_->PlayThroughError();
+    if (shown < 0) shown = PlayFrames(0, frameCount_, &failure);
     const int64_t dropped = fps > 0 ? playback_->Dropped() : 0;
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    TNDebugOutputStr(TN_LOG_INFO, 0,
-                     L"PlayThrough: %lld frames in %.3f s (%.1f frames per second), %lld dropped",
-                     static_cast<long long>(shown), seconds,
-                     seconds > 0 ? static_cast<double>(shown) / seconds : 0.0,
-                     static_cast<long long>(dropped));
+    if (failure.isEmpty()) {
+        TNDebugOutputStr(TN_LOG_INFO, 0,
+                         L"PlayThrough: %lld frames in %.3f s (%.1f frames per second), %lld "
+                         L"dropped",
+                         static_cast<long long>(shown), seconds,
+                         seconds > 0 ? static_cast<double>(shown) / seconds : 0.0,
+                         static_cast<long long>(dropped));
+    } else {
+        failure =
+            QStringLiteral("play-through stopped after %1 of %2 frames%3: %4")
+                .arg(shown)
+                .arg(total)
+                .arg(fps > 0 ? QStringLiteral(" (%1 dropped)").arg(dropped) : QString(), failure);
+        const std::wstring line = kavlo::TerminalSafe(failure).toStdWString();
+        TNDebugOutputStr(TN_LOG_ERROR, 0, L"PlayThrough: %ls", line.c_str());
+    }
     // KAVLO_PLAY_STAGES=1: where the time of a play-through went, stage by stage.
     if (qEnvironmentVariableIsSet("KAVLO_PLAY_STAGES")) {
         auto stage = [](const kavlo::StageTime& t) {
@@ -315,12 +329,21 @@ void CTNViewerDlg::PlayThrough(double fps) {
         TNDebugOutputStr(TN_LOG_INFO, 0, L"%ls", line.c_str());
     }
     close();
+    return failure;
 }
 
-int64_t CTNViewerDlg::PlayFrames(int64_t first, int64_t end) {
+int64_t CTNViewerDlg::PlayFrames(int64_t first, int64_t end, QString* error) {
     int64_t shown = 0;
     for (int64_t frame = first; frame < end && view_->IsOpen(); ++frame) {
-        view_->LoadFrame(frame);
+        // A frame already shown loads as nothing new; any other that does not load ends it.
+        if (!view_->LoadFrame(frame) && view_->CurrentPosition() != frame) {
+            if (error) {
+                *error = QStringLiteral("frame %1 could not be read").arg(frame);
+                if (!view_->LoadErrorText().isEmpty())
+                    *error += QStringLiteral(" (%1)").arg(view_->LoadErrorText());
+            }
+            break;
+        }
         view_->viewport()->repaint();
         ++shown;
     }

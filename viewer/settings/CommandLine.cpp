@@ -281,6 +281,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     // Arguments are 8-bit C strings: anything after an embedded NUL is not part of them.
     auto arg = [&args](size_t i) { return std::string(args[i].c_str()); };
 
+    // -play is looked for first, anywhere: whatever else is wrong on the command line, a run
+    // for a script must say so on standard error rather than in a window that waits.
+    for (size_t i = 1; i < count; ++i) {
+        const std::string a = arg(i);
+        if (a.size() == 5 && a[0] == '-' && a[1] == 'p' && EqualNoCase(a.substr(2), "lay"))
+            r.play = true;
+    }
+
     bool fileGiven = false;
     for (size_t i = 1; i < count; ++i) {
         const std::string a = arg(i);
@@ -471,9 +479,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 if (AsciiLower(a[2]) == 'h') r.mirrorHorizontal = true;
             }
             break;
-        case 'p':
-            if (a.size() == 5 && EqualNoCase(a.substr(2), "lay")) r.play = true;
-            break;
+        case 'p': break;  // -play was found before the loop; any other -p is ignored
         default: r.error = kErrUnknownSetting; return r;
         }
     }

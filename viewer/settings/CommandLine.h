@@ -64,7 +64,7 @@ struct CommandLine {
     bool deinterlace = false;       // -d
     bool mirrorVertical = false;    // -mv
     bool mirrorHorizontal = false;  // -mh
-    bool play = false;              // -play
+    bool play = false;              // -play, anywhere (even after an error or "/open")
     double fps = 0.0;               // -fps R: with -play, at R frames per second (0: unthrottled)
     int64_t cacheMB = 0;            // -cache MB: the read-ahead cache's cap (0: the stored one)
     bool bottomUp = false;          // the -l keyword stores rows bottom-up

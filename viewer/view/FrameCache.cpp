@@ -51,14 +51,17 @@ public:
 
     FileChange Refresh() override {
         struct stat status {};
-        if (::stat(FileNameToBytes(fileName_).constData(), &status) != 0) return Lose();
+        if (::stat(FileNameToBytes(fileName_).constData(), &status) != 0)
+            return Lose(file_.IsOpen());
         const bool replaced = status.st_ino != inode_ || status.st_dev != device_;
         if (!replaced && status.st_size == size_ && file_.IsOpen()) return FileChange::None;
         // The source measured the file when it opened it: a fresh one measures it again.
         const int64_t before = file_.FrameCount();
+        const bool wasOpen = file_.IsOpen();
         RawSettings copy = settings_;
         QString error;
-        if (!file_.Open(&copy, fileName_, error)) return Lose();
+        // Opening closes the file first: whether it was open must be known before.
+        if (!file_.Open(&copy, fileName_, error)) return Lose(wasOpen);
         Identify();
         const int64_t after = file_.FrameCount();
         if (replaced) return FileChange::Replaced;
@@ -68,8 +71,8 @@ public:
     }
 
 private:
-    FileChange Lose() {
-        const bool wasOpen = file_.IsOpen();
+    // The file can no longer be opened: Gone when it was open until now.
+    FileChange Lose(bool wasOpen) {
         file_.Close();
         inode_ = 0;
         device_ = 0;
@@ -176,11 +179,18 @@ FrameCache::FrameCache(std::unique_ptr<FrameReader> reader, uint64_t capBytes)
           4095) &
          ~uint64_t{4095});
     uint64_t scratch = 0;
-    if (renderer_.Reserve(geometry_.width, geometry_.height))
+    if (renderer_.Reserve(geometry_.width, geometry_.height)) {
         scratch = (FrameRenderer::ScratchBytes(geometry_.width, geometry_.height) + 4095) &
                   ~uint64_t{4095};
+        // A frame whose fields are rearranged is rendered through a field image of 4 bytes a
+        // pixel as well, made for each picture.
+        scratch += (width * 4 * static_cast<uint64_t>(std::max(geometry_.height, 0)) + 4095) &
+                   ~uint64_t{4095};
+    }
+    scratchCost_ = scratch;
     fixedCost_ = scratch + reader_->BufferBytes();
-    cap_ = std::max(capBytes, fixedCost_ + 3 * (rawCost_ + bitmapCost_));
+    floor_ = fixedCost_ + 3 * (rawCost_ + bitmapCost_);
+    cap_ = std::max(capBytes, floor_);
     readThread_ = std::thread([this] { ReadLoop(); });
     renderThread_ = std::thread([this] { RenderLoop(); });
 }
@@ -271,6 +281,12 @@ std::shared_ptr<const CachedFrame> FrameCache::WaitForPicture(int64_t frame, int
 bool FrameCache::ReadFailed(int64_t frame) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return frame == failed_;
+}
+
+int64_t FrameCache::FirstReadFailure(int64_t first, int64_t last) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = readFailures_.lower_bound(first);
+    return it != readFailures_.end() && *it <= last ? *it : -1;
 }
 
 void FrameCache::CheckFile() {

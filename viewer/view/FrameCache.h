@@ -9,8 +9,8 @@
 //   - One mutex (mutex_) guards everything the three threads share: the frames (frames_), the
 //     bytes they hold (bytes_), the play position, direction and loop switch, the display
 //     switches and their generation, the frame count, the pending file check, the file change
-//     not yet taken, the failed frame, the picture that could not be made, and the stop flag. No
-//     reading, rendering or callback runs while it is held.
+//     not yet taken, the failed frame and the frames whose reads failed, the picture that could not
+//     be made, and the stop flag. No reading, rendering or callback runs while it is held.
 //   - The reader thread alone uses the FrameReader: it reads raw frames (nearest first) and looks
 //     at the file (checks, refreshes). It stores a frame without a picture.
 //   - The render thread alone uses the renderer: it takes a frame the reader stored, renders it
@@ -36,7 +36,8 @@
 // when only nearer frames or frames the owner holds are left, the frame is not read (or, for a
 // picture, rendered once a block is free). A cap too small for the fixed buffers and three rendered
 // frames (the frame on screen, the next, and one being replaced) is raised to that (CapBytes() says
-// the cap in force).
+// the cap in force, FloorBytes() the least). The fixed buffers are the reader's and the renderer's
+// scratch images: the converted frame and the field image of a frame whose fields are rearranged.
 //   - Every public member is for the owner's thread (the user-interface thread); none blocks on
 //     the reader (WaitForPicture waits no longer than it is told). A frame handed out
 //     (CachedFrame) is immutable and shared: it stays valid while the owner holds it, whatever
@@ -60,6 +61,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -168,6 +170,9 @@ public:
     // Frame `frame` could not be read (or found no room) and is not asked for again until the
     // position moves to another frame.
     bool ReadFailed(int64_t frame) const;
+    // The first frame from `first` to `last` whose latest read failed (not for want of room),
+    // else -1: kept until the frame is read or the file changes, wherever the position moved.
+    int64_t FirstReadFailure(int64_t first, int64_t last) const;
     // Asks the reader thread to look at the file again (size, identity); TakeFileChange tells the
     // result.
     void CheckFile();
@@ -192,8 +197,13 @@ public:
     // The bytes a frame of this cache costs: raw, and raw plus picture.
     uint64_t RawCost() const { return rawCost_; }
     uint64_t RenderedCost() const { return rawCost_ + bitmapCost_; }
-    // The reader's buffer and the renderer's scratch image, counted from the start.
+    // The reader's buffer and the renderer's scratch images, counted from the start.
     uint64_t FixedCost() const { return fixedCost_; }
+    // The renderer's part of that: touched only when fields are rearranged or deinterlaced
+    // (a plain frame is converted straight into its picture).
+    uint64_t ScratchCost() const { return scratchCost_; }
+    // The least cap: the fixed buffers and three rendered frames.
+    uint64_t FloorBytes() const { return floor_; }
     // The reader thread's time in reading frames (the source's read and the copy out of its
     // buffer) and the render thread's in rendering them (conversion and field step).
     const StageTime& ReadTime() const { return readTime_; }
@@ -254,6 +264,8 @@ private:
     uint64_t rawCost_ = 0;
     uint64_t bitmapCost_ = 0;
     uint64_t fixedCost_ = 0;
+    uint64_t scratchCost_ = 0;
+    uint64_t floor_ = 0;
     uint64_t cap_ = 0;  // fixed after construction
     SourceFrame geometry_;
 
@@ -273,8 +285,9 @@ private:
     bool checkWanted_ = false;                                      // mutex_
     bool checking_ = false;                                         // mutex_
     FileChange change_ = FileChange::None;                          // mutex_
-    int64_t failed_ = -1;  // mutex_: a frame that could not be read, not asked for again
-    bool full_ = false;    // mutex_: failed_ found no room: no frame beyond it is asked
+    int64_t failed_ = -1;             // mutex_: a frame that could not be read, not asked for again
+    bool full_ = false;               // mutex_: failed_ found no room: no frame beyond it is asked
+    std::set<int64_t> readFailures_;  // mutex_: frames whose latest read failed
     // mutex_: a picture of this frame and generation could not be made (no room, or the renderer
     // failed); not tried again until a frame is stored or evicted, or the position or switches
     // change.

@@ -106,6 +106,7 @@ void FrameCache::ReadLoop() {
             if (change_ == FileChange::None || change != FileChange::Grown) change_ = change;
             failed_ = -1;
             full_ = false;
+            readFailures_.clear();
             renderWake_.notify_all();
             stored_.notify_all();
             std::function<void()> ready = ready_;
@@ -144,11 +145,13 @@ void FrameCache::ReadLoop() {
             // Not asked for again until the position moves; no room: nor any frame beyond it.
             failed_ = frame;
             full_ = !room;
+            if (room && epoch == epoch_) readFailures_.insert(frame);
             stored_.notify_all();
             continue;
         }
         // Read before the file shrank or was replaced: not what the file holds now.
         if (epoch != epoch_ || frame >= frameCount_) continue;
+        readFailures_.erase(frame);
         Store(std::move(entry));
         std::function<void()> ready = ready_;
         lock.unlock();
