@@ -89,7 +89,17 @@ int ResolveSettings(Input& in, const CommandLine& parsed, bool mayGuess, std::st
     const QString path =
         kavlo::AbsoluteFileName(kavlo::FileNameFromBytes(QByteArray::fromStdString(in.path)));
     // The settings the viewer stored, read and never written.
-    const std::unique_ptr<QSettings> store = kavlo::OpenUserStore();
+    QString unusable;
+    const std::unique_ptr<QSettings> store = kavlo::OpenUserStore(&unusable);
+    if (!unusable.isEmpty()) {
+        static const bool told = [&unusable] {
+            PrintError(QStringLiteral("%1 is not a regular file; no stored settings are used")
+                           .arg(unusable)
+                           .toStdString());
+            return true;
+        }();
+        (void)told;
+    }
     const QVector<kavlo::StoredFile> files = kavlo::ReadStoredFiles(*store);
     const kavlo::StoredFile* stored = kavlo::FindStoredFile(files, path);
     const size_t startBytes =

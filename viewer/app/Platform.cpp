@@ -2,6 +2,7 @@
 
 #include "AppInfo.h"
 #include "settings/TerminalText.h"
+#include "view/StoredSettings.h"
 #include "TNDebug.h"
 
 #include <QApplication>
@@ -30,53 +31,24 @@ void InitResources() {
     (void)once;
 }
 
-namespace {
-
-// The files the store reads (its own, then the company's, for the user and the system), as the
-// toolkit names them on this platform.
-QStringList SettingsFiles() {
-    QStringList folders = QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
-    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (!folders.contains(user)) folders.prepend(user);
-    QStringList files;
-    for (const QString& folder : folders) {
-        files << QStringLiteral("%1/%2/%3.conf").arg(folder, CompanyKey(), AppName())
-              << QStringLiteral("%1/%2.conf").arg(folder, CompanyKey());
-    }
-    return files;
-}
-
-// The first of those files that is there but no regular file (a named pipe would block the
-// start-up on reading it, a device or folder is no store); empty when there is none.
-QString UnusableSettingsFile() {
-    for (const QString& file : SettingsFiles()) {
-        struct stat status {};
-        if (::stat(QFile::encodeName(file).constData(), &status) == 0 && !S_ISREG(status.st_mode))
-            return file;
-    }
-    return QString();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::unique_ptr<QSettings> OpenUserSettings() {
-    // Looked at once: the program runs with the store it started with.
-    static const QString unusable = UnusableSettingsFile();
-    if (unusable.isEmpty())
-        return std::make_unique<QSettings>(QSettings::UserScope, CompanyKey(), AppName());
-    static const bool told = [] {
-        const std::wstring line = TerminalSafe(unusable).toStdWString();
-        TNDebugOutputStr(TN_LOG_WARNING, 0,
-                         L"Settings: '%ls' is not a regular file; starting without stored "
-                         L"settings, and nothing is saved",
-                         line.c_str());
-        return true;
-    }();
-    (void)told;
-    // A store in memory only: procfs lets nobody (not even root) create this folder, so the
-    // store reads nothing and never writes.
-    return std::make_unique<QSettings>(QStringLiteral("/proc/self/kavlo-no-settings/Kavlo.conf"),
-                                       QSettings::IniFormat);
+    QString unusable;
+    std::unique_ptr<QSettings> store = OpenUserStore(&unusable);
+    if (!unusable.isEmpty()) {
+        // Said once: the program runs with the store it started with.
+        static const bool told = [&unusable] {
+            const std::wstring line = TerminalSafe(unusable).toStdWString();
+            TNDebugOutputStr(TN_LOG_WARNING, 0,
+                             L"Settings: '%ls' is not a regular file; starting without stored "
+                             L"settings, and nothing is saved",
+                             line.c_str());
+            return true;
+        }();
+        (void)told;
+    }
+    return store;
 }
 
 void WarningSound() { QApplication::beep(); }

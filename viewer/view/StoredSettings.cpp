@@ -2,7 +2,10 @@
 
 #include "LocalFileName.h"
 
+#include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
 #include <QtEndian>
 
 #include <fcntl.h>
@@ -27,10 +30,43 @@ FileIdentity IdentityOf(const struct stat& st) {
     return id;
 }
 
+// The files the store reads (its own, then the company's, for the user and the system), as the
+// toolkit names them on this platform.
+QStringList SettingsFiles() {
+    QStringList folders = QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (!folders.contains(user)) folders.prepend(user);
+    QStringList files;
+    for (const QString& folder : folders) {
+        files << QStringLiteral("%1/%2/%3.conf").arg(folder, StoreCompanyKey(), StoreAppName())
+              << QStringLiteral("%1/%2.conf").arg(folder, StoreCompanyKey());
+    }
+    return files;
+}
+
+// The first of those files that is there but no regular file (a named pipe would block the
+// start-up on reading it, a device or folder is no store); empty when there is none.
+QString UnusableSettingsFile() {
+    for (const QString& file : SettingsFiles()) {
+        struct stat status {};
+        if (::stat(QFile::encodeName(file).constData(), &status) == 0 && !S_ISREG(status.st_mode))
+            return file;
+    }
+    return QString();
+}
+
 }  // namespace
 
-std::unique_ptr<QSettings> OpenUserStore() {
-    return std::make_unique<QSettings>(QSettings::UserScope, StoreCompanyKey(), StoreAppName());
+std::unique_ptr<QSettings> OpenUserStore(QString* unusable) {
+    // Looked at once: the program runs with the store it started with.
+    static const QString notRegular = UnusableSettingsFile();
+    if (unusable) *unusable = notRegular;
+    if (notRegular.isEmpty())
+        return std::make_unique<QSettings>(QSettings::UserScope, StoreCompanyKey(), StoreAppName());
+    // A store in memory only: procfs lets nobody (not even root) create this folder, so the
+    // store reads nothing and never writes.
+    return std::make_unique<QSettings>(QStringLiteral("/proc/self/kavlo-no-settings/Kavlo.conf"),
+                                       QSettings::IniFormat);
 }
 
 uint32_t RecentChecksum(const uint8_t* data, size_t size) {

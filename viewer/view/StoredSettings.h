@@ -23,8 +23,10 @@ namespace kavlo {
 // The program's identity in the per-user store.
 inline QString StoreCompanyKey() { return QStringLiteral("Brellin GmbH"); }
 inline QString StoreAppName() { return QStringLiteral("Kavlo"); }
-// The per-user store of the program.
-std::unique_ptr<QSettings> OpenUserStore();
+// The per-user store of the program. When a file the store would read is there but is no
+// regular file (a named pipe would block every start on reading it), a store in memory only that
+// reads nothing and writes nothing instead, and `unusable` (may be null) receives that file's name.
+std::unique_ptr<QSettings> OpenUserStore(QString* unusable = nullptr);
 
 // The recent-file section: "File%d" holds the name, "File%d Data" the checksum and the 208-byte
 // record, "File%d Identity" the file's identity when the record was stored (FileIdentityText;
