@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,6 +56,21 @@ public:
         return true;
     }
     uint64_t FrameSize() const { return frameBytes_; }
+    // Asks the kernel to read frame n into the page cache in the background (nothing for a
+    // frame past the end), so that a file not yet cached is read while earlier frames are
+    // summed: frames taken in turn by several workers are no sequential reading that the
+    // kernel's own read-ahead would follow.
+    // A frame whose last byte is cached already is taken as cached whole (the advice would cost
+    // a walk over its pages).
+    void Prefetch(int64_t n) const {
+        const uint64_t at = first_ + uint64_t(n) * stride_;
+        char last = 0;
+        iovec byte{&last, 1};
+        if (::preadv2(fd_, &byte, 1, static_cast<off_t>(at + frameBytes_ - 1), RWF_NOWAIT) == 1)
+            return;
+        ::posix_fadvise(fd_, static_cast<off_t>(at), static_cast<off_t>(frameBytes_),
+                        POSIX_FADV_WILLNEED);
+    }
     // `bytes` bytes from byte `at` of frame n into `to`; false with the reason when the file no
     // longer holds them or cannot be read.
     bool Read(int64_t n, uint64_t at, size_t bytes, uint8_t* to, std::string& error) const {
@@ -139,14 +155,22 @@ constexpr uint64_t kBandBytes = 1024 * 1024;
 // One worker's reading and summing of frames: two files' readers and one band buffer each.
 class FrameComparer {
 public:
-    FrameComparer(const FrameSamples& a, const FrameSamples& b)
-        : a_(a), b_(b), pairs_(PlanePairsOf(a, b)) {}
+    // `ahead`: how many frames after the one it compares a worker has read ahead.
+    FrameComparer(const FrameSamples& a, const FrameSamples& b, int64_t ahead)
+        : a_(a), b_(b), pairs_(PlanePairsOf(a, b)), ahead_(ahead) {}
     bool Open(const Input& a, const Input& b, std::string& error) {
         return readerA_.Open(a, error) && readerB_.Open(b, error);
     }
     // The sums of squared differences of frame n, component by component.
     bool Compare(int64_t n, std::vector<uint64_t>& sse, std::string& error) {
         sse.assign(a_.components.size(), 0);
+        if (!prefetched_) {
+            readerA_.Prefetch(n);
+            readerB_.Prefetch(n);
+            prefetched_ = true;
+        }
+        readerA_.Prefetch(n + ahead_);
+        readerB_.Prefetch(n + ahead_);
         for (const PlanePair& pair : pairs_) {
             const uint64_t widest = std::max<uint64_t>({pair.pitchA, pair.pitchB, 1});
             const uint64_t band = std::max<uint64_t>(1, kBandBytes / widest);
@@ -173,6 +197,8 @@ private:
     const FrameSamples& a_;
     const FrameSamples& b_;
     std::vector<PlanePair> pairs_;
+    int64_t ahead_;
+    bool prefetched_ = false;
     FrameReader readerA_, readerB_;
     std::vector<uint8_t> bandA_, bandB_;
 };
@@ -228,7 +254,8 @@ bool CompareFrames(const Input& a, const Input& b, const FrameSamples& samplesA,
     std::string firstError;
     int64_t failedFrame = last + 1;
     auto work = [&]() {
-        FrameComparer comparer(samplesA, samplesB);
+        // Each worker asks for the frame it will likely take after the next round of all.
+        FrameComparer comparer(samplesA, samplesB, 2 * int64_t(workers));
         std::string text;
         std::vector<uint64_t> sse;
         int64_t n = -1;
