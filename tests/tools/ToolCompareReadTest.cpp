@@ -97,7 +97,9 @@ TEST_P(CompareReads, BandsSumAsWholeFramesAndACutFileIsReportedByTheFramesItHold
     std::vector<PsnrFigures> figures;
     const bool done = kavlotool::CompareFrames(
         a, b, samplesA, samplesB, 0, oa.frames - 1, 1, figures, error, [&](int64_t n) {
-            if (n + 1 == c.framesLeft) ASSERT_EQ(::truncate(cut.path.c_str(), cutAt), 0);
+            if (n + 1 == c.framesLeft) {
+                ASSERT_EQ(::truncate(cut.path.c_str(), cutAt), 0);
+            }
         });
     EXPECT_FALSE(done);
     EXPECT_EQ(error, cut.path + " shrank to " + std::to_string(c.framesLeft) + " frames at frame " +
