@@ -121,6 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
                                  1024, 600, 0, 100, 16, 8, false, 1, true},
                       ShrinkCase{"P010_vs_P010_A_cut_inside_a_frame", kLayoutP010, kLayoutP010, 800,
                                  720, 0, 0, 0, 0, true, 1, true}),
-    [](const ::testing::TestParamInfo<ShrinkCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ShrinkCase>& param) {
+        return std::string(param.param.name);
+    });
 
 }  // namespace
