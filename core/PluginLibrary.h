@@ -10,9 +10,11 @@
 
 class PluginLibrary {
 public:
-    // Loads the library at nativePath (dlopen, RTLD_NOW | RTLD_LOCAL). Returns a record with one
-    // reference, or null when the library cannot be loaded (the reason goes to the debug log at
-    // level 4). displayPath is the path as the log shows it.
+    // Loads the library at nativePath (dlopen, RTLD_NOW | RTLD_LOCAL) once its ELF header shows
+    // that the file holds its program headers and every segment's file range (a truncated file
+    // would fault inside dlopen). Returns a record with one reference, or null when the library
+    // cannot be loaded (the reason goes to the debug log at level 4). displayPath is the path as
+    // the log shows it.
     static PluginLibrary* Load(const std::string& nativePath, const CTNString& displayPath);
 
     PluginLibrary(const PluginLibrary&) = delete;

@@ -4,6 +4,8 @@
 
 #include "TNCore.h"
 
+#include "../common/WidgetTestIsolation.h"
+
 #include <QApplication>
 #include <QSettings>
 
@@ -19,6 +21,7 @@ int main(int argc, char** argv) {
     {
         QApplication app(argc, argv);
         shelltest::RedirectSettings();
+        widgettest::InstallIsolation();
         result = RUN_ALL_TESTS();
     }
     TNCoreClose();

@@ -173,6 +173,11 @@ TEST_F(MainWindow, ToggleKeysAndMethodKeys) {
     Key(Qt::Key_NumberSign, Qt::ShiftModifier);
     EXPECT_EQ(dlg->View()->Switches().deinterlaceMethod, 0u);
     EXPECT_TRUE(Checked(CmdMethodBlend));
+    // A Ctrl key-up that went elsewhere (to a dialog, or a window closed by Ctrl+W) does not
+    // leave Ctrl held for the window: the next Shift+digit without Ctrl still picks a method.
+    QTest::keyPress(QApplication::focusWidget(), Qt::Key_Control);
+    Key(Qt::Key_At, Qt::ShiftModifier);
+    EXPECT_EQ(dlg->View()->Switches().deinterlaceMethod, 2u);
     // Escape leaves the window open.
     Key(Qt::Key_Escape);
     EXPECT_TRUE(dlg->isVisible());

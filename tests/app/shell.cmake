@@ -50,3 +50,8 @@ if(KAVLO_XVFB_RUN)
   set_tests_properties(shell_first_hour_xcb PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=xcb;ASAN_OPTIONS=detect_leaks=0" LABELS shell TIMEOUT 180)
 endif()
+# Every test independent of the order and of repetition: the whole program twice in a shuffled
+# order (the seed is printed at the start of the run, for a rerun in the same order).
+add_test(NAME shell_tests_shuffled COMMAND shell_tests --gtest_shuffle --gtest_repeat=2)
+set_tests_properties(shell_tests_shuffled PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS gui-shuffle TIMEOUT 600)

@@ -6,16 +6,19 @@
 #include "fake/FakePlugin.h"
 
 #include <dlfcn.h>
+#include <elf.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -479,4 +482,48 @@ TEST_F(Registry, NoDirectoryMeansBesideTheExecutable) {
         EXPECT_EQ(CountContaining(lines, "FakePlugin full: unloaded"), 1);
         EXPECT_EQ(CountContaining(lines, kActive), 0);
     }
+}
+
+// A library cut short (a copy still being written) is passed over with a debug line, before the
+// loader maps its segments: mapped past the end of the file they would end the process with
+// SIGBUS inside dlopen. Cut inside the ELF header, inside the program headers, before the second
+// segment, and one byte short of the last segment's file range.
+TEST_F(Registry, TruncatedLibraryIsSkipped) {
+    std::ifstream in(kFull, std::ios::binary);
+    const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Elf64_Ehdr header{};
+    ASSERT_GE(image.size(), sizeof header);
+    std::memcpy(&header, image.data(), sizeof header);
+    uint64_t segmentsEnd = 0;
+    for (int i = 0; i < header.e_phnum; ++i) {
+        Elf64_Phdr ph{};
+        std::memcpy(&ph, image.data() + header.e_phoff + size_t(i) * sizeof ph, sizeof ph);
+        if (ph.p_type == PT_LOAD)
+            segmentsEnd = std::max<uint64_t>(segmentsEnd, ph.p_offset + ph.p_filesz);
+    }
+    const uint64_t headersEnd = header.e_phoff + uint64_t(header.e_phnum) * header.e_phentsize;
+    ASSERT_GT(segmentsEnd, 4000u);
+    const std::pair<const char*, uint64_t> cuts[] = {{"header", 40},
+                                                     {"program headers", headersEnd - 1},
+                                                     {"4000 bytes", 4000},
+                                                     {"last segment", segmentsEnd - 1}};
+    const std::string full = Place(kFull, "", "full.dll");
+    const int level = TNDebugGetLevelValue();
+    TNDebugSetLevelValue(TN_LOG_DEBUG);
+    for (const auto& [name, bytes] : cuts) {
+        SCOPED_TRACE(name);
+        const std::string partial = Path("partial.dll");
+        std::ofstream(partial, std::ios::binary | std::ios::trunc)
+            .write(image.data(), std::streamsize(bytes));
+        StderrCapture cap;
+        EXPECT_EQ(InitWith(dir_), TN_OK);
+        const auto lines = SplitLines(cap.Take());
+        EXPECT_EQ(CountContaining(lines, "Class library not loaded: '" + partial + "'"), 1);
+        EXPECT_EQ(CountLines(lines, Loaded(partial)), 0);
+        EXPECT_EQ(CountLines(lines, Loaded(full)), 1);
+        EXPECT_EQ(CreateTag(CLSID_FakeB), "full");
+        TNCoreClose();
+        cap.Take();
+    }
+    TNDebugSetLevelValue(level);
 }

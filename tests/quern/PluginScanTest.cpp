@@ -7,9 +7,11 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
+#include <vector>
 
 namespace quern_test {
 namespace {
@@ -112,6 +114,31 @@ TEST(PluginScan, LoadsQuernBesideLibrariesThatAreNoPlugins) {
     const std::string closing = core.Close();
     EXPECT_EQ(closing.find("Class library not unloaded"), std::string::npos) << closing;
     EXPECT_FALSE(Loaded(pd.Quern())) << "unloaded by the last close";
+}
+
+// A copy of quern cut short (head -c 4000 quern.dll > plugins/partial.dll) is passed over with
+// a debug line instead of ending the process in dlopen; the whole copy beside it still serves.
+TEST(PluginScan, ATruncatedCopyIsSkipped) {
+    PluginDir pd;
+    const std::string partial = pd.plugins() + "/partial.dll";
+    {
+        std::ifstream in(QUERN_PLUGIN_PATH, std::ios::binary);
+        std::vector<char> head(4000);
+        in.read(head.data(), std::streamsize(head.size()));
+        ASSERT_EQ(in.gcount(), 4000);
+        std::ofstream(partial, std::ios::binary).write(head.data(), 4000);
+    }
+    const int level = TNDebugGetLevelValue();
+    TNDebugSetLevelValue(TN_LOG_DEBUG);
+    CoreSession core(pd.dir().path());
+    TNDebugSetLevelValue(level);
+    ASSERT_EQ(core.result(), TN_OK) << core.log();
+    EXPECT_NE(core.log().find("Class library not loaded: '" + partial + "'"), std::string::npos)
+        << core.log();
+    EXPECT_EQ(core.log().find("Class library loaded: '" + partial + "'"), std::string::npos)
+        << core.log();
+    EXPECT_FALSE(Loaded(partial));
+    EXPECT_TRUE(CreateSource());
 }
 
 TEST(PluginScan, ObjectsStillAliveAtCloseAreReported) {

@@ -4,10 +4,13 @@
 #include "ToolArgs.h"
 #include "ToolInput.h"
 
+#include "image/SamplePsnr.h"
 #include "view/VideoFile.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace kavlotool {
 
@@ -29,6 +32,16 @@ bool OpenVideo(const Input& input, kavlo::VideoFile& file, std::string& error);
 // lies past the end.
 bool ResolveRange(const FrameRange& range, int64_t frameCount, int64_t& first, int64_t& last,
                   std::string& error);
+
+// The figures of frames first .. last of two opened inputs whose samples compare (samplesA,
+// samplesB), on `threads` workers (0: one per core), each reading its frames with pread in bands
+// of rows. `compared`, when given, is called on the worker's thread after each frame's figures.
+// False with the reason of the earliest frame that could not be read ("b.yuv shrank to 3 frames
+// at frame 3" when a file no longer holds a frame it held at the open).
+bool CompareFrames(const Input& a, const Input& b, const FrameSamples& samplesA,
+                   const FrameSamples& samplesB, int64_t first, int64_t last, unsigned threads,
+                   std::vector<PsnrFigures>& figures, std::string& error,
+                   const std::function<void(int64_t)>& compared = {});
 
 // A JSON string literal of UTF-8 text.
 std::string JsonString(const std::string& text);

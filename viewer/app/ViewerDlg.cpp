@@ -60,7 +60,9 @@ public:
     }
 };
 
-// Set by a Ctrl key-down and cleared by a Ctrl key-up, whichever window saw them.
+// Set by a Ctrl key-down and cleared by a Ctrl key-up, whichever window saw them, and by any
+// other key that comes without Ctrl held (the key-up may have gone to a dialog or a window that
+// closed on the key-down, as Ctrl+W's and Ctrl+O's do).
 bool g_ctrlDown = false;
 
 // Template 102 in dialog units: 4 horizontal units are 6 pixels, 8 vertical units 13 pixels.
@@ -552,7 +554,10 @@ bool CTNViewerDlg::PreTranslateMessage(QObject* target, QEvent* event) {
     }
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Control) g_ctrlDown = event->type() == QEvent::KeyPress;
+        if (key->key() == Qt::Key_Control)
+            g_ctrlDown = event->type() == QEvent::KeyPress;
+        else if (!(key->modifiers() & Qt::ControlModifier))
+            g_ctrlDown = false;  // Ctrl is up: its key-up went to a window that is not ours
         if (event->type() == QEvent::KeyPress) {
             if (frameField_->hasFocus()) return HandleFrameFieldKey(key);
             if (HandleTextFieldKey(key)) return true;

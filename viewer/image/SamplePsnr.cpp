@@ -34,11 +34,11 @@ std::vector<uint64_t> RowPositions(const ComponentSamples::InPlane& p) {
     return xs;
 }
 
-// One row of a plane's samples of the component, read through the table into `out`.
-void ReadRow(const FrameSamples& f, const ComponentSamples::InPlane& p, const uint8_t* frame,
-             uint64_t row, std::vector<uint32_t>& out) {
+// One row of a plane's samples of the component, read through the table into `out`; base is
+// the row's first byte.
+void ReadRow(const FrameSamples& f, const ComponentSamples::InPlane& p, const uint8_t* base,
+             std::vector<uint32_t>& out) {
     const PlaneDesc& plane = f.layout->planes[p.plane];
-    const uint8_t* base = frame + p.offset + row * p.pitch;
     out.clear();
     for (uint64_t g = 0; g < p.groups; ++g) {
         const uint8_t* group = base + g * plane.groupBytes;
@@ -330,53 +330,55 @@ uint64_t SumSquaresStrided(const ComponentSamples::InPlane& pa, const uint8_t* a
     return StridedRunA<2, false>(pb, a, pa.strideBytes, pa.shift, b, count, mask);
 }
 
+uint64_t SumSquaredRows(const FrameSamples& a, size_t component, size_t plane, const uint8_t* rowsA,
+                        const FrameSamples& b, const uint8_t* rowsB, uint64_t rows) {
+    const ComponentSamples& ca = a.components[component];
+    const ComponentSamples& cb = b.components[component];
+    const ComponentSamples::InPlane& pa = ca.planes[plane];
+    const ComponentSamples::InPlane& pb = cb.planes[plane];
+    const uint16_t mask = static_cast<uint16_t>(ca.bits >= 16 ? 0xFFFF : (1u << ca.bits) - 1);
+    const bool fast = pa.contiguous && pb.contiguous && pa.wordBytes == pb.wordBytes;
+    const uint64_t rowBytes = pa.groups * uint64_t(pa.wordBytes);
+    if (fast && pa.pitch == rowBytes && pb.pitch == rowBytes) {
+        // Rows follow each other without a gap: the rows are one run of samples.
+        const size_t n = static_cast<size_t>(pa.groups * rows);
+        return pa.wordBytes == 1 ? SumSquares8(rowsA, rowsB, n)
+                                 : SumSquares16(rowsA, rowsB, n, mask);
+    }
+    uint64_t sum = 0;
+    std::vector<uint32_t> rowA, rowB;
+    for (uint64_t r = 0; r < rows; ++r) {
+        const uint8_t* ra = rowsA + r * pa.pitch;
+        const uint8_t* rb = rowsB + r * pb.pitch;
+        if (fast) {
+            const size_t n = static_cast<size_t>(pa.groups);
+            sum += pa.wordBytes == 1 ? SumSquares8(ra, rb, n) : SumSquares16(ra, rb, n, mask);
+            continue;
+        }
+        if (pa.regular && pb.regular && pa.groups == pb.groups) {
+            sum += SumSquaresStrided(pa, ra, pb, rb, static_cast<size_t>(pa.groups), mask);
+            continue;
+        }
+        ReadRow(a, pa, ra, rowA);
+        ReadRow(b, pb, rb, rowB);
+        const size_t n = std::min(rowA.size(), rowB.size());
+        for (size_t i = 0; i < n; ++i) {
+            const int64_t d = int64_t(rowA[i]) - int64_t(rowB[i]);
+            sum += uint64_t(d * d);
+        }
+    }
+    return sum;
+}
+
 void SumSquaredDifferences(const FrameSamples& a, const uint8_t* frameA, const FrameSamples& b,
                            const uint8_t* frameB, std::vector<uint64_t>& sse) {
     sse.assign(a.components.size(), 0);
-    std::vector<uint32_t> rowA, rowB;
     for (size_t c = 0; c < a.components.size() && c < b.components.size(); ++c) {
         const ComponentSamples& ca = a.components[c];
         const ComponentSamples& cb = b.components[c];
-        const uint16_t mask = static_cast<uint16_t>(ca.bits >= 16 ? 0xFFFF : (1u << ca.bits) - 1);
-        uint64_t sum = 0;
-        for (size_t p = 0; p < ca.planes.size() && p < cb.planes.size(); ++p) {
-            const ComponentSamples::InPlane& pa = ca.planes[p];
-            const ComponentSamples::InPlane& pb = cb.planes[p];
-            const bool fast = pa.contiguous && pb.contiguous && pa.wordBytes == pb.wordBytes;
-            const uint64_t rowBytes = pa.groups * uint64_t(pa.wordBytes);
-            const uint8_t* baseA = frameA + pa.offset;
-            const uint8_t* baseB = frameB + pb.offset;
-            if (fast && pa.pitch == rowBytes && pb.pitch == rowBytes) {
-                // Rows follow each other without a gap: the plane is one run of samples.
-                const size_t n = static_cast<size_t>(pa.groups * pa.rows);
-                sum += pa.wordBytes == 1 ? SumSquares8(baseA, baseB, n)
-                                         : SumSquares16(baseA, baseB, n, mask);
-                continue;
-            }
-            for (uint64_t r = 0; r < pa.rows; ++r) {
-                if (fast) {
-                    const uint8_t* ra = baseA + r * pa.pitch;
-                    const uint8_t* rb = baseB + r * pb.pitch;
-                    const size_t n = static_cast<size_t>(pa.groups);
-                    sum +=
-                        pa.wordBytes == 1 ? SumSquares8(ra, rb, n) : SumSquares16(ra, rb, n, mask);
-                    continue;
-                }
-                if (pa.regular && pb.regular && pa.groups == pb.groups) {
-                    sum += SumSquaresStrided(pa, baseA + r * pa.pitch, pb, baseB + r * pb.pitch,
-                                             static_cast<size_t>(pa.groups), mask);
-                    continue;
-                }
-                ReadRow(a, pa, frameA, r, rowA);
-                ReadRow(b, pb, frameB, r, rowB);
-                const size_t n = std::min(rowA.size(), rowB.size());
-                for (size_t i = 0; i < n; ++i) {
-                    const int64_t d = int64_t(rowA[i]) - int64_t(rowB[i]);
-                    sum += uint64_t(d * d);
-                }
-            }
-        }
-        sse[c] = sum;
+        for (size_t p = 0; p < ca.planes.size() && p < cb.planes.size(); ++p)
+            sse[c] += SumSquaredRows(a, c, p, frameA + ca.planes[p].offset, b,
+                                     frameB + cb.planes[p].offset, ca.planes[p].rows);
     }
 }
 
@@ -417,8 +419,8 @@ SampleDifference LargestDifference(const FrameSamples& a, const uint8_t* frameA,
                         }
                     }
                 } else {
-                    ReadRow(a, pa, frameA, r, rowA);
-                    ReadRow(b, pb, frameB, r, rowB);
+                    ReadRow(a, pa, frameA + pa.offset + r * pa.pitch, rowA);
+                    ReadRow(b, pb, frameB + pb.offset + r * pb.pitch, rowB);
                 }
                 const size_t n = std::min({rowA.size(), rowB.size(), xs.size()});
                 for (size_t i = 0; i < n; ++i) {

@@ -83,6 +83,12 @@ const char* ComponentName(Component c);
 // components), frames as stored (frameBytes of each at least its extent).
 void SumSquaredDifferences(const FrameSamples& a, const uint8_t* frameA, const FrameSamples& b,
                            const uint8_t* frameB, std::vector<uint64_t>& sse);
+// The part of those sums that `rows` rows of one plane give: of a's component `component` in
+// its plane entry `plane` (and b's same entry), rows counted from the ones rowsA and rowsB point
+// at (their first bytes), each row at the plane's pitch from the one before. A frame read in
+// bands of rows sums its bands with this; frames as a whole give the same sums.
+uint64_t SumSquaredRows(const FrameSamples& a, size_t component, size_t plane, const uint8_t* rowsA,
+                        const FrameSamples& b, const uint8_t* rowsB, uint64_t rows);
 
 // The largest absolute difference of two frames' samples and where it lies. Ties go to the
 // first in compared order: components in column order, then rows, then pixels. x is the frame
