@@ -71,15 +71,8 @@ bool ExamineFile(const std::string& path, int64_t filePrefix, Input& out, std::s
 
 std::vector<rawsettings::FrameSizeGuess> ReadingsOf(const Input& input, const CommandLine& parsed) {
     // The ranking the open plan's guess takes, the name's size and layout preferred.
-    const rawsettings::FileNameHints hints = rawsettings::ReadFileNameHints(input.path);
-    rawsettings::GuessConstraints constraints;
-    constraints.width = parsed.width;
-    constraints.height = parsed.height;
-    constraints.code = parsed.code;
-    constraints.filePrefix = parsed.filePrefix;
-    constraints.preferredWidth = hints.width;
-    constraints.preferredHeight = hints.height;
-    constraints.preferredCodes = hints.codes;
+    const rawsettings::GuessConstraints constraints =
+        kavlo::GuessConstraintsFor(parsed, rawsettings::ReadFileNameHints(input.path));
     return rawsettings::RankFrameSizeGuesses(input.size, constraints, input.start.data(),
                                              input.start.size());
 }

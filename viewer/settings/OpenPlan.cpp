@@ -111,14 +111,7 @@ std::optional<OpenPlan> PlanY4m(const OpenRequest& r) {
 OpenPlan PlanGuess(const OpenRequest& r) {
     CommandLine completed = r.given ? *r.given : CommandLine{};
     const rawsettings::FileNameHints hints = rawsettings::ReadFileNameHints(r.path);
-    rawsettings::GuessConstraints constraints;
-    constraints.width = completed.width;
-    constraints.height = completed.height;
-    constraints.code = completed.code;
-    constraints.filePrefix = completed.filePrefix;
-    constraints.preferredWidth = hints.width;
-    constraints.preferredHeight = hints.height;
-    constraints.preferredCodes = hints.codes;
+    const rawsettings::GuessConstraints constraints = GuessConstraintsFor(completed, hints);
     const int64_t size = r.file ? r.file->size : 0;
     const size_t skip = static_cast<size_t>(completed.filePrefix);
     const uint8_t* sample = skip < r.startBytes ? r.start + skip : nullptr;
@@ -216,6 +209,19 @@ FrameFit FitOf(const RawSettings& settings, int64_t fileSize) {
     fit.frames = stride > 0 ? body / stride : 0;
     fit.restBytes = body - fit.frames * stride;
     return fit;
+}
+
+rawsettings::GuessConstraints GuessConstraintsFor(const CommandLine& given,
+                                                  const rawsettings::FileNameHints& hints) {
+    rawsettings::GuessConstraints constraints;
+    constraints.width = given.width;
+    constraints.height = given.height;
+    constraints.code = given.code;
+    constraints.filePrefix = given.filePrefix;
+    constraints.preferredWidth = hints.width;
+    constraints.preferredHeight = hints.height;
+    constraints.preferredCodes = hints.codes;
+    return constraints;
 }
 
 OpenPlan PlanOpen(const OpenRequest& r) {

@@ -7,6 +7,8 @@
 #pragma once
 
 #include "settings/CommandLine.h"
+#include "settings/FileNameHints.h"
+#include "settings/FrameSizeGuess.h"
 #include "settings/RawSettings.h"
 
 #include <cstddef>
@@ -85,6 +87,11 @@ struct OpenPlan {
 //      Hints when the name's size or layout was taken, else Guess);
 //   6. refused, for want of settings.
 OpenPlan PlanOpen(const OpenRequest& request);
+
+// What the guess is told: the sizes and layout the command line gives as facts, the name's as
+// preferences. The plan's guess and kavlo-tool's list of readings use the same.
+rawsettings::GuessConstraints GuessConstraintsFor(const CommandLine& given,
+                                                  const rawsettings::FileNameHints& hints);
 
 // Whole frames and the bytes after them in a file of `fileSize` bytes read by `settings`.
 struct FrameFit {
