@@ -46,6 +46,8 @@ for elf in "$root/usr/lib/kavlo/Kavlo" "$root/usr/lib/kavlo/kavlo-tool" "$root/u
   needed=$(readelf -d "$elf" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
   resolved=$(ldd "$elf")
   for name in $needed; do
+    # The dynamic loader is libc6's, which every program's dependencies include.
+    case "$name" in ld-linux*) grep -qx libc6 <<<"$depends" && continue ;; esac
     lib=$(sed -n "s|^[[:space:]]*$name => \(/[^ ]*\) .*|\1|p" <<<"$resolved" | head -n 1)
     [ -n "$lib" ] || { echo "${elf#$root} needs $name, which is not found" >&2; missing=1; continue; }
     case "$lib" in "$root"/*) continue ;; esac          # the package's own library
