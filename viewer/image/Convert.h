@@ -80,6 +80,12 @@ bool ConvertFrame(int32_t width, int32_t height, ConvertFlags flags, uint32_t so
                   const uint8_t* source, int32_t sourceLineBytes, uint32_t destinationCode,
                   uint8_t* destination, int32_t destinationLineBytes);
 
+// Bytes of the image a W x H frame is converted into before it is shown: 16 pixels wider and 16
+// rows taller than the frame at 4 bytes a pixel, so that the conversion may finish whole groups.
+inline uint64_t ConvertedFrameBytes(int width, int height) {
+    return (static_cast<uint64_t>(width) + 16) * (static_cast<uint64_t>(height) + 16) * 4;
+}
+
 // Copies `count` bytes between blocks that do not overlap. Blocks of a megabyte or more are
 // copied by a team of threads under the conversion's team policy (ThreadTeam.h).
 void CopyFrameBytes(uint8_t* destination, const uint8_t* source, size_t count);

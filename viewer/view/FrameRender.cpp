@@ -41,10 +41,6 @@ bool RenderBottomUp(const StoredFrameFlags& stored, const ViewSwitches& switches
     return ((stored.bottomUp ^ stored.flip) ^ switches.flipToggle) != 0;
 }
 
-uint64_t FrameRenderer::ScratchBytes(int width, int height) {
-    return (static_cast<uint64_t>(width) + 16) * (static_cast<uint64_t>(height) + 16) * 4;
-}
-
 bool FrameRenderer::Reserve(int width, int height) {
     if (width <= 0 || height <= 0) return false;
     if (width == width_ && height == height_ && scratch_) return true;

@@ -6,20 +6,13 @@
 #pragma once
 
 #include "DisplayBitmap.h"
+#include "SourceFrame.h"
 
 #include "image/Convert.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-
-// What the frame says about itself, from the settings record at open.
-struct StoredFrameFlags {
-    uint8_t bottomUp = 0;         // negative line bytes
-    uint8_t flip = 0;             // the record's mirror-vertical switch
-    uint8_t interlaced = 0;       // field count 2
-    uint8_t fieldsSeparated = 0;  // field detail 1 or 6
-};
 
 // The display switches of the view: bytes, 0 or 1, except the method.
 struct ViewSwitches {
@@ -42,18 +35,6 @@ struct ViewSwitches {
 
 namespace kavlo {
 
-// A raw frame as it lies in memory, with what the settings record says about it.
-struct SourceFrame {
-    const uint8_t* bytes = nullptr;
-    int width = 0;
-    int height = 0;
-    uint32_t code = 0;         // layout code
-    int32_t lineBytes = 0;     // the pitch without its sign (stored.bottomUp gives the order)
-    uint32_t sampleRange = 0;  // the format block's sample range (2: 16-235 R'G'B')
-    StoredFrameFlags stored;
-    ConvertFlags colour = 0;  // matrix and range of Y'CbCr samples (CONVERT_COLOUR_MASK bits)
-};
-
 // The conversion flags for a frame shown with `switches`.
 ConvertFlags RenderConvertFlags(const SourceFrame& frame, const ViewSwitches& switches);
 // True when the picture is shown with its first memory row at the bottom.
@@ -63,9 +44,8 @@ bool RenderBottomUp(const StoredFrameFlags& stored, const ViewSwitches& switches
 // frame to frame. One thread at a time per instance; instances are independent.
 class FrameRenderer {
 public:
-    // Bytes of the scratch image for a W x H frame: 16 pixels wider and 16 rows taller than the
-    // frame at 4 bytes a pixel, so that the conversion may finish whole groups.
-    static uint64_t ScratchBytes(int width, int height);
+    // Bytes of the scratch image for a W x H frame (ConvertedFrameBytes).
+    static uint64_t ScratchBytes(int width, int height) { return ConvertedFrameBytes(width, height); }
 
     // Allocates the scratch image for W x H frames (done before the first frame so that a frame
     // too large for memory fails at open, not at the first picture). False when it cannot.

@@ -103,7 +103,7 @@ QString FileOpenReason(const QString& fileName, TNRESULT result) {
 }
 
 uint64_t VideoFile::ConvertedBufferBytes(int width, int height) {
-    return FrameRenderer::ScratchBytes(width, height);
+    return ConvertedFrameBytes(width, height);
 }
 
 bool VideoFile::CheckFrameGeometry(const RawVideoFormat& format, QString& errorText) const {

@@ -8,11 +8,12 @@
 // handed to a worker thread between calls. The core must stay initialised while a file is open.
 #pragma once
 
-#include "DisplayBitmap.h"
-#include "FrameRender.h"
+#include "AlignedBuffer.h"
 #include "FrameLineCheck.h"
 #include "LentAllocator.h"
+#include "SourceFrame.h"
 
+#include "image/Convert.h"
 #include "settings/ColourChoice.h"
 #include "settings/RawSettings.h"
 #include "TNPtr.h"
