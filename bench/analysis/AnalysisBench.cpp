@@ -13,7 +13,7 @@
 #include "image/PixelLayout.h"
 #include "settings/RawSettings.h"
 #include "TNCore.h"
-#include "view/FrameStatistics.h"
+#include "analysis/FrameStatistics.h"
 #include "view/VideoBuffer.h"
 
 #include <QApplication>

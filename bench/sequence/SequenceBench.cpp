@@ -8,11 +8,11 @@
 #include "clipgen/ClipGen.h"
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
-#include "image/SamplePsnr.h"
+#include "analysis/SamplePsnr.h"
 #include "settings/RawSettings.h"
 #include "TNCore.h"
-#include "view/SequenceCompare.h"
-#include "view/VideoFile.h"
+#include "analysis/SequenceCompare.h"
+#include "view/file/VideoFile.h"
 
 #include <QTemporaryDir>
 

@@ -1,21 +1,21 @@
 // Saving, copying and exporting frames, and the analysis commands of the main window: the files
 // hold what the view shows, nothing half-written stays under a final name, nothing is
 // overwritten without consent, and failures name the file.
-#include "app/AnalysisTools.h"
-#include "app/Commands.h"
-#include "app/ExportFramesDlg.h"
-#include "app/FrameExport.h"
-#include "app/HelpWin.h"
-#include "app/HistogramDock.h"
-#include "app/ViewerDlg.h"
+#include "app/analysis/AnalysisTools.h"
+#include "app/common/Commands.h"
+#include "app/analysis/ExportFramesDlg.h"
+#include "app/analysis/FrameExport.h"
+#include "app/window/HelpWin.h"
+#include "app/analysis/HistogramDock.h"
+#include "app/window/ViewerDlg.h"
 
 #include "../common/NonRegularFiles.h"
 #include "clipgen/ClipGen.h"
 #include "image/PixelLayout.h"
 #include "ShellTestSupport.h"
-#include "view/FrameImage.h"
+#include "view/picture/FrameImage.h"
 #include "view/VideoBuffer.h"
-#include "view/VideoFile.h"
+#include "view/file/VideoFile.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,11 +2,11 @@
 // the refusal of another frame size (the file shown stays), the Compare menu's state and check
 // marks following the keys, the figures in the status bar and in Frame Figures, and the window of
 // all frames' PSNR.
-#include "app/CompareTools.h"
-#include "app/PsnrSequencePlot.h"
-#include "app/PsnrSequenceWindow.h"
-#include "app/RecentFileList.h"
-#include "app/ViewerDlg.h"
+#include "app/compare/CompareTools.h"
+#include "app/compare/PsnrSequencePlot.h"
+#include "app/compare/PsnrSequenceWindow.h"
+#include "app/open/RecentFileList.h"
+#include "app/window/ViewerDlg.h"
 
 #include "ShellTestSupport.h"
 #include "image/PixelLayout.h"

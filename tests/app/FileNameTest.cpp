@@ -1,13 +1,13 @@
 // File names that are not UTF-8 (a clip saved under an ISO 8859-1 name): carried from the
 // command line, a drop, the file dialog's lossy answer and the recent list to the plug-in, which
 // must open the very file named.
-#include "app/RawSettingsDlg.h"
-#include "app/RecentFileList.h"
-#include "app/ViewerApp.h"
-#include "app/ViewerDlg.h"
+#include "app/open/RawSettingsDlg.h"
+#include "app/open/RecentFileList.h"
+#include "app/window/ViewerApp.h"
+#include "app/window/ViewerDlg.h"
 #include "ShellTestSupport.h"
 #include "TNStr.h"
-#include "view/LocalFileName.h"
+#include "view/file/LocalFileName.h"
 #include "view/VideoBuffer.h"
 
 #include <QApplication>

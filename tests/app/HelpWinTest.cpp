@@ -1,5 +1,5 @@
 // The usage and error window: its text, the tab rule and the scrolling keys.
-#include "app/HelpWin.h"
+#include "app/window/HelpWin.h"
 
 #include "image/PixelLayout.h"
 

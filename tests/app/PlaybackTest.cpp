@@ -3,12 +3,12 @@
 // Fit to Window, the rate options of the command line, and the timed and unthrottled
 // play-throughs.
 #include "settings/CommandLine.h"
-#include "app/Playback.h"
-#include "app/ViewerDlg.h"
+#include "app/play/Playback.h"
+#include "app/window/ViewerDlg.h"
 
 #include "ShellTestSupport.h"
 #include "image/PixelLayout.h"
-#include "view/FrameCache.h"
+#include "view/picture/FrameCache.h"
 #include "view/VideoBuffer.h"
 
 #include <QAction>

@@ -5,8 +5,8 @@
 // (scripts/test.sh).
 #include "ShellTestSupport.h"
 
-#include "app/PsnrSequencePlot.h"
-#include "app/PsnrSequenceWindow.h"
+#include "app/compare/PsnrSequencePlot.h"
+#include "app/compare/PsnrSequenceWindow.h"
 #include "image/PixelLayout.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
 // The raw video settings dialog on a live preview: guesses, settings that fit no frame, typed,
 // stepped and chosen values, refused text, the layout fallback order, preset matching, and what
 // the dialog hands back.
-#include "app/RawSettingsDlg.h"
+#include "app/open/RawSettingsDlg.h"
 
 #include "ShellTestSupport.h"
 #include "image/FrameMemory.h"
-#include "view/LocalFileName.h"
+#include "view/file/LocalFileName.h"
 #include "view/VideoBuffer.h"
 
 #include <QCheckBox>

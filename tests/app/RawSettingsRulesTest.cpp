@@ -1,6 +1,6 @@
 // The arithmetic behind the settings dialog: guesses, whole-frame checks and their reasons,
 // validation, typed numbers, reading the file's start, presets.
-#include "app/RawSettingsRules.h"
+#include "app/open/RawSettingsRules.h"
 
 #include "ShellTestSupport.h"
 

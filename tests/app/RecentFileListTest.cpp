@@ -1,5 +1,5 @@
 // The recent-file list: order of use, the stored form with its checksum, menu texts.
-#include "app/RecentFileList.h"
+#include "app/open/RecentFileList.h"
 #include "settings/RawSettings.h"
 #include "ShellTestSupport.h"
 

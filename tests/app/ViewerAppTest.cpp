@@ -1,15 +1,15 @@
 // Start-up: command-line errors and failed opens end in the usage window; "/open" goes through
 // the main window; the stored debug level reaches the core's log.
-#include "app/ViewerApp.h"
+#include "app/window/ViewerApp.h"
 
-#include "app/FileCheck.h"
-#include "app/RawSettingsDlg.h"
-#include "app/RecentFileList.h"
+#include "app/open/FileCheck.h"
+#include "app/open/RawSettingsDlg.h"
+#include "app/open/RecentFileList.h"
 #include "ShellTestSupport.h"
 #include "TNDebug.h"
-#include "view/LocalFileName.h"
+#include "view/file/LocalFileName.h"
 #include "view/VideoBuffer.h"
-#include "app/ViewerDlg.h"
+#include "app/window/ViewerDlg.h"
 #include "clipgen/ClipY4m.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
 // The main window: title, keys, frame slider and field, menu state and check marks, recent
 // files and Properties.
-#include "app/ViewerDlg.h"
+#include "app/window/ViewerDlg.h"
 
-#include "app/AnalysisTools.h"
-#include "app/HistogramDock.h"
-#include "app/RawSettingsDlg.h"
-#include "app/RecentFileList.h"
+#include "app/analysis/AnalysisTools.h"
+#include "app/analysis/HistogramDock.h"
+#include "app/open/RawSettingsDlg.h"
+#include "app/open/RecentFileList.h"
 #include "ShellTestSupport.h"
 #include "view/VideoBuffer.h"
 #include "clipgen/ClipY4m.h"

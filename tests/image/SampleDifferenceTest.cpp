@@ -2,7 +2,7 @@
 // plane (luma, 4:2:0 chroma, packed pairs, 16-bit words), ties and odd sizes.
 #include "KernelSweep.h"
 #include "image/PixelLayout.h"
-#include "image/SamplePsnr.h"
+#include "analysis/SamplePsnr.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // under its final name unless complete, and PSNR figures equal to ffmpeg's psnr filter.
 #include "ToolTestSupport.h"
 
-#include "app/RecentFileList.h"
+#include "app/open/RecentFileList.h"
 #include "clipgen/ClipGen.h"
 #include "clipgen/ClipY4m.h"
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
 #include "settings/CommandLine.h"
-#include "view/StoredSettings.h"
+#include "view/file/StoredSettings.h"
 
 #include <QSettings>
 

@@ -2,7 +2,7 @@
 // its Export CSV writes exactly what the tool prints, figures and summary line alike.
 #include "ToolTestSupport.h"
 
-#include "app/PsnrSequenceWindow.h"
+#include "app/compare/PsnrSequenceWindow.h"
 #include "clipgen/ClipGen.h"
 #include "image/PixelLayout.h"
 #include "TNCore.h"

@@ -1,6 +1,6 @@
 // The pieces of kavlo-tool without files: argument splitting between the two files of compare,
 // output name patterns, frame ranges, the sums of squared differences and which layouts compare.
-#include "image/SamplePsnr.h"
+#include "analysis/SamplePsnr.h"
 #include "ToolArgs.h"
 
 #include "image/PixelLayout.h"

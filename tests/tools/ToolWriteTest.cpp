@@ -6,8 +6,8 @@
 #include "../common/NonRegularFiles.h"
 #include "clipgen/ClipGen.h"
 #include "image/PixelLayout.h"
-#include "view/ImageFileFormat.h"
-#include "view/SafeWrite.h"
+#include "view/file/ImageFileFormat.h"
+#include "view/file/SafeWrite.h"
 
 #include <QDir>
 #include <QFile>

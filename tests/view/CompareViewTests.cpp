@@ -4,8 +4,8 @@
 #include "ViewTestSupport.h"
 
 #include "image/PixelLayout.h"
-#include "view/CompareFigures.h"
-#include "view/CompareRender.h"
+#include "analysis/CompareFigures.h"
+#include "view/picture/CompareRender.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 // The view's arithmetic without a window: fitted sizes, the zoom-rectangle factor, and the field
 // filters on hand-made rows whose results are known.
 #include "image/Convert.h"
-#include "view/DisplayBitmap.h"
-#include "view/FieldRender.h"
+#include "view/picture/DisplayBitmap.h"
+#include "view/picture/FieldRender.h"
 #include "view/ViewGeometry.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "ViewTestSupport.h"
 
 #include "image/PixelLayout.h"
-#include "view/FrameCache.h"
+#include "view/picture/FrameCache.h"
 
 #include <QFile>
 #include <QTest>

@@ -3,11 +3,11 @@
 // byte for byte against the file with guard bytes around the destination.
 #include "ViewTestSupport.h"
 
-#include "view/LentAllocator.h"
-#include "view/VideoFile.h"
+#include "view/file/LentAllocator.h"
+#include "view/file/VideoFile.h"
 
 #include "image/PixelLayout.h"
-#include "view/LocalFileName.h"
+#include "view/file/LocalFileName.h"
 #include "TNCore.h"
 #include "TNStr.h"
 

@@ -5,10 +5,10 @@
 // These tests run under ThreadSanitizer too (scripts/test.sh).
 #include "ViewTestSupport.h"
 
-#include "view/SequenceCompare.h"
+#include "analysis/SequenceCompare.h"
 
 #include "image/PixelLayout.h"
-#include "image/SamplePsnr.h"
+#include "analysis/SamplePsnr.h"
 #include "TNCore.h"
 
 #include <QFile>

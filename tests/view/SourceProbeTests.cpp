@@ -5,9 +5,9 @@
 
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
-#include "view/FieldRender.h"
-#include "view/FrameStatistics.h"
-#include "view/SourceProbe.h"
+#include "view/picture/FieldRender.h"
+#include "analysis/FrameStatistics.h"
+#include "view/picture/SourceProbe.h"
 
 #include <QImage>
 #include <QTest>

@@ -5,7 +5,7 @@
 
 #include "../common/NonRegularFiles.h"
 
-#include "view/VideoFile.h"
+#include "view/file/VideoFile.h"
 
 #include "image/PixelLayout.h"
 #include "TNCore.h"

@@ -4,8 +4,8 @@
 #include "ToolArgs.h"
 #include "ToolInput.h"
 
-#include "image/SamplePsnr.h"
-#include "view/VideoFile.h"
+#include "analysis/SamplePsnr.h"
+#include "view/file/VideoFile.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,9 +1,9 @@
 // kavlo-tool compare: PSNR and MSE per frame and component of two raw files, on the stored
-// samples (see image/SamplePsnr.h for the formulas), frames in parallel.
+// samples (see analysis/SamplePsnr.h for the formulas), frames in parallel.
 #include "ToolCommands.h"
 
-#include "image/PsnrCsv.h"
-#include "image/SamplePsnr.h"
+#include "analysis/PsnrCsv.h"
+#include "analysis/SamplePsnr.h"
 
 #include "image/PixelLayout.h"
 

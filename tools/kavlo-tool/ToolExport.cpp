@@ -4,11 +4,11 @@
 // parallel.
 #include "ToolCommands.h"
 
-#include "view/DisplayBitmap.h"
-#include "view/FieldRender.h"
-#include "view/FrameRender.h"
-#include "view/ImageFileFormat.h"
-#include "view/SafeWrite.h"
+#include "view/picture/DisplayBitmap.h"
+#include "view/picture/FieldRender.h"
+#include "view/picture/FrameRender.h"
+#include "view/file/ImageFileFormat.h"
+#include "view/file/SafeWrite.h"
 
 #include "PngWrite.h"
 

@@ -2,8 +2,8 @@
 #include "ToolCommands.h"
 
 #include "image/PixelLayout.h"
-#include "image/PsnrCsv.h"
-#include "view/LocalFileName.h"
+#include "analysis/PsnrCsv.h"
+#include "view/file/LocalFileName.h"
 
 #include <QByteArray>
 

@@ -5,8 +5,8 @@
 #include "settings/OpenPlan.h"
 #include "settings/TerminalText.h"
 #include "image/PixelLayout.h"
-#include "view/LocalFileName.h"
-#include "view/StoredSettings.h"
+#include "view/file/LocalFileName.h"
+#include "view/file/StoredSettings.h"
 
 #include <QSettings>
 

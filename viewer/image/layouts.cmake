@@ -1,9 +1,6 @@
-# The pixel layout catalogue, the raw video format block builder, the frame-memory table and the
-# PSNR of frames on their stored samples and its CSV text.
+# The pixel layout catalogue, the raw video format block builder and the frame-memory table.
 add_library(kavlo_layouts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/PixelLayout.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/FrameMemory.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SamplePsnr.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/PsnrCsv.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/FrameMemory.cpp)
 target_include_directories(kavlo_layouts PUBLIC ${PROJECT_SOURCE_DIR}/viewer)
 target_link_libraries(kavlo_layouts PRIVATE kavlo_warnings)

@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include "view/FieldRender.h"
+#include "view/picture/FieldRender.h"
 
 #include <charconv>
 #include <climits>

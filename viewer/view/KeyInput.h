@@ -2,7 +2,7 @@
 // the physical key, and the one table that says what each view key does.
 #pragma once
 
-#include "view/FieldRender.h"
+#include "view/picture/FieldRender.h"
 
 #include <cstdint>
 

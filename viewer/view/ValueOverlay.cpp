@@ -4,7 +4,7 @@
 // window, not the frame.
 #include "VideoBuffer.h"
 
-#include "SourceProbe.h"
+#include "view/picture/SourceProbe.h"
 
 #include <QFont>
 #include <QFontMetrics>

@@ -2,7 +2,7 @@
 
 #include "ViewGeometry.h"
 #include "KeyInput.h"
-#include "SourceProbe.h"
+#include "view/picture/SourceProbe.h"
 
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"

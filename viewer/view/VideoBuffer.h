@@ -12,12 +12,12 @@
 // "Picture" points are frame pixels.
 #pragma once
 
-#include "CompareRender.h"
-#include "DisplayBitmap.h"
-#include "FieldRender.h"
-#include "FrameCache.h"
-#include "FrameRender.h"
-#include "VideoFile.h"
+#include "view/picture/CompareRender.h"
+#include "view/picture/DisplayBitmap.h"
+#include "view/picture/FieldRender.h"
+#include "view/picture/FrameCache.h"
+#include "view/picture/FrameRender.h"
+#include "view/file/VideoFile.h"
 #include "ViewInput.h"
 
 #include "settings/RawSettings.h"

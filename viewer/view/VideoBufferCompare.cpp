@@ -2,7 +2,7 @@
 // and switch change, and the picture of the compare mode shown in place of A's.
 #include "VideoBuffer.h"
 
-#include "SourceProbe.h"
+#include "view/picture/SourceProbe.h"
 #include "ViewGeometry.h"
 
 using namespace kavlo;

@@ -1,0 +1,59 @@
+// The figures of the frame shown against the reference's frame of the same number: PSNR per
+// component and combined, MSE, and the largest difference with its place. On the stored samples
+// at their native depth when the two layouts hold the same components at the same depths and
+// positions (SamplesComparable); otherwise on the displayed R'G'B' of both pictures, as said in
+// the figures. The input is copied on the user-interface thread (cheap: two frames' bytes) so
+// that the figures can be computed on any thread.
+#pragma once
+
+#include "view/picture/CompareRender.h"
+#include "view/picture/DisplayBitmap.h"
+#include "view/picture/FrameRender.h"
+
+#include "analysis/SamplePsnr.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+namespace kavlo {
+
+// Two frames to compare, copied.
+struct CompareInput {
+    int64_t frame = -1;
+    bool storedSamples = false;  // compare the raw frames (else the pictures)
+    QString fallbackReason;      // why the stored samples are not compared
+    FrameSamples samplesA, samplesB;
+    std::vector<uint8_t> bytesA, bytesB;  // raw frames, or top-down B'G'R' rows of the pictures
+};
+
+// Copies what the figures of frame `frame` need: the raw frames when their samples are
+// comparable, else the pictures (null when there is none: the input then stays empty and the
+// figures invalid).
+CompareInput CaptureCompareInput(int64_t frame, const SourceFrame& a, const SourceFrame& b,
+                                 const DisplayBitmap* pictureA, const DisplayBitmap* pictureB);
+
+struct CompareFigures {
+    bool valid = false;
+    int64_t frame = -1;
+    bool storedSamples = false;
+    QString fallbackReason;
+    QStringList names;  // per component: "Y'", "Cb", "Cr"; "R'", "G'", "B'"; "grey"; "A"
+    std::vector<int> bits;
+    PsnrFigures figures;
+    SampleDifference largest;
+};
+
+CompareFigures ComputeCompareFigures(const CompareInput& input);
+
+// A PSNR in dB with two decimals, "inf" for identical samples.
+QString PsnrText(double psnr);
+// One line for the status bar: "PSNR 38.21 dB (Y' 37.50 Cb 40.10 Cr 41.00) MSE 9.77, max
+// |A−B| 12 Y' (10, 4)"; "identical" when nothing differs.
+QString FiguresLine(const CompareFigures& figures);
+// The figures as text to copy: what was compared, a table per component, the largest difference.
+QString FiguresReport(const CompareFigures& figures);
+
+}  // namespace kavlo

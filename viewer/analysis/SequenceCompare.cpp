@@ -1,0 +1,300 @@
+#include "analysis/SequenceCompare.h"
+
+#include "view/file/VideoFile.h"
+
+#include "image/PixelLayout.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <new>
+#include <string>
+
+namespace kavlo {
+
+namespace {
+
+QString Shown(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
+
+QString LayoutText(uint32_t code) {
+    const std::string name = LayoutName(code);
+    if (!name.empty()) return QString::fromStdString(name);
+    return QStringLiteral("code 0x%1").arg(code, 8, 16, QLatin1Char('0'));
+}
+
+// Opens one file with a copy of its record (the open writes the file size into it).
+bool OpenOne(const SequenceInput& input, const char* which, VideoFile& file, QString& error) {
+    RawSettings settings = input.settings;
+    QString why;
+    if (file.Open(&settings, input.fileName, why)) return true;
+    error = QStringLiteral("%1 (%2) cannot be opened%3")
+                .arg(QString::fromLatin1(which), Shown(input.fileName),
+                     why.isEmpty() ? QString() : QStringLiteral(": ") + why);
+    return false;
+}
+
+// Why frame n of a file was not read.
+QString ReadError(const char* which, const VideoFile& file, int64_t frame) {
+    QString text = QStringLiteral("frame %1 of %2 (%3) cannot be read")
+                       .arg(frame)
+                       .arg(QString::fromLatin1(which), Shown(file.FileName()));
+    if (!file.LoadError().isEmpty()) text += QStringLiteral(": ") + file.LoadError();
+    return text;
+}
+
+}  // namespace
+
+SequenceCompare::SequenceCompare(std::function<void()> notify) : notify_(std::move(notify)) {}
+
+SequenceCompare::~SequenceCompare() {
+    Cancel();
+    Wait();
+}
+
+bool SequenceCompare::Start(const SequenceRequest& request) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (state_.status != SequenceStatus::Idle || worker_.joinable()) return false;
+        state_.status = SequenceStatus::Opening;
+    }
+    request_ = request;
+    worker_ = std::thread([this] { Run(); });
+    return true;
+}
+
+void SequenceCompare::Cancel() {
+    cancel_ = true;
+    // Taken between the flag and the wake-up, so that a worker about to wait sees the flag.
+    { std::lock_guard<std::mutex> lock(ringMutex_); }
+    ringChanged_.notify_all();
+}
+
+void SequenceCompare::Wait() {
+    if (worker_.joinable()) worker_.join();
+}
+
+SequenceSnapshot SequenceCompare::Snapshot() const {
+    // Cleared before the state is read: figures published after this read call again.
+    notified_ = false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return state_;
+}
+
+void SequenceCompare::CopyFigures(size_t from, std::vector<PsnrFigures>& out) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (from < figures_.size())
+        out.insert(out.end(), figures_.begin() + static_cast<ptrdiff_t>(from), figures_.end());
+}
+
+FrameSamples SequenceCompare::Samples() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return samplesA_;
+}
+
+PsnrWeights SequenceCompare::Weights() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return weights_;
+}
+
+void SequenceCompare::Notify() {
+    if (notify_ && !notified_.exchange(true)) notify_();
+}
+
+void SequenceCompare::Fail(const QString& error) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_.error = error;
+        state_.status = SequenceStatus::Failed;
+    }
+    Notify();
+}
+
+void SequenceCompare::Finish(SequenceStatus status) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_.status = status;
+    }
+    Notify();
+}
+
+void SequenceCompare::Run() {
+    VideoFile fileA, fileB;
+    if (!Prepare(fileA, fileB)) return;
+    Compare(fileA, fileB);
+}
+
+bool SequenceCompare::Prepare(VideoFile& fileA, VideoFile& fileB) {
+    QString error;
+    if (!OpenOne(request_.a, "A", fileA, error) || !OpenOne(request_.b, "B", fileB, error)) {
+        Fail(error);
+        return false;
+    }
+    if (cancel_) {
+        Finish(SequenceStatus::Cancelled);
+        return false;
+    }
+    if (fileA.Width() != fileB.Width() || fileA.Height() != fileB.Height()) {
+        Fail(QStringLiteral("The frame sizes differ: A (%1) is %2x%3, B (%4) is %5x%6.")
+                 .arg(Shown(request_.a.fileName))
+                 .arg(fileA.Width())
+                 .arg(fileA.Height())
+                 .arg(Shown(request_.b.fileName))
+                 .arg(fileB.Width())
+                 .arg(fileB.Height()));
+        return false;
+    }
+    const RawVideoFormat& fa = request_.a.settings.rawFormat;
+    const RawVideoFormat& fb = request_.b.settings.rawFormat;
+    FrameSamples samplesA, samplesB;
+    if (!DescribeSamples(fa.code, fileA.Width(), fileA.Height(), fa.lineBytes, samplesA) ||
+        !DescribeSamples(fb.code, fileB.Width(), fileB.Height(), fb.lineBytes, samplesB)) {
+        Fail(QStringLiteral("The samples of layout %1 are not described.")
+                 .arg(LayoutText(samplesA.layout ? fb.code : fa.code)));
+        return false;
+    }
+    std::string why;
+    if (!SamplesComparable(samplesA, samplesB, why)) {
+        Fail(QStringLiteral("%1 and %2 cannot be compared: %3.")
+                 .arg(LayoutText(fa.code), LayoutText(fb.code), QString::fromStdString(why)));
+        return false;
+    }
+
+    const int64_t countA = fileA.FrameCount();
+    const int64_t countB = fileB.FrameCount();
+    const int64_t common = std::min(countA, countB);
+    const int64_t first = request_.first;
+    const int64_t last = request_.last < 0 ? common - 1 : request_.last;
+    QString notice;
+    if (countA != countB)
+        notice = QStringLiteral("A has %1 frames, B %2: the first %3 are compared.")
+                     .arg(countA)
+                     .arg(countB)
+                     .arg(common);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_.framesA = countA;
+        state_.framesB = countB;
+        state_.notice = notice;
+    }
+    if (first < 0 || first > last || last >= common) {
+        Fail(QStringLiteral("Frames %1 to %2 cannot be compared: the files have %3 frames in "
+                            "common (0 to %4).")
+                 .arg(first)
+                 .arg(last)
+                 .arg(common)
+                 .arg(common - 1));
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        samplesA_ = samplesA;
+        samplesB_ = samplesB;
+        weights_ = WeightsOf(samplesA);
+        state_.first = first;
+        state_.total = last - first + 1;
+        state_.status = SequenceStatus::Running;
+        try {
+            figures_.reserve(static_cast<size_t>(state_.total));
+        } catch (const std::bad_alloc&) {
+            // Grown as the frames come instead.
+        }
+    }
+    Notify();
+    return true;
+}
+
+void SequenceCompare::ReadAhead(VideoFile& fileB, std::vector<std::vector<uint8_t>>& ring,
+                                int64_t first, int64_t total) {
+    for (int64_t i = 0; i < total; ++i) {
+        {
+            std::unique_lock<std::mutex> lock(ringMutex_);
+            ringChanged_.wait(
+                lock, [&] { return ringStop_ || cancel_ || ringRead_ - ringUsed_ < kRingFrames; });
+            if (ringStop_ || cancel_) return;
+        }
+        std::vector<uint8_t>& slot = ring[static_cast<size_t>(i % kRingFrames)];
+        const bool read = fileB.LoadFrameInto(first + i, slot.data());
+        {
+            std::lock_guard<std::mutex> lock(ringMutex_);
+            if (read) {
+                ++ringRead_;
+            } else {
+                ringFailed_ = i;
+                ringError_ = ReadError("B", fileB, first + i);
+            }
+        }
+        ringChanged_.notify_all();
+        if (!read) return;
+    }
+}
+
+void SequenceCompare::Compare(VideoFile& fileA, VideoFile& fileB) {
+    int64_t first = 0, total = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        first = state_.first;
+        total = state_.total;
+    }
+    std::vector<uint8_t> frameA;
+    std::vector<std::vector<uint8_t>> ring;
+    try {
+        frameA.resize(fileA.RawFrameBytes());
+        ring.assign(kRingFrames, std::vector<uint8_t>(fileB.RawFrameBytes()));
+    } catch (const std::bad_alloc&) {
+        Fail(QStringLiteral("Not enough memory for the frames of A and B."));
+        return;
+    }
+    std::thread reader([=, &fileB, &ring] { ReadAhead(fileB, ring, first, total); });
+    auto stopReader = [this, &reader] {
+        {
+            std::lock_guard<std::mutex> lock(ringMutex_);
+            ringStop_ = true;
+        }
+        ringChanged_.notify_all();
+        reader.join();
+    };
+
+    std::vector<uint64_t> sse;
+    int64_t done = 0;
+    for (int64_t i = 0; i < total; ++i) {
+        if (cancel_) break;
+        if (!fileA.LoadFrameInto(first + i, frameA.data())) {
+            const QString error = ReadError("A", fileA, first + i);
+            stopReader();
+            Fail(error);
+            return;
+        }
+        const uint8_t* frameB = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(ringMutex_);
+            ringChanged_.wait(lock, [&] { return cancel_ || ringRead_ > i || ringFailed_ == i; });
+            if (ringFailed_ == i) {
+                const QString error = ringError_;
+                lock.unlock();
+                stopReader();
+                Fail(error);
+                return;
+            }
+            if (ringRead_ > i) frameB = ring[static_cast<size_t>(i % kRingFrames)].data();
+        }
+        if (!frameB) break;  // cancelled while waiting
+        SumSquaredDifferences(samplesA_, frameA.data(), samplesB_, frameB, sse);
+        PsnrFigures figures = FrameFigures(weights_, sse, samplesA_);
+        {
+            std::lock_guard<std::mutex> lock(ringMutex_);
+            ++ringUsed_;
+        }
+        ringChanged_.notify_all();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            figures_.push_back(std::move(figures));
+            state_.done = i + 1;
+        }
+        done = i + 1;
+        Notify();
+    }
+    stopReader();
+    Finish(done == total ? SequenceStatus::Done : SequenceStatus::Cancelled);
+}
+
+}  // namespace kavlo

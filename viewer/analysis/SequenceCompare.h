@@ -1,0 +1,147 @@
+// The PSNR of every frame of two raw files (A, the file under test, and B, the reference), each
+// read with its own settings record, computed on worker threads while the caller goes on: the
+// per-frame figures of analysis/SamplePsnr.h (the numbers of `kavlo-tool compare`), published as
+// they come, with the progress, and cancellable at any time.
+//
+// The frames compared are the common ones, 0 .. min(frames of A, frames of B) - 1 (or the range
+// asked for within them); the notice says so when the frame counts differ. A run stops at the
+// first error and says why: a file that cannot be opened, frames of different sizes, layouts
+// whose samples cannot be compared (SamplesComparable's reason), a frame that cannot be read
+// (which one, of which file); the frames compared before it stay published.
+//
+// Threads and locks:
+//   - Every public member is for the owner's thread (one thread, normally the user-interface
+//     thread). None of them waits for the file system but Wait() and the destructor, which wait
+//     for the worker threads to end; the destructor cancels first, so it waits at most for the
+//     read in progress.
+//   - Two worker threads per run: the compare thread opens both files, reads the frames of A and
+//     compares; the reader thread reads the frames of B ahead into a ring of kRingFrames buffers.
+//     Each VideoFile and frame buffer belongs to one of them alone.
+//   - mutex_ guards the published state: status, frame counts, range, components, figures, done,
+//     error and notice. No reading or comparing runs while it is held, nor the callback.
+//   - ringMutex_ guards the ring between the two worker threads (frames read, frames consumed,
+//     the failed frame of B, the stop flag); ringChanged_ signals its changes.
+//   - cancel_ is atomic: set by Cancel() (also under ringMutex_, so that a wait in the ring wakes).
+//   - The notify callback runs on a worker thread with no lock held, after new figures or a
+//     change of status; it must only schedule work (post an event to the owner's thread). It
+//     runs again only after the owner has taken a Snapshot(), so that a burst of frames makes
+//     one call.
+#pragma once
+
+#include "analysis/SamplePsnr.h"
+#include "settings/RawSettings.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kavlo {
+
+class VideoFile;
+
+// One of the two files: its name and the record that reads it.
+struct SequenceInput {
+    QString fileName;
+    RawSettings settings{};
+};
+
+struct SequenceRequest {
+    SequenceInput a;  // the file under test
+    SequenceInput b;  // the reference
+    int64_t first = 0;
+    int64_t last = -1;  // -1: to the last common frame
+};
+
+enum class SequenceStatus {
+    Idle,       // not started
+    Opening,    // opening the files and checking that they compare
+    Running,    // comparing frames
+    Done,       // every frame of the range compared
+    Cancelled,  // stopped by Cancel(); the frames done stay
+    Failed,     // stopped by an error (see error); the frames done stay
+};
+
+struct SequenceSnapshot {
+    SequenceStatus status = SequenceStatus::Idle;
+    int64_t framesA = 0;  // whole frames of each file (0 until they are open)
+    int64_t framesB = 0;
+    int64_t first = 0;  // the first frame of the range
+    int64_t total = 0;  // frames of the range (0 until the files are open)
+    int64_t done = 0;   // frames compared: first .. first + done - 1
+    QString error;      // why the run failed
+    QString notice;     // what the user should know about the range ("A has 10 frames, ...")
+
+    bool Ended() const {
+        return status == SequenceStatus::Done || status == SequenceStatus::Cancelled ||
+               status == SequenceStatus::Failed;
+    }
+};
+
+class SequenceCompare {
+public:
+    // Frames of B read ahead of the comparison.
+    static constexpr int kRingFrames = 3;
+
+    explicit SequenceCompare(std::function<void()> notify = {});
+    ~SequenceCompare();
+    SequenceCompare(const SequenceCompare&) = delete;
+    SequenceCompare& operator=(const SequenceCompare&) = delete;
+
+    // Starts the run on the worker threads and returns at once; every check of the files is made
+    // there. One run per instance: false when started before.
+    bool Start(const SequenceRequest& request);
+    // Asks the run to stop after the frame in progress; returns at once.
+    void Cancel();
+    // Waits until the run has ended (for tests and the command line; the window never waits).
+    void Wait();
+
+    SequenceSnapshot Snapshot() const;
+    // Appends the figures of frames first + from .. first + done - 1 to `out`.
+    void CopyFigures(size_t from, std::vector<PsnrFigures>& out) const;
+    // The components compared (A's, in column order) and their weights, once the status has
+    // passed Opening without failing; empty before.
+    FrameSamples Samples() const;
+    PsnrWeights Weights() const;
+
+private:
+    void Run();
+    // Opens and checks both files and fixes the range; false after publishing the failure.
+    bool Prepare(VideoFile& fileA, VideoFile& fileB);
+    void Compare(VideoFile& fileA, VideoFile& fileB);
+    void ReadAhead(VideoFile& fileB, std::vector<std::vector<uint8_t>>& ring, int64_t first,
+                   int64_t total);
+    void Fail(const QString& error);
+    void Finish(SequenceStatus status);
+    void Notify();
+
+    std::function<void()> notify_;
+    mutable std::atomic<bool> notified_{false};
+    std::atomic<bool> cancel_{false};
+    SequenceRequest request_;  // written by Start before the thread starts, then read only
+    std::thread worker_;
+
+    mutable std::mutex mutex_;
+    SequenceSnapshot state_;
+    // Written once by the compare thread (under mutex_) before the status becomes Running; the
+    // compare thread reads them without the lock afterwards.
+    FrameSamples samplesA_, samplesB_;
+    PsnrWeights weights_;
+    // Guarded by mutex_.
+    std::vector<PsnrFigures> figures_;
+
+    std::mutex ringMutex_;
+    std::condition_variable ringChanged_;
+    int64_t ringRead_ = 0;     // frames of B read (relative to the first)
+    int64_t ringUsed_ = 0;     // frames of B compared and given back
+    int64_t ringFailed_ = -1;  // relative frame of B that could not be read
+    QString ringError_;        // why
+    bool ringStop_ = false;    // the compare thread stopped: the reader stops too
+};
+
+}  // namespace kavlo

@@ -1,0 +1,387 @@
+#include "app/compare/CompareTools.h"
+
+#include "app/common/AppInfo.h"
+#include "app/common/Commands.h"
+#include "app/open/FileCheck.h"
+#include "app/open/OpenFileDialog.h"
+#include "app/compare/PsnrSequenceWindow.h"
+#include "app/open/RawSettingsDlg.h"
+#include "app/open/RecentFileList.h"
+#include "app/window/ViewerDlg.h"
+#include "view/file/StoredSettings.h"
+#include "view/VideoBuffer.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+namespace kavlo {
+namespace {
+
+constexpr int kGainCount = static_cast<int>(std::size(kDifferenceGains));
+static_assert(CmdGainFirst + kGainCount - 1 == CmdGainLast, "one command per amplification");
+
+struct ModeRow {
+    Cmd id;
+    CompareMode mode;
+    const char* text;
+};
+// The Compare menu's radio items in order.
+constexpr ModeRow kModeRows[] = {
+    {CmdShowA, CompareMode::A, "Show &A (the File)"},
+    {CmdShowB, CompareMode::B, "Show &B (the Reference)"},
+    {CmdSideBySide, CompareMode::SideBySide, "&Side by Side (A | B)\tB"},
+    {CmdDifference, CompareMode::Difference, "&Difference |A\u2212B|\tY"},
+    {CmdSignedDifference, CompareMode::SignedDifference,
+     "Si&gned Difference 128+k(A\u2212B)\tShift+Y"},
+};
+
+}  // namespace
+
+bool CompareTools::Key::operator==(const Key& o) const {
+    return frame == o.frame && referenceFrame == o.referenceFrame && generation == o.generation;
+}
+
+CompareTools::CompareTools(CTNViewerDlg* window, CVideoBuffer* view)
+    : QObject(window), window_(window), view_(view) {
+    pool_.setMaxThreadCount(1);
+    // Every rendering (a new frame, other switches) may change what the figures compare.
+    connect(view_, &CVideoBuffer::FrameRendered, this, [this] { ++generation_; });
+}
+
+CompareTools::~CompareTools() { pool_.waitForDone(); }
+
+void CompareTools::AddMenuItems(QMenu* fileMenu) {
+    auto make = [](QMenu* menu, int id, const QString& text, bool checkable) {
+        auto* a = new QAction(text, menu);
+        a->setData(id);
+        a->setCheckable(checkable);
+        return a;
+    };
+    // File: after Close.
+    auto* open = make(fileMenu, CmdOpenReference, QStringLiteral("Open &Reference..."), false);
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    auto* close = make(fileMenu, CmdCloseReference, QStringLiteral("Close Re&ference"), false);
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
+    QAction* before = nullptr;
+    for (QAction* a : fileMenu->actions())
+        if (a->isSeparator()) {
+            before = a;
+            break;
+        }
+    fileMenu->insertActions(before, {open, close});
+
+    QMenuBar* bar = window_->MenuBar();
+    menu_ = bar->addMenu(QStringLiteral("Co&mpare"));
+    modes_ = new QActionGroup(menu_);
+    for (const ModeRow& row : kModeRows) {
+        QAction* a = make(menu_, row.id, QString::fromUtf8(row.text), true);
+        modes_->addAction(a);
+        menu_->addAction(a);
+    }
+    menu_->addAction(make(menu_, CmdToggleAB, QStringLiteral("&Toggle A / B\tA"), false));
+    menu_->addSeparator();
+    QMenu* gains = menu_->addMenu(QStringLiteral("Difference &Amplification"));
+    gains_ = new QActionGroup(gains);
+    for (int i = 0; i < kGainCount; ++i) {
+        QAction* a = make(gains, CmdGainFirst + i,
+                          QStringLiteral("\u00D7%1").arg(kDifferenceGains[i]), true);
+        gains_->addAction(a);
+        gains->addAction(a);
+    }
+    gains->addSeparator();
+    gains->addAction(make(gains, CmdNextGain, QStringLiteral("&Next\tG"), false));
+    menu_->addSeparator();
+    auto* figures = make(menu_, CmdFrameFigures, QStringLiteral("&Frame Figures..."), false);
+    figures->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    menu_->addAction(figures);
+    // The figures of all frames of the two files, in a window of their own.
+    auto* all = make(menu_, CmdPsnrAllFrames, QStringLiteral("PSNR of &All Frames..."), false);
+    all->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    menu_->addAction(all);
+    window_->addActions({open, close, figures, all});
+
+    status_ = new QLabel(window_->StatusBar());
+    status_->setObjectName(QStringLiteral("StatusCompare"));
+    status_->hide();
+    // Before the probe's field, which takes the remaining width.
+    window_->StatusBar()->insertWidget(3, status_);
+}
+
+void CompareTools::SetMode(CompareMode mode) {
+    if (!view_->HasReference()) return;
+    view_->SetCompareMode(mode);
+}
+
+bool CompareTools::OnCommand(int id) {
+    const CompareMode mode = view_->Reference().Mode();
+    if (id >= CmdGainFirst && id <= CmdGainLast) {
+        if (view_->HasReference()) view_->SetDifferenceGain(kDifferenceGains[id - CmdGainFirst]);
+    } else {
+        switch (id) {
+        case CmdOpenReference: OpenReferenceCommand(); return true;
+        case CmdCloseReference: CloseReference(); return true;
+        case CmdFrameFigures: ShowFigures(); return true;
+        case CmdPsnrAllFrames: ShowAllFrames(); return true;
+        case CmdToggleAB: SetMode(mode == CompareMode::A ? CompareMode::B : CompareMode::A); break;
+        case CmdNextGain: {
+            const int* gain = std::find(std::begin(kDifferenceGains), std::end(kDifferenceGains),
+                                        view_->Reference().Gain());
+            const int* next =
+                gain == std::end(kDifferenceGains) || gain + 1 == std::end(kDifferenceGains)
+                    ? std::begin(kDifferenceGains)
+                    : gain + 1;
+            if (view_->HasReference()) view_->SetDifferenceGain(*next);
+            break;
+        }
+        default: {
+            const auto* row = std::find_if(std::begin(kModeRows), std::end(kModeRows),
+                                           [id](const ModeRow& r) { return r.id == id; });
+            if (row == std::end(kModeRows)) return false;
+            SetMode(row->mode);
+            break;
+        }
+        }
+    }
+    window_->UpdateMenuState();
+    window_->UpdateStatusBar();
+    return true;
+}
+
+bool CompareTools::HandleKey(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods =
+        event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
+    int id = 0;
+    if (mods == Qt::ShiftModifier && event->key() == Qt::Key_Y) {
+        id = CmdSignedDifference;
+    } else if (mods == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_A: id = CmdToggleAB; break;
+        case Qt::Key_B: id = CmdSideBySide; break;
+        case Qt::Key_Y: id = CmdDifference; break;
+        case Qt::Key_G: id = CmdNextGain; break;
+        default: break;
+        }
+    }
+    if (id == 0) return false;
+    if (!view_->HasReference()) {
+        window_->StatusBar()->showMessage(
+            QStringLiteral("No reference to compare with: File > Open Reference (Ctrl+Shift+O)"),
+            5000);
+        return true;
+    }
+    return OnCommand(id);
+}
+
+void CompareTools::UpdateMenuState() {
+    if (!menu_) return;
+    const bool reference = view_->HasReference();
+    const CompareMode mode = view_->Reference().Mode();
+    window_->Action(CmdOpenReference)->setEnabled(view_->IsOpen());
+    window_->Action(CmdCloseReference)->setEnabled(reference);
+    for (QAction* a : menu_->actions()) a->setEnabled(reference);
+    for (QAction* a : gains_->actions()) a->setEnabled(reference);
+    window_->Action(CmdNextGain)->setEnabled(reference);
+    for (const ModeRow& row : kModeRows)
+        window_->Action(row.id)->setChecked(reference && row.mode == mode);
+    for (int i = 0; i < kGainCount; ++i)
+        window_->Action(CmdGainFirst + i)
+            ->setChecked(kDifferenceGains[i] == view_->Reference().Gain());
+}
+
+CompareTools::Key CompareTools::CurrentKey() const {
+    Key key;
+    key.frame = view_->CurrentPosition();
+    key.referenceFrame = view_->Reference().FrameAsked();
+    key.generation = generation_;
+    return key;
+}
+
+void CompareTools::ShowAllFrames() {
+    if (!view_->IsOpen() || !view_->HasReference()) return;
+    const VideoFile& b = view_->Reference().File();
+    PsnrSequenceWindow* w =
+        ShowPsnrSequence(window_, view_->FileName(), view_->Settings(), b.FileName(), b.Settings());
+    if (!w) return;
+    w->SetCurrentFrame(view_->CurrentPosition());
+    // A frame chosen on the plot is shown here (one connection, however often it is raised).
+    connect(w, &PsnrSequenceWindow::frameChosen, this, &CompareTools::GoToChosenFrame,
+            Qt::UniqueConnection);
+}
+
+void CompareTools::GoToChosenFrame(qint64 frame) { window_->GoToFrame(frame); }
+
+void CompareTools::Refresh() {
+    if (!status_) return;
+    if (PsnrSequenceWindow* w = PsnrSequenceOf(window_); w && view_->IsOpen())
+        w->SetCurrentFrame(view_->CurrentPosition());
+    if (!view_->IsOpen() || !view_->HasReference()) {
+        // A file of another frame size opened in the meantime: the view let the reference go.
+        if (view_->IsOpen() && !referenceName_.isEmpty())
+            window_->StatusBar()->showMessage(
+                QStringLiteral("Reference %1 closed: its frames are not the size of the file shown")
+                    .arg(referenceName_),
+                10000);
+        referenceName_.clear();
+        requested_.reset();
+        status_->clear();
+        status_->hide();
+        return;
+    }
+    const Key key = CurrentKey();
+    if (!requested_ || !(*requested_ == key)) {
+        requested_ = key;
+        const ReferenceFile& reference = view_->Reference();
+        auto input = std::make_shared<CompareInput>(
+            CaptureCompareInput(key.frame, view_->CurrentFrame(), reference.Frame(),
+                                view_->PictureA(), reference.Picture()));
+        // Only the latest frame waits: playback skips the figures of the frames in between.
+        if (busy_) {
+            pending_ = std::move(input);
+        } else {
+            Start(std::move(input));
+        }
+    }
+    status_->setText(StatusText());
+    status_->show();
+}
+
+void CompareTools::Start(std::shared_ptr<CompareInput> input) {
+    busy_ = true;
+    pool_.start([this, input] {
+        const CompareFigures figures = ComputeCompareFigures(*input);
+        // Delivered on the window's thread; the destructor waits for this task, and a deleted
+        // receiver's queued calls are dropped.
+        QMetaObject::invokeMethod(
+            this, [this, figures] { Finished(figures); }, Qt::QueuedConnection);
+    });
+}
+
+void CompareTools::Finished(const CompareFigures& figures) {
+    busy_ = false;
+    figures_ = figures;
+    if (pending_) Start(std::move(pending_));
+    if (status_ && view_->HasReference()) status_->setText(StatusText());
+}
+
+QString CompareTools::StatusText() const {
+    const ReferenceFile& reference = view_->Reference();
+    if (!reference.IsOpen()) return QString();
+    QString text = CompareModeText(reference.Mode(), reference.Gain());
+    if (!reference.HasFrame())
+        return text + QStringLiteral("  no frame %1 in the reference").arg(reference.FrameAsked());
+    if (figures_.valid)
+        text += QStringLiteral("  frame %1: %2").arg(figures_.frame).arg(FiguresLine(figures_));
+    return text;
+}
+
+CompareFigures CompareTools::CurrentFigures() {
+    const ReferenceFile& reference = view_->Reference();
+    if (!busy_ && !pending_ && requested_ && *requested_ == CurrentKey() &&
+        figures_.frame == requested_->frame)
+        return figures_;
+    return ComputeCompareFigures(CaptureCompareInput(view_->CurrentPosition(),
+                                                     view_->CurrentFrame(), reference.Frame(),
+                                                     view_->PictureA(), reference.Picture()));
+}
+
+QString CompareTools::FiguresClipboardText() {
+    if (!view_->HasReference()) return QString();
+    return QStringLiteral("A: %1\nB: %2\n")
+               .arg(view_->FileName(), view_->Reference().File().FileName()) +
+           FiguresReport(CurrentFigures());
+}
+
+void CompareTools::ShowFigures() {
+    if (!view_->HasReference()) return;
+    const QString text = FiguresClipboardText();
+    QApplication::clipboard()->setText(text);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Frame Figures"),
+                    text + QStringLiteral("\n(Copied to the clipboard.)"), QMessageBox::Ok,
+                    window_);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.exec();
+}
+
+void CompareTools::OpenReferenceCommand() {
+    if (!view_->IsOpen()) return;
+    CLosslessFileDialog dialog(window_);
+    dialog.setWindowTitle(QStringLiteral("Open Reference"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(
+        {QStringLiteral(
+             "RAW Video Files (*.raw *.bin *.dat *.yuv* *.rgb *.420 *.422 *.yv12 *.yv16 *.y4m)"),
+         QStringLiteral("All Files (*)")});
+    if (view_->HasReference()) dialog.selectFile(view_->Reference().File().FileName());
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        OpenReference(dialog.ChosenFile());
+}
+
+bool CompareTools::OpenReference(const QString& name) {
+    if (!view_->IsOpen()) return false;
+    const QString path = AbsoluteFileName(name);
+    auto report = [this, &path](const QString& reason) {
+        QMessageBox::critical(
+            window_, AppName(),
+            QStringLiteral("The reference could not be opened.\n\n%1:\n%2").arg(path, reason));
+        return false;
+    };
+    CMyRecentFileList* recent = window_->RecentFiles();
+    const int index = recent->Find(path);
+    StoredFile entry;
+    if (index >= 0)
+        entry = {(*recent)[index].name, (*recent)[index].data, (*recent)[index].identity};
+    // The reference opens as the file shown would: its header, the settings stored while they
+    // fit, or the dialog.
+    const OpenPlan plan = PlanFileOpen(path, nullptr, index >= 0 ? &entry : nullptr, true, false);
+    RawSettings settings = plan.settings;
+    QString error;
+    if (plan.source == OpenSource::Refuse) {
+        QString reason = QString::fromStdString(plan.reason);
+        if (!reason.isEmpty()) reason[0] = reason[0].toUpper();
+        return report(OpenFailureReason(path, reason));
+    }
+    if (plan.source == OpenSource::Ask) {
+        CRawSettingsDlg dialog(window_);
+        if (entry.HasSettings()) {
+            QString reason = QString::fromStdString(plan.reason);
+            if (!reason.isEmpty()) reason[0] = reason[0].toUpper();
+            dialog.SetOpenReason(reason + QLatin1Char('.'));
+        }
+        const int result = dialog.RunForFile(path, plan.settings, error, 0);
+        if (result == CRawSettingsDlg::kResultCancel) return false;
+        if (result != CRawSettingsDlg::kResultOk) return report(OpenFailureReason(path, error));
+        settings = dialog.Settings();
+    }
+    if (!view_->OpenReference(&settings, path, error))
+        return report(OpenFailureReason(path, error));
+    recent->Add(path, kRawSettingsSize, &settings);
+    recent->SetIdentity(path, IdentityOfFile(path));
+    referenceName_ = QFileInfo(path).fileName();
+    ++generation_;
+    window_->UpdateWindowState();
+    return true;
+}
+
+void CompareTools::CloseReference() {
+    referenceName_.clear();
+    view_->CloseReference();
+    ++generation_;
+    window_->UpdateWindowState();
+}
+
+}  // namespace kavlo
