@@ -45,7 +45,9 @@ bool RenderBottomUp(const StoredFrameFlags& stored, const ViewSwitches& switches
 class FrameRenderer {
 public:
     // Bytes of the scratch image for a W x H frame (ConvertedFrameBytes).
-    static uint64_t ScratchBytes(int width, int height) { return ConvertedFrameBytes(width, height); }
+    static uint64_t ScratchBytes(int width, int height) {
+        return ConvertedFrameBytes(width, height);
+    }
 
     // Allocates the scratch image for W x H frames (done before the first frame so that a frame
     // too large for memory fails at open, not at the first picture). False when it cannot.
