@@ -1,7 +1,5 @@
 #include "CommandLine.h"
 
-#include "view/picture/FieldRender.h"
-
 #include <charconv>
 #include <climits>
 #include <cstring>

@@ -32,6 +32,18 @@ struct RawSettings {
 };
 #pragma pack(pop)
 
+namespace kavlo {
+
+// Deinterlacing methods, by their stored numbers.
+enum DeinterlaceMethod : uint32_t {
+    kDeinterlaceBlendFields = 0,
+    kDeinterlaceTopField = 1,
+    kDeinterlaceBottomField = 2,
+    kDeinterlaceLowPass = 3,
+};
+
+}  // namespace kavlo
+
 static_assert(sizeof(RawSettings) == 208, "RawSettings is a 208-byte stored record");
 static_assert(offsetof(RawSettings, size) == 0, "layout");
 static_assert(offsetof(RawSettings, filePrefix) == 4, "layout");

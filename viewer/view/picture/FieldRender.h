@@ -6,6 +6,8 @@
 // filtered as L separate columns.
 #pragma once
 
+#include "settings/RawSettings.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -42,14 +44,6 @@ bool ArrangementIsIdentity(const FieldArrangement& arrangement);
 // identity arrangement.
 void ArrangeFields(const RowImage& src, const RowImage& dst, size_t rowBytes,
                    const FieldArrangement& arrangement);
-
-// Deinterlacing methods, by their stored numbers.
-enum DeinterlaceMethod : uint32_t {
-    kDeinterlaceBlendFields = 0,
-    kDeinterlaceTopField = 1,
-    kDeinterlaceBottomField = 2,
-    kDeinterlaceLowPass = 3,
-};
 
 // The three-row kernel (above, middle, below, out, byte count) that blends fields:
 // out = (above + 2 * middle + below + 2) >> 2 per byte.
