@@ -274,12 +274,12 @@ void InstallColourKernel(KernelTable& t) {
 void InstallSSE2(KernelTable& table);
 void InstallSSSE3(KernelTable& table);
 void InstallAVX2(KernelTable& table);
-// The kernels of wide samples in 16-bit words (kernels_wide.cpp, kernels_avx2_wide.cpp).
+// The kernels of wide samples in 16-bit words (Kernels_wide.cpp, Kernels_avx2_wide.cpp).
 void InstallWideSSE2(KernelTable& table);
 void InstallWideAVX2(KernelTable& table);
-// The byte-moving AVX2 kernels (kernels_avx2_lines.cpp).
+// The byte-moving AVX2 kernels (Kernels_avx2_lines.cpp).
 void InstallLinesAVX2(KernelTable& table);
-// The AVX-512 set (kernels_avx512*.cpp): the AVX2 set with AVX-512 kernels where they pay.
+// The AVX-512 set (Kernels_avx512*.cpp): the AVX2 set with AVX-512 kernels where they pay.
 void InstallAVX512(KernelTable& table);
 
 }  // namespace kernels

@@ -3,7 +3,7 @@
 // so no kernel reads or writes past the extents stated in Kernels.h. Floating-point kernels
 // compute exactly the reference (single precision, ties to even).
 #include "Kernels.h"
-#include "kernels_x86_inl.h"
+#include "Kernels_x86_inl.h"
 
 namespace kernels {
 namespace {

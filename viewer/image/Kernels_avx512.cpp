@@ -1,7 +1,7 @@
 // The AVX-512 kernel set: the fused 4:2:2 kernels (chroma from planar lines, semi-planar pairs
 // or packed pairs; luma from 8-bit lines, packed pairs or 16-bit samples) in 64-byte vectors,
 // with byte permutations (VBMI) doing the unpacking that the AVX2 set does with shifts, masks
-// and a separate split pass. Every other kernel is the AVX2 set's. Only the kernels_avx512*.cpp
+// and a separate split pass. Every other kernel is the AVX2 set's. Only the Kernels_avx512*.cpp
 // files are compiled with the AVX-512 flags, and without contracting products into sums: every
 // product is rounded on its own, as the reference computes it, except where a multiply-add is
 // written out because it is proven to give the same bytes for every input (B' and R' of BT.601
@@ -15,7 +15,7 @@
 
 #include "ColourMatrix.h"
 #include "Kernels.h"
-#include "kernels_x86_inl.h"
+#include "Kernels_x86_inl.h"
 
 #include <immintrin.h>
 

@@ -2,8 +2,8 @@
 // high bytes, v210 blocks, packed 4:2:2 split into planes, the chroma blend, the vertical low-pass
 // and 4-byte R'G'B' pixels to 3. Installed by InstallAVX2.
 #include "Kernels.h"
-#include "kernels_x86_inl.h"
-#include "kernels_avx2_inl.h"
+#include "Kernels_x86_inl.h"
+#include "Kernels_avx2_inl.h"
 
 #include <immintrin.h>
 

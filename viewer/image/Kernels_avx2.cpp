@@ -1,11 +1,11 @@
 // The AVX2 kernel set: eight single-precision lanes for the Y'CbCr to R'G'B' matrix and the grey
-// kernels, 32-byte steps for the 4:2:2 reconstruction. Only the kernels_avx2*.cpp files are
+// kernels, 32-byte steps for the 4:2:2 reconstruction. Only the Kernels_avx2*.cpp files are
 // compiled with -mavx2 (and no FMA: every product is rounded on its own, as the reference
 // computes it). Results are the SSE2 set's, bit for bit.
 #include "ColourMatrix.h"
 #include "Kernels.h"
-#include "kernels_x86_inl.h"
-#include "kernels_avx2_inl.h"
+#include "Kernels_x86_inl.h"
+#include "Kernels_avx2_inl.h"
 
 #include <immintrin.h>
 

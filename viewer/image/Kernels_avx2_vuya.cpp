@@ -1,10 +1,10 @@
 // The "VUYA" layout's own double-precision conversion in AVX2: full colour in integers where
 // they give the double-precision result, the rest in double precision; and the VUYA line kernel
 // with run-time coefficients (other matrices and ranges). Compiled with -mavx2 like
-// kernels_avx2.cpp, which installs them.
+// Kernels_avx2.cpp, which installs them.
 #include "ColourMatrix.h"
 #include "Kernels.h"
-#include "kernels_avx2_inl.h"
+#include "Kernels_avx2_inl.h"
 
 namespace kernels {
 

@@ -1,8 +1,8 @@
-// AVX2 building blocks shared by the AVX2 kernel files (kernels_avx2*.cpp, the only files
-// compiled with -mavx2). Internal linkage, like kernels_x86_inl.h.
+// AVX2 building blocks shared by the AVX2 kernel files (Kernels_avx2*.cpp, the only files
+// compiled with -mavx2). Internal linkage, like Kernels_x86_inl.h.
 #pragma once
 
-#include "kernels_x86_inl.h"
+#include "Kernels_x86_inl.h"
 
 #include <immintrin.h>
 
@@ -10,9 +10,9 @@
 
 namespace kernels {
 
-// The "VUYA" layout's own conversion (kernels_avx2_vuya.cpp): read 4 x width, write 3 x width.
+// The "VUYA" layout's own conversion (Kernels_avx2_vuya.cpp): read 4 x width, write 3 x width.
 void VuyaDoubleToBgr_AVX2(const uint8_t* src, uint8_t* dst, int width, int mode);
-// A VUYA line with the coefficients of any matrix and range (kernels_avx2_vuya.cpp): read
+// A VUYA line with the coefficients of any matrix and range (Kernels_avx2_vuya.cpp): read
 // 4 x width, write 3 x width.
 void VuyaToBgrWith_AVX2(const uint8_t* src, uint8_t* dst, int width,
                         const colour::ColourCoefficients& coefficients);

@@ -1,9 +1,9 @@
 // The SSSE3 kernel set: byte shuffles (pshufb) replace the shift-and-mask sequences of the SSE2
 // set wherever bytes are rearranged. Only this file is compiled with -mssse3. Results are the
 // SSE2 set's, bit for bit. The line kernels that differ from the SSE2 ones only in the store of
-// 48 bytes are written once in kernels_x86_inl.h and instantiated here with the shuffle store.
+// 48 bytes are written once in Kernels_x86_inl.h and instantiated here with the shuffle store.
 #include "Kernels.h"
-#include "kernels_x86_inl.h"
+#include "Kernels_x86_inl.h"
 
 #include <array>
 

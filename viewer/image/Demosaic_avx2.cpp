@@ -1,6 +1,6 @@
 // The demosaic's row loop with AVX2: 32 pixels a step, the same arithmetic as the SSE2 loop.
 #include "DemosaicRows.h"
-#include "kernels_x86_inl.h"
+#include "Kernels_x86_inl.h"
 
 #include <immintrin.h>
 
