@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 #include <limits>
 
 namespace {
@@ -63,6 +64,29 @@ TEST(SettingsGuess, FollowsTheFileSize) {
             c.rest)
             << c.fileSize;
     }
+}
+
+// A padded capture buffer named by its picture size: the size does not divide the file at any
+// layout's own pitch, but a padded pitch does and the rows line up at it, so that reading is taken
+// and the note says so.
+TEST(SettingsGuess, APaddedBufferOpensAtThePitchItsRowsLineUpAt) {
+    std::vector<uint8_t> sample(kGuessSampleBytes);
+    uint32_t state = 1u;
+    for (size_t i = 0; i < sample.size(); ++i) {
+        const size_t x = i % 4096, y = i / 4096;
+        state = state * 1664525u + 1013904223u;
+        sample[i] = x < 1920 ? static_cast<uint8_t>((x / 8 + y) % 200 + (state >> 30))
+                             : static_cast<uint8_t>(state >> 24);
+    }
+    QString note;
+    const int64_t fileSize = 3 * int64_t{4096} * 1080;
+    const RawSettings r = GuessSettingsWithName(fileSize, ReadFileNameHints("cam_1920x1080.raw"),
+                                                sample.data(), sample.size(), &note);
+    EXPECT_EQ(r.rawFormat.code, uint32_t{kLayoutGRAY});
+    EXPECT_EQ(r.rawFormat.width, 1920);
+    EXPECT_EQ(r.rawFormat.height, 1080);
+    EXPECT_EQ(r.rawFormat.lineBytes, 4096);
+    EXPECT_TRUE(note.contains(QStringLiteral("Line pitch 4096 bytes"))) << note.toStdString();
 }
 
 // The name's rate goes into the record as seconds per frame (frameDuration / timeScale), its

@@ -4,6 +4,7 @@
 #include "settings/FileNameHints.h"
 
 #include "clipgen/ClipGen.h"
+#include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
 
 #include <gtest/gtest.h>
@@ -239,6 +240,65 @@ TEST(FrameSizeGuess, PictureContinuityFindsThePitchAndLayoutOfAPicture) {
     EXPECT_LT(PictureContinuity(nullptr, 0, kLayoutUYVY, 1440), 0.0);
     EXPECT_LT(PictureContinuity(sample.data(), sample.size(), kLayoutUYVY, 0), 0.0);
     EXPECT_LT(PictureContinuity(sample.data(), sample.size(), 0x12345678, 1440), 0.0);
+}
+
+// A padded buffer: the rows of a picture at the layout's own pitch, each followed by padding up
+// to `pitch` bytes (noise, as a capture buffer's unused bytes may hold), as much as the guess
+// reads.
+std::vector<uint8_t> PaddedSample(const std::vector<uint8_t>& tight, size_t rowBytes,
+                                  size_t pitch) {
+    std::vector<uint8_t> out;
+    uint32_t state = 88172645u;
+    for (size_t r = 0; (r + 1) * rowBytes <= tight.size() && out.size() < kSampleBytes; ++r) {
+        out.insert(out.end(), tight.begin() + static_cast<ptrdiff_t>(r * rowBytes),
+                   tight.begin() + static_cast<ptrdiff_t>((r + 1) * rowBytes));
+        for (size_t i = rowBytes; i < pitch; ++i) {
+            state = state * 1664525u + 1013904223u;
+            out.push_back(static_cast<uint8_t>(state >> 24));
+        }
+    }
+    out.resize(std::min(out.size(), kSampleBytes));
+    return out;
+}
+
+struct PaddedCase {
+    uint32_t code;
+    int32_t width;
+    int32_t pitch;
+};
+
+class PaddedBuffer : public ::testing::TestWithParam<PaddedCase> {};
+
+// The pitch at which the rows line up is proposed when the frames at it divide the file; a tight
+// picture, a file the padded frames do not divide and a planar layout get no proposal.
+TEST_P(PaddedBuffer, ThePitchTheRowsLineUpAtIsProposed) {
+    const PaddedCase c = GetParam();
+    const int32_t height = 1080;
+    const std::vector<uint8_t> tight = PictureSample(c.code, c.width, height);
+    const size_t rowBytes = MinRowBytes(c.code, c.width);
+    const std::vector<uint8_t> padded = PaddedSample(tight, rowBytes, static_cast<size_t>(c.pitch));
+    const int64_t frames3 = 3 * int64_t{c.pitch} * height;
+    EXPECT_EQ(ProposeLinePitch(padded.data(), padded.size(), c.code, c.width, height, frames3),
+              c.pitch);
+    EXPECT_EQ(ProposeLinePitch(padded.data(), padded.size(), c.code, c.width, height, 0), c.pitch);
+    EXPECT_EQ(ProposeLinePitch(padded.data(), padded.size(), c.code, c.width, height, frames3 + 1),
+              0);
+    EXPECT_EQ(ProposeLinePitch(tight.data(), tight.size(), c.code, c.width, height, 0), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(FrameSizeGuess, PaddedBuffer,
+                         ::testing::Values(PaddedCase{kLayoutGRAY, 1920, 4096},
+                                           PaddedCase{kLayoutUYVY, 720, 2048},
+                                           PaddedCase{kLayoutBGR3, 1000, 3072},
+                                           PaddedCase{kLayoutGRAYLE16, 1000, 2048}));
+
+TEST(FrameSizeGuess, PlanarLayoutsAndUnmeasurableSamplesGetNoPitch) {
+    const std::vector<uint8_t> tight = PictureSample(kLayoutI420, 1920, 1080);
+    EXPECT_EQ(ProposeLinePitch(tight.data(), tight.size(), kLayoutI420, 1920, 1080, 0), 0);
+    EXPECT_EQ(ProposeLinePitch(nullptr, 0, kLayoutGRAY, 1920, 1080, 0), 0);
+    EXPECT_EQ(ProposeLinePitch(tight.data(), 3000, kLayoutGRAY, 1920, 1080, 0), 0);
+    const std::vector<uint8_t> flat(kSampleBytes, 128);
+    EXPECT_EQ(ProposeLinePitch(flat.data(), flat.size(), kLayoutGRAY, 1920, 1080, 0), 0);
 }
 
 // The constraints a file name gives, as the settings dialog passes them.

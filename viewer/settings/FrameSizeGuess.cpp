@@ -62,12 +62,13 @@ bool ContinuityFits(double value, double best) { return value < 0 || value <= be
 
 }  // namespace
 
-double PictureContinuity(const uint8_t* sample, size_t sampleBytes, uint32_t code, size_t pitch) {
+double PictureContinuity(const uint8_t* sample, size_t sampleBytes, uint32_t code, size_t pitch,
+                         size_t rowBytes) {
     const FrameMemoryLayout* layout = FindFrameMemoryLayout(code);
     if (!sample || !layout || pitch == 0 || sampleBytes / pitch < 2) return -1;
     const PlaneDesc& plane = layout->planes[0];
     const size_t groupBytes = plane.groupBytes;
-    const size_t groups = pitch / groupBytes;
+    const size_t groups = (rowBytes == 0 ? pitch : std::min(rowBytes, pitch)) / groupBytes;
     if (groups < 2) return -1;
     const size_t rows = std::min(sampleBytes / pitch, kContinuityRows + 1);
     const size_t window = std::min(groups - 1, kContinuityWindowGroups);
@@ -113,6 +114,46 @@ double PictureContinuity(const uint8_t* sample, size_t sampleBytes, uint32_t cod
         return kMisread;
     }
     return static_cast<double>(sum) / static_cast<double>(count);
+}
+
+int32_t ProposeLinePitch(const uint8_t* sample, size_t sampleBytes, uint32_t code, int32_t width,
+                         int32_t height, int64_t payloadBytes) {
+    const FrameMemoryLayout* layout = FindFrameMemoryLayout(code);
+    if (!sample || !layout || layout->arrangement != Arrangement::Packed || width <= 0 ||
+        height <= 0) {
+        return 0;
+    }
+    const uint64_t natural = MinRowBytes(code, width);
+    if (natural == 0) return 0;
+    const double tight = PictureContinuity(sample, sampleBytes, code, natural, natural);
+    if (tight <= 0) return 0;
+    constexpr uint64_t kLargestPitch = uint64_t{1} << 30;
+    std::vector<uint64_t> candidates;
+    for (uint64_t align = 16; align <= 4096; align *= 2)
+        candidates.push_back((natural + align - 1) / align * align);
+    for (uint64_t p = 1; p <= kLargestPitch; p *= 2) {
+        if (p > natural) {
+            candidates.push_back(p);
+            break;
+        }
+    }
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    uint64_t best = 0;
+    double bestValue = tight * 0.5;
+    for (const uint64_t p : candidates) {
+        if (p <= natural || p > kLargestPitch || sampleBytes / p < 4) continue;
+        if (payloadBytes > 0 &&
+            (payloadBytes % static_cast<int64_t>(p * static_cast<uint64_t>(height)) != 0)) {
+            continue;
+        }
+        const double value = PictureContinuity(sample, sampleBytes, code, p, natural);
+        if (value >= 0 && value < bestValue) {
+            best = p;
+            bestValue = value;
+        }
+    }
+    return static_cast<int32_t>(best);
 }
 
 std::vector<FrameSizeGuess> RankFrameSizeGuesses(int64_t fileSize,

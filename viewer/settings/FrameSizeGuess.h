@@ -69,6 +69,20 @@ std::vector<FrameSizeGuess> RankFrameSizeGuesses(int64_t fileSize,
 // next group, over windows across the first rows of `sample`. A real picture is smooth at its
 // true pitch and layout and rough at wrong ones. Negative when it cannot be measured (unknown
 // code, fewer than two rows or groups).
-double PictureContinuity(const uint8_t* sample, size_t sampleBytes, uint32_t code, size_t pitch);
+// `rowBytes` (0: the pitch) limits the groups measured to the first bytes of each row, so that
+// the padding of a padded row does not count as picture.
+double PictureContinuity(const uint8_t* sample, size_t sampleBytes, uint32_t code, size_t pitch,
+                         size_t rowBytes = 0);
+
+// A line pitch larger than the layout's own at which the rows of a W x H frame of packed layout
+// `code` line up as a picture's rows do, read from `sample` (the first bytes of a frame): a
+// padded buffer, such as capture or FPGA output whose rows start every 4,096 bytes. Candidates
+// are the row rounded up to 16 to 4,096 bytes and to powers of two; one is proposed only when
+// its rows continue at most half as roughly as at the layout's own pitch, the sample holds four
+// of its rows, and (`payloadBytes` > 0) the frames at that pitch divide `payloadBytes` exactly.
+// 0 when there is none, for planar layouts (their planes are packed tightly whatever the pitch)
+// and when the picture cannot be measured.
+int32_t ProposeLinePitch(const uint8_t* sample, size_t sampleBytes, uint32_t code, int32_t width,
+                         int32_t height, int64_t payloadBytes);
 
 }  // namespace rawsettings

@@ -138,6 +138,49 @@ RawSettings GuessSettings(int64_t fileSize, const uint8_t* sample, size_t sample
     return GuessWith(fileSize, {}, sample, sampleBytes, nullptr);
 }
 
+namespace {
+
+// A padded buffer: when the name's frame size does not divide the file at any layout's own
+// pitch, a padded line pitch at which it does and whose rows line up as a picture's is taken
+// (in a packed layout the name gives, else a common one), and said in the note; the dialog shows
+// it in its Pitch field. For the reading taken otherwise, a better pitch is only proposed.
+QString PitchProposal(int64_t fileSize, const FileNameHints& hints, const PreferencesUsed& used,
+                      const uint8_t* sample, size_t sampleBytes, RawSettings& r) {
+    if (!sample || sampleBytes == 0) return QString();
+    if (hints.HasSize() && !used.size) {
+        static constexpr uint32_t kCommonPacked[] = {kLayoutGRAY, kLayoutYUYV, kLayoutUYVY,
+                                                     kLayoutBGR3, kLayoutBGRA, kLayoutGRAYLE16};
+        std::vector<uint32_t> codes = hints.codes;
+        if (codes.empty()) codes.assign(std::begin(kCommonPacked), std::end(kCommonPacked));
+        for (const uint32_t code : codes) {
+            const int32_t pitch = rawsettings::ProposeLinePitch(
+                sample, sampleBytes, code, hints.width, hints.height, fileSize);
+            RawSettings padded = r;
+            if (pitch == 0 || !BuildRawVideoFormat(padded.rawFormat, hints.width, hints.height,
+                                                   code, pitch, -1)) {
+                continue;
+            }
+            r = padded;
+            return QStringLiteral(
+                       "Line pitch %1 bytes: the rows of %2 %3 line up at it and the "
+                       "file holds whole frames.")
+                .arg(pitch)
+                .arg(SizeText(hints.width, hints.height), QString::fromStdString(LayoutName(code)));
+        }
+        return QString();
+    }
+    if (GivenPitch(r) != 0) return QString();
+    const int32_t pitch = rawsettings::ProposeLinePitch(
+        sample, sampleBytes, r.rawFormat.code, r.rawFormat.width, r.rawFormat.height, fileSize);
+    if (pitch == 0) return QString();
+    return QStringLiteral(
+               "The rows line up better at a line pitch of %1 bytes: enter it under "
+               "Pitch if the file is a padded buffer.")
+        .arg(pitch);
+}
+
+}  // namespace
+
 RawSettings GuessSettingsWithName(int64_t fileSize, const FileNameHints& hints,
                                   const uint8_t* sample, size_t sampleBytes, QString* note) {
     GuessConstraints constraints;
@@ -181,6 +224,11 @@ RawSettings GuessSettingsWithName(int64_t fileSize, const FileNameHints& hints,
         if (!note->isEmpty()) *note += QLatin1Char(' ');
         *note +=
             QStringLiteral("Not used from the name: %1.").arg(refused.join(QStringLiteral("; ")));
+    }
+    const QString pitchNote = PitchProposal(fileSize, hints, used, sample, sampleBytes, r);
+    if (!pitchNote.isEmpty()) {
+        if (!note->isEmpty()) *note += QLatin1Char(' ');
+        *note += pitchNote;
     }
     return r;
 }
