@@ -2,6 +2,7 @@
 
 #include "settings/FileNameHints.h"
 #include "settings/FrameSizeGuess.h"
+#include "settings/FrameSpan.h"
 #include "settings/Y4mHeader.h"
 
 #include "image/PixelLayout.h"
@@ -202,12 +203,9 @@ const char* OpenSourceName(OpenSource source) {
 
 FrameFit FitOf(const RawSettings& settings, int64_t fileSize) {
     FrameFit fit;
-    const int64_t prefix = settings.filePrefix > 0 ? settings.filePrefix : 0;
-    const int64_t stride = static_cast<int64_t>(FrameBytes(settings.rawFormat)) +
-                           settings.framePrefix + settings.framePostfix;
-    const int64_t body = fileSize > prefix ? fileSize - prefix : 0;
-    fit.frames = stride > 0 ? body / stride : 0;
-    fit.restBytes = body - fit.frames * stride;
+    const rawsettings::FrameSpan span = rawsettings::FrameSpan::Of(settings);
+    fit.frames = span.WholeFrames(fileSize);
+    fit.restBytes = span.RestBytes(fileSize);
     return fit;
 }
 

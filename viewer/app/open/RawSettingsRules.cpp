@@ -2,6 +2,7 @@
 
 #include "image/FrameMemory.h"
 #include "settings/FrameSizeGuess.h"
+#include "settings/FrameSpan.h"
 #include "view/file/LocalFileName.h"
 
 #include <QString>
@@ -257,9 +258,12 @@ FileStart ReadFileStart(const QString& path, int64_t offset, size_t sampleBytes)
 
 int64_t WholeFrames(int64_t fileSize, int64_t filePrefix, int64_t frameBytes, int64_t framePostfix,
                     int64_t framePrefix) {
-    const int64_t divisor = frameBytes + framePostfix + framePrefix;
-    if (divisor <= 0) return 0;
-    return (fileSize - filePrefix) / divisor;
+    FrameSpan span;
+    span.filePrefix = filePrefix;
+    span.framePrefix = framePrefix;
+    span.frameBytes = frameBytes;
+    span.framePostfix = framePostfix;
+    return span.WholeFrames(fileSize);
 }
 
 int32_t LimitWidth(const RawSettings& record, int64_t value) {

@@ -1,5 +1,7 @@
 #include "view/file/FrameLineCheck.h"
 
+#include "settings/FrameSpan.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -32,8 +34,7 @@ void FrameLineCheck::Open(const QByteArray& fileName, const RawSettings& setting
     fd_ = fd;
     filePrefix_ = settings.filePrefix;
     lineBytes_ = settings.framePrefix;
-    stride_ = static_cast<int64_t>(settings.framePrefix) + static_cast<int64_t>(frameBytes) +
-              static_cast<int64_t>(settings.framePostfix);
+    stride_ = rawsettings::FrameSpan::Of(settings, static_cast<int64_t>(frameBytes)).Stride();
 }
 
 void FrameLineCheck::Close() {

@@ -3,6 +3,7 @@
 #include "view/file/LocalFileName.h"
 
 #include "image/Convert.h"
+#include "settings/FrameSpan.h"
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
 
@@ -307,20 +308,19 @@ bool VideoFile::OpenComponents(RawSettings* settings, const QString& fileName, Q
     timeScale_ = track->GetTimeScale();
 
     // Size of the file and the bytes after its last whole frame, in 64 bits throughout.
-    const int64_t frameStride = static_cast<int64_t>(settings->framePostfix) +
-                                static_cast<int64_t>(rawBytes) +
-                                static_cast<int64_t>(settings->framePrefix);
+    const rawsettings::FrameSpan span =
+        rawsettings::FrameSpan::Of(*settings, static_cast<int64_t>(rawBytes));
+    const int64_t frameStride = span.Stride();
     struct stat status {};
     const bool measured = ::stat(kavlo::FileNameToBytes(fileName).constData(), &status) == 0;
     if (measured) {
         settings->fileSize = static_cast<uint64_t>(status.st_size);
         settings->trailingBytes =
-            static_cast<int64_t>(status.st_size) -
-            (frameStride * frameCount_ + static_cast<int64_t>(settings->filePrefix));
+            static_cast<int64_t>(status.st_size) - (frameStride * frameCount_ + span.filePrefix);
     }
     if (frameCount_ <= 0) {
         // No whole frame: say what one frame needs, prefixes and postfix included.
-        const uint64_t filePrefix = static_cast<uint32_t>(settings->filePrefix);
+        const auto filePrefix = static_cast<uint64_t>(span.filePrefix);
         const uint64_t need = static_cast<uint64_t>(frameStride) + filePrefix;
         errorText = QStringLiteral("%1 has %2 bytes; one %3%4%5 %6 frame needs %7")
                         .arg(QFileInfo(fileName).fileName())
