@@ -28,6 +28,10 @@ enum Cmd : int {
     CmdMethodBlend = 32812,
     CmdMethodLowPass = 32813,
     CmdWebsite = 32835,
+    CmdKeyboardShortcuts = 32836,  // Help > Keyboard Shortcuts: the key table
+    // Commands of keys alone, on no menu: Ctrl+G (the frame field) and Esc (nothing happens).
+    CmdGoToFrameField = 32837,
+    CmdIgnoreKey = 32838,
     CmdMosaicGrey = 32870,
     // View > Colour: the matrix (radio items), full range (check item), and the C key's cycle.
     CmdMatrix601 = 32850,
@@ -60,6 +64,9 @@ enum Cmd : int {
     CmdNormalSpeed = 33112,
     CmdReload = 33113,
     CmdFitToWindow = 33114,
+    // Keys alone: PgUp and PgDn, ten frames on and back as on the slider.
+    CmdTenFramesOn = 33115,
+    CmdTenFramesBack = 33116,
     // Comparing with a reference file (File > Open Reference, Close Reference; Compare menu).
     CmdOpenReference = 33200,
     CmdCloseReference = 33201,

@@ -7,6 +7,8 @@
 #include "app/compare/CompareTools.h"
 #include "app/common/Platform.h"
 #include "app/open/RecentFileList.h"
+#include "app/play/PlayControls.h"
+#include "app/window/HelpWin.h"
 #include "view/picture/FieldRender.h"
 #include "view/VideoBuffer.h"
 
@@ -40,27 +42,28 @@ constexpr int kSeparator = 0;
 constexpr int kMethodPopup = -1;
 constexpr int kColourPopup = -2;
 
-// The View menu in order. The channel items are labelled with the keys that select them (7, 8, 9).
+// The View menu in order; the key table adds the keys to the labels (the channel items are
+// labelled with the keys that select them: 7, 8, 9).
 constexpr CommandRow kViewCommands[] = {
-    {CmdShowAll, "Show A&ll\t0", true},
-    {CmdShowY, "Show &Y' Only\t7", true},
-    {CmdShowCb, "Show C&b' Only\t8", true},
-    {CmdShowCr, "Show C&r' Only\t9", true},
-    {CmdMosaicGrey, "Show Bayer Mosaic as &Grey\tM", true},
+    {CmdShowAll, "Show A&ll", true},
+    {CmdShowY, "Show &Y' Only", true},
+    {CmdShowCb, "Show C&b' Only", true},
+    {CmdShowCr, "Show C&r' Only", true},
+    {CmdMosaicGrey, "Show Bayer Mosaic as &Grey", true},
     {kSeparator, nullptr, false},
-    {CmdZoomIn, "Zoom &In\t+", false},
-    {CmdZoomOut, "Zoom &Out\t-", false},
-    {CmdActualSize, "&Actual Size\tCtrl+0", false},
-    {CmdFitToWindow, "&Fit to Window\tW", true},
+    {CmdZoomIn, "Zoom &In", false},
+    {CmdZoomOut, "Zoom &Out", false},
+    {CmdActualSize, "&Actual Size", false},
+    {CmdFitToWindow, "&Fit to Window", true},
     {kSeparator, nullptr, false},
-    {CmdFlip, "Flip &Vertically\tV", true},
+    {CmdFlip, "Flip &Vertically", true},
     {kSeparator, nullptr, false},
-    {CmdDeinterlace, "&Deinterlace\tD", true},
+    {CmdDeinterlace, "&Deinterlace", true},
     {kMethodPopup, "Deinterlacing &Method", false},
     {kSeparator, nullptr, false},
-    {CmdToggleFieldOrder, "&Toggle Field Order\tT", true},
-    {CmdToggleInterlaced, "Toggle Interla&ced\tI", true},
-    {CmdSplitFields, "&Split Fields\tF", true},
+    {CmdToggleFieldOrder, "&Toggle Field Order", true},
+    {CmdToggleInterlaced, "Toggle Interla&ced", true},
+    {CmdSplitFields, "&Split Fields", true},
     {kSeparator, nullptr, false},
     {kColourPopup, "Co&lour", false},
 };
@@ -72,10 +75,10 @@ struct MethodRow {
     const char* text;
 };
 constexpr MethodRow kMethodCommands[] = {
-    {CmdMethodTop, kavlo::kDeinterlaceTopField, "Top Field\tShift+1"},
-    {CmdMethodBottom, kavlo::kDeinterlaceBottomField, "Bottom Field\tShift+2"},
-    {CmdMethodBlend, kavlo::kDeinterlaceBlendFields, "Blend Fields\tShift+3"},
-    {CmdMethodLowPass, kavlo::kDeinterlaceLowPass, "Low-Pass Filter\tShift+4"},
+    {CmdMethodTop, kavlo::kDeinterlaceTopField, "Top Field"},
+    {CmdMethodBottom, kavlo::kDeinterlaceBottomField, "Bottom Field"},
+    {CmdMethodBlend, kavlo::kDeinterlaceBlendFields, "Blend Fields"},
+    {CmdMethodLowPass, kavlo::kDeinterlaceLowPass, "Low-Pass Filter"},
 };
 
 // The Colour popup's matrix items in order, each with the choice it selects (C cycles them).
@@ -91,39 +94,86 @@ constexpr MatrixRow kMatrixCommands[] = {
     {CmdMatrixAuto, kavlo::MatrixChoice::Automatic, "&Automatic"},
 };
 
-// The platform's keys for a standard command, with the key every desktop knows it by added when
-// the platform's scheme lacks it (the Windows scheme has no key for Quit, for one).
-QList<QKeySequence> StandardKeys(QKeySequence::StandardKey command, QKeyCombination usual) {
-    QList<QKeySequence> keys = QKeySequence::keyBindings(command);
-    if (!keys.contains(QKeySequence(usual))) keys.prepend(QKeySequence(usual));
-    return keys;
-}
+// A view key that the window runs as its menu command, so that the menus follow it; Alt and
+// Meta make no difference, Shift and Ctrl leave the key to the view.
+constexpr unsigned kViewCommandKey = kavlo::kKeyInMenu | kavlo::kKeyAnyAlt;
+// The main keyboard's zoom keys, with or without Shift (= and + share a key, as - and _ do).
+constexpr unsigned kZoomKey = kavlo::kKeyAnyShift | kavlo::kKeyAnyAlt;
 
 }  // namespace
 
+const std::vector<kavlo::KeyRow>& CTNViewerDlg::OwnKeys() {
+    using namespace kavlo;
+    // Ctrl+O, Ctrl+W and Ctrl+Q: none is a key of the window or the view, apart from Ctrl+Q,
+    // which the view's table read as Q (its letters ignore Ctrl); Q alone keeps that meaning.
+    static const std::vector<KeyRow> rows = {
+        {Qt::Key_0, CmdShowAll, kViewCommandKey, "show all: fit, and every display switch off"},
+        {Qt::CTRL | Qt::Key_0, CmdActualSize, kKeyWindowShortcut, "actual size (zoom 100%)"},
+        {Qt::Key_7, CmdShowY, kViewCommandKey, "Y' channel alone"},
+        {Qt::Key_8, CmdShowCb, kViewCommandKey, "Cb channel alone"},
+        {Qt::Key_9, CmdShowCr, kViewCommandKey, "Cr channel alone"},
+        {Qt::Key_M, CmdMosaicGrey, kViewCommandKey, "Bayer mosaic samples as grey on or off"},
+        {Qt::Key_Plus, CmdZoomIn, kKeyInMenu | kZoomKey, "zoom in"},
+        {Qt::Key_Equal, CmdZoomIn, kZoomKey, nullptr},
+        {Qt::KeypadModifier | Qt::Key_Plus, CmdZoomIn, kKeyAnyModifier, "zoom in"},
+        {Qt::Key_Minus, CmdZoomOut, kKeyInMenu | kZoomKey, "zoom out"},
+        {Qt::Key_Underscore, CmdZoomOut, kZoomKey, nullptr},
+        {Qt::KeypadModifier | Qt::Key_Minus, CmdZoomOut, kKeyAnyModifier, "zoom out"},
+        {Qt::Key_V, CmdFlip, kViewCommandKey, "flip vertically"},
+        {Qt::Key_D, CmdDeinterlace, kViewCommandKey, "deinterlace on or off"},
+        {Qt::SHIFT | Qt::Key_1, CmdMethodTop, kKeyInMenu, "deinterlacing method: top field"},
+        {Qt::SHIFT | Qt::Key_2, CmdMethodBottom, kKeyInMenu, "deinterlacing method: bottom field"},
+        {Qt::SHIFT | Qt::Key_3, CmdMethodBlend, kKeyInMenu, "deinterlacing method: blend fields"},
+        {Qt::SHIFT | Qt::Key_4, CmdMethodLowPass, kKeyInMenu,
+         "deinterlacing method: low-pass filter"},
+        {Qt::Key_T, CmdToggleFieldOrder, kViewCommandKey, "toggle field order"},
+        {Qt::Key_I, CmdToggleInterlaced, kViewCommandKey, "interlaced, inverted"},
+        {Qt::Key_F, CmdSplitFields, kViewCommandKey, "split fields on or off"},
+        {Qt::Key_C, CmdMatrixCycle, kKeyAnyAlt,
+         "colour matrix: BT.601, BT.709, BT.2020, automatic (View > Colour)"},
+        {Qt::Key_R, CmdFullRange, kViewCommandKey, "full-range Y'CbCr on or off (View > Colour)"},
+        {Qt::CTRL | Qt::Key_G, CmdGoToFrameField, kKeyAnyShift | kKeyAnyAlt,
+         "go to the frame field"},
+        {Qt::Key_Escape, CmdIgnoreKey, kKeyAnyModifier, "nothing: the window stays open"},
+        {Qt::CTRL | Qt::Key_O, CmdOpen, kKeyActionShortcut, "open a file", QKeySequence::Open},
+        {Qt::CTRL | Qt::Key_W, CmdClose, kKeyActionShortcut, "close the file", QKeySequence::Close},
+        {Qt::CTRL | Qt::Key_Q, CmdExit, kKeyActionShortcut, "exit", QKeySequence::Quit},
+        {Qt::Key_F1, CmdKeyboardShortcuts, kKeyActionShortcut,
+         "this list of keys (Help > Keyboard Shortcuts)"},
+    };
+    return rows;
+}
+
+const std::vector<kavlo::KeyRow>& CTNViewerDlg::KeyTable() {
+    static const std::vector<kavlo::KeyRow> table = [] {
+        std::vector<kavlo::KeyRow> rows = OwnKeys();
+        for (const std::vector<kavlo::KeyRow>* part :
+             {&kavlo::PlayControls::Keys(), &kavlo::AnalysisTools::Keys(),
+              &kavlo::CompareTools::Keys()})
+            rows.insert(rows.end(), part->begin(), part->end());
+        return rows;
+    }();
+    return table;
+}
+
 void CTNViewerDlg::BuildMenus() {
-    auto add = [](QMenu* menu, int id, const QString& text, bool checkable) {
-        QAction* a = menu->addAction(text);
+    auto add = [](QMenu* menu, int id, const char* text, bool checkable) {
+        QAction* a = menu->addAction(kavlo::MenuText(text, id, KeyTable()));
         a->setData(id);
         a->setCheckable(checkable);
         return a;
     };
     fileMenu_ = menuBar_->addMenu(QStringLiteral("&File"));
-    // Ctrl+O, Ctrl+W and Ctrl+Q: none is a key of the window or the view, apart from Ctrl+Q,
-    // which the view's table read as Q (its letters ignore Ctrl); Q alone keeps that meaning.
-    add(fileMenu_, CmdOpen, QStringLiteral("&Open"), false)
-        ->setShortcuts(StandardKeys(QKeySequence::Open, Qt::CTRL | Qt::Key_O));
-    QAction* close = add(fileMenu_, CmdClose, QStringLiteral("&Close"), false);
-    close->setShortcuts(StandardKeys(QKeySequence::Close, Qt::CTRL | Qt::Key_W));
+    add(fileMenu_, CmdOpen, "&Open", false);
+    QAction* close = add(fileMenu_, CmdClose, "&Close", false);
     close->setEnabled(false);
     fileMenu_->addSeparator();
     recentMenu_ = fileMenu_->addMenu(QStringLiteral("Recent Files"));
-    add(recentMenu_, CmdRecentFirst, QStringLiteral("Dummy"), false);
+    add(recentMenu_, CmdRecentFirst, "Dummy", false);
     fileMenu_->addSeparator();
-    add(fileMenu_, CmdProperties, QStringLiteral("&Properties"), false);
+    add(fileMenu_, CmdProperties, "&Properties", false);
     fileMenu_->addSeparator();
-    add(fileMenu_, CmdExit, QStringLiteral("&Exit"), false)
-        ->setShortcuts(StandardKeys(QKeySequence::Quit, Qt::CTRL | Qt::Key_Q));
+    add(fileMenu_, CmdExit, "&Exit", false);
 
     viewMenu_ = menuBar_->addMenu(QStringLiteral("&View"));
     for (const CommandRow& c : kViewCommands) {
@@ -131,22 +181,21 @@ void CTNViewerDlg::BuildMenus() {
             viewMenu_->addSeparator();
         } else if (c.id == kMethodPopup) {
             QMenu* methods = viewMenu_->addMenu(QString::fromUtf8(c.text));
-            for (const MethodRow& m : kMethodCommands)
-                add(methods, m.id, QString::fromUtf8(m.text), true);
+            for (const MethodRow& m : kMethodCommands) add(methods, m.id, m.text, true);
         } else if (c.id == kColourPopup) {
             QMenu* colour = viewMenu_->addMenu(QString::fromUtf8(c.text));
             auto* matrices = new QActionGroup(colour);
             for (const MatrixRow& m : kMatrixCommands)
-                matrices->addAction(add(colour, m.id, QString::fromUtf8(m.text), true));
+                matrices->addAction(add(colour, m.id, m.text, true));
             colour->addSeparator();
-            add(colour, CmdFullRange, QStringLiteral("&Full Range\tR"), true);
+            add(colour, CmdFullRange, "&Full Range", true);
         } else {
-            add(viewMenu_, c.id, QString::fromUtf8(c.text), c.checkable);
+            add(viewMenu_, c.id, c.text, c.checkable);
         }
     }
 
-    analysis_ = new kavlo::AnalysisTools(this, view_);
-    analysis_->AddMenuItems(menuBar_, fileMenu_, viewMenu_);
+    analysis_ = new kavlo::AnalysisTools(*this);
+    analysis_->AddMenuItems();
     // The histogram docks at the right of the picture while it is shown and not a window.
     QDockWidget* panel = analysis_->Histogram();
     sidePanel_ = panel;
@@ -161,13 +210,21 @@ void CTNViewerDlg::BuildMenus() {
         }
     });
     connect(panel, &QDockWidget::topLevelChanged, this, [this] { ArrangeSidePanel(); });
-    compare_ = new kavlo::CompareTools(this, view_);
-    compare_->AddMenuItems(fileMenu_);
+    compare_ = new kavlo::CompareTools(*this);
+    compare_->AddMenuItems();
 
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
-    add(help, CmdWebsite, QStringLiteral("&Visit product website..."), false);
+    add(help, CmdKeyboardShortcuts, "&Keyboard Shortcuts", false);
+    add(help, CmdWebsite, "&Visit product website...", false);
     help->addSeparator();
-    add(help, CmdAbout, QStringLiteral("&About"), false);
+    add(help, CmdAbout, "&About", false);
+
+    // Playback last: its menu goes before the third menu of the bar as it stands now.
+    play_ = new kavlo::PlayControls(*this);
+    play_->AddMenuItems();
+    modules_ = {play_, analysis_, compare_};
+    // The shortcuts of every menu's actions, from the key table.
+    kavlo::ApplyShortcuts(menuBar_, KeyTable());
 
     // Every item of every menu, submenus included, reaches the menu bar's signal once.
     connect(menuBar_, &QMenuBar::triggered, this, [this](QAction* a) {
@@ -220,7 +277,7 @@ void CTNViewerDlg::UpdateCheckMarks() {
     Action(CmdToggleFieldOrder)->setChecked(s.swappedFieldOrder);
     Action(CmdToggleInterlaced)->setChecked(s.interlaceToggle);
     Action(CmdSplitFields)->setChecked(s.splitFields);
-    UpdatePlayMenu();
+    play_->UpdateMenuState();
     // A method number of no item leaves the marks as they are.
     const bool knownMethod =
         std::any_of(std::begin(kMethodCommands), std::end(kMethodCommands),
@@ -271,9 +328,13 @@ void CTNViewerDlg::ShowAbout() {
     about.exec();
 }
 
-void CTNViewerDlg::SetMethod(uint32_t method) {
-    view_->SetDeinterlacingMethod(method);
-    UpdateMenuState();
+void CTNViewerDlg::ShowKeys() {
+    // One window of the keys, raised again when it is open already.
+    auto* keys = findChild<QDialog*>(QStringLiteral("KeysWindow"));
+    if (!keys) keys = CHelpWin::CreateKeysWindow(this);
+    keys->show();
+    keys->raise();
+    keys->activateWindow();
 }
 
 void CTNViewerDlg::OnCommand(int id) {
@@ -295,11 +356,12 @@ void CTNViewerDlg::OnCommand(int id) {
     case CmdAbout:
     case CmdAboutSystem: ShowAbout(); return;
     case CmdWebsite: kavlo::OpenWebPage(kavlo::ProductWebPage()); return;
+    case CmdKeyboardShortcuts: ShowKeys(); return;
     default: break;
     }
     // The View menu: every action re-renders through the view and updates the menus.
     if (!view_->IsOpen()) return;
-    if (OnPlayCommand(id)) return;
+    if (play_->OnCommand(id)) return;
     switch (id) {
     case CmdShowAll: view_->ShowAll(); break;
     case CmdShowY: view_->ShowChannel(CVideoBuffer::ChannelY); break;
