@@ -156,6 +156,10 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
 }
 
 CTNViewerDlg::~CTNViewerDlg() {
+    // A field of the window that has the focus takes its value now, while the window and its
+    // modules are whole (the rate field's loss of focus sets the rate and updates the menus).
+    if (QWidget* focus = QApplication::focusWidget(); focus && isAncestorOf(focus))
+        focus->clearFocus();
     if (filterInstalled_) qApp->removeEventFilter(this);
     // The panel hides as the window's children go; this part of the window is gone by then.
     if (sidePanel_) sidePanel_->disconnect(this);
