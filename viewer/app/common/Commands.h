@@ -49,7 +49,9 @@ enum Cmd : int {
     CmdShowValues = 32904,
     CmdHistogram = 32905,
     CmdHistogramWindow = 32906,
-    // Playback (Play menu, File > Reload, View > Fit to Window).
+    // Playback (Play menu, File > Reload, View > Fit to Window): the block 33100 .. 33199 is the
+    // playback module's, which may define further commands of it in its own header.
+    CmdPlayBlockFirst = 33100,
     CmdPlayPause = 33101,
     CmdPlayForward = 33102,
     CmdPlayBackward = 33103,
@@ -67,6 +69,7 @@ enum Cmd : int {
     // Keys alone: PgUp and PgDn, ten frames on and back as on the slider.
     CmdTenFramesOn = 33115,
     CmdTenFramesBack = 33116,
+    CmdPlayBlockLast = 33199,
     // Comparing with a reference file (File > Open Reference, Close Reference; Compare menu).
     CmdOpenReference = 33200,
     CmdCloseReference = 33201,
