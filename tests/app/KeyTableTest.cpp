@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"ShiftRight", kRight, Qt::Key_Right, Qt::ShiftModifier, false},
         MatchCase{"CtrlShiftG", kCtrlG, Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier, true},
         MatchCase{"GAloneIsNotCtrlG", kCtrlG, Qt::Key_G, Qt::NoModifier, false}),
-    [](const ::testing::TestParamInfo<MatchCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<MatchCase>& param) { return param.param.name; });
 
 TEST(KeyTable, RowsCollideExactlyWhenOnePressMatchesBoth) {
     EXPECT_TRUE(kavlo::KeysCollide(kPlus, KeyRow{Qt::SHIFT | Qt::Key_Plus, CmdZoomOut, 0, "x"}));
@@ -227,12 +227,13 @@ std::vector<size_t> FieldKeyRows() {
     return rows;
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryRow, TextFieldKeys, ::testing::ValuesIn(FieldKeyRows()),
-                         [](const ::testing::TestParamInfo<size_t>& info) {
-                             QString name = kavlo::KeyName(Table()[info.param].key);
-                             for (QChar& c : name)
-                                 if (!c.isLetterOrNumber()) c = QLatin1Char('_');
-                             return QStringLiteral("%1_%2").arg(info.param).arg(name).toStdString();
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    EveryRow, TextFieldKeys, ::testing::ValuesIn(FieldKeyRows()),
+    [](const ::testing::TestParamInfo<size_t>& param) {
+        QString name = kavlo::KeyName(Table()[param.param].key);
+        for (QChar& c : name)
+            if (!c.isLetterOrNumber()) c = QLatin1Char('_');
+        return QStringLiteral("%1_%2").arg(param.param).arg(name).toStdString();
+    });
 
 }  // namespace

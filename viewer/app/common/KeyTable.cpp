@@ -74,6 +74,12 @@ QString KeyName(QKeyCombination key) {
     return name;
 }
 
+QString KeyNameOf(int command, const std::vector<KeyRow>& rows) {
+    for (const KeyRow& row : rows)
+        if (row.command == command) return KeyName(row.key);
+    return QString();
+}
+
 QString MenuText(const char* label, int command, const std::vector<KeyRow>& rows) {
     QString text = QString::fromUtf8(label);
     for (const KeyRow& row : rows)

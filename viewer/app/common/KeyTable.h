@@ -66,6 +66,8 @@ const KeyRow* FindKeyRow(const std::vector<KeyRow>& rows, const QKeyEvent& event
 
 // How the menus and the help name a key: "Ctrl+Shift+O", "Right", "Keypad +".
 QString KeyName(QKeyCombination key);
+// The name of the first key of `command` in the rows; empty when it has none.
+QString KeyNameOf(int command, const std::vector<KeyRow>& rows);
 // A menu item's text: `label`, then a tab and the key that the rows show in the command's menu
 // item, when there is one.
 QString MenuText(const char* label, int command, const std::vector<KeyRow>& rows);

@@ -139,12 +139,16 @@ void PlayControls::AddMenuItems() {
         connect(a, &QAction::triggered, this, [this, id] { host_.OnCommand(id); });
         return a;
     };
-    tool(QStyle::SP_MediaSkipBackward, QStringLiteral("First frame (Home)"), CmdFirstFrame);
-    tool(QStyle::SP_MediaSeekBackward, QStringLiteral("Step back (Left)"), CmdStepBack);
-    playTool_ = tool(QStyle::SP_MediaPlay, QStringLiteral("Play (P)"), CmdPlayPause);
-    tool(QStyle::SP_MediaSeekForward, QStringLiteral("Step forward (Right)"), CmdStepForward);
-    tool(QStyle::SP_MediaSkipForward, QStringLiteral("Last frame (End)"), CmdLastFrame);
-    loopTool_ = tool(QStyle::SP_BrowserReload, QStringLiteral("Loop (O)"), CmdLoop);
+    // The buttons' tips name the keys of their commands.
+    auto tip = [](const char* text, int id) {
+        return QStringLiteral("%1 (%2)").arg(QLatin1String(text), KeyNameOf(id, Keys()));
+    };
+    tool(QStyle::SP_MediaSkipBackward, tip("First frame", CmdFirstFrame), CmdFirstFrame);
+    tool(QStyle::SP_MediaSeekBackward, tip("Step back", CmdStepBack), CmdStepBack);
+    playTool_ = tool(QStyle::SP_MediaPlay, tip("Play", CmdPlayPause), CmdPlayPause);
+    tool(QStyle::SP_MediaSeekForward, tip("Step forward", CmdStepForward), CmdStepForward);
+    tool(QStyle::SP_MediaSkipForward, tip("Last frame", CmdLastFrame), CmdLastFrame);
+    loopTool_ = tool(QStyle::SP_BrowserReload, tip("Loop", CmdLoop), CmdLoop);
     loopTool_->setCheckable(true);
     QSlider* slider = host_.FrameSlider();
     const QRect sliderRect = slider->geometry();
@@ -214,7 +218,9 @@ void PlayControls::UpdateMenuState() {
     const bool playing = playback_->Playing();
     playTool_->setIcon(host_.HostWidget()->style()->standardIcon(playing ? QStyle::SP_MediaPause
                                                                          : QStyle::SP_MediaPlay));
-    playTool_->setText(playing ? QStringLiteral("Pause (P)") : QStringLiteral("Play (P)"));
+    playTool_->setText(
+        QStringLiteral("%1 (%2)").arg(playing ? QStringLiteral("Pause") : QStringLiteral("Play"),
+                                      KeyNameOf(CmdPlayPause, Keys())));
     host_.Action(CmdFitToWindow)->setChecked(view_->FitToWindow());
     for (QAction* a : playBar_->actions()) a->setEnabled(open);
     rateField_->setEnabled(open);
