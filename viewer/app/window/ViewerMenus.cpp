@@ -127,7 +127,7 @@ constexpr MatrixRow kMatrixCommands[] = {
 };
 
 // A view key that the window runs as its menu command, so that the menus follow it; Alt and
-// Meta make no difference, Shift and Ctrl leave the key to the view.
+// Meta make no difference, a Shift or Ctrl the row does not name leaves the key to the view.
 constexpr unsigned kViewCommandKey = kavlo::kKeyInMenu | kavlo::kKeyAnyAlt;
 // The main keyboard's zoom keys, with or without Shift (= and + share a key, as - and _ do).
 constexpr unsigned kZoomKey = kavlo::kKeyAnyShift | kavlo::kKeyAnyAlt;
@@ -153,10 +153,12 @@ const std::vector<kavlo::KeyRow>& CTNViewerDlg::OwnKeys() {
         {Qt::KeypadModifier | Qt::Key_Minus, CmdZoomOut, kKeyAnyModifier, "zoom out"},
         {Qt::Key_V, CmdFlip, kViewCommandKey, "flip vertically"},
         {Qt::Key_D, CmdDeinterlace, kViewCommandKey, "deinterlace on or off"},
-        {Qt::SHIFT | Qt::Key_1, CmdMethodTop, kKeyInMenu, "deinterlacing method: top field"},
-        {Qt::SHIFT | Qt::Key_2, CmdMethodBottom, kKeyInMenu, "deinterlacing method: bottom field"},
-        {Qt::SHIFT | Qt::Key_3, CmdMethodBlend, kKeyInMenu, "deinterlacing method: blend fields"},
-        {Qt::SHIFT | Qt::Key_4, CmdMethodLowPass, kKeyInMenu,
+        {Qt::SHIFT | Qt::Key_1, CmdMethodTop, kViewCommandKey, "deinterlacing method: top field"},
+        {Qt::SHIFT | Qt::Key_2, CmdMethodBottom, kViewCommandKey,
+         "deinterlacing method: bottom field"},
+        {Qt::SHIFT | Qt::Key_3, CmdMethodBlend, kViewCommandKey,
+         "deinterlacing method: blend fields"},
+        {Qt::SHIFT | Qt::Key_4, CmdMethodLowPass, kViewCommandKey,
          "deinterlacing method: low-pass filter"},
         {Qt::Key_T, CmdToggleFieldOrder, kViewCommandKey, "toggle field order"},
         {Qt::Key_I, CmdToggleInterlaced, kViewCommandKey, "interlaced, inverted"},
