@@ -44,6 +44,8 @@ struct MatchCase {
     bool matches;
 };
 
+void PrintTo(const MatchCase& c, std::ostream* os) { *os << c.name; }
+
 class KeyRowMatching : public ::testing::TestWithParam<MatchCase> {};
 
 TEST_P(KeyRowMatching, PressAgainstRow) {
