@@ -105,10 +105,12 @@ TEST(KeyTable, RowsCollideExactlyWhenOnePressMatchesBoth) {
 TEST(KeyTable, NoTwoRowsClaimOnePress) {
     const std::vector<KeyRow>& rows = Table();
     ASSERT_GT(rows.size(), 40u);
-    for (size_t i = 0; i < rows.size(); ++i)
-        for (size_t j = i + 1; j < rows.size(); ++j)
+    for (size_t i = 0; i < rows.size(); ++i) {
+        for (size_t j = i + 1; j < rows.size(); ++j) {
             EXPECT_FALSE(kavlo::KeysCollide(rows[i], rows[j]))
                 << Describe(rows[i]) << " and " << Describe(rows[j]);
+        }
+    }
 }
 
 class KeyTableWindow : public ::testing::Test {

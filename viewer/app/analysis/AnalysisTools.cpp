@@ -67,11 +67,12 @@ void AnalysisTools::AddMenuItems() {
     save_ = make(fileMenu, CmdSaveFrameAs, "&Save Frame As...", false);
     export_ = make(fileMenu, CmdExportFrames, "Export F&rames...", false);
     QAction* before = nullptr;
-    for (QAction* a : fileMenu->actions())
+    for (QAction* a : fileMenu->actions()) {
         if (a->isSeparator()) {
             before = a;
             break;
         }
+    }
     fileMenu->insertActions(before, {save_, export_});
 
     // Edit, before View.

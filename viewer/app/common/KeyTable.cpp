@@ -82,11 +82,12 @@ QString KeyNameOf(int command, const std::vector<KeyRow>& rows) {
 
 QString MenuText(const char* label, int command, const std::vector<KeyRow>& rows) {
     QString text = QString::fromUtf8(label);
-    for (const KeyRow& row : rows)
+    for (const KeyRow& row : rows) {
         if (row.command == command && (row.flags & (kKeyInMenu | kKeyWindowShortcut))) {
             text += QLatin1Char('\t') + KeyName(row.key);
             break;
         }
+    }
     return text;
 }
 

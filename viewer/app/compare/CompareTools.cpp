@@ -96,11 +96,12 @@ void CompareTools::AddMenuItems() {
     auto* close =
         make(fileMenu, CmdCloseReference, label("Close Re&ference", CmdCloseReference), false);
     QAction* before = nullptr;
-    for (QAction* a : fileMenu->actions())
+    for (QAction* a : fileMenu->actions()) {
         if (a->isSeparator()) {
             before = a;
             break;
         }
+    }
     fileMenu->insertActions(before, {open, close});
 
     QMenuBar* bar = host_.MenuBar();
@@ -234,11 +235,12 @@ void CompareTools::Refresh() {
         w->SetCurrentFrame(view_->CurrentPosition());
     if (!view_->IsOpen() || !view_->HasReference()) {
         // A file of another frame size opened in the meantime: the view let the reference go.
-        if (view_->IsOpen() && !referenceName_.isEmpty())
+        if (view_->IsOpen() && !referenceName_.isEmpty()) {
             host_.StatusBar()->showMessage(
                 QStringLiteral("Reference %1 closed: its frames are not the size of the file shown")
                     .arg(referenceName_),
                 10000);
+        }
         referenceName_.clear();
         requested_.reset();
         status_->clear();
