@@ -11,6 +11,7 @@ add_executable(shell_tests
   ${CMAKE_CURRENT_LIST_DIR}/ShellTestSupport.h
   ${CMAKE_CURRENT_LIST_DIR}/RecentFileListTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HelpWinTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/KeyTableTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsRulesTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlgTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlgTest.cpp

@@ -11,7 +11,6 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -21,56 +20,73 @@
 
 namespace kavlo {
 
-AnalysisTools::AnalysisTools(QWidget* window, CVideoBuffer* view)
-    : QObject(window), window_(window), view_(view) {
-    // The histogram panel lives beside the view, which the window lays out; floated, it is a
-    // window of its own.
-    histogram_ = new HistogramDock(view, view->parentWidget() ? view->parentWidget() : window);
-    histogram_->hide();
-    // H and Shift+H work from within the floating window as well.
-    auto* close = new QShortcut(QKeySequence(Qt::Key_H), histogram_);
-    close->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(close, &QShortcut::activated, this, [this] { OnCommand(CmdHistogram); });
-    auto* dock = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_H), histogram_);
-    dock->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(dock, &QShortcut::activated, this, [this] { OnCommand(CmdHistogramWindow); });
+const std::vector<KeyRow>& AnalysisTools::Keys() {
+    static const std::vector<KeyRow> rows = {
+        {Qt::CTRL | Qt::Key_S, CmdSaveFrameAs, kKeyActionShortcut,
+         "save the frame as shown as an image"},
+        {Qt::CTRL | Qt::Key_C, CmdCopyFrame, kKeyActionShortcut, "copy the frame as shown"},
+        {Qt::CTRL | Qt::Key_E, CmdExportFrames, kKeyActionShortcut,
+         "export frames (images or raw)"},
+        {Qt::Key_X, CmdHexValues, kKeyInMenu, "source values in hexadecimal or decimal"},
+        {Qt::Key_H, CmdHistogram, kKeyInMenu, "histogram and waveform, beside the picture"},
+        {Qt::SHIFT | Qt::Key_H, CmdHistogramWindow, kKeyInMenu,
+         "histogram docked or a window of its own"},
+    };
+    return rows;
 }
 
-void AnalysisTools::AddMenuItems(QMenuBar* menuBar, QMenu* fileMenu, QMenu* viewMenu) {
-    // Each action belongs to its menu, where the window's look-up of actions by command finds it.
-    auto make = [](QMenu* menu, int id, const QString& text, bool checkable) {
-        auto* a = new QAction(text, menu);
+AnalysisTools::AnalysisTools(WindowHost& host)
+    : QObject(host.HostWidget()), host_(host), window_(host.HostWidget()), view_(host.View()) {
+    // The histogram panel lives beside the view, which the window lays out; floated, it is a
+    // window of its own.
+    histogram_ = new HistogramDock(view_, view_->parentWidget() ? view_->parentWidget() : window_);
+    histogram_->hide();
+    // The histogram's keys (H and Shift+H) work from within the floating window as well.
+    for (const KeyRow& row : Keys()) {
+        if (row.command != CmdHistogram && row.command != CmdHistogramWindow) continue;
+        auto* shortcut = new QShortcut(QKeySequence(row.key), histogram_);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        const int command = row.command;
+        connect(shortcut, &QShortcut::activated, this, [this, command] { OnCommand(command); });
+    }
+}
+
+void AnalysisTools::AddMenuItems() {
+    QMenuBar* menuBar = host_.MenuBar();
+    QMenu* fileMenu = host_.FileMenu();
+    QMenu* viewMenu = host_.ViewMenu();
+    // Each action belongs to its menu, where the window's look-up of actions by command finds
+    // it; the key table gives the labels their keys and the actions their shortcuts.
+    auto make = [](QMenu* menu, int id, const char* text, bool checkable) {
+        auto* a = new QAction(MenuText(text, id, Keys()), menu);
         a->setData(id);
         a->setCheckable(checkable);
         return a;
     };
     // File: after Close, before the recent files.
-    save_ = make(fileMenu, CmdSaveFrameAs, QStringLiteral("&Save Frame As..."), false);
-    save_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    export_ = make(fileMenu, CmdExportFrames, QStringLiteral("Export F&rames..."), false);
-    export_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    save_ = make(fileMenu, CmdSaveFrameAs, "&Save Frame As...", false);
+    export_ = make(fileMenu, CmdExportFrames, "Export F&rames...", false);
     QAction* before = nullptr;
-    for (QAction* a : fileMenu->actions())
+    for (QAction* a : fileMenu->actions()) {
         if (a->isSeparator()) {
             before = a;
             break;
         }
+    }
     fileMenu->insertActions(before, {save_, export_});
 
     // Edit, before View.
     auto* edit = new QMenu(QStringLiteral("&Edit"), menuBar);
-    copy_ = make(edit, CmdCopyFrame, QStringLiteral("&Copy"), false);
-    copy_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    copy_ = make(edit, CmdCopyFrame, "&Copy", false);
     edit->addAction(copy_);
     menuBar->insertMenu(viewMenu->menuAction(), edit);
 
     // View: the values and the histogram at the end. X and H are keys of the window, named in
     // the items' texts as the other view keys are.
-    hex_ = make(viewMenu, CmdHexValues, QStringLiteral("He&xadecimal Values\tX"), true);
-    showValues_ = make(viewMenu, CmdShowValues, QStringLiteral("Show Values When &Zoomed"), true);
-    histogramAction_ = make(viewMenu, CmdHistogram, QStringLiteral("&Histogram\tH"), true);
-    histogramWindow_ =
-        make(viewMenu, CmdHistogramWindow, QStringLiteral("Histogram as a &Window\tShift+H"), true);
+    hex_ = make(viewMenu, CmdHexValues, "He&xadecimal Values", true);
+    showValues_ = make(viewMenu, CmdShowValues, "Show Values When &Zoomed", true);
+    histogramAction_ = make(viewMenu, CmdHistogram, "&Histogram", true);
+    histogramWindow_ = make(viewMenu, CmdHistogramWindow, "Histogram as a &Window", true);
     viewMenu->addSeparator();
     viewMenu->addActions({hex_, showValues_, histogramAction_, histogramWindow_});
     // The window's own actions, so that the shortcuts work while the menus are closed.
@@ -92,15 +108,6 @@ bool AnalysisTools::OnCommand(int id) {
     }
     UpdateMenuState();
     return true;
-}
-
-bool AnalysisTools::HandleKey(QKeyEvent* event) {
-    if (event->key() == Qt::Key_H && event->modifiers() == Qt::ShiftModifier)
-        return OnCommand(CmdHistogramWindow);
-    if (event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier)) return false;
-    if (event->key() == Qt::Key_X) return OnCommand(CmdHexValues);
-    if (event->key() == Qt::Key_H) return OnCommand(CmdHistogram);
-    return false;
 }
 
 void AnalysisTools::UpdateMenuState() {

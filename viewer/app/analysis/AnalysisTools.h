@@ -1,37 +1,39 @@
 // The main window's analysis commands: File > Save Frame As and Export Frames, Edit > Copy, and
 // in the View menu the source values in hexadecimal, the values drawn on zoomed pixels and the
-// histogram panel (beside the picture, or a window of its own). The window hands its menus,
-// commands and keys here.
+// histogram panel (beside the picture, or a window of its own). A module of the main window: it
+// reaches the window through its host interface.
 #pragma once
 
 #include "app/analysis/FrameExport.h"
+#include "app/common/WindowHost.h"
+#include "app/common/WindowModule.h"
 
 #include <QObject>
 #include <QString>
 
 class CVideoBuffer;
 class QAction;
-class QKeyEvent;
 class QMenu;
-class QMenuBar;
 class QWidget;
 
 namespace kavlo {
 
 class HistogramDock;
 
-class AnalysisTools : public QObject {
+class AnalysisTools : public QObject, public WindowModule {
     Q_OBJECT
 public:
-    AnalysisTools(QWidget* window, CVideoBuffer* view);
+    explicit AnalysisTools(WindowHost& host);
+    // The module's rows of the key table: Ctrl+S, Ctrl+C, Ctrl+E, X, H and Shift+H (H and
+    // Shift+H work in the floating histogram window as well).
+    static const std::vector<KeyRow>& Keys();
     // Adds the items to the File and View menus and an Edit menu before the View menu.
-    void AddMenuItems(QMenuBar* menuBar, QMenu* fileMenu, QMenu* viewMenu);
+    void AddMenuItems() override;
     // Runs one of the analysis commands; false for any other identifier.
-    bool OnCommand(int id);
-    // X (hexadecimal values) and H (histogram) without modifiers; true when the key was one.
-    bool HandleKey(QKeyEvent* event);
+    bool OnCommand(int id) override;
     // Enabled states and check marks, from the view.
-    void UpdateMenuState();
+    void UpdateMenuState() override;
+    const std::vector<KeyRow>& KeyRows() const override { return Keys(); }
 
     // What the commands do, without asking for a file name.
     bool SaveFrame(const QString& path, QString& error) const;
@@ -49,6 +51,7 @@ private:
     void ToggleHistogramWindow();
     void PlaceHistogramWindow();
 
+    WindowHost& host_;
     QWidget* window_;
     CVideoBuffer* view_;
     HistogramDock* histogram_ = nullptr;

@@ -28,6 +28,10 @@ enum Cmd : int {
     CmdMethodBlend = 32812,
     CmdMethodLowPass = 32813,
     CmdWebsite = 32835,
+    CmdKeyboardShortcuts = 32836,  // Help > Keyboard Shortcuts: the key table
+    // Commands of keys alone, on no menu: Ctrl+G (the frame field) and Esc (nothing happens).
+    CmdGoToFrameField = 32837,
+    CmdIgnoreKey = 32838,
     CmdMosaicGrey = 32870,
     // View > Colour: the matrix (radio items), full range (check item), and the C key's cycle.
     CmdMatrix601 = 32850,
@@ -45,7 +49,9 @@ enum Cmd : int {
     CmdShowValues = 32904,
     CmdHistogram = 32905,
     CmdHistogramWindow = 32906,
-    // Playback (Play menu, File > Reload, View > Fit to Window).
+    // Playback (Play menu, File > Reload, View > Fit to Window): the block 33100 .. 33199 is the
+    // playback module's, which may define further commands of it in its own header.
+    CmdPlayBlockFirst = 33100,
     CmdPlayPause = 33101,
     CmdPlayForward = 33102,
     CmdPlayBackward = 33103,
@@ -60,6 +66,10 @@ enum Cmd : int {
     CmdNormalSpeed = 33112,
     CmdReload = 33113,
     CmdFitToWindow = 33114,
+    // Keys alone: PgUp and PgDn, ten frames on and back as on the slider.
+    CmdTenFramesOn = 33115,
+    CmdTenFramesBack = 33116,
+    CmdPlayBlockLast = 33199,
     // Comparing with a reference file (File > Open Reference, Close Reference; Compare menu).
     CmdOpenReference = 33200,
     CmdCloseReference = 33201,

@@ -7,7 +7,6 @@
 #include "app/compare/PsnrSequenceWindow.h"
 #include "app/open/RawSettingsDlg.h"
 #include "app/open/RecentFileList.h"
-#include "app/window/ViewerDlg.h"
 #include "view/file/StoredSettings.h"
 #include "view/VideoBuffer.h"
 
@@ -17,7 +16,6 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -43,20 +41,38 @@ struct ModeRow {
 constexpr ModeRow kModeRows[] = {
     {CmdShowA, CompareMode::A, "Show &A (the File)"},
     {CmdShowB, CompareMode::B, "Show &B (the Reference)"},
-    {CmdSideBySide, CompareMode::SideBySide, "&Side by Side (A | B)\tB"},
-    {CmdDifference, CompareMode::Difference, "&Difference |A\u2212B|\tY"},
-    {CmdSignedDifference, CompareMode::SignedDifference,
-     "Si&gned Difference 128+k(A\u2212B)\tShift+Y"},
+    {CmdSideBySide, CompareMode::SideBySide, "&Side by Side (A | B)"},
+    {CmdDifference, CompareMode::Difference, "&Difference |A\u2212B|"},
+    {CmdSignedDifference, CompareMode::SignedDifference, "Si&gned Difference 128+k(A\u2212B)"},
 };
 
 }  // namespace
+
+const std::vector<KeyRow>& CompareTools::Keys() {
+    static const std::vector<KeyRow> rows = {
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_O, CmdOpenReference, kKeyActionShortcut,
+         "open a reference file (B) to compare the file (A) with"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_W, CmdCloseReference, kKeyActionShortcut,
+         "close the reference"},
+        {Qt::Key_A, CmdToggleAB, kKeyInMenu, "show A or B, the other at once (Compare menu)"},
+        {Qt::Key_B, CmdSideBySide, kKeyInMenu, "A and B side by side"},
+        {Qt::Key_Y, CmdDifference, kKeyInMenu, "difference |A-B| per channel, amplified"},
+        {Qt::SHIFT | Qt::Key_Y, CmdSignedDifference, kKeyInMenu, "signed difference 128+k(A-B)"},
+        {Qt::Key_G, CmdNextGain, kKeyInMenu, "next difference amplification (x1 .. x64)"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_C, CmdFrameFigures, kKeyActionShortcut,
+         "the frame's PSNR, MSE and largest difference, copied"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_P, CmdPsnrAllFrames, kKeyActionShortcut,
+         "PSNR of all frames: plot, summary, CSV (click a frame to show it)"},
+    };
+    return rows;
+}
 
 bool CompareTools::Key::operator==(const Key& o) const {
     return frame == o.frame && referenceFrame == o.referenceFrame && generation == o.generation;
 }
 
-CompareTools::CompareTools(CTNViewerDlg* window, CVideoBuffer* view)
-    : QObject(window), window_(window), view_(view) {
+CompareTools::CompareTools(WindowHost& host)
+    : QObject(host.HostWidget()), host_(host), window_(host.HostWidget()), view_(host.View()) {
     pool_.setMaxThreadCount(1);
     // Every rendering (a new frame, other switches) may change what the figures compare.
     connect(view_, &CVideoBuffer::FrameRendered, this, [this] { ++generation_; });
@@ -64,35 +80,39 @@ CompareTools::CompareTools(CTNViewerDlg* window, CVideoBuffer* view)
 
 CompareTools::~CompareTools() { pool_.waitForDone(); }
 
-void CompareTools::AddMenuItems(QMenu* fileMenu) {
+void CompareTools::AddMenuItems() {
+    // The key table gives the labels their keys and the actions their shortcuts.
     auto make = [](QMenu* menu, int id, const QString& text, bool checkable) {
         auto* a = new QAction(text, menu);
         a->setData(id);
         a->setCheckable(checkable);
         return a;
     };
+    auto label = [](const char* text, int id) { return MenuText(text, id, Keys()); };
+    QMenu* fileMenu = host_.FileMenu();
     // File: after Close.
-    auto* open = make(fileMenu, CmdOpenReference, QStringLiteral("Open &Reference..."), false);
-    open->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-    auto* close = make(fileMenu, CmdCloseReference, QStringLiteral("Close Re&ference"), false);
-    close->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
+    auto* open =
+        make(fileMenu, CmdOpenReference, label("Open &Reference...", CmdOpenReference), false);
+    auto* close =
+        make(fileMenu, CmdCloseReference, label("Close Re&ference", CmdCloseReference), false);
     QAction* before = nullptr;
-    for (QAction* a : fileMenu->actions())
+    for (QAction* a : fileMenu->actions()) {
         if (a->isSeparator()) {
             before = a;
             break;
         }
+    }
     fileMenu->insertActions(before, {open, close});
 
-    QMenuBar* bar = window_->MenuBar();
+    QMenuBar* bar = host_.MenuBar();
     menu_ = bar->addMenu(QStringLiteral("Co&mpare"));
     modes_ = new QActionGroup(menu_);
     for (const ModeRow& row : kModeRows) {
-        QAction* a = make(menu_, row.id, QString::fromUtf8(row.text), true);
+        QAction* a = make(menu_, row.id, label(row.text, row.id), true);
         modes_->addAction(a);
         menu_->addAction(a);
     }
-    menu_->addAction(make(menu_, CmdToggleAB, QStringLiteral("&Toggle A / B\tA"), false));
+    menu_->addAction(make(menu_, CmdToggleAB, label("&Toggle A / B", CmdToggleAB), false));
     menu_->addSeparator();
     QMenu* gains = menu_->addMenu(QStringLiteral("Difference &Amplification"));
     gains_ = new QActionGroup(gains);
@@ -103,22 +123,22 @@ void CompareTools::AddMenuItems(QMenu* fileMenu) {
         gains->addAction(a);
     }
     gains->addSeparator();
-    gains->addAction(make(gains, CmdNextGain, QStringLiteral("&Next\tG"), false));
+    gains->addAction(make(gains, CmdNextGain, label("&Next", CmdNextGain), false));
     menu_->addSeparator();
-    auto* figures = make(menu_, CmdFrameFigures, QStringLiteral("&Frame Figures..."), false);
-    figures->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    auto* figures =
+        make(menu_, CmdFrameFigures, label("&Frame Figures...", CmdFrameFigures), false);
     menu_->addAction(figures);
     // The figures of all frames of the two files, in a window of their own.
-    auto* all = make(menu_, CmdPsnrAllFrames, QStringLiteral("PSNR of &All Frames..."), false);
-    all->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    auto* all =
+        make(menu_, CmdPsnrAllFrames, label("PSNR of &All Frames...", CmdPsnrAllFrames), false);
     menu_->addAction(all);
     window_->addActions({open, close, figures, all});
 
-    status_ = new QLabel(window_->StatusBar());
+    status_ = new QLabel(host_.StatusBar());
     status_->setObjectName(QStringLiteral("StatusCompare"));
     status_->hide();
     // Before the probe's field, which takes the remaining width.
-    window_->StatusBar()->insertWidget(3, status_);
+    host_.StatusBar()->insertWidget(3, status_);
 }
 
 void CompareTools::SetMode(CompareMode mode) {
@@ -156,49 +176,34 @@ bool CompareTools::OnCommand(int id) {
         }
         }
     }
-    window_->UpdateMenuState();
-    window_->UpdateStatusBar();
+    host_.UpdateMenuState();
+    host_.UpdateStatusBar();
     return true;
 }
 
-bool CompareTools::HandleKey(QKeyEvent* event) {
-    const Qt::KeyboardModifiers mods =
-        event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
-    int id = 0;
-    if (mods == Qt::ShiftModifier && event->key() == Qt::Key_Y) {
-        id = CmdSignedDifference;
-    } else if (mods == Qt::NoModifier) {
-        switch (event->key()) {
-        case Qt::Key_A: id = CmdToggleAB; break;
-        case Qt::Key_B: id = CmdSideBySide; break;
-        case Qt::Key_Y: id = CmdDifference; break;
-        case Qt::Key_G: id = CmdNextGain; break;
-        default: break;
-        }
-    }
-    if (id == 0) return false;
+bool CompareTools::OnKey(int command) {
     if (!view_->HasReference()) {
-        window_->StatusBar()->showMessage(
+        host_.StatusBar()->showMessage(
             QStringLiteral("No reference to compare with: File > Open Reference (Ctrl+Shift+O)"),
             5000);
         return true;
     }
-    return OnCommand(id);
+    return OnCommand(command);
 }
 
 void CompareTools::UpdateMenuState() {
     if (!menu_) return;
     const bool reference = view_->HasReference();
     const CompareMode mode = view_->Reference().Mode();
-    window_->Action(CmdOpenReference)->setEnabled(view_->IsOpen());
-    window_->Action(CmdCloseReference)->setEnabled(reference);
+    host_.Action(CmdOpenReference)->setEnabled(view_->IsOpen());
+    host_.Action(CmdCloseReference)->setEnabled(reference);
     for (QAction* a : menu_->actions()) a->setEnabled(reference);
     for (QAction* a : gains_->actions()) a->setEnabled(reference);
-    window_->Action(CmdNextGain)->setEnabled(reference);
+    host_.Action(CmdNextGain)->setEnabled(reference);
     for (const ModeRow& row : kModeRows)
-        window_->Action(row.id)->setChecked(reference && row.mode == mode);
+        host_.Action(row.id)->setChecked(reference && row.mode == mode);
     for (int i = 0; i < kGainCount; ++i)
-        window_->Action(CmdGainFirst + i)
+        host_.Action(CmdGainFirst + i)
             ->setChecked(kDifferenceGains[i] == view_->Reference().Gain());
 }
 
@@ -222,7 +227,7 @@ void CompareTools::ShowAllFrames() {
             Qt::UniqueConnection);
 }
 
-void CompareTools::GoToChosenFrame(qint64 frame) { window_->GoToFrame(frame); }
+void CompareTools::GoToChosenFrame(qint64 frame) { host_.GoToFrame(frame); }
 
 void CompareTools::Refresh() {
     if (!status_) return;
@@ -230,11 +235,12 @@ void CompareTools::Refresh() {
         w->SetCurrentFrame(view_->CurrentPosition());
     if (!view_->IsOpen() || !view_->HasReference()) {
         // A file of another frame size opened in the meantime: the view let the reference go.
-        if (view_->IsOpen() && !referenceName_.isEmpty())
-            window_->StatusBar()->showMessage(
+        if (view_->IsOpen() && !referenceName_.isEmpty()) {
+            host_.StatusBar()->showMessage(
                 QStringLiteral("Reference %1 closed: its frames are not the size of the file shown")
                     .arg(referenceName_),
                 10000);
+        }
         referenceName_.clear();
         requested_.reset();
         status_->clear();
@@ -340,7 +346,7 @@ bool CompareTools::OpenReference(const QString& name) {
             QStringLiteral("The reference could not be opened.\n\n%1:\n%2").arg(path, reason));
         return false;
     };
-    CMyRecentFileList* recent = window_->RecentFiles();
+    CMyRecentFileList* recent = host_.RecentFiles();
     const int index = recent->Find(path);
     StoredFile entry;
     if (index >= 0)
@@ -373,7 +379,7 @@ bool CompareTools::OpenReference(const QString& name) {
     recent->SetIdentity(path, IdentityOfFile(path));
     referenceName_ = QFileInfo(path).fileName();
     ++generation_;
-    window_->UpdateWindowState();
+    host_.UpdateWindowState();
     return true;
 }
 
@@ -381,7 +387,7 @@ void CompareTools::CloseReference() {
     referenceName_.clear();
     view_->CloseReference();
     ++generation_;
-    window_->UpdateWindowState();
+    host_.UpdateWindowState();
 }
 
 }  // namespace kavlo

@@ -1,10 +1,13 @@
 // The main window's comparison with a reference file: File > Open Reference and Close
 // Reference, the Compare menu (A, B, side by side, differences and their amplification, the
 // frame's figures), its keys, and the figures of the frame shown in the status bar, computed on
-// a worker thread so that playback does not wait for them.
+// a worker thread so that playback does not wait for them. A module of the main window: it
+// reaches the window through its host interface.
 #pragma once
 
 #include "analysis/CompareFigures.h"
+#include "app/common/WindowHost.h"
+#include "app/common/WindowModule.h"
 
 #include <QObject>
 #include <QString>
@@ -13,30 +16,33 @@
 #include <memory>
 #include <optional>
 
-class CTNViewerDlg;
 class CVideoBuffer;
 class QAction;
 class QActionGroup;
-class QKeyEvent;
 class QLabel;
 class QMenu;
 
 namespace kavlo {
 
-class CompareTools : public QObject {
+class CompareTools : public QObject, public WindowModule {
     Q_OBJECT
 public:
-    CompareTools(CTNViewerDlg* window, CVideoBuffer* view);
+    explicit CompareTools(WindowHost& host);
     ~CompareTools() override;
 
+    // The module's rows of the key table: Ctrl+Shift+O, Ctrl+Shift+W, A, B, Y, Shift+Y, G,
+    // Ctrl+Shift+C and Ctrl+Shift+P.
+    static const std::vector<KeyRow>& Keys();
     // Open and Close Reference into the File menu after Close; the Compare menu at the end of
     // the menu bar (the window adds Help after it); the status field before the probe's.
-    void AddMenuItems(QMenu* fileMenu);
+    void AddMenuItems() override;
     // Runs a compare command; false for any other identifier.
-    bool OnCommand(int id);
-    // A, B, Y, Shift+Y and G; true when the key was one of them.
-    bool HandleKey(QKeyEvent* event);
-    void UpdateMenuState();
+    bool OnCommand(int id) override;
+    // A compare key without a reference says how to open one.
+    bool OnKey(int command) override;
+    void UpdateMenuState() override;
+    const std::vector<KeyRow>& KeyRows() const override { return Keys(); }
+    void RefreshStatus() override { Refresh(); }
     // The status field: what is shown and the figures of the frame shown; starts their
     // computation when the frame or what it depends on changed.
     void Refresh();
@@ -73,7 +79,8 @@ private:
     void GoToChosenFrame(qint64 frame);
     void SetMode(CompareMode mode);
 
-    CTNViewerDlg* window_;
+    WindowHost& host_;
+    QWidget* window_;
     CVideoBuffer* view_;
     QMenu* menu_ = nullptr;
     QLabel* status_ = nullptr;

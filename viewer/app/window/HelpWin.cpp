@@ -1,6 +1,8 @@
 #include "app/window/HelpWin.h"
 
 #include "app/common/AppInfo.h"
+#include "app/common/KeyTable.h"
+#include "app/window/ViewerDlg.h"
 #include "settings/CommandLine.h"
 #include "image/PixelLayout.h"
 #include "view/KeyInput.h"
@@ -17,6 +19,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -89,44 +92,14 @@ const char* ActionText(const kavlo::ViewKey& key) {
     return nullptr;
 }
 
-// The keys of the main window outside the key table, and the mouse.
-const char kWindowKeys[] =
-    "= or +\t\t- zoom in\r\n"
-    "-\t\t- zoom out\r\n"
-    "Left, Right\t- previous, next frame\r\n"
-    "PgUp, PgDn\t- ten frames on, back\r\n"
-    "Home, End\t- first, last frame\r\n"
-    "Ctrl+G\t\t- go to the frame field\r\n"
-    "Ctrl+O\t\t- open a file\r\n"
-    "Ctrl+W\t\t- close the file\r\n"
-    "Ctrl+Q\t\t- exit\r\n"
-    "Ctrl+S\t\t- save the frame as shown as an image\r\n"
-    "Ctrl+C\t\t- copy the frame as shown\r\n"
-    "Ctrl+E\t\t- export frames (images or raw)\r\n"
-    "X\t\t- source values in hexadecimal or decimal\r\n"
-    "H\t\t- histogram and waveform, beside the picture\r\n"
-    "Shift+H\t\t- histogram docked or a window of its own\r\n"
+// The mouse in the main window.
+const char kMouseLines[] =
     "Zoom 16 and up\t- source values on every pixel (View > Show Values When Zoomed)\r\n"
     "Space+drag\t- pan (Space+wheel scrolls)\r\n"
     "Ctrl+click\t- zoom in (a drag zooms to the rectangle)\r\n"
     "Ctrl+right click\t- zoom out about the point\r\n"
     "Ctrl+wheel\t- zoom about the pointer\r\n"
-    "Wheel\t\t- scroll a tenth of the view\r\n"
-    "P\t\t- play, pause\r\n"
-    "L, J\t\t- play forward, backward (again: twice as fast)\r\n"
-    "K\t\t- pause\r\n"
-    "O\t\t- loop on or off\r\n"
-    "W\t\t- fit to window on or off\r\n"
-    "F5\t\t- reload the file (it is also followed while it grows)\r\n"
-    "Ctrl+Shift+O\t- open a reference file (B) to compare the file (A) with\r\n"
-    "Ctrl+Shift+W\t- close the reference\r\n"
-    "A\t\t- show A or B, the other at once (Compare menu)\r\n"
-    "B\t\t- A and B side by side\r\n"
-    "Y\t\t- difference |A-B| per channel, amplified\r\n"
-    "Shift+Y\t\t- signed difference 128+k(A-B)\r\n"
-    "G\t\t- next difference amplification (x1 .. x64)\r\n"
-    "Ctrl+Shift+C\t- the frame's PSNR, MSE and largest difference, copied\r\n"
-    "Ctrl+Shift+P\t- PSNR of all frames: plot, summary, CSV (click a frame to show it)\r\n";
+    "Wheel\t\t- scroll a tenth of the view\r\n";
 
 // The command-line tool installed beside the viewer.
 const char kToolLine[] =
@@ -137,7 +110,10 @@ const char kToolLine[] =
 
 QString CHelpWin::BuildKeysText() {
     QString text = QStringLiteral("Keys:\r\n\t\t\r\n");
-    // Every key the table might know, asked of the table itself.
+    // The main window's key table, then the keys that only the view knows, then the mouse.
+    const std::vector<kavlo::KeyRow>& table = CTNViewerDlg::KeyTable();
+    text += kavlo::KeyHelpText(table);
+    // Every key the view's table might know, asked of the table itself.
     struct Candidate {
         int key;
         Qt::KeyboardModifiers modifiers;
@@ -156,14 +132,36 @@ QString CHelpWin::BuildKeysText() {
         const QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers);
         const char* action = ActionText(kavlo::LookUpViewKey(event));
         if (!action) continue;
-        const QString name = c.modifiers == Qt::KeypadModifier
-                                 ? QStringLiteral("Keypad %1").arg(QChar(c.key))
-                                 : QKeySequence(c.key | int(c.modifiers)).toString();
-        text += name + (name.size() < 8 ? QStringLiteral("\t\t- ") : QStringLiteral("\t- ")) +
-                QLatin1String(action) + QStringLiteral("\r\n");
+        const QKeyCombination pressed = kavlo::PressedKey(event);
+        if (std::any_of(table.begin(), table.end(), [pressed](const kavlo::KeyRow& row) {
+                return kavlo::KeyMatches(row, pressed);
+            }))
+            continue;  // the window's row above says what it does
+        text += kavlo::KeyHelpLine(kavlo::KeyName(pressed), QLatin1String(action));
     }
-    text += QString::fromLatin1(kWindowKeys);
+    text += QString::fromLatin1(kMouseLines);
     return text;
+}
+
+QDialog* CHelpWin::CreateKeysWindow(QWidget* parent) {
+    auto* window = new QDialog(parent);
+    window->setObjectName(QStringLiteral("KeysWindow"));
+    window->setWindowTitle(QStringLiteral("Keyboard Shortcuts - %1").arg(kavlo::AppName()));
+    auto* keys = new QPlainTextEdit(window);
+    keys->setObjectName(QStringLiteral("KeysText"));
+    keys->setReadOnly(true);
+    keys->setTabStopDistance(kWideNamePixels);
+    keys->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    QString text = BuildKeysText();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    keys->setPlainText(text);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, window);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, window, &QDialog::close);
+    auto* layout = new QVBoxLayout(window);
+    layout->addWidget(keys, 1);
+    layout->addWidget(buttons);
+    window->resize(520, 560);
+    return window;
 }
 
 CHelpWin::CHelpWin() : QDialog(nullptr) { Build(); }

@@ -31,9 +31,12 @@ public:
     static QString BuildUsageText(const QString& appName,
                                   const std::function<bool(const QString&)>& isWide);
 
-    // The "Keys" section shown after the usage, with "\r\n" line ends: the view keys as the key
-    // table assigns them, then the keys of the main window and the mouse.
+    // The "Keys" section shown after the usage, with "\r\n" line ends: the main window's key
+    // table, then the keys the view alone knows (its own table), then the mouse.
     static QString BuildKeysText();
+    // A window of its own showing the keys section (Help > Keyboard Shortcuts); closing it
+    // hides it.
+    static QDialog* CreateKeysWindow(QWidget* parent);
     // What a file's name and a YUV4MPEG2 header supply when no settings are given, with "\r\n"
     // line ends; shown between the usage and the keys.
     static QString BuildOpeningText();

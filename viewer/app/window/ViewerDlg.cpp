@@ -10,19 +10,17 @@
 #include "app/open/RawSettingsDlg.h"
 #include "app/open/RawSettingsRules.h"
 #include "app/open/OpenFileDialog.h"
-#include "app/play/Playback.h"
+#include "app/play/PlayControls.h"
 #include "app/open/RecentFileList.h"
 #include "view/file/LocalFileName.h"
 #include "TNDebug.h"
 #include "view/picture/FieldRender.h"
-#include "view/KeyInput.h"
 #include "view/VideoBuffer.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -38,9 +36,7 @@
 #include <QProxyStyle>
 #include <QSlider>
 #include <QStatusBar>
-#include <QToolBar>
 #include <QUrl>
-#include <QWindow>
 
 #include <algorithm>
 #include <climits>
@@ -132,7 +128,6 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
     statusProbe_->setContentsMargins(4, 1, 4, 1);
 
     BuildMenus();
-    BuildPlayControls();
     const int menuHeight = menuBar_->sizeHint().height();
     const QSize clientSize = DialogUnits(0, 0, 325, 201).size();
     resize(clientSize.width(), clientSize.height() + menuHeight + StatusBarHeight() +
@@ -146,16 +141,25 @@ CTNViewerDlg::CTNViewerDlg(QWidget* parent) : QDialog(parent) {
         if (!updatingControls_) OnSliderMoved(v);
     });
 
-    // The accelerator table: Ctrl+0 is Actual Size.
-    auto* actualSize = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this);
-    actualSize->setContext(Qt::WindowShortcut);
-    connect(actualSize, &QShortcut::activated, this, [this] { OnCommand(CmdActualSize); });
+    // The accelerator table: the window's shortcuts whatever has the focus (Ctrl+0 is Actual
+    // Size).
+    for (const kavlo::KeyRow& row : KeyTable()) {
+        if (!(row.flags & kavlo::kKeyWindowShortcut)) continue;
+        auto* shortcut = new QShortcut(QKeySequence(row.key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        const int command = row.command;
+        connect(shortcut, &QShortcut::activated, this, [this, command] { OnCommand(command); });
+    }
 
     recent_ = std::make_unique<CMyRecentFileList>();
     recent_->ReadList();
 }
 
 CTNViewerDlg::~CTNViewerDlg() {
+    // A field of the window that has the focus takes its value now, while the window and its
+    // modules are whole (the rate field's loss of focus sets the rate and updates the menus).
+    if (QWidget* focus = QApplication::focusWidget(); focus && isAncestorOf(focus))
+        focus->clearFocus();
     if (filterInstalled_) qApp->removeEventFilter(this);
     // The panel hides as the window's children go; this part of the window is gone by then.
     if (sidePanel_) sidePanel_->disconnect(this);
@@ -220,7 +224,7 @@ void CTNViewerDlg::UpdateTitle(CVideoBuffer* view, const QString& status) {
 }
 
 void CTNViewerDlg::UpdateWindowState() {
-    playback_->Sync();
+    play_->Sync();
     UpdateTitle(view_, QString());
     UpdateFrameControls();
     UpdateMenuState();
@@ -286,8 +290,7 @@ QString CTNViewerDlg::ModesText() const {
 }
 
 void CTNViewerDlg::UpdateStatusBar() {
-    UpdatePlayStatus();
-    compare_->Refresh();
+    for (kavlo::WindowModule* module : modules_) module->RefreshStatus();
     if (!view_->IsOpen()) {
         for (QLabel* label : {statusFrame_, statusZoom_, statusFormat_, statusModes_, statusProbe_})
             label->clear();
@@ -330,14 +333,7 @@ void CTNViewerDlg::GoToFrame(int64_t frame) {
     if (!view_->IsOpen()) return;
     const int64_t last = std::max<int64_t>(view_->FrameCount() - 1, 0);
     const int64_t target = std::clamp<int64_t>(frame, 0, last);
-    // A file system that stalls is not read on this thread: the frame comes when it is read.
-    if (!ShowFrameFromCache(target)) {
-        if (playback_->ReaderStalled()) {
-            playback_->WaitForFrame(target);
-        } else {
-            view_->LoadFrame(target);
-        }
-    }
+    play_->ShowFrame(target);
     UpdateFrameControls();
     UpdateStatusBar();
 }
@@ -390,8 +386,7 @@ void CTNViewerDlg::LayoutControls(QSize client) {
     if (dx == 0 && dy == 0) return;
     slider_->setGeometry(slider_->geometry().adjusted(0, dy, dx, dy));
     frameField_->setGeometry(frameField_->geometry().translated(dx, dy));
-    rateField_->setGeometry(rateField_->geometry().translated(dx, dy));
-    playBar_->setGeometry(playBar_->geometry().translated(0, dy));
+    for (kavlo::WindowModule* module : modules_) module->MoveControls(dx, dy);
     view_->setGeometry(view_->geometry().adjusted(0, 0, dx, dy));
     clientRect_ = QRect(QPoint(0, 0), client);
     if (sidePanelStrip_ > 0) ArrangeSidePanel();
@@ -504,15 +499,7 @@ void CTNViewerDlg::dropEvent(QDropEvent* event) {
 
 void CTNViewerDlg::OnSliderMoved(int position) {
     frameField_->setText(QString::number(position));
-    if (playback_->Playing()) {
-        playback_->SeekWhilePlaying(position);
-    } else if (!playback_->ShowFromCache(position)) {
-        if (playback_->ReaderStalled()) {
-            playback_->WaitForFrame(position);
-        } else {
-            view_->LoadFrame(position);
-        }
-    }
+    play_->SeekTo(position);
     UpdateStatusBar();
 }
 
@@ -591,7 +578,7 @@ bool CTNViewerDlg::HandleTextFieldKey(QKeyEvent* event) {
         return true;
     case Qt::Key_Escape:
         // The value in force is shown again, and the picture has the keys again.
-        if (field == rateField_) field->setText(QString::number(playback_->Rate(), 'g', 6));
+        if (field == play_->RateField()) play_->RestoreRateText();
         view_->setFocus();
         return true;
     default: return false;
@@ -618,91 +605,49 @@ bool CTNViewerDlg::HandleFrameFieldKey(QKeyEvent* event) {
 
 namespace {
 
-// The view keys that the main window runs as menu commands, so that the menus follow them; the
-// other view keys go on to the view.
-struct ViewKeyCommand {
-    kavlo::ViewKeyAction action;
-    Cmd command;
-};
-constexpr ViewKeyCommand kViewKeyCommands[] = {
-    {kavlo::ViewKeyAction::ShowAll, CmdShowAll},
-    {kavlo::ViewKeyAction::ShowY, CmdShowY},
-    {kavlo::ViewKeyAction::ShowCb, CmdShowCb},
-    {kavlo::ViewKeyAction::ShowCr, CmdShowCr},
-    {kavlo::ViewKeyAction::ToggleDeinterlace, CmdDeinterlace},
-    {kavlo::ViewKeyAction::ToggleSplitFields, CmdSplitFields},
-    {kavlo::ViewKeyAction::ToggleInterlace, CmdToggleInterlaced},
-    {kavlo::ViewKeyAction::ToggleFieldOrder, CmdToggleFieldOrder},
-    {kavlo::ViewKeyAction::ToggleFlip, CmdFlip},
-    {kavlo::ViewKeyAction::ToggleMosaicGrey, CmdMosaicGrey},
-    {kavlo::ViewKeyAction::CycleColourMatrix, CmdMatrixCycle},
-    {kavlo::ViewKeyAction::ToggleFullRange, CmdFullRange},
-};
+// A widget that keeps the keys that move a cursor: a text field, a spin box, a text editor, or
+// the menu bar while it is worked with the keyboard.
+bool TextLikeFocus() {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus->inherits("QLineEdit") || focus->inherits("QAbstractSpinBox") ||
+                     focus->inherits("QTextEdit") || focus->inherits("QPlainTextEdit") ||
+                     focus->inherits("QMenuBar"));
+}
 
 }  // namespace
 
-bool CTNViewerDlg::HandleNavigationKey(QKeyEvent* event) {
-    if (!view_->IsOpen()) return false;
-    if (event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier)) return false;
-    // A text field keeps its keys (they move its cursor), and so does the menu bar while it is
-    // worked with the keyboard.
-    const QWidget* focus = QApplication::focusWidget();
-    if (focus && (focus->inherits("QLineEdit") || focus->inherits("QAbstractSpinBox") ||
-                  focus->inherits("QTextEdit") || focus->inherits("QPlainTextEdit") ||
-                  focus->inherits("QMenuBar")))
-        return false;
-    const int64_t position = std::max<int64_t>(view_->CurrentPosition(), 0);
-    // The directions are the frame slider's: PgUp goes ten frames on, as on the slider.
-    switch (event->key()) {
-    case Qt::Key_Left: GoToFrame(position - 1); return true;
-    case Qt::Key_Right: GoToFrame(position + 1); return true;
-    case Qt::Key_PageUp: GoToFrame(position + 10); return true;
-    case Qt::Key_PageDown: GoToFrame(position - 10); return true;
-    case Qt::Key_Home: GoToFrame(0); return true;
-    case Qt::Key_End: GoToFrame(view_->FrameCount() - 1); return true;
-    default: return false;
-    }
-}
-
 bool CTNViewerDlg::HandleWindowKey(QKeyEvent* event) {
-    if (HandleNavigationKey(event)) return true;
-    if (analysis_->HandleKey(event)) return true;
-    if (compare_->HandleKey(event)) return true;
-    if (HandlePlayKey(event)) return true;
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    const bool shift = mods & Qt::ShiftModifier;
-    const bool ctrl = mods & Qt::ControlModifier;
-    const bool keypad = mods & Qt::KeypadModifier;
-    const kavlo::ViewKey viewKey = kavlo::LookUpViewKey(*event);
-
-    if (viewKey.action == kavlo::ViewKeyAction::SetDeinterlaceMethod && !g_ctrlDown) {
-        if (view_->IsOpen()) SetMethod(viewKey.method);
-        return true;
+    const kavlo::KeyRow* row = kavlo::FindKeyRow(KeyTable(), *event);
+    if (!row) return false;
+    if ((row->flags & kavlo::kKeyNeedsFile) && !view_->IsOpen()) return false;
+    if ((row->flags & kavlo::kKeyNotInText) && TextLikeFocus()) return false;
+    const int command = row->command;
+    for (kavlo::WindowModule* module : modules_) {
+        const std::vector<kavlo::KeyRow>& rows = module->KeyRows();
+        if (std::any_of(rows.begin(), rows.end(),
+                        [command](const kavlo::KeyRow& r) { return r.command == command; }))
+            return module->OnKey(command);
     }
-    if (ctrl && event->key() == Qt::Key_G) {
+    switch (command) {
+    case CmdGoToFrameField:
         frameField_->setFocus();
         frameField_->selectAll();
         return true;
+    case CmdIgnoreKey: return true;  // Esc never closes the main window
+    default: OnCommand(command); return true;
     }
-    if (event->key() == Qt::Key_Escape) return true;
-    if (keypad && (event->key() == Qt::Key_Plus || event->key() == Qt::Key_Minus)) {
-        OnCommand(event->key() == Qt::Key_Plus ? CmdZoomIn : CmdZoomOut);
-        return true;
-    }
-    if (!keypad && (event->key() == Qt::Key_Equal || event->key() == Qt::Key_Plus) && !ctrl) {
-        OnCommand(CmdZoomIn);
-        return true;
-    }
-    if (!keypad && (event->key() == Qt::Key_Minus || event->key() == Qt::Key_Underscore) && !ctrl) {
-        OnCommand(CmdZoomOut);
-        return true;
-    }
-    if (shift || ctrl) return false;
-    for (const ViewKeyCommand& entry : kViewKeyCommands) {
-        if (entry.action == viewKey.action) {
-            OnCommand(entry.command);
-            return true;
-        }
-    }
-    return false;
+}
+
+// ---- Playback, held by its module -------------------------------------------------------------
+
+CPlayback* CTNViewerDlg::Playback() const { return play_->Player(); }
+QLineEdit* CTNViewerDlg::RateField() const { return play_->RateField(); }
+QString CTNViewerDlg::StatusTimeText() const { return play_->StatusTimeText(); }
+QString CTNViewerDlg::StatusPlayText() const { return play_->StatusPlayText(); }
+QString CTNViewerDlg::TimeCode(int64_t frame, double rate) {
+    return kavlo::PlayControls::TimeCode(frame, rate);
+}
+QString CTNViewerDlg::PlayThrough(double fps) { return play_->PlayThrough(fps); }
+int64_t CTNViewerDlg::PlayFrames(int64_t first, int64_t end, QString* error) {
+    return play_->PlayFrames(first, end, error);
 }

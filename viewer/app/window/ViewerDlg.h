@@ -4,6 +4,8 @@
 #pragma once
 
 #include "app/common/Commands.h"
+#include "app/common/KeyTable.h"
+#include "app/common/WindowHost.h"
 #include "settings/ColourChoice.h"
 #include "settings/OpenPlan.h"
 #include "settings/RawSettings.h"
@@ -15,14 +17,16 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CMyRecentFileList;
 namespace kavlo {
 class AnalysisTools;
 class CompareTools;
+class PlayControls;
+class WindowModule;
 }  // namespace kavlo
 class CPlayback;
-class QToolBar;
 class CVideoBuffer;
 class FrameNumberValidator;
 class QAction;
@@ -33,7 +37,7 @@ class QLabel;
 class QSlider;
 class QStatusBar;
 
-class CTNViewerDlg : public QDialog {
+class CTNViewerDlg : public QDialog, public kavlo::WindowHost {
     Q_OBJECT
 public:
     static constexpr int kIdSlider = 1003;
@@ -54,26 +58,26 @@ public:
     void OpenRecent(int index);
     void UpdateTitle(CVideoBuffer* view, const QString& status);
     // Title, frame slider and field, and menus, all from the view's present state.
-    void UpdateWindowState();
-    void UpdateFrameControls();
+    void UpdateWindowState() override;
+    void UpdateFrameControls() override;
     // The status bar: "Frame n / N" (n as in the frame field), zoom, layout and frame size, probe.
-    void UpdateStatusBar();
+    void UpdateStatusBar() override;
     // Shows frame `frame` clamped into the file, with slider, field and status bar following.
-    void GoToFrame(int64_t frame);
-    void UpdateMenuState();
+    void GoToFrame(int64_t frame) override;
+    void UpdateMenuState() override;
     // The check marks of the View menu, from the view's display switches.
     void UpdateCheckMarks();
     void FitWindowToVideo();
-    // Shows every frame once, as fast as it can (fps 0), or at `fps` through the read-ahead
-    // cache dropping frames when behind; logs the rate and closes the window. Returns why it
-    // ended before the last frame (a frame it could not read, a file that lost frames or was
-    // replaced meanwhile); empty when it showed them all.
+    // The command line's play-through and its frame loop (kavlo::PlayControls).
     QString PlayThrough(double fps = 0.0);
-    // Loads and paints frames first .. end - 1 one after another; returns how many it showed. A
-    // frame that does not load ends it, with the reason in `error` when given.
     int64_t PlayFrames(int64_t first, int64_t end, QString* error = nullptr);
     // Runs a menu command by its identifier, as the menus, keys and accelerator do.
-    void OnCommand(int id);
+    void OnCommand(int id) override;
+    // The window's key table: its own rows, then those of playback, analysis and compare. Menus,
+    // key handling and the help window all read it.
+    static const std::vector<kavlo::KeyRow>& KeyTable();
+    // The window's own rows of the key table (the view commands, zoom, files, Ctrl+G, Esc, F1).
+    static const std::vector<kavlo::KeyRow>& OwnKeys();
 
     // The follow-up of every successful open: title, recent list, controls, size, menus.
     void AfterOpen(const QString& path, const RawSettings& settings);
@@ -82,14 +86,19 @@ public:
     // Sizes the window and sets title, controls and menus; runs once, before the first show.
     void OnInitDialog();
 
-    CVideoBuffer* View() const { return view_; }
-    CMyRecentFileList* RecentFiles() const { return recent_.get(); }
+    QWidget* HostWidget() override { return this; }
+    QWidget* ClientArea() const override { return client_; }
+    CVideoBuffer* View() const override { return view_; }
+    CMyRecentFileList* RecentFiles() const override { return recent_.get(); }
     kavlo::AnalysisTools* Analysis() const { return analysis_; }
     kavlo::CompareTools* Compare() const { return compare_; }
-    QSlider* FrameSlider() const { return slider_; }
-    QLineEdit* FrameField() const { return frameField_; }
-    QMenuBar* MenuBar() const { return menuBar_; }
-    QStatusBar* StatusBar() const { return statusBar_; }
+    kavlo::PlayControls* Play() const { return play_; }
+    QSlider* FrameSlider() const override { return slider_; }
+    QLineEdit* FrameField() const override { return frameField_; }
+    QMenuBar* MenuBar() const override { return menuBar_; }
+    QMenu* FileMenu() const override { return fileMenu_; }
+    QMenu* ViewMenu() const override { return viewMenu_; }
+    QStatusBar* StatusBar() const override { return statusBar_; }
     // The texts of the status bar's fields.
     QString StatusFrameText() const;
     QString StatusZoomText() const;
@@ -101,10 +110,10 @@ public:
     QString StatusTimeText() const;
     QString StatusPlayText() const;
     static QString TimeCode(int64_t frame, double rate);
-    CPlayback* Playback() const { return playback_; }
-    QLineEdit* RateField() const { return rateField_; }
+    CPlayback* Playback() const;
+    QLineEdit* RateField() const;
     QMenu* RecentMenu() const { return recentMenu_; }
-    QAction* Action(int id) const;
+    QAction* Action(int id) const override;
     int64_t FrameCountCopy() const { return frameCount_; }
     bool Minimized() const { return minimized_; }
     static bool CtrlDown();
@@ -141,9 +150,8 @@ private:
     // offset): it keeps every key it uses; Return and Escape give the keys back to the picture.
     bool TextFieldHasFocus() const;
     bool HandleTextFieldKey(QKeyEvent* event);
+    // A key of the key table: runs its command; true when consumed.
     bool HandleWindowKey(QKeyEvent* event);
-    // Left/Right, PgUp/PgDn, Home/End: true when the key moved (or tried to move) the frame.
-    bool HandleNavigationKey(QKeyEvent* event);
     int StatusBarHeight() const;
     QString ModesText() const;
     // The probe's row above the status bar at a window width, and the rows' places; returns
@@ -155,6 +163,7 @@ private:
     void OnOpenCommand();
     void OnProperties();
     void ShowAbout();
+    void ShowKeys();
     // Opens `path` as the open plan says, with recent entry `index` (-1: none) as what is
     // stored for it; on failure shows the load error, or the removal offer for recent entry
     // `offerRemoval` (-1 for none).
@@ -167,19 +176,8 @@ private:
     void FailOpen(const QString& path, int offerRemoval, const QString& reason);
     void OfferRemoval(int index, const QString& path, const QString& reason);
     void ShowLoadError(const QString& path, const QString& reason);
-    void SetMethod(uint32_t method);
     // Sets the open file's colour matrix and range and remembers them with its recent entry.
     void SetColour(kavlo::MatrixChoice matrix, bool fullRange);
-    // Playback (ViewerPlay.cpp).
-    void BuildPlayControls();
-    bool OnPlayCommand(int id);
-    bool HandlePlayKey(QKeyEvent* event);
-    void UpdatePlayMenu();
-    void UpdatePlayStatus();
-    void OnRateEdited();
-    void ReloadFile();
-    // Stops playback and shows `frame` from the read-ahead cache; false when it is not there.
-    bool ShowFrameFromCache(int64_t frame);
 
     CVideoBuffer* view_ = nullptr;
     QSlider* slider_ = nullptr;
@@ -196,20 +194,15 @@ private:
     QMenu* fileMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QMenu* recentMenu_ = nullptr;
-    QMenu* playMenu_ = nullptr;
-    QToolBar* playBar_ = nullptr;
-    QAction* loopTool_ = nullptr;
-    QAction* playTool_ = nullptr;  // shows pause while playing
-    QLineEdit* rateField_ = nullptr;
-    QLabel* statusTime_ = nullptr;
-    QLabel* statusPlay_ = nullptr;
-    CPlayback* playback_ = nullptr;
     std::unique_ptr<CMyRecentFileList> recent_;
     kavlo::AnalysisTools* analysis_ = nullptr;
     QWidget* sidePanel_ = nullptr;
     int sidePanelStrip_ = 0;  // width taken from the view for the docked side panel
     QPoint sidePanelGrowth_;  // how much the window widened (x) and moved left (y) for it
     kavlo::CompareTools* compare_ = nullptr;
+    kavlo::PlayControls* play_ = nullptr;
+    // The modules in the order they get their turn: playback, analysis, compare.
+    std::vector<kavlo::WindowModule*> modules_;
     int64_t frameCount_ = 999;
     QRect clientRect_;
     bool minimized_ = false;
