@@ -39,7 +39,6 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"help_without_display", {"--help"}, false, false, EarlyAnswer::Usage},
         AnswerCase{"help_in_a_window_session", {"--help"}, true, false, EarlyAnswer::Usage},
         AnswerCase{"lone_h", {"-h"}, true, true, EarlyAnswer::Usage},
-        AnswerCase{"help_word", {"-HELP"}, true, false, EarlyAnswer::Usage},
         AnswerCase{"question_on_a_terminal", {"-?"}, true, true, EarlyAnswer::Usage},
         AnswerCase{"question_without_display", {"-?"}, false, false, EarlyAnswer::Usage},
         // From the desktop -? keeps its window: there is no terminal to read it on.
@@ -49,7 +48,6 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"version", {"--version"}, true, false, EarlyAnswer::Version},
         AnswerCase{"version_without_display", {"--version"}, false, true, EarlyAnswer::Version},
         AnswerCase{"window_start", {}, true, true, EarlyAnswer::None},
-        AnswerCase{"file_start", {"-w", "8", "x.raw"}, true, false, EarlyAnswer::None},
         AnswerCase{"no_display", {}, false, true, EarlyAnswer::Refusal},
         AnswerCase{"no_display_play", {"-play", "x.raw"}, false, false, EarlyAnswer::Refusal},
         AnswerCase{"no_display_error", {"-w", "abc", "x.raw"}, false, true, EarlyAnswer::Refusal}),
@@ -77,7 +75,6 @@ INSTANTIATE_TEST_SUITE_P(
     Environments, Displays,
     ::testing::Values(
         DisplayCase{"nothing_set", {}, nullptr, nullptr, nullptr, false},
-        DisplayCase{"empty_values", {}, "", "", "", false},
         DisplayCase{"x_display", {}, nullptr, ":0", nullptr, true},
         DisplayCase{"wayland_display", {}, nullptr, nullptr, "wayland-0", true},
         DisplayCase{"offscreen", {}, "offscreen", nullptr, nullptr, true},
@@ -85,7 +82,6 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{"xcb_with_options", {}, "xcb:foo=1", ":1", nullptr, true},
         DisplayCase{"first_of_a_list", {}, "wayland;xcb", nullptr, nullptr, true},
         DisplayCase{"platform_argument_wins", {"-platform", "xcb"}, "offscreen", "", "", false},
-        DisplayCase{"platform_argument", {"--platform", "offscreen"}, nullptr, "", "", true},
         DisplayCase{"platform_argument_last", {"-platform"}, nullptr, nullptr, nullptr, false}),
     [](const ::testing::TestParamInfo<DisplayCase>& p) { return p.param.what; });
 
