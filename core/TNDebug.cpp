@@ -53,6 +53,8 @@ constexpr ResultText kResultTexts[] = {
 // The level value; a change takes effect for later calls. Atomic only so that a change from
 // another thread is well defined; no ordering is implied.
 std::atomic<int> g_levelValue{TN_LOG_INFO};
+// The highest level written at all (TNDebugSetOutputLevel); every level to begin with.
+std::atomic<int> g_outputLevel{TN_LOG_DEBUG};
 
 const wchar_t* LevelName(int level) {
     switch (level) {
@@ -93,8 +95,14 @@ void TNDebugSetLevelValue(int level) { g_levelValue.store(level, std::memory_ord
 
 int TNDebugGetLevelValue(void) { return g_levelValue.load(std::memory_order_relaxed); }
 
+void TNDebugSetOutputLevel(int level) { g_outputLevel.store(level, std::memory_order_relaxed); }
+
+int TNDebugGetOutputLevel(void) { return g_outputLevel.load(std::memory_order_relaxed); }
+
 void TNDebugOutputStr(int level, int verbosity, const wchar_t* format, ...) {
-    // Only level 4 is filtered. A filtered line is not formatted at all.
+    // Only level 4 is filtered by verbosity; any of the four levels may be above the output
+    // level. A filtered line is not formatted at all.
+    if (level >= TN_LOG_ERROR && level <= TN_LOG_DEBUG && level > TNDebugGetOutputLevel()) return;
     if (level == TN_LOG_DEBUG && verbosity > TNDebugGetLevelValue()) return;
 
     CTNString line;

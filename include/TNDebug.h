@@ -18,8 +18,14 @@ TN_CORE_API const wchar_t* TNGetErrorString(TNRESULT result);
 TN_CORE_API bool TNPrintTNUUID(wchar_t* buffer, int bufferUnits, const TNUUID* id);
 TN_CORE_API void TNDebugSetLevelValue(int level);
 TN_CORE_API int TNDebugGetLevelValue(void);
+// The highest of the levels 1 to 4 whose lines reach the debug channel at all; lines of a higher
+// level are dropped before the verbosity filter. Starts at 4 (every line); a program that keeps
+// its terminal free of routine lines lowers it. Lines of levels outside 1 to 4 are not affected.
+TN_CORE_API void TNDebugSetOutputLevel(int level);
+TN_CORE_API int TNDebugGetOutputLevel(void);
 // One line "'<program>': [<pid>] <Level>: <message>\n" on the debug channel (standard error).
-// Level 4 lines are written only when verbosity <= the level value. Written as UTF-8 with one
+// Level 4 lines are written only when verbosity <= the level value; no line of a level above the
+// output level is written. Written as UTF-8 with one
 // write call; %ls arguments are copied literally.
 TN_CORE_API void TNDebugOutputStr(int level, int verbosity, const wchar_t* format, ...);
 // The formatted message and a line feed, no prefix, no filtering.

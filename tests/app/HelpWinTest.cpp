@@ -134,6 +134,39 @@ TEST(HelpWindow, MeasuresNamesWithTheUsageControlsFont) {
     EXPECT_GT(narrow, 0);
 }
 
+// An error window shows the error first and the usage collapsed under a toggle; the usage asked
+// for is shown at once, without the toggle.
+TEST(HelpWindow, ErrorComesFirstWithTheUsageCollapsed) {
+    CHelpWin error;
+    error.SetErrorText(QStringLiteral("Error: 'abc' is not a number (-w abc)."));
+    error.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&error));
+    QPushButton* toggle = error.UsageToggle();
+    ASSERT_NE(toggle, nullptr);
+    EXPECT_TRUE(toggle->isVisible());
+    EXPECT_EQ(toggle->text(), QStringLiteral("Show usage"));
+    EXPECT_FALSE(error.UsageControl()->isVisible());
+    EXPECT_TRUE(error.ErrorControl()->isVisible());
+    EXPECT_LT(error.ErrorControl()->geometry().bottom(), toggle->geometry().top());
+    // The collapsed window is no taller than the error needs.
+    EXPECT_LT(error.height(), 570);
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_TRUE(error.UsageControl()->isVisible());
+    EXPECT_EQ(toggle->text(), QStringLiteral("Hide usage"));
+    EXPECT_LT(error.ErrorControl()->geometry().bottom(), error.UsageControl()->geometry().top());
+    EXPECT_TRUE(error.UsageControl()->toPlainText().startsWith(QStringLiteral("Usage: Kavlo")));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_FALSE(error.UsageControl()->isVisible());
+    // The toggle is no default button: Enter still closes the window.
+    EXPECT_FALSE(toggle->isDefault());
+
+    CHelpWin usage;
+    usage.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&usage));
+    EXPECT_TRUE(usage.UsageControl()->isVisible());
+    EXPECT_FALSE(usage.UsageToggle()->isVisible());
+}
+
 TEST(HelpWindow, ScrollingKeysReachTheUsageTextWhateverHasTheFocus) {
     CHelpWin help;
     help.SetErrorText(QString());

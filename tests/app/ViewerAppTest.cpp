@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -52,7 +53,9 @@ TEST_F(StartUp, CommandLineErrorsShowTheUsageWindow) {
     } cases[] = {
         {{"-W", "720"}, "Error: Unknown setting or option."},
         {{"-"}, "Error: Not enougth arguments."},
-        {{"-l", "V216", "clip.raw"}, "Error: Unknown pixel layout."},
+        {{"-l", "V216", "clip.raw"},
+         "Error: Unknown pixel layout 'V216' (nearest: v216, P216, v210)."},
+        {{"-w", "abc", "clip.raw"}, "Error: 'abc' is not a number (-w abc)."},
         {{"-o", "-1", "clip.raw"}, "Error: Negative offsets are not allowed."},
         {{"-w"}, "Error: Wrong or missing width."},
     };
@@ -66,13 +69,61 @@ TEST_F(StartUp, CommandLineErrorsShowTheUsageWindow) {
     }
 }
 
+// A start from a terminal gets a start-up error on standard error as well as in the window; a
+// start from the desktop in the window alone.
+TEST_F(StartUp, TerminalStartsGetTheErrorOnStandardErrorToo) {
+    for (const bool terminal : {true, false}) {
+        CTNViewerApp one;
+        one.SetModalRuns(false);
+        one.SetFromTerminal(terminal);
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(one.InitInstance({"/usr/bin/Kavlo", "-l", "I42O", "x.yuv"}));
+        const std::string printed = ::testing::internal::GetCapturedStderr();
+        const std::string error = "Error: Unknown pixel layout 'I42O' (nearest: I420, I422, V422).";
+        EXPECT_EQ(one.ShownError().toStdString(), error);
+        EXPECT_EQ(printed, terminal ? "Kavlo: " + error + "\n" : std::string()) << terminal;
+        EXPECT_EQ(one.ExitInstance(), 1);
+    }
+}
+
+// The core's result code leaves the shown text for the log where words follow it.
+TEST(OpenFailure, ResultCodeGoesWhereAReasonFollows) {
+    const struct {
+        const char* text;
+        bool reasonFollows;
+        const char* shown;
+    } cases[] = {
+        {"coudn't video open file (TNErr: File not found)", true, "coudn't video open file"},
+        {"coudn't video open file (TNErr: File access error): permission denied on a folder of /a",
+         false, "coudn't video open file: permission denied on a folder of /a"},
+        {"step (TNErr: Invalid Argument(s)): why", false, "step: why"},
+        // The code is the only reason: it stays.
+        {"coudn't create plug-in instance (TNErr: No Class Available)", false,
+         "coudn't create plug-in instance (TNErr: No Class Available)"},
+        {"coudn't open container (TNErr: Fail) ", false, "coudn't open container (TNErr: Fail) "},
+        {"no code: here", true, "no code: here"},
+        {"cut (TNErr: Fail", true, "cut (TNErr: Fail"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(kavlo::WithoutResultCode(QString::fromLatin1(c.text), c.reasonFollows),
+                  QString::fromLatin1(c.shown))
+            << c.text;
+    // The reason for a file that is not there: the step, then the problem.
+    EXPECT_EQ(kavlo::OpenFailureReason(QStringLiteral("/nonexistent/x.raw"),
+                                       QStringLiteral("coudn't video open file (TNErr: File "
+                                                      "not found)")),
+              QStringLiteral("coudn't video open file: No such file or directory"));
+}
+
 TEST_F(StartUp, FileThatDoesNotOpenEndsInTheUsageWindowWithoutMainWindow) {
     EXPECT_FALSE(Run({"-w", "64", "-h", "48", "-l", "GRAY", "/nonexistent/clip.raw"}));
     EXPECT_EQ(app.MainWindow(), nullptr);
-    // The text the view gave stays, and the file it is about follows.
+    // The text the view gave stays, and the file it is about follows; the core's result code
+    // goes to the log, as the reason follows it.
     EXPECT_TRUE(app.ShownError().startsWith(
-        QStringLiteral("Error: coudn't video open file (TNErr: File not found)")))
+        QStringLiteral("Error: coudn't video open file: No such file or directory")))
         << app.ShownError().toStdString();
+    EXPECT_FALSE(app.ShownError().contains(QStringLiteral("TNErr")));
     EXPECT_TRUE(app.ShownError().contains(QStringLiteral("/nonexistent/clip.raw")));
     EXPECT_EQ(app.ExitInstance(), 1);
 }
@@ -87,14 +138,17 @@ TEST_F(StartUp, FileTooSmallForItsSettingsReportsTheLoadFailure) {
     EXPECT_EQ(app.ExitInstance(), 1);
 }
 
-// "-w abc" reads as width 0, as it always did; when the file then does not open, the error
-// names the value.
-TEST_F(StartUp, ValueThatIsNoNumberIsNamedWhenTheOpenFails) {
+// "-w abc" is an error that names the value, not a width of 0 that the open then refuses; an
+// offset option left without a value still reads as 0 and is named when the open fails.
+TEST_F(StartUp, ValueThatIsNoNumberIsNamed) {
     const QString clip = shelltest::Clip(QStringLiteral("nonumber.raw"), kLayoutGRAY, 32, 16, 5);
     EXPECT_FALSE(Run({"-w", "abc", "-h", "16", "-l", "GRAY", Path(clip)}));
-    EXPECT_NE(app.ShownError().indexOf(QStringLiteral("'abc' is not a number (-w abc), read as 0")),
-              -1)
-        << app.ShownError().toStdString();
+    EXPECT_EQ(app.ShownError(), QStringLiteral("Error: 'abc' is not a number (-w abc)."));
+    CTNViewerApp one;
+    one.SetModalRuns(false);
+    EXPECT_FALSE(one.InitInstance({"/usr/bin/Kavlo", "-h", "16", "-l", "GRAY", Path(clip), "-o"}));
+    EXPECT_NE(one.ShownError().indexOf(QStringLiteral("-o needs a number, read as 0")), -1)
+        << one.ShownError().toStdString();
 }
 
 TEST_F(StartUp, CommandLineFileOpensAndIsRemembered) {
@@ -428,7 +482,7 @@ TEST_F(StartUp, PlayNeverWaitsForAPersonAndFailsWithTheReason) {
         {folder + QStringLiteral("/nosuch.raw"), {}, "No such file"},
         {folder + QStringLiteral("/nosuch.raw"),
          {"-w", "32", "-h", "16", "-l", "GRAY"},
-         "File not found"},
+         "coudn't video open file: No such file"},
     };
     for (const auto& c : cases) {
         CTNViewerApp one;  // modal runs on: a window would block the test
@@ -531,7 +585,10 @@ TEST(ExitCode, ToolkitExitRequestEndsTheWindowAndBecomesTheExitCode) {
 TEST(DebugLevel, StoredNumberReachesTheLogAndOtherValuesAreIgnored) {
     shelltest::ClearSettings();
     const int before = TNDebugGetLevelValue();
+    const int output = TNDebugGetOutputLevel();
     EXPECT_FALSE(CTNViewerApp::ApplyStoredDebugLevel());
+    // Without a stored level, errors and warnings alone reach standard error.
+    EXPECT_EQ(TNDebugGetOutputLevel(), TN_LOG_WARNING);
     auto store = shelltest::Store();
     store->setValue(QStringLiteral("Debug Level"), QStringLiteral("four"));
     store->sync();
@@ -541,7 +598,24 @@ TEST(DebugLevel, StoredNumberReachesTheLogAndOtherValuesAreIgnored) {
     store->sync();
     EXPECT_TRUE(CTNViewerApp::ApplyStoredDebugLevel());
     EXPECT_EQ(TNDebugGetLevelValue(), 4);
+    EXPECT_EQ(TNDebugGetOutputLevel(), TN_LOG_DEBUG);
+    // 3, the core's own start, lets the Info lines through as they always were; 2 does not.
+    for (const auto& [stored, shown] : {std::pair{3, TN_LOG_DEBUG}, std::pair{2, TN_LOG_WARNING}}) {
+        store->setValue(QStringLiteral("Debug Level"), stored);
+        store->sync();
+        EXPECT_TRUE(CTNViewerApp::ApplyStoredDebugLevel());
+        EXPECT_EQ(TNDebugGetOutputLevel(), shown) << stored;
+    }
+    // The constructor applies the stored level's output before the core starts.
+    {
+        store->setValue(QStringLiteral("Debug Level"), 4);
+        store->sync();
+        TNDebugSetOutputLevel(TN_LOG_ERROR);
+        CTNViewerApp app;
+        EXPECT_EQ(TNDebugGetOutputLevel(), TN_LOG_DEBUG);
+    }
     TNDebugSetLevelValue(before);
+    TNDebugSetOutputLevel(output);
     shelltest::ClearSettings();
 }
 

@@ -12,6 +12,7 @@ add_executable(shell_tests
   ${CMAKE_CURRENT_LIST_DIR}/RecentFileListTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HelpWinTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/KeyTableTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TerminalStartTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsRulesTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlgTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlgTest.cpp
@@ -38,6 +39,10 @@ set_tests_properties(shell_high_dpi PROPERTIES
 if(TARGET Kavlo)
   add_test(NAME kavlo_play_errors COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/play_errors.sh $<TARGET_FILE:Kavlo>)
   set_tests_properties(kavlo_play_errors PROPERTIES TIMEOUT 120 LABELS shell)
+  # The built program on a terminal without a display: usage, version, refusals, the log.
+  add_test(NAME kavlo_terminal_start
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/terminal_start.sh $<TARGET_FILE:Kavlo>)
+  set_tests_properties(kavlo_terminal_start PROPERTIES TIMEOUT 120 LABELS shell)
 endif()
 
 # The first hour's handling in a real X server: typed values in the settings dialog, the

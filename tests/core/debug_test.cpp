@@ -9,12 +9,19 @@
 
 namespace {
 
-// Restores the process-wide level value after each test.
+// Restores the process-wide level value and output level after each test.
 class DebugLog : public ::testing::Test {
 protected:
-    void SetUp() override { saved_ = TNDebugGetLevelValue(); }
-    void TearDown() override { TNDebugSetLevelValue(saved_); }
+    void SetUp() override {
+        saved_ = TNDebugGetLevelValue();
+        savedOutput_ = TNDebugGetOutputLevel();
+    }
+    void TearDown() override {
+        TNDebugSetLevelValue(saved_);
+        TNDebugSetOutputLevel(savedOutput_);
+    }
     int saved_ = 3;
+    int savedOutput_ = 4;
 };
 
 }  // namespace
@@ -119,6 +126,31 @@ TEST_F(DebugLog, OnlyLevelFourIsFiltered) {
         const std::string out = cap.Stop();
         EXPECT_EQ(!out.empty(), c.written) << "level value " << c.levelValue << ", level "
                                            << c.level << ", verbosity " << c.verbosity;
+    }
+}
+
+// The output level drops every line above it, whatever the verbosity, and leaves the level
+// value's filter of level 4 as it is below it.
+TEST_F(DebugLog, OutputLevelDropsTheLevelsAboveIt) {
+    EXPECT_EQ(TNDebugGetOutputLevel(), 4);  // every line to begin with
+    struct Case {
+        int outputLevel;
+        int level;
+        int verbosity;
+        bool written;
+    } const cases[] = {
+        {2, 1, 0, true},  {2, 2, 0, true},  {2, 3, 0, false}, {2, 4, 0, false},
+        {3, 3, 0, true},  {3, 4, 0, false}, {4, 4, 4, true},  {4, 4, 5, false},
+        {0, 1, 0, false}, {0, 7, 0, true},  // a level without a name is not gated
+    };
+    TNDebugSetLevelValue(4);
+    for (const Case& c : cases) {
+        TNDebugSetOutputLevel(c.outputLevel);
+        EXPECT_EQ(TNDebugGetOutputLevel(), c.outputLevel);
+        StderrCapture cap;
+        TNDebugOutputStr(c.level, c.verbosity, L"message");
+        EXPECT_EQ(!cap.Stop().empty(), c.written) << "output level " << c.outputLevel << ", level "
+                                                  << c.level << ", verbosity " << c.verbosity;
     }
 }
 

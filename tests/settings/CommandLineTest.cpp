@@ -21,7 +21,7 @@ CommandLine Parse(std::vector<std::string> args) {
 struct ErrorCase {
     const char* what;
     std::vector<std::string> args;
-    const char* error;
+    std::string error;
 };
 
 class ParseErrors : public ::testing::TestWithParam<ErrorCase> {};
@@ -53,15 +53,61 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{
             "negative_frame_postfix", {"-e", "-5"}, "Error: Negative offsets are not allowed."},
         ErrorCase{"width_missing", {"-w"}, "Error: Wrong or missing width."},
-        ErrorCase{"height_missing", {"-h"}, "Error: Wrong or missing height."},
+        // A lone -h asks for the usage; after an option that describes a file it is a height.
+        ErrorCase{"height_missing", {"-w", "720", "-h"}, "Error: Wrong or missing height."},
+        ErrorCase{"height_missing_after_file", {"c.raw", "-h"}, "Error: Wrong or missing height."},
         ErrorCase{"stride_missing", {"-s"}, "Error: Wrong or missing stride."},
         ErrorCase{"layout_missing", {"-l"}, "Error: Unknown pixel layout."},
-        ErrorCase{"layout_unknown", {"-l", "NV99"}, "Error: Unknown pixel layout."},
-        ErrorCase{"v216_upper_case", {"-l", "V216"}, "Error: Unknown pixel layout."},
-        ErrorCase{"v210_upper_case", {"-lV210"}, "Error: Unknown pixel layout."},
-        ErrorCase{"layout_with_blank", {"-l", "YV12 "}, "Error: Unknown pixel layout."},
+        // An unknown layout is named with the three catalogue names nearest to it.
+        ErrorCase{"layout_unknown",
+                  {"-l", "NV99"},
+                  "Error: Unknown pixel layout 'NV99' (nearest: NV12, NV21, NV16)."},
+        ErrorCase{"layout_typo",
+                  {"-l", "I42O", "x.yuv"},
+                  "Error: Unknown pixel layout 'I42O' (nearest: I420, I422, V422)."},
+        ErrorCase{"v216_upper_case",
+                  {"-l", "V216"},
+                  "Error: Unknown pixel layout 'V216' (nearest: v216, P216, v210)."},
+        ErrorCase{"v210_upper_case",
+                  {"-lV210"},
+                  "Error: Unknown pixel layout 'V210' (nearest: v210, P210, Y210)."},
+        ErrorCase{"layout_with_blank",
+                  {"-l", "YV12 "},
+                  "Error: Unknown pixel layout 'YV12 ' (nearest: YV12, YV16, YV24)."},
+        ErrorCase{"layout_shown_cut",
+                  {"-l", std::string(50, 'Q')},
+                  "Error: Unknown pixel layout '" + std::string(40, 'Q') +
+                      "...' (nearest: YV12, I420, I420LE16)."},
         // The first error ends parsing: the later -x is never reached.
-        ErrorCase{"first_error_wins", {"-l", "-x", "-y"}, "Error: Unknown pixel layout."},
+        ErrorCase{"first_error_wins",
+                  {"-l", "-x", "-y"},
+                  "Error: Unknown pixel layout '-x' (nearest: YV12, I420, YV16)."},
+        // A number option's value that is no whole number is named with its option.
+        ErrorCase{
+            "width_not_a_number", {"-w", "abc", "x.yuv"}, "Error: 'abc' is not a number (-w abc)."},
+        ErrorCase{
+            "height_attached", {"-h288x", "-w", "x"}, "Error: '288x' is not a number (-h288x)."},
+        ErrorCase{"stride_with_blank", {"-s", " 12"}, "Error: ' 12' is not a number (-s  12)."},
+        ErrorCase{
+            "offset_with_unit", {"-o", "1k", "a.raw"}, "Error: '1k' is not a number (-o 1k)."},
+        ErrorCase{"frame_prefix_empty", {"c.raw", "-b", ""}, "Error: -b needs a number."},
+        ErrorCase{"frame_postfix_word", {"-e", "x"}, "Error: 'x' is not a number (-e x)."},
+        ErrorCase{"atoi_prefix_is_no_number",
+                  {"-w", "  +720px"},
+                  "Error: '  +720px' is not a number (-w   +720px)."},
+        // The next argument is the value whatever it looks like.
+        ErrorCase{"next_argument_taken_whatever",
+                  {"-w", "-l", "-h", "-seq"},
+                  "Error: '-l' is not a number (-w -l)."},
+        ErrorCase{"rate_not_a_number", {"-fps", "abc"}, "Error: 'abc' is not a number (-fps abc)."},
+        ErrorCase{"rate_empty", {"-fps", "", "x.yuv"}, "Error: -fps needs a number."},
+        ErrorCase{"cache_with_unit", {"-cache", "1g"}, "Error: '1g' is not a number (-cache 1g)."},
+        ErrorCase{"rate_out_of_range",
+                  {"-fps", "1001"},
+                  "Error: Wrong or missing frame rate: -fps takes 0.1 to 1000 frames per second."},
+        ErrorCase{"rate_missing",
+                  {"x.yuv", "-fps"},
+                  "Error: Wrong or missing frame rate: -fps takes 0.1 to 1000 frames per second."},
         // Offsets beyond their 32-bit fields are refused, not cut.
         ErrorCase{"file_prefix_too_large", {"-o", "2147483648"}, "Error: Offset too large."},
         ErrorCase{"frame_prefix_too_large", {"-b", "4294967296"}, "Error: Offset too large."},
@@ -139,18 +185,16 @@ TEST(Parse, FileWithoutFormatOptionsHasNoRecord) {
     EXPECT_TRUE(Parse({"clip.raw", "-o", "0"}).hasSettings);
 }
 
-// A number option's value that is no whole number still reads as atoi reads it, without an
-// error, and is noted with its option so that the messages can name it.
+// A number option's value that is no whole number is an error (ParseErrors); an offset option
+// left without a value at the end reads as 0 without one, and is noted so that the tool, which
+// takes no number it cannot read, can name it.
 TEST(Parse, ValuesThatAreNoNumbersAreNoted) {
     const struct {
         std::vector<std::string> args;
         const char* text;  // NotNumberText; empty: every number was one
     } cases[] = {
-        {{"-w", "720", "-h576", "-s", "-1440", "-o", "+8", "c.raw"}, ""},
-        {{"-w", "abc", "c.raw"}, "'abc' is not a number (-w abc)"},
-        {{"-h288x", "-w", "x", "c.raw"}, "'288x' is not a number (-h288x)"},
-        {{"-s", " 12", "c.raw"}, "' 12' is not a number (-s  12)"},
-        {{"c.raw", "-b", ""}, "-b needs a number"},
+        {{"-w", "720", "-h576", "-s", "-1440", "-o", "+8", "-fps", "+30", "c.raw"}, ""},
+        {{"c.raw", "-b"}, "-b needs a number"},
         {{"c.raw", "-o"}, "-o needs a number"},
     };
     for (const auto& c : cases) {
@@ -158,7 +202,29 @@ TEST(Parse, ValuesThatAreNoNumbersAreNoted) {
         EXPECT_TRUE(r.error.empty()) << r.error;
         EXPECT_EQ(NotNumberText(r), c.text);
     }
-    EXPECT_EQ(Parse({"-w", "abc", "c.raw"}).width, 0);
+    // The error of a value given names the same value as the note.
+    CommandLine noted;
+    noted.notNumber = "-h288x";
+    EXPECT_EQ("Error: " + NotNumberText(noted) + ".", Parse({"-h288x"}).error);
+    noted.notNumber = "-w abc";
+    EXPECT_EQ("Error: " + NotNumberText(noted) + ".", Parse({"-w", "abc"}).error);
+}
+
+// Nearest names: by edit distance without regard to case, ties in catalogue order.
+TEST(Parse, NearestLayoutNames) {
+    const struct {
+        const char* typed;
+        std::vector<std::string> nearest;
+    } cases[] = {
+        {"i420", {"I420", "I422", "I440"}},  // the name itself in another case first
+        {"I42O", {"I420", "I422", "V422"}},
+        {"GRAY8", {"GRAY", "BGRA", "GRBG"}},  // one insertion before three changes
+        {"nv2", {"NV12", "NV21", "NV24"}},
+        {"", {"YV12", "I420", "YV16"}},  // the shortest names, in catalogue order
+    };
+    for (const auto& c : cases) EXPECT_EQ(NearestLayoutNames(c.typed, 3), c.nearest) << c.typed;
+    EXPECT_EQ(NearestLayoutNames("I420", 1), std::vector<std::string>{"I420"});
+    EXPECT_EQ(NearestLayoutNames("x", 1000).size(), size_t(kLayoutCount));
 }
 
 TEST(Parse, HelpRequests) {
@@ -171,7 +237,21 @@ TEST(Parse, HelpRequests) {
     const CommandLine r = Parse({"-help", "-play"});
     EXPECT_TRUE(r.help);
     EXPECT_TRUE(r.play);
+    EXPECT_EQ(r.helpSwitch, "-help");
     EXPECT_FALSE(Parse({"-hel"}).help);
+    // -h last asks for the usage while nothing before it describes a file; else it is a height.
+    for (const auto& args : {std::vector<std::string>{"-h"}, {"-play", "-h"}, {"-mv", "-h"}}) {
+        const CommandLine h = Parse(args);
+        EXPECT_TRUE(h.help);
+        EXPECT_EQ(h.helpSwitch, "-h");
+        EXPECT_EQ(h.error, "");
+    }
+    for (const auto& args : {std::vector<std::string>{"-h", "576"}, {"-l", "GRAY", "-h"}})
+        EXPECT_FALSE(Parse(args).help);
+    EXPECT_EQ(Parse({"-h", "576"}).height, 576);
+    EXPECT_TRUE(Parse({"--version"}).version);
+    EXPECT_TRUE(Parse({"-w", "8", "--VERSION", "x.raw"}).version);
+    EXPECT_FALSE(Parse({"-version"}).version);
 }
 
 TEST(Parse, OpenTarget) {
@@ -250,10 +330,8 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   0,
                   0},
-        ValueCase{
-            "atoi_blanks_sign_digits", {"-w", "  +720px", "-h", "\t576"}, 0, 0, 0, 720, 576, 0},
-        ValueCase{"not_a_number_is_zero", {"-w", "abc", "-h", "x1"}, 0, 0, 0, 0, 0, 0},
-        ValueCase{"next_argument_taken_whatever", {"-w", "-l", "-h", "-seq"}, 0, 0, 0, 0, 0, 0},
+        ValueCase{"sign_digits", {"-w", "+720", "-h", "576"}, 0, 0, 0, 720, 576, 0},
+        ValueCase{"next_argument_taken_whatever", {"-w", "-0", "-h", "-0"}, 0, 0, 0, 0, 0, 0},
         ValueCase{"stride_attached", {"-s12"}, 0, 0, 0, 0, 0, 12},
         ValueCase{"stride_negative", {"-s", "-1440"}, 0, 0, 0, 0, 0, -1440},
         ValueCase{"stride_then_seq", {"-s", "1440", "-seq"}, 0, 0, 0, 0, 0, 1440},
@@ -418,7 +496,11 @@ TEST(Keywords, AliasesInAnyCaseAndKeywordsWin) {
         EXPECT_EQ(r.bottomUp, c.bottomUp) << c.value;
     }
     for (const char* bad : {"V210", "yuv420p10", "yuv420p10lee", "gbrp16le"})
-        EXPECT_EQ(Parse({"-l", bad}).error, kErrLayout) << bad;
+        EXPECT_EQ(Parse({"-l", bad})
+                      .error.rfind(
+                          "Error: Unknown pixel layout '" + std::string(bad) + "' (nearest: ", 0),
+                  0u)
+            << bad;
     // No alias could ever be reached if it equalled a keyword, and every alias names a row.
     for (int i = 0; i < kLayoutAliasCount; ++i) {
         const LayoutKeyword& a = LayoutAliases()[i];

@@ -47,7 +47,8 @@ TEST(ToolArguments, CompareSplitsTheSettingsAtTheSecondFile) {
 TEST(ToolArguments, ErrorsAndHelp) {
     EXPECT_EQ(Parse({"info", "-w", "64", "--help"}).command, Command::Help);
     EXPECT_EQ(Parse({"info", "-?"}).command, Command::Help);
-    EXPECT_EQ(Parse({"info", "a", "-l", "NOPE"}).error, "unknown pixel layout");
+    EXPECT_EQ(Parse({"info", "a", "-l", "NOPE"}).error,
+              "unknown pixel layout 'NOPE' (nearest: NV12, NV21, NV16)");
     EXPECT_EQ(Parse({"info", "a", "b"}).error, "more than one file name given");
     EXPECT_EQ(Parse({"export", "a", "--out"}).error, "--out needs a value");
     EXPECT_EQ(Parse({"export", "a", "--flip=1", "--out", "x"}).error, "--flip takes no value");
@@ -64,6 +65,43 @@ TEST(ToolArguments, ErrorsAndHelp) {
     EXPECT_TRUE(e.splitFields && e.swapFields);
     EXPECT_EQ(e.deinterlace, 3);
     EXPECT_EQ(e.channel, Channel::Cr);
+}
+
+// The tool reads the viewer's settings with the viewer's parser and says what is wrong in its
+// words: the same text, as one line, without "Error: " and the full stop.
+TEST(ToolArguments, SettingsErrorsHaveTheViewersWording) {
+    const struct {
+        std::vector<std::string> settings;
+        const char* error;
+    } cases[] = {
+        {{"-w", "abc"}, "'abc' is not a number (-w abc)"},
+        {{"-h288x"}, "'288x' is not a number (-h288x)"},
+        {{"-o", "1k"}, "'1k' is not a number (-o 1k)"},
+        {{"-l", "I42O"}, "unknown pixel layout 'I42O' (nearest: I420, I422, V422)"},
+        {{"-l", "I4\n20"}, "unknown pixel layout 'I4?20' (nearest: I420, I422, I440)"},
+        {{"-fps", "x"}, "'x' is not a number (-fps x)"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> viewer = {"/usr/bin/Kavlo"};
+        viewer.insert(viewer.end(), c.settings.begin(), c.settings.end());
+        viewer.push_back("a.yuv");
+        const std::string said = ParseCommandLine(viewer).error;
+        std::vector<std::string> tool = {"info"};
+        tool.insert(tool.end(), c.settings.begin(), c.settings.end());
+        tool.push_back("a.yuv");
+        const std::string error = Parse(tool).error;
+        EXPECT_EQ(error, c.error);
+        ASSERT_EQ(said.rfind("Error: ", 0), 0u) << said;
+        std::string words = said.substr(7, said.size() - 8);
+        if (words[0] == 'U') words[0] = 'u';
+        for (char& ch : words)
+            if (ch == '\n') ch = '?';
+        EXPECT_EQ(error, words);
+    }
+    // "-h" in the command's place, or alone among the settings, asks for help.
+    EXPECT_EQ(Parse({"-h"}).command, Command::Help);
+    EXPECT_EQ(Parse({"info", "-h"}).command, Command::Help);
+    EXPECT_EQ(Parse({"info", "-h", "32", "a.yuv"}).first.height, 32);
 }
 
 TEST(ToolArguments, NamePatternsAndRanges) {

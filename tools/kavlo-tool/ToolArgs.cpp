@@ -153,7 +153,7 @@ bool ParseFileArguments(Request& req, const std::vector<std::string>& args, Comm
         if (text.rfind("Error: ", 0) == 0) text = text.substr(7);
         if (!text.empty() && text.back() == '.') text.pop_back();
         if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = char(text[0] - 'A' + 'a');
-        req.error = text;
+        req.error = Shown(text);  // it may quote a value as given
         return false;
     }
     if (!out.notNumber.empty()) {
@@ -293,7 +293,8 @@ Request ParseArguments(const std::vector<std::string>& args) {
         return req;
     }
     const std::string& word = args[1];
-    if (IsHelp(word)) {
+    // "-h" is the viewer's height among the settings; in the command's place it asks for help.
+    if (IsHelp(word) || word == "-h") {
         req.command = Command::Help;
         return req;
     }

@@ -1,8 +1,10 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cstring>
+#include <numeric>
 
 const char* const kErrNotEnoughArguments = "Error: Not enougth arguments.";
 const char* const kErrUnknownSetting = "Error: Unknown setting or option.";
@@ -241,6 +243,40 @@ bool IsHelpRequest(const std::string& a) {
     return a == "-?" || EqualNoCase(a, "-help") || EqualNoCase(a, "--help");
 }
 
+// What is wrong with a number option's value: `argument` is the option as given ("-w", or
+// "-h288x" with its value attached), `value` what was read as its value.
+std::string DescribeNotNumber(const std::string& argument, const std::string& value,
+                              bool attached) {
+    if (value.empty()) return argument + " needs a number";
+    return "'" + value + "' is not a number (" + (attached ? argument : argument + " " + value) +
+           ")";
+}
+
+std::string NotNumberError(const std::string& argument, const std::string& value, bool attached) {
+    return "Error: " + DescribeNotNumber(argument, value, attached) + ".";
+}
+
+// Edit distance of two texts without regard to ASCII case: one row of the table at a time.
+size_t EditDistanceNoCase(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    std::iota(row.begin(), row.end(), size_t(0));
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            const size_t change = diagonal + (AsciiLower(a[i - 1]) == AsciiLower(b[j - 1]) ? 0 : 1);
+            row[j] = std::min({above + 1, row[j - 1] + 1, change});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// A -l value longer than every name says nothing more past this length; the message shows and
+// the distance reads no more of it.
+constexpr size_t kShownLayoutValue = 40;
+
 }  // namespace
 
 const LayoutKeyword* LayoutKeywords() { return kKeywords; }
@@ -261,6 +297,28 @@ std::string LayoutOtherNames(uint32_t code) {
     for (const LayoutKeyword& k : kKeywords) add(k);
     for (const LayoutKeyword& k : kAliases) add(k);
     return text;
+}
+
+std::vector<std::string> NearestLayoutNames(const std::string& value, size_t count) {
+    const std::string typed = value.substr(0, kShownLayoutValue);
+    std::vector<std::pair<size_t, int>> ranked;  // distance, catalogue row
+    for (int i = 0; i < kLayoutCount; ++i)
+        ranked.emplace_back(EditDistanceNoCase(typed, LayoutCatalogue()[i].name), i);
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::vector<std::string> names;
+    for (size_t k = 0; k < ranked.size() && names.size() < count; ++k)
+        names.emplace_back(LayoutCatalogue()[ranked[k].second].name);
+    return names;
+}
+
+std::string UnknownLayoutText(const std::string& value) {
+    std::string shown = value.substr(0, kShownLayoutValue);
+    if (value.size() > kShownLayoutValue) shown += "...";
+    std::string text = "Error: Unknown pixel layout '" + shown + "' (nearest: ";
+    const std::vector<std::string> names = NearestLayoutNames(value, 3);
+    for (size_t k = 0; k < names.size(); ++k) text += (k ? ", " : "") + names[k];
+    return text + ").";
 }
 
 std::optional<LayoutKeyword> FindLayoutKeyword(const std::string& value) {
@@ -310,6 +368,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (IsHelpRequest(a)) {
             r.help = true;
+            r.helpSwitch = a;
+            continue;
+        }
+        if (EqualNoCase(a, "--version")) {
+            r.version = true;
+            continue;
+        }
+        // A height always has a value: "-h" last, with nothing before it that describes a file,
+        // asks for the usage as it does in most programs.
+        if (a == "-h" && i + 1 == count && !fileGiven && !r.formatGiven) {
+            r.help = true;
+            r.helpSwitch = a;
             continue;
         }
         if (a.size() == 1) {
@@ -357,11 +427,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         // -fps R and -cache MB: the value is the next argument.
         if (EqualNoCase(a, "-fps") || EqualNoCase(a, "-cache")) {
             const bool fps = EqualNoCase(a, "-fps");
-            const std::string v = i + 1 < count ? arg(++i) : std::string();
+            const bool given = i + 1 < count;
+            const std::string v = given ? arg(++i) : std::string();
             // Read in the C locale whatever the user's is: "29.97", never "29,97".
+            const size_t sign = v.size() > 1 && v[0] == '+' ? 1 : 0;
             double number = -1.0;
-            const auto [end, status] = std::from_chars(v.data(), v.data() + v.size(), number);
+            const auto [end, status] =
+                std::from_chars(v.data() + sign, v.data() + v.size(), number);
             const bool whole = !v.empty() && status == std::errc() && end == v.data() + v.size();
+            if (given && !whole) {
+                r.error = NotNumberError(a, v, false);
+                return r;
+            }
             if (fps && whole && number >= 0.1 && number <= 1000.0) {
                 r.fps = number;
             } else if (!fps && whole && number >= 16.0 && number <= 65536.0 &&
@@ -376,10 +453,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
         const char letter = a[1];
         std::string value;
-        // Notes a number option's value that is no whole number (the first one only).
+        // Notes a number option's value that is no whole number (the first one only); a value
+        // given that is none is an error, named with its option.
         auto noteNumber = [&r, &a](const std::string& v, bool given) {
-            if (!r.notNumber.empty() || (given && IsWholeNumber(v))) return;
-            r.notNumber = a.size() >= 3 || !given || v.empty() ? a : a + " " + v;
+            if (given && IsWholeNumber(v)) return true;
+            if (r.notNumber.empty())
+                r.notNumber = a.size() >= 3 || !given || v.empty() ? a : a + " " + v;
+            if (given) r.error = NotNumberError(a, v, a.size() >= 3);
+            return !given;
         };
         if (std::strchr("obewhsl", letter) || (letter == 'i' && a.size() == 2) ||
             EqualNoCase(a, "-tmp"))
@@ -391,7 +472,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             // A missing value is read from the option text itself, which gives 0.
             const bool given = takeValue(value);
             if (!given) value = a;
-            noteNumber(value, given);
+            if (!noteNumber(value, given)) return r;
             const int64_t v = ReadNumber(value);
             if (v < 0) {
                 r.error = kErrNegativeOffset;
@@ -413,8 +494,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 r.error = err;
                 return r;
             }
-            // Not a number reads as 0; a negative or oversized size is no size at all.
-            noteNumber(value, true);
+            // A negative or oversized size is no size at all.
+            if (!noteNumber(value, true)) return r;
             const int64_t v = ReadNumber(value);
             if (v < 0 || v > INT32_MAX) {
                 r.error = err;
@@ -434,7 +515,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             }
             // Negative pitches mean rows stored bottom-up; the most negative 32-bit value
             // has no magnitude and is refused with everything outside 32 bits.
-            noteNumber(value, true);
+            if (!noteNumber(value, true)) return r;
             const int64_t v = ReadNumber(value);
             if (!FitsInt32(v) || v == INT32_MIN) {
                 r.error = kErrStride;
@@ -450,7 +531,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             }
             const std::optional<LayoutKeyword> k = FindLayoutKeyword(value);
             if (!k) {
-                r.error = kErrLayout;
+                r.error = UnknownLayoutText(value);
                 return r;
             }
             r.code = k->code;
@@ -493,11 +574,9 @@ std::string NotNumberText(const CommandLine& parsed) {
     const std::string& option = parsed.notNumber;
     if (option.empty()) return std::string();
     const size_t space = option.find(' ');
-    const std::string value = space != std::string::npos ? option.substr(space + 1)
-                              : option.size() > 2        ? option.substr(2)
-                                                         : std::string();
-    return value.empty() ? option + " needs a number"
-                         : "'" + value + "' is not a number (" + option + ")";
+    if (space != std::string::npos)
+        return DescribeNotNumber(option.substr(0, space), option.substr(space + 1), false);
+    return DescribeNotNumber(option, option.size() > 2 ? option.substr(2) : std::string(), true);
 }
 
 RawSettings BuildRawSettings(const CommandLine& p) {

@@ -18,7 +18,7 @@ extern const char* const kErrOffsetTooLarge;      // "Error: Offset too large."
 extern const char* const kErrWidth;               // "Error: Wrong or missing width."
 extern const char* const kErrHeight;              // "Error: Wrong or missing height."
 extern const char* const kErrStride;              // "Error: Wrong or missing stride."
-extern const char* const kErrLayout;              // "Error: Unknown pixel layout."
+extern const char* const kErrLayout;              // "Error: Unknown pixel layout." (-l last)
 extern const char* const kErrTwoFiles;            // "Error: More than one file name given."
 extern const char* const kErrMatrix;              // -matrix without 601, 709, 2020 or auto
 extern const char* const kErrRange;               // -range without limited or full
@@ -43,6 +43,13 @@ std::string LayoutOtherNames(uint32_t code);
 // Looks a -l value up: "v216" and "v210" only as written, every other keyword in any case, then
 // the aliases in any case.
 std::optional<LayoutKeyword> FindLayoutKeyword(const std::string& value);
+// The names of catalogue rows nearest to a -l value that names no layout, nearest first: by the
+// edit distance (insertions, deletions, substitutions) without regard to case, ties in catalogue
+// order; at most `count` of them.
+std::vector<std::string> NearestLayoutNames(const std::string& value, size_t count);
+// The error for a -l value that names no layout, with the value and the three nearest names:
+// "Error: Unknown pixel layout 'I42O' (nearest: I420, I422, I440)."
+std::string UnknownLayoutText(const std::string& value);
 
 struct CommandLine {
     std::string error;                      // empty when all is well
@@ -68,7 +75,9 @@ struct CommandLine {
     double fps = 0.0;               // -fps R: with -play, at R frames per second (0: unthrottled)
     int64_t cacheMB = 0;            // -cache MB: the read-ahead cache's cap (0: the stored one)
     bool bottomUp = false;          // the -l keyword stores rows bottom-up
-    bool help = false;              // -help, --help or -?: show the usage
+    bool help = false;              // -help, --help, -? or a lone -h: show the usage
+    std::string helpSwitch;         // the argument that asked for the usage ("-?", "--help", ...)
+    bool version = false;           // --version: say the program's version
     // -matrix 601|709|2020|auto and -range limited|full (any case): the colour of Y'CbCr
     // samples. They describe no layout: a file opened with its stored settings takes them over
     // those settings' choice.
@@ -80,8 +89,9 @@ struct CommandLine {
     bool formatGiven = false;
 
     // The first number option (-o -b -e -w -h -s) whose value is not a whole number as written,
-    // with that value: "-w abc". The value is still read as atoi reads it (abc as 0); the
-    // tool refuses it, the viewer names it when the file then fails to open.
+    // with that value: "-w abc". A value given that is no whole number is an error ("Error:
+    // 'abc' is not a number (-w abc)."); what remains noted here without an error is an offset
+    // option left without a value at the end ("-o", read as 0), which the tool refuses.
     std::string notNumber;
 
     // `settings` is valid: a file name and a format option were given and no error occurred.

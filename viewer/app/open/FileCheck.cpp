@@ -1,6 +1,8 @@
 #include "app/open/FileCheck.h"
 
+#include "app/common/Platform.h"
 #include "view/file/LocalFileName.h"
+#include "TNDebug.h"
 
 #include <cerrno>
 #include <cstring>
@@ -22,12 +24,38 @@ QString FileProblem(const QString& path) {
     return QString();
 }
 
+QString WithoutResultCode(const QString& text, bool reasonFollows) {
+    const QString mark = QStringLiteral(" (TNErr: ");
+    const qsizetype at = text.indexOf(mark);
+    if (at < 0) return text;
+    // The code's own text may hold parentheses ("Invalid Argument(s)").
+    qsizetype end = at + 1;
+    for (int depth = 0; end < text.size(); ++end) {
+        if (text[end] == QLatin1Char('(')) ++depth;
+        if (text[end] == QLatin1Char(')') && --depth == 0) break;
+    }
+    if (end >= text.size()) return text;
+    const QString rest = text.mid(end + 1);
+    if (!reasonFollows && rest.trimmed().isEmpty()) return text;  // the code is the only reason
+    return text.left(at) + rest;
+}
+
 QString OpenFailureReason(const QString& path, const QString& openError) {
     const QString problem = FileProblem(path);
     if (openError.isEmpty())
         return problem.isEmpty() ? QStringLiteral("the file cannot be read with these settings")
                                  : problem;
-    return problem.isEmpty() ? openError : QStringLiteral("%1; %2").arg(openError, problem);
+    // The result code of the step that failed is for the log when words say what was wrong.
+    const QString shown = WithoutResultCode(openError, !problem.isEmpty());
+    if (shown != openError) {
+        const std::wstring file = TerminalSafe(path).toStdWString();
+        const std::wstring line = TerminalSafe(openError).toStdWString();
+        TNDebugOutputStr(TN_LOG_INFO, 0, L"Open: '%ls': %ls", file.c_str(), line.c_str());
+    }
+    if (problem.isEmpty()) return shown;
+    // A step whose code was its last word is followed by the problem as by its reason.
+    const bool bare = shown != openError && openError.endsWith(QLatin1Char(')'));
+    return shown + (bare ? QStringLiteral(": ") : QStringLiteral("; ")) + problem;
 }
 
 }  // namespace kavlo

@@ -14,6 +14,12 @@ QString FileProblem(const QString& path);
 
 // The reason to show for a failed open: the text the opening code gave, followed by what is
 // wrong with the file itself when something is; a general reason when neither says anything.
+// The core's result code in that text ("(TNErr: File not found)") goes to the debug log instead
+// when words follow it that say what was wrong.
 QString OpenFailureReason(const QString& path, const QString& openError);
+
+// `text` without its first " (TNErr: ...)" when something follows that says what was wrong:
+// text after the code, or `reasonFollows`. Otherwise `text` as it is.
+QString WithoutResultCode(const QString& text, bool reasonFollows);
 
 }  // namespace kavlo

@@ -189,6 +189,14 @@ void CHelpWin::Build() {
     errorLine_ = new QLabel(QStringLiteral("Error:"), this);
     errorLine_->setObjectName(QStringLiteral("ErrorLine"));
     errorLine_->setProperty("controlId", kErrorLineId);
+    // Errors name files and values as given: long ones wrap, and they can be copied.
+    errorLine_->setWordWrap(true);
+    errorLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    usageToggle_ = new QPushButton(QStringLiteral("Show usage"), this);
+    usageToggle_->setObjectName(QStringLiteral("UsageToggle"));
+    usageToggle_->setCheckable(true);
+    usageToggle_->setAutoDefault(false);
+    connect(usageToggle_, &QPushButton::toggled, this, &CHelpWin::ShowUsageText);
     usage_ = new QPlainTextEdit(this);
     usage_->setObjectName(QStringLiteral("UsageText"));
     usage_->setProperty("controlId", kUsageTextId);
@@ -211,12 +219,27 @@ void CHelpWin::Build() {
     bottom->addStretch(1);
     bottom->addWidget(ok);
     bottom->addStretch(1);
+    auto* toggleRow = new QHBoxLayout;
+    toggleRow->addWidget(usageToggle_);
+    toggleRow->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(errorLine_);
+    layout->addLayout(toggleRow);
     layout->addWidget(usage_, 1);
     layout->addLayout(bottom);
     resize(570, 570);
+}
+
+void CHelpWin::ShowUsageText(bool shown) {
+    usage_->setVisible(shown);
+    usageToggle_->setText(shown ? QStringLiteral("Hide usage") : QStringLiteral("Show usage"));
+    if (usageToggle_->isChecked() != shown) usageToggle_->setChecked(shown);
+    // Collapsed, the window is as tall as the error needs; open, tall enough to read the usage.
+    if (shown)
+        resize(std::max(width(), 570), std::max(height(), 570));
+    else
+        resize(std::max(width(), 570), minimumSizeHint().height());
 }
 
 QString CHelpWin::BuildUsageText(const QString& appName,
@@ -257,6 +280,14 @@ QString CHelpWin::BuildOpeningText() {
         "slider changes it for the session only.\r\n");
 }
 
+QString CHelpWin::BuildPrintedUsage() {
+    QString text =
+        BuildUsageText(kavlo::AppName(), [](const QString& name) { return name.size() >= 8; }) +
+        QStringLiteral("\r\n") + BuildOpeningText();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
 bool CHelpWin::OnInitDialog() {
     const QFontMetrics metrics(usage_->font());
     const QString text = BuildUsageText(kavlo::AppName(), [&metrics](const QString& name) {
@@ -269,6 +300,11 @@ bool CHelpWin::OnInitDialog() {
     usage_->setPlainText(shown);
     usage_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     errorLine_->setText(errorText_);
+    // An error comes first and alone; the usage it refers to is a click away. A request for the
+    // usage shows it at once.
+    const bool error = !errorText_.isEmpty();
+    usageToggle_->setVisible(error);
+    ShowUsageText(!error);
     if (!initialised_) qApp->installEventFilter(this);
     initialised_ = true;
     return true;

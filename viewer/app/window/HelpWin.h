@@ -1,4 +1,6 @@
-// The usage and error window shown when the command line is wrong or its file cannot be opened.
+// The usage and error window shown when the command line is wrong or its file cannot be opened:
+// the error first, the usage below it behind a "Show usage" button; a request for the usage alone
+// shows it at once.
 #pragma once
 
 #include <QDialog>
@@ -8,6 +10,7 @@
 
 class QLabel;
 class QPlainTextEdit;
+class QPushButton;
 
 class CHelpWin : public QDialog {
     Q_OBJECT
@@ -40,9 +43,14 @@ public:
     // What a file's name and a YUV4MPEG2 header supply when no settings are given, with "\r\n"
     // line ends; shown between the usage and the keys.
     static QString BuildOpeningText();
+    // The usage as printed on a terminal: the usage text and the opening text, with "\n" line
+    // ends. Needs no display (no font is measured, long names count as wide).
+    static QString BuildPrintedUsage();
 
     QPlainTextEdit* UsageControl() const { return usage_; }
     QLabel* ErrorControl() const { return errorLine_; }
+    // Shows or hides the usage text below an error; hidden while the window has no error.
+    QPushButton* UsageToggle() const { return usageToggle_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -50,10 +58,12 @@ protected:
 
 private:
     void Build();
+    void ShowUsageText(bool shown);
     bool PreTranslateMessage(QEvent* event);
 
     QString errorText_;
     QPlainTextEdit* usage_ = nullptr;
     QLabel* errorLine_ = nullptr;
+    QPushButton* usageToggle_ = nullptr;
     bool initialised_ = false;
 };

@@ -5,6 +5,7 @@
 #include "settings/TerminalText.h"
 #include "app/open/FileCheck.h"
 #include "app/window/HelpWin.h"
+#include "app/window/TerminalStart.h"
 #include "app/common/Platform.h"
 #include "app/open/RecentFileList.h"
 #include "view/file/LocalFileName.h"
@@ -23,8 +24,10 @@
 #include <QIcon>
 #include <QSettings>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,31 +38,10 @@ QString StartErrorText(const QString& path, const QString& reason) {
     return QStringLiteral("Error: %1. File: %2").arg(reason, path);
 }
 
-void Print(std::FILE* stream, QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QByteArray bytes = text.toLocal8Bit();
-    // Messages on standard error name files as given: their bytes must not drive the terminal.
-    if (stream == stderr)
-        bytes = QByteArray::fromStdString(
-            kavlo::TerminalSafeText(std::string_view(bytes.constData(), size_t(bytes.size()))));
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    if (!text.endsWith(QLatin1Char('\n'))) std::fputc('\n', stream);
-    std::fflush(stream);
-}
+void Print(std::FILE* stream, const QString& text) { kavlo::PrintText(stream, text); }
 
-}  // namespace
-
-CTNViewerApp::CTNViewerApp() {
-    // The result is not examined: a failed scan shows up later as files that do not open.
-    coreOpen_ = true;
-    TNCoreInitialize(nullptr);
-}
-
-CTNViewerApp::~CTNViewerApp() {
-    if (coreOpen_) ExitInstance();
-}
-
-bool CTNViewerApp::ApplyStoredDebugLevel() {
+// A "Debug Level" (a 32-bit number) in the per-user store, when there is one.
+std::optional<int> StoredDebugLevel() {
     auto store = kavlo::OpenUserSettings();
     const QVariant value = store->value(kavlo::DebugLevelKey());
     bool ok = false;
@@ -73,8 +55,36 @@ bool CTNViewerApp::ApplyStoredDebugLevel() {
         break;
     default: break;
     }
-    if (!ok) return false;
-    TNDebugSetLevelValue(level);
+    return ok ? std::optional<int>(level) : std::nullopt;
+}
+
+// Which of the log's lines reach standard error: with a stored "Debug Level" of 3 or more all of
+// them, as the core filters them (the level value lets level-4 lines of that verbosity through);
+// otherwise errors and warnings alone, so that a start from a terminal stays quiet.
+void ApplyLogOutput(const std::optional<int>& stored) {
+    TNDebugSetOutputLevel(stored && *stored >= TN_LOG_INFO ? TN_LOG_DEBUG : TN_LOG_WARNING);
+}
+
+}  // namespace
+
+CTNViewerApp::CTNViewerApp() : fromTerminal_(kavlo::StartedFromTerminal()) {
+    // The lines of the plug-in scan reach standard error only when the stored level asks for
+    // them; the level value itself is applied after the command line's file opened.
+    ApplyLogOutput(StoredDebugLevel());
+    // The result is not examined: a failed scan shows up later as files that do not open.
+    coreOpen_ = true;
+    TNCoreInitialize(nullptr);
+}
+
+CTNViewerApp::~CTNViewerApp() {
+    if (coreOpen_) ExitInstance();
+}
+
+bool CTNViewerApp::ApplyStoredDebugLevel() {
+    const std::optional<int> level = StoredDebugLevel();
+    ApplyLogOutput(level);
+    if (!level) return false;
+    TNDebugSetLevelValue(*level);
     return true;
 }
 
@@ -93,6 +103,8 @@ void CTNViewerApp::ReportStartError(const QString& error) {
         shownError_ = error;
         Print(stderr, QStringLiteral("%1: %2").arg(kavlo::AppName(), error));
     } else {
+        // A start from a terminal gets the error there too, where the command was typed.
+        if (fromTerminal_) Print(stderr, QStringLiteral("%1: %2").arg(kavlo::AppName(), error));
         ShowUsage(error);
     }
     exitCode_ = 1;
@@ -196,14 +208,14 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
     }
     if (parsed.help) {
         // The usage asked for is no error: exit code 0.
-        if (play_) {
-            Print(stdout,
-                  CHelpWin::BuildUsageText(kavlo::AppName(),
-                                           [](const QString& name) { return name.size() >= 8; }) +
-                      QStringLiteral("\r\n") + CHelpWin::BuildOpeningText());
-        } else {
+        if (play_)
+            Print(stdout, CHelpWin::BuildPrintedUsage());
+        else
             ShowUsage(QString());
-        }
+        return false;
+    }
+    if (parsed.version) {
+        Print(stdout, kavlo::EarlyAnswerText(kavlo::EarlyAnswer::Version, parsed));
         return false;
     }
     QString error = QString::fromStdString(parsed.error);
@@ -237,7 +249,11 @@ bool CTNViewerApp::InitInstance(const std::vector<std::string>& args) {
         mainWindow_->show();
         if (modalRuns_) {
             const QString path = mainWindow_->View()->FileName();
+            // The play-through's own lines (frames shown, the time, the rate) are its result.
+            const int quiet = TNDebugGetOutputLevel();
+            TNDebugSetOutputLevel(std::max(quiet, TN_LOG_INFO));
             const QString failure = mainWindow_->PlayThrough(playFps_);
+            TNDebugSetOutputLevel(quiet);
             // A play that could not show the whole file says why, and fails.
             if (!failure.isEmpty()) ReportStartError(StartErrorText(path, failure));
         }

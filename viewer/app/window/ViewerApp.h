@@ -37,10 +37,14 @@ public:
     const QString& ShownError() const { return shownError_; }
     // Tests replace the modal runs: the usage window and the main window are then only built.
     void SetModalRuns(bool on) { modalRuns_ = on; }
+    // Whether start-up errors go to standard error as well as the usage window (a start from a
+    // terminal); the constructor asks the standard streams.
+    void SetFromTerminal(bool on) { fromTerminal_ = on; }
     bool PlayRequested() const { return play_; }
 
     // Applies a stored "Debug Level" (a 32-bit number) to the core's log; returns whether one
-    // was found.
+    // was found. Info and Debug lines reach standard error only with a level of 3 or more;
+    // without one, errors and warnings alone.
     static bool ApplyStoredDebugLevel();
 
 private:
@@ -61,6 +65,7 @@ private:
     std::unique_ptr<CTNViewerDlg> mainWindow_;
     QString shownError_;
     bool modalRuns_ = true;
+    bool fromTerminal_ = false;
     bool play_ = false;
     // The command line's -matrix and -range, for a file opened with its stored settings.
     struct {
