@@ -19,7 +19,8 @@ add_executable(shell_tests
   ${CMAKE_CURRENT_LIST_DIR}/PlaybackTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PsnrSequenceWindowTest.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CompareToolsTest.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/CompareToolsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WindowJobTest.cpp)
 target_link_libraries(shell_tests PRIVATE kavlo_app kavlo_clipgen Qt6::Test GTest::gtest kavlo_warnings)
 set_target_properties(shell_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KAVLO_BIN_DIR})
 if(TARGET quern)
