@@ -8,8 +8,7 @@ WindowJob::WindowJob(QObject* parent)
     : QObject(parent), job_([this] {
           // On the worker thread: only a post. A post still queued when this object goes is
           // removed with it.
-          QMetaObject::invokeMethod(
-              this, [this] { Check(); }, Qt::QueuedConnection);
+          QMetaObject::invokeMethod(this, "Check", Qt::QueuedConnection);
       }) {}
 
 WindowJob::~WindowJob() {
