@@ -26,9 +26,12 @@ set_target_properties(shell_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KAVLO_BI
 if(TARGET quern)
   add_dependencies(shell_tests quern)
 endif()
-gtest_discover_tests(shell_tests
-  DISCOVERY_MODE PRE_TEST
-  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS shell)
+# Threads: a main window with a file open starts the read-ahead cache's two (playback), and a
+# reference's; the histogram, the export, the figures of the frame shown and the PSNR of all
+# frames run beside the window.
+kavlo_gtest_tests(shell_tests LABEL shell
+  THREADS "MainWindow.*:StartUp.*:NonUtf8Names.*:Playing.*:Analysis.*:Compare.*:PsnrSequenceWindowRun.*:WindowJobTest.*:*OwnerGone.*"
+  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 # The window's readout on a scaled screen.
 add_test(NAME shell_high_dpi COMMAND shell_tests --gtest_filter=MainWindow.ProbeReadoutIsNeverCut)
 set_tests_properties(shell_high_dpi PROPERTIES
