@@ -77,9 +77,10 @@ TEST(WindowJobTest, ResultAndProgressArriveOnTheWindowsThreadAndDoneMayRunAgain)
         doneHere = doneHere && QThread::currentThread() == qApp->thread();
         results.push_back(result);
         // The next run, started from the delivery of the last (as the histogram does).
-        if (results.size() == 1)
+        if (results.size() == 1) {
             EXPECT_TRUE(
                 job.Run([](JobContext&) { return 2; }, [&](int r) { results.push_back(r); }));
+        }
     };
     ASSERT_TRUE(job.Run(
         [&](JobContext& context) {
