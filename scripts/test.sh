@@ -2,7 +2,8 @@
 # Builds and runs every test twice, with warnings as errors in both builds:
 #  1. clang with AddressSanitizer and UndefinedBehaviorSanitizer: unit, widget, end-to-end tests
 #     and bounded fuzz runs (CMake preset "test");
-#  2. clang with ThreadSanitizer: the read-ahead cache and playback tests (preset "tsan");
+#  2. clang with ThreadSanitizer: every test that starts threads, the label "threads" (preset
+#     "tsan");
 #  3. a gcc release build, as the product ships (-O2): the same tests but the fuzz runs
 #     (preset "test-gcc"), then its Debian package, checked unpacked (tests/package).
 set -euo pipefail
@@ -25,19 +26,20 @@ cmake --build "$test_build" -j2
   ctest --output-on-failure -j2 --timeout 600
 )
 
-echo "== ThreadSanitizer: the read-ahead cache, playback and the PSNR of whole files =="
-# Only the tests whose threads meet (the cache's worker, playback on the user-interface thread,
-# the two workers of a whole-file PSNR run and the window that shows it).
+echo "== ThreadSanitizer: the tests that start threads (label \"threads\") =="
+# Each test executable's cases that start threads carry the label (tests/CMakeLists.txt,
+# kavlo_gtest_tests): the read-ahead cache, playback, the window's background work, the PSNR of
+# whole files, the conversion team, the tool's workers.
 tsan_build=${KAVLO_TEST_TSAN_BUILD:-build-tsan}
 cmake --preset tsan -B "$tsan_build" >/dev/null
-cmake --build "$tsan_build" -j2 --target view_tests shell_tests
+# The executables that hold such tests (and the tool and plug-in they run).
+cmake --build "$tsan_build" -j2 --target view_tests shell_tests conversion_tests kavlo_tool_tests
 (
   # The OpenMP runtime is not instrumented: its own bookkeeping when threads that are not its
   # own (the whole-file PSNR workers) start and end reads as races unless it is left out.
   export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1}
   cd "$tsan_build"
-  ctest --output-on-failure -j2 --timeout 600 \
-    -R '^(FrameCacheTest|FollowedFile|Playing|SequenceCompareRun|PsnrSequenceWindowRun)\.'
+  ctest --output-on-failure -j2 --timeout 600 -L threads
 )
 
 echo "== gcc release (-O2) =="

@@ -24,8 +24,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -293,6 +296,47 @@ TEST(FrameExport, AFullDiskStopsTheRunAndLeavesNoFile) {
     EXPECT_EQ(Written(dir.path()), QStringList()) << "nothing under a final name, no leftovers";
 }
 
+// What the end of a run says: how many frames stay in files, and where.
+struct EndCase {
+    ExportFormat format;
+    ExportResult::Status status;
+    int64_t written;
+    const char* message;
+};
+
+class ExportEnd : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(ExportEnd, SaysHowManyFramesStayAndWhere) {
+    const EndCase& c = GetParam();
+    ExportRequest r;
+    r.format = c.format;
+    r.folder = QStringLiteral("/out");
+    ExportResult result;
+    result.status = c.status;
+    result.framesWritten = c.written;
+    if (c.status == ExportResult::Failed) result.error = QStringLiteral("couldn't write x: full");
+    EXPECT_EQ(ExportEndMessage(r, result).toStdString(), c.message);
+}
+
+constexpr ExportFormat kImages = ExportFormat::ImageSequence;
+constexpr ExportFormat kRaw = ExportFormat::RawFrames;
+INSTANTIATE_TEST_SUITE_P(
+    EveryEnd, ExportEnd,
+    ::testing::Values(
+        EndCase{kImages, ExportResult::Done, 4, "4 frames written to /out."},
+        EndCase{kImages, ExportResult::Done, 1, "1 frame written to /out."},
+        EndCase{kImages, ExportResult::Cancelled, 2, "Export cancelled: 2 frames written to /out."},
+        EndCase{kImages, ExportResult::Cancelled, 0, "Export cancelled: no frame written."},
+        EndCase{kRaw, ExportResult::Done, 3, "3 frames written to /out."},
+        // An unfinished raw file is discarded: none of its frames stays.
+        EndCase{kRaw, ExportResult::Cancelled, 3,
+                "Export cancelled: no frame written (a raw file is kept only whole)."},
+        EndCase{kImages, ExportResult::Failed, 1,
+                "The export stopped: couldn't write x: full. 1 frame written to /out."},
+        EndCase{kRaw, ExportResult::Failed, 2,
+                "The export stopped: couldn't write x: full. No frame written (a raw file is "
+                "kept only whole)."}));
+
 // Save Frame As and Export Frames replace nothing but a regular file: a directory, device, named
 // pipe or socket under the name (or a link to one, or to nothing) stays, with an error naming it.
 class FrameExportTarget : public ::testing::TestWithParam<testfiles::Kind> {};
@@ -353,8 +397,8 @@ protected:
         dlg = std::make_unique<CTNViewerDlg>();
     }
     void TearDown() override { dlg.reset(); }
-    void OpenClip(uint32_t code = kLayoutUYVY) {
-        path = shelltest::Clip(QStringLiteral("analysis.raw"), code, kW, kH, 4);
+    void OpenClip(uint32_t code = kLayoutUYVY, int frames = 4) {
+        path = shelltest::Clip(QStringLiteral("analysis.raw"), code, kW, kH, frames);
         ASSERT_FALSE(path.isEmpty());
         RawSettings s = shelltest::SettingsFor(code, kW, kH);
         QString error;
@@ -508,4 +552,94 @@ TEST_F(Analysis, ExportJobRunsBesideTheWindow) {
     QTRY_VERIFY(ExportJob::Running() == nullptr);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 4);
     EXPECT_EQ(dlg->View()->CurrentPosition(), 1);
+}
+
+// The folder last written to is kept in the per-user store: a new window offers it to Export
+// Frames and Save Frame As, and the end of a run says what was written where.
+TEST_F(Analysis, ExportRemembersTheFolderAndSaysWhatItWrote) {
+    OpenClip(kLayoutGRAY);
+    QTemporaryDir dir;
+    const QString folder = QDir(dir.path()).absolutePath();
+    EXPECT_TRUE(dlg->Analysis()->BaseExportRequest().folder.isEmpty()) << "nothing written yet";
+    ExportRequest r = dlg->Analysis()->BaseExportRequest();
+    r.first = 0;
+    r.last = 3;
+    r.folder = folder;
+    r.pattern = QStringLiteral("kept_%d.png");
+    QString said;
+    ASSERT_TRUE(ExportJob::Start(r, dlg.get()));
+    QObject::connect(ExportJob::Running(), &ExportJob::Finished,
+                     [&said](int, const QString& message) { said = message; });
+    QTRY_VERIFY(ExportJob::Running() == nullptr);
+    const QString expected =
+        QStringLiteral("4 frames written to %1.").arg(QDir::toNativeSeparators(folder));
+    EXPECT_EQ(said, expected);
+    EXPECT_EQ(dlg->StatusBar()->currentMessage(), expected);
+
+    // A new window, as after a restart.
+    dlg = std::make_unique<CTNViewerDlg>();
+    OpenClip(kLayoutGRAY);
+    EXPECT_EQ(dlg->Analysis()->LastSaveFolder(), folder);
+    ExportFramesDlg dialog(dlg->Analysis()->BaseExportRequest(), dlg->View()->FrameCount());
+    EXPECT_EQ(dialog.FolderField()->text(), QDir::toNativeSeparators(folder));
+    QString shownIn;
+    OnModal([&shownIn](QWidget* w) {
+        if (auto* files = qobject_cast<QFileDialog*>(w)) shownIn = files->directory().path();
+        w->close();
+    });
+    Key(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(shownIn, folder) << "Save Frame As starts there too";
+
+    // A folder that is gone is not offered.
+    dir.remove();
+    EXPECT_TRUE(dlg->Analysis()->BaseExportRequest().folder.isEmpty());
+}
+
+TEST_F(Analysis, SaveFrameAsRemembersTheFolderAndSaysWhatItWrote) {
+    OpenClip();
+    dlg->GoToFrame(2);
+    QTemporaryDir dir;
+    const QString png = QDir(dir.path()).absoluteFilePath(QStringLiteral("saved.png"));
+    OnModal([&png](QWidget* w) {
+        auto* files = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(files, nullptr);
+        files->selectFile(png);
+        static_cast<QDialog*>(files)->accept();
+    });
+    Key(Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(QFileInfo::exists(png));
+    EXPECT_EQ(dlg->StatusBar()->currentMessage(),
+              QStringLiteral("Frame 2 written to %1").arg(QDir::toNativeSeparators(png)));
+    dlg = std::make_unique<CTNViewerDlg>();
+    OpenClip(kLayoutGRAY);
+    ExportFramesDlg dialog(dlg->Analysis()->BaseExportRequest(), dlg->View()->FrameCount());
+    EXPECT_EQ(dialog.FolderField()->text(), QDir::toNativeSeparators(dir.path()))
+        << "Export Frames offers the folder Save Frame As wrote to";
+}
+
+TEST_F(Analysis, ACancelledExportSaysHowManyFramesItWrote) {
+    OpenClip(kLayoutGRAY, 60);
+    QTemporaryDir dir;
+    ExportRequest r = dlg->Analysis()->BaseExportRequest();
+    r.first = 0;
+    r.last = 59;
+    r.folder = dir.path();
+    r.pattern = QStringLiteral("cut_%d.png");
+    QString said;
+    ASSERT_TRUE(ExportJob::Start(r, dlg.get()));
+    QObject::connect(ExportJob::Running(), &ExportJob::Finished,
+                     [&said](int, const QString& message) { said = message; });
+    // Cancelled at once: the run stops after the frame in progress.
+    auto* progress = dlg->findChild<QProgressDialog*>(QStringLiteral("ExportProgress"));
+    ASSERT_NE(progress, nullptr);
+    Q_EMIT progress->canceled();
+    QTRY_VERIFY(ExportJob::Running() == nullptr);
+    const auto written = QDir(dir.path()).entryList(QDir::Files).size();
+    EXPECT_GE(written, 1);
+    EXPECT_LT(written, 60);
+    EXPECT_EQ(said, QStringLiteral("Export cancelled: %1 %2 written to %3.")
+                        .arg(written)
+                        .arg(written == 1 ? QStringLiteral("frame") : QStringLiteral("frames"),
+                             QDir::toNativeSeparators(dir.path())));
+    EXPECT_EQ(dlg->StatusBar()->currentMessage(), said);
 }

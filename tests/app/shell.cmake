@@ -21,15 +21,19 @@ add_executable(shell_tests
   ${CMAKE_CURRENT_LIST_DIR}/PlaybackTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PsnrSequenceWindowTest.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CompareToolsTest.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/CompareToolsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WindowJobTest.cpp)
 target_link_libraries(shell_tests PRIVATE kavlo_app kavlo_clipgen Qt6::Test GTest::gtest kavlo_warnings)
 set_target_properties(shell_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KAVLO_BIN_DIR})
 if(TARGET quern)
   add_dependencies(shell_tests quern)
 endif()
-gtest_discover_tests(shell_tests
-  DISCOVERY_MODE PRE_TEST
-  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS shell)
+# Threads: a main window with a file open starts the read-ahead cache's two (playback), and a
+# reference's; the histogram, the export, the figures of the frame shown and the PSNR of all
+# frames run beside the window.
+kavlo_gtest_tests(shell_tests LABEL shell
+  THREADS "MainWindow.*:StartUp.*:NonUtf8Names.*:Playing.*:Analysis.*:Compare.*:PsnrSequenceWindowRun.*:WindowJobTest.*:*OwnerGone.*"
+  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 # The window's readout on a scaled screen.
 add_test(NAME shell_high_dpi COMMAND shell_tests --gtest_filter=MainWindow.ProbeReadoutIsNeverCut)
 set_tests_properties(shell_high_dpi PROPERTIES

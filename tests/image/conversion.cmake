@@ -11,7 +11,8 @@ add_executable(conversion_tests
   ${CMAKE_CURRENT_LIST_DIR}/ImageBufferTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PaintRowsTest.cpp)
 target_link_libraries(conversion_tests PRIVATE kavlo_convert kavlo_clipgen GTest::gtest_main kavlo_warnings)
-gtest_discover_tests(conversion_tests DISCOVERY_MODE PRE_TEST)
+# Threads: the conversion team.
+kavlo_gtest_tests(conversion_tests THREADS "ThreadTeam.*")
 
 kavlo_fuzz_target(convert_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ConvertFuzz.cpp

@@ -44,7 +44,7 @@ QString ReadError(const char* which, const VideoFile& file, int64_t frame) {
 
 }  // namespace
 
-SequenceCompare::SequenceCompare(std::function<void()> notify) : notify_(std::move(notify)) {}
+SequenceCompare::SequenceCompare(std::function<void()> notify) : job_(std::move(notify)) {}
 
 SequenceCompare::~SequenceCompare() {
     Cancel();
@@ -54,28 +54,26 @@ SequenceCompare::~SequenceCompare() {
 bool SequenceCompare::Start(const SequenceRequest& request) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (state_.status != SequenceStatus::Idle || worker_.joinable()) return false;
+        if (state_.status != SequenceStatus::Idle || job_.Started()) return false;
         state_.status = SequenceStatus::Opening;
     }
     request_ = request;
-    worker_ = std::thread([this] { Run(); });
-    return true;
+    return job_.Start([this](JobContext& job) { Run(job); });
 }
 
 void SequenceCompare::Cancel() {
-    cancel_ = true;
+    job_.Cancel();
     // Taken between the flag and the wake-up, so that a worker about to wait sees the flag.
     { std::lock_guard<std::mutex> lock(ringMutex_); }
     ringChanged_.notify_all();
 }
 
-void SequenceCompare::Wait() {
-    if (worker_.joinable()) worker_.join();
-}
+void SequenceCompare::Wait() { job_.Wait(); }
 
 SequenceSnapshot SequenceCompare::Snapshot() const {
-    // Cleared before the state is read: figures published after this read call again.
-    notified_ = false;
+    // Re-arms the notify callback before the state is read: figures published after this read
+    // call again.
+    job_.State();
     std::lock_guard<std::mutex> lock(mutex_);
     return state_;
 }
@@ -96,51 +94,47 @@ PsnrWeights SequenceCompare::Weights() const {
     return weights_;
 }
 
-void SequenceCompare::Notify() {
-    if (notify_ && !notified_.exchange(true)) notify_();
-}
-
-void SequenceCompare::Fail(const QString& error) {
+void SequenceCompare::Fail(JobContext& job, const QString& error) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         state_.error = error;
         state_.status = SequenceStatus::Failed;
     }
-    Notify();
+    job.Notify();
 }
 
-void SequenceCompare::Finish(SequenceStatus status) {
+void SequenceCompare::Finish(JobContext& job, SequenceStatus status) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         state_.status = status;
     }
-    Notify();
+    job.Notify();
 }
 
-void SequenceCompare::Run() {
+void SequenceCompare::Run(JobContext& job) {
     VideoFile fileA, fileB;
-    if (!Prepare(fileA, fileB)) return;
-    Compare(fileA, fileB);
+    if (!Prepare(job, fileA, fileB)) return;
+    Compare(job, fileA, fileB);
 }
 
-bool SequenceCompare::Prepare(VideoFile& fileA, VideoFile& fileB) {
+bool SequenceCompare::Prepare(JobContext& job, VideoFile& fileA, VideoFile& fileB) {
     QString error;
     if (!OpenOne(request_.a, "A", fileA, error) || !OpenOne(request_.b, "B", fileB, error)) {
-        Fail(error);
+        Fail(job, error);
         return false;
     }
-    if (cancel_) {
-        Finish(SequenceStatus::Cancelled);
+    if (job.Cancelled()) {
+        Finish(job, SequenceStatus::Cancelled);
         return false;
     }
     if (fileA.Width() != fileB.Width() || fileA.Height() != fileB.Height()) {
-        Fail(QStringLiteral("The frame sizes differ: A (%1) is %2x%3, B (%4) is %5x%6.")
-                 .arg(Shown(request_.a.fileName))
-                 .arg(fileA.Width())
-                 .arg(fileA.Height())
-                 .arg(Shown(request_.b.fileName))
-                 .arg(fileB.Width())
-                 .arg(fileB.Height()));
+        Fail(job, QStringLiteral("The frame sizes differ: A (%1) is %2x%3, B (%4) is %5x%6.")
+                      .arg(Shown(request_.a.fileName))
+                      .arg(fileA.Width())
+                      .arg(fileA.Height())
+                      .arg(Shown(request_.b.fileName))
+                      .arg(fileB.Width())
+                      .arg(fileB.Height()));
         return false;
     }
     const RawVideoFormat& fa = request_.a.settings.rawFormat;
@@ -148,14 +142,14 @@ bool SequenceCompare::Prepare(VideoFile& fileA, VideoFile& fileB) {
     FrameSamples samplesA, samplesB;
     if (!DescribeSamples(fa.code, fileA.Width(), fileA.Height(), fa.lineBytes, samplesA) ||
         !DescribeSamples(fb.code, fileB.Width(), fileB.Height(), fb.lineBytes, samplesB)) {
-        Fail(QStringLiteral("The samples of layout %1 are not described.")
-                 .arg(LayoutText(samplesA.layout ? fb.code : fa.code)));
+        Fail(job, QStringLiteral("The samples of layout %1 are not described.")
+                      .arg(LayoutText(samplesA.layout ? fb.code : fa.code)));
         return false;
     }
     std::string why;
     if (!SamplesComparable(samplesA, samplesB, why)) {
-        Fail(QStringLiteral("%1 and %2 cannot be compared: %3.")
-                 .arg(LayoutText(fa.code), LayoutText(fb.code), QString::fromStdString(why)));
+        Fail(job, QStringLiteral("%1 and %2 cannot be compared: %3.")
+                      .arg(LayoutText(fa.code), LayoutText(fb.code), QString::fromStdString(why)));
         return false;
     }
 
@@ -177,12 +171,12 @@ bool SequenceCompare::Prepare(VideoFile& fileA, VideoFile& fileB) {
         state_.notice = notice;
     }
     if (first < 0 || first > last || last >= common) {
-        Fail(QStringLiteral("Frames %1 to %2 cannot be compared: the files have %3 frames in "
-                            "common (0 to %4).")
-                 .arg(first)
-                 .arg(last)
-                 .arg(common)
-                 .arg(common - 1));
+        Fail(job, QStringLiteral("Frames %1 to %2 cannot be compared: the files have %3 frames in "
+                                 "common (0 to %4).")
+                      .arg(first)
+                      .arg(last)
+                      .arg(common)
+                      .arg(common - 1));
         return false;
     }
     {
@@ -199,7 +193,7 @@ bool SequenceCompare::Prepare(VideoFile& fileA, VideoFile& fileB) {
             // Grown as the frames come instead.
         }
     }
-    Notify();
+    job.Notify();
     return true;
 }
 
@@ -208,9 +202,10 @@ void SequenceCompare::ReadAhead(VideoFile& fileB, std::vector<std::vector<uint8_
     for (int64_t i = 0; i < total; ++i) {
         {
             std::unique_lock<std::mutex> lock(ringMutex_);
-            ringChanged_.wait(
-                lock, [&] { return ringStop_ || cancel_ || ringRead_ - ringUsed_ < kRingFrames; });
-            if (ringStop_ || cancel_) return;
+            ringChanged_.wait(lock, [&] {
+                return ringStop_ || Cancelled() || ringRead_ - ringUsed_ < kRingFrames;
+            });
+            if (ringStop_ || Cancelled()) return;
         }
         std::vector<uint8_t>& slot = ring[static_cast<size_t>(i % kRingFrames)];
         const bool read = fileB.LoadFrameInto(first + i, slot.data());
@@ -228,7 +223,7 @@ void SequenceCompare::ReadAhead(VideoFile& fileB, std::vector<std::vector<uint8_
     }
 }
 
-void SequenceCompare::Compare(VideoFile& fileA, VideoFile& fileB) {
+void SequenceCompare::Compare(JobContext& job, VideoFile& fileA, VideoFile& fileB) {
     int64_t first = 0, total = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -241,7 +236,7 @@ void SequenceCompare::Compare(VideoFile& fileA, VideoFile& fileB) {
         frameA.resize(fileA.RawFrameBytes());
         ring.assign(kRingFrames, std::vector<uint8_t>(fileB.RawFrameBytes()));
     } catch (const std::bad_alloc&) {
-        Fail(QStringLiteral("Not enough memory for the frames of A and B."));
+        Fail(job, QStringLiteral("Not enough memory for the frames of A and B."));
         return;
     }
     std::thread reader([=, &fileB, &ring] { ReadAhead(fileB, ring, first, total); });
@@ -257,22 +252,23 @@ void SequenceCompare::Compare(VideoFile& fileA, VideoFile& fileB) {
     std::vector<uint64_t> sse;
     int64_t done = 0;
     for (int64_t i = 0; i < total; ++i) {
-        if (cancel_) break;
+        if (job.Cancelled()) break;
         if (!fileA.LoadFrameInto(first + i, frameA.data())) {
             const QString error = ReadError("A", fileA, first + i);
             stopReader();
-            Fail(error);
+            Fail(job, error);
             return;
         }
         const uint8_t* frameB = nullptr;
         {
             std::unique_lock<std::mutex> lock(ringMutex_);
-            ringChanged_.wait(lock, [&] { return cancel_ || ringRead_ > i || ringFailed_ == i; });
+            ringChanged_.wait(lock,
+                              [&] { return job.Cancelled() || ringRead_ > i || ringFailed_ == i; });
             if (ringFailed_ == i) {
                 const QString error = ringError_;
                 lock.unlock();
                 stopReader();
-                Fail(error);
+                Fail(job, error);
                 return;
             }
             if (ringRead_ > i) frameB = ring[static_cast<size_t>(i % kRingFrames)].data();
@@ -291,10 +287,10 @@ void SequenceCompare::Compare(VideoFile& fileA, VideoFile& fileB) {
             state_.done = i + 1;
         }
         done = i + 1;
-        Notify();
+        job.Notify();
     }
     stopReader();
-    Finish(done == total ? SequenceStatus::Done : SequenceStatus::Cancelled);
+    Finish(job, done == total ? SequenceStatus::Done : SequenceStatus::Cancelled);
 }
 
 }  // namespace kavlo

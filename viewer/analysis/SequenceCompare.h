@@ -14,26 +14,28 @@
 //     thread). None of them waits for the file system but Wait() and the destructor, which wait
 //     for the worker threads to end; the destructor cancels first, so it waits at most for the
 //     read in progress.
-//   - Two worker threads per run: the compare thread opens both files, reads the frames of A and
-//     compares; the reader thread reads the frames of B ahead into a ring of kRingFrames buffers.
-//     Each VideoFile and frame buffer belongs to one of them alone.
+//   - Two worker threads per run: the compare thread (the run's BackgroundJob) opens both files,
+//     reads the frames of A and compares; the reader thread, which the compare thread starts and
+//     joins before the run returns, reads the frames of B ahead into a ring of kRingFrames
+//     buffers. Each VideoFile and frame buffer belongs to one of them alone.
 //   - mutex_ guards the published state: status, frame counts, range, components, figures, done,
 //     error and notice. No reading or comparing runs while it is held, nor the callback.
 //   - ringMutex_ guards the ring between the two worker threads (frames read, frames consumed,
 //     the failed frame of B, the stop flag); ringChanged_ signals its changes.
-//   - cancel_ is atomic: set by Cancel() (also under ringMutex_, so that a wait in the ring wakes).
-//   - The notify callback runs on a worker thread with no lock held, after new figures or a
-//     change of status; it must only schedule work (post an event to the owner's thread). It
-//     runs again only after the owner has taken a Snapshot(), so that a burst of frames makes
-//     one call.
+//   - The cancel flag is the job's (atomic): set by Cancel(), which then takes ringMutex_, so that
+//     a wait in the ring wakes.
+//   - The notify callback is the job's: it runs on the compare thread with no lock held, after
+//     new figures or a change of status, and once more when the run returns; it must only
+//     schedule work (post an event to the owner's thread). It runs again only after the owner
+//     has taken a Snapshot(), so that a burst of frames makes one call.
 #pragma once
 
 #include "analysis/SamplePsnr.h"
 #include "settings/RawSettings.h"
+#include "view/file/BackgroundJob.h"
 
 #include <QString>
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -110,21 +112,17 @@ public:
     PsnrWeights Weights() const;
 
 private:
-    void Run();
+    void Run(JobContext& job);
     // Opens and checks both files and fixes the range; false after publishing the failure.
-    bool Prepare(VideoFile& fileA, VideoFile& fileB);
-    void Compare(VideoFile& fileA, VideoFile& fileB);
+    bool Prepare(JobContext& job, VideoFile& fileA, VideoFile& fileB);
+    void Compare(JobContext& job, VideoFile& fileA, VideoFile& fileB);
     void ReadAhead(VideoFile& fileB, std::vector<std::vector<uint8_t>>& ring, int64_t first,
                    int64_t total);
-    void Fail(const QString& error);
-    void Finish(SequenceStatus status);
-    void Notify();
+    void Fail(JobContext& job, const QString& error);
+    void Finish(JobContext& job, SequenceStatus status);
+    bool Cancelled() const { return job_.CancelRequested(); }
 
-    std::function<void()> notify_;
-    mutable std::atomic<bool> notified_{false};
-    std::atomic<bool> cancel_{false};
     SequenceRequest request_;  // written by Start before the thread starts, then read only
-    std::thread worker_;
 
     mutable std::mutex mutex_;
     SequenceSnapshot state_;
@@ -142,6 +140,9 @@ private:
     int64_t ringFailed_ = -1;  // relative frame of B that could not be read
     QString ringError_;        // why
     bool ringStop_ = false;    // the compare thread stopped: the reader stops too
+
+    // Last: the destructor has joined it, and it goes before what its worker used.
+    BackgroundJob job_;
 };
 
 }  // namespace kavlo

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
@@ -151,13 +152,17 @@ ExportRequest AnalysisTools::BaseExportRequest() const {
     request.sourcePath = view_->FileName();
     request.settings = view_->Settings();
     request.switches = view_->Switches();
+    request.folder = LastOutputFolder();
     return request;
 }
+
+QString AnalysisTools::LastSaveFolder() const { return LastOutputFolder(); }
 
 void AnalysisTools::SaveFrameAs() {
     if (!view_->IsOpen()) return;
     const QFileInfo source(view_->FileName());
-    const QString folder = lastFolder_.isEmpty() ? source.absolutePath() : lastFolder_;
+    const QString last = LastOutputFolder();
+    const QString folder = last.isEmpty() ? source.absolutePath() : last;
     const int64_t frame = std::max<int64_t>(view_->CurrentPosition(), 0);
     const QString suggested = QStringLiteral("%1/%2_%3.png")
                                   .arg(folder, source.completeBaseName())
@@ -170,7 +175,11 @@ void AnalysisTools::SaveFrameAs() {
         QMessageBox::warning(window_, QStringLiteral("Save Frame As"), error);
         return;
     }
-    lastFolder_ = QFileInfo(path).absolutePath();
+    const QFileInfo written(path);
+    SetLastOutputFolder(written.absolutePath());
+    ShowOutputMessage(window_, QStringLiteral("Frame %1 written to %2")
+                                   .arg(frame)
+                                   .arg(QDir::toNativeSeparators(written.absoluteFilePath())));
 }
 
 void AnalysisTools::ExportFramesCommand() {

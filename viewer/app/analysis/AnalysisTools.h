@@ -38,11 +38,13 @@ public:
     // What the commands do, without asking for a file name.
     bool SaveFrame(const QString& path, QString& error) const;
     bool CopyFrame() const;
-    // The export request of the open file with the view's switches (range and target unset).
+    // The export request of the open file with the view's switches, and the folder last written
+    // to (LastOutputFolder(), empty when none); range and file name unset.
     ExportRequest BaseExportRequest() const;
     HistogramDock* Histogram() const { return histogram_; }
-    // The folder the last Save Frame As wrote to (the file dialog starts there).
-    const QString& LastSaveFolder() const { return lastFolder_; }
+    // The folder Save Frame As or Export Frames last wrote to (the file dialogs start there),
+    // kept in the per-user store.
+    QString LastSaveFolder() const;
 
 private:
     void SaveFrameAs();
@@ -62,7 +64,6 @@ private:
     QAction* showValues_ = nullptr;
     QAction* histogramAction_ = nullptr;
     QAction* histogramWindow_ = nullptr;
-    QString lastFolder_;
     bool histogramPlaced_ = false;
 };
 

@@ -1,5 +1,9 @@
 #include "app/analysis/ExportFramesDlg.h"
 
+#include "app/common/AppInfo.h"
+#include "app/common/Platform.h"
+#include "view/file/LocalFileName.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -11,6 +15,8 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -50,7 +56,10 @@ ExportFramesDlg::ExportFramesDlg(const ExportRequest& base, int64_t frameCount, 
     name_->setToolTip(QStringLiteral(
         "Image sequence: %05d stands for the frame number, the extension picks the format.\n"
         "Raw frames: the frames in the source's layout, without file or frame prefixes."));
-    folder_ = new QLineEdit(QDir::toNativeSeparators(source.absolutePath()), this);
+    const QString folder = !base.folder.isEmpty() && QFileInfo(base.folder).isDir()
+                               ? base.folder
+                               : source.absolutePath();
+    folder_ = new QLineEdit(QDir::toNativeSeparators(folder), this);
     folder_->setObjectName(QStringLiteral("ExportFolder"));
     auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
     connect(browse, &QPushButton::clicked, this, [this] {
@@ -119,6 +128,27 @@ void ExportFramesDlg::accept() {
     QDialog::accept();
 }
 
+// ---- The folder and the message ---------------------------------------------------------------
+
+QString LastOutputFolder() {
+    auto store = OpenUserSettings();
+    QString folder;
+    if (!FileNameFromSettingValue(store->value(OutputFolderKey()), &folder)) return QString();
+    return QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void SetLastOutputFolder(const QString& folder) {
+    if (folder.isEmpty()) return;
+    auto store = OpenUserSettings();
+    store->setValue(OutputFolderKey(), FileNameToSettingValue(folder));
+}
+
+void ShowOutputMessage(QWidget* window, const QString& text) {
+    if (!window) return;
+    if (auto* bar = window->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly))
+        bar->showMessage(text, 15000);
+}
+
 // ---- The run ----------------------------------------------------------------------------------
 
 ExportJob* ExportJob::Running() { return g_running; }
@@ -152,13 +182,14 @@ ExportJob::ExportJob(const ExportRequest& request, QWidget* window)
 }
 
 ExportJob::~ExportJob() {
-    cancel_ = true;
-    if (worker_.joinable()) worker_.join();
+    // The run stops and its worker is waited for (job_, the last member, goes first); the
+    // progress dialog goes with the job.
+    job_.Cancel();
+    if (progress_) progress_->deleteLater();
     if (g_running == this) g_running = nullptr;
 }
 
 void ExportJob::Run() {
-    const int64_t total = request_.last - request_.first + 1;
     progress_ = new QProgressDialog(QStringLiteral("Exporting frames..."), QStringLiteral("Cancel"),
                                     0, 1000, window_);
     progress_->setObjectName(QStringLiteral("ExportProgress"));
@@ -168,55 +199,42 @@ void ExportJob::Run() {
     progress_->setAutoClose(false);
     progress_->setAutoReset(false);
     progress_->setValue(0);
-    connect(progress_, &QProgressDialog::canceled, this, [this] { cancel_ = true; });
+    connect(progress_, &QProgressDialog::canceled, this, [this] { job_.Cancel(); });
+    connect(&job_, &WindowJob::Progress, this, &ExportJob::ShowProgress);
     progress_->show();
 
-    worker_ = std::thread([this, total] {
-        ExportCallbacks callbacks;
-        // Consent was asked on the window's thread before the run.
-        callbacks.askOverwrite = [](const QStringList&) { return OverwriteAnswer::OverwriteAll; };
-        callbacks.progress = [this, total](int64_t done, int64_t) {
-            const int value = static_cast<int>(done * 1000 / std::max<int64_t>(total, 1));
-            QMetaObject::invokeMethod(
-                this,
-                [this, value, done, total] {
-                    if (!progress_) return;
-                    progress_->setValue(value);
-                    progress_->setLabelText(
-                        QStringLiteral("Exporting frame %1 of %2...").arg(done).arg(total));
-                },
-                Qt::QueuedConnection);
-            return !cancel_.load();
-        };
-        const ExportResult result = ExportFrames(request_, callbacks);
-        QMetaObject::invokeMethod(
-            this, [this, result] { Done(result); }, Qt::QueuedConnection);
-    });
+    // The worker has a copy of the request and reads nothing else of the job.
+    job_.Run(
+        [request = request_](JobContext& context) {
+            ExportCallbacks callbacks;
+            // Consent was asked on the window's thread before the run.
+            callbacks.askOverwrite = [](const QStringList&) {
+                return OverwriteAnswer::OverwriteAll;
+            };
+            callbacks.progress = [&context](int64_t done, int64_t total) {
+                context.Report(done, total);
+                return !context.Cancelled();
+            };
+            return ExportFrames(request, callbacks);
+        },
+        [this](ExportResult result) { Done(result); });
+}
+
+void ExportJob::ShowProgress(qint64 done, qint64 total) {
+    if (!progress_ || total <= 0) return;
+    progress_->setValue(static_cast<int>(done * 1000 / total));
+    progress_->setLabelText(QStringLiteral("Exporting frame %1 of %2...").arg(done).arg(total));
 }
 
 void ExportJob::Done(const ExportResult& result) {
-    if (worker_.joinable()) worker_.join();
     if (progress_) {
         progress_->close();
         progress_->deleteLater();
         progress_ = nullptr;
     }
-    QString message;
-    switch (result.status) {
-    case ExportResult::Done:
-        message = QStringLiteral("%1 frames exported to %2.")
-                      .arg(result.framesWritten)
-                      .arg(QDir::toNativeSeparators(request_.folder));
-        break;
-    case ExportResult::Cancelled:
-        message = QStringLiteral("Export cancelled after %1 frames.").arg(result.framesWritten);
-        break;
-    case ExportResult::Failed:
-        message = QStringLiteral("The export stopped after %1 frames: %2")
-                      .arg(result.framesWritten)
-                      .arg(result.error);
-        break;
-    }
+    if (FramesKept(request_, result) > 0) SetLastOutputFolder(request_.folder);
+    const QString message = ExportEndMessage(request_, result);
+    ShowOutputMessage(window_, message);
     Q_EMIT Finished(static_cast<int>(result.status), message);
     if (result.status == ExportResult::Failed && window_) {
         // Shown without a nested event loop: the window stays as usable as during the run.

@@ -139,6 +139,30 @@ bool CheckExportTargets(const QStringList& targets, QString& error) {
     return true;
 }
 
+int64_t FramesKept(const ExportRequest& request, const ExportResult& result) {
+    if (request.format == ExportFormat::RawFrames && result.status != ExportResult::Done) return 0;
+    return result.framesWritten;
+}
+
+QString ExportEndMessage(const ExportRequest& request, const ExportResult& result) {
+    const int64_t kept = FramesKept(request, result);
+    QString written = kept == 0
+                          ? QStringLiteral("no frame written")
+                          : QStringLiteral("%1 %2 written to %3")
+                                .arg(kept)
+                                .arg(kept == 1 ? QStringLiteral("frame") : QStringLiteral("frames"),
+                                     QDir::toNativeSeparators(request.folder));
+    if (kept < result.framesWritten) written += QStringLiteral(" (a raw file is kept only whole)");
+    switch (result.status) {
+    case ExportResult::Done: break;
+    case ExportResult::Cancelled: return QStringLiteral("Export cancelled: %1.").arg(written);
+    case ExportResult::Failed:
+        return QStringLiteral("The export stopped: %1. %2.")
+            .arg(result.error, written.left(1).toUpper() + written.mid(1));
+    }
+    return written.left(1).toUpper() + written.mid(1) + QLatin1Char('.');
+}
+
 ExportResult ExportFrames(const ExportRequest& request, const ExportCallbacks& callbacks) {
     ExportResult result;
     QString error;

@@ -74,6 +74,14 @@ struct ExportResult {
     QString error;  // Failed: what went wrong, naming the file
 };
 
+// How many of the frames written stay in files: all of an image sequence's, those of a raw file
+// only when the run was done (an unfinished raw file is discarded).
+int64_t FramesKept(const ExportRequest& request, const ExportResult& result);
+// What the end of a run says: "4 frames written to FOLDER.", "Export cancelled: 2 frames written
+// to FOLDER.", "The export stopped: ERROR. 1 frame written to FOLDER.", and "no frame written"
+// where none stays.
+QString ExportEndMessage(const ExportRequest& request, const ExportResult& result);
+
 // Runs the export on the calling thread with a file and a renderer of its own. A failure stops
 // the run; files finished before it stay, the one being written is discarded. Temporary files
 // that a killed earlier run left for these targets are removed first.

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace kavlo {
 
@@ -126,9 +127,8 @@ HistogramDock::HistogramDock(CVideoBuffer* view, QWidget* parent)
     connect(view_, &CVideoBuffer::FrameRendered, this, [this] { Refresh(); });
 }
 
-HistogramDock::~HistogramDock() {
-    if (worker_.joinable()) worker_.join();
-}
+// The job, the last member, waits for its worker before the panel goes.
+HistogramDock::~HistogramDock() = default;
 
 void HistogramDock::showEvent(QShowEvent* event) {
     QDockWidget::showEvent(event);
@@ -143,7 +143,7 @@ void HistogramDock::Refresh() {
         ShowSelected();
         return;
     }
-    if (worker_.joinable()) {
+    if (job_.Busy()) {
         pending_ = true;
         return;
     }
@@ -157,22 +157,21 @@ void HistogramDock::Refresh() {
 
 void HistogramDock::Start(std::vector<uint8_t> bytes, const SourceFrame& frame) {
     pending_ = false;
-    worker_ = std::thread([this, bytes = std::move(bytes), frame]() mutable {
-        SourceFrame copy = frame;
-        copy.bytes = bytes.data();
-        auto result =
-            std::make_shared<FrameStatistics>(ComputeFrameStatistics(copy, kMaxWaveformColumns));
-        // Delivered on the window's thread; dropped if the window is gone by then.
-        QMetaObject::invokeMethod(
-            this, [this, result] { Finished(result); }, Qt::QueuedConnection);
-    });
+    // The worker reads its own copy of the frame; the result comes back on the window's thread.
+    auto shared = std::make_shared<std::vector<uint8_t>>(std::move(bytes));
+    job_.Run(
+        [shared, frame](JobContext&) {
+            SourceFrame copy = frame;
+            copy.bytes = shared->data();
+            return ComputeFrameStatistics(copy, kMaxWaveformColumns);
+        },
+        [this](FrameStatistics result) { Finished(std::move(result)); });
 }
 
-void HistogramDock::Finished(std::shared_ptr<FrameStatistics> result) {
-    if (worker_.joinable()) worker_.join();
+void HistogramDock::Finished(FrameStatistics result) {
     // The selection survives a new result with the same components.
     const QString selected = component_->currentText();
-    stats_ = std::move(*result);
+    stats_ = std::move(result);
     QStringList names;
     for (const ComponentStatistics& c : stats_.components) names << ComponentLabel(c.component);
     QStringList current;

@@ -5,13 +5,11 @@
 #pragma once
 
 #include "analysis/FrameStatistics.h"
+#include "app/common/WindowJob.h"
 
 #include <QDockWidget>
 #include <QWidget>
 
-#include <atomic>
-#include <memory>
-#include <thread>
 #include <vector>
 
 class CVideoBuffer;
@@ -51,7 +49,7 @@ public:
     void Refresh();
     // The statistics shown (empty before the first result) and whether a computation runs.
     const FrameStatistics& Statistics() const { return stats_; }
-    bool Busy() const { return worker_.joinable(); }
+    bool Busy() const { return job_.Busy(); }
     // The component selector's entries and the display mode.
     QComboBox* ComponentBox() const { return component_; }
     QComboBox* ModeBox() const { return mode_; }
@@ -66,7 +64,7 @@ protected:
 
 private:
     void Start(std::vector<uint8_t> bytes, const SourceFrame& frame);
-    void Finished(std::shared_ptr<FrameStatistics> result);
+    void Finished(FrameStatistics result);
     void ShowSelected();
 
     CVideoBuffer* view_;
@@ -75,8 +73,9 @@ private:
     QLabel* summary_ = nullptr;
     HistogramPlot* plot_ = nullptr;
     FrameStatistics stats_;
-    std::thread worker_;
     bool pending_ = false;  // the frame changed while the worker ran: compute again when done
+    // Last: destroyed, and joined, before the rest of the panel.
+    WindowJob job_;
 };
 
 }  // namespace kavlo

@@ -14,5 +14,8 @@ inline QString ProductWebPage() { return QStringLiteral("https://www.brellin.de/
 inline QString DebugLevelKey() { return QStringLiteral("Debug Level"); }
 // The read-ahead cache's cap in megabytes (-cache MB keeps it here).
 inline QString CacheSizeKey() { return QStringLiteral("Play Cache MB"); }
+// The folder Save Frame As or Export Frames last wrote to (a file name value: text, or the bytes
+// of a name that is not UTF-8).
+inline QString OutputFolderKey() { return QStringLiteral("Output Folder"); }
 
 }  // namespace kavlo

@@ -73,12 +73,12 @@ bool CompareTools::Key::operator==(const Key& o) const {
 
 CompareTools::CompareTools(WindowHost& host)
     : QObject(host.HostWidget()), host_(host), window_(host.HostWidget()), view_(host.View()) {
-    pool_.setMaxThreadCount(1);
     // Every rendering (a new frame, other switches) may change what the figures compare.
     connect(view_, &CVideoBuffer::FrameRendered, this, [this] { ++generation_; });
 }
 
-CompareTools::~CompareTools() { pool_.waitForDone(); }
+// The figures' job, the last member, waits for its worker.
+CompareTools::~CompareTools() = default;
 
 void CompareTools::AddMenuItems() {
     // The key table gives the labels their keys and the actions their shortcuts.
@@ -255,7 +255,7 @@ void CompareTools::Refresh() {
             CaptureCompareInput(key.frame, view_->CurrentFrame(), reference.Frame(),
                                 view_->PictureA(), reference.Picture()));
         // Only the latest frame waits: playback skips the figures of the frames in between.
-        if (busy_) {
+        if (figuresJob_.Busy()) {
             pending_ = std::move(input);
         } else {
             Start(std::move(input));
@@ -266,18 +266,13 @@ void CompareTools::Refresh() {
 }
 
 void CompareTools::Start(std::shared_ptr<CompareInput> input) {
-    busy_ = true;
-    pool_.start([this, input] {
-        const CompareFigures figures = ComputeCompareFigures(*input);
-        // Delivered on the window's thread; the destructor waits for this task, and a deleted
-        // receiver's queued calls are dropped.
-        QMetaObject::invokeMethod(
-            this, [this, figures] { Finished(figures); }, Qt::QueuedConnection);
-    });
+    // The worker reads its own copy of the two frames; the figures come back on the window's
+    // thread.
+    figuresJob_.Run([input](JobContext&) { return ComputeCompareFigures(*input); },
+                    [this](CompareFigures figures) { Finished(figures); });
 }
 
 void CompareTools::Finished(const CompareFigures& figures) {
-    busy_ = false;
     figures_ = figures;
     if (pending_) Start(std::move(pending_));
     if (status_ && view_->HasReference()) status_->setText(StatusText());
@@ -296,7 +291,7 @@ QString CompareTools::StatusText() const {
 
 CompareFigures CompareTools::CurrentFigures() {
     const ReferenceFile& reference = view_->Reference();
-    if (!busy_ && !pending_ && requested_ && *requested_ == CurrentKey() &&
+    if (!figuresJob_.Busy() && !pending_ && requested_ && *requested_ == CurrentKey() &&
         figures_.frame == requested_->frame)
         return figures_;
     return ComputeCompareFigures(CaptureCompareInput(view_->CurrentPosition(),

@@ -8,10 +8,10 @@
 #include "analysis/CompareFigures.h"
 #include "app/common/WindowHost.h"
 #include "app/common/WindowModule.h"
+#include "app/common/WindowJob.h"
 
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <memory>
 #include <optional>
@@ -54,6 +54,8 @@ public:
     void CloseReference();
     // The figures of the frame shown, computed now (the worker's when they are of this frame).
     CompareFigures CurrentFigures();
+    // Whether the worker computes figures whose result has not arrived yet.
+    bool FiguresBusy() const { return figuresJob_.Busy(); }
     // The status field's text.
     QString StatusText() const;
     // The figures as copied by Frame Figures: the files, then FiguresReport.
@@ -86,8 +88,6 @@ private:
     QLabel* status_ = nullptr;
     QActionGroup* modes_ = nullptr;
     QActionGroup* gains_ = nullptr;
-    QThreadPool pool_;
-    bool busy_ = false;
     std::shared_ptr<CompareInput> pending_;
     std::optional<Key> requested_;
     CompareFigures figures_;
@@ -95,6 +95,8 @@ private:
     QString referenceName_;
     // Raised with every open of a reference: the same frame numbers are other frames then.
     uint64_t generation_ = 0;
+    // The figures' worker. Last: destroyed, and joined, before the rest.
+    WindowJob figuresJob_;
 };
 
 }  // namespace kavlo
