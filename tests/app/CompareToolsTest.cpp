@@ -201,3 +201,58 @@ TEST_F(Compare, AllFramesWindowFollowsAndChoosesTheFrameShown) {
 }
 
 }  // namespace
+
+namespace {
+
+// The offset from the Compare menu: one frame later and earlier, the status field naming it,
+// Close Reference forgetting it; the rectangle's figures beside the frame's, and Escape clearing
+// the rectangle only while there is one.
+TEST_F(Compare, OffsetAndRectangleShowInTheStatusField) {
+    const QString ref = KnownClip(QStringLiteral("cmp_b.raw"), 64, 48, 4);
+    ASSERT_TRUE(dlg->Compare()->OpenReference(ref));
+    dlg->GoToFrame(1);
+    EXPECT_FALSE(CompareStatus().contains(QStringLiteral("B = A")))
+        << CompareStatus().toStdString();
+    ASSERT_TRUE(dlg->Compare()->OnCommand(CmdOffsetLater));
+    ASSERT_TRUE(dlg->Compare()->OnCommand(CmdOffsetLater));
+    EXPECT_EQ(dlg->View()->Reference().Offset(), 2);
+    EXPECT_EQ(dlg->View()->Reference().FrameAsked(), 3);
+    EXPECT_TRUE(CompareStatus().contains(QStringLiteral("B = A + 2")))
+        << CompareStatus().toStdString();
+    dlg->GoToFrame(2);
+    EXPECT_TRUE(CompareStatus().contains(QStringLiteral("no frame 4 in the reference")))
+        << CompareStatus().toStdString();
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(dlg->Compare()->OnCommand(CmdOffsetEarlier));
+    EXPECT_EQ(dlg->View()->Reference().Offset(), -3);
+    EXPECT_TRUE(CompareStatus().contains(QStringLiteral("B = A \u2212 3")))
+        << CompareStatus().toStdString();
+    EXPECT_TRUE(dlg->Compare()->FiguresClipboardText().contains(
+        QStringLiteral("(B's frame = A's frame \u2212 3)")));
+
+    // A rectangle: its figures follow the frame's in the status field.
+    ASSERT_TRUE(dlg->Compare()->OnCommand(CmdOffsetLater));
+    ASSERT_TRUE(dlg->Compare()->OnCommand(CmdOffsetLater));
+    ASSERT_TRUE(dlg->Compare()->OnCommand(CmdOffsetLater));
+    EXPECT_EQ(dlg->View()->Reference().Offset(), 0);
+    EXPECT_FALSE(Enabled(CmdClearRegion));
+    dlg->View()->SetCompareRegion(QRect(4, 6, 8, 2));
+    EXPECT_TRUE(Enabled(CmdClearRegion));
+    const kavlo::CompareFigures f = dlg->Compare()->CurrentFigures();
+    ASSERT_TRUE(f.regionValid);
+    EXPECT_EQ(f.region, QRect(4, 6, 8, 2));
+    QTRY_VERIFY(CompareStatus().contains(QStringLiteral("rect 8x2 at (4, 6)")));
+    EXPECT_TRUE(dlg->Compare()->FiguresClipboardText().contains(
+        QStringLiteral("Within the rectangle 8x2 at (4, 6)")));
+    Key(Qt::Key_Escape);
+    EXPECT_TRUE(dlg->View()->CompareRegionRect().isEmpty());
+    EXPECT_FALSE(Enabled(CmdClearRegion));
+    QTRY_VERIFY(!CompareStatus().contains(QStringLiteral("rect")));
+
+    // Closing the reference forgets the offset.
+    ASSERT_TRUE(dlg->Compare()->OnCommand(CmdOffsetLater));
+    dlg->Compare()->CloseReference();
+    ASSERT_TRUE(dlg->Compare()->OpenReference(ref));
+    EXPECT_EQ(dlg->View()->Reference().Offset(), 0);
+}
+
+}  // namespace

@@ -92,6 +92,11 @@ TEST_F(ToolRun, UsageAndArgumentErrorsExitWithTwo) {
              {"compare", "a.yuv", "b.yuv", "c.yuv"},
              {"compare", "a.yuv", "b.yuv", "--psnr-min", "high"},
              {"compare", "a.yuv", "b.yuv", "--bogus"},
+             {"compare", "a.yuv", "b.yuv", "--offset", "x"},
+             {"compare", "a.yuv", "b.yuv", "--offset", "1.5"},
+             {"compare", "a.yuv", "b.yuv", "--offset=-"},
+             {"compare", "a.yuv", "b.yuv", "--offset"},
+             {"info", "--offset", "1", "x.yuv"},
              // Every number is checked: the viewer's parser reads these as 0.
              {"info", "-w", "abc", "x.yuv"},
              {"info", "-h288x", "x.yuv"},
@@ -496,6 +501,136 @@ TEST_F(ToolRun, StoredSettingsOfTheViewerApplyWhileTheyFit) {
     EXPECT_NE(changed.err.find("size changed from 2560 to 2564 bytes"), std::string::npos)
         << changed.err;
     kavlo::OpenUserStore()->clear();
+}
+
+// --offset K: A's frame n against B's frame n + K. B made of A's frames with some left out or
+// put before them is A shifted, so the frames compared are identical; and a file against
+// itself at an offset gives the figures of the file against its copy shifted by hand.
+struct OffsetCase {
+    const char* name;
+    std::vector<int> framesOfB;  // A's frames that make B, in order
+    int64_t offset;
+    int64_t first, last;  // A's frames compared
+};
+
+class OffsetFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        o_.code = kLayoutGRAY;
+        o_.width = 16;
+        o_.height = 8;
+        o_.frames = 10;
+        a_ = Path("a.gray");
+        std::string error;
+        ASSERT_TRUE(clipgen::WriteClip(o_, a_, error)) << error;
+        std::ifstream in(a_, std::ios::binary);
+        bytesA_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        ASSERT_EQ(bytesA_.size(), 10u * kFrame);
+    }
+    std::string Path(const char* name) const {
+        return dir_.filePath(QString::fromLatin1(name)).toStdString();
+    }
+    std::string Write(const char* name, const std::vector<int>& frames) const {
+        const std::string path = Path(name);
+        std::ofstream out(path, std::ios::binary);
+        for (const int n : frames) out.write(bytesA_.data() + size_t(n) * kFrame, kFrame);
+        return path;
+    }
+    static std::vector<std::string> Args(const std::string& a, const std::string& b,
+                                         std::vector<std::string> more) {
+        std::vector<std::string> args = {"compare", "-w", "16", "-h", "8", "-l", "GRAY", a, b};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+    static constexpr size_t kFrame = 16 * 8;
+    QTemporaryDir dir_;
+    clipgen::ClipOptions o_;
+    std::string a_;
+    std::vector<char> bytesA_;
+};
+
+class ToolOffset : public OffsetFiles, public ::testing::WithParamInterface<OffsetCase> {};
+
+TEST_P(ToolOffset, ShiftedFramesAreIdenticalAndOnlyTheOverlapIsCompared) {
+    const OffsetCase& c = GetParam();
+    const std::string b = Write("b.gray", c.framesOfB);
+    const auto unshifted = RunTool(Args(a_, b, {}));
+    ASSERT_EQ(unshifted.status, 0) << unshifted.err;
+    EXPECT_EQ(unshifted.out.find("average:inf"), std::string::npos) << "the frames of A differ";
+
+    const auto run = RunTool(Args(a_, b, {"--offset", std::to_string(c.offset)}));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("average:inf"), std::string::npos) << run.out;
+    const size_t count = size_t(c.last - c.first + 1);
+    EXPECT_EQ(Lines(run.out), count + 2) << run.out;  // the header, the frames, the summary
+    EXPECT_EQ(run.out.find("\n" + std::to_string(c.first - 1) + ","), std::string::npos);
+    EXPECT_NE(run.out.find("\n" + std::to_string(c.first) + ","), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\n" + std::to_string(c.last) + ","), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("\n" + std::to_string(c.last + 1) + ","), std::string::npos);
+    EXPECT_NE(run.err.find("comparing " + std::to_string(count) + " frames: " + a_ + " " +
+                           std::to_string(c.first) + "-" + std::to_string(c.last)),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("warning"), std::string::npos) << run.err;
+
+    const auto json = RunTool(Args(a_, b, {"--json", "--offset=" + std::to_string(c.offset)}));
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"offset\": " + std::to_string(c.offset) + ","), std::string::npos);
+    EXPECT_NE(json.out.find("\"frames\": " + std::to_string(count) + ","), std::string::npos);
+
+    // A range of A's frames inside the overlap, and one reaching before it.
+    const auto one = RunTool(
+        Args(a_, b, {"--offset", std::to_string(c.offset), "--frames", std::to_string(c.last)}));
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(Lines(one.out), 3u) << one.out;
+    EXPECT_NE(one.out.find("\n" + std::to_string(c.last) + ","), std::string::npos) << one.out;
+    if (c.first > 0) {
+        const auto before = RunTool(Args(
+            a_, b,
+            {"--offset", std::to_string(c.offset), "--frames", std::to_string(c.first - 1) + "-"}));
+        EXPECT_EQ(before.status, 2);
+        EXPECT_NE(before.err.find("has no frame of B"), std::string::npos) << before.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shifts, ToolOffset,
+    ::testing::Values(OffsetCase{"BStartsLater", {7, 8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 3, 0, 9},
+                      OffsetCase{"BLacksTheFirstTwo", {2, 3, 4, 5, 6, 7, 8, 9}, -2, 2, 9},
+                      OffsetCase{"BLongerAtTheEnd", {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0}, -1, 1, 9},
+                      OffsetCase{"BShorterAtBothEnds", {4, 5, 6}, -4, 4, 6}),
+    [](const ::testing::TestParamInfo<OffsetCase>& param) {
+        return std::string(param.param.name);
+    });
+
+TEST_F(OffsetFiles, AFileAgainstItselfAtAnOffsetIsItAgainstItsShiftedCopy) {
+    const std::string later = Write("later.gray", {3, 4, 5, 6, 7, 8, 9});
+    const auto byHand = RunTool(Args(a_, later, {}));
+    ASSERT_EQ(byHand.status, 0) << byHand.err;
+    const auto shifted = RunTool(Args(a_, a_, {"--offset", "3"}));
+    ASSERT_EQ(shifted.status, 0) << shifted.err;
+    EXPECT_EQ(shifted.out, byHand.out);
+    EXPECT_EQ(Lines(shifted.out), 9u) << shifted.out;
+    EXPECT_NE(shifted.err.find("with " + a_ + " 3-9 (B = A + 3)"), std::string::npos)
+        << shifted.err;
+    const auto back = RunTool(Args(a_, a_, {"--offset", "-3"}));
+    ASSERT_EQ(back.status, 0) << back.err;
+    EXPECT_NE(back.err.find(a_ + " 3-9 with " + a_ + " 0-6 (B = A - 3)"), std::string::npos)
+        << back.err;
+}
+
+TEST_F(OffsetFiles, AnOffsetThatLeavesNoOverlapIsABadArgument) {
+    for (const char* offset : {"10", "-10", "+99", "-9007199254740992"}) {
+        SCOPED_TRACE(offset);
+        const auto run = RunTool(Args(a_, a_, {"--offset", offset}));
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find("leaves no frame of"), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty());
+    }
+    const auto last = RunTool(Args(a_, a_, {"--offset", "9"}));
+    EXPECT_EQ(last.status, 0) << last.err;
+    EXPECT_EQ(Lines(last.out), 3u) << last.out;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "view/picture/CompareRender.h"
 
 #include <QFile>
+#include <QTest>
 
 #include <cmath>
 #include <cstring>
@@ -260,6 +261,120 @@ TEST_F(CompareView, LayoutsThatStoreOtherSamplesCompareTheirPictures) {
     EXPECT_EQ(f.names,
               QStringList({QStringLiteral("R'"), QStringLiteral("G'"), QStringLiteral("B'")}));
     EXPECT_TRUE(kavlo::FiguresReport(f).contains(QStringLiteral("displayed R'G'B'")));
+}
+
+// B's frame under an offset: the reference is A itself, so B's picture at A's frame n is A's
+// picture of frame n + k, and frames of A whose n + k lies outside B have no reference frame.
+class CompareOffset : public CompareView, public ::testing::WithParamInterface<int> {
+protected:
+    // The picture's lines top-down.
+    static std::vector<uint8_t> Lines(const DisplayBitmap* p) {
+        std::vector<uint8_t> lines;
+        for (int y = 0; y < p->Height(); ++y)
+            lines.insert(lines.end(), p->LineOnScreen(y),
+                         p->LineOnScreen(y) + 3 * size_t(p->PictureWidth()));
+        return lines;
+    }
+};
+
+TEST_P(CompareOffset, BShowsFrameNPlusTheOffset) {
+    const int k = GetParam();
+    Clip a = MakeClip(QStringLiteral("a.yuv"), I420(32, 16, 5));
+    Open(a, 0);
+    std::vector<std::vector<uint8_t>> pictures;
+    for (int n = 0; n < 5; ++n) {
+        view_->LoadFrame(n);
+        ASSERT_EQ(view_->CurrentPosition(), n);
+        pictures.push_back(Lines(view_->PictureA()));
+    }
+    ASSERT_NE(pictures[0], pictures[1]) << "the frames differ";
+    QString error;
+    ASSERT_TRUE(view_->OpenReference(&a.settings, a.path, error)) << error.toStdString();
+    view_->SetReferenceOffset(k);
+    EXPECT_EQ(view_->Reference().Offset(), k);
+    view_->SetCompareMode(CompareMode::B);
+    for (int n = 4; n >= 0; --n) {
+        SCOPED_TRACE(n);
+        view_->LoadFrame(n);
+        const kavlo::ReferenceFile& r = view_->Reference();
+        EXPECT_EQ(r.FrameAsked(), n + k);
+        const bool inside = n + k >= 0 && n + k < 5;
+        ASSERT_EQ(r.HasFrame(), inside);
+        const kavlo::CompareFigures f = Figures();
+        EXPECT_EQ(f.valid, inside);
+        if (!inside) {
+            EXPECT_EQ(view_->Bitmap()->LineOnScreen(0)[0], 0) << "black in B's place";
+            continue;
+        }
+        EXPECT_EQ(Lines(r.Picture()), pictures[size_t(n + k)]);
+        EXPECT_EQ(f.largest.differs, k != 0);
+    }
+    // The offset belongs to the open pair: a reference opened again starts at 0.
+    ASSERT_TRUE(view_->OpenReference(&a.settings, a.path, error)) << error.toStdString();
+    EXPECT_EQ(view_->Reference().Offset(), 0);
+    EXPECT_EQ(view_->Reference().FrameAsked(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Offsets, CompareOffset, ::testing::Values(-2, -1, 0, 1, 3));
+
+// The rectangle: Shift+drag draws it (a plain drag does nothing, as before), a drag after
+// ArmCompareRegion draws one once, in A's frame pixels from either half of side by side; its
+// rows are mapped to the memory rows of a bottom-up frame.
+TEST_F(CompareView, ShiftDragDrawsTheRectangleInFramePixels) {
+    clipgen::ClipOptions o = I420(32, 16, 1);
+    o.bottomUp = true;
+    Clip a = MakeClip(QStringLiteral("a.yuv"), o);
+    Open(a, 0);
+    view_->SetZoom(4.0);
+    QString error;
+    ASSERT_TRUE(view_->OpenReference(&a.settings, a.path, error)) << error.toStdString();
+    QWidget* port = view_->viewport();
+    auto client = [this](double x, double y) {
+        const QPointF p = view_->mapToView(QPointF(x, y));
+        return QPoint(int(p.x()), int(p.y()));
+    };
+    auto drag = [&](Qt::KeyboardModifiers mods, QPoint from, QPoint to) {
+        QTest::mousePress(port, Qt::LeftButton, mods, from);
+        QTest::mouseMove(port, to);
+        QTest::mouseRelease(port, Qt::LeftButton, mods, to);
+    };
+
+    drag(Qt::NoModifier, client(2.5, 3.5), client(9.5, 7.5));
+    EXPECT_TRUE(view_->CompareRegionRect().isEmpty()) << "a plain drag draws nothing";
+    EXPECT_EQ(view_->Zoom(), 4.0);
+
+    drag(Qt::ShiftModifier, client(9.5, 7.5), client(2.5, 3.5));
+    EXPECT_EQ(view_->CompareRegionRect(), QRect(QPoint(2, 3), QPoint(9, 7)));
+    const std::optional<kavlo::CompareRegion> region = view_->CompareRegionOfFrame();
+    ASSERT_TRUE(region.has_value());
+    EXPECT_EQ(region->shown, QRect(QPoint(2, 3), QPoint(9, 7)));
+    EXPECT_EQ(region->stored, QRect(QPoint(2, 8), QPoint(9, 12))) << "rows stored bottom-up";
+    const kavlo::ReferenceFile& r = view_->Reference();
+    const kavlo::CompareFigures f = kavlo::ComputeCompareFigures(kavlo::CaptureCompareInput(
+        0, view_->CurrentFrame(), r.Frame(), view_->PictureA(), r.Picture(), &*region));
+    ASSERT_TRUE(f.regionValid);
+    EXPECT_EQ(f.region, region->stored);
+    EXPECT_TRUE(std::isinf(f.regionFigures.psnrAverage));
+
+    // Past the picture's edge: clamped to the frame.
+    drag(Qt::ShiftModifier, client(30.5, 14.5), client(40, 30));
+    EXPECT_EQ(view_->CompareRegionRect(), QRect(QPoint(30, 14), QPoint(31, 15)));
+
+    // Armed: the next plain drag draws, the one after it does not.
+    view_->SetCompareMode(CompareMode::SideBySide);
+    view_->ArmCompareRegion();
+    drag(Qt::NoModifier, client(32 + 4.5, 1.5), client(32 + 6.5, 2.5));
+    EXPECT_EQ(view_->CompareRegionRect(), QRect(QPoint(4, 1), QPoint(6, 2))) << "B's half";
+    EXPECT_FALSE(view_->CompareRegionArmed());
+    drag(Qt::NoModifier, client(10.5, 10.5), client(12.5, 12.5));
+    EXPECT_EQ(view_->CompareRegionRect(), QRect(QPoint(4, 1), QPoint(6, 2)));
+
+    view_->ClearCompareRegion();
+    EXPECT_TRUE(view_->CompareRegionRect().isEmpty());
+    EXPECT_FALSE(view_->CompareRegionOfFrame().has_value());
+    view_->SetCompareRegion(QRect(1, 1, 2, 2));
+    view_->CloseReference();
+    EXPECT_TRUE(view_->CompareRegionRect().isEmpty()) << "the rectangle goes with B";
 }
 
 }  // namespace

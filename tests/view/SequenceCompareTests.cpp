@@ -13,7 +13,10 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cmath>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -233,4 +236,46 @@ TEST_F(SequenceCompareRun, FilesThatCannotBeComparedFailWithTheReason) {
         EXPECT_TRUE(s.error.contains(QString::fromLatin1(c.reason)))
             << c.what << ": " << s.error.toStdString();
     }
+}
+
+// An offset k: A's frame n against B's frame n + k, over A's frames that have one; an offset
+// that leaves none fails with the reason.
+TEST_F(SequenceCompareRun, AnOffsetComparesFrameNWithFrameNPlusK) {
+    Clip a = Make("a.yuv", kLayoutI420, 64, 32, 7);
+    FrameSamples s;
+    ASSERT_TRUE(DescribeSamples(kLayoutI420, 64, 32, clipgen::ClipLineBytes(a.options), s));
+    for (const int k : {2, -3, 0}) {
+        SCOPED_TRACE(k);
+        SequenceRequest request = Request(a, a);
+        request.offset = k;
+        SequenceCompare run;
+        ASSERT_TRUE(run.Start(request));
+        run.Wait();
+        const SequenceSnapshot snap = run.Snapshot();
+        ASSERT_EQ(snap.status, SequenceStatus::Done) << snap.error.toStdString();
+        EXPECT_EQ(snap.first, std::max(0, -k));
+        EXPECT_EQ(snap.total, 7 - std::abs(k));
+        if (k != 0) {
+            EXPECT_TRUE(snap.notice.contains(QStringLiteral("B's frame = A's frame")));
+        }
+        std::vector<PsnrFigures> figures;
+        run.CopyFigures(0, figures);
+        ASSERT_EQ(figures.size(), size_t(snap.total));
+        for (int i = 0; i < snap.total; ++i) {
+            const int n = int(snap.first) + i;
+            std::vector<uint8_t> frameA, frameB;
+            ASSERT_TRUE(clipgen::PackFrame(a.options, n, frameA));
+            ASSERT_TRUE(clipgen::PackFrame(a.options, n + k, frameB));
+            std::vector<uint64_t> sse;
+            SumSquaredDifferences(s, frameA.data(), s, frameB.data(), sse);
+            EXPECT_EQ(figures[size_t(i)].mse, FrameFigures(WeightsOf(s), sse, s).mse) << n;
+            EXPECT_EQ(std::isinf(figures[size_t(i)].psnrAverage), k == 0) << n;
+        }
+    }
+    SequenceRequest none = Request(a, a);
+    none.offset = 7;
+    const SequenceSnapshot failed = RunToEnd(none);
+    EXPECT_EQ(failed.status, SequenceStatus::Failed);
+    EXPECT_TRUE(failed.error.contains(QStringLiteral("No frame of A has one in B")))
+        << failed.error.toStdString();
 }

@@ -33,6 +33,16 @@ bool ReadCount(const std::string& text, int64_t limit, int64_t& out) {
     return true;
 }
 
+// A whole decimal number with an optional sign, of at most 2^53 either way.
+bool ReadSigned(const std::string& text, int64_t& out) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const bool sign = negative || (!text.empty() && text[0] == '+');
+    int64_t v = 0;
+    if (!ReadCount(sign ? text.substr(1) : text, int64_t(1) << 53, v)) return false;
+    out = negative ? -v : v;
+    return true;
+}
+
 bool ReadDouble(const std::string& text, double& out) {
     if (text.empty() || text.size() > 64) return false;
     errno = 0;
@@ -52,7 +62,7 @@ struct ToolOption {
 constexpr ToolOption kOptions[] = {
     {"--json", false},    {"--frames", true},  {"--out", true},         {"--force", false},
     {"--channel", true},  {"--fields", true},  {"--deinterlace", true}, {"--flip", false},
-    {"--psnr-min", true}, {"--threads", true}, {"--guess", false},
+    {"--psnr-min", true}, {"--threads", true}, {"--guess", false},      {"--offset", true},
 };
 
 const ToolOption* FindOption(const std::string& name) {
@@ -115,6 +125,9 @@ bool ApplyOption(Request& req, const std::string& name, const std::string& value
     } else if (name == "--psnr-min") {
         if (!ReadDouble(value, req.psnrMin)) return bad("a number of dB");
         req.psnrMinGiven = true;
+    } else if (name == "--offset") {
+        if (!ReadSigned(value, req.offset))
+            return bad("a whole number of frames, B's frame = A's frame + it (may be negative)");
     } else if (name == "--threads") {
         int64_t n = 0;
         if (!ReadCount(value, 256, n) || n == 0) return bad("a thread count 1-256");
@@ -127,7 +140,8 @@ bool ApplyOption(Request& req, const std::string& name, const std::string& value
 bool OptionFits(Command command, const std::string& name) {
     if (name == "--json") return command == Command::Info || command == Command::Compare;
     if (name == "--frames" || name == "--threads") return command != Command::Info;
-    if (name == "--psnr-min" || name == "--guess") return command == Command::Compare;
+    if (name == "--psnr-min" || name == "--guess" || name == "--offset")
+        return command == Command::Compare;
     return command == Command::Export;
 }
 
@@ -177,7 +191,7 @@ const char* UsageText() {
            "  kavlo-tool export [settings] FILE --out PATTERN [--frames A-B] [--channel y|cb|cr]\n"
            "             [--fields split|swap|split,swap] [--deinterlace 0-3] [--flip] [--force]\n"
            "  kavlo-tool compare [settings] A B [settings of B] [--frames A-B] [--psnr-min DB]\n"
-           "             [--guess] [--json]\n"
+           "             [--offset K] [--guess] [--json]\n"
            "  kavlo-tool --help\n"
            "\n"
            "Settings are the viewer's: -w WIDTH -h HEIGHT -l LAYOUT -s LINE_BYTES (negative:\n"
@@ -202,7 +216,8 @@ const char* UsageText() {
            "         files, settings after B the file B alone. A file with no settings given or\n"
            "         stored and no header is refused (status 2) unless --guess takes its best\n"
            "         reading. --psnr-min DB: exit status 1 when the average PSNR of any frame\n"
-           "         is below DB.\n"
+           "         is below DB. --offset K compares A's frame n with B's frame n + K (K may\n"
+           "         be negative); the frames of A without one in B are left out.\n"
            "\n"
            "Frame numbers count from 0. --frames A-B, A- (to the end) or A; --threads N.\n"
            "Exit status: 0 done, 1 a file could not be read or written (or --psnr-min failed),\n"

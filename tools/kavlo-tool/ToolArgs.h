@@ -43,6 +43,8 @@ struct Request {
     bool guess = false;  // a file without settings or stream header is read by its best reading
     bool psnrMinGiven = false;
     double psnrMin = 0;
+    // B's frame compared with A's frame n is n + offset (a decoder's delay: B starts later).
+    int64_t offset = 0;
 
     // Each file with the settings that describe it, parsed by the viewer's parser. For compare,
     // settings given before the second file describe both files, settings after it the second

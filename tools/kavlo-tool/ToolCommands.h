@@ -37,11 +37,12 @@ bool ResolveRange(const FrameRange& range, int64_t frameCount, int64_t& first, i
 // samplesB), on `threads` workers (0: one per core), each reading its frames with pread in bands
 // of rows. `compared`, when given, is called on the worker's thread after each frame's figures.
 // False with the reason of the earliest frame that could not be read ("b.yuv shrank to 3 frames
-// at frame 3" when a file no longer holds a frame it held at the open).
+// at frame 3" when a file no longer holds a frame it held at the open). Frame n of A is compared
+// with frame n + offset of B (first .. last are A's, each with a B frame).
 bool CompareFrames(const Input& a, const Input& b, const FrameSamples& samplesA,
                    const FrameSamples& samplesB, int64_t first, int64_t last, unsigned threads,
                    std::vector<PsnrFigures>& figures, std::string& error,
-                   const std::function<void(int64_t)>& compared = {});
+                   const std::function<void(int64_t)>& compared = {}, int64_t offset = 0);
 
 // A JSON string literal of UTF-8 text.
 std::string JsonString(const std::string& text);

@@ -155,9 +155,10 @@ constexpr uint64_t kBandBytes = 1024 * 1024;
 // One worker's reading and summing of frames: two files' readers and one band buffer each.
 class FrameComparer {
 public:
-    // `ahead`: how many frames after the one it compares a worker has read ahead.
-    FrameComparer(const FrameSamples& a, const FrameSamples& b, int64_t ahead)
-        : a_(a), b_(b), pairs_(PlanePairsOf(a, b)), ahead_(ahead) {}
+    // `ahead`: how many frames after the one it compares a worker has read ahead; B's frame
+    // n + `offset` is compared with A's frame n.
+    FrameComparer(const FrameSamples& a, const FrameSamples& b, int64_t ahead, int64_t offset)
+        : a_(a), b_(b), pairs_(PlanePairsOf(a, b)), ahead_(ahead), offset_(offset) {}
     bool Open(const Input& a, const Input& b, std::string& error) {
         return readerA_.Open(a, error) && readerB_.Open(b, error);
     }
@@ -166,11 +167,11 @@ public:
         sse.assign(a_.components.size(), 0);
         if (!prefetched_) {
             readerA_.Prefetch(n);
-            readerB_.Prefetch(n);
+            readerB_.Prefetch(n + offset_);
             prefetched_ = true;
         }
         readerA_.Prefetch(n + ahead_);
-        readerB_.Prefetch(n + ahead_);
+        readerB_.Prefetch(n + offset_ + ahead_);
         for (const PlanePair& pair : pairs_) {
             const uint64_t widest = std::max<uint64_t>({pair.pitchA, pair.pitchB, 1});
             const uint64_t band = std::max<uint64_t>(1, kBandBytes / widest);
@@ -184,7 +185,7 @@ public:
                 if (bandA_.size() < bytesA) bandA_.resize(bytesA);
                 if (bandB_.size() < bytesB) bandB_.resize(bytesB);
                 if (!readerA_.Read(n, atA, bytesA, bandA_.data(), error) ||
-                    !readerB_.Read(n, atB, bytesB, bandB_.data(), error))
+                    !readerB_.Read(n + offset_, atB, bytesB, bandB_.data(), error))
                     return false;
                 for (const auto& [c, p] : pair.entries)
                     sse[c] += SumSquaredRows(a_, c, p, bandA_.data(), b_, bandB_.data(), rows);
@@ -198,6 +199,7 @@ private:
     const FrameSamples& b_;
     std::vector<PlanePair> pairs_;
     int64_t ahead_;
+    int64_t offset_;
     bool prefetched_ = false;
     FrameReader readerA_, readerB_;
     std::vector<uint8_t> bandA_, bandB_;
@@ -211,7 +213,7 @@ std::string JsonNumber(double value, int decimals) {
 
 void PrintJson(const Input& a, const Input& b, const FrameSamples& samples, int64_t first,
                const std::vector<PsnrFigures>& frames, const PsnrFigures& summary, int64_t minFrame,
-               int64_t maxFrame) {
+               int64_t maxFrame, int64_t offset) {
     auto figures = [&samples](const PsnrFigures& f, bool psnr) {
         std::string text = "{\"avg\": " + JsonNumber(psnr ? f.psnrAverage : f.mseAverage, 6);
         for (size_t c = 0; c < samples.components.size(); ++c)
@@ -219,8 +221,10 @@ void PrintJson(const Input& a, const Input& b, const FrameSamples& samples, int6
                     "\": " + JsonNumber(psnr ? f.psnr[c] : f.mse[c], 6);
         return text + "}";
     };
-    std::printf("{\"a\": %s, \"b\": %s, \"components\": [", JsonString(a.path).c_str(),
-                JsonString(b.path).c_str());
+    std::printf("{\"a\": %s, \"b\": %s, ", JsonString(a.path).c_str(), JsonString(b.path).c_str());
+    // Frame numbers are A's; B's frame is A's + offset (said only when it is not 0).
+    if (offset != 0) std::printf("\"offset\": %" PRId64 ", ", offset);
+    std::printf("\"components\": [");
     for (size_t c = 0; c < samples.components.size(); ++c)
         std::printf("%s\"%s\"", c ? ", " : "", ComponentName(samples.components[c].component));
     std::printf("],\n \"frames\": [");
@@ -241,7 +245,7 @@ void PrintJson(const Input& a, const Input& b, const FrameSamples& samples, int6
 bool CompareFrames(const Input& a, const Input& b, const FrameSamples& samplesA,
                    const FrameSamples& samplesB, int64_t first, int64_t last, unsigned threads,
                    std::vector<PsnrFigures>& figures, std::string& error,
-                   const std::function<void(int64_t)>& compared) {
+                   const std::function<void(int64_t)>& compared, int64_t offset) {
     const PsnrWeights weights = WeightsOf(samplesA);
     const int64_t frames = last - first + 1;
     figures.assign(static_cast<size_t>(std::max<int64_t>(frames, 0)), PsnrFigures());
@@ -255,7 +259,7 @@ bool CompareFrames(const Input& a, const Input& b, const FrameSamples& samplesA,
     int64_t failedFrame = last + 1;
     auto work = [&]() {
         // Each worker asks for the frame it will likely take after the next round of all.
-        FrameComparer comparer(samplesA, samplesB, 2 * int64_t(workers));
+        FrameComparer comparer(samplesA, samplesB, 2 * int64_t(workers), offset);
         std::string text;
         std::vector<uint64_t> sse;
         int64_t n = -1;
@@ -325,19 +329,51 @@ int RunCompare(const Request& request, Input& a, Input& b) {
                    " cannot be compared: " + why);
         return kExitFailed;
     }
-    const int64_t common = std::min(countA, countB);
-    if (countA != countB)
+    // A's frames n whose B frame n + offset exists: from max(0, -offset) to
+    // min(countA, countB - offset) - 1.
+    const int64_t offset = request.offset;
+    const int64_t overlapFirst = std::max<int64_t>(0, -offset);
+    const int64_t overlapEnd = std::min(countA, countB - offset);
+    if (offset != 0 && overlapEnd <= overlapFirst) {
+        PrintError("--offset " + std::to_string(offset) + " leaves no frame of " + a.path + " (" +
+                   std::to_string(countA) + " frames) with a frame of " + b.path + " (" +
+                   std::to_string(countB) + " frames): B's frame = A's frame + offset");
+        return kExitUsage;
+    }
+    const int64_t common = overlapEnd - overlapFirst;
+    if (offset == 0 && countA != countB)
         PrintError("warning: " + a.path + " has " + std::to_string(countA) + " frames, " + b.path +
                    " " + std::to_string(countB) + ": comparing the first " +
                    std::to_string(common));
     int64_t first = 0, last = 0;
-    if (!ResolveRange(request.frames, common, first, last, error)) {
+    FrameRange range = request.frames;
+    if (range.given) {
+        // The frames asked for are A's, counted from the first that has a B frame.
+        if (range.first < overlapFirst) {
+            PrintError("frame " + std::to_string(range.first) +
+                       " of A has no frame of B at offset " + std::to_string(offset) +
+                       ": the first that has is " + std::to_string(overlapFirst));
+            return kExitUsage;
+        }
+        range.first -= overlapFirst;
+        if (range.last >= 0) range.last -= overlapFirst;
+    }
+    if (!ResolveRange(range, common, first, last, error)) {
         PrintError(error);
         return kExitUsage;
     }
+    first += overlapFirst;
+    last += overlapFirst;
+    if (offset != 0)
+        PrintError("comparing " + std::to_string(last - first + 1) + " frames: " + a.path + " " +
+                   std::to_string(first) + "-" + std::to_string(last) + " with " + b.path + " " +
+                   std::to_string(first + offset) + "-" + std::to_string(last + offset) +
+                   " (B = A " + (offset > 0 ? "+ " : "- ") +
+                   std::to_string(offset > 0 ? offset : -offset) + ")");
 
     std::vector<PsnrFigures> figures;
-    if (!CompareFrames(a, b, samplesA, samplesB, first, last, request.threads, figures, error)) {
+    if (!CompareFrames(a, b, samplesA, samplesB, first, last, request.threads, figures, error, {},
+                       offset)) {
         PrintError(error);
         return kExitFailed;
     }
@@ -349,7 +385,7 @@ int RunCompare(const Request& request, Input& a, Input& b) {
     const int64_t maxFrame = first + static_cast<int64_t>(extremes.maxIndex);
     const PsnrFigures summary = SummaryFigures(weights, figures);
     if (request.json) {
-        PrintJson(a, b, samplesA, first, figures, summary, minFrame, maxFrame);
+        PrintJson(a, b, samplesA, first, figures, summary, minFrame, maxFrame, offset);
     } else {
         std::fputs(PsnrCsvText(samplesA, first, figures, summary).c_str(), stdout);
     }

@@ -29,11 +29,18 @@ QString NameOf(const ComponentSamples& c) { return ComponentLabel(c.component); 
 
 }  // namespace
 
+QRect ClampRegion(const QRect& rect, int width, int height) {
+    const QRect clamped = rect.normalized() & QRect(0, 0, width, height);
+    return clamped.isEmpty() ? QRect() : clamped;
+}
+
 CompareInput CaptureCompareInput(int64_t frame, const SourceFrame& a, const SourceFrame& b,
-                                 const DisplayBitmap* pictureA, const DisplayBitmap* pictureB) {
+                                 const DisplayBitmap* pictureA, const DisplayBitmap* pictureB,
+                                 const CompareRegion* region) {
     CompareInput in;
     in.frame = frame;
     if (!a.bytes || !b.bytes) return in;
+    if (region) in.region = ClampRegion(region->stored, a.width, a.height);
     std::string why;
     const bool described = DescribeSamples(a.code, a.width, a.height, a.lineBytes, in.samplesA) &&
                            DescribeSamples(b.code, b.width, b.height, b.lineBytes, in.samplesB);
@@ -50,12 +57,15 @@ CompareInput CaptureCompareInput(int64_t frame, const SourceFrame& a, const Sour
                                   : QStringLiteral("a layout's samples are not described");
     in.samplesA = FrameSamples();
     in.samplesB = FrameSamples();
+    in.region = QRect();
     if (!pictureA || !pictureB || pictureA->PictureWidth() != pictureB->PictureWidth() ||
         pictureA->Height() != pictureB->Height() || !DescribePicture(*pictureA, in.samplesA) ||
         !DescribePicture(*pictureB, in.samplesB))
         return in;
     in.bytesA = PictureRows(*pictureA);
     in.bytesB = PictureRows(*pictureB);
+    if (region)
+        in.region = ClampRegion(region->shown, pictureA->PictureWidth(), pictureA->Height());
     return in;
 }
 
@@ -73,6 +83,17 @@ CompareFigures ComputeCompareFigures(const CompareInput& in) {
         f.names.push_back(NameOf(c));
         f.bits.push_back(c.bits);
     }
+    if (!in.region.isEmpty()) {
+        const QRect& r = in.region;
+        const RegionDifferences d = DifferencesInRegion(
+            in.samplesA, in.bytesA.data(), in.samplesB, in.bytesB.data(), uint64_t(r.left()),
+            uint64_t(r.top()), uint64_t(r.left()) + uint64_t(r.width()),
+            uint64_t(r.top()) + uint64_t(r.height()));
+        f.regionValid = true;
+        f.region = r;
+        f.regionFigures = RegionFigures(in.samplesA, d);
+        f.regionLargest = d.largest;
+    }
     f.valid = true;
     return f;
 }
@@ -82,22 +103,50 @@ QString PsnrText(double psnr) {
     return QString::number(psnr, 'f', 2);
 }
 
+namespace {
+
+QString RegionName(const QRect& r) {
+    return QStringLiteral("rect %1x%2 at (%3, %4)")
+        .arg(r.width())
+        .arg(r.height())
+        .arg(r.left())
+        .arg(r.top());
+}
+
+QString RegionLine(const CompareFigures& f) {
+    if (!f.regionValid) return QString();
+    QString text = QStringLiteral("; ") + RegionName(f.region) + QStringLiteral(": ");
+    const SampleDifference& d = f.regionLargest;
+    if (!d.differs) return text + QStringLiteral("identical");
+    return text + QStringLiteral("PSNR %1 dB MSE %2, max |A\u2212B| %3 %4 (%5, %6)")
+                      .arg(PsnrText(f.regionFigures.psnrAverage),
+                           QString::number(f.regionFigures.mseAverage, 'f', 3))
+                      .arg(d.Magnitude())
+                      .arg(f.names[static_cast<qsizetype>(d.component)])
+                      .arg(d.x)
+                      .arg(d.y);
+}
+
+}  // namespace
+
 QString FiguresLine(const CompareFigures& f) {
     if (!f.valid) return QString();
     const QString basis = f.storedSamples ? QString() : QStringLiteral(" (displayed R'G'B')");
-    if (!f.largest.differs) return QStringLiteral("identical, PSNR inf") + basis;
+    if (!f.largest.differs) return QStringLiteral("identical, PSNR inf") + basis + RegionLine(f);
     QString parts;
     for (qsizetype i = 0; i < f.names.size(); ++i)
         parts += (i ? QStringLiteral(" ") : QString()) + f.names[i] + QLatin1Char(' ') +
                  PsnrText(f.figures.psnr[static_cast<size_t>(i)]);
     const SampleDifference& d = f.largest;
     return QStringLiteral("PSNR %1 dB (%2) MSE %3, max |A\u2212B| %4 %5 (%6, %7)%8")
-        .arg(PsnrText(f.figures.psnrAverage), parts, QString::number(f.figures.mseAverage, 'f', 3))
-        .arg(d.Magnitude())
-        .arg(f.names[static_cast<qsizetype>(d.component)])
-        .arg(d.x)
-        .arg(d.y)
-        .arg(basis);
+               .arg(PsnrText(f.figures.psnrAverage), parts,
+                    QString::number(f.figures.mseAverage, 'f', 3))
+               .arg(d.Magnitude())
+               .arg(f.names[static_cast<qsizetype>(d.component)])
+               .arg(d.x)
+               .arg(d.y)
+               .arg(basis) +
+           RegionLine(f);
 }
 
 QString FiguresReport(const CompareFigures& f) {
@@ -132,6 +181,36 @@ QString FiguresReport(const CompareFigures& f) {
                     .arg(d.y)
                     .arg(d.a)
                     .arg(d.b);
+    }
+    if (f.regionValid) {
+        const QRect& r = f.region;
+        text += QStringLiteral("\nWithin the rectangle %1x%2 at (%3, %4), to (%5, %6):\n")
+                    .arg(r.width())
+                    .arg(r.height())
+                    .arg(r.left())
+                    .arg(r.top())
+                    .arg(r.right())
+                    .arg(r.bottom());
+        text += QStringLiteral("component\tPSNR (dB)\tMSE\n");
+        const PsnrFigures& g = f.regionFigures;
+        for (qsizetype i = 0; i < f.names.size() && size_t(i) < g.psnr.size(); ++i)
+            text += QStringLiteral("%1\t%2\t%3\n")
+                        .arg(f.names[i], PsnrText(g.psnr[size_t(i)]),
+                             QString::number(g.mse[size_t(i)], 'f', 4));
+        text += QStringLiteral("combined\t%1\t%2\n")
+                    .arg(PsnrText(g.psnrAverage), QString::number(g.mseAverage, 'f', 4));
+        const SampleDifference& e = f.regionLargest;
+        if (!e.differs) {
+            text += QStringLiteral("Largest difference: none, the rectangles are identical.\n");
+        } else {
+            text += QStringLiteral("Largest difference: %1 in %2 at (%3, %4): A %5, B %6\n")
+                        .arg(e.Magnitude())
+                        .arg(f.names[static_cast<qsizetype>(e.component)])
+                        .arg(e.x)
+                        .arg(e.y)
+                        .arg(e.a)
+                        .arg(e.b);
+        }
     }
     return text;
 }

@@ -12,6 +12,7 @@
 
 #include "analysis/SamplePsnr.h"
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -27,13 +28,22 @@ struct CompareInput {
     QString fallbackReason;      // why the stored samples are not compared
     FrameSamples samplesA, samplesB;
     std::vector<uint8_t> bytesA, bytesB;  // raw frames, or top-down B'G'R' rows of the pictures
+    // The rectangle whose figures are asked for too, in the pixels of what is compared (memory
+    // rows of the raw frames, or lines of the pictures), clamped; empty: none.
+    QRect region;
 };
+
+// `rect` with its corners in any order, clamped to a width x height frame; empty when nothing
+// of it lies inside.
+QRect ClampRegion(const QRect& rect, int width, int height);
 
 // Copies what the figures of frame `frame` need: the raw frames when their samples are
 // comparable, else the pictures (null when there is none: the input then stays empty and the
 // figures invalid).
+// `region`, when given, asks for the figures of its rectangle as well.
 CompareInput CaptureCompareInput(int64_t frame, const SourceFrame& a, const SourceFrame& b,
-                                 const DisplayBitmap* pictureA, const DisplayBitmap* pictureB);
+                                 const DisplayBitmap* pictureA, const DisplayBitmap* pictureB,
+                                 const CompareRegion* region = nullptr);
 
 struct CompareFigures {
     bool valid = false;
@@ -44,6 +54,11 @@ struct CompareFigures {
     std::vector<int> bits;
     PsnrFigures figures;
     SampleDifference largest;
+    // The rectangle's figures (DifferencesInRegion), when one was asked for.
+    bool regionValid = false;
+    QRect region;
+    PsnrFigures regionFigures;
+    SampleDifference regionLargest;
 };
 
 CompareFigures ComputeCompareFigures(const CompareInput& input);
@@ -51,7 +66,8 @@ CompareFigures ComputeCompareFigures(const CompareInput& input);
 // A PSNR in dB with two decimals, "inf" for identical samples.
 QString PsnrText(double psnr);
 // One line for the status bar: "PSNR 38.21 dB (Y' 37.50 Cb 40.10 Cr 41.00) MSE 9.77, max
-// |A−B| 12 Y' (10, 4)"; "identical" when nothing differs.
+// |A−B| 12 Y' (10, 4)"; "identical" when nothing differs. A rectangle's figures follow:
+// "; rect 16x8 at (32, 40): PSNR 35.02 dB MSE 20.448, max |A−B| 9 Cb (34, 40)".
 QString FiguresLine(const CompareFigures& figures);
 // The figures as text to copy: what was compared, a table per component, the largest difference.
 QString FiguresReport(const CompareFigures& figures);

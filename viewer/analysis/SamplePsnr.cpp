@@ -493,3 +493,87 @@ PsnrFigures SummaryFigures(const PsnrWeights& weights, const std::vector<PsnrFig
     s.psnrAverage = PsnrOf(s.mseAverage, weights.averagePeak);
     return s;
 }
+
+namespace {
+
+// One row of a plane's samples of the component as values: read in place where each sample is a
+// byte or a little-endian word of its own, else through the table.
+void ReadValues(const FrameSamples& f, const ComponentSamples::InPlane& p, const uint8_t* base,
+                uint32_t mask, std::vector<uint32_t>& out) {
+    if (!p.contiguous) {
+        ReadRow(f, p, base, out);
+        return;
+    }
+    const size_t n = static_cast<size_t>(p.groups);
+    out.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        out[i] = p.wordBytes == 1 ? base[i]
+                                  : (uint32_t(base[2 * i]) | uint32_t(base[2 * i + 1]) << 8) & mask;
+}
+
+}  // namespace
+
+RegionDifferences DifferencesInRegion(const FrameSamples& a, const uint8_t* frameA,
+                                      const FrameSamples& b, const uint8_t* frameB, uint64_t x0,
+                                      uint64_t y0, uint64_t x1, uint64_t y1) {
+    RegionDifferences region;
+    region.sse.assign(a.components.size(), 0);
+    region.count.assign(a.components.size(), 0);
+    uint32_t largest = 0;
+    std::vector<uint32_t> rowA, rowB;
+    for (size_t c = 0; c < a.components.size() && c < b.components.size(); ++c) {
+        const ComponentSamples& ca = a.components[c];
+        const ComponentSamples& cb = b.components[c];
+        const uint32_t mask = ca.bits >= 32 ? 0xFFFFFFFFu : (1u << ca.bits) - 1;
+        for (size_t p = 0; p < ca.planes.size() && p < cb.planes.size(); ++p) {
+            const ComponentSamples::InPlane& pa = ca.planes[p];
+            const ComponentSamples::InPlane& pb = cb.planes[p];
+            const std::vector<uint64_t> xs = RowPositions(pa);
+            // The pixels of a row that one sample stands for, and the rows.
+            const uint64_t across = std::max<uint64_t>(
+                1, uint64_t(pa.groupPixels) / std::max<size_t>(1, pa.slots.size()));
+            const uint64_t down = uint64_t(std::max(1, pa.heightDivisor));
+            const uint64_t firstRow = y0 / down;
+            const uint64_t endRow = std::min({(y1 + down - 1) / down, pa.rows, pb.rows});
+            for (uint64_t r = firstRow; r < endRow; ++r) {
+                ReadValues(a, pa, frameA + pa.offset + r * pa.pitch, mask, rowA);
+                ReadValues(b, pb, frameB + pb.offset + r * pb.pitch, mask, rowB);
+                const size_t n = std::min({rowA.size(), rowB.size(), xs.size()});
+                for (size_t i = 0; i < n; ++i) {
+                    if (xs[i] >= x1 || xs[i] + across <= x0) continue;
+                    const uint32_t d = rowA[i] > rowB[i] ? rowA[i] - rowB[i] : rowB[i] - rowA[i];
+                    region.sse[c] += uint64_t(d) * d;
+                    ++region.count[c];
+                    if (d <= largest) continue;
+                    largest = d;
+                    SampleDifference& best = region.largest;
+                    best.differs = true;
+                    best.component = c;
+                    best.x = xs[i];
+                    best.y = r * down;
+                    best.a = rowA[i];
+                    best.b = rowB[i];
+                }
+            }
+        }
+    }
+    return region;
+}
+
+PsnrFigures RegionFigures(const FrameSamples& samples, const RegionDifferences& region) {
+    PsnrFigures f;
+    uint64_t total = 0;
+    for (const uint64_t n : region.count) total += n;
+    double averagePeak = 0;
+    for (size_t c = 0; c < samples.components.size() && c < region.count.size(); ++c) {
+        const double peak = std::ldexp(1.0, samples.components[c].bits) - 1.0;
+        const double weight = total ? double(region.count[c]) / double(total) : 0.0;
+        const double mse = region.count[c] ? double(region.sse[c]) / double(region.count[c]) : 0.0;
+        f.mse.push_back(mse);
+        f.psnr.push_back(PsnrOf(mse, peak));
+        f.mseAverage += mse * weight;
+        averagePeak += peak * weight;
+    }
+    f.psnrAverage = PsnrOf(f.mseAverage, averagePeak);
+    return f;
+}

@@ -141,3 +141,22 @@ PsnrFigures FrameFigures(const PsnrWeights& weights, const std::vector<uint64_t>
                          const FrameSamples& samples);
 // The summary of frames: PSNR of the mean MSE per component and of the mean average MSE.
 PsnrFigures SummaryFigures(const PsnrWeights& weights, const std::vector<PsnrFigures>& frames);
+
+// The differences of two frames within a rectangle of frame pixels, x0 <= x < x1 and
+// y0 <= y < y1 in memory rows (the rectangle already clamped to the frame). A sample counts when
+// the pixels it stands for overlap the rectangle: a 4:2:0 chroma sample its 2x2 pixels, a 4:2:2
+// or 4:1:1 one its 2 or 4 pixels of a row, so that every component has samples in any rectangle
+// of at least one pixel, and a rectangle on even pixel bounds holds exactly the chroma of its
+// pixels. Per component (in a's order): the squared differences, the samples counted, and the
+// largest difference as LargestDifference reports it (ties to the first in compared order).
+struct RegionDifferences {
+    std::vector<uint64_t> sse;
+    std::vector<uint64_t> count;
+    SampleDifference largest;
+};
+RegionDifferences DifferencesInRegion(const FrameSamples& a, const uint8_t* frameA,
+                                      const FrameSamples& b, const uint8_t* frameB, uint64_t x0,
+                                      uint64_t y0, uint64_t x1, uint64_t y1);
+// The figures of those differences: MSE and PSNR per component over the samples counted, the
+// average weighing each component by its share of them.
+PsnrFigures RegionFigures(const FrameSamples& samples, const RegionDifferences& region);

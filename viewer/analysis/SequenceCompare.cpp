@@ -155,28 +155,49 @@ bool SequenceCompare::Prepare(JobContext& job, VideoFile& fileA, VideoFile& file
 
     const int64_t countA = fileA.FrameCount();
     const int64_t countB = fileB.FrameCount();
-    const int64_t common = std::min(countA, countB);
-    const int64_t first = request_.first;
-    const int64_t last = request_.last < 0 ? common - 1 : request_.last;
+    // A's frames n with a B frame n + offset: overlapFirst .. overlapEnd - 1.
+    const int64_t offset = request_.offset;
+    const int64_t overlapFirst = std::max<int64_t>(0, -offset);
+    const int64_t overlapEnd = std::max(overlapFirst, std::min(countA, countB - offset));
+    const int64_t common = overlapEnd - overlapFirst;
+    const int64_t first =
+        request_.last < 0 ? std::max(request_.first, overlapFirst) : request_.first;
+    const int64_t last = request_.last < 0 ? overlapEnd - 1 : request_.last;
     QString notice;
-    if (countA != countB)
+    if (offset != 0) {
+        notice = QStringLiteral("B's frame = A's frame %1 %2: A's frames %3 to %4 have one.")
+                     .arg(offset > 0 ? QStringLiteral("+") : QStringLiteral("\u2212"))
+                     .arg(offset > 0 ? offset : -offset)
+                     .arg(overlapFirst)
+                     .arg(overlapEnd - 1);
+    } else if (countA != countB) {
         notice = QStringLiteral("A has %1 frames, B %2: the first %3 are compared.")
                      .arg(countA)
                      .arg(countB)
                      .arg(common);
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
         state_.framesA = countA;
         state_.framesB = countB;
         state_.notice = notice;
     }
-    if (first < 0 || first > last || last >= common) {
+    if (common == 0 && offset != 0) {
+        Fail(job,
+             QStringLiteral("No frame of A has one in B at an offset of %1: A has %2 frames, B %3.")
+                 .arg(offset)
+                 .arg(countA)
+                 .arg(countB));
+        return false;
+    }
+    if (first < overlapFirst || first > last || last >= overlapEnd) {
         Fail(job, QStringLiteral("Frames %1 to %2 cannot be compared: the files have %3 frames in "
-                                 "common (0 to %4).")
+                                 "common (%4 to %5).")
                       .arg(first)
                       .arg(last)
                       .arg(common)
-                      .arg(common - 1));
+                      .arg(overlapFirst)
+                      .arg(overlapEnd - 1));
         return false;
     }
     {
@@ -239,7 +260,9 @@ void SequenceCompare::Compare(JobContext& job, VideoFile& fileA, VideoFile& file
         Fail(job, QStringLiteral("Not enough memory for the frames of A and B."));
         return;
     }
-    std::thread reader([=, &fileB, &ring] { ReadAhead(fileB, ring, first, total); });
+    // B's frames are read from A's first + the offset.
+    std::thread reader(
+        [=, &fileB, &ring] { ReadAhead(fileB, ring, first + request_.offset, total); });
     auto stopReader = [this, &reader] {
         {
             std::lock_guard<std::mutex> lock(ringMutex_);

@@ -4,7 +4,8 @@
 // they come, with the progress, and cancellable at any time.
 //
 // The frames compared are the common ones, 0 .. min(frames of A, frames of B) - 1 (or the range
-// asked for within them); the notice says so when the frame counts differ. A run stops at the
+// asked for within them); the notice says so when the frame counts differ. With an offset k,
+// A's frames n whose B frame n + k exists. A run stops at the
 // first error and says why: a file that cannot be opened, frames of different sizes, layouts
 // whose samples cannot be compared (SamplesComparable's reason), a frame that cannot be read
 // (which one, of which file); the frames compared before it stay published.
@@ -58,6 +59,9 @@ struct SequenceRequest {
     SequenceInput b;  // the reference
     int64_t first = 0;
     int64_t last = -1;  // -1: to the last common frame
+    // B's frame compared with A's frame n is n + offset. first and last are A's frames; with
+    // last -1 the range starts at the first frame of A that has one in B, if later than first.
+    int64_t offset = 0;
 };
 
 enum class SequenceStatus {

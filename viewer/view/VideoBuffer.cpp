@@ -535,16 +535,19 @@ void CVideoBuffer::mouseMoveEvent(QMouseEvent* event) {
     mouseInside_ = true;
     pointer_ = point;
     UpdateStatusText(point);
+    if (RegionMouseMove(point)) return;
     input_.MouseMove(point);
 }
 
 void CVideoBuffer::mousePressEvent(QMouseEvent* event) {
+    if (RegionButtonDown(event)) return;
     input_.ButtonDown(event->button(), ClientPointOf(event->position()));
 }
 
 void CVideoBuffer::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
 
 void CVideoBuffer::mouseReleaseEvent(QMouseEvent* event) {
+    if (RegionButtonUp(event)) return;
     input_.ButtonUp(event->button(), event->modifiers());
 }
 

@@ -147,6 +147,20 @@ public:
     // pictures already rendered are composed again, nothing is read; zoom and scrolling stay.
     void SetCompareMode(kavlo::CompareMode mode);
     void SetDifferenceGain(int gain);
+    // B's frame shown with A's frame n is n + offset (ReferenceFile::SetOffset): B is rendered
+    // again at once; a frame of A without one in B shows "no reference frame".
+    void SetReferenceOffset(int64_t offset);
+    // The rectangle whose figures are computed beside the frame's, in A's frame pixels
+    // (whichever half of side by side it was drawn on): a left drag with Shift draws it, or any
+    // left drag after ArmCompareRegion(). Empty while there is none or no reference is open.
+    QRect CompareRegionRect() const { return reference_.IsOpen() ? region_ : QRect(); }
+    // The rectangle in displayed pixels and in the raw frame's memory rows (through flip,
+    // bottom-up storage and the field arrangement: the span of the rows its lines show).
+    std::optional<kavlo::CompareRegion> CompareRegionOfFrame() const;
+    void SetCompareRegion(const QRect& framePixels);
+    void ClearCompareRegion();
+    void ArmCompareRegion() { regionArmed_ = reference_.IsOpen(); }
+    bool CompareRegionArmed() const { return regionArmed_; }
     // The picture of the file shown alone (A), whatever the compare mode.
     const kavlo::DisplayBitmap* PictureA() const {
         return cached_ && cachedPicture_ ? cached_->bitmap.get() : bitmap_.get();
@@ -234,6 +248,8 @@ public:
 Q_SIGNALS:
     // After every rendering: a new frame, or the same frame with other switches.
     void FrameRendered();
+    // The compare rectangle was drawn, changed or cleared.
+    void CompareRegionChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -263,6 +279,14 @@ private:
     // The source values of displayed pixel (x, y) with a reference open: of the side the pixel
     // belongs to, or of both for a difference.
     QString ComparedSourceValues(int x, int y) const;
+    // The compare rectangle's drag (VideoBufferCompare.cpp): true when the event was its.
+    bool RegionButtonDown(QMouseEvent* event);
+    bool RegionMouseMove(QPoint client);
+    bool RegionButtonUp(QMouseEvent* event);
+    // A's frame pixel under a client point, clamped to the frame.
+    QPoint FramePixelAt(QPoint client) const;
+    QRect ClampRect(const QRect& rect) const;
+    void PaintCompareRegion(QPainter& painter);
 
     // Scroll-view emulation.
     void SetScrollSizes(QSize total, QSize line = QSize(0, 0));
@@ -311,6 +335,10 @@ private:
     // Display.
     std::unique_ptr<kavlo::DisplayBitmap> bitmap_;
     kavlo::ReferenceFile reference_;
+    QRect region_;  // the compare rectangle, frame pixels of A
+    bool regionArmed_ = false;
+    bool regionDragging_ = false;
+    QPoint regionStart_;
     // The frame shown from the read-ahead cache (null: the file's buffer holds the frame shown),
     // and whether its own picture is shown (false: bitmap_, rendered here).
     std::shared_ptr<const kavlo::CachedFrame> cached_;

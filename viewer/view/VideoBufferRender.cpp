@@ -175,6 +175,7 @@ void CVideoBuffer::paintEvent(QPaintEvent*) {
                 painter.fillRect(visible, Qt::black);
             }
         }
+        PaintCompareRegion(painter);
     }
     if (input_.Drag() == DragRectangle) {
         const QRect zoomRect = input_.ZoomRectangle();

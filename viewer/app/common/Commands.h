@@ -82,6 +82,13 @@ enum Cmd : int {
     CmdNextGain = 33208,
     CmdFrameFigures = 33209,
     CmdPsnrAllFrames = 33210,
+    // B's frame offset from A's (a dialog, one frame later or earlier), and the figures of a
+    // rectangle drawn on the picture (arm the drag, clear it).
+    CmdReferenceOffset = 33211,
+    CmdOffsetLater = 33212,
+    CmdOffsetEarlier = 33213,
+    CmdRegionFigures = 33214,
+    CmdClearRegion = 33215,
     // The amplifications of the difference, one command each in the order of kDifferenceGains.
     CmdGainFirst = 33220,
     CmdGainLast = 33226,

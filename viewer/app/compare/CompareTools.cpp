@@ -16,6 +16,8 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,6 +25,7 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 
@@ -63,6 +66,9 @@ const std::vector<KeyRow>& CompareTools::Keys() {
          "the frame's PSNR, MSE and largest difference, copied"},
         {Qt::CTRL | Qt::SHIFT | Qt::Key_P, CmdPsnrAllFrames, kKeyActionShortcut,
          "PSNR of all frames: plot, summary, CSV (click a frame to show it)"},
+        // Escape never closes the window; with a compare rectangle drawn it clears it.
+        {Qt::Key_Escape, CmdClearRegion, kKeyAnyModifier | kKeyInMenu,
+         "clear the compare rectangle (Shift+drag draws one); the window stays open"},
     };
     return rows;
 }
@@ -75,6 +81,12 @@ CompareTools::CompareTools(WindowHost& host)
     : QObject(host.HostWidget()), host_(host), window_(host.HostWidget()), view_(host.View()) {
     // Every rendering (a new frame, other switches) may change what the figures compare.
     connect(view_, &CVideoBuffer::FrameRendered, this, [this] { ++generation_; });
+    // So does the rectangle, drawn or cleared.
+    connect(view_, &CVideoBuffer::CompareRegionChanged, this, [this] {
+        ++generation_;
+        host_.UpdateMenuState();
+        host_.UpdateStatusBar();
+    });
 }
 
 // The figures' job, the last member, waits for its worker.
@@ -114,6 +126,12 @@ void CompareTools::AddMenuItems() {
     }
     menu_->addAction(make(menu_, CmdToggleAB, label("&Toggle A / B", CmdToggleAB), false));
     menu_->addSeparator();
+    // B's frame = A's frame + offset: a decoder's delay.
+    menu_->addAction(
+        make(menu_, CmdReferenceOffset, QStringLiteral("Reference &Offset..."), false));
+    menu_->addAction(make(menu_, CmdOffsetLater, QStringLiteral("B One Frame &Later"), false));
+    menu_->addAction(make(menu_, CmdOffsetEarlier, QStringLiteral("B One Frame &Earlier"), false));
+    menu_->addSeparator();
     QMenu* gains = menu_->addMenu(QStringLiteral("Difference &Amplification"));
     gains_ = new QActionGroup(gains);
     for (int i = 0; i < kGainCount; ++i) {
@@ -132,6 +150,13 @@ void CompareTools::AddMenuItems() {
     auto* all =
         make(menu_, CmdPsnrAllFrames, label("PSNR of &All Frames...", CmdPsnrAllFrames), false);
     menu_->addAction(all);
+    // A rectangle's figures beside the frame's: the next left drag draws it (Shift+drag always
+    // does); Escape clears it, while there is one to clear (the action is disabled otherwise, and
+    // Escape does what it did).
+    menu_->addAction(
+        make(menu_, CmdRegionFigures, QStringLiteral("Figures of a &Rectangle"), false));
+    menu_->addAction(
+        make(menu_, CmdClearRegion, label("Clear the Re&ctangle", CmdClearRegion), false));
     window_->addActions({open, close, figures, all});
 
     status_ = new QLabel(host_.StatusBar());
@@ -156,6 +181,21 @@ bool CompareTools::OnCommand(int id) {
         case CmdCloseReference: CloseReference(); return true;
         case CmdFrameFigures: ShowFigures(); return true;
         case CmdPsnrAllFrames: ShowAllFrames(); return true;
+        case CmdReferenceOffset: AskOffset(); return true;
+        case CmdOffsetLater:
+        case CmdOffsetEarlier:
+            SetOffset(view_->Reference().Offset() + (id == CmdOffsetLater ? 1 : -1));
+            return true;
+        case CmdRegionFigures:
+            if (view_->HasReference()) {
+                view_->ArmCompareRegion();
+                host_.StatusBar()->showMessage(
+                    QStringLiteral("Drag a rectangle on the picture for its figures (Shift+drag "
+                                   "draws one at any time; Escape clears it)"),
+                    5000);
+            }
+            break;
+        case CmdClearRegion: view_->ClearCompareRegion(); break;
         case CmdToggleAB: SetMode(mode == CompareMode::A ? CompareMode::B : CompareMode::A); break;
         case CmdNextGain: {
             const int* gain = std::find(std::begin(kDifferenceGains), std::end(kDifferenceGains),
@@ -200,6 +240,10 @@ void CompareTools::UpdateMenuState() {
     for (QAction* a : menu_->actions()) a->setEnabled(reference);
     for (QAction* a : gains_->actions()) a->setEnabled(reference);
     host_.Action(CmdNextGain)->setEnabled(reference);
+    // Escape is the rectangle's only while there is one (or a drag is armed).
+    host_.Action(CmdClearRegion)
+        ->setEnabled(reference &&
+                     (!view_->CompareRegionRect().isEmpty() || view_->CompareRegionArmed()));
     for (const ModeRow& row : kModeRows)
         host_.Action(row.id)->setChecked(reference && row.mode == mode);
     for (int i = 0; i < kGainCount; ++i)
@@ -219,7 +263,8 @@ void CompareTools::ShowAllFrames() {
     if (!view_->IsOpen() || !view_->HasReference()) return;
     const VideoFile& b = view_->Reference().File();
     PsnrSequenceWindow* w =
-        ShowPsnrSequence(window_, view_->FileName(), view_->Settings(), b.FileName(), b.Settings());
+        ShowPsnrSequence(window_, view_->FileName(), view_->Settings(), b.FileName(), b.Settings(),
+                         view_->Reference().Offset());
     if (!w) return;
     w->SetCurrentFrame(view_->CurrentPosition());
     // A frame chosen on the plot is shown here (one connection, however often it is raised).
@@ -228,6 +273,32 @@ void CompareTools::ShowAllFrames() {
 }
 
 void CompareTools::GoToChosenFrame(qint64 frame) { host_.GoToFrame(frame); }
+
+void CompareTools::SetOffset(int64_t offset) {
+    if (!view_->HasReference()) return;
+    const int64_t limit = OffsetLimit();
+    view_->SetReferenceOffset(std::clamp<int64_t>(offset, -limit, limit));
+    host_.UpdateMenuState();
+    host_.UpdateStatusBar();
+}
+
+int64_t CompareTools::OffsetLimit() const {
+    // Beyond the longer file no frame of A has one in B.
+    return std::min<int64_t>(std::max(view_->FrameCount(), view_->Reference().File().FrameCount()),
+                             1 << 30);
+}
+
+void CompareTools::AskOffset() {
+    if (!view_->HasReference()) return;
+    const int limit = static_cast<int>(OffsetLimit());
+    bool ok = false;
+    const int offset = QInputDialog::getInt(
+        window_, QStringLiteral("Reference Offset"),
+        QStringLiteral("B's frame = A's frame + offset (a delay of B: positive when B starts "
+                       "later):"),
+        static_cast<int>(view_->Reference().Offset()), -limit, limit, 1, &ok);
+    if (ok) SetOffset(offset);
+}
 
 void CompareTools::Refresh() {
     if (!status_) return;
@@ -251,9 +322,10 @@ void CompareTools::Refresh() {
     if (!requested_ || !(*requested_ == key)) {
         requested_ = key;
         const ReferenceFile& reference = view_->Reference();
-        auto input = std::make_shared<CompareInput>(
-            CaptureCompareInput(key.frame, view_->CurrentFrame(), reference.Frame(),
-                                view_->PictureA(), reference.Picture()));
+        const std::optional<CompareRegion> region = view_->CompareRegionOfFrame();
+        auto input = std::make_shared<CompareInput>(CaptureCompareInput(
+            key.frame, view_->CurrentFrame(), reference.Frame(), view_->PictureA(),
+            reference.Picture(), region ? &*region : nullptr));
         // Only the latest frame waits: playback skips the figures of the frames in between.
         if (figuresJob_.Busy()) {
             pending_ = std::move(input);
@@ -282,6 +354,10 @@ QString CompareTools::StatusText() const {
     const ReferenceFile& reference = view_->Reference();
     if (!reference.IsOpen()) return QString();
     QString text = CompareModeText(reference.Mode(), reference.Gain());
+    if (reference.Offset() != 0)
+        text += QStringLiteral("  B = A %1 %2")
+                    .arg(reference.Offset() > 0 ? QStringLiteral("+") : QStringLiteral("\u2212"))
+                    .arg(std::abs(reference.Offset()));
     if (!reference.HasFrame())
         return text + QStringLiteral("  no frame %1 in the reference").arg(reference.FrameAsked());
     if (figures_.valid)
@@ -294,15 +370,22 @@ CompareFigures CompareTools::CurrentFigures() {
     if (!figuresJob_.Busy() && !pending_ && requested_ && *requested_ == CurrentKey() &&
         figures_.frame == requested_->frame)
         return figures_;
-    return ComputeCompareFigures(CaptureCompareInput(view_->CurrentPosition(),
-                                                     view_->CurrentFrame(), reference.Frame(),
-                                                     view_->PictureA(), reference.Picture()));
+    const std::optional<CompareRegion> region = view_->CompareRegionOfFrame();
+    return ComputeCompareFigures(
+        CaptureCompareInput(view_->CurrentPosition(), view_->CurrentFrame(), reference.Frame(),
+                            view_->PictureA(), reference.Picture(), region ? &*region : nullptr));
 }
 
 QString CompareTools::FiguresClipboardText() {
     if (!view_->HasReference()) return QString();
-    return QStringLiteral("A: %1\nB: %2\n")
-               .arg(view_->FileName(), view_->Reference().File().FileName()) +
+    const int64_t offset = view_->Reference().Offset();
+    const QString shift =
+        offset == 0 ? QString()
+                    : QStringLiteral(" (B's frame = A's frame %1 %2)")
+                          .arg(offset > 0 ? QStringLiteral("+") : QStringLiteral("\u2212"))
+                          .arg(std::abs(offset));
+    return QStringLiteral("A: %1\nB: %2%3\n")
+               .arg(view_->FileName(), view_->Reference().File().FileName(), shift) +
            FiguresReport(CurrentFigures());
 }
 

@@ -1,8 +1,9 @@
 // The main window's comparison with a reference file: File > Open Reference and Close
-// Reference, the Compare menu (A, B, side by side, differences and their amplification, the
-// frame's figures), its keys, and the figures of the frame shown in the status bar, computed on
-// a worker thread so that playback does not wait for them. A module of the main window: it
-// reaches the window through its host interface.
+// Reference, the Compare menu (A, B, side by side, differences and their amplification, B's
+// frame offset, the frame's figures, a rectangle's figures), its keys, and the figures of the
+// frame shown (and of the rectangle) in the status bar, computed on a worker thread so that
+// playback does not wait for them. A module of the main window: it reaches the window through
+// its host interface.
 #pragma once
 
 #include "analysis/CompareFigures.h"
@@ -80,6 +81,11 @@ private:
     void ShowAllFrames();
     void GoToChosenFrame(qint64 frame);
     void SetMode(CompareMode mode);
+    // B's frame offset, clamped to the longer file's frame count either way; AskOffset asks for
+    // it in a dialog.
+    void SetOffset(int64_t offset);
+    int64_t OffsetLimit() const;
+    void AskOffset();
 
     WindowHost& host_;
     QWidget* window_;

@@ -48,9 +48,15 @@ PsnrSequenceWindow::PsnrSequenceWindow(const SequenceRequest& request, QWidget* 
                        .arg(kTitle, QFileInfo(request.a.fileName).fileName(),
                             QFileInfo(request.b.fileName).fileName()));
 
-    files_ = new QLabel(
-        QStringLiteral("A: %1\nB: %2").arg(Shown(request.a.fileName), Shown(request.b.fileName)),
-        this);
+    const QString shift =
+        request.offset == 0
+            ? QString()
+            : QStringLiteral(" (B's frame = A's frame %1 %2)")
+                  .arg(request.offset > 0 ? QStringLiteral("+") : QStringLiteral("\u2212"))
+                  .arg(request.offset > 0 ? request.offset : -request.offset);
+    files_ = new QLabel(QStringLiteral("A: %1\nB: %2%3")
+                            .arg(Shown(request.a.fileName), Shown(request.b.fileName), shift),
+                        this);
     files_->setObjectName(QStringLiteral("PsnrFiles"));
     files_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     progress_ = new QProgressBar(this);
@@ -120,7 +126,8 @@ bool PsnrSequenceWindow::Compares(const SequenceRequest& request) const {
     return request.a.fileName == request_.a.fileName && request.b.fileName == request_.b.fileName &&
            std::memcmp(&request.a.settings, &request_.a.settings, sizeof(RawSettings)) == 0 &&
            std::memcmp(&request.b.settings, &request_.b.settings, sizeof(RawSettings)) == 0 &&
-           request.first == request_.first && request.last == request_.last;
+           request.first == request_.first && request.last == request_.last &&
+           request.offset == request_.offset;
 }
 
 void PsnrSequenceWindow::SetCurrentFrame(int64_t frame) { plot_->SetCurrentFrame(frame); }
@@ -295,10 +302,11 @@ PsnrSequenceWindow* PsnrSequenceOf(QWidget* mainWindow) {
 
 PsnrSequenceWindow* ShowPsnrSequence(QWidget* mainWindow, const QString& fileA,
                                      const RawSettings& a, const QString& fileB,
-                                     const RawSettings& b) {
+                                     const RawSettings& b, int64_t offset) {
     SequenceRequest request;
     request.a = {fileA, a};
     request.b = {fileB, b};
+    request.offset = offset;
     PsnrSequenceWindow* window = PsnrSequenceOf(mainWindow);
     if (window && !window->Compares(request)) {
         // Renamed first: the closing window is no longer the one the main window has.

@@ -100,11 +100,12 @@ private:
 };
 
 // Opens the PSNR window of `mainWindow` on file A (`a`) against file B (`b`), all frames in
-// common, and returns it. A window already comparing the same files with the same records is
-// raised; one comparing others is closed and replaced.
+// common (A's frame n against B's frame n + offset), and returns it. A window already comparing
+// the same files with the same records and offset is raised; one comparing others is closed and
+// replaced.
 PsnrSequenceWindow* ShowPsnrSequence(QWidget* mainWindow, const QString& fileA,
                                      const RawSettings& a, const QString& fileB,
-                                     const RawSettings& b);
+                                     const RawSettings& b, int64_t offset = 0);
 // The PSNR window of `mainWindow`, null when none is open (to tell it the current frame).
 PsnrSequenceWindow* PsnrSequenceOf(QWidget* mainWindow);
 

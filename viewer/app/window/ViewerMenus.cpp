@@ -168,7 +168,6 @@ const std::vector<kavlo::KeyRow>& CTNViewerDlg::OwnKeys() {
         {Qt::Key_R, CmdFullRange, kViewCommandKey, "full-range Y'CbCr on or off (View > Colour)"},
         {Qt::CTRL | Qt::Key_G, CmdGoToFrameField, kKeyAnyShift | kKeyAnyAlt,
          "go to the frame field"},
-        {Qt::Key_Escape, CmdIgnoreKey, kKeyAnyModifier, "nothing: the window stays open"},
         {Qt::CTRL | Qt::Key_O, CmdOpen, kKeyActionShortcut, "open a file", QKeySequence::Open},
         {Qt::CTRL | Qt::Key_W, CmdClose, kKeyActionShortcut, "close the file", QKeySequence::Close},
         {Qt::CTRL | Qt::Key_Q, CmdExit, kKeyActionShortcut, "exit", QKeySequence::Quit},

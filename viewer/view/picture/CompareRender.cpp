@@ -109,6 +109,7 @@ void ReferenceFile::Close() {
     asked_ = -1;
     loaded_ = -1;
     hasFrame_ = false;
+    offset_ = 0;
 }
 
 SourceFrame ReferenceFile::Frame() const {
@@ -116,8 +117,10 @@ SourceFrame ReferenceFile::Frame() const {
     return cached_ ? cached_->Frame() : file_->Frame();
 }
 
-void ReferenceFile::Render(int64_t frame, const ViewSwitches& switches, const DisplayBitmap* a) {
+void ReferenceFile::Render(int64_t frameOfA, const ViewSwitches& switches, const DisplayBitmap* a) {
     if (!file_->IsOpen()) return;
+    // No frame of A (-1) asks for no frame of B, whatever the offset.
+    const int64_t frame = frameOfA < 0 ? -1 : frameOfA + offset_;
     if (asked_ >= 0 && frame != asked_) direction_ = frame > asked_ ? 1 : -1;
     asked_ = frame;
     hasFrame_ = false;

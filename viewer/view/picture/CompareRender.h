@@ -10,6 +10,7 @@
 #include "view/picture/FrameRender.h"
 #include "view/file/VideoFile.h"
 
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
@@ -39,6 +40,14 @@ QString CompareModeText(CompareMode mode, int gain);
 bool ComposeComparison(CompareMode mode, int gain, const DisplayBitmap& a, const DisplayBitmap* b,
                        std::unique_ptr<DisplayBitmap>& out);
 
+// A rectangle drawn on the picture for figures of its own: in displayed pixels of A's picture
+// (for the pictures' figures) and in the raw frame's pixels and memory rows (for the stored
+// samples').
+struct CompareRegion {
+    QRect shown;
+    QRect stored;
+};
+
 class ReferenceFile {
 public:
     // Opens fileName with `settings` (written back as VideoFile::Open does) and refuses a file
@@ -50,7 +59,13 @@ public:
     bool IsOpen() const { return file_->IsOpen(); }
     const VideoFile& File() const { return *file_; }
 
-    // Takes frame `frame` from the reference's read-ahead cache (its picture too when rendered
+    // B's frame for A's frame n is n + Offset() (a decoder's delay: B starts later); 0 at every
+    // open. State of the open pair alone, never stored. Call Render again after a change.
+    int64_t Offset() const { return offset_; }
+    void SetOffset(int64_t offset) { offset_ = offset; }
+
+    // Takes B's frame for A's frame `frame` (frame + Offset()) from the reference's read-ahead
+    // cache (its picture too when rendered
     // with `switches`), else reads it on this thread when another is in the buffer, and renders
     // it; then composes the picture of the mode with A's picture. A frame beyond the reference's
     // end (or one that cannot be read) leaves HasFrame() false. The cache reads ahead in the
@@ -65,7 +80,7 @@ public:
     void SetMode(CompareMode mode) { mode_ = mode; }
     void SetGain(int gain) { gain_ = gain; }
 
-    // The frame asked for last and whether the reference holds it.
+    // B's frame asked for last (A's frame + Offset()) and whether the reference holds it.
     int64_t FrameAsked() const { return asked_; }
     bool HasFrame() const { return hasFrame_; }
     // B's raw frame as read (bytes null without a frame) and its picture (null without one).
@@ -95,6 +110,7 @@ private:
     bool cachedPicture_ = false;                 // its picture is the cache's
     CompareMode mode_ = CompareMode::A;
     int gain_ = kDefaultDifferenceGain;
+    int64_t offset_ = 0;
     int64_t asked_ = -1;
     int64_t loaded_ = -1;
     bool hasFrame_ = false;
