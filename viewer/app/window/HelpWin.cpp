@@ -60,14 +60,19 @@ const char* ActionText(const kavlo::ViewKey& key) {
     case ViewKeyAction::None: return nullptr;
     case ViewKeyAction::ShowAll: return "show all: fit, and every display switch off";
     case ViewKeyAction::ActualSize: return "actual size (zoom 100%)";
-    case ViewKeyAction::ToggleFilter1: return "filter 1 on or off";
-    case ViewKeyAction::ToggleFilter2: return "filter 2 on or off";
-    case ViewKeyAction::ToggleFilter3: return "filter 3 on or off";
+    // The filter and method switches mark the status text only; the picture stays as it is.
+    case ViewKeyAction::ToggleFilter1:
+        return "marker \"[Filter 1]\" in the status text on or off (the picture is unchanged)";
+    case ViewKeyAction::ToggleFilter2:
+        return "marker 2: with marker 1 on, the status text says \"[Filter 2]\"";
+    case ViewKeyAction::ToggleFilter3:
+        return "marker 3: with markers 1 and 2 on, the status text says \"[Filter 3]\"";
     case ViewKeyAction::ShowAllChannels: return "all channels";
     case ViewKeyAction::ShowY: return "Y' channel alone";
     case ViewKeyAction::ShowCb: return "Cb channel alone";
     case ViewKeyAction::ShowCr: return "Cr channel alone";
-    case ViewKeyAction::ToggleMethod2Label: return "\"Method 2\" label on or off";
+    case ViewKeyAction::ToggleMethod2Label:
+        return "marker \"Method 2\" in the status text on or off (the picture is unchanged)";
     case ViewKeyAction::ToggleDeinterlace: return "deinterlace on or off";
     case ViewKeyAction::ToggleSplitFields: return "split fields on or off";
     case ViewKeyAction::ToggleSeparatedFields: return "fields stored separately, inverted";
