@@ -15,7 +15,7 @@ target_link_libraries(conversion_tests PRIVATE kavlo_convert kavlo_clipgen GTest
 kavlo_gtest_tests(conversion_tests THREADS "ThreadTeam.*")
 
 kavlo_fuzz_target(convert_fuzz
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ConvertFuzz.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/FuzzConvert.cpp
   LIBS kavlo_convert
   SECONDS 15)
 

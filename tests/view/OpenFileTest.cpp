@@ -1,5 +1,5 @@
 // Opening files in the view and loading frames through the real plug-in: what the view shows
-// and keeps. The file's own checks and error texts are in VideoFileTests.cpp.
+// and keeps. The file's own checks and error texts are in VideoFileTest.cpp.
 #include "ViewTestSupport.h"
 
 #include "image/PixelLayout.h"
