@@ -135,7 +135,7 @@ public:
     // it (bytes null while no file is open).
     kavlo::SourceFrame CurrentFrame() const { return cached_ ? cached_->Frame() : file_.Frame(); }
 
-    // ---- Reference (VideoBufferCompare.cpp) ----------------------------------------------------
+    // ---- Reference (VideoBufferRender.cpp) ----------------------------------------------------
     // Opens fileName as reference B of the open file: frames of the same size only (else
     // refused, errorText saying why, and nothing of the file shown changes). B follows the frame
     // shown and is rendered with the same display switches. False with no file open.
@@ -279,7 +279,7 @@ private:
     // The source values of displayed pixel (x, y) with a reference open: of the side the pixel
     // belongs to, or of both for a difference.
     QString ComparedSourceValues(int x, int y) const;
-    // The compare rectangle's drag (VideoBufferCompare.cpp): true when the event was its.
+    // The compare rectangle's drag (VideoBufferRender.cpp): true when the event was its.
     bool RegionButtonDown(QMouseEvent* event);
     bool RegionMouseMove(QPoint client);
     bool RegionButtonUp(QMouseEvent* event);
@@ -304,7 +304,7 @@ private:
     // Painting.
     void PaintPicture(QPainter& painter, const QRect& visible);
     void PaintBackground(QPainter& painter, const QRect& client, const QRect& picture);
-    // The source samples of every visible pixel, drawn on it (ValueOverlay.cpp).
+    // The source samples of every visible pixel, drawn on it (VideoBufferRender.cpp).
     void PaintValues(QPainter& painter, const QRect& visible);
 
     // Switch changes, in the order the keyboard handler uses them.
