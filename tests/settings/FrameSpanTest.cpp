@@ -35,7 +35,9 @@ TEST_P(FrameSpanCases, FramesRestAndOffsets) {
     const FrameSpan span = FrameSpan::Of(Record(c.filePrefix, c.framePrefix, c.framePostfix));
     EXPECT_EQ(span.WholeFrames(c.fileSize), c.frames);
     EXPECT_EQ(span.RestBytes(c.fileSize), c.rest);
-    if (c.start2 >= 0) EXPECT_EQ(span.FrameStart(2), c.start2);
+    if (c.start2 >= 0) {
+        EXPECT_EQ(span.FrameStart(2), c.start2);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
