@@ -35,6 +35,10 @@ TEST_P(FrameSpanCases, FramesRestAndOffsets) {
     const FrameSpan span = FrameSpan::Of(Record(c.filePrefix, c.framePrefix, c.framePostfix));
     EXPECT_EQ(span.WholeFrames(c.fileSize), c.frames);
     EXPECT_EQ(span.RestBytes(c.fileSize), c.rest);
+    // The whole frames and the rest make up the file (a file shorter than its prefix aside).
+    if (c.fileSize > span.filePrefix) {
+        EXPECT_EQ(span.FileBytes(c.frames) + c.rest, c.fileSize);
+    }
     if (c.start2 >= 0) {
         EXPECT_EQ(span.FrameStart(2), c.start2);
     }

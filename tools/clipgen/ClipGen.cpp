@@ -1,6 +1,7 @@
 #include "ClipGen.h"
 
 #include "settings/CommandLine.h"
+#include "settings/FrameSpan.h"
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
 
@@ -398,8 +399,12 @@ bool PackFrame(const ClipOptions& o, int32_t n, std::vector<uint8_t>& frame) {
 uint64_t ClipFileSize(const ClipOptions& o) {
     std::string error;
     if (!ValidateClip(o, error)) return 0;
-    const uint64_t frame = uint64_t(ClipLineBytes(o)) * uint64_t(o.height);
-    return o.filePrefix + uint64_t(o.frames) * (o.framePrefix + frame + o.framePostfix);
+    rawsettings::FrameSpan span;
+    span.filePrefix = o.filePrefix;
+    span.framePrefix = o.framePrefix;
+    span.frameBytes = int64_t(ClipLineBytes(o)) * o.height;
+    span.framePostfix = o.framePostfix;
+    return uint64_t(span.FileBytes(o.frames));
 }
 
 bool WriteClip(const ClipOptions& o, const std::string& path, std::string& error) {

@@ -6,6 +6,7 @@
 #include "analysis/SamplePsnr.h"
 
 #include "image/PixelLayout.h"
+#include "settings/FrameSpan.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -47,15 +48,11 @@ public:
             error = input.path + ": " + std::strerror(errno);
             return false;
         }
-        const RawSettings& s = input.settings;
-        frameBytes_ = FrameBytes(s.rawFormat);
-        filePrefix_ = uint32_t(s.filePrefix);
-        stride_ = uint64_t(s.framePrefix) + frameBytes_ + s.framePostfix;
-        first_ = filePrefix_ + s.framePrefix;
+        span_ = rawsettings::FrameSpan::Of(input.settings);
         ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
         return true;
     }
-    uint64_t FrameSize() const { return frameBytes_; }
+    uint64_t FrameSize() const { return uint64_t(span_.frameBytes); }
     // Asks the kernel to read frame n into the page cache in the background (nothing for a
     // frame past the end), so that a file not yet cached is read while earlier frames are
     // summed: frames taken in turn by several workers are no sequential reading that the
@@ -63,18 +60,19 @@ public:
     // A frame whose last byte is cached already is taken as cached whole (the advice would cost
     // a walk over its pages).
     void Prefetch(int64_t n) const {
-        const uint64_t at = first_ + uint64_t(n) * stride_;
+        const int64_t at = span_.FrameStart(n);
         char last = 0;
         iovec byte{&last, 1};
-        if (::preadv2(fd_, &byte, 1, static_cast<off_t>(at + frameBytes_ - 1), RWF_NOWAIT) == 1)
+        if (::preadv2(fd_, &byte, 1, static_cast<off_t>(at + span_.frameBytes - 1), RWF_NOWAIT) ==
+            1)
             return;
-        ::posix_fadvise(fd_, static_cast<off_t>(at), static_cast<off_t>(frameBytes_),
+        ::posix_fadvise(fd_, static_cast<off_t>(at), static_cast<off_t>(span_.frameBytes),
                         POSIX_FADV_WILLNEED);
     }
     // `bytes` bytes from byte `at` of frame n into `to`; false with the reason when the file no
     // longer holds them or cannot be read.
     bool Read(int64_t n, uint64_t at, size_t bytes, uint8_t* to, std::string& error) const {
-        auto offset = static_cast<off_t>(first_ + uint64_t(n) * stride_ + at);
+        auto offset = static_cast<off_t>(span_.FrameStart(n) + int64_t(at));
         while (bytes > 0) {
             const ssize_t got = ::pread(fd_, to, bytes, offset);
             if (got < 0 && errno == EINTR) continue;
@@ -99,13 +97,13 @@ private:
     // Whole frames at the file's size now, counted as the open counts them.
     int64_t FramesNow() const {
         struct stat st {};
-        if (::fstat(fd_, &st) != 0 || uint64_t(st.st_size) < filePrefix_) return 0;
-        return static_cast<int64_t>((uint64_t(st.st_size) - filePrefix_) / stride_);
+        if (::fstat(fd_, &st) != 0) return 0;
+        return span_.WholeFrames(st.st_size);
     }
 
     std::string path_;
     int fd_ = -1;
-    uint64_t frameBytes_ = 0, filePrefix_ = 0, stride_ = 0, first_ = 0;
+    rawsettings::FrameSpan span_;
 };
 
 // The rows of a frame that are read together: one plane of A and the plane of B that holds the

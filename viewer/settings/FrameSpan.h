@@ -32,6 +32,8 @@ struct FrameSpan {
     int64_t Stride() const { return framePrefix + frameBytes + framePostfix; }
     // The offset of frame n's first byte (after its prefix).
     int64_t FrameStart(int64_t n) const { return filePrefix + n * Stride() + framePrefix; }
+    // The size of a file that holds `frames` whole frames and nothing after them.
+    int64_t FileBytes(int64_t frames) const { return filePrefix + frames * Stride(); }
     // Whole frames (prefix, bytes and postfix) in a file of `fileSize` bytes.
     int64_t WholeFrames(int64_t fileSize) const {
         if (Stride() <= 0 || fileSize <= filePrefix) return 0;
