@@ -42,6 +42,7 @@ struct Case {
     int32_t width = 0;  // of the plan's settings (0: not checked)
     uint32_t code = 0;
     const char* reason = "";  // a part of the reason
+    bool mayTakeName = false;
 };
 
 class Plan : public ::testing::TestWithParam<Case> {};
@@ -64,6 +65,7 @@ TEST_P(Plan, DecidesTheReading) {
     if (c.storedIdentity) r.storedIdentity = FileIdentity{c.storedSize, 50, 1, c.storedInode};
     r.canAsk = c.canAsk;
     r.mayGuess = c.mayGuess;
+    r.mayTakeName = c.mayTakeName;
 
     const kavlo::OpenPlan plan = kavlo::PlanOpen(r);
     EXPECT_STREQ(kavlo::OpenSourceName(plan.source), kavlo::OpenSourceName(c.source));
@@ -358,7 +360,60 @@ INSTANTIATE_TEST_SUITE_P(
              OpenSource::Guess,
              352,
              kLayoutI420,
-             "likeliest reading"}),
+             "likeliest reading"},
+        // Without guessing, a name that says the size and one layout is read by them; a name
+        // that says less, or a reading that does not fit, is refused as before.
+        Case{"NameStatesTheReading",
+             "/c/foreman_352x288_nv12.yuv",
+             "",
+             3 * kCif,
+             {},
+             false,
+             0,
+             false,
+             0,
+             7,
+             false,
+             false,
+             OpenSource::Hints,
+             352,
+             kLayoutNV12,
+             "its name says",
+             true},
+        Case{"NameWithoutLayoutIsNoStatement",
+             "/c/foreman_352x288.yuv",
+             "",
+             3 * kCif,
+             {},
+             false,
+             0,
+             false,
+             0,
+             7,
+             false,
+             false,
+             OpenSource::Refuse,
+             0,
+             0,
+             "no settings",
+             true},
+        Case{"NameThatDoesNotFitIsNoStatement",
+             "/c/foreman_1920x1080_nv12.yuv",
+             "",
+             3 * kCif,
+             {},
+             false,
+             0,
+             false,
+             0,
+             7,
+             false,
+             false,
+             OpenSource::Refuse,
+             0,
+             0,
+             "no settings",
+             true}),
     [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST(OpenPlan, Y4mKeepsTheStoredDisplayChoicesAndTheNameOfWhatIsRefused) {

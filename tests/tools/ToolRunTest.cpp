@@ -449,7 +449,8 @@ TEST_F(ToolRun, FilesAreReadAsTheViewerOpensThem) {
     EXPECT_NE(hinted.err.find("its name says"), std::string::npos) << hinted.err;
 }
 
-// compare reads a file without settings or stream header only when asked to guess.
+// compare reads a file without settings or stream header only when asked to guess, or when its
+// name says its size and layout.
 TEST_F(ToolRun, CompareRefusesToGuessUnlessAsked) {
     Clip("a.yuv", kLayoutI420, 352, 288, 2);
     Clip("b.yuv", kLayoutI420, 352, 288, 2);
@@ -460,6 +461,15 @@ TEST_F(ToolRun, CompareRefusesToGuessUnlessAsked) {
     const auto guessed = RunTool({"compare", "--guess", Path("a.yuv"), Path("b.yuv")});
     EXPECT_EQ(guessed.status, 0) << guessed.err;
     EXPECT_NE(guessed.err.find("a.yuv: read as 352x288 I420"), std::string::npos) << guessed.err;
+
+    // A name that says the size and the layout is no guess: it is read as the viewer's dialog
+    // proposes it, and the tool says so.
+    Clip("cif_352x288_nv12.yuv", kLayoutNV12, 352, 288, 2);
+    const auto named =
+        RunTool({"compare", Path("cif_352x288_nv12.yuv"), Path("cif_352x288_nv12.yuv")});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_NE(named.err.find("read as 352x288 NV12"), std::string::npos) << named.err;
+    EXPECT_NE(named.out.find("frames:2"), std::string::npos) << named.out;
 }
 
 // The settings the viewer stored for a file read it in the tool too, while they fit the file;

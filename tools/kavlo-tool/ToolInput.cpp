@@ -98,7 +98,7 @@ int ResolveSettings(Input& in, const CommandLine& parsed, bool mayGuess, std::st
     const size_t startBytes =
         static_cast<size_t>(std::max<int64_t>(parsed.filePrefix, 0)) + kStartBytes;
     const kavlo::OpenPlan plan =
-        kavlo::PlanFileOpen(path, &parsed, stored, false, mayGuess, startBytes);
+        kavlo::PlanFileOpen(path, &parsed, stored, false, mayGuess, startBytes, true);
     if (plan.source == kavlo::OpenSource::Refuse) {
         if (plan.settingsMissing) {
             error = in.path +

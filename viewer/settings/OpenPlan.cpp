@@ -273,6 +273,16 @@ OpenPlan PlanOpen(const OpenRequest& r) {
         return plan;
     }
     if (r.mayGuess) return PlanGuess(r);
+    if (r.mayTakeName) {
+        const rawsettings::FileNameHints hints = rawsettings::ReadFileNameHints(r.path);
+        if (hints.HasSize() && hints.codes.size() == 1) {
+            OpenPlan plan = PlanGuess(r);
+            const RawVideoFormat& f = plan.settings.rawFormat;
+            if (plan.source == OpenSource::Hints && f.width == hints.width &&
+                f.height == hints.height && f.code == hints.codes.front())
+                return plan;
+        }
+    }
     return Refused(
         "no settings are stored for this file; give them on the command line (-w, -h, -l)", true);
 }

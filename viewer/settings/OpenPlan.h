@@ -57,6 +57,10 @@ struct OpenRequest {
                                                  // written before identities were kept
     bool canAsk = false;                         // a person can be asked (the settings dialog)
     bool mayGuess = false;                       // without settings, the best reading may be taken
+    // Without settings and without guessing, a name that says both the size and one layout
+    // ("foreman_352x288_nv12.yuv") is read by them: the name states the reading, nothing is
+    // guessed (a tool that cannot ask, where a wrong guess would give wrong figures).
+    bool mayTakeName = false;
 };
 
 struct OpenPlan {
@@ -85,7 +89,9 @@ struct OpenPlan {
 //   4. no settings: asked for when a person can be asked;
 //   5. the best reading when guessing is allowed (the name's size and layout as preferences:
 //      Hints when the name's size or layout was taken, else Guess);
-//   6. refused, for want of settings.
+//   6. without guessing, when names may be taken: the size and layout the name says, when it
+//      says both and names one layout (Hints);
+//   7. refused, for want of settings.
 OpenPlan PlanOpen(const OpenRequest& request);
 
 // What the guess is told: the sizes and layout the command line gives as facts, the name's as

@@ -128,13 +128,14 @@ std::optional<FileIdentity> IdentityOfFile(const QString& path) {
 }
 
 OpenPlan PlanFileOpen(const QString& path, const CommandLine* given, const StoredFile* stored,
-                      bool canAsk, bool mayGuess, size_t startBytes) {
+                      bool canAsk, bool mayGuess, size_t startBytes, bool mayTakeName) {
     const QByteArray name = FileNameToBytes(path);
     OpenRequest request;
     request.path = name.toStdString();
     request.given = given;
     request.canAsk = canAsk;
     request.mayGuess = mayGuess;
+    request.mayTakeName = mayTakeName;
     RawSettings record{};
     if (stored && stored->HasSettings()) {
         std::memcpy(&record, stored->data.constData(), sizeof record);

@@ -66,8 +66,9 @@ std::optional<FileIdentity> IdentityOfFile(const QString& path);
 
 // The plan for opening `path` (absolute): examines the file and reads its first `startBytes`
 // bytes (at least the YUV4MPEG2 header and frame line), then decides with the command line's
-// settings (may be null) and the stored entry (may be null).
+// settings (may be null) and the stored entry (may be null). `mayTakeName`: see OpenRequest.
 OpenPlan PlanFileOpen(const QString& path, const CommandLine* given, const StoredFile* stored,
-                      bool canAsk, bool mayGuess, size_t startBytes = 8192);
+                      bool canAsk, bool mayGuess, size_t startBytes = 8192,
+                      bool mayTakeName = false);
 
 }  // namespace kavlo
