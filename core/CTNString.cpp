@@ -30,6 +30,9 @@ CTNString::CTNString(const CTNString& other) : body_(other.body_) {
 
 CTNString::CTNString(CTNString&& other) noexcept : body_(std::exchange(other.body_, nullptr)) {}
 
+// Assigning a string to itself (or to a copy sharing its body) changes nothing: the bodies are
+// compared.
+// NOLINTNEXTLINE(bugprone-unhandled-self-assignment)
 CTNString& CTNString::operator=(const CTNString& other) {
     if (body_ != other.body_) {
         if (other.body_) other.body_->refs.fetch_add(1, std::memory_order_relaxed);

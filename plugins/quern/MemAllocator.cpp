@@ -74,8 +74,10 @@ TNRESULT CTNMemAllocator::CommitWork() {
         const size_t bytes = sizeof(uint8_t*) * static_cast<size_t>(count);
         auto** freeList = static_cast<uint8_t**>(std::malloc(bytes));
         auto** inUseList = static_cast<uint8_t**>(std::malloc(bytes));
-        auto** owners =
-            static_cast<ITNSample**>(std::malloc(sizeof(ITNSample*) * static_cast<size_t>(count)));
+        // A list of pointers to the samples that own the buffers.
+        // NOLINTNEXTLINE(bugprone-sizeof-expression)
+        const size_t ownerBytes = sizeof(ITNSample*) * static_cast<size_t>(count);
+        auto** owners = static_cast<ITNSample**>(std::malloc(ownerBytes));
         if (!freeList || !inUseList || !owners) {
             std::free(freeList);
             std::free(inUseList);

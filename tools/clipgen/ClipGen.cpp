@@ -66,11 +66,13 @@ void DrawNumber(RgbPicture& p, int32_t number, int32_t x0, int32_t y0, int32_t s
     FillRect(p, x0, y0, (4 * n + 1) * cell, 7 * cell, {0, 0, 0});
     for (int32_t d = 0; d < n; ++d) {
         const uint8_t(&glyph)[5] = kDigits[text[size_t(d)] - '0'];
-        for (int32_t row = 0; row < 5; ++row)
-            for (int32_t col = 0; col < 3; ++col)
+        for (int32_t row = 0; row < 5; ++row) {
+            for (int32_t col = 0; col < 3; ++col) {
                 if (glyph[row] & (4 >> col))
                     FillRect(p, x0 + (1 + 4 * d + col) * cell, y0 + (1 + row) * cell, cell, cell,
                              {255, 255, 255});
+            }
+        }
     }
 }
 
@@ -235,7 +237,7 @@ bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldM
         luma.resize(count);
         cbFull.resize(count);
         crFull.resize(count);
-        for (int32_t y = 0; y < H; ++y)
+        for (int32_t y = 0; y < H; ++y) {
             for (int32_t x = 0; x < W; ++x) {
                 const uint8_t* px = pic.At(x, y);
                 const size_t i = size_t(y) * size_t(W) + size_t(x);
@@ -248,6 +250,7 @@ bool PackPicture(uint32_t code, const RgbPicture& pic, int32_t lineBytes, FieldM
                     crFull[i] = v.cr;
                 }
             }
+        }
     }
     if (l->model == ColourModel::YCbCr) {
         Subsampling(*l, hsub, vsub);
@@ -459,10 +462,11 @@ std::vector<std::string> ViewerArguments(const ClipOptions& o, const std::string
     } else if (o.lineBytes != 0) {
         args.insert(args.end(), {"-s", Num(pitch)});
     }
-    if (!o.bottomUp && keywordBottomUp)
+    if (!o.bottomUp && keywordBottomUp) {
         remarks += "The command line takes " + name +
                    " rows as stored bottom-up; write the clip with bottom-up rows to see it "
                    "upright. ";
+    }
     if (o.filePrefix) args.insert(args.end(), {"-o", Num(o.filePrefix)});
     if (o.framePrefix) args.insert(args.end(), {"-b", Num(o.framePrefix)});
     if (o.framePostfix) args.insert(args.end(), {"-e", Num(o.framePostfix)});

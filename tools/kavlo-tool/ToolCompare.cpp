@@ -226,10 +226,11 @@ void PrintJson(const Input& a, const Input& b, const FrameSamples& samples, int6
     for (size_t c = 0; c < samples.components.size(); ++c)
         std::printf("%s\"%s\"", c ? ", " : "", ComponentName(samples.components[c].component));
     std::printf("],\n \"frames\": [");
-    for (size_t i = 0; i < frames.size(); ++i)
+    for (size_t i = 0; i < frames.size(); ++i) {
         std::printf("%s\n  {\"frame\": %" PRId64 ", \"mse\": %s, \"psnr\": %s}", i ? "," : "",
                     first + int64_t(i), figures(frames[i], false).c_str(),
                     figures(frames[i], true).c_str());
+    }
     std::printf(
         "],\n \"summary\": {\"frames\": %zu, \"mse\": %s, \"psnr\": %s, \"min\": {\"frame\": "
         "%" PRId64 ", \"psnr\": %s}, \"max\": {\"frame\": %" PRId64 ", \"psnr\": %s}}}\n",
@@ -339,10 +340,11 @@ int RunCompare(const Request& request, Input& a, Input& b) {
         return kExitUsage;
     }
     const int64_t common = overlapEnd - overlapFirst;
-    if (offset == 0 && countA != countB)
+    if (offset == 0 && countA != countB) {
         PrintError("warning: " + a.path + " has " + std::to_string(countA) + " frames, " + b.path +
                    " " + std::to_string(countB) + ": comparing the first " +
                    std::to_string(common));
+    }
     int64_t first = 0, last = 0;
     FrameRange range = request.frames;
     if (range.given) {
@@ -362,12 +364,13 @@ int RunCompare(const Request& request, Input& a, Input& b) {
     }
     first += overlapFirst;
     last += overlapFirst;
-    if (offset != 0)
+    if (offset != 0) {
         PrintError("comparing " + std::to_string(last - first + 1) + " frames: " + a.path + " " +
                    std::to_string(first) + "-" + std::to_string(last) + " with " + b.path + " " +
                    std::to_string(first + offset) + "-" + std::to_string(last + offset) +
                    " (B = A " + (offset > 0 ? "+ " : "- ") +
                    std::to_string(offset > 0 ? offset : -offset) + ")");
+    }
 
     std::vector<PsnrFigures> figures;
     if (!CompareFrames(a, b, samplesA, samplesB, first, last, request.threads, figures, error, {},

@@ -68,6 +68,8 @@ bool Encode(const kavlo::DisplayBitmap& bitmap, int width, const std::string& fo
         const size_t rowBytes = size_t(width) * 3;
         out.resize(header.size() + rowBytes * size_t(height));
         uint8_t* p = out.data();
+        // The header's text without its terminator: the pixels follow it.
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
         std::memcpy(p, header.data(), header.size());
         p += header.size();
         for (int y = 0; y < height; ++y, p += rowBytes) {

@@ -193,10 +193,11 @@ QString FiguresReport(const CompareFigures& f) {
                     .arg(r.bottom());
         text += QStringLiteral("component\tPSNR (dB)\tMSE\n");
         const PsnrFigures& g = f.regionFigures;
-        for (qsizetype i = 0; i < f.names.size() && size_t(i) < g.psnr.size(); ++i)
+        for (qsizetype i = 0; i < f.names.size() && size_t(i) < g.psnr.size(); ++i) {
             text += QStringLiteral("%1\t%2\t%3\n")
                         .arg(f.names[i], PsnrText(g.psnr[size_t(i)]),
                              QString::number(g.mse[size_t(i)], 'f', 4));
+        }
         text += QStringLiteral("combined\t%1\t%2\n")
                     .arg(PsnrText(g.psnrAverage), QString::number(g.mseAverage, 'f', 4));
         const SampleDifference& e = f.regionLargest;

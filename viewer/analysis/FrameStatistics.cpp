@@ -25,12 +25,13 @@ FrameStatistics ComputeFrameStatistics(const SourceFrame& frame, int maxColumns)
     int index[8];
     std::fill(std::begin(index), std::end(index), -1);
     uint8_t depth[8] = {};
-    for (int p = 0; p < layout->planeCount; ++p)
+    for (int p = 0; p < layout->planeCount; ++p) {
         for (int s = 0; s < layout->planes[p].slotCount; ++s) {
             const SampleSlot& slot = layout->planes[p].sampleSlots[s];
             const auto c = static_cast<size_t>(slot.component);
             depth[c] = std::max(depth[c], slot.bits);
         }
+    }
     for (size_t c = 0; c < 8; ++c) {
         if (depth[c] == 0) continue;
         ComponentStatistics cs;
@@ -46,10 +47,11 @@ FrameStatistics ComputeFrameStatistics(const SourceFrame& frame, int maxColumns)
 
     // The waveform column of every frame column.
     std::vector<uint32_t> columnOf(static_cast<size_t>(width));
-    for (int x = 0; x < width; ++x)
+    for (int x = 0; x < width; ++x) {
         columnOf[static_cast<size_t>(x)] =
             static_cast<uint32_t>(static_cast<int64_t>(x) * stats.columns / width) *
             kWaveformLevels;
+    }
 
     std::vector<double> sums(stats.components.size(), 0.0);
     for (int p = 0; p < layout->planeCount; ++p) {

@@ -81,11 +81,12 @@ bool DescribeSamples(uint32_t code, int32_t width, int32_t height, int32_t lineB
     const bool mosaic = layout->model == ColourModel::Bayer;
     std::vector<Component> present;
     if (mosaic) present.push_back(layout->planes[0].sampleSlots[0].component);
-    for (int pl = 0; pl < layout->planeCount && !mosaic; ++pl)
+    for (int pl = 0; pl < layout->planeCount && !mosaic; ++pl) {
         for (int s = 0; s < layout->planes[pl].slotCount; ++s) {
             const Component c = layout->planes[pl].sampleSlots[s].component;
             if (std::find(present.begin(), present.end(), c) == present.end()) present.push_back(c);
         }
+    }
     std::stable_sort(present.begin(), present.end(),
                      [](Component a, Component b) { return ColumnRank(a) < ColumnRank(b); });
 

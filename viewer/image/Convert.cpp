@@ -333,10 +333,11 @@ bool ConvertTableDriven(const Context& c, const FrameMemoryLayout& l, size_t nee
         });
     case ChromaShape::None: break;
     }
-    if (l.model == ColourModel::Grey)
+    if (l.model == ColourModel::Grey) {
         return ForEachRow(c.opt, c.width, c.height, need, [&](int r, const Lines& s) {
             c.k.greyToBgr(read(C::Grey, r, s.a, s.bounce), c.Out(r), c.width);
         });
+    }
     return ForEachRow(c.opt, c.width, c.height, need, [&](int r, const Lines& s) {
         if (!rd.Rgb32ToBgr(rowOf(0, r, s.bounce), c.Out(r))) {
             const uint8_t* red = read(C::R, r, s.a, s.bounce);

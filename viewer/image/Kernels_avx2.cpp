@@ -299,10 +299,11 @@ struct LumaUnits {
         case kRoundLE:
         case kRoundBE:
         default: {
-            if (kUnit == kRoundBE)
+            if (kUnit == kRoundBE) {
                 s = _mm256_shuffle_epi8(
                     s, _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0,
                                         3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
+            }
             const __m256i rounded =
                 _mm256_add_epi16(_mm256_srli_epi16(s, 8),
                                  _mm256_and_si256(_mm256_srli_epi16(s, 7), _mm256_set1_epi16(1)));
@@ -490,10 +491,11 @@ template <int kBits, bool kBig>
 struct LumaLowBits {
     const uint8_t* p;
     KAVLO_STEP static __m256i Eight(__m256i s) {
-        if (kBig)
+        if (kBig) {
             s = _mm256_shuffle_epi8(
                 s, _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0, 3,
                                     2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
+        }
         const __m256i v = _mm256_and_si256(s, _mm256_set1_epi16(short((1 << kBits) - 1)));
         const __m256i r = _mm256_add_epi16(
             _mm256_srli_epi16(v, kBits - 8),

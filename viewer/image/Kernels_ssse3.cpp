@@ -50,12 +50,14 @@ void XrgbToBgr_SSSE3(const uint8_t* s, uint8_t* d, int w) {
 // kSwap[out][in] picks, for each byte of output chunk `out`, its byte from input chunk `in`.
 constexpr std::array<std::array<Mask, 3>, 3> MakeSwap() {
     std::array<std::array<Mask, 3>, 3> m{};
-    for (int out = 0; out < 3; ++out)
-        for (int in = 0; in < 3; ++in)
+    for (int out = 0; out < 3; ++out) {
+        for (int in = 0; in < 3; ++in) {
             for (int i = 0; i < 16; ++i) {
                 const int j = 16 * out + i, from = 3 * (j / 3) + 2 - j % 3;
                 m[size_t(out)][size_t(in)][size_t(i)] = int8_t(from / 16 == in ? from % 16 : -128);
             }
+        }
+    }
     return m;
 }
 constexpr auto kSwap = MakeSwap();

@@ -378,12 +378,14 @@ inline __m128i M(const Mask& m) {
 // component or nothing (0x80).
 constexpr std::array<std::array<Mask, 3>, 3> MakeSpread() {
     std::array<std::array<Mask, 3>, 3> s{};
-    for (int comp = 0; comp < 3; ++comp)
-        for (int chunk = 0; chunk < 3; ++chunk)
+    for (int comp = 0; comp < 3; ++comp) {
+        for (int chunk = 0; chunk < 3; ++chunk) {
             for (int i = 0; i < 16; ++i) {
                 const int j = 16 * chunk + i;
                 s[size_t(comp)][size_t(chunk)][size_t(i)] = int8_t(j % 3 == comp ? j / 3 : -128);
             }
+        }
+    }
     return s;
 }
 constexpr auto kSpread = MakeSpread();

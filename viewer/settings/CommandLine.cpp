@@ -408,11 +408,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             static const char* const kMatrixValues[] = {"601", "709", "2020", "auto"};
             bool known = false;
             if (matrix) {
-                for (int m = 0; m < 4; ++m)
+                for (int m = 0; m < 4; ++m) {
                     if (EqualNoCase(v, kMatrixValues[m])) {
                         r.matrix = static_cast<kavlo::MatrixChoice>(m);
                         known = true;
                     }
+                }
             } else if (EqualNoCase(v, "limited") || EqualNoCase(v, "full")) {
                 r.fullRange = EqualNoCase(v, "full");
                 known = true;

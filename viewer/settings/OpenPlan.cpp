@@ -47,11 +47,12 @@ std::string WhatChanged(const RawSettings& stored, const FileIdentity& then,
                         const FileIdentity& now) {
     if (then.device != now.device || then.inode != now.inode)
         return "the file was replaced since its settings were stored";
-    if (then.size != now.size)
+    if (then.size != now.size) {
         return "its size changed from " + std::to_string(then.size) + " to " +
                std::to_string(now.size) + " bytes since its settings were stored (" +
                FramesWords(FitOf(stored, then.size)) + " then, " +
                FramesWords(FitOf(stored, now.size)) + " now)";
+    }
     return std::string();
 }
 
@@ -120,11 +121,12 @@ OpenPlan PlanGuess(const OpenRequest& r) {
     rawsettings::PreferencesUsed used;
     const std::vector<rawsettings::FrameSizeGuess> readings =
         rawsettings::RankFrameSizeGuesses(size, constraints, sample, sampleBytes, &used);
-    if (readings.empty())
+    if (readings.empty()) {
         return Refused("no common frame size and layout" +
                        std::string(completed.formatGiven ? " that fits the settings given" : "") +
                        " holds a whole frame of its " + std::to_string(size) +
                        " bytes: give -w, -h and -l");
+    }
     const rawsettings::FrameSizeGuess& best = readings.front();
     completed.width = best.width;
     completed.height = best.height;
@@ -154,11 +156,12 @@ OpenPlan PlanGuess(const OpenRequest& r) {
                       std::to_string(size) + " bytes (give -w, -h and -l to choose)";
     }
     if (!hints.Empty() &&
-        ((hints.HasSize() && !used.size) || (!hints.codes.empty() && !used.codes)))
+        ((hints.HasSize() && !used.size) || (!hints.codes.empty() && !used.codes))) {
         plan.reason += "; what its name says (" +
                        (hints.HasSize() ? SizeWords(hints.width, hints.height) : std::string()) +
                        (hints.HasSize() && !hints.layoutText.empty() ? " " : "") +
                        hints.layoutText + ") holds no whole frame of it";
+    }
     return plan;
 }
 
@@ -255,10 +258,11 @@ OpenPlan PlanOpen(const OpenRequest& r) {
             plan.settings = *r.stored;
             return plan;
         }
-        if (!r.canAsk)
+        if (!r.canAsk) {
             return Refused(problem + (keepStored ? "; give the settings (-w, -h, -l) or open the "
                                                    "file interactively to store new ones"
                                                  : ""));
+        }
         OpenPlan plan;
         plan.source = OpenSource::Ask;
         if (keepStored) plan.settings = *r.stored;

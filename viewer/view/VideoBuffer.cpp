@@ -237,7 +237,8 @@ QPoint CVideoBuffer::ClientPointOf(QPointF logical) const {
 
 QPoint CVideoBuffer::WindowCentrePicturePoint() const {
     const QSize client = ClientSize();
-    const QPointF centre = mapToImage(QPointF(client.width() / 2, client.height() / 2));
+    // The client pixel at the centre, in whole pixels.
+    const QPointF centre = mapToImage(QPoint(client.width() / 2, client.height() / 2));
     return QPoint(static_cast<int>(centre.x()), static_cast<int>(centre.y()));
 }
 
@@ -518,7 +519,7 @@ void CVideoBuffer::InputZoomToRectangle(const QRect& rect) {
                                       client.width(), client.height());
     const double newZoom = f * zoom_;
     const QPointF at =
-        mapToImage(QPointF((rect.left() + rect.right()) / 2, (rect.top() + rect.bottom()) / 2));
+        mapToImage(QPoint((rect.left() + rect.right()) / 2, (rect.top() + rect.bottom()) / 2));
     const QPoint centre(static_cast<int>(at.x()), static_cast<int>(at.y()));
     if (newZoom == zoom_) {
         CenterOnPoint(

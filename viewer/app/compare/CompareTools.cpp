@@ -354,10 +354,11 @@ QString CompareTools::StatusText() const {
     const ReferenceFile& reference = view_->Reference();
     if (!reference.IsOpen()) return QString();
     QString text = CompareModeText(reference.Mode(), reference.Gain());
-    if (reference.Offset() != 0)
+    if (reference.Offset() != 0) {
         text += QStringLiteral("  B = A %1 %2")
                     .arg(reference.Offset() > 0 ? QStringLiteral("+") : QStringLiteral("\u2212"))
                     .arg(std::abs(reference.Offset()));
+    }
     if (!reference.HasFrame())
         return text + QStringLiteral("  no frame %1 in the reference").arg(reference.FrameAsked());
     if (figures_.valid)

@@ -218,10 +218,11 @@ void PsnrSequenceWindow::ShowHovered(int64_t frame) {
     QString text = QStringLiteral("Frame %1: average %2 dB (MSE %3)")
                        .arg(frame)
                        .arg(Figure(f.psnrAverage), QString::number(f.mseAverage, 'f', 3));
-    for (size_t c = 0; c < samples_.components.size() && c < f.psnr.size(); ++c)
+    for (size_t c = 0; c < samples_.components.size() && c < f.psnr.size(); ++c) {
         text += QStringLiteral(", %1 %2 dB (MSE %3)")
                     .arg(QString::fromLatin1(ComponentName(samples_.components[c].component)),
                          Figure(f.psnr[c]), QString::number(f.mse[c], 'f', 3));
+    }
     hover_->setText(text);
 }
 

@@ -21,7 +21,8 @@ void CLosslessFileDialog::accept() {
         if (name != files.first() && ::stat(kavlo::FileNameToBytes(name).constData(), &st) == 0 &&
             !S_ISDIR(st.st_mode)) {
             resolved_ = name;
-            QDialog::accept();
+            // The file dialog's own accept would look the name up again and refuse it.
+            QDialog::accept();  // NOLINT(bugprone-parent-virtual-call)
             return;
         }
     }

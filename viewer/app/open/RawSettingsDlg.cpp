@@ -188,10 +188,11 @@ void CRawSettingsDlg::SetByteCountValue(ByteCount which, int64_t value) {
     rawsettings::SetByteCount(candidate, which, v != current ? v : limited);
     if (v != current)
         ApplySettings(candidate);
-    else if (limited != current)
+    else if (limited != current) {
         NoteRefused(QStringLiteral("%1 %2").arg(EditName(ByteCountEdit(which)),
                                                 rawsettings::GroupedNumber(limited)),
                     candidate);
+    }
     ShowValue(ByteCountEdit(which), rawsettings::CurrentByteCount(record_, which));
 }
 

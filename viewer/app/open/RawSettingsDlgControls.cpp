@@ -246,10 +246,11 @@ void CRawSettingsDlg::FillControls() {
         layout_->addItem(text, rows[i].code);
         // The other names -l accepts for the layout (ffmpeg's among them), shown on hover.
         const std::string names = LayoutOtherNames(rows[i].code);
-        if (!names.empty())
+        if (!names.empty()) {
             layout_->setItemData(
                 i, QStringLiteral("Also named: %1").arg(QString::fromStdString(names)),
                 Qt::ToolTipRole);
+        }
         widest = std::max(widest, metrics.horizontalAdvance(text));
     }
     const int extent = widest + metrics.averageCharWidth();

@@ -203,11 +203,12 @@ RawSettings GuessSettingsWithName(int64_t fileSize, const FileNameHints& hints,
     if (hints.HasSize()) {
         if (used.size)
             taken << SizeText(hints.width, hints.height);
-        else
+        else {
             refused << QStringLiteral(
                            "%1 (no layout divides the file into whole frames of that "
                            "size)")
                            .arg(SizeText(hints.width, hints.height));
+        }
     }
     if (!hints.codes.empty()) {
         const QString layout = QString::fromStdString(hints.layoutText);
@@ -356,12 +357,13 @@ QString FitProblem(const RawSettings& record, int64_t fileSize) {
     const int64_t rest = fileSize - record.filePrefix;
     if (record.filePrefix == 0)
         text += QStringLiteral("; the file has %1").arg(GroupedNumber(fileSize));
-    else if (rest > 0)
+    else if (rest > 0) {
         text += QStringLiteral("; the file has %1 after its file prefix of %2")
                     .arg(GroupedNumber(rest), GroupedNumber(record.filePrefix));
-    else
+    } else {
         text += QStringLiteral("; the file prefix of %1 leaves nothing of the file's %2")
                     .arg(GroupedNumber(record.filePrefix), GroupedNumber(fileSize));
+    }
     return text;
 }
 

@@ -442,7 +442,8 @@ void CPlayback::HandleFileChange(FileChange change) {
     } else if (cache_) {
         cache_->SetPosition(std::max<int64_t>(view_->CurrentPosition(), 0), 0, loop_);
     }
-    Q_EMIT FileChanged();
+    // (Q_EMIT expands to nothing, which reads as a statement indented past the if above.)
+    Q_EMIT FileChanged();  // NOLINT(readability-misleading-indentation)
 }
 
 QString CPlayback::StatusText() const {

@@ -48,11 +48,12 @@ QString FrameLineCheck::Check(int64_t frame) const {
     std::vector<char> line(want);
     const int64_t at = filePrefix_ + frame * stride_;
     const ssize_t got = ::pread(fd_, line.data(), want, static_cast<off_t>(at));
-    if (got < 5 || std::memcmp(line.data(), "FRAME", 5) != 0)
+    if (got < 5 || std::memcmp(line.data(), "FRAME", 5) != 0) {
         return QStringLiteral(
                    "frame %1 does not start with a FRAME line; the file is not read "
                    "as one YUV4MPEG2 stream")
             .arg(frame);
+    }
     const void* end = std::memchr(line.data(), '\n', static_cast<size_t>(got));
     if (end) {
         const auto bytes = static_cast<size_t>(static_cast<const char*>(end) - line.data()) + 1;
