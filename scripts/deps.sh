@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libicu-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang clang-format libclang-rt-14-dev libomp-14-dev git
+  clang clang-format clang-tidy libclang-rt-14-dev libomp-14-dev git
   libyuv-dev libswscale-dev
   xvfb xdotool x11-apps imagemagick ffmpeg xclip
   dpkg-dev desktop-file-utils shared-mime-info

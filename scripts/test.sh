@@ -2,6 +2,7 @@
 # Builds and runs every test twice, with warnings as errors in both builds:
 #  1. clang with AddressSanitizer and UndefinedBehaviorSanitizer: unit, widget, end-to-end tests
 #     and bounded fuzz runs (CMake preset "test");
+#     then clang-tidy over every C++ source file with that build's compile commands;
 #  2. clang with ThreadSanitizer: every test that starts threads, the label "threads" (preset
 #     "tsan");
 #  3. a gcc release build, as the product ships (-O2): the same tests but the fuzz runs
@@ -25,6 +26,10 @@ cmake --build "$test_build" -j2
   cd "$test_build"
   ctest --output-on-failure -j2 --timeout 600
 )
+
+echo "== clang-tidy: every C++ source file (.clang-tidy) =="
+# With the ASan build's compile commands; warnings are errors, so a finding fails the run.
+KAVLO_TIDY_BUILD="$test_build" bash scripts/tidy.sh --all
 
 echo "== ThreadSanitizer: the tests that start threads (label \"threads\") =="
 # Each test executable's cases that start threads carry the label (tests/CMakeLists.txt,
