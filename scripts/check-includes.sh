@@ -5,6 +5,12 @@
 # folder are named by folder path ("view/file/VideoFile.h" from viewer/, "TNStr.h" from include/);
 # a bare name is a header of the including file's own folder. Prints each wrong-way include and
 # exits 1 when there is one.
+# Also checks that no two classes use each other, directly or through others: a class is its
+# header with its sources (a second source's name starts with the class's, as
+# VideoBufferRender.cpp does), and a class uses another when one of its files includes the
+# other's header. The plug-in's components (a source and its tracks know each other, as the
+# interfaces they implement have them) and the conversion library (its private headers build on
+# its public one) are left out of this part.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -48,6 +54,10 @@ resolve() {
 
 bad=0
 checked=0
+uses=$(mktemp)
+trap 'rm -f "$uses"' EXIT
+# The class a file belongs to: its path without the extension.
+unit_of() { unit_found=${1%.*}; }
 while IFS= read -r file; do
   folder_of "$file"
   from=$folder_found
@@ -63,8 +73,19 @@ while IFS= read -r file; do
       echo "$file includes $name: $from may not use $to" >&2
       bad=1
     fi
+    if [[ $from != plugins/quern && $from != viewer/image ]]; then
+      unit_of "$file"
+      a=$unit_found
+      unit_of "$resolved"
+      [[ $a != "$unit_found"* ]] && echo "$a $unit_found" >>"$uses"
+    fi
   done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
 done < <( (git ls-files '*.cpp' '*.h' 2>/dev/null || find include core plugins viewer tools -name '*.cpp' -o -name '*.h') |
   grep -E '^(include|core|plugins|viewer|tools)/')
 echo "$checked includes checked against ${#folders[@]} folders"
+if ! loops=$(tsort "$uses" 2>&1 >/dev/null); then
+  echo "classes that use each other:" >&2
+  echo "$loops" | grep -v 'input contains a loop' | sed 's/^tsort: /  /' >&2
+  bad=1
+fi
 exit $bad
