@@ -222,6 +222,10 @@ TEST_F(Compare, OffsetAndRectangleShowInTheStatusField) {
     dlg->GoToFrame(2);
     EXPECT_TRUE(CompareStatus().contains(QStringLiteral("no frame 4 in the reference")))
         << CompareStatus().toStdString();
+    // The copied figures name B's missing frame too, not A's.
+    EXPECT_TRUE(dlg->Compare()->FiguresClipboardText().contains(
+        QStringLiteral("the reference has no frame 4.")))
+        << dlg->Compare()->FiguresClipboardText().toStdString();
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(dlg->Compare()->OnCommand(CmdOffsetEarlier));
     EXPECT_EQ(dlg->View()->Reference().Offset(), -3);
     EXPECT_TRUE(CompareStatus().contains(QStringLiteral("B = A \u2212 3")))

@@ -149,9 +149,11 @@ QString FiguresLine(const CompareFigures& f) {
            RegionLine(f);
 }
 
-QString FiguresReport(const CompareFigures& f) {
-    if (!f.valid)
-        return QStringLiteral("No figures: the reference has no frame %1.\n").arg(f.frame);
+QString FiguresReport(const CompareFigures& f, int64_t referenceFrame) {
+    if (!f.valid) {
+        return QStringLiteral("No figures: the reference has no frame %1.\n")
+            .arg(referenceFrame >= 0 ? referenceFrame : f.frame);
+    }
     QString text = QStringLiteral("Frame %1\n").arg(f.frame);
     if (f.storedSamples) {
         text += QStringLiteral("Compared on the stored samples at their native depth.\n");

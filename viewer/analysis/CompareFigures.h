@@ -70,6 +70,8 @@ QString PsnrText(double psnr);
 // "; rect 16x8 at (32, 40): PSNR 35.02 dB MSE 20.448, max |A−B| 9 Cb (34, 40)".
 QString FiguresLine(const CompareFigures& figures);
 // The figures as text to copy: what was compared, a table per component, the largest difference.
-QString FiguresReport(const CompareFigures& figures);
+// `referenceFrame`: the reference's frame that was asked for (A's frame plus the offset), named
+// when the reference has none; -1: the same number as A's.
+QString FiguresReport(const CompareFigures& figures, int64_t referenceFrame = -1);
 
 }  // namespace kavlo

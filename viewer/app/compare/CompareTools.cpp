@@ -387,7 +387,7 @@ QString CompareTools::FiguresClipboardText() {
                           .arg(std::abs(offset));
     return QStringLiteral("A: %1\nB: %2%3\n")
                .arg(view_->FileName(), view_->Reference().File().FileName(), shift) +
-           FiguresReport(CurrentFigures());
+           FiguresReport(CurrentFigures(), view_->Reference().FrameAsked());
 }
 
 void CompareTools::ShowFigures() {
