@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!back) std::abort();
         const int len = CTNStrGetLength(s);
         if (CTNStrGetLength(back) != len) std::abort();
-        if (std::memcmp(CTNStrGetString(back), CTNStrGetString(s), static_cast<size_t>(len) * 2))
-            std::abort();
+        const size_t bytes = static_cast<size_t>(len) * 2;
+        if (std::memcmp(CTNStrGetString(back), CTNStrGetString(s), bytes) != 0) std::abort();
         CTNStrRelease(back);
     } else {
         for (wchar_t w : wide)

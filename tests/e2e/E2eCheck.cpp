@@ -125,10 +125,11 @@ Image Expected(const clipgen::ClipOptions& o, int frame, const std::string& mode
     out.width = base.width * zoom / shrink;
     out.height = base.height * zoom / shrink;
     out.rgb.resize(size_t(out.width) * size_t(out.height) * 3);
-    for (int y = 0; y < out.height; ++y)
+    for (int y = 0; y < out.height; ++y) {
         for (int x = 0; x < out.width; ++x)
             std::memcpy(&out.rgb[(size_t(y) * size_t(out.width) + size_t(x)) * 3],
                         base.At(x * shrink / zoom, y * shrink / zoom), 3);
+    }
     return out;
 }
 

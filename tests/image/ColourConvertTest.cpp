@@ -83,15 +83,16 @@ TEST(ColourKernels, EverySetMatchesTheReferenceOverAllInputs) {
                                                           " (Cr, Cb pairs)"};
                     for (int source = 0; source < 4; ++source) {
                         std::fill(out.begin(), out.end(), kGuard);
-                        if (source == 1)
+                        if (source == 1) {
                             t.highLuma422ToBgrWith(lumaUnits.data(), cbLine.data(), crLine.data(),
                                                    out.data(), 256, c);
-                        else if (source >= 2)
+                        } else if (source >= 2) {
                             t.pairs422ToBgrWith[source - 2](
                                 lumaRamp.data(), pairs[source - 2].data(), out.data(), 256, c);
-                        else
+                        } else {
                             t.planar422ToBgrWith(lumaRamp.data(), cbLine.data(), crLine.data(),
                                                  out.data(), 256, c);
+                        }
                         ASSERT_TRUE(
                             std::equal(out.begin(), out.begin() + 768, ref.begin() + 768 * cb))
                             << SimdLevelName(t.level) << " fused choice " << choice << " Cb " << cb
@@ -134,10 +135,11 @@ TEST(ColourKernels, FullRangeGreyAndChromaBlend) {
             for (int byte = 0; byte < 3; ++byte) {
                 std::fill(out.begin(), out.end(), kGuard);
                 grey[byte](src.data(), out.data(), w);
-                for (int i = 0; i < w; ++i)
+                for (int i = 0; i < w; ++i) {
                     for (int k = 0; k < 3; ++k)
                         ASSERT_EQ(out[3 * size_t(i) + size_t(k)], src[4 * size_t(i) + size_t(byte)])
                             << SimdLevelName(level) << " byte " << byte << " width " << w;
+                }
                 ASSERT_EQ(out[3 * size_t(w)], kGuard);
             }
             std::vector<uint8_t> a(static_cast<size_t>(w)), b(static_cast<size_t>(w));
@@ -160,7 +162,7 @@ TEST(ColourKernels, FullRangeGreyAndChromaBlend) {
 TEST(ColourKernels, FusedBlueAndRedOverAllInputs) {
     using namespace colour;
     auto byte = [](float v) { return std::clamp(int(std::nearbyint(v)), 0, 255); };
-    for (int y = 0; y < 256; ++y)
+    for (int y = 0; y < 256; ++y) {
         for (int c = 0; c < 256; ++c) {
             uint8_t ref[3];
             kernels::VuyaToBgrReference(uint8_t(c), uint8_t(c), uint8_t(y), ref);
@@ -168,6 +170,7 @@ TEST(ColourKernels, FusedBlueAndRedOverAllInputs) {
             ASSERT_EQ(byte(std::fma(chroma, kCbToB, yy)), ref[0]) << "Y' " << y << " Cb " << c;
             ASSERT_EQ(byte(std::fma(chroma, kCrToR, yy)), ref[2]) << "Y' " << y << " Cr " << c;
         }
+    }
 }
 
 // Published values: limited-range white and black, the 75 % colour bars of BT.709 (SMPTE RP 219,
@@ -235,8 +238,8 @@ std::vector<uint8_t> UniformFrame(uint32_t code, int32_t w, int32_t h, int32_t p
     for (int p = 0; p < l.planeCount; ++p) {
         const PlaneDesc& d = l.planes[p];
         const PlaneExtent& pe = e.planes[p];
-        for (uint64_t r = 0; r < pe.rows; ++r)
-            for (uint64_t g = 0; g + d.groupBytes <= pe.rowBytes; g += d.groupBytes)
+        for (uint64_t r = 0; r < pe.rows; ++r) {
+            for (uint64_t g = 0; g + d.groupBytes <= pe.rowBytes; g += d.groupBytes) {
                 for (int s = 0; s < d.slotCount; ++s) {
                     const SampleSlot& slot = d.sampleSlots[s];
                     const uint32_t v = slot.component == Component::Y    ? y
@@ -247,6 +250,8 @@ std::vector<uint8_t> UniformFrame(uint32_t code, int32_t w, int32_t h, int32_t p
                     WriteSample(frame.data() + pe.offset + r * pe.pitch + g, d, l.byteOrder, slot,
                                 sample);
                 }
+            }
+        }
     }
     return frame;
 }
@@ -296,7 +301,7 @@ TEST(ColourFrames, UniformFramesOfEveryYCbCrLayout) {
         for (const Samples& s : samples) {
             // The "VUYA" layout's limited-range grey values are known for the first set only.
             const std::vector<uint8_t> frame = UniformFrame(code, w, h, pitch, s.y, s.cb, s.cr);
-            for (int choice = 1; choice < kColourChoiceCount; ++choice)
+            for (int choice = 1; choice < kColourChoiceCount; ++choice) {
                 for (ConvertFlags picture : pictures) {
                     const bool greyPicture = (picture & ~CONVERT_INTERLACED) != 0;
                     if (code == kLayoutVUYA && greyPicture && !(choice & 1) && s.y != 81) continue;
@@ -312,15 +317,19 @@ TEST(ColourFrames, UniformFramesOfEveryYCbCrLayout) {
                         Output out(w, h);
                         ASSERT_TRUE(Convert(frame, code, w, h, pitch, flags, out, opt));
                         ASSERT_TRUE(out.GuardsIntact()) << LayoutName(code);
-                        for (int y = 0; y < h; ++y)
-                            for (int x = 0; x < w; ++x)
-                                for (int c = 0; c < 3; ++c)
+                        for (int y = 0; y < h; ++y) {
+                            for (int x = 0; x < w; ++x) {
+                                for (int c = 0; c < 3; ++c) {
                                     ASSERT_EQ(out.Px(x, y)[c], want[c])
                                         << LayoutName(code) << " flags " << flags << " "
                                         << SimdLevelName(t.level) << " pixel " << x << "," << y
                                         << " byte " << c << " Y' " << int(s.y);
+                                }
+                            }
+                        }
                     }
                 }
+            }
         }
     }
 }

@@ -63,8 +63,8 @@ std::vector<uint8_t> UniformFrame(uint32_t code, int32_t w, int32_t h, int32_t p
     for (int p = 0; p < l.planeCount; ++p) {
         const PlaneDesc& d = l.planes[p];
         const PlaneExtent& pe = e.planes[p];
-        for (uint64_t r = 0; r < pe.rows; ++r)
-            for (uint64_t g = 0; g + d.groupBytes <= pe.rowBytes; g += d.groupBytes)
+        for (uint64_t r = 0; r < pe.rows; ++r) {
+            for (uint64_t g = 0; g + d.groupBytes <= pe.rowBytes; g += d.groupBytes) {
                 for (int s = 0; s < d.slotCount; ++s) {
                     const SampleSlot& slot = d.sampleSlots[s];
                     if (l.model == ColourModel::Bayer &&
@@ -77,6 +77,8 @@ std::vector<uint8_t> UniformFrame(uint32_t code, int32_t w, int32_t h, int32_t p
                     WriteSample(frame.data() + pe.offset + r * pe.pitch + g, d, l.byteOrder, slot,
                                 sample);
                 }
+            }
+        }
     }
     return frame;
 }
@@ -201,8 +203,8 @@ TEST(ConvertFrame, UniformFramesPerLayoutAndFlag) {
                 ASSERT_TRUE(Convert(src, code, width, h, pitch, flags, out, opt));
                 ASSERT_TRUE(out.GuardsIntact()) << LayoutName(code);
                 const bool fixedPoint = level == SimdLevel::Scalar;
-                for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < width; ++x)
+                for (int y = 0; y < h; ++y) {
+                    for (int x = 0; x < width; ++x) {
                         for (int c = 0; c < 3; ++c) {
                             const int tol = (fixedPoint && c == 1) ? 1 : 0;
                             ASSERT_LE(std::abs(int(out.Px(x, y)[c]) - int(want[c])), tol)
@@ -210,6 +212,8 @@ TEST(ConvertFrame, UniformFramesPerLayoutAndFlag) {
                                 << SimdLevelName(level) << " pixel " << x << "," << y << " byte "
                                 << c;
                         }
+                    }
+                }
             }
         }
     }
@@ -578,13 +582,14 @@ TEST(ConvertFrame, RoundTripThroughTheClipGenerator) {
     pic.width = w;
     pic.height = h;
     pic.rgb.resize(size_t(w) * size_t(h) * 3);
-    for (int y = 0; y < h; ++y)
+    for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             uint8_t* p = pic.At(x, y);
             p[0] = uint8_t(40 + x * 160 / w);
             p[1] = uint8_t(60 + y * 120 / h + x / 4);
             p[2] = uint8_t(200 - x * 100 / w);
         }
+    }
     for (int i = 0; i < kFrameMemoryLayoutCount; ++i) {
         const FrameMemoryLayout& l = FrameMemoryLayouts()[i];
         clipgen::ClipOptions o;
@@ -625,13 +630,15 @@ TEST(ConvertFrame, RoundTripThroughTheClipGenerator) {
             tol = 4;
         }
         int worst = 0;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
                 for (int c = 0; c < 3; ++c) {
                     const int want = l.model == ColourModel::Grey ? -1 : pic.At(x, y)[2 - c];
                     if (want < 0) continue;
                     worst = std::max(worst, std::abs(int(out.Px(x, y)[c]) - want));
                 }
+            }
+        }
         if (l.model == ColourModel::Grey) {
             // Grey layouts carry the picture's luma: all three bytes equal.
             for (int x = 0; x < w; ++x)

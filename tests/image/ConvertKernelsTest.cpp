@@ -332,14 +332,15 @@ std::vector<uint8_t> FloatReference(const std::string& name, const uint8_t* s, i
         std::vector<uint8_t> planar(size_t(w) + 2 * Pairs(w));
         if (name == "Planar422ToBgr/high16")
             kernels::HighBytes16_Scalar(s, planar.data(), w);
-        else if (name.rfind("Planar422ToBgr/low", 0) == 0)
+        else if (name.rfind("Planar422ToBgr/low", 0) == 0) {
             (name.back() == 'E' && name[name.size() - 2] == 'B' ? kernels::ReduceBits16BE_Scalar
                                                                 : kernels::ReduceBits16LE_Scalar)(
                 s, planar.data(), w, 0, name.find("low10") != std::string::npos ? 10 : 12, 235);
-        else
+        } else {
             (name == "Planar422ToBgr/rounded16LE"
                  ? kernels::Reduce16LE_Scalar
                  : kernels::Reduce16BE_Scalar)(s, planar.data(), w, 235);
+        }
         std::copy(s + 2 * w, s + 2 * w + 2 * Pairs(w), planar.begin() + w);
         return FloatReference("Planar422ToBgr", planar.data(), w, with);
     }
@@ -558,7 +559,7 @@ TEST(ConvertKernels, VuyaToBgrOverAllInputs) {
     std::vector<uint8_t> line(4 * 256), ref(3 * 256), out(3 * 256), lumaRamp(256);
     for (int y = 0; y < 256; ++y) lumaRamp[size_t(y)] = uint8_t(y);
     int greenDiffs = 0;
-    for (int cb = 0; cb < 256; ++cb)
+    for (int cb = 0; cb < 256; ++cb) {
         for (int cr = 0; cr < 256; ++cr) {
             for (int y = 0; y < 256; ++y) {
                 line[4 * size_t(y)] = uint8_t(cr);
@@ -607,6 +608,7 @@ TEST(ConvertKernels, VuyaToBgrOverAllInputs) {
                 greenDiffs += out[i + 1] != ref[i + 1];
             }
         }
+    }
     // "a few inputs": far fewer than one in a thousand.
     EXPECT_LT(greenDiffs, 16 * 1024);
 }
@@ -617,8 +619,8 @@ TEST(ConvertKernels, VuyaDoubleOverAllInputs) {
     const KernelTable scalar = MakeKernelTable(SimdLevel::Scalar);
     const KernelTable best = MakeKernelTable(CpuSimdLevel());
     std::vector<uint8_t> line(4 * 256), ref(3 * 256), out(3 * 256);
-    for (int mode : {kVuyaFullColour, kVuyaLuma, kVuyaCb, kVuyaCr})
-        for (int cb = 0; cb < 256; ++cb)
+    for (int mode : {kVuyaFullColour, kVuyaLuma, kVuyaCb, kVuyaCr}) {
+        for (int cb = 0; cb < 256; ++cb) {
             for (int cr = 0; cr < 256; ++cr) {
                 for (int y = 0; y < 256; ++y) {
                     uint8_t* p = &line[4 * size_t(y)];
@@ -628,6 +630,8 @@ TEST(ConvertKernels, VuyaDoubleOverAllInputs) {
                 best.vuyaDoubleToBgr(line.data(), out.data(), 256, mode);
                 ASSERT_EQ(out, ref) << "mode " << mode << " Cb " << cb << " Cr " << cr;
             }
+        }
+    }
 }
 
 TEST(ConvertKernels, GreyReferenceAndScalarDifference) {

@@ -69,13 +69,14 @@ TEST(ConvertSubsampling, FourOneOneWidensToFourTwoTwo) {
         std::vector<uint8_t> y41b = luma, i422 = luma;
         y41b.insert(y41b.end(), cb.begin(), cb.end());
         y41b.insert(y41b.end(), cr.begin(), cr.end());
-        for (const std::vector<uint8_t>* plane : {&cb, &cr})
+        for (const std::vector<uint8_t>* plane : {&cb, &cr}) {
             for (int32_t r = 0; r < h; ++r) {
                 const std::vector<uint8_t> q(plane->begin() + r * qw,
                                              plane->begin() + (r + 1) * qw);
                 const std::vector<uint8_t> line = Widen411(q, cw);
                 i422.insert(i422.end(), line.begin(), line.end());
             }
+        }
         // Both frames at the smallest pitch of their own layout.
         const int32_t p411 = int32_t((y41b.size() + size_t(h) - 1) / size_t(h));
         const int32_t p422 = int32_t((i422.size() + size_t(h) - 1) / size_t(h));
@@ -83,10 +84,11 @@ TEST(ConvertSubsampling, FourOneOneWidensToFourTwoTwo) {
         i422.resize(size_t(p422 * h));
         for (SimdLevel level : Levels()) {
             const KernelTable k = MakeKernelTable(level);
-            for (uint32_t flags : kFlags)
+            for (uint32_t flags : kFlags) {
                 ASSERT_EQ(Convert(k, kLayoutY41B, y41b, w, h, p411, flags),
                           Convert(k, kLayoutI422, i422, w, h, p422, flags))
                     << "width " << w << " flags " << flags << " " << SimdLevelName(level);
+            }
         }
     }
     // The rule itself, for one row: samples 10 and 21 give 10, 16, 21, 21.
@@ -103,22 +105,24 @@ TEST(ConvertSubsampling, FourFourZeroBlendsRowsLikeFourTwoZero) {
         std::vector<uint8_t> luma(size_t(w * h));
         for (uint8_t& b : luma) b = uint8_t(rng());
         std::vector<uint8_t> i440 = luma, i420 = luma;
-        for (int plane = 0; plane < 2; ++plane)
+        for (int plane = 0; plane < 2; ++plane) {
             for (int32_t r = 0; r < ch; ++r) {
                 const uint8_t v = uint8_t(16 + rng() % 225);
                 i440.insert(i440.end(), size_t(w), v);
                 i420.insert(i420.end(), size_t(w / 2), v);
             }
+        }
         const int32_t p440 = int32_t((i440.size() + size_t(h) - 1) / size_t(h));
         const int32_t p420 = int32_t((i420.size() + size_t(h) - 1) / size_t(h));
         i440.resize(size_t(p440 * h));
         i420.resize(size_t(p420 * h));
         for (SimdLevel level : Levels()) {
             const KernelTable k = MakeKernelTable(level);
-            for (uint32_t flags : kFlags)
+            for (uint32_t flags : kFlags) {
                 ASSERT_EQ(Convert(k, kLayoutI440, i440, w, h, p440, flags),
                           Convert(k, kLayoutI420, i420, w, h, p420, flags))
                     << w << "x" << h << " flags " << flags << " " << SimdLevelName(level);
+            }
         }
     }
 }

@@ -92,8 +92,8 @@ std::vector<uint8_t> Repack(uint32_t code, uint32_t twin, const std::vector<uint
     for (int p = 0; p < l.planeCount; ++p) {
         const PlaneDesc& d = l.planes[p];
         const PlaneExtent& pe = e.planes[p];
-        for (uint64_t r = 0; r < pe.rows; ++r)
-            for (uint64_t g = 0; g * d.groupBytes < pe.rowBytes; ++g)
+        for (uint64_t r = 0; r < pe.rows; ++r) {
+            for (uint64_t g = 0; g * d.groupBytes < pe.rowBytes; ++g) {
                 for (int s = 0; s < d.slotCount; ++s) {
                     const SampleSlot& slot = d.sampleSlots[s];
                     if (g * d.groupBytes + (slot.word + 1u) * d.wordBytes > pe.pitch) continue;
@@ -111,6 +111,8 @@ std::vector<uint8_t> Repack(uint32_t code, uint32_t twin, const std::vector<uint
                     WriteSample(out.data() + pe.offset + r * pe.pitch + g * d.groupBytes, d,
                                 l.byteOrder, slot, map(v, slot.component, slot));
                 }
+            }
+        }
     }
     return out;
 }
@@ -157,11 +159,12 @@ TEST(ConvertTwins, SameSamplesGiveTheSamePixels) {
                                         SimdLevel::AVX2, SimdLevel::AVX512}) {
                     if (int(level) > int(CpuSimdLevel())) continue;
                     const KernelTable k = MakeKernelTable(level);
-                    for (uint32_t flags : flagSets)
+                    for (uint32_t flags : flagSets) {
                         ASSERT_EQ(ConvertWith(k, tw.code, frame, w, h, pitch, flags),
                                   ConvertWith(k, tw.twin, twin, w, h, pitch, flags))
                             << LayoutName(tw.code) << " " << w << "x" << h << " pitch " << pitch
                             << " flags " << flags << " " << SimdLevelName(level);
+                    }
                 }
             }
         }
@@ -210,11 +213,12 @@ TEST(ConvertTwins, WideSamplesReduceToTheirEightBitTwin) {
                                         SimdLevel::AVX2, SimdLevel::AVX512}) {
                     if (int(level) > int(CpuSimdLevel())) continue;
                     const KernelTable k = MakeKernelTable(level);
-                    for (uint32_t flags : flagSets)
+                    for (uint32_t flags : flagSets) {
                         ASSERT_EQ(ConvertWith(k, tw.code, frame, w, h, pitch, flags),
                                   ConvertWith(k, tw.twin, twin, w, h, twinPitch, flags))
                             << LayoutName(tw.code) << " " << w << "x" << h << " pitch " << pitch
                             << " flags " << flags << " " << SimdLevelName(level);
+                    }
                 }
             }
         }

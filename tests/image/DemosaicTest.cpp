@@ -109,7 +109,7 @@ std::vector<int> ReferenceSamples(uint32_t code, int w, int h, size_t pitch,
                                   const std::vector<uint8_t>& frame) {
     const int bits = Bits(code), bytes = bits > 8 ? 2 : 1;
     std::vector<int> s(size_t(w) * size_t(h));
-    for (int y = 0; y < h; ++y)
+    for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             auto byteAt = [&](size_t i) -> unsigned {
                 return i < pitch ? frame[size_t(y) * pitch + i] : 0u;
@@ -120,6 +120,7 @@ std::vector<int> ReferenceSamples(uint32_t code, int w, int h, size_t pitch,
             if (bits > 8) v = std::min((v + (1u << (bits - 9))) >> (bits - 8), 255u);
             s[size_t(y) * size_t(w) + size_t(x)] = int(v);
         }
+    }
     return s;
 }
 
@@ -142,7 +143,7 @@ std::vector<uint8_t> ReferenceDemosaic(uint32_t code, int w, int h, const std::v
         return n ? (sum + n / 2) / n : 0;
     };
     std::vector<uint8_t> out;
-    for (int y = 0; y < h; ++y)
+    for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             int rgb[3];  // R, G, B
             auto index = [](char c) { return c == 'R' ? 0 : c == 'G' ? 1 : 2; };
@@ -160,6 +161,7 @@ std::vector<uint8_t> ReferenceDemosaic(uint32_t code, int w, int h, const std::v
             }
             out.insert(out.end(), {uint8_t(rgb[2]), uint8_t(rgb[1]), uint8_t(rgb[0])});
         }
+    }
     return out;
 }
 
@@ -195,7 +197,7 @@ TEST(Demosaic, MatchesTheReference) {
                 const std::vector<uint8_t> colour =
                     ReferenceDemosaic(code, size.w, size.h, samples);
                 const std::vector<uint8_t> grey = ReferenceGrey(size.w, size.h, samples);
-                for (const SimdLevel level : AllLevels())
+                for (const SimdLevel level : AllLevels()) {
                     for (const int threads : {1, 3}) {
                         SCOPED_TRACE(LayoutName(code) + " " + std::to_string(size.w) + "x" +
                                      std::to_string(size.h) + " pitch " + std::to_string(pitch) +
@@ -209,6 +211,7 @@ TEST(Demosaic, MatchesTheReference) {
                                 .Pixels(),
                             grey);
                     }
+                }
             }
         }
     }
@@ -237,10 +240,11 @@ TEST_P(DemosaicSet, EveryWidthMatchesTheReference) {
                 const std::vector<int> samples = ReferenceSamples(code, w, h, size_t(pitch), raw);
                 bad |= Convert(code, w, h, pitch, 0, frame, {level}).Pixels() !=
                        ReferenceDemosaic(code, w, h, samples);
-                if (w % 4 == 0)
+                if (w % 4 == 0) {
                     bad |=
                         Convert(code, w, h, pitch, CONVERT_MOSAIC_GREY, frame, {level}).Pixels() !=
                         ReferenceGrey(w, h, samples);
+                }
             }
             if (bad) wrong.push_back(w);
         }
@@ -264,7 +268,7 @@ TEST(Demosaic, FlatColourStaysFlat) {
         const int bits = Bits(code), bytes = bits > 8 ? 2 : 1;
         for (const Size& size : {Size{2, 2}, Size{3, 3}, Size{9, 5}, Size{40, 6}}) {
             std::vector<uint8_t> raw(size_t(size.w * bytes * size.h));
-            for (int y = 0; y < size.h; ++y)
+            for (int y = 0; y < size.h; ++y) {
                 for (int x = 0; x < size.w; ++x) {
                     const char c = CellColour(code, x, y);
                     // 8-bit values at the top of the sample's bits reduce back to themselves.
@@ -273,11 +277,12 @@ TEST(Demosaic, FlatColourStaysFlat) {
                     raw[at] = uint8_t(v);
                     if (bytes == 2) raw[at + 1] = uint8_t(v >> 8);
                 }
+            }
             const Frame frame(raw);
             for (const SimdLevel level : AllLevels()) {
                 const Picture out =
                     Convert(code, size.w, size.h, size.w * bytes, 0, frame, {level});
-                for (int y = 0; y < size.h; ++y)
+                for (int y = 0; y < size.h; ++y) {
                     for (int x = 0; x < size.w; ++x) {
                         const uint8_t* px = out.Px(x, y);
                         ASSERT_TRUE(px[0] == b && px[1] == g && px[2] == r)
@@ -285,6 +290,7 @@ TEST(Demosaic, FlatColourStaysFlat) {
                             << "," << y << ": " << int(px[0]) << " " << int(px[1]) << " "
                             << int(px[2]);
                     }
+                }
             }
         }
     }
@@ -322,12 +328,13 @@ TEST(Demosaic, WideSamplesAreMaskedAndRounded) {
         for (const SimdLevel level : AllLevels()) {
             const Picture grey = Convert(c.code, 40, 2, 80, CONVERT_MOSAIC_GREY, frame, {level});
             const Picture colour = Convert(c.code, 40, 2, 80, 0, frame, {level});
-            for (int x = 0; x < 40; ++x)
+            for (int x = 0; x < 40; ++x) {
                 for (int i = 0; i < 3; ++i) {
                     ASSERT_EQ(grey.Px(x, 1)[i], c.grey)
                         << LayoutName(c.code) << " word " << c.word << " " << SimdLevelName(level);
                     ASSERT_EQ(colour.Px(x, 1)[i], c.grey);  // every colour has the same samples
                 }
+            }
         }
     }
 }

@@ -108,7 +108,7 @@ TEST_P(EveryLayout, EveryPixelHasItsComponents) {
     }
     if (l.model == ColourModel::YCbCr) {
         int cb = 0, cr = 0;
-        for (int p = 0; p < l.planeCount; ++p)
+        for (int p = 0; p < l.planeCount; ++p) {
             for (int s = 0; s < l.planes[p].slotCount; ++s) {
                 const SampleSlot& slot = l.planes[p].sampleSlots[s];
                 if (slot.component == C::Cb) ++cb;
@@ -117,6 +117,7 @@ TEST_P(EveryLayout, EveryPixelHasItsComponents) {
                     EXPECT_EQ(slot.pixel % 2, 0) << "chroma belongs to the even pixel";
                 }
             }
+        }
         EXPECT_GT(cb, 0);
         EXPECT_EQ(cb, cr);
     }

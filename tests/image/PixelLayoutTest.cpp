@@ -165,11 +165,12 @@ TEST(Catalogue, FourccCodesSpellTheirLettersLowByteFirst) {
 
 // No two rows share a code or a name (names compared without case, as keywords are).
 TEST(Catalogue, CodesAndNamesAreUnique) {
-    for (int i = 0; i < kLayoutCount; ++i)
+    for (int i = 0; i < kLayoutCount; ++i) {
         for (int j = i + 1; j < kLayoutCount; ++j) {
             EXPECT_NE(kExpected[i].code, kExpected[j].code) << kExpected[i].name;
             EXPECT_NE(strcasecmp(kExpected[i].name, kExpected[j].name), 0) << kExpected[i].name;
         }
+    }
 }
 
 TEST(Catalogue, NameAndIndexOfCodes) {

@@ -135,8 +135,8 @@ TEST_P(EveryLayout, FlatColourPacksToExactSamples) {
     const double grey = 0.299 * r + 0.587 * g + 0.114 * b;
     for (int p = 0; p < l.planeCount; ++p) {
         const PlaneDesc& d = l.planes[p];
-        for (uint64_t row = 0; row < e.planes[p].rows; ++row)
-            for (uint64_t at = 0; at + d.groupBytes <= e.planes[p].rowBytes; at += d.groupBytes)
+        for (uint64_t row = 0; row < e.planes[p].rows; ++row) {
+            for (uint64_t at = 0; at + d.groupBytes <= e.planes[p].rowBytes; at += d.groupBytes) {
                 for (int s = 0; s < d.slotCount; ++s) {
                     const SampleSlot& slot = d.sampleSlots[s];
                     // A mosaic holds one of its cell's slots at each pixel.
@@ -162,6 +162,8 @@ TEST_P(EveryLayout, FlatColourPacksToExactSamples) {
                     ASSERT_EQ(got, want)
                         << "plane " << p << " row " << row << " byte " << at << " slot " << s;
                 }
+            }
+        }
     }
 }
 
@@ -214,19 +216,21 @@ TEST(Packing, MosaicSamplesEachPixelsOwnColour) {
     RgbPicture pic;
     pic.width = 7;
     pic.height = 4;
-    for (int32_t y = 0; y < 4; ++y)
+    for (int32_t y = 0; y < 4; ++y) {
         for (int32_t x = 0; x < 7; ++x)
             pic.rgb.insert(pic.rgb.end(), {uint8_t(10 * x + y), uint8_t(100 + 10 * x + y),
                                            uint8_t(200 + 7 * x + y)});
+    }
     std::vector<uint8_t> frame;
     ASSERT_TRUE(clipgen::PackPicture(kLayoutGRBG, pic, 7, FieldMode::Progressive, frame));
     const char* const cell[2] = {"GR", "BG"};
-    for (int32_t y = 0; y < 4; ++y)
+    for (int32_t y = 0; y < 4; ++y) {
         for (int32_t x = 0; x < 7; ++x) {
             const char c = cell[y & 1][x & 1];
             const uint8_t want = pic.At(x, y)[c == 'R' ? 0 : c == 'G' ? 1 : 2];
             EXPECT_EQ(frame[size_t(y * 7 + x)], want) << x << "," << y;
         }
+    }
     // 12 bits: the same samples scaled to 0..4095 in u16 LE words.
     ASSERT_TRUE(clipgen::PackPicture(kLayoutBGGRLE12, pic, 14, FieldMode::Progressive, frame));
     const uint8_t b01 = pic.At(0, 1)[1];  // BGGR: row 1 starts with green
@@ -243,13 +247,14 @@ RgbPicture RedAndBlueRows(int32_t height, RedRow red) {
     pic.width = 4;
     pic.height = height;
     pic.rgb.resize(size_t(4 * height * 3));
-    for (int32_t y = 0; y < height; ++y)
+    for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < 4; ++x) {
             uint8_t* p = pic.At(x, y);
             p[0] = red(y) ? 255 : 0;
             p[1] = 0;
             p[2] = red(y) ? 0 : 255;
         }
+    }
     return pic;
 }
 const uint32_t redCr = clipgen::Quantise(clipgen::RgbToYCbCr(255, 0, 0).cr, 8);
@@ -298,10 +303,11 @@ TEST(Pictures, NumberAndBoxChangeWithTheFrame) {
     const RgbPicture c = clipgen::RenderPicture(96, 48, 1, 5);
     // The digits sit in the top-left corner; the box elsewhere in the bars.
     auto differ = [](const RgbPicture& p, const RgbPicture& q, int x0, int x1, int y0, int y1) {
-        for (int y = y0; y < y1; ++y)
+        for (int y = y0; y < y1; ++y) {
             for (int x = x0; x < x1; ++x)
                 for (int k = 0; k < 3; ++k)
                     if (p.At(x, y)[k] != q.At(x, y)[k]) return true;
+        }
         return false;
     };
     EXPECT_TRUE(differ(a, b, 0, 8, 0, 8));

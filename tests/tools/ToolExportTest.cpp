@@ -125,10 +125,11 @@ TEST_P(ExportEqualsView, EveryFrameAndSwitchCombination) {
             for (int y = 0; y < o.height; ++y) {
                 const uint8_t* line = bitmap->LineOnScreen(y);
                 const uint8_t* rgb = exported.data() + size_t(y) * size_t(o.width) * 3;
-                for (int x = 0; x < o.width; ++x)
+                for (int x = 0; x < o.width; ++x) {
                     if (rgb[3 * x] != line[3 * x + 2] || rgb[3 * x + 1] != line[3 * x + 1] ||
                         rgb[3 * x + 2] != line[3 * x])
                         ++wrong;
+                }
             }
             EXPECT_EQ(wrong, 0) << "pixels differ from the view's";
         }
