@@ -20,6 +20,7 @@ add_executable(shell_tests
   ${CMAKE_CURRENT_LIST_DIR}/FileNameTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PlaybackTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SidePanelTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PsnrSequenceWindowTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CompareToolsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WindowJobTest.cpp)
@@ -32,7 +33,7 @@ endif()
 # reference's; the histogram, the export, the figures of the frame shown and the PSNR of all
 # frames run beside the window.
 kavlo_gtest_tests(shell_tests LABEL shell
-  THREADS "MainWindow.*:StartUp.*:NonUtf8Names.*:Playing.*:Analysis.*:Compare.*:PsnrSequenceWindowRun.*:WindowJobTest.*:*OwnerGone.*"
+  THREADS "MainWindow.*:*SidePanels.*:StartUp.*:NonUtf8Names.*:Playing.*:Analysis.*:Compare.*:PsnrSequenceWindowRun.*:WindowJobTest.*:*OwnerGone.*"
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 # The window's readout on a scaled screen.
 add_test(NAME shell_high_dpi COMMAND shell_tests --gtest_filter=MainWindow.ProbeReadoutIsNeverCut)
