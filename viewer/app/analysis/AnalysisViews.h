@@ -37,7 +37,8 @@ struct AnalysisView {
     // The two commands' View menu labels, without their keys (the key rows add them).
     const char* showLabel;
     const char* windowLabel;
-    // The view's rows of the key table; they work within its panel too, floating or docked.
+    // The view's rows of the key table; they work within every view's panel too, floating or
+    // docked.
     std::vector<KeyRow> keys;
     // The panel's width beside the picture while docked.
     int dockedWidth;
