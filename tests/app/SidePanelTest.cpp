@@ -49,8 +49,9 @@ protected:
 // ---- Two panels docked at once ----------------------------------------------------------------
 
 // The histogram and a narrower panel of the test's own, handed to the window as a module hands
-// its panels, shown and closed in a window of the given width (the narrowest first: its picture
-// is too narrow for the strip until the window has widened); the histogram closes first or last.
+// its panels, shown and closed in a window of the given width (at the window's minimum the
+// picture is narrower than the strip until the window has widened); the histogram closes first
+// or last.
 struct PanelCase {
     const char* name;
     int windowWidth;  // 0: the window's minimum
