@@ -20,6 +20,7 @@ add_executable(shell_tests
   ${CMAKE_CURRENT_LIST_DIR}/FileNameTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PlaybackTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SidePanelTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PsnrSequenceWindowTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CompareToolsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WindowJobTest.cpp)
@@ -32,7 +33,7 @@ endif()
 # reference's; the histogram, the export, the figures of the frame shown and the PSNR of all
 # frames run beside the window.
 kavlo_gtest_tests(shell_tests LABEL shell
-  THREADS "MainWindow.*:StartUp.*:NonUtf8Names.*:Playing.*:Analysis.*:Compare.*:PsnrSequenceWindowRun.*:WindowJobTest.*:*OwnerGone.*"
+  THREADS "MainWindow.*:*SidePanels.*:StartUp.*:NonUtf8Names.*:Playing.*:Analysis.*:Compare.*:PsnrSequenceWindowRun.*:WindowJobTest.*:*OwnerGone.*"
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 # The window's readout on a scaled screen.
 add_test(NAME shell_high_dpi COMMAND shell_tests --gtest_filter=MainWindow.ProbeReadoutIsNeverCut)
@@ -50,13 +51,14 @@ if(TARGET Kavlo)
 endif()
 
 # The first hour's handling in a real X server: typed values in the settings dialog, the
-# readout at 800 pixels, focus and width around the histogram panel, the slider's click.
+# readout at 800 pixels, focus and width around the histogram panel and two side panels, the
+# slider's click.
 find_program(KAVLO_XVFB_RUN xvfb-run)
 if(KAVLO_XVFB_RUN)
   add_test(NAME shell_first_hour_xcb
            COMMAND ${KAVLO_XVFB_RUN} -a -s "-screen 0 1280x1024x24"
                    $<TARGET_FILE:shell_tests>
-                   "--gtest_filter=SettingsDialog.TypedValues*:SettingsDialog.RefusedTypedValue*:MainWindow.ProbeReadout*:MainWindow.HistogramPanel*:MainWindow.TextFields*:MainWindow.SliderClick*")
+                   "--gtest_filter=SettingsDialog.TypedValues*:SettingsDialog.RefusedTypedValue*:MainWindow.ProbeReadout*:MainWindow.HistogramPanel*:*SidePanels.*:MainWindow.TextFields*:MainWindow.SliderClick*")
   set_tests_properties(shell_first_hour_xcb PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=xcb;ASAN_OPTIONS=detect_leaks=0" LABELS shell TIMEOUT 180)
 endif()

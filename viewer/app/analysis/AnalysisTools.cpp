@@ -1,6 +1,7 @@
 #include "app/analysis/AnalysisTools.h"
 
 #include "app/common/Commands.h"
+#include "app/analysis/AnalysisViews.h"
 #include "app/analysis/ExportFramesDlg.h"
 #include "app/analysis/HistogramDock.h"
 #include "view/picture/FrameImage.h"
@@ -22,34 +23,52 @@
 namespace kavlo {
 
 const std::vector<KeyRow>& AnalysisTools::Keys() {
-    static const std::vector<KeyRow> rows = {
-        {Qt::CTRL | Qt::Key_S, CmdSaveFrameAs, kKeyActionShortcut,
-         "save the frame as shown as an image"},
-        {Qt::CTRL | Qt::Key_C, CmdCopyFrame, kKeyActionShortcut, "copy the frame as shown"},
-        {Qt::CTRL | Qt::Key_E, CmdExportFrames, kKeyActionShortcut,
-         "export frames (images or raw)"},
-        {Qt::Key_X, CmdHexValues, kKeyInMenu, "source values in hexadecimal or decimal"},
-        {Qt::Key_H, CmdHistogram, kKeyInMenu, "histogram and waveform, beside the picture"},
-        {Qt::SHIFT | Qt::Key_H, CmdHistogramWindow, kKeyInMenu,
-         "histogram docked or a window of its own"},
-    };
+    static const std::vector<KeyRow> rows = [] {
+        std::vector<KeyRow> all = {
+            {Qt::CTRL | Qt::Key_S, CmdSaveFrameAs, kKeyActionShortcut,
+             "save the frame as shown as an image"},
+            {Qt::CTRL | Qt::Key_C, CmdCopyFrame, kKeyActionShortcut, "copy the frame as shown"},
+            {Qt::CTRL | Qt::Key_E, CmdExportFrames, kKeyActionShortcut,
+             "export frames (images or raw)"},
+            {Qt::Key_X, CmdHexValues, kKeyInMenu, "source values in hexadecimal or decimal"},
+        };
+        for (const AnalysisView& view : AnalysisViews())
+            all.insert(all.end(), view.keys.begin(), view.keys.end());
+        return all;
+    }();
     return rows;
 }
 
 AnalysisTools::AnalysisTools(WindowHost& host)
     : QObject(host.HostWidget()), host_(host), window_(host.HostWidget()), view_(host.View()) {
-    // The histogram panel lives beside the view, which the window lays out; floated, it is a
-    // window of its own.
-    histogram_ = new HistogramDock(view_, view_->parentWidget() ? view_->parentWidget() : window_);
-    histogram_->hide();
-    // The histogram's keys (H and Shift+H) work from within the floating window as well.
-    for (const KeyRow& row : Keys()) {
-        if (row.command != CmdHistogram && row.command != CmdHistogramWindow) continue;
-        auto* shortcut = new QShortcut(QKeySequence(row.key), histogram_);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        const int command = row.command;
-        connect(shortcut, &QShortcut::activated, this, [this, command] { OnCommand(command); });
+    // The views' panels live beside the view, in the strip the window lays out; floated, each
+    // is a window of its own.
+    QWidget* parent = host.ClientArea() ? host.ClientArea() : window_;
+    for (const AnalysisView& view : AnalysisViews()) {
+        AnalysisDock* dock = view.makeDock(view_, parent);
+        dock->hide();
+        // The views' keys work from within each panel as well, floating or docked.
+        for (const AnalysisView& other : AnalysisViews()) {
+            for (const KeyRow& row : other.keys) {
+                auto* shortcut = new QShortcut(QKeySequence(row.key), dock);
+                shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+                const int command = row.command;
+                connect(shortcut, &QShortcut::activated, this,
+                        [this, command] { OnCommand(command); });
+            }
+        }
+        panels_.push_back(ViewPanel{&view, dock});
     }
+}
+
+AnalysisDock* AnalysisTools::Panel(int showCommand) const {
+    for (const ViewPanel& panel : panels_)
+        if (panel.view->showCommand == showCommand) return panel.dock;
+    return nullptr;
+}
+
+HistogramDock* AnalysisTools::Histogram() const {
+    return qobject_cast<HistogramDock*>(Panel(CmdHistogram));
 }
 
 void AnalysisTools::AddMenuItems() {
@@ -82,29 +101,43 @@ void AnalysisTools::AddMenuItems() {
     edit->addAction(copy_);
     menuBar->insertMenu(viewMenu->menuAction(), edit);
 
-    // View: the values and the histogram at the end. X and H are keys of the window, named in
-    // the items' texts as the other view keys are.
+    // View: the values, then each analysis view's two items, at the end. X and H are keys of
+    // the window, named in the items' texts as the other view keys are.
     hex_ = make(viewMenu, CmdHexValues, "He&xadecimal Values", true);
     showValues_ = make(viewMenu, CmdShowValues, "Show Values When &Zoomed", true);
-    histogramAction_ = make(viewMenu, CmdHistogram, "&Histogram", true);
-    histogramWindow_ = make(viewMenu, CmdHistogramWindow, "Histogram as a &Window", true);
+    for (ViewPanel& panel : panels_) {
+        panel.show = make(viewMenu, panel.view->showCommand, panel.view->showLabel, true);
+        panel.window = make(viewMenu, panel.view->windowCommand, panel.view->windowLabel, true);
+    }
     viewMenu->addSeparator();
-    viewMenu->addActions({hex_, showValues_, histogramAction_, histogramWindow_});
+    viewMenu->addActions({hex_, showValues_});
+    for (const ViewPanel& panel : panels_) viewMenu->addActions({panel.show, panel.window});
     // The window's own actions, so that the shortcuts work while the menus are closed.
     window_->addActions({save_, export_, copy_});
-    connect(histogram_, &QDockWidget::visibilityChanged, this, [this] { UpdateMenuState(); });
-    connect(histogram_, &QDockWidget::topLevelChanged, this, [this] { UpdateMenuState(); });
+    for (const ViewPanel& panel : panels_) {
+        connect(panel.dock, &QDockWidget::visibilityChanged, this, [this] { UpdateMenuState(); });
+        connect(panel.dock, &QDockWidget::topLevelChanged, this, [this] { UpdateMenuState(); });
+        // Docked, the panel takes its place in the window's strip beside the picture.
+        host_.AddSidePanel(panel.dock, panel.view->dockedWidth);
+    }
 }
 
 bool AnalysisTools::OnCommand(int id) {
+    for (ViewPanel& panel : panels_) {
+        if (id != panel.view->showCommand && id != panel.view->windowCommand) continue;
+        if (id == panel.view->showCommand)
+            TogglePanel(panel);
+        else
+            TogglePanelWindow(panel);
+        UpdateMenuState();
+        return true;
+    }
     switch (id) {
     case CmdSaveFrameAs: SaveFrameAs(); return true;
     case CmdCopyFrame: CopyFrame(); return true;
     case CmdExportFrames: ExportFramesCommand(); return true;
     case CmdHexValues: view_->SetHexValues(!view_->HexValues()); break;
     case CmdShowValues: view_->SetShowValuesWhenZoomed(!view_->ShowValuesWhenZoomed()); break;
-    case CmdHistogram: ToggleHistogram(); break;
-    case CmdHistogramWindow: ToggleHistogramWindow(); break;
     default: return false;
     }
     UpdateMenuState();
@@ -117,16 +150,18 @@ void AnalysisTools::UpdateMenuState() {
     save_->setEnabled(open && view_->Bitmap());
     copy_->setEnabled(open && view_->Bitmap());
     export_->setEnabled(open);
-    // The value switches and the histogram work with no file too (they apply to the next).
+    // The value switches and the views' panels work with no file too (they apply to the next).
     hex_->setEnabled(true);
     showValues_->setEnabled(true);
-    histogramAction_->setEnabled(true);
     hex_->setChecked(view_->HexValues());
     showValues_->setChecked(view_->ShowValuesWhenZoomed());
-    histogramAction_->setChecked(histogram_->isVisible());
-    histogramWindow_->setEnabled(true);
-    histogramWindow_->setChecked(histogram_->isFloating());
-    histogram_->Refresh();
+    for (const ViewPanel& panel : panels_) {
+        panel.show->setEnabled(true);
+        panel.show->setChecked(panel.dock->isVisible());
+        panel.window->setEnabled(true);
+        panel.window->setChecked(panel.dock->isFloating());
+        panel.dock->Refresh();
+    }
 }
 
 bool AnalysisTools::SaveFrame(const QString& path, QString& error) const {
@@ -197,28 +232,32 @@ void AnalysisTools::ExportFramesCommand() {
     ExportJob::Start(request, window_);
 }
 
-void AnalysisTools::ToggleHistogram() {
-    if (!histogram_->isVisible() && histogram_->isFloating()) PlaceHistogramWindow();
-    histogram_->setVisible(!histogram_->isVisible());
+void AnalysisTools::TogglePanel(ViewPanel& panel) {
+    AnalysisDock* dock = panel.dock;
+    if (!dock->isVisible() && dock->isFloating()) PlacePanelWindow(panel);
+    dock->setVisible(!dock->isVisible());
 }
 
-void AnalysisTools::ToggleHistogramWindow() {
-    const bool floating = !histogram_->isFloating();
-    histogram_->setFloating(floating);
+void AnalysisTools::TogglePanelWindow(ViewPanel& panel) {
+    AnalysisDock* dock = panel.dock;
+    const bool floating = !dock->isFloating();
+    dock->setFloating(floating);
     if (floating) {
-        PlaceHistogramWindow();
-        histogram_->resize(histogram_->width(), std::max(histogram_->height(), 300));
+        PlacePanelWindow(panel);
+        dock->resize(dock->width(), std::max(dock->height(), 300));
     }
     // Either way the panel is shown: the command asks to see it docked or as a window.
-    histogram_->show();
-    if (floating) histogram_->raise();
+    dock->show();
+    if (floating) dock->raise();
 }
 
-void AnalysisTools::PlaceHistogramWindow() {
-    if (histogramPlaced_) return;
-    // The first time beside the main window, so that it covers none of the picture.
-    histogramPlaced_ = true;
-    histogram_->move(window_->frameGeometry().topRight() + QPoint(8, 0));
+void AnalysisTools::PlacePanelWindow(ViewPanel& panel) {
+    if (panel.placed) return;
+    // The first time beside the main window, so that it covers none of the picture; the views'
+    // windows one step apart in the list's order, so that none hides another's title.
+    panel.placed = true;
+    const int step = static_cast<int>(&panel - panels_.data()) * 24;
+    panel.dock->move(window_->frameGeometry().topRight() + QPoint(8 + step, step));
 }
 
 }  // namespace kavlo

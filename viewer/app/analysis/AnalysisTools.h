@@ -1,7 +1,7 @@
 // The main window's analysis commands: File > Save Frame As and Export Frames, Edit > Copy, and
 // in the View menu the source values in hexadecimal, the values drawn on zoomed pixels and the
-// histogram panel (beside the picture, or a window of its own). A module of the main window: it
-// reaches the window through its host interface.
+// panels of the analysis views (AnalysisViews(): beside the picture, or windows of their own).
+// A module of the main window: it reaches the window through its host interface.
 #pragma once
 
 #include "app/analysis/FrameExport.h"
@@ -11,6 +11,8 @@
 #include <QObject>
 #include <QString>
 
+#include <vector>
+
 class CVideoBuffer;
 class QAction;
 class QMenu;
@@ -18,14 +20,16 @@ class QWidget;
 
 namespace kavlo {
 
+class AnalysisDock;
+struct AnalysisView;
 class HistogramDock;
 
 class AnalysisTools : public QObject, public WindowModule {
     Q_OBJECT
 public:
     explicit AnalysisTools(WindowHost& host);
-    // The module's rows of the key table: Ctrl+S, Ctrl+C, Ctrl+E, X, H and Shift+H (H and
-    // Shift+H work in the floating histogram window as well).
+    // The module's rows of the key table: Ctrl+S, Ctrl+C, Ctrl+E, X, then the analysis views'
+    // rows (the histogram's H and Shift+H), which work within the views' panels as well.
     static const std::vector<KeyRow>& Keys();
     // Adds the items to the File and View menus and an Edit menu before the View menu.
     void AddMenuItems() override;
@@ -41,7 +45,9 @@ public:
     // The export request of the open file with the view's switches, and the folder last written
     // to (LastOutputFolder(), empty when none); range and file name unset.
     ExportRequest BaseExportRequest() const;
-    HistogramDock* Histogram() const { return histogram_; }
+    // The panel of the view whose show command is `showCommand`, or nullptr.
+    AnalysisDock* Panel(int showCommand) const;
+    HistogramDock* Histogram() const;
     // The folder Save Frame As or Export Frames last wrote to (the file dialogs start there),
     // kept in the per-user store.
     QString LastSaveFolder() const;
@@ -49,22 +55,27 @@ public:
 private:
     void SaveFrameAs();
     void ExportFramesCommand();
-    void ToggleHistogram();
-    void ToggleHistogramWindow();
-    void PlaceHistogramWindow();
+    // A view's panel and its two menu items.
+    struct ViewPanel {
+        const AnalysisView* view;
+        AnalysisDock* dock;
+        QAction* show = nullptr;
+        QAction* window = nullptr;
+        bool placed = false;  // has been a window of its own, placed beside the main window
+    };
+    void TogglePanel(ViewPanel& panel);
+    void TogglePanelWindow(ViewPanel& panel);
+    void PlacePanelWindow(ViewPanel& panel);
 
     WindowHost& host_;
     QWidget* window_;
     CVideoBuffer* view_;
-    HistogramDock* histogram_ = nullptr;
+    std::vector<ViewPanel> panels_;  // one per analysis view, in the list's order
     QAction* save_ = nullptr;
     QAction* copy_ = nullptr;
     QAction* export_ = nullptr;
     QAction* hex_ = nullptr;
     QAction* showValues_ = nullptr;
-    QAction* histogramAction_ = nullptr;
-    QAction* histogramWindow_ = nullptr;
-    bool histogramPlaced_ = false;
 };
 
 }  // namespace kavlo

@@ -94,7 +94,7 @@ void HistogramPlot::paintEvent(QPaintEvent*) {
 }
 
 HistogramDock::HistogramDock(CVideoBuffer* view, QWidget* parent)
-    : QDockWidget(QStringLiteral("Histogram"), parent), view_(view) {
+    : AnalysisDock(QStringLiteral("Histogram"), parent), view_(view) {
     setObjectName(QStringLiteral("HistogramDock"));
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetFloatable);
     auto* body = new QWidget(this);

@@ -5,9 +5,9 @@
 #pragma once
 
 #include "analysis/FrameStatistics.h"
+#include "app/analysis/AnalysisViews.h"
 #include "app/common/WindowJob.h"
 
-#include <QDockWidget>
 #include <QWidget>
 
 #include <vector>
@@ -36,7 +36,7 @@ private:
     bool waveform_ = false;
 };
 
-class HistogramDock : public QDockWidget {
+class HistogramDock : public AnalysisDock {
     Q_OBJECT
 public:
     // Width of the panel beside the picture while docked.
@@ -46,7 +46,7 @@ public:
     ~HistogramDock() override;
 
     // Asks for the statistics of the view's frame (nothing while hidden or with no file).
-    void Refresh();
+    void Refresh() override;
     // The statistics shown (empty before the first result) and whether a computation runs.
     const FrameStatistics& Statistics() const { return stats_; }
     bool Busy() const { return job_.Busy(); }

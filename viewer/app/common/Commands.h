@@ -41,7 +41,10 @@ enum Cmd : int {
     CmdFullRange = 32854,
     CmdMatrixCycle = 32855,
     // Analysis: saving and copying the displayed frame, exporting frames, the source values
-    // and the histogram panel (docked beside the picture, or a window of its own).
+    // and the histogram panel (docked beside the picture, or a window of its own). The block
+    // 32900 .. 32999 is the analysis module's, which may define further commands of it in its
+    // own header (its views' commands: app/analysis/AnalysisViews.h).
+    CmdAnalysisBlockFirst = 32900,
     CmdSaveFrameAs = 32900,
     CmdCopyFrame = 32901,
     CmdExportFrames = 32902,
@@ -49,6 +52,7 @@ enum Cmd : int {
     CmdShowValues = 32904,
     CmdHistogram = 32905,
     CmdHistogramWindow = 32906,
+    CmdAnalysisBlockLast = 32999,
     // Playback (Play menu, File > Reload, View > Fit to Window): the block 33100 .. 33199 is the
     // playback module's, which may define further commands of it in its own header.
     CmdPlayBlockFirst = 33100,

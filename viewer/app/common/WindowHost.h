@@ -1,6 +1,7 @@
 // What the main window offers the modules that make it up (playback, analysis, compare): its
-// menus, status bar and view, its command dispatch and the updates that follow a change. The
-// modules reach the window through this and nothing else.
+// menus, status bar and view, the strip of side panels beside the view, its command dispatch
+// and the updates that follow a change. The modules reach the window through this and nothing
+// else.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 class CMyRecentFileList;
 class CVideoBuffer;
 class QAction;
+class QDockWidget;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
@@ -40,6 +42,12 @@ public:
     virtual void UpdateFrameControls() = 0;
     // Title, frame controls and menus, all from the view's present state.
     virtual void UpdateWindowState() = 0;
+    // Takes `panel` (a child of ClientArea(), hidden until its module shows it) into the strip
+    // at the right of the view: while it is shown and not a window of its own it sits there,
+    // `dockedWidth` wide and as tall as the view, the docked panels side by side in the order
+    // they were added.
+    // A panel that closes gives the keys back to the picture.
+    virtual void AddSidePanel(QDockWidget* panel, int dockedWidth) = 0;
     // Shows frame `frame` clamped into the file, with slider, field and status bar following.
     virtual void GoToFrame(int64_t frame) = 0;
 

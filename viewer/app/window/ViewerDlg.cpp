@@ -5,7 +5,6 @@
 #include "app/compare/CompareTools.h"
 #include "app/open/FileCheck.h"
 #include "app/window/FrameNumberValidator.h"
-#include "app/analysis/HistogramDock.h"
 #include "app/common/Platform.h"
 #include "app/open/RawSettingsDlg.h"
 #include "app/open/RawSettingsRules.h"
@@ -20,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QDockWidget>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -161,8 +161,9 @@ CTNViewerDlg::~CTNViewerDlg() {
     if (QWidget* focus = QApplication::focusWidget(); focus && isAncestorOf(focus))
         focus->clearFocus();
     if (filterInstalled_) qApp->removeEventFilter(this);
-    // The panel hides as the window's children go; this part of the window is gone by then.
-    if (sidePanel_) sidePanel_->disconnect(this);
+    // The panels hide as the window's children go; this part of the window is gone by then.
+    for (const SidePanel& side : sidePanels_)
+        if (side.panel) side.panel->disconnect(this);
     recent_->WriteList();
 }
 
@@ -389,30 +390,65 @@ void CTNViewerDlg::LayoutControls(QSize client) {
     for (kavlo::WindowModule* module : modules_) module->MoveControls(dx, dy);
     view_->setGeometry(view_->geometry().adjusted(0, 0, dx, dy));
     clientRect_ = QRect(QPoint(0, 0), client);
-    if (sidePanelStrip_ > 0) ArrangeSidePanel();
+    if (sidePanelStrip_ > 0) ArrangeSidePanels();
 }
 
-void CTNViewerDlg::ArrangeSidePanel() {
-    if (!sidePanel_) return;
+void CTNViewerDlg::AddSidePanel(QDockWidget* panel, int dockedWidth) {
+    if (panel->parentWidget() != client_) panel->setParent(client_);
+    sidePanels_.push_back({panel, std::max(dockedWidth, 0)});
+    connect(panel, &QDockWidget::visibilityChanged, this, [this, panel](bool visible) {
+        ArrangeSidePanels();
+        // A panel that closes, floating or docked, gives the keys back to the picture.
+        if (!visible && isVisible() &&
+            (!QApplication::focusWidget() || panel->isAncestorOf(QApplication::focusWidget()) ||
+             panel->isWindow())) {
+            activateWindow();
+            view_->setFocus();
+        }
+    });
+    connect(panel, &QDockWidget::topLevelChanged, this, [this] { ArrangeSidePanels(); });
+    // A panel deleted while shown gives its place back as one that closes does.
+    connect(panel, &QObject::destroyed, this, [this] { ArrangeSidePanels(); });
+}
+
+void CTNViewerDlg::ArrangeSidePanels() {
     constexpr int kGap = 4;
-    const bool docked = sidePanel_->isVisible() && !sidePanel_->isWindow();
-    const int strip = docked ? std::clamp(view_->width() + sidePanelStrip_ - 40, 0,
-                                          kavlo::HistogramDock::kDockedWidth + kGap)
-                             : 0;
+    struct Docked {
+        QDockWidget* panel;
+        int width;  // with the gap before it
+    };
+    std::vector<Docked> docked;
+    int total = 0;
+    for (const SidePanel& side : sidePanels_) {
+        if (!side.panel || !side.panel->isVisible() || side.panel->isWindow()) continue;
+        docked.push_back({side.panel, side.dockedWidth + kGap});
+        total += side.dockedWidth + kGap;
+    }
+    const int strip =
+        docked.empty() ? 0 : std::clamp(view_->width() + sidePanelStrip_ - 40, 0, total);
     const int change = strip - sidePanelStrip_;
     if (change != 0) {
         view_->setGeometry(view_->geometry().adjusted(0, 0, -change, 0));
         sidePanelStrip_ = strip;
     }
-    if (docked) {
-        const QRect v = view_->geometry();
-        sidePanel_->setGeometry(v.right() + 1 + kGap, v.top(), strip - kGap, v.height());
+    // Side by side in the order they were added, the first next to the picture, each as tall
+    // as the picture; a strip narrower than their widths shares its width in their proportions.
+    const QRect v = view_->geometry();
+    int used = 0;
+    for (size_t i = 0; i < docked.size(); ++i) {
+        const int share = i + 1 < docked.size()
+                              ? static_cast<int>(int64_t{docked[i].width} * strip / total)
+                              : strip - used;
+        docked[i].panel->setGeometry(v.right() + 1 + used + kGap, v.top(),
+                                     std::max(share - kGap, 0), v.height());
+        used += share;
     }
-    if (change > 0 && isVisible() &&
-        !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
-        // Widen the window by the strip where the screen has room, moving it left when the
-        // right edge is near (LayoutControls then gives the view its width back and moves the
-        // panel along).
+    const bool normal =
+        isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+    if (change > 0 && normal) {
+        // Widen the window by the strip's growth where the screen has room, moving it left when
+        // the right edge is near (LayoutControls then gives the view its width back and moves
+        // the panels along).
         const QScreen* s = screen();
         if (!s) return;
         const QRect available = s->availableGeometry();
@@ -420,18 +456,24 @@ void CTNViewerDlg::ArrangeSidePanel() {
         const int right = std::max(available.right() - frame.right(), 0);
         const int left = std::max(frame.left() - available.left(), 0);
         const int shift = std::min(std::max(change - right, 0), left);
-        if (shift > 0) move(pos() - QPoint(shift, 0));
         const int grow = std::min(change, right + shift);
+        // Counted before the window moves: its resizing arranges the panels again, and a strip
+        // that could widen only with the window adds its further growth to this.
+        const QPoint growth(std::max(grow, 0), shift);
+        sidePanelGrowth_ = strip == change ? growth : sidePanelGrowth_ + growth;
+        if (shift > 0) move(pos() - QPoint(shift, 0));
         if (grow > 0) resize(width() + grow, height());
-        sidePanelGrowth_ = QPoint(std::max(grow, 0), shift);
-    } else if (change < 0 && sidePanelGrowth_.x() > 0 && isVisible() &&
-               !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
-        // The panel went: the window gives back the width it took for it, and returns to
-        // where it stood, so that showing and hiding the panel leaves the window as it was.
-        const QPoint growth = sidePanelGrowth_;
-        sidePanelGrowth_ = QPoint();
-        resize(std::max(width() - growth.x(), minimumWidth()), height());
-        if (growth.y() > 0) move(pos() + QPoint(growth.y(), 0));
+    } else if (change < 0 && sidePanelGrowth_.x() > 0 && normal) {
+        // The strip narrowed or went: the window gives back the width it took for it, all of it
+        // once no panel is docked, and returns to where it stood, so that showing and hiding
+        // panels leaves the window as it was.
+        const int back =
+            strip == 0 ? sidePanelGrowth_.x() : std::min(-change, sidePanelGrowth_.x());
+        const int moveBack =
+            strip == 0 ? sidePanelGrowth_.y() : std::min(back, sidePanelGrowth_.y());
+        sidePanelGrowth_ -= QPoint(back, moveBack);
+        resize(std::max(width() - back, minimumWidth()), height());
+        if (moveBack > 0) move(pos() + QPoint(moveBack, 0));
     }
 }
 

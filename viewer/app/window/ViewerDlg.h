@@ -30,6 +30,7 @@ class CPlayback;
 class CVideoBuffer;
 class FrameNumberValidator;
 class QAction;
+class QDockWidget;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
@@ -99,6 +100,7 @@ public:
     QMenu* FileMenu() const override { return fileMenu_; }
     QMenu* ViewMenu() const override { return viewMenu_; }
     QStatusBar* StatusBar() const override { return statusBar_; }
+    void AddSidePanel(QDockWidget* panel, int dockedWidth) override;
     // The texts of the status bar's fields.
     QString StatusFrameText() const;
     QString StatusZoomText() const;
@@ -140,10 +142,12 @@ private:
     static void StatusCallback(void* context, CVideoBuffer* view, const QString& text);
     void BuildMenus();
     void LayoutControls(QSize client);
-    // Gives the side panel (the histogram) its strip at the right of the view while it is
-    // shown and docked, and the view its width back otherwise; widens the window by the strip
-    // where the screen has room, so that the picture keeps its size.
-    void ArrangeSidePanel();
+    // Gives the side panels that are shown and docked a strip at the right of the view, side by
+    // side in the order they were added, each at its docked width and as tall as the view; the
+    // view gets its width back when none is. Widens the window by the strip's growth where the
+    // screen has room, so that the picture keeps its size, and gives that width back as the
+    // strip narrows.
+    void ArrangeSidePanels();
     bool PreTranslateMessage(QObject* target, QEvent* event);
     bool HandleFrameFieldKey(QKeyEvent* event);
     // A text field of the window other than the frame field (the rate field, the compare
@@ -196,9 +200,13 @@ private:
     QMenu* recentMenu_ = nullptr;
     std::unique_ptr<CMyRecentFileList> recent_;
     kavlo::AnalysisTools* analysis_ = nullptr;
-    QWidget* sidePanel_ = nullptr;
-    int sidePanelStrip_ = 0;  // width taken from the view for the docked side panel
-    QPoint sidePanelGrowth_;  // how much the window widened (x) and moved left (y) for it
+    struct SidePanel {
+        QPointer<QDockWidget> panel;
+        int dockedWidth;
+    };
+    std::vector<SidePanel> sidePanels_;  // in the order they were added, left to right docked
+    int sidePanelStrip_ = 0;             // width taken from the view for the docked side panels
+    QPoint sidePanelGrowth_;  // how much the window widened (x) and moved left (y) for them
     kavlo::CompareTools* compare_ = nullptr;
     kavlo::PlayControls* play_ = nullptr;
     // The modules in the order they get their turn: playback, analysis, compare.

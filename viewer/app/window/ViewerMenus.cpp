@@ -4,7 +4,6 @@
 #include "app/window/ViewerDlg.h"
 
 #include "app/analysis/AnalysisTools.h"
-#include "app/analysis/HistogramDock.h"
 #include "app/common/AppInfo.h"
 #include "app/compare/CompareTools.h"
 #include "app/common/Platform.h"
@@ -30,7 +29,6 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QHBoxLayout>
-#include <QDockWidget>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -229,20 +227,6 @@ void CTNViewerDlg::BuildMenus() {
 
     analysis_ = new kavlo::AnalysisTools(*this);
     analysis_->AddMenuItems();
-    // The histogram docks at the right of the picture while it is shown and not a window.
-    QDockWidget* panel = analysis_->Histogram();
-    sidePanel_ = panel;
-    connect(panel, &QDockWidget::visibilityChanged, this, [this, panel](bool visible) {
-        ArrangeSidePanel();
-        // A panel that closes, floating or docked, gives the keys back to the picture.
-        if (!visible && isVisible() &&
-            (!QApplication::focusWidget() || panel->isAncestorOf(QApplication::focusWidget()) ||
-             panel->isWindow())) {
-            activateWindow();
-            view_->setFocus();
-        }
-    });
-    connect(panel, &QDockWidget::topLevelChanged, this, [this] { ArrangeSidePanel(); });
     compare_ = new kavlo::CompareTools(*this);
     compare_->AddMenuItems();
 
