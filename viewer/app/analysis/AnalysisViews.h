@@ -9,9 +9,8 @@
 // view added after the histogram defines them here, beside its row.
 #pragma once
 
+#include "app/analysis/AnalysisDock.h"
 #include "app/common/KeyTable.h"
-
-#include <QDockWidget>
 
 #include <vector>
 
@@ -19,15 +18,6 @@ class CVideoBuffer;
 class QWidget;
 
 namespace kavlo {
-
-// The panel of an analysis view: it follows the view's frame while it is shown.
-class AnalysisDock : public QDockWidget {
-    Q_OBJECT
-public:
-    using QDockWidget::QDockWidget;
-    // Brings the panel up to the view's present frame and switches (nothing while hidden).
-    virtual void Refresh() = 0;
-};
 
 struct AnalysisView {
     // Shows or hides the panel (docked, unless it was made a window of its own).

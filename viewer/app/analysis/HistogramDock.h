@@ -5,7 +5,7 @@
 #pragma once
 
 #include "analysis/FrameStatistics.h"
-#include "app/analysis/AnalysisViews.h"
+#include "app/analysis/AnalysisDock.h"
 #include "app/common/WindowJob.h"
 
 #include <QWidget>
