@@ -121,10 +121,11 @@ TEST(FrameExport, PatternsNameTheFramesAndBadOnesAreRefused) {
     QString error;
     EXPECT_TRUE(
         CheckExportPattern(QStringLiteral("a_%04d.png"), ExportFormat::ImageSequence, error));
-    for (const char* bad : {"a.png", "a_%d_%d.png", "a_%s.png", "a_%05d.xyz", "x/a_%d.png", ""})
+    for (const char* bad : {"a.png", "a_%d_%d.png", "a_%s.png", "a_%05d.xyz", "x/a_%d.png", ""}) {
         EXPECT_FALSE(
             CheckExportPattern(QString::fromLatin1(bad), ExportFormat::ImageSequence, error))
             << bad;
+    }
     EXPECT_TRUE(CheckExportPattern(QStringLiteral("frames.yuv"), ExportFormat::RawFrames, error));
     EXPECT_FALSE(WriteImageFile(QImage(2, 2, QImage::Format_RGB888),
                                 QDir::temp().filePath(QStringLiteral("frame.xyz")), error));

@@ -89,10 +89,11 @@ TEST(HelpText, KeysSectionNamesTheTableKeysAndTheWindowKeys) {
     }
     // Keys without a meaning in the table are not listed.
     // (A compares with a reference now: N stands for the free letters.)
-    for (const char* absent : {"4\t", "5\t", "N\t", "Shift+5", "Shift+D"})
+    for (const char* absent : {"4\t", "5\t", "N\t", "Shift+5", "Shift+D"}) {
         EXPECT_FALSE(
             CHelpWin::BuildKeysText().contains(QStringLiteral("\n") + QLatin1String(absent)))
             << absent;
+    }
 }
 
 TEST(HelpWindow, ShowsTheKeysAfterTheUsage) {

@@ -104,10 +104,11 @@ TEST(OpenFailure, ResultCodeGoesWhereAReasonFollows) {
         {"no code: here", true, "no code: here"},
         {"cut (TNErr: Fail", true, "cut (TNErr: Fail"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(kavlo::WithoutResultCode(QString::fromLatin1(c.text), c.reasonFollows),
                   QString::fromLatin1(c.shown))
             << c.text;
+    }
     // The reason for a file that is not there: the step, then the problem.
     EXPECT_EQ(kavlo::OpenFailureReason(QStringLiteral("/nonexistent/x.raw"),
                                        QStringLiteral("coudn't video open file (TNErr: File "

@@ -23,11 +23,12 @@ constexpr int kMaxWaveformColumns = 1024;
 
 QColor ComponentColour(Component c) {
     switch (c) {
-    case Component::R: return QColor(220, 60, 60);
-    case Component::G: return QColor(60, 180, 60);
-    case Component::B: return QColor(70, 110, 230);
-    case Component::Cb: return QColor(70, 110, 230);
+    // Cb is drawn in B's blue and Cr in R's red.
+    case Component::R:
     case Component::Cr: return QColor(220, 60, 60);
+    case Component::G: return QColor(60, 180, 60);
+    case Component::B:
+    case Component::Cb: return QColor(70, 110, 230);
     default: return QColor(200, 200, 200);
     }
 }
