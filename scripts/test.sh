@@ -33,12 +33,14 @@ KAVLO_TIDY_BUILD="$test_build" bash scripts/tidy.sh --all
 
 echo "== ThreadSanitizer: the tests that start threads (label \"threads\") =="
 # Each test executable's cases that start threads carry the label (tests/CMakeLists.txt,
-# kavlo_gtest_tests): the read-ahead cache, playback, the window's background work, the PSNR of
-# whole files, the conversion team, the tool's workers.
+# kavlo_gtest_tests): a background job (file_tests), the read-ahead cache (picture_tests, and the
+# view showing its frames in view_tests), the PSNR of whole files (analysis_tests), playback and
+# the window's background work (shell_tests), the conversion team, the tool's workers.
 tsan_build=${KAVLO_TEST_TSAN_BUILD:-build-tsan}
 cmake --preset tsan -B "$tsan_build" >/dev/null
-# The executables that hold such tests (and the tool and plug-in they run).
-cmake --build "$tsan_build" -j2 --target view_tests shell_tests conversion_tests kavlo_tool_tests
+# The executables that hold such tests (and the tool and plug-in they run); no other.
+cmake --build "$tsan_build" -j2 --target file_tests picture_tests analysis_tests view_tests \
+  shell_tests conversion_tests kavlo_tool_tests
 (
   # The OpenMP runtime is not instrumented: its own bookkeeping when threads that are not its
   # own (the whole-file PSNR workers) start and end reads as races unless it is left out.

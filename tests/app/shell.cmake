@@ -15,7 +15,9 @@ add_executable(shell_tests
   ${CMAKE_CURRENT_LIST_DIR}/TerminalStartTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsRulesTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawSettingsDlgTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MainWindowFixture.h
   ${CMAKE_CURRENT_LIST_DIR}/ViewerDlgTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ViewerDlgFilesTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerAppTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileNameTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PlaybackTest.cpp

@@ -1,48 +1,21 @@
-// Shared pieces of the view tests: clips written by the clip generator, the settings records
-// that open them, the converted frames to compare against, and the fixture that starts the core
-// for every test and checks afterwards that the plug-in has no live objects left.
+// Shared pieces of the view tests: the converted frames to compare against, and the fixture that
+// opens clips in a view widget with the core started for every test (and the leak check after
+// it). Clips and their records: ../common/ClipTestSupport.h.
 #pragma once
 
-#include "clipgen/ClipGen.h"
-#include "settings/RawSettings.h"
+#include "../common/ClipTestSupport.h"
+
 #include "view/VideoBuffer.h"
 
 #include <QString>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <ostream>
 #include <memory>
 #include <vector>
 
-// Readable failure messages for texts.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace viewtest {
-
-// A clip on disk with the record that opens it.
-struct Clip {
-    clipgen::ClipOptions options;
-    RawSettings settings{};
-    QString path;
-};
-
-// The settings record for a clip: format block built for its layout and geometry, negative line
-// bytes for bottom-up clips, field detail 9/14 (woven) or 1/6 (separated).
-RawSettings SettingsFor(const clipgen::ClipOptions& options);
-
-// Options of a progressive UYVY clip of the given size.
-clipgen::ClipOptions Uyvy(int width, int height, int frames);
-
-// An error text of the view: format with the core's text for `result` in place of "%ls".
-QString WithResult(const char* format, int32_t result);
-
-// Writes the clip into dir; fails the current test when that is impossible.
-Clip WriteClip(const QString& dir, const QString& name, const clipgen::ClipOptions& options);
 
 // Frame n converted to rows of B', G', R' with the given conversion flags, at `stride` bytes per
 // row (3 x width bytes of each row are meaningful).
@@ -55,10 +28,6 @@ struct Converted {
 };
 Converted ConvertClipFrame(const clipgen::ClipOptions& options, int n, uint32_t flags);
 
-// Live component objects of the real plug-in (the core's class object included while the core
-// is open).
-int32_t QuernLiveObjects();
-
 // Collects what the view hands to its status callback.
 struct StatusLog {
     std::vector<QString> texts;
@@ -69,18 +38,14 @@ struct StatusLog {
 };
 
 // One view per test with the core started, and the leak check after it.
-class ViewFixture : public ::testing::Test {
+class ViewFixture : public CoreFixture {
 protected:
     void SetUp() override;
     void TearDown() override;
 
     // Opens the clip in the view, expecting success.
     void Open(Clip& clip, int64_t startFrame = 0);
-    Clip MakeClip(const QString& name, const clipgen::ClipOptions& options) {
-        return WriteClip(dir_.path(), name, options);
-    }
 
-    QTemporaryDir dir_;
     std::unique_ptr<CVideoBuffer> view_;
     StatusLog status_;
 };

@@ -3,7 +3,7 @@
 // (a subsampled chroma sample counted once, however many of its pixels the rectangle holds), on
 // layouts of every kind of subsampling and packing; the whole frame as a rectangle gives the
 // frame's figures; rectangles reaching past the frame are clamped.
-#include "ViewTestSupport.h"
+#include "../common/ClipTestSupport.h"
 
 #include "analysis/CompareFigures.h"
 #include "analysis/SamplePsnr.h"

@@ -1,7 +1,7 @@
 // Frames read straight into the caller's memory: the allocator that lends it to the raw video
 // track (alone, and under the real plug-in's track), and VideoFile's reads through it, checked
 // byte for byte against the file with guard bytes around the destination.
-#include "ViewTestSupport.h"
+#include "../common/ClipTestSupport.h"
 
 #include "view/file/LentAllocator.h"
 #include "view/file/VideoFile.h"

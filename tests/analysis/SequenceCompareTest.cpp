@@ -3,7 +3,7 @@
 // that cannot be compared, each with its reason. The worker is held at its notification (the
 // gate) wherever a test must act at a given point of the run, so that nothing depends on timing.
 // These tests run under ThreadSanitizer too (scripts/test.sh).
-#include "ViewTestSupport.h"
+#include "../common/ClipTestSupport.h"
 
 #include "analysis/SequenceCompare.h"
 

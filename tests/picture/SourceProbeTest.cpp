@@ -1,22 +1,17 @@
 // The source values behind displayed pixels: the row mapping through orientation and field
-// arrangement, the samples of every layout read back at known positions, the statistics of a
-// known frame, and the value overlay of the zoomed view.
-#include "ViewTestSupport.h"
+// arrangement, and the samples of every layout read back at known positions.
+#include "view/picture/SourceProbe.h"
 
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
 #include "view/picture/FieldRender.h"
-#include "analysis/FrameStatistics.h"
-#include "view/picture/SourceProbe.h"
 
-#include <QImage>
-#include <QTest>
+#include <gtest/gtest.h>
 
 #include <map>
 #include <vector>
 
 using namespace kavlo;
-using namespace viewtest;
 
 namespace {
 
@@ -253,163 +248,4 @@ TEST(SourceProbe, FieldWiseChromaRowsOf420) {
         EXPECT_EQ(ValueOf(ReadSourceValues(frame, 3, r, CONVERT_INTERLACED), Component::Cr),
                   Marker(Component::Cr, 2, woven[r], 8));
     }
-}
-
-TEST(FrameStatistics, CountsOfAKnownFrame) {
-    // UYVY 4 x 2: Cb 10, Y' 20, Cr 30, Y' 40 in the first row; all 50 in the second.
-    const std::vector<uint8_t> bytes = {10, 20, 30, 40, 10, 20, 30, 40,
-                                        50, 50, 50, 50, 50, 50, 50, 50};
-    const FrameStatistics stats = ComputeFrameStatistics(FrameOf(bytes, kLayoutUYVY, 4, 2, 8), 2);
-    ASSERT_EQ(stats.components.size(), 3u);
-    const ComponentStatistics& y = stats.components[0];
-    EXPECT_EQ(y.component, Component::Y);
-    EXPECT_EQ(y.histogram.size(), 256u);
-    EXPECT_EQ(y.samples, 8u);
-    EXPECT_EQ(y.histogram[20], 2u);
-    EXPECT_EQ(y.histogram[40], 2u);
-    EXPECT_EQ(y.histogram[50], 4u);
-    EXPECT_EQ(y.minimum, 20u);
-    EXPECT_EQ(y.maximum, 50u);
-    EXPECT_DOUBLE_EQ(y.mean, 40.0);
-    // Two waveform columns of two frame columns each: column 0 holds pixels 0 and 1.
-    EXPECT_EQ(stats.columns, 2);
-    EXPECT_EQ(y.waveform[0 * kWaveformLevels + 20], 1u);
-    EXPECT_EQ(y.waveform[0 * kWaveformLevels + 40], 1u);
-    EXPECT_EQ(y.waveform[1 * kWaveformLevels + 50], 2u);
-    const ComponentStatistics& cb = stats.components[1];
-    EXPECT_EQ(cb.component, Component::Cb);
-    EXPECT_EQ(cb.samples, 4u);
-    EXPECT_EQ(cb.histogram[10], 2u);
-
-    // 10-bit samples keep their own bins; 5-bit ones reach level 255 at their top.
-    EXPECT_EQ(SampleLevel8(1023, 10), 255u);
-    EXPECT_EQ(SampleLevel8(31, 5), 255u);
-    EXPECT_EQ(SampleLevel8(0, 5), 0u);
-    std::vector<uint8_t> p010(4 * 2 * 2 + 4 * 2, 0);
-    p010[1] = 0xFF;  // the first Y' sample: 0xFF00 >> 6 = 1020
-    p010[0] = 0x00;
-    const FrameStatistics deep = ComputeFrameStatistics(FrameOf(p010, kLayoutP010, 4, 2, 12), 4);
-    ASSERT_FALSE(deep.components.empty());
-    EXPECT_EQ(deep.components[0].histogram.size(), 1024u);
-    EXPECT_EQ(deep.components[0].histogram[1020], 1u);
-    EXPECT_EQ(deep.components[0].histogram[0], 7u);
-
-    // A mosaic counts each pixel once, under the colour of its place in the cell.
-    const std::vector<uint8_t> rggb = {10, 20, 10, 20, 30, 40, 30, 40};  // R G R G / G B G B
-    const FrameStatistics mosaic = ComputeFrameStatistics(FrameOf(rggb, kLayoutRGGB, 4, 2, 4), 4);
-    uint64_t total = 0;
-    for (const ComponentStatistics& c : mosaic.components) {
-        total += c.samples;
-        if (c.component == Component::R) {
-            EXPECT_EQ(c.histogram[10], 2u);
-        } else if (c.component == Component::G) {
-            EXPECT_EQ(c.histogram[20] + c.histogram[30], 4u);
-        } else {
-            EXPECT_EQ(c.histogram[40], 2u);
-        }
-    }
-    EXPECT_EQ(total, 8u);
-}
-
-// The overlay: text on the pixels at zoom 32, none at 8, and no text with the switch off.
-TEST_F(ViewFixture, ValuesAreDrawnOnPixelsFromZoom16) {
-    clipgen::ClipOptions o;
-    o.code = kLayoutGRAY;
-    o.width = 16;
-    o.height = 16;
-    Clip clip = MakeClip("grey.raw", o);
-    Open(clip);
-    // A grab of the picture area; the count of pixels that are neither the background nor
-    // a colour of the frame.
-    auto textPixels = [this](double zoom) {
-        view_->SetZoom(zoom);
-        view_->viewport()->repaint();
-        const QImage shot =
-            view_->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const QImage plain = [&] {
-            const bool on = view_->ShowValuesWhenZoomed();
-            view_->SetShowValuesWhenZoomed(false);
-            view_->viewport()->repaint();
-            QImage image =
-                view_->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-            view_->SetShowValuesWhenZoomed(on);
-            return image;
-        }();
-        int differing = 0;
-        for (int y = 0; y < shot.height(); ++y)
-            for (int x = 0; x < shot.width(); ++x)
-                if (shot.pixel(x, y) != plain.pixel(x, y)) ++differing;
-        return differing;
-    };
-    EXPECT_GT(textPixels(32.0), 50);
-    view_->ActualSize();  // SetZoom refuses at the largest zoom
-    EXPECT_EQ(textPixels(8.0), 0);
-    view_->SetShowValuesWhenZoomed(false);
-    EXPECT_EQ(textPixels(32.0), 0) << "switched off";
-}
-
-// Values on the pixels are drawn only at a size that can be read: three 8-bit Y'CbCr lines on a
-// 16-pixel cell would be 4 pixels high, so the first line alone is drawn there (a legend names
-// it); from 32 pixels all three, each with its name.
-TEST(ValueOverlayPlan, OnlyReadableValuesAreDrawn) {
-    using Plan = CVideoBuffer::ValueOverlayPlan;
-    const auto plan = [](double cell, int lines, int chars) {
-        return CVideoBuffer::PlanValueOverlay(cell, cell, lines, chars);
-    };
-    const Plan at16 = plan(16, 3, 3);
-    EXPECT_EQ(at16.lines, 1);
-    EXPECT_FALSE(at16.labels);
-    EXPECT_GE(at16.fontPixels, CVideoBuffer::kLegibleValuePixels);
-    const Plan at32 = plan(32, 3, 3);
-    EXPECT_EQ(at32.lines, 3);
-    EXPECT_GE(at32.fontPixels, CVideoBuffer::kLegibleValuePixels);
-    const Plan at64 = plan(64, 3, 3);
-    EXPECT_TRUE(at64.labels);
-    EXPECT_EQ(plan(16, 1, 3).lines, 1);  // grey: one line, legible at 16
-    EXPECT_EQ(plan(8, 3, 3).lines, 0);   // nothing readable
-    EXPECT_EQ(plan(16, 3, 6).lines, 0);  // 16-bit hex values need more room
-    for (const double cell : {16.0, 24.0, 32.0, 48.0, 64.0, 128.0})
-        for (const int lines : {1, 3, 4})
-            for (const int chars : {3, 4, 5, 6}) {
-                const Plan p = plan(cell, lines, chars);
-                if (p.lines == 0) continue;
-                EXPECT_GE(p.fontPixels, CVideoBuffer::kLegibleValuePixels);
-                EXPECT_LE((p.lines + 0.5) * p.fontPixels, cell + 1e-9);
-                EXPECT_LE(0.62 * (chars + (p.labels ? 5 : 0)) * p.fontPixels, cell + 1e-9);
-            }
-}
-
-TEST_F(ViewFixture, ProbeNamesTheSourceSamples) {
-    clipgen::ClipOptions o;
-    o.code = kLayoutGRAY;
-    o.width = 32;
-    o.height = 16;
-    Clip clip = MakeClip("probe-grey.raw", o);
-    Open(clip);
-    std::vector<uint8_t> frame;
-    ASSERT_TRUE(clipgen::PackFrame(o, 0, frame));
-    QWidget* port = view_->viewport();
-    const int left = (port->width() - 32) / 2;
-    const int top = (port->height() - 16) / 2;
-    // A pixel of row 3 whose sample is not zero, and the bottom line's sample at its column.
-    int x = 0;
-    while (x < 31 && frame[static_cast<size_t>(3 * 32 + x)] == 0) ++x;
-    const uint8_t sample = frame[static_cast<size_t>(3 * 32 + x)];
-    ASSERT_NE(sample, 0);
-    QTest::mouseMove(port, QPoint(left + x, top + 3));
-    EXPECT_EQ(view_->SourceValuesText(), QStringLiteral("grey %1").arg(sample));
-    view_->SetHexValues(true);
-    EXPECT_EQ(view_->SourceValuesText(),
-              QStringLiteral("grey 0x") +
-                  QStringLiteral("%1").arg(sample, 2, 16, QLatin1Char('0')).toUpper())
-        << "the hex switch refreshes the probe";
-    view_->ToggleFlip();
-    QTest::mouseMove(port, QPoint(left + x, top + 12));
-    EXPECT_EQ(view_->SourceValuesText(),
-              QStringLiteral("grey 0x%1 at source (%2,3)")
-                  .arg(QString::number(sample, 16).toUpper().rightJustified(2, QLatin1Char('0')))
-                  .arg(x))
-        << "flipped: displayed line 12 shows memory row 3";
-    QTest::mouseMove(port, QPoint(left - 2, top));
-    EXPECT_EQ(view_->SourceValuesText(), QString());
 }

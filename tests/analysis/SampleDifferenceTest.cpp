@@ -1,6 +1,6 @@
 // The largest sample difference of two frames and where it lies: positions in every kind of
 // plane (luma, 4:2:0 chroma, packed pairs, 16-bit words), ties and odd sizes.
-#include "KernelSweep.h"
+#include "../image/KernelSweep.h"
 #include "image/PixelLayout.h"
 #include "analysis/SamplePsnr.h"
 

@@ -1,7 +1,7 @@
 // The open file behind the view, without a widget: geometry and frames through the real plug-in,
 // the frame descriptions refused before the file is touched, and every component step failing
 // in turn through a fake plug-in.
-#include "ViewTestSupport.h"
+#include "../common/ClipTestSupport.h"
 
 #include "../common/NonRegularFiles.h"
 
