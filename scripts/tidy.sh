@@ -2,7 +2,7 @@
 # Runs clang-tidy (.clang-tidy: bugprone-*, braces, indentation) over C++ sources with the
 # compile commands of a build tree (default build-test, made by `cmake --preset test`).
 #   scripts/tidy.sh                 the files changed since origin/main (or the last commit)
-#   scripts/tidy.sh --all           every source file of the tree (about 9 minutes on 2 cores)
+#   scripts/tidy.sh --all           every C++ source file of the tree (about 4 minutes on 2 cores)
 #   scripts/tidy.sh FILE...         the files named
 # Needs the clang-tidy package (apt-get install clang-tidy).
 set -euo pipefail
@@ -18,12 +18,12 @@ if [[ ! -f $build/compile_commands.json ]]; then
   exit 2
 fi
 if [[ ${1:-} == --all ]]; then
-  mapfile -t files < <(git ls-files '*.cpp' | grep -E '^(core|plugins|viewer|tools)/')
+  mapfile -t files < <(git ls-files '*.cpp' | grep -E '^(core|plugins|viewer|tools|tests)/')
 elif (($# > 0)); then
   files=("$@")
 else
   base=$(git merge-base HEAD origin/main 2>/dev/null || git rev-parse HEAD~1)
-  mapfile -t files < <(git diff --name-only "$base" -- '*.cpp' | grep -E '^(core|plugins|viewer|tools)/' || true)
+  mapfile -t files < <(git diff --name-only "$base" -- '*.cpp' | grep -E '^(core|plugins|viewer|tools|tests)/' || true)
 fi
 if ((${#files[@]} == 0)); then
   echo "no C++ sources to check"
