@@ -16,7 +16,7 @@ test_build=${KAVLO_TEST_BUILD:-build-test}
 gcc_build=${KAVLO_TEST_GCC_BUILD:-build-test-gcc}
 export QT_QPA_PLATFORM=offscreen
 
-echo "== clang, AddressSanitizer + UndefinedBehaviorSanitizer =="
+echo "== clang, AddressSanitizer + UndefinedBehaviorSanitizer (at ${SECONDS} s) =="
 cmake --preset test -B "$test_build" >/dev/null
 cmake --build "$test_build" -j2
 (
@@ -28,11 +28,11 @@ cmake --build "$test_build" -j2
   ctest --output-on-failure -j2 --timeout 600
 )
 
-echo "== clang-tidy: every C++ source file (.clang-tidy) =="
+echo "== clang-tidy: every C++ source file (.clang-tidy) (at ${SECONDS} s) =="
 # With the ASan build's compile commands; warnings are errors, so a finding fails the run.
 KAVLO_TIDY_BUILD="$test_build" bash scripts/tidy.sh --all
 
-echo "== ThreadSanitizer: the tests that start threads (label \"threads\") =="
+echo "== ThreadSanitizer: the tests that start threads (label \"threads\") (at ${SECONDS} s) =="
 # Each test executable's cases that start threads carry the label (tests/CMakeLists.txt,
 # kavlo_gtest_tests): a background job (file_tests), the read-ahead cache (picture_tests, and the
 # view showing its frames in view_tests), the PSNR of whole files (analysis_tests), playback and
@@ -50,13 +50,14 @@ cmake --build "$tsan_build" -j2 --target file_tests picture_tests analysis_tests
   ctest --output-on-failure -j2 --timeout 600 -L threads
 )
 
-echo "== gcc release (-O2) =="
+echo "== gcc release (-O2) (at ${SECONDS} s) =="
 cmake --preset test-gcc -B "$gcc_build" >/dev/null
 cmake --build "$gcc_build" -j2
 # The shuffled reruns of whole programs (order independence) ran in the first build already.
 (cd "$gcc_build" && ctest --output-on-failure -j2 --timeout 600 -LE 'fuzz|gui-shuffle')
 
-echo "== Debian package from the gcc release build =="
+echo "== Debian package from the gcc release build (at ${SECONDS} s) =="
 rm -f "$gcc_build"/kavlo_*.deb
 (cd "$gcc_build" && cpack -G DEB >/dev/null)
 bash tests/package/check_deb.sh "$(ls "$gcc_build"/kavlo_*.deb)" "$gcc_build/bin/kavlo-clipgen"
+echo "== all passed in ${SECONDS} s =="

@@ -68,7 +68,7 @@ protected:
     std::map<Component, Count> BruteForce(const QRect& r) const {
         std::map<Component, Count> counts;
         std::map<std::tuple<int, int, int, int>, bool> seen;
-        for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int y = r.top(); y <= r.bottom(); ++y) {
             for (int x = r.left(); x <= r.right(); ++x) {
                 const SourceValues va = ReadSourceValues(Frame(a_), x, y, 0);
                 const SourceValues vb = ReadSourceValues(Frame(b_), x, y, 0);
@@ -91,6 +91,7 @@ protected:
                     n.largest = std::max(n.largest, d);
                 }
             }
+        }
         return counts;
     }
 

@@ -2,6 +2,8 @@
 // component, deeper samples in bins of their own, and a mosaic counted by the colour of each place.
 #include "analysis/FrameStatistics.h"
 
+#include "../common/ClipTestSupport.h"
+
 #include "image/PixelLayout.h"
 
 #include <gtest/gtest.h>
@@ -10,21 +12,7 @@
 #include <vector>
 
 using namespace kavlo;
-
-namespace {
-
-SourceFrame FrameOf(const std::vector<uint8_t>& bytes, uint32_t code, int w, int h,
-                    int32_t lineBytes) {
-    SourceFrame f;
-    f.bytes = bytes.data();
-    f.width = w;
-    f.height = h;
-    f.code = code;
-    f.lineBytes = lineBytes;
-    return f;
-}
-
-}  // namespace
+using viewtest::FrameOf;
 
 TEST(FrameStatistics, CountsOfAKnownFrame) {
     // UYVY 4 x 2: Cb 10, Y' 20, Cr 30, Y' 40 in the first row; all 50 in the second.

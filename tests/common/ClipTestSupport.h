@@ -6,14 +6,19 @@
 
 #include "clipgen/ClipGen.h"
 #include "settings/RawSettings.h"
+#include "view/file/SourceFrame.h"
 
 #include <QString>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <ostream>
+#include <thread>
+#include <vector>
 
 // Readable failure messages for texts.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -21,6 +26,29 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 }
 
 namespace viewtest {
+
+// A frame of `bytes` (kept by the caller) in layout `code`, w x h pixels, rows `lineBytes` apart.
+inline kavlo::SourceFrame FrameOf(const std::vector<uint8_t>& bytes, uint32_t code, int w, int h,
+                                  int32_t lineBytes) {
+    kavlo::SourceFrame f;
+    f.bytes = bytes.data();
+    f.width = w;
+    f.height = h;
+    f.code = code;
+    f.lineBytes = lineBytes;
+    return f;
+}
+
+// Waits (processing no events: the work has threads of its own) until `done` or 10 s; false when
+// the time ran out.
+inline bool WaitFor(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
 
 // A clip on disk with the record that opens it.
 struct Clip {

@@ -136,12 +136,10 @@ private:
 TNRESULT FakeTrack::QueryInterface(const TNUUID* iid, void** out) {
     if (!out) return TN_E_POINTER;
     *out = nullptr;
-    if (TNIsEqual(*iid, IID_ITNMediaTrack)) {
+    if (TNIsEqual(*iid, IID_ITNMediaTrack) || TNIsEqual(*iid, IID_ITNObject)) {
         *out = static_cast<ITNMediaTrack*>(this);
     } else if (TNIsEqual(*iid, IID_ITNSeeking) && gFailure != kFailSeeking) {
         *out = static_cast<ITNSeeking*>(this);
-    } else if (TNIsEqual(*iid, IID_ITNObject)) {
-        *out = static_cast<ITNMediaTrack*>(this);
     }
     if (!*out) return TN_E_NOINTERFACE;
     AddRef();

@@ -25,6 +25,7 @@
 using kavlo::CachedFrame;
 using kavlo::FileChange;
 using kavlo::FrameCache;
+using viewtest::WaitFor;
 
 namespace {
 
@@ -98,16 +99,6 @@ public:
 private:
     std::shared_ptr<Shared> shared_;
 };
-
-// Waits (processing nothing, the cache has its own thread) until `done` or 10 s.
-bool WaitFor(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 // The worker has nothing left to do when the frames it holds stop changing for a while.
 void Settle(FrameCache& cache, const std::shared_ptr<FakeReader::Shared>& shared) {

@@ -2,6 +2,8 @@
 // arrangement, and the samples of every layout read back at known positions.
 #include "view/picture/SourceProbe.h"
 
+#include "../common/ClipTestSupport.h"
+
 #include "image/FrameMemory.h"
 #include "image/PixelLayout.h"
 #include "view/picture/FieldRender.h"
@@ -12,6 +14,7 @@
 #include <vector>
 
 using namespace kavlo;
+using viewtest::FrameOf;
 
 namespace {
 
@@ -45,8 +48,8 @@ std::vector<uint8_t> MarkedFrame(uint32_t code, int w, int h, int32_t& lineBytes
     for (int p = 0; p < layout->planeCount; ++p) {
         const PlaneDesc& plane = layout->planes[p];
         const PlaneExtent& pe = extent.planes[p];
-        for (uint64_t r = 0; r < pe.rows; ++r)
-            for (uint64_t g = 0; g * plane.groupBytes < pe.rowBytes; ++g)
+        for (uint64_t r = 0; r < pe.rows; ++r) {
+            for (uint64_t g = 0; g * plane.groupBytes < pe.rowBytes; ++g) {
                 for (int s = 0; s < plane.slotCount; ++s) {
                     const SampleSlot& slot = plane.sampleSlots[s];
                     if (g * plane.groupBytes + (slot.word + 1u) * plane.wordBytes > pe.rowBytes)
@@ -60,19 +63,10 @@ std::vector<uint8_t> MarkedFrame(uint32_t code, int w, int h, int32_t& lineBytes
                                 plane, layout->byteOrder, slot,
                                 Marker(slot.component, x, static_cast<int>(r), slot.bits));
                 }
+            }
+        }
     }
     return frame;
-}
-
-SourceFrame FrameOf(const std::vector<uint8_t>& bytes, uint32_t code, int w, int h,
-                    int32_t lineBytes) {
-    SourceFrame f;
-    f.bytes = bytes.data();
-    f.width = w;
-    f.height = h;
-    f.code = code;
-    f.lineBytes = lineBytes;
-    return f;
 }
 
 uint32_t ValueOf(const SourceValues& v, Component c) {
@@ -95,10 +89,11 @@ TEST(SourceProbe, ArrangedSourceRowInvertsArrangeFields) {
                 continue;
             }
             ArrangeFields(RowImage{src.data(), 4, h}, RowImage{dst.data(), 4, h}, 4, a);
-            for (int d = 0; d < h; ++d)
+            for (int d = 0; d < h; ++d) {
                 EXPECT_EQ(ArrangedSourceRow(d, h, a), dst[static_cast<size_t>(d) * 4])
                     << "height " << h << " row " << d << " separated " << a.separated << " split "
                     << a.split << " swapped " << a.swapped;
+            }
         }
     }
 }
@@ -156,7 +151,7 @@ TEST(SourceProbe, EveryLayoutReadsTheSamplesOfEachPixel) {
             }
         }
         const std::string name = LayoutName(layout.code);
-        for (int row = 0; row < h; ++row)
+        for (int row = 0; row < h; ++row) {
             for (int x = 0; x < w; ++x) {
                 const SourceValues v = ReadSourceValues(frame, x, row, 0);
                 ASSERT_TRUE(v.valid) << name;
@@ -182,6 +177,7 @@ TEST(SourceProbe, EveryLayoutReadsTheSamplesOfEachPixel) {
                         << static_cast<int>(c);
                 }
             }
+        }
     }
 }
 

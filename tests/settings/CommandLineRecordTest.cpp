@@ -117,12 +117,13 @@ TEST(Keywords, AliasesInAnyCaseAndKeywordsWin) {
         EXPECT_EQ(r.code, c.code) << c.value;
         EXPECT_EQ(r.bottomUp, c.bottomUp) << c.value;
     }
-    for (const char* bad : {"V210", "yuv420p10", "yuv420p10lee", "gbrp16le"})
+    for (const char* bad : {"V210", "yuv420p10", "yuv420p10lee", "gbrp16le"}) {
         EXPECT_EQ(Parse({"-l", bad})
                       .error.rfind(
                           "Error: Unknown pixel layout '" + std::string(bad) + "' (nearest: ", 0),
                   0u)
             << bad;
+    }
     // No alias could ever be reached if it equalled a keyword, and every alias names a row.
     for (int i = 0; i < kLayoutAliasCount; ++i) {
         const LayoutKeyword& a = LayoutAliases()[i];

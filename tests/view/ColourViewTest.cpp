@@ -39,15 +39,16 @@ int WrongPixels(const kavlo::DisplayBitmap& bitmap, const clipgen::ClipOptions& 
     };
     int wrong = 0;
     compared = 0;
-    for (int y = 0; y < h; ++y)
+    for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const clipgen::YCbCr c = chroma(x, y);
             bool flat = true;
-            for (int dy = -4; dy <= 4 && flat; ++dy)
+            for (int dy = -4; dy <= 4 && flat; ++dy) {
                 for (int dx = -4; dx <= 4 && flat; ++dx) {
                     const clipgen::YCbCr n = chroma(x + dx, y + dy);
                     flat = std::abs(n.cb - c.cb) <= 1.0 && std::abs(n.cr - c.cr) <= 1.0;
                 }
+            }
             if (!flat) continue;
             ++compared;
             const uint8_t* p = want.At(x, y);
@@ -58,6 +59,7 @@ int WrongPixels(const kavlo::DisplayBitmap& bitmap, const clipgen::ClipOptions& 
                 where += " pixel " + std::to_string(x) + "," + std::to_string(y) + " off by " +
                          std::to_string(err);
         }
+    }
     return wrong;
 }
 
@@ -67,8 +69,8 @@ int WrongPixels(const kavlo::DisplayBitmap& bitmap, const clipgen::ClipOptions& 
 TEST_F(ViewFixture, ColourClipsShowTheGeneratorsPicture) {
     const clipgen::Matrix matrices[] = {clipgen::Matrix::BT601, clipgen::Matrix::BT709,
                                         clipgen::Matrix::BT2020};
-    for (uint32_t code : {kLayoutI420, kLayoutNV12, kLayoutUYVY, kLayoutP010})
-        for (clipgen::Matrix matrix : matrices)
+    for (uint32_t code : {kLayoutI420, kLayoutNV12, kLayoutUYVY, kLayoutP010}) {
+        for (clipgen::Matrix matrix : matrices) {
             for (bool full : {false, true}) {
                 const clipgen::ClipOptions o = Bars(code, matrix, full);
                 SCOPED_TRACE(LayoutName(code) + " matrix " + std::to_string(int(matrix)) +
@@ -88,6 +90,8 @@ TEST_F(ViewFixture, ColourClipsShowTheGeneratorsPicture) {
                 view_->SetColour(other, !full);
                 EXPECT_GT(WrongPixels(*view_->Bitmap(), o, tolerance, compared, where), 0);
             }
+        }
+    }
 }
 
 // The view's colour operations: they change the record the view holds (so the owner can store

@@ -53,10 +53,11 @@ protected:
     static bool SamePicture(const DisplayBitmap* x, const DisplayBitmap* y) {
         if (!x || !y || x->PictureWidth() != y->PictureWidth() || x->Height() != y->Height())
             return false;
-        for (int r = 0; r < x->Height(); ++r)
+        for (int r = 0; r < x->Height(); ++r) {
             if (std::memcmp(x->LineOnScreen(r), y->LineOnScreen(r),
                             static_cast<size_t>(x->PictureWidth()) * 3) != 0)
                 return false;
+        }
         return true;
     }
 };
@@ -172,7 +173,7 @@ TEST_F(CompareView, FiguresOfIdenticalFramesAndOfOneChangedSample) {
     EXPECT_TRUE(std::isinf(f.figures.psnr[1]));
     EXPECT_DOUBLE_EQ(f.figures.mse[2], 9.0 / (16 * 8));
     EXPECT_NEAR(f.figures.psnr[0], 10 * std::log10(255.0 * 255.0 * 512 / 400), 1e-9);
-    EXPECT_DOUBLE_EQ(f.figures.mseAverage, (400.0 + 9.0) / (32 * 16 * 3 / 2));
+    EXPECT_DOUBLE_EQ(f.figures.mseAverage, (400.0 + 9.0) / (32 * 16 * 3 / 2.0));
     ASSERT_TRUE(f.largest.differs);
     EXPECT_EQ(f.largest.component, 0u);
     EXPECT_EQ(f.largest.x, 5u);

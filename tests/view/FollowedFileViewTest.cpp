@@ -19,16 +19,6 @@ namespace {
 
 class FollowedFile : public ViewFixture {};
 
-// Waits (processing nothing, the cache has its own thread) until `done` or 10 s.
-bool WaitFor(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 QByteArray Picture(const kavlo::DisplayBitmap* bitmap) {
     if (!bitmap) return QByteArray();
     return QByteArray(reinterpret_cast<const char*>(bitmap->Row(0)),

@@ -44,23 +44,26 @@ std::vector<bool> FlatChroma(const clipgen::RgbPicture& pic, bool subsampled) {
     std::vector<bool> flat(size_t(w) * size_t(h), true);
     if (!subsampled) return flat;
     std::vector<clipgen::YCbCr> ycc(flat.size());
-    for (int y = 0; y < h; ++y)
+    for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const uint8_t* p = pic.At(x, y);
             ycc[size_t(y) * size_t(w) + size_t(x)] = clipgen::RgbToYCbCr(p[0], p[1], p[2]);
         }
-    for (int y = 0; y < h; ++y)
+    }
+    for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const clipgen::YCbCr& c = ycc[size_t(y) * size_t(w) + size_t(x)];
             bool same = true;
-            for (int dy = -4; dy <= 4 && same; ++dy)
+            for (int dy = -4; dy <= 4 && same; ++dy) {
                 for (int dx = -4; dx <= 4 && same; ++dx) {
                     const int yy = std::clamp(y + dy, 0, h - 1), xx = std::clamp(x + dx, 0, w - 1);
                     const clipgen::YCbCr& n = ycc[size_t(yy) * size_t(w) + size_t(xx)];
                     same = std::abs(n.cb - c.cb) <= 1.0 && std::abs(n.cr - c.cr) <= 1.0;
                 }
+            }
             flat[size_t(y) * size_t(w) + size_t(x)] = same;
         }
+    }
     return flat;
 }
 
@@ -78,17 +81,19 @@ std::vector<bool> FlatMosaic(const clipgen::ClipOptions& o, const clipgen::RgbPi
     const clipgen::RgbPicture order = clipgen::ToMemoryOrder(o, rows);
     auto displayed = [&](int m) { return int(order.At(0, m)[0]) | int(order.At(0, m)[1]) << 8; };
     std::vector<bool> flat(size_t(w) * size_t(h), true);
-    for (int m = 0; m < h; ++m)
+    for (int m = 0; m < h; ++m) {
         for (int x = 0; x < w; ++x) {
             const uint8_t* c = pic.At(x, displayed(m));
             bool same = true;
-            for (int dm = -1; dm <= 1 && same; ++dm)
+            for (int dm = -1; dm <= 1 && same; ++dm) {
                 for (int dx = -1; dx <= 1 && same; ++dx) {
                     const int mm = std::clamp(m + dm, 0, h - 1), xx = std::clamp(x + dx, 0, w - 1);
                     same = std::equal(c, c + 3, pic.At(xx, displayed(mm)));
                 }
+            }
             flat[size_t(displayed(m)) * size_t(w) + size_t(x)] = same;
         }
+    }
     return flat;
 }
 

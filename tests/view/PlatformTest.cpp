@@ -208,11 +208,12 @@ TEST_F(WindowPaint, PictureInTheBackingStoreAroundChildrenAndPartialRepaints) {
     const QPoint origin = port->mapTo(&window, QPoint(0, 0));
     EXPECT_GT(Check(after, window, "inside the repainted part", part), 0);
     int changed = 0;
-    for (int y = 0; y < port->height(); ++y)
+    for (int y = 0; y < port->height(); ++y) {
         for (int x = 0; x < port->width(); ++x) {
             const QPoint at = origin + QPoint(x, y);
             if (!part.contains(x, y) && after.pixel(at) != before.pixel(at)) ++changed;
         }
+    }
     EXPECT_EQ(changed, 0) << "pixels outside the repainted part";
     view_->setParent(nullptr);
 }

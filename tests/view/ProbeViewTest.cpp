@@ -68,8 +68,8 @@ TEST(ValueOverlayPlan, OnlyReadableValuesAreDrawn) {
     EXPECT_EQ(plan(16, 1, 3).lines, 1);  // grey: one line, legible at 16
     EXPECT_EQ(plan(8, 3, 3).lines, 0);   // nothing readable
     EXPECT_EQ(plan(16, 3, 6).lines, 0);  // 16-bit hex values need more room
-    for (const double cell : {16.0, 24.0, 32.0, 48.0, 64.0, 128.0})
-        for (const int lines : {1, 3, 4})
+    for (const double cell : {16.0, 24.0, 32.0, 48.0, 64.0, 128.0}) {
+        for (const int lines : {1, 3, 4}) {
             for (const int chars : {3, 4, 5, 6}) {
                 const Plan p = plan(cell, lines, chars);
                 if (p.lines == 0) continue;
@@ -77,6 +77,8 @@ TEST(ValueOverlayPlan, OnlyReadableValuesAreDrawn) {
                 EXPECT_LE((p.lines + 0.5) * p.fontPixels, cell + 1e-9);
                 EXPECT_LE(0.62 * (chars + (p.labels ? 5 : 0)) * p.fontPixels, cell + 1e-9);
             }
+        }
+    }
 }
 
 TEST_F(ViewFixture, ProbeNamesTheSourceSamples) {
