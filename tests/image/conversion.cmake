@@ -2,6 +2,8 @@
 # fuzz run.
 add_executable(conversion_tests
   ${CMAKE_CURRENT_LIST_DIR}/ConvertKernelsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ConvertKernelsWholeTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/KernelGuards.h
   ${CMAKE_CURRENT_LIST_DIR}/ConvertFrameTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConvertTwinsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConvertSubsamplingTest.cpp
